@@ -1,0 +1,13 @@
+# Runs one demonstration program in a fresh folder with its data files beside it.
+file(REMOVE_RECURSE ${RUN_DIR})
+file(MAKE_DIRECTORY ${RUN_DIR})
+file(GLOB data_files ${DATA_DIR}/*.lrg)
+if(data_files)
+  file(COPY ${data_files} DESTINATION ${RUN_DIR})
+endif()
+execute_process(COMMAND ${PROGRAM} WORKING_DIRECTORY ${RUN_DIR} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} ended with status ${status}; see ${RUN_DIR}")
+endif()
+file(GLOB reports RELATIVE ${RUN_DIR} ${RUN_DIR}/*)
+message(STATUS "${RUN_DIR}: ${reports}")

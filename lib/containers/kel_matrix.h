@@ -1,0 +1,114 @@
+// KelMatrix: the dense matrix of doubles, rows and columns indexed from 1, stored row-major in
+// one contiguous block reached through a table of row pointers.
+#ifndef KELMATH_KEL_MATRIX_H
+#define KELMATH_KEL_MATRIX_H
+
+#include <type_traits>
+
+#include "kel_base.h"
+
+class KelVector;
+
+class KelMatrix : public KelBase {
+ public:
+  // Empty matrix.
+  KelMatrix();
+  // rows x columns zeros (either <= 0: empty); a count that overflows is "No room in heap".
+  KelMatrix(int rows, int columns);
+  // rows x columns values that follow, row by row: KelMatrix A(2, 2, 1., 2., 3., 4.).
+  // Every value must be a double; a count other than rows x columns is fatal.
+  template <typename... Values>
+    requires(sizeof...(Values) > 0 && (std::is_same_v<Values, double> && ...))
+  KelMatrix(int rows, int columns, Values... values) : KelMatrix('u', rows, columns) {
+    const double list[] = {values...};
+    FillFromList(static_cast<int>(sizeof...(Values)), list);
+  }
+  KelMatrix(const KelMatrix& A);
+  // Takes over A's storage and serial number; A is left empty.
+  KelMatrix(KelMatrix&& A) noexcept;
+  ~KelMatrix() override;
+
+  KelMatrix& operator=(const KelMatrix& A);
+  KelMatrix& operator=(KelMatrix&& A) noexcept;
+  // Sets every element to c.
+  KelMatrix& operator=(double c);
+
+  // Element (i, j), 1-based; out of range is fatal.
+  double GetValue(int i, int j) const;
+  double& operator()(int i, int j);
+  double operator()(int i, int j) const;
+  KelVector GetRow(int i) const;
+  void GetRow(int i, KelVector& v) const;
+  KelVector GetColumn(int j) const;
+  void GetColumn(int j, KelVector& v) const;
+  // Row i = v; size(v) must equal the number of columns.
+  void SetRow(int i, const KelVector& v);
+  // Column j = v; size(v) must equal the number of rows.
+  void SetColumn(int j, const KelVector& v);
+  void SetColumn(int j, double c);
+
+  int Rows() const { return numRows; }
+  int Columns() const { return numColumns; }
+  int GetSerialNumber() const { return serialNumber; }
+  // Table of row pointers: RowPointers()[i][j] is element (i, j); null when empty.
+  double* const* RowPointers() { return rowPointers; }
+  const double* const* RowPointers() const { return rowPointers; }
+  // Address of element (1, 1); the rows follow each other without gaps. Null when empty.
+  double* Data() { return rowPointers == nullptr ? nullptr : rowPointers[0] + 1; }
+  const double* Data() const { return rowPointers == nullptr ? nullptr : rowPointers[0] + 1; }
+
+  // C = A B (C may be A or B).
+  friend void Product(const KelMatrix& A, const KelMatrix& B, KelMatrix& C);
+  friend KelMatrix operator*(const KelMatrix& A, const KelMatrix& B);
+  // C = A B^T.
+  friend void ProductT(const KelMatrix& A, const KelMatrix& B, KelMatrix& C);
+  KelMatrix& operator+=(const KelMatrix& B);
+  // M(i, j) = x_i y_j.
+  friend void OuterProduct(const KelVector& x, const KelVector& y, KelMatrix& M);
+  // Row i multiplied by v_i.
+  void ScaleRows(const KelVector& v);
+  // Column j multiplied by v_j.
+  void ScaleColumns(const KelVector& v);
+  // Transposes in place.
+  void Transpose();
+  // Largest |A(i, j)| down column j (first occurrence); the row goes to *i when not null.
+  double MaxAbsInColumn(int j, int* i = nullptr) const;
+  // Largest |A(i, j)| along row i (first occurrence); the column goes to *j when not null.
+  double MaxAbsInRow(int i, int* j = nullptr) const;
+  // Remove one row or column; an invalid index changes nothing.
+  void RemoveRow(int i);
+  void RemoveColumn(int j);
+  // Exchanges two columns when both are valid.
+  void SwapColumns(int j1, int j2);
+  // Centres column j on its mean and divides by its norm (unless 0).
+  void NormalizeColumn(int j, double* mean, double* norm);
+  // Divides each column by its norm (columns of norm 0 stay).
+  void NormalizeColumns();
+  // Scales rows and/or columns so that their largest magnitude is 1 (b joins the row step).
+  void Balance(const KelVector& b, KelVector& rowScale, KelVector& columnScale);
+  // Exchanges storage and dimensions; serial numbers stay.
+  friend void Swap(KelMatrix& A, KelMatrix& B) noexcept;
+
+  void PrintObject() override;
+
+  static KelObjectCounter counter;
+
+  // Resizes to rows x columns keeping the serial number; contents are lost, the block is
+  // cleared unless clear is false (the caller writes every element).
+  void Resize(int rows, int columns, bool clear = true);
+
+ private:
+  KelMatrix(char, int rows, int columns);
+  void Allocate(int rows, int columns, bool clear);
+  void Free();
+  void FillFromList(int count, const double* list);
+  void CheckElement(int i, int j, const char* format, const char* kind) const;
+
+  double** rowPointers = nullptr;
+  int numRows = 0;
+  int numColumns = 0;
+  int size = 0;
+  int serialNumber = 0;
+};
+
+#endif

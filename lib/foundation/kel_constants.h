@@ -1,0 +1,40 @@
+// Machine constants computed at start-up and the floating-point environment setting.
+#ifndef KELMATH_KEL_CONSTANTS_H
+#define KELMATH_KEL_CONSTANTS_H
+
+// Single-precision machine epsilon, 2^-23.
+extern float kelMachEpsFloat;
+// Double-precision machine epsilon, 2^-52.
+extern double kelMachEps;
+// Ten times the single-precision epsilon (relative singularity threshold of Householder code).
+extern double kelTenMachEpsFloat;
+// 4 atan(1).
+extern double kelPi;
+
+// Stands for an infinite condition number or an unset minimum: the largest finite double less
+// two units in the last place.
+inline constexpr double kelBigValue = 1.7976931348623153e308;
+// Largest single-precision value, the bound of KelClampToFloat.
+inline constexpr double kelFloatMax = 3.4028235e38;
+// Smallest normalised double.
+inline constexpr double kelDoubleMinNormal = 2.2250738585072014e-308;
+
+// Sets the floating-point environment at construction (mode 0) and sets it back at destruction.
+// Every mode first masks all exceptions and rounds to nearest in double precision; mode 0 leaves
+// all exceptions masked, 1 traps zero divide and overflow, 3 traps all, any other value traps
+// invalid, zero divide and overflow.
+class KelFloatingPointSetting {
+ public:
+  KelFloatingPointSetting();
+  ~KelFloatingPointSetting();
+  KelFloatingPointSetting(const KelFloatingPointSetting&) = delete;
+  KelFloatingPointSetting& operator=(const KelFloatingPointSetting&) = delete;
+
+  static void SetMode(int mode);
+
+ private:
+  int startMode = 0;
+  int exitMode = 0;
+};
+
+#endif

@@ -1,0 +1,20 @@
+// KelMath: the one header a program includes.
+#ifndef KELMATH_KELMATH_H
+#define KELMATH_KELMATH_H
+
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_base.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_left.h"
+#include "containers/kel_matrix_packed.h"
+#include "containers/kel_matrix_sparse.h"
+#include "containers/kel_matrix_symmetric.h"
+#include "containers/kel_save.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
+
+#endif

@@ -1,0 +1,58 @@
+// Helpers shared by the test suites: reading files, checking fatal exits, comparing values.
+#ifndef KELMATH_TESTS_KEL_TEST_SUPPORT_H
+#define KELMATH_TESTS_KEL_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kel_test {
+
+// Whole content of a file ("" when it cannot be read).
+std::string ReadFile(const std::string& path);
+// A fresh file name in the working folder, unique within the process run.
+std::string ScratchPath(const std::string& stem);
+// Runs `body` with the output channel moved to a scratch file and returns what it printed.
+template <typename Body>
+std::string CaptureOutput(Body body);
+// Moves the output channel to a scratch file and returns its name.
+std::string RedirectOutput(const std::string& stem);
+// Moves the output channel back to the file that was current before RedirectOutput.
+void RestoreOutput();
+// Path of a file in the shared reference data.
+std::string ReferencePath(const std::string& relative);
+// Log relative error: -log10(|value - certified| / |certified|), or of the absolute error
+// where the certified value is 0; 15 where they agree exactly.
+double LogRelativeError(double value, double certified);
+
+}  // namespace kel_test
+
+template <typename Body>
+std::string kel_test::CaptureOutput(Body body) {
+  std::string path = RedirectOutput("capture");
+  body();
+  RestoreOutput();
+  return ReadFile(path);
+}
+
+// Runs `statement` in a child process whose output channel is a scratch file, expects exit
+// status 1, and expects the file to end with "\nFatal Error!!\n" followed by `text`.
+#define EXPECT_KEL_FATAL(statement, text)                                                   \
+  do {                                                                                      \
+    const std::string kelFatalPath_ = ::kel_test::ScratchPath("fatal");                    \
+    EXPECT_EXIT(                                                                            \
+        {                                                                                   \
+          KelSetOutputFile(kelFatalPath_.c_str());                                          \
+          statement;                                                                        \
+        },                                                                                  \
+        ::testing::ExitedWithCode(1), "");                                                  \
+    const std::string kelFatalExpected_ = std::string("\nFatal Error!!\n") + (text);       \
+    const std::string kelFatalActual_ = ::kel_test::ReadFile(kelFatalPath_);                \
+    EXPECT_TRUE(kelFatalActual_.size() >= kelFatalExpected_.size() &&                       \
+                kelFatalActual_.compare(kelFatalActual_.size() - kelFatalExpected_.size(),  \
+                                        std::string::npos, kelFatalExpected_) == 0)         \
+        << "output file ends with:\n[" << kelFatalActual_ << "]\nexpected ending:\n["       \
+        << kelFatalExpected_ << "]";                                                        \
+  } while (0)
+
+#endif
