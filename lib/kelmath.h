@@ -17,4 +17,6 @@
 #include "containers/kel_vector.h"
 #include "containers/kel_vector_int.h"
 
+#include "nonlinear/kel_minimization_robust.h"
+
 #endif
