@@ -19,4 +19,12 @@
 
 #include "nonlinear/kel_minimization_robust.h"
 
+#include "statistics/kel_descriptive_statistics.h"
+#include "statistics/kel_distributions.h"
+#include "statistics/kel_robust_statistics.h"
+#include "statistics/kel_special_functions.h"
+
+#include "factorizations/kel_factorized.h"
+#include "factorizations/kel_factorized_gauss.h"
+
 #endif

@@ -1,0 +1,298 @@
+// KelFactorized: lifecycle (loading, preparation, element access), the solve dispatchers, the
+// scaled solve and printing.
+#include "kel_factorized.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "kel_errors.h"
+#include "kel_output.h"
+
+const char* const kelErrMatrixDestroyed = "KelMatrix Destroyed";
+
+KelObjectCounter KelFactorized::counter;
+
+KelFactorized::KelFactorized() : serialNumber(counter.Draw()) {}
+
+KelFactorized::KelFactorized(int rows, int columns) : serialNumber(counter.Draw()) {
+  matrix.Resize(rows, columns, true);
+  numRows = matrix.Rows();
+  numColumns = matrix.Columns();
+}
+
+KelFactorized::~KelFactorized() {
+  counter.Release();
+}
+
+void KelFactorized::Reset() {
+  // Work arrays belong to the factors; they go whenever the matrix they were made for goes.
+  if (factorized != 0) SpecificDeinitialize();
+  factorStorage.Resize(0, 0);
+  factorRows.clear();
+  factorized = 0;
+  matrixStatus = 0;
+  singular = 0;
+  norm = 0.0;
+  MatrixLoaded();
+}
+
+void KelFactorized::AssignMatrix(const KelMatrix& A) {
+  Reset();
+  matrix = A;
+  numRows = matrix.Rows();
+  numColumns = matrix.Columns();
+}
+
+void MoveMatrixIntoFactorized(KelMatrix* A, KelFactorized* F) {
+  F->Reset();
+  F->matrix.Resize(0, 0);
+  Swap(F->matrix, *A);
+  F->numRows = F->matrix.Rows();
+  F->numColumns = F->matrix.Columns();
+}
+
+double& KelFactorized::operator()(int i, int j) {
+  if (matrixStatus == 1) KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
+  if (i < 1 || i > numRows || j < 1 || j > numColumns)
+    KelError("%s%s", kelClassFactorized, kelErrCheck);
+  if (factorized != 0) matrixStatus = 2;
+  return matrix.RowPointers()[i][j];
+}
+
+void KelFactorized::ComputeNorm() {
+  norm = 0.0;
+  const double* a = matrix.Data();
+  for (int i = 0; i < numRows; ++i, a += numColumns) {
+    double sum = 0.0;
+    for (int j = 0; j < numColumns; ++j) sum += std::fabs(a[j]);
+    norm = std::max(norm, sum);
+  }
+}
+
+void KelFactorized::BindFactorRows() {
+  factorRows.assign(static_cast<size_t>(numRows) + 1, nullptr);
+  if (numRows == 0 || numColumns == 0) return;
+  double* const* rows = factorStorage.RowPointers();
+  for (int i = 0; i <= numRows; ++i) factorRows[i] = rows[i];
+}
+
+void KelFactorized::PrepOnlySolve() {
+  if (factorized == 0) {
+    if (matrixStatus == 1)
+      KelError("%s%s%sPrepOnlySolve", kelClassFactorized, kelErrMatrixDestroyed, kelErrFunction);
+    ComputeNorm();
+    factorStorage.Resize(0, 0);
+    Swap(factorStorage, matrix);
+    BindFactorRows();
+    factorized = 1;
+    matrixStatus = 1;
+    SpecificInitialize();
+    Factorization();
+  } else if (matrixStatus == 2) {
+    ComputeNorm();
+    factorStorage.Resize(0, 0);
+    Swap(factorStorage, matrix);
+    BindFactorRows();
+    matrixStatus = 1;
+    Factorization();
+  } else if (matrixStatus == 0) {
+    matrix.Resize(0, 0);
+    matrixStatus = 1;
+  }
+}
+
+void KelFactorized::PrepSolve() {
+  if (factorized == 0) {
+    if (matrixStatus == 1)
+      KelError("%s%s%sPrepSolve", kelClassFactorized, kelErrMatrixDestroyed, kelErrFunction);
+    factorStorage = matrix;
+    BindFactorRows();
+    SpecificInitialize();
+    factorized = 1;
+    Factorization();
+  } else if (matrixStatus == 2) {
+    factorStorage = matrix;
+    BindFactorRows();
+    matrixStatus = 0;
+    Factorization();
+  }
+}
+
+void KelFactorized::DiscardFactorization() {
+  if (factorized == 0) return;
+  SpecificDeinitialize();
+  factorStorage.Resize(0, 0);
+  factorRows.clear();
+  factorized = 0;
+}
+
+// Default matrix and copy forms: everything goes through the concrete in-place vector solve.
+void KelFactorized::SpecificSolve(const KelVector& b, KelVector* x) {
+  if (x->GetSerialNumber() != b.GetSerialNumber()) *x = b;
+  SpecificSolve(x);
+}
+
+void KelFactorized::SpecificTransposeSolve(const KelVector& b, KelVector* x) {
+  if (x->GetSerialNumber() != b.GetSerialNumber()) *x = b;
+  SpecificTransposeSolve(x);
+}
+
+namespace {
+
+// Solves column by column; the result replaces BX, with another row count when the solution
+// has another length than the right-hand side.
+template <typename SolveColumn>
+void solveByColumns(KelMatrix* BX, SolveColumn solveColumn) {
+  const int rows = BX->Rows();
+  const int columns = BX->Columns();
+  if (rows == 0 || columns == 0) return;
+  KelVector column(rows);
+  KelMatrix result;
+  for (int j = 1; j <= columns; ++j) {
+    column.Resize(rows, false);
+    double* c = column.Data();
+    double* const* bx = BX->RowPointers();
+    for (int i = 1; i <= rows; ++i) c[i - 1] = bx[i][j];
+    solveColumn(&column);
+    if (j == 1) result.Resize(column.Size(), columns, false);
+    double* const* r = result.RowPointers();
+    const double* s = column.Data();
+    for (int i = 1; i <= column.Size(); ++i) r[i][j] = s[i - 1];
+  }
+  Swap(*BX, result);
+}
+
+}  // namespace
+
+void KelFactorized::SpecificSolve(KelMatrix* BX) {
+  solveByColumns(BX, [this](KelVector* column) { SpecificSolve(column); });
+}
+
+void KelFactorized::SpecificSolve(const KelMatrix& B, KelMatrix* X) {
+  if (X->GetSerialNumber() != B.GetSerialNumber()) *X = B;
+  SpecificSolve(X);
+}
+
+void KelFactorized::SpecificTransposeSolve(KelMatrix* BX) {
+  solveByColumns(BX, [this](KelVector* column) { SpecificTransposeSolve(column); });
+}
+
+void KelFactorized::SpecificTransposeSolve(const KelMatrix& B, KelMatrix* X) {
+  if (X->GetSerialNumber() != B.GetSerialNumber()) *X = B;
+  SpecificTransposeSolve(X);
+}
+
+void Solve(KelFactorized* F, KelVector* bx) {
+  if (bx->Size() != F->numRows)
+    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  F->SpecificSolve(bx);
+}
+
+void Solve(KelFactorized* F, const KelVector& b, KelVector* x) {
+  if (b.Size() != F->numRows)
+    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  if (b.GetSerialNumber() == x->GetSerialNumber())
+    F->SpecificSolve(x);
+  else
+    F->SpecificSolve(b, x);
+}
+
+void Solve(KelFactorized* F, KelMatrix* BX) {
+  if (BX->Rows() != F->numRows)
+    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  F->SpecificSolve(BX);
+}
+
+void Solve(KelFactorized* F, const KelMatrix& B, KelMatrix* X) {
+  if (B.Rows() != F->numRows)
+    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  if (B.GetSerialNumber() == X->GetSerialNumber())
+    F->SpecificSolve(X);
+  else
+    F->SpecificSolve(B, X);
+}
+
+void TransposeSolve(KelFactorized* F, KelVector* bx) {
+  if (bx->Size() != F->numColumns)
+    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  F->SpecificTransposeSolve(bx);
+}
+
+void TransposeSolve(KelFactorized* F, const KelVector& b, KelVector* x) {
+  if (b.Size() != F->numColumns)
+    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  if (b.GetSerialNumber() == x->GetSerialNumber())
+    F->SpecificTransposeSolve(x);
+  else
+    F->SpecificTransposeSolve(b, x);
+}
+
+void TransposeSolve(KelFactorized* F, KelMatrix* BX) {
+  if (BX->Rows() != F->numColumns)
+    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  F->SpecificTransposeSolve(BX);
+}
+
+void TransposeSolve(KelFactorized* F, const KelMatrix& B, KelMatrix* X) {
+  if (B.Rows() != F->numColumns)
+    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+  F->PrepOnlySolve();
+  if (B.GetSerialNumber() == X->GetSerialNumber())
+    F->SpecificTransposeSolve(X);
+  else
+    F->SpecificTransposeSolve(B, X);
+}
+
+double KelFactorized::ConditionNumber() {
+  if (numRows != numColumns) {
+    KelWarning("%s%s%sConditionNumber", kelClassFactorized, kelErrCheck, kelErrFunction);
+    return 0.0;
+  }
+  PrepSolve();
+  if (matrixStatus == 0) ComputeNorm();
+  return SpecificConditionNumber();
+}
+
+void KelFactorized::SolveScaled(KelMatrix* A, KelVector* bx) {
+  scalingMode = 2;
+  savedMatrix = *A;
+  savedRightHandSide = *bx;
+  const int m = A->Rows();
+  const int n = A->Columns();
+  A->Balance(*bx, rowScale, columnScale);
+  if (n >= m && bx->Size() == m) {
+    double* b = bx->Data();
+    const double* r = rowScale.Data();
+    for (int i = 0; i < m; ++i) b[i] *= r[i];
+  }
+  MoveMatrixIntoFactorized(A, this);
+  Solve(this, bx);
+  if (m >= n) {
+    double* x = bx->Data();
+    const double* c = columnScale.Data();
+    for (int j = 0; j < n; ++j) x[j] *= c[j];
+  }
+  *A = savedMatrix;
+}
+
+void KelFactorized::PrintObject() {
+  KelPrint("\nKelFactorized No.%d", serialNumber);
+  if (matrixStatus == 1) {
+    KelPrint("\nKelMatrix Destroyed");
+    return;
+  }
+  KelPrint("\nrows %d columns %d\n", numRows, numColumns);
+  const double* a = matrix.Data();
+  for (int i = 0; i < numRows; ++i) {
+    for (int j = 0; j < numColumns; ++j) KelPrint(" %22.14e", *a++);
+    KelPrint("\n");
+  }
+}

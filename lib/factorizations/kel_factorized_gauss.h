@@ -1,0 +1,42 @@
+// KelFactorizedGauss: LU factorization of a square matrix with scaled partial pivoting.
+#ifndef KELMATH_KEL_FACTORIZED_GAUSS_H
+#define KELMATH_KEL_FACTORIZED_GAUSS_H
+
+#include <vector>
+
+#include "kel_factorized.h"
+#include "kel_vector_int.h"
+
+class KelFactorizedGauss : public KelFactorized {
+ public:
+  KelFactorizedGauss() = default;
+  KelFactorizedGauss(int rows, int columns) : KelFactorized(rows, columns) {}
+  explicit KelFactorizedGauss(const KelMatrix& A) { AssignMatrix(A); }
+  using KelFactorized::operator=;
+
+  // Sign of the row permutation times the product of the pivots.
+  double Determinant() override;
+  // The initial indices of the rows that gave a zero pivot, in increasing order (empty when
+  // the object is not factorized).
+  virtual void GetSingularRows(KelVectorInt* rows);
+
+ protected:
+  void Factorization() override;
+  void SpecificInitialize() override;
+  void SpecificDeinitialize() override;
+  void SpecificSolve(KelVector* bx) override;
+  void SpecificTransposeSolve(KelVector* bx) override;
+  double SpecificConditionNumber() override;
+
+  // Row pivots, 1-based: pivots[k] is the row exchanged with row k at step k.
+  std::vector<int> pivots;
+  int permutationSign = 1;
+
+ private:
+  // Forward and backward substitution on a raw 1-based right-hand side.
+  void SolveInPlace(double* b);
+
+  std::vector<double> scale;
+};
+
+#endif
