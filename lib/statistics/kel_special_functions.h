@@ -1,0 +1,47 @@
+// Special functions under every probability of the library: log-gamma, the regularized
+// incomplete gamma and beta functions, integer powers, log-factorials, binomial coefficients and
+// the binomial and Poisson probability mass functions.
+//
+// The iterations (gamma series, gamma continued fraction, beta continued fraction) stop at a
+// relative accuracy of 3e-7 or after 1000 steps. An iteration that reaches 1000 steps without
+// converging warns (KelWarning) and returns its last partial value, so the caller always gets a
+// number; P and Q pass that value on.
+#ifndef KELMATH_KEL_SPECIAL_FUNCTIONS_H
+#define KELMATH_KEL_SPECIAL_FUNCTIONS_H
+
+// ln Gamma(x) for x > 0 (six-term Lanczos form; absolute error about 2e-10). Not checked.
+double KelLnGamma(double x);
+
+// P(a, x) by its series into *result and ln Gamma(a) into *lnGammaA. x < 0 or (x > 0 and
+// a <= 0) is fatal; x = 0 gives 0. Not converged: warning, *result gets the last partial sum.
+void KelGammaSerie(double* result, double a, double x, double* lnGammaA);
+// Q(a, x) by its continued fraction into *result and ln Gamma(a) into *lnGammaA; meant for
+// x >= a + 1. Not converged: warning, *result gets the last convergent.
+void KelGammaContinueFractions(double* result, double a, double x, double* lnGammaA);
+// Regularized lower incomplete gamma function P(a, x); x < 0 or a <= 0 is fatal.
+double KelIncompleteGammaP(double a, double x);
+// Regularized upper incomplete gamma function Q(a, x) = 1 - P(a, x); x < 0 or a <= 0 is fatal.
+double KelIncompleteGammaQ(double a, double x);
+
+// Regularized incomplete beta function I_x(a, b); a <= 0, b <= 0, x outside 0..1 are fatal
+// (checked in this order).
+double KelIncompleteBeta(double a, double b, double x);
+// Continued fraction of I_x(a, b), converging fast for x < (a + 1)/(a + b + 2). Not converged:
+// warning and the last convergent.
+double KelBetaContinuedFractions(double a, double b, double x);
+
+// x^n with a fixed multiplication scheme up to n = 22 and binary powering above; x = 0 with
+// n <= 0 is fatal.
+double KelPowInt(double x, int n);
+// ln n!, cached for 2 <= n <= 100 for the life of the process; n < 0 is fatal.
+double KelLogFactorial(int n);
+// Binomial coefficient n over k as an integral double; n < 0, k < 0 or k > n is fatal.
+double KelBinomial(int n, int k);
+// C(n, k) p^k (1-p)^(n-k); p outside 0..1 warns and gives 0. A zero base with a zero exponent
+// counts as 1, so p = 0 and p = 1 are valid.
+double KelBinomialProbability(int n, int k, double p);
+// (lambda t)^k exp(-lambda t) / k!; k < 0, t > lambda, lambda <= 0 or t <= 0 warn (in this order)
+// and give 0.
+double KelPoissonProbability(double lambda, double t, int k);
+
+#endif

@@ -1,0 +1,173 @@
+// Distribution tails and special functions against the R reference table.
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kel_test_support.h"
+#include "kelmath.h"
+
+namespace {
+
+struct ReferenceRow {
+  std::string function;
+  std::vector<std::string> args;  // empty strings for unused arguments
+  double value = 0.0;
+
+  double Arg(int i) const { return std::stod(args[static_cast<size_t>(i)]); }
+  int IntArg(int i) const { return std::stoi(args[static_cast<size_t>(i)]); }
+  std::string Describe() const {
+    return function + "(" + args[0] + "," + args[1] + "," + args[2] + ")";
+  }
+};
+
+std::vector<ReferenceRow> ReadDistributionTable() {
+  std::ifstream in(kel_test::ReferencePath("r/distributions.csv"));
+  std::vector<ReferenceRow> rows;
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::vector<std::string> fields;
+    std::stringstream stream(line);
+    std::string field;
+    while (std::getline(stream, field, ',')) fields.push_back(field);
+    while (fields.size() < 5) fields.push_back("");
+    ReferenceRow row;
+    row.function = fields[0];
+    row.args = {fields[1], fields[2], fields[3]};
+    row.value = std::stod(fields[4]);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The library's value for one row of the table; false for functions tested elsewhere.
+bool LibraryValue(const ReferenceRow& row, double* value) {
+  const std::string& f = row.function;
+  if (f == "chisq_upper") {
+    *value = KelChiSquareProbability(row.IntArg(0), row.Arg(1));
+  } else if (f == "chisq_lower") {
+    *value = KelChiSquareLowerProbability(row.IntArg(0), row.Arg(1));
+  } else if (f == "t_upper_one_sided") {
+    *value = KelTStudentProbability(row.IntArg(0), row.Arg(1));
+  } else if (f == "t_two_sided") {
+    *value = 2.0 * KelTStudentProbability(row.IntArg(0), row.Arg(1));
+  } else if (f == "f_upper") {
+    *value = KelFProbability(row.IntArg(0), row.IntArg(1), row.Arg(2));
+  } else if (f == "f_two_way") {
+    *value = KelFTwoWayProbability(row.IntArg(0), row.IntArg(1), row.Arg(2));
+  } else if (f == "normal_upper") {
+    *value = KelNormalProbability(row.Arg(0));
+  } else if (f == "erfc") {
+    *value = KelErfc(row.Arg(0));
+  } else if (f == "binom_pmf") {
+    *value = KelBinomialProbability(row.IntArg(0), row.IntArg(1), row.Arg(2));
+  } else if (f == "poisson_pmf") {
+    *value = KelPoissonProbability(row.Arg(0), row.Arg(1), row.IntArg(2));
+  } else if (f == "choose") {
+    *value = KelBinomial(row.IntArg(0), row.IntArg(1));
+  } else if (f == "lfactorial") {
+    *value = KelLogFactorial(row.IntArg(0));
+  } else if (f == "gammainc_P") {
+    *value = KelIncompleteGammaP(row.Arg(0), row.Arg(1));
+  } else if (f == "gammainc_Q") {
+    *value = KelIncompleteGammaQ(row.Arg(0), row.Arg(1));
+  } else if (f == "betainc") {
+    *value = KelIncompleteBeta(row.Arg(0), row.Arg(1), row.Arg(2));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Probabilities: relative 1e-6, or absolute 1e-12 where the reference is below 1e-6 (the
+// iterations stop at a relative accuracy of 3e-7).
+void ExpectProbabilityNear(double value, double reference, const std::string& what) {
+  if (std::fabs(reference) < 1e-6) {
+    EXPECT_NEAR(value, reference, 1e-12) << what;
+  } else {
+    EXPECT_LE(std::fabs(value - reference), 1e-6 * std::fabs(reference))
+        << what << " value " << value << " reference " << reference;
+  }
+}
+
+}  // namespace
+
+TEST(DistributionTable, ReferenceTableIsReadable) {
+  const std::vector<ReferenceRow> rows = ReadDistributionTable();
+  EXPECT_GT(rows.size(), 500u);
+}
+
+TEST(DistributionTable, EveryProbabilityAgreesWithR) {
+  int compared = 0;
+  for (const ReferenceRow& row : ReadDistributionTable()) {
+    if (row.function == "lgamma") continue;
+    double value = 0.0;
+    if (!LibraryValue(row, &value)) continue;
+    ExpectProbabilityNear(value, row.value, row.Describe());
+    ++compared;
+  }
+  EXPECT_GT(compared, 400);
+}
+
+TEST(DistributionTable, LogGammaAgreesWithRWithinLanczosAccuracy) {
+  int compared = 0;
+  for (const ReferenceRow& row : ReadDistributionTable()) {
+    if (row.function != "lgamma") continue;
+    const double value = KelLnGamma(row.Arg(0));
+    // ln Gamma(1) = ln Gamma(2) = 0: there only the absolute error of the form can be asked.
+    const double bound = std::max(1e-9 * std::fabs(row.value), 2e-10);
+    EXPECT_LE(std::fabs(value - row.value), bound) << row.Describe() << " value " << value;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 9);
+}
+
+TEST(Distributions, StudentTIsOneSidedAndSymmetric) {
+  EXPECT_EQ(KelTStudentProbability(7, 0.0), 0.5);
+  EXPECT_EQ(KelTStudentProbability(7, 2.1), KelTStudentProbability(7, -2.1));
+  // One degree of freedom is the Cauchy distribution: P(T > 1) = 1/4.
+  EXPECT_NEAR(KelTStudentProbability(1, 1.0), 0.25, 3e-7 * 0.25);
+}
+
+TEST(Distributions, ChiSquareTwoDegreesIsExponentialAndTailsAddToOne) {
+  for (double x : {0.3, 1.0, 4.0, 12.0}) {
+    EXPECT_NEAR(KelChiSquareProbability(2, x), std::exp(-x / 2), 3e-7 * std::exp(-x / 2));
+    for (int dof : {1, 4, 7}) {
+      EXPECT_NEAR(KelChiSquareProbability(dof, x) + KelChiSquareLowerProbability(dof, x), 1.0,
+                  3e-7);
+    }
+  }
+}
+
+TEST(Distributions, FAtZeroIsOneAndTwoWayIsSymmetricInItsArguments) {
+  EXPECT_EQ(KelFProbability(3, 8, 0.0), 1.0);
+  EXPECT_EQ(KelFTwoWayProbability(3, 8, 0.0), 1.0);
+  for (double f : {0.2, 0.9, 1.0, 1.7, 6.0}) {
+    EXPECT_NEAR(KelFTwoWayProbability(4, 9, f), KelFTwoWayProbability(9, 4, 1.0 / f), 1e-12) << f;
+  }
+  // F(2, 2) at 1: the median, so the two-sided probability is 1.
+  EXPECT_NEAR(KelFTwoWayProbability(2, 2, 1.0), 1.0, 1e-6);
+}
+
+TEST(Distributions, NormalTailAndErfc) {
+  EXPECT_EQ(KelNormalProbability(0.0), 0.5);
+  EXPECT_NEAR(KelNormalProbability(2.326), 0.01, 1e-5);
+  EXPECT_NEAR(KelErfc(-1.0), 2.0 - KelErfc(1.0), 1e-12);
+  EXPECT_NEAR(KelErfc(0.5), std::erfc(0.5), 3e-7 * std::erfc(0.5));
+}
+
+using DistributionsDeathTest = ::testing::Test;
+
+TEST_F(DistributionsDeathTest, BadArgumentsReachTheSpecialFunctionChecks) {
+  EXPECT_KEL_FATAL(KelChiSquareProbability(3, -1.0),
+                   "Invalid argument in KelIncompleteGammaQ function");
+  EXPECT_KEL_FATAL(KelChiSquareLowerProbability(0, 1.0),
+                   "Invalid argument in KelIncompleteGammaP function");
+  EXPECT_KEL_FATAL(KelTStudentProbability(0, 1.0), "Bad a in function KelIncompleteBeta");
+  EXPECT_KEL_FATAL(KelFProbability(0, 5, 1.0), "Bad b in function KelIncompleteBeta");
+  EXPECT_KEL_FATAL(KelFProbability(3, 5, -1.0), "Bad x in function KelIncompleteBeta");
+  EXPECT_KEL_FATAL(KelFTwoWayProbability(3, 5, -0.5), "Bad x in function KelIncompleteBeta");
+}

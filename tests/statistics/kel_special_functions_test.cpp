@@ -1,0 +1,241 @@
+// Special functions: worked values, the integer power scheme, the log-factorial cache,
+// warnings and fatal argument checks.
+#include <climits>
+#include <cmath>
+#include <string>
+
+#include "kel_test_support.h"
+#include "kelmath.h"
+
+using kel_test::CaptureOutput;
+
+namespace {
+
+// Runs body with warnings written to the output file only, and returns what it printed.
+template <typename Body>
+std::string CaptureWarnings(Body body) {
+  const signed char savedMode = kelWarningMode;
+  kelWarningMode = 0;
+  std::string text = CaptureOutput(body);
+  kelWarningMode = savedMode;
+  return text;
+}
+
+}  // namespace
+
+TEST(LnGamma, MatchesLogFactorialsOfSmallIntegers) {
+  // Gamma(n) = (n-1)!: ln 1 = 0, ln 1 = 0, ln 2, ln 6, ln 24, ln 3628800 (9!).
+  EXPECT_NEAR(KelLnGamma(1.0), 0.0, 2e-10);
+  EXPECT_NEAR(KelLnGamma(2.0), 0.0, 2e-10);
+  EXPECT_NEAR(KelLnGamma(3.0), std::log(2.0), 2e-10);
+  EXPECT_NEAR(KelLnGamma(4.0), std::log(6.0), 2e-10);
+  EXPECT_NEAR(KelLnGamma(5.0), std::log(24.0), 2e-10);
+  EXPECT_NEAR(KelLnGamma(10.0), std::log(362880.0), 1e-9 * std::log(362880.0));
+}
+
+TEST(LnGamma, HalfIsLogOfRootPi) {
+  EXPECT_NEAR(KelLnGamma(0.5), 0.5 * std::log(M_PI), 2e-10);
+}
+
+TEST(IncompleteGamma, BoundaryValuesAtZero) {
+  EXPECT_EQ(KelIncompleteGammaQ(2.5, 0.0), 1.0);
+  EXPECT_EQ(KelIncompleteGammaP(2.5, 0.0), 0.0);
+}
+
+TEST(IncompleteGamma, ShapeOneIsTheExponentialDistribution) {
+  // P(1, x) = 1 - exp(-x), on both the series side (x < 2) and the fraction side.
+  for (double x : {0.1, 0.5, 1.0, 1.9, 2.0, 5.0, 20.0}) {
+    EXPECT_NEAR(KelIncompleteGammaP(1.0, x), 1.0 - std::exp(-x), 3e-7 * (1.0 - std::exp(-x))) << x;
+    EXPECT_NEAR(KelIncompleteGammaQ(1.0, x), std::exp(-x), 3e-7 * std::exp(-x)) << x;
+  }
+}
+
+TEST(IncompleteGamma, SeriesAndFractionReturnLogGammaOfA) {
+  double result = 0.0;
+  double lnGammaA = 0.0;
+  KelGammaSerie(&result, 4.0, 1.0, &lnGammaA);
+  EXPECT_NEAR(lnGammaA, std::log(6.0), 2e-10);
+  // P(4, 1) = 1 - e^-1 (1 + 1 + 1/2 + 1/6)
+  EXPECT_NEAR(result, 1.0 - std::exp(-1.0) * (8.0 / 3.0), 1e-8);
+  KelGammaContinueFractions(&result, 4.0, 10.0, &lnGammaA);
+  EXPECT_NEAR(lnGammaA, std::log(6.0), 2e-10);
+  // Q(4, 10) = e^-10 (1 + 10 + 50 + 1000/6)
+  EXPECT_NEAR(result, std::exp(-10.0) * (61.0 + 1000.0 / 6.0), 1e-9);
+}
+
+TEST(IncompleteGamma, SeriesOfZeroIsZero) {
+  double result = -1.0;
+  double lnGammaA = 0.0;
+  KelGammaSerie(&result, 3.0, 0.0, &lnGammaA);
+  EXPECT_EQ(result, 0.0);
+}
+
+TEST(IncompleteGamma, NonConvergenceWarnsAndReturnsTheLastPartialValue) {
+  double p = -1.0;
+  std::string text = CaptureWarnings([&] { p = KelIncompleteGammaP(1e7, 1e7); });
+  EXPECT_EQ(text,
+            "\nWarning!!\nEither the value of a is too large or is ITMAX to small in function "
+            "KelGammaSerie");
+  EXPECT_TRUE(p > 0.0 && p < 1.0) << p;
+  double q = -1.0;
+  text = CaptureWarnings([&] { q = KelIncompleteGammaQ(1e7, 1e7 + 10.0); });
+  EXPECT_EQ(text,
+            "\nWarning!!\nEither the value of a is too large or ITMAX is to small in function "
+            "KelGammaContinueFractions");
+  EXPECT_TRUE(q > 0.0 && q < 1.0) << q;
+}
+
+TEST(IncompleteBeta, BoundaryValues) {
+  EXPECT_EQ(KelIncompleteBeta(2.0, 3.0, 0.0), 0.0);
+  EXPECT_EQ(KelIncompleteBeta(2.0, 3.0, 1.0), 1.0);
+}
+
+TEST(IncompleteBeta, HandWorkedPolynomialCases) {
+  // I_x(1, 1) = x; I_x(2, 1) = x^2; I_x(1, 2) = 1 - (1-x)^2; I_x(2, 2) = 3x^2 - 2x^3.
+  for (double x : {0.05, 0.3, 0.5, 0.7, 0.95}) {
+    EXPECT_NEAR(KelIncompleteBeta(1.0, 1.0, x), x, 3e-7 * x) << x;
+    EXPECT_NEAR(KelIncompleteBeta(2.0, 1.0, x), x * x, 3e-7 * x * x) << x;
+    EXPECT_NEAR(KelIncompleteBeta(1.0, 2.0, x), 1.0 - (1 - x) * (1 - x), 3e-7) << x;
+    EXPECT_NEAR(KelIncompleteBeta(2.0, 2.0, x), 3 * x * x - 2 * x * x * x, 3e-7) << x;
+  }
+}
+
+TEST(IncompleteBeta, NonConvergenceWarnsAndKeepsTheLastConvergent) {
+  double value = 0.0;
+  std::string text = CaptureWarnings([&] { value = KelIncompleteBeta(1e8, 1e8, 0.5); });
+  EXPECT_EQ(text,
+            "\nWarning!!\na or b too big or is ITMAX to small in function "
+            "KelBetaContinuedFractions");
+  // By symmetry the true value is 1/2; the last convergent is near it (a result of 0 from the
+  // fraction would have given 1).
+  EXPECT_NEAR(value, 0.5, 1e-3);
+}
+
+TEST(PowInt, WorkedValues) {
+  EXPECT_EQ(KelPowInt(2.0, 10), 1024.0);
+  EXPECT_EQ(KelPowInt(2.0, -2), 0.25);
+  EXPECT_EQ(KelPowInt(5.0, 0), 1.0);
+  EXPECT_EQ(KelPowInt(0.0, 3), 0.0);
+}
+
+TEST(PowInt, EveryExponentOfTheFixedSchemeAndOfBinaryPoweringIsExact) {
+  // Powers of 3 up to 3^33 are exact in a double, so every grouping must give the integer.
+  double exact = 1.0;
+  for (int n = 0; n <= 33; ++n) {
+    EXPECT_EQ(KelPowInt(3.0, n), exact) << n;
+    EXPECT_EQ(KelPowInt(-3.0, n), n % 2 == 0 ? exact : -exact) << n;
+    EXPECT_EQ(KelPowInt(0.5, n), 1.0 / KelPowInt(2.0, n)) << n;
+    exact *= 3.0;
+  }
+}
+
+TEST(PowInt, NonIntegralBaseAgreesWithPowToRounding) {
+  for (int n = -40; n <= 40; ++n) {
+    const double expected = std::pow(1.1, n);
+    EXPECT_NEAR(KelPowInt(1.1, n), expected, 1e-14 * expected) << n;
+  }
+}
+
+TEST(PowInt, MostNegativeExponentDoesNotOverflowTheNegation) {
+  EXPECT_EQ(KelPowInt(1.0, INT_MIN), 1.0);
+  EXPECT_EQ(KelPowInt(-1.0, INT_MIN), 1.0);
+  EXPECT_EQ(KelPowInt(2.0, INT_MIN), 0.0);
+}
+
+TEST(LogFactorial, SmallAndCachedAndLargeValues) {
+  EXPECT_EQ(KelLogFactorial(0), 0.0);
+  EXPECT_EQ(KelLogFactorial(1), 0.0);
+  EXPECT_NEAR(KelLogFactorial(5), std::log(120.0), 1e-9);
+  const double first = KelLogFactorial(50);
+  const double second = KelLogFactorial(50);
+  EXPECT_EQ(first, second);
+  EXPECT_NEAR(first, std::lgamma(51.0), 1e-9 * std::lgamma(51.0));
+  EXPECT_NEAR(KelLogFactorial(150), std::lgamma(151.0), 1e-9 * std::lgamma(151.0));
+}
+
+TEST(Binomial, CoefficientsAreIntegral) {
+  EXPECT_EQ(KelBinomial(10, 2), 45.0);
+  EXPECT_EQ(KelBinomial(10, 0), 1.0);
+  EXPECT_EQ(KelBinomial(10, 10), 1.0);
+  EXPECT_EQ(KelBinomial(20, 10), 184756.0);
+  EXPECT_EQ(KelBinomial(30, 15), 155117520.0);
+}
+
+TEST(BinomialProbability, WorkedValue) {
+  // C(10, 2) 0.1^2 0.9^8 = 45 x 0.01 x 0.43046721
+  EXPECT_NEAR(KelBinomialProbability(10, 2, 0.1), 0.1937102445, 1e-15);
+}
+
+TEST(BinomialProbability, CertainOutcomesAtPZeroAndOne) {
+  // 0^0 counts as 1 here: no fatal error from the power for p = 0 or p = 1.
+  EXPECT_EQ(KelBinomialProbability(5, 0, 0.0), 1.0);
+  EXPECT_EQ(KelBinomialProbability(5, 2, 0.0), 0.0);
+  EXPECT_EQ(KelBinomialProbability(5, 5, 1.0), 1.0);
+  EXPECT_EQ(KelBinomialProbability(5, 4, 1.0), 0.0);
+}
+
+TEST(BinomialProbability, POutsideZeroOneWarnsAndGivesZero) {
+  double value = -1.0;
+  std::string text = CaptureWarnings([&] { value = KelBinomialProbability(10, 2, 1.5); });
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(text, "\nWarning!!\np must be 0 <= p <= 1.");
+  text = CaptureWarnings([&] { value = KelBinomialProbability(10, 2, -0.1); });
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(text, "\nWarning!!\np must be 0 <= p <= 1.");
+}
+
+TEST(PoissonProbability, UsesTheMeanLambdaTimesT) {
+  // Mean 24 x 0.25 = 6: P(6) = 6^6 e^-6 / 720.
+  EXPECT_NEAR(KelPoissonProbability(24.0, 0.25, 6), 46656.0 * std::exp(-6.0) / 720.0, 1e-9);
+  EXPECT_NEAR(KelPoissonProbability(24.0, 0.25, 0), std::exp(-6.0), 1e-12);
+}
+
+TEST(PoissonProbability, InvalidArgumentsWarnInOrderAndGiveZero) {
+  double value = -1.0;
+  std::string text = CaptureWarnings([&] { value = KelPoissonProbability(-1.0, 5.0, -1); });
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(text, "\nWarning!!\nk < 0");
+  text = CaptureWarnings([&] { value = KelPoissonProbability(-1.0, 5.0, 2); });
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(text, "\nWarning!!\nt >= lambda");
+  text = CaptureWarnings([&] { value = KelPoissonProbability(2.0, 0.0, 2); });
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(text, "\nWarning!!\nt and lambda must be > 0");
+}
+
+using SpecialFunctionsDeathTest = ::testing::Test;
+
+TEST_F(SpecialFunctionsDeathTest, PowIntOfZeroToNonPositivePowerIsFatal) {
+  EXPECT_KEL_FATAL(KelPowInt(0.0, 0), "\n\nError!!!\nKelPowInt x^n with x == 0. and n <= 0");
+  EXPECT_KEL_FATAL(KelPowInt(0.0, -3), "\n\nError!!!\nKelPowInt x^n with x == 0. and n <= 0");
+}
+
+TEST_F(SpecialFunctionsDeathTest, IncompleteBetaChecksAThenBThenX) {
+  EXPECT_KEL_FATAL(KelIncompleteBeta(0.0, -1.0, 2.0), "Bad a in function KelIncompleteBeta");
+  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 0.0, 2.0), "Bad b in function KelIncompleteBeta");
+  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 1.0, 1.5), "Bad x in function KelIncompleteBeta");
+  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 1.0, -0.1), "Bad x in function KelIncompleteBeta");
+}
+
+TEST_F(SpecialFunctionsDeathTest, IncompleteGammaArgumentChecks) {
+  EXPECT_KEL_FATAL(KelIncompleteGammaP(1.0, -1.0),
+                   "Invalid argument in KelIncompleteGammaP function");
+  EXPECT_KEL_FATAL(KelIncompleteGammaP(0.0, 1.0),
+                   "Invalid argument in KelIncompleteGammaP function");
+  EXPECT_KEL_FATAL(KelIncompleteGammaQ(-2.0, 1.0),
+                   "Invalid argument in KelIncompleteGammaQ function");
+  double result = 0.0;
+  double lnGammaA = 0.0;
+  EXPECT_KEL_FATAL(KelGammaSerie(&result, 1.0, -1.0, &lnGammaA),
+                   "x less then 0 in function KelGammaSerie");
+  EXPECT_KEL_FATAL(KelGammaSerie(&result, -1.0, 1.0, &lnGammaA),
+                   "a must be positive in function KelGammaSerie");
+}
+
+TEST_F(SpecialFunctionsDeathTest, FactorialAndBinomialArgumentChecks) {
+  EXPECT_KEL_FATAL(KelLogFactorial(-1), "KelLogFactorial requires positive argument");
+  EXPECT_KEL_FATAL(KelBinomial(-1, 0), "KelBinomial requires positive argument");
+  EXPECT_KEL_FATAL(KelBinomial(3, -1), "KelBinomial requires positive argument");
+  EXPECT_KEL_FATAL(KelBinomial(3, 4), "KelBinomial(n,k) requires k <= n");
+  EXPECT_KEL_FATAL(KelBinomialProbability(3, 4, 0.0), "KelBinomial(n,k) requires k <= n");
+}
