@@ -16,7 +16,8 @@ void KelMatrix::Allocate(int rows, int columns, bool clear) {
   numRows = numColumns = size = 0;
   if (rows <= 0 || columns <= 0) return;
   const long long elements = static_cast<long long>(rows) * columns + 1;
-  double* block = kel_storage::Allocate<double>(elements, clear, kelClassMatrix, "%s%s%sInitialize");
+  double* block =
+      kel_storage::Allocate<double>(elements, clear, kelClassMatrix, "%s%s%sInitialize");
   rowPointers = kel_storage::Allocate<double*>(static_cast<long long>(rows) + 1, false,
                                                kelClassMatrix, "%s%s%sInitialize");
   rowPointers[0] = block;
@@ -185,5 +186,6 @@ void KelMatrix::PrintObject() {
   KelPrint("\nKelMatrix No.%d", serialNumber);
   KelPrint("\nrows %d columns %d\n", numRows, numColumns);
   for (int i = 1; i <= numRows; ++i)
-    for (int j = 1; j <= numColumns; ++j) KelPrint("%5d %5d     %22.14e\n", i, j, rowPointers[i][j]);
+    for (int j = 1; j <= numColumns; ++j)
+      KelPrint("%5d %5d     %22.14e\n", i, j, rowPointers[i][j]);
 }

@@ -16,11 +16,12 @@ class KelMatrix : public KelBase {
   // rows x columns zeros (either <= 0: empty); a count that overflows is "No room in heap".
   KelMatrix(int rows, int columns);
   // rows x columns values that follow, row by row: KelMatrix A(2, 2, 1., 2., 3., 4.).
-  // Every value must be a double; a count other than rows x columns is fatal.
+  // Every value must be a double or float; a count other than rows x columns is fatal.
   template <typename... Values>
-    requires(sizeof...(Values) > 0 && (std::is_same_v<Values, double> && ...))
-  KelMatrix(int rows, int columns, Values... values) : KelMatrix('u', rows, columns) {
-    const double list[] = {values...};
+  requires(sizeof...(Values) > 0 && (kel_detail::IsListValue<Values> && ...))
+      KelMatrix(int rows, int columns, Values... values)
+      : KelMatrix('u', rows, columns) {
+    const double list[] = {static_cast<double>(values)...};
     FillFromList(static_cast<int>(sizeof...(Values)), list);
   }
   KelMatrix(const KelMatrix& A);

@@ -17,7 +17,9 @@ KelMatrixLeft::KelMatrixLeft(const KelMatrixLeft& L) : KelMatrixPacked(L, counte
 KelMatrixLeft::KelMatrixLeft(KelMatrixLeft&& L) noexcept
     : KelMatrixPacked(static_cast<KelMatrixPacked&&>(L), counter) {}
 
-KelMatrixLeft::~KelMatrixLeft() { Release(counter); }
+KelMatrixLeft::~KelMatrixLeft() {
+  Release(counter);
+}
 
 KelMatrixLeft& KelMatrixLeft::operator=(const KelMatrixLeft& L) {
   CopyFrom(L);

@@ -32,9 +32,13 @@ KelMatrixPacked::KelMatrixPacked(KelMatrixPacked&& other, KelObjectCounter& coun
   ++counter.aliveCount;
 }
 
-KelMatrixPacked::~KelMatrixPacked() { Free(); }
+KelMatrixPacked::~KelMatrixPacked() {
+  Free();
+}
 
-void KelMatrixPacked::Release(KelObjectCounter& counter) { counter.Release(); }
+void KelMatrixPacked::Release(KelObjectCounter& counter) {
+  counter.Release();
+}
 
 void KelMatrixPacked::Allocate(int n, bool clear, const char* fatalFormat) {
   rowPointers = nullptr;

@@ -126,7 +126,8 @@ void productInto(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
 }  // namespace
 
 void Product(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
-  if (A.Columns() != B.Rows()) KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
+  if (A.Columns() != B.Rows())
+    KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
   if (C.GetSerialNumber() == A.GetSerialNumber() || C.GetSerialNumber() == B.GetSerialNumber()) {
     KelMatrix local;
     productInto(A, B, local);
@@ -137,7 +138,8 @@ void Product(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
 }
 
 KelMatrix operator*(const KelMatrix& A, const KelMatrix& B) {
-  if (A.Columns() != B.Rows()) KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
+  if (A.Columns() != B.Rows())
+    KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
   KelMatrix C;
   productInto(A, B, C);
   return C;
@@ -164,6 +166,5 @@ KelMatrix& KelMatrix::operator+=(const KelMatrix& B) {
 void OuterProduct(const KelVector& x, const KelVector& y, KelMatrix& M) {
   M.Resize(x.Size(), y.Size(), false);
   double* const* m = M.RowPointers();
-  for (int i = 1; i <= x.Size(); ++i)
-    KelArrayScale(y.Size(), x.Data()[i - 1], y.Data(), m[i] + 1);
+  for (int i = 1; i <= x.Size(); ++i) KelArrayScale(y.Size(), x.Data()[i - 1], y.Data(), m[i] + 1);
 }

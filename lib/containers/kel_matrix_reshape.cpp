@@ -13,7 +13,8 @@
 
 void KelMatrix::ScaleRows(const KelVector& v) {
   if (v.Size() != numRows) KelError("%s%s%sInsertRow", kelClassMatrix, kelErrCheck, kelErrFunction);
-  for (int i = 1; i <= numRows; ++i) KelArrayScaleInPlace(numColumns, v.Data()[i - 1], rowPointers[i] + 1);
+  for (int i = 1; i <= numRows; ++i)
+    KelArrayScaleInPlace(numColumns, v.Data()[i - 1], rowPointers[i] + 1);
 }
 
 void KelMatrix::ScaleColumns(const KelVector& v) {
@@ -103,7 +104,8 @@ void KelMatrix::NormalizeColumn(int j, double* mean, double* norm) {
   for (int i = 1; i <= numRows; ++i) centred.Data()[i - 1] = rowPointers[i][j] - columnMean;
   const double columnNorm = SqrtSumSqr(numRows, centred.Data());
   for (int i = 1; i <= numRows; ++i)
-    rowPointers[i][j] = columnNorm != 0.0 ? centred.Data()[i - 1] / columnNorm : centred.Data()[i - 1];
+    rowPointers[i][j] =
+        columnNorm != 0.0 ? centred.Data()[i - 1] / columnNorm : centred.Data()[i - 1];
   if (mean != nullptr) *mean = columnMean;
   if (norm != nullptr) *norm = columnNorm;
 }

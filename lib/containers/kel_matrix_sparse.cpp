@@ -55,7 +55,8 @@ void KelMatrixSparse::CopyLists(const KelMatrixSparse& A) {
     Node** tail = &rowLists[i];
     for (const Node* node = A.rowLists[i]; node != nullptr; node = node->next) {
       *tail = new (std::nothrow) Node{node->column, node->value, nullptr};
-      if (*tail == nullptr) KelError("%s%s%sInitialize", kelClassMatrixSparse, kelErrSpace, kelErrFunction);
+      if (*tail == nullptr)
+        KelError("%s%s%sInitialize", kelClassMatrixSparse, kelErrSpace, kelErrFunction);
       tail = &(*tail)->next;
     }
   }

@@ -5,7 +5,8 @@
 
 KelObjectCounter KelMatrixSymmetric::counter;
 
-KelMatrixSymmetric::KelMatrixSymmetric() : KelMatrixPacked(counter, kelClassMatrixSymmetric, 0, 0) {}
+KelMatrixSymmetric::KelMatrixSymmetric()
+    : KelMatrixPacked(counter, kelClassMatrixSymmetric, 0, 0) {}
 
 KelMatrixSymmetric::KelMatrixSymmetric(int rows, int columns)
     : KelMatrixPacked(counter, kelClassMatrixSymmetric, rows, columns) {}
@@ -15,7 +16,9 @@ KelMatrixSymmetric::KelMatrixSymmetric(const KelMatrixSymmetric& S) : KelMatrixP
 KelMatrixSymmetric::KelMatrixSymmetric(KelMatrixSymmetric&& S) noexcept
     : KelMatrixPacked(static_cast<KelMatrixPacked&&>(S), counter) {}
 
-KelMatrixSymmetric::~KelMatrixSymmetric() { Release(counter); }
+KelMatrixSymmetric::~KelMatrixSymmetric() {
+  Release(counter);
+}
 
 KelMatrixSymmetric& KelMatrixSymmetric::operator=(const KelMatrixSymmetric& S) {
   CopyFrom(S);

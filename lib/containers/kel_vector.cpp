@@ -24,9 +24,13 @@ void KelVector::Allocate(int n, bool clear) {
 
 KelVector::KelVector() : serialNumber(counter.Draw()) {}
 
-KelVector::KelVector(int n) : serialNumber(counter.Draw()) { Allocate(n, true); }
+KelVector::KelVector(int n) : serialNumber(counter.Draw()) {
+  Allocate(n, true);
+}
 
-KelVector::KelVector(char, int n) : serialNumber(counter.Draw()) { Allocate(n, false); }
+KelVector::KelVector(char, int n) : serialNumber(counter.Draw()) {
+  Allocate(n, false);
+}
 
 void KelVector::FillFromList(int n, int count, const double* list) {
   if (count != (n > 0 ? n : 0))
@@ -136,7 +140,8 @@ void Swap(KelVector& a, KelVector& b) noexcept {
 
 void KelVector::Append(double v) {
   KelVector grown('u', dimensions + 1);
-  if (dimensions > 0) std::memcpy(grown.buffer + 1, buffer + 1, sizeof(double) * size_t(dimensions));
+  if (dimensions > 0)
+    std::memcpy(grown.buffer + 1, buffer + 1, sizeof(double) * size_t(dimensions));
   grown.buffer[0] = 0.0;
   grown.buffer[dimensions + 1] = v;
   Swap(*this, grown);

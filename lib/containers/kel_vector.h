@@ -16,11 +16,12 @@ class KelVector : public KelBase {
   // n elements, all 0 (n <= 0: empty).
   explicit KelVector(int n);
   // n elements set from the values that follow, in order: KelVector v(3, 1., 2., 3.).
-  // Every value must be a double (write 2. for two); a count other than n is fatal.
+  // Every value must be a double or float (write 2. for two); a count other than n is fatal.
   template <typename... Values>
-    requires(sizeof...(Values) > 0 && (std::is_same_v<Values, double> && ...))
-  KelVector(int n, Values... values) : KelVector('u', n) {
-    const double list[] = {values...};
+  requires(sizeof...(Values) > 0 && (kel_detail::IsListValue<Values> && ...))
+      KelVector(int n, Values... values)
+      : KelVector('u', n) {
+    const double list[] = {static_cast<double>(values)...};
     FillFromList(n, static_cast<int>(sizeof...(Values)), list);
   }
   KelVector(const KelVector& v);

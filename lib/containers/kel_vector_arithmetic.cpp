@@ -114,7 +114,8 @@ void transposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVect
 }  // namespace
 
 void Product(const KelMatrix& A, const KelVector& x, KelVector& y) {
-  if (x.Size() != A.Columns()) KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
+  if (x.Size() != A.Columns())
+    KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
   if (sameObject(x, y)) {
     KelVector local;
     matrixTimesVector(A, x, local);
@@ -125,7 +126,8 @@ void Product(const KelMatrix& A, const KelVector& x, KelVector& y) {
 }
 
 KelVector operator*(const KelMatrix& A, const KelVector& x) {
-  if (x.Size() != A.Columns()) KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
+  if (x.Size() != A.Columns())
+    KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
   KelVector y;
   matrixTimesVector(A, x, y);
   return y;
@@ -163,7 +165,8 @@ double TProduct(const KelVector& x, const KelVector& y) {
 
 void TProduct(const KelMatrix& A, const KelVector& x, KelVector& y) {
   // The documented message names the operation "%TProduct"; it is printed literally.
-  if (x.Size() != A.Rows()) KelError("%s%s%s%%TProduct", kelClassVector, kelErrCheck, kelErrFunction);
+  if (x.Size() != A.Rows())
+    KelError("%s%s%s%%TProduct", kelClassVector, kelErrCheck, kelErrFunction);
   if (sameObject(x, y)) {
     KelVector local;
     transposedMatrixTimesVector(A, x, local);

@@ -22,9 +22,13 @@ void KelVectorInt::Allocate(int n, bool clear) {
 
 KelVectorInt::KelVectorInt() : serialNumber(counter.Draw()) {}
 
-KelVectorInt::KelVectorInt(int n) : serialNumber(counter.Draw()) { Allocate(n, true); }
+KelVectorInt::KelVectorInt(int n) : serialNumber(counter.Draw()) {
+  Allocate(n, true);
+}
 
-KelVectorInt::KelVectorInt(char, int n) : serialNumber(counter.Draw()) { Allocate(n, false); }
+KelVectorInt::KelVectorInt(char, int n) : serialNumber(counter.Draw()) {
+  Allocate(n, false);
+}
 
 KelVectorInt::KelVectorInt(const KelVectorInt& v) : serialNumber(counter.Draw()) {
   Allocate(v.dimensions, false);

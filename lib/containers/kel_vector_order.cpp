@@ -76,7 +76,9 @@ double KelVector::MaxAbs(int* position) const {
   return std::fabs(buffer[best + 1]);
 }
 
-double KelVector::Norm2() const { return SqrtSumSqr(dimensions, Data()); }
+double KelVector::Norm2() const {
+  return SqrtSumSqr(dimensions, Data());
+}
 
 double KelVector::Normalize() {
   double norm = Norm2();

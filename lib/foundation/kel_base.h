@@ -3,6 +3,8 @@
 #ifndef KELMATH_KEL_BASE_H
 #define KELMATH_KEL_BASE_H
 
+#include <type_traits>
+
 class KelBase {
  public:
   virtual ~KelBase() = default;
@@ -30,5 +32,13 @@ struct KelObjectCounter {
   void GiveBack() { --createdCount; }
   void Release() { --aliveCount; }
 };
+
+namespace kel_detail {
+// Types accepted in the value lists of the vector and matrix constructors: floating-point
+// values that convert to double exactly. Integers are refused, so that a list written as
+// (3, 1, 2, 3) does not compile instead of being read as something else.
+template <typename T>
+inline constexpr bool IsListValue = std::is_same_v<T, double> || std::is_same_v<T, float>;
+}  // namespace kel_detail
 
 #endif

@@ -7,9 +7,13 @@ double kelMachEps = 0.0;
 double kelTenMachEpsFloat = 0.0;
 double kelPi = 0.0;
 
-KelFloatingPointSetting::KelFloatingPointSetting() { SetMode(startMode); }
+KelFloatingPointSetting::KelFloatingPointSetting() {
+  SetMode(startMode);
+}
 
-KelFloatingPointSetting::~KelFloatingPointSetting() { SetMode(exitMode); }
+KelFloatingPointSetting::~KelFloatingPointSetting() {
+  SetMode(exitMode);
+}
 
 void KelFloatingPointSetting::SetMode(int mode) {
   // x86-64 computes doubles in SSE registers, so "double precision" needs no control-word

@@ -49,7 +49,8 @@ std::string ReferencePath(const std::string& relative) {
 }
 
 double LogRelativeError(double value, double certified) {
-  const double error = certified == 0.0 ? std::fabs(value) : std::fabs(value - certified) / std::fabs(certified);
+  const double error =
+      certified == 0.0 ? std::fabs(value) : std::fabs(value - certified) / std::fabs(certified);
   if (error == 0.0) return 15.0;
   return -std::log10(error);
 }

@@ -37,22 +37,22 @@ std::string kel_test::CaptureOutput(Body body) {
 
 // Runs `statement` in a child process whose output channel is a scratch file, expects exit
 // status 1, and expects the file to end with "\nFatal Error!!\n" followed by `text`.
-#define EXPECT_KEL_FATAL(statement, text)                                                   \
-  do {                                                                                      \
+#define EXPECT_KEL_FATAL(statement, text)                                                  \
+  do {                                                                                     \
     const std::string kelFatalPath_ = ::kel_test::ScratchPath("fatal");                    \
-    EXPECT_EXIT(                                                                            \
-        {                                                                                   \
-          KelSetOutputFile(kelFatalPath_.c_str());                                          \
-          statement;                                                                        \
-        },                                                                                  \
-        ::testing::ExitedWithCode(1), "");                                                  \
+    EXPECT_EXIT(                                                                           \
+        {                                                                                  \
+          KelSetOutputFile(kelFatalPath_.c_str());                                         \
+          statement;                                                                       \
+        },                                                                                 \
+        ::testing::ExitedWithCode(1), "");                                                 \
     const std::string kelFatalExpected_ = std::string("\nFatal Error!!\n") + (text);       \
-    const std::string kelFatalActual_ = ::kel_test::ReadFile(kelFatalPath_);                \
-    EXPECT_TRUE(kelFatalActual_.size() >= kelFatalExpected_.size() &&                       \
-                kelFatalActual_.compare(kelFatalActual_.size() - kelFatalExpected_.size(),  \
-                                        std::string::npos, kelFatalExpected_) == 0)         \
-        << "output file ends with:\n[" << kelFatalActual_ << "]\nexpected ending:\n["       \
-        << kelFatalExpected_ << "]";                                                        \
+    const std::string kelFatalActual_ = ::kel_test::ReadFile(kelFatalPath_);               \
+    EXPECT_TRUE(kelFatalActual_.size() >= kelFatalExpected_.size() &&                      \
+                kelFatalActual_.compare(kelFatalActual_.size() - kelFatalExpected_.size(), \
+                                        std::string::npos, kelFatalExpected_) == 0)        \
+        << "output file ends with:\n[" << kelFatalActual_ << "]\nexpected ending:\n["      \
+        << kelFatalExpected_ << "]";                                                       \
   } while (0)
 
 #endif
