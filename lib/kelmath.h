@@ -26,5 +26,7 @@
 
 #include "factorizations/kel_factorized.h"
 #include "factorizations/kel_factorized_gauss.h"
+#include "factorizations/kel_factorized_householder.h"
+#include "factorizations/kel_householder.h"
 
 #endif

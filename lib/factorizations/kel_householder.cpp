@@ -1,0 +1,276 @@
+// Householder reflections and the QR and LQ factorizations built from them.
+#include "kel_householder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "kel_array_kernels.h"
+#include "kel_output.h"
+
+namespace {
+
+// Euclidean norm safe against overflow and underflow of the squares: magnitudes far from 1 are
+// scaled by the largest one before squaring, so that a column of 1e-200 keeps its true norm.
+double safeNorm(int count, const double* x) {
+  double largest = 0.0;
+  for (int i = 0; i < count; ++i) largest = std::max(largest, std::fabs(x[i]));
+  if (largest == 0.0 || !std::isfinite(largest)) return largest;
+  if (largest > 1e-140 && largest < 1e140) {
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) sum += x[i] * x[i];
+    return std::sqrt(sum);
+  }
+  const double inverse = 1.0 / largest;
+  double sum = 0.0;
+  for (int i = 0; i < count; ++i) sum += (x[i] * inverse) * (x[i] * inverse);
+  return largest * std::sqrt(sum);
+}
+
+}  // namespace
+
+double HouseholderVector(int count, const double* x, double* u) {
+  // 0-based: x[0] is the element that receives the diagonal value.
+  if (count <= 0) return 0.0;
+  const double c = count == 1 ? std::fabs(x[0]) : safeNorm(count, x);
+  if (c == 0.0) {
+    for (int i = 0; i < count; ++i) u[i] = 0.0;
+    return 0.0;
+  }
+  // Taking the diagonal value opposite in sign to x[0] avoids cancellation in u[0].
+  const double f = std::sqrt((std::fabs(x[0]) / c + 1.0) * 0.5);
+  const double diagonal = x[0] >= 0.0 ? -c : c;
+  const double g = x[0] >= 0.0 ? 2.0 * c * f : -2.0 * c * f;
+  const double inverse = 1.0 / g;
+  for (int i = 1; i < count; ++i) u[i] = x[i] * inverse;
+  u[0] = f;
+  return diagonal;
+}
+
+void HouseholderApply(int count, const double* u, double* y) {
+  const double s = 2.0 * KelArrayDot(count, u, y);
+  for (int i = 0; i < count; ++i) y[i] -= s * u[i];
+}
+
+namespace {
+
+// Norm of column j over rows first..m through the overflow-safe kernel (gathers the column).
+double columnNorm(int first, int m, int j, double* const* a, std::vector<double>& gather) {
+  const int count = m - first + 1;
+  if (count <= 0) return 0.0;
+  gather.resize(static_cast<size_t>(count));
+  for (int i = first; i <= m; ++i) gather[i - first] = a[i][j];
+  return count == 1 ? std::fabs(gather[0]) : safeNorm(count, gather.data());
+}
+
+// Sums of squares are trusted for the norm (and cross products for the dot products) only where
+// no square can have overflowed or underflowed harmfully.
+bool safeSumOfSquares(double s) {
+  return s > 1e-280 && s < 1e280;
+}
+
+}  // namespace
+
+bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
+                     std::vector<double>& scratch) {
+  if (m < n) KelError("rows < columns in QRFactorization");
+  // The matrix is row-major, so every step is organised as one sweep down the rows: while row i
+  // receives reflection k, its updated elements already feed the sums that reflection k + 1
+  // needs (the squared norm of column k + 1 below row k + 1 and the cross products of that
+  // column with the later ones). Each step thus reads the trailing matrix once.
+  scratch.assign(4 * (static_cast<size_t>(n) + 1), 0.0);
+  double* cross = scratch.data();          // cross[j]: sum over rows > k of a(i, k) a(i, j)
+  double* nextCross = cross + (n + 1);     // the same for step k + 1
+  double* twiceDot = nextCross + (n + 1);  // 2 (u . column j)
+  double* squares = twiceDot + (n + 1);    // column sums of squares of the matrix as given
+  std::vector<double> gather;
+  double tail = 0.0;  // sum over rows > k of a(i, k)^2
+  for (int i = 1; i <= m; ++i) {
+    const double* row = a[i];
+    for (int j = 1; j <= n; ++j) squares[j] += row[j] * row[j];
+    if (i >= 2) {
+      tail += row[1] * row[1];
+      for (int j = 2; j <= n; ++j) cross[j] += row[1] * row[j];
+    }
+  }
+  for (int j = 1; j <= n; ++j)
+    norms[j] =
+        safeSumOfSquares(squares[j]) ? std::sqrt(squares[j]) : columnNorm(1, m, j, a, gather);
+
+  bool anySingular = false;
+  for (int k = 1; k <= n; ++k) {
+    const double head = a[k][k];
+    const double squaredNorm = head * head + tail;
+    bool fast = safeSumOfSquares(squaredNorm);
+    for (int j = k + 1; fast && j <= n; ++j) fast = std::isfinite(cross[j]);
+    double c;
+    if (k == m)
+      c = std::fabs(head);
+    else if (fast)
+      c = std::sqrt(squaredNorm);
+    else
+      c = columnNorm(k, m, k, a, gather);
+
+    double f = 1.0;
+    double inverseG = 0.0;
+    const bool regular = c > tolerance * norms[k] && norms[k] != 0.0;
+    if (regular) {
+      f = std::sqrt((std::fabs(head) / c + 1.0) * 0.5);
+      d[k] = head >= 0.0 ? -c : c;
+      inverseG = 1.0 / (head >= 0.0 ? 2.0 * c * f : -2.0 * c * f);
+    } else {
+      // A dependent column: its reflection becomes the sign change of row k.
+      d[k] = 0.0;
+      anySingular = true;
+      KelMessage("\nSingular matrix in QRDec for column %d", k);
+    }
+    double* rowK = a[k];
+    rowK[k] = f;
+    if (regular && !fast) {
+      for (int j = k + 1; j <= n; ++j) twiceDot[j] = f * rowK[j];
+      for (int i = k + 1; i <= m; ++i) {
+        const double* row = a[i];
+        const double u = row[k] * inverseG;
+        for (int j = k + 1; j <= n; ++j) twiceDot[j] += u * row[j];
+      }
+      for (int j = k + 1; j <= n; ++j) twiceDot[j] *= 2.0;
+    } else {
+      for (int j = k + 1; j <= n; ++j) twiceDot[j] = 2.0 * (f * rowK[j] + inverseG * cross[j]);
+    }
+    for (int j = k + 1; j <= n; ++j) rowK[j] -= twiceDot[j] * f;
+
+    double nextTail = 0.0;
+    for (int j = k + 2; j <= n; ++j) nextCross[j] = 0.0;
+    const int next = k + 1;
+    for (int i = k + 1; i <= m; ++i) {
+      double* row = a[i];
+      const double u = regular ? row[k] * inverseG : 0.0;
+      row[k] = u;
+      for (int j = k + 1; j <= n; ++j) row[j] -= twiceDot[j] * u;
+      if (i > next && next <= n) {
+        const double x = row[next];
+        nextTail += x * x;
+        for (int j = next + 1; j <= n; ++j) nextCross[j] += x * row[j];
+      }
+    }
+    tail = nextTail;
+    std::swap(cross, nextCross);
+  }
+  return anySingular;
+}
+
+void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x) {
+  for (int k = 1; k <= n; ++k) {
+    long double s = 0.0L;
+    for (int i = k; i <= m; ++i) s += static_cast<long double>(a[i][k]) * b[i];
+    const double twice = static_cast<double>(2.0L * s);
+    for (int i = k; i <= m; ++i) b[i] -= twice * a[i][k];
+  }
+  for (int i = n; i >= 1; --i) {
+    if (d[i] != 0.0) {
+      const double* row = a[i];
+      long double sum = b[i];
+      for (int j = i + 1; j <= n; ++j) sum -= static_cast<long double>(row[j]) * x[j];
+      x[i] = static_cast<double>(sum) / d[i];
+    } else {
+      KelMessage("\nSingular matrix in QRSolution! for variable %d", i);
+      x[i] = 0.0;
+    }
+  }
+}
+
+void QRTransposeSolution(int m, int n, double* const* a, const double* d, const double* b,
+                         double* x) {
+  for (int i = 1; i <= m; ++i) x[i] = 0.0;
+  for (int k = 1; k <= n; ++k) {
+    if (d[k] != 0.0) {
+      long double sum = b[k];
+      for (int j = 1; j < k; ++j) sum -= static_cast<long double>(a[j][k]) * x[j];
+      x[k] = static_cast<double>(sum) / d[k];
+    } else {
+      KelMessage("\nSingular matrix in QRTransposeSolution! for column %d", k);
+      x[k] = 0.0;
+    }
+  }
+  for (int k = n; k >= 1; --k) {
+    long double s = 0.0L;
+    for (int i = k; i <= m; ++i) s += static_cast<long double>(a[i][k]) * x[i];
+    const double twice = static_cast<double>(2.0L * s);
+    for (int i = k; i <= m; ++i) x[i] -= twice * a[i][k];
+  }
+}
+
+bool LQFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
+                     std::vector<double>& scratch) {
+  if (m > n) KelError("rows > columns in LQFactorization");
+  scratch.assign(static_cast<size_t>(n) + 1, 0.0);
+  for (int i = 1; i <= m; ++i) norms[i] = safeNorm(n, a[i] + 1);
+  bool anySingular = false;
+  int pivot = 1;
+  for (int k = 1; k <= m; ++k) {
+    const int count = n - pivot + 1;
+    double* u = scratch.data();
+    const double diagonal = HouseholderVector(count, a[k] + pivot, u);
+    // The threshold is shared among the n columns, so a long row is judged by the same
+    // per-element accuracy as a short one.
+    if (std::fabs(diagonal) > tolerance * norms[k] / n && norms[k] != 0.0) {
+      d[k] = diagonal;
+      double* rowK = a[k] + pivot;
+      for (int j = 0; j < count; ++j) rowK[j] = u[j];
+      for (int i = k + 1; i <= m; ++i) HouseholderApply(count, rowK, a[i] + pivot);
+      ++pivot;
+    } else {
+      d[k] = 0.0;
+      anySingular = true;
+      KelMessage("\nSingular matrix in LQFactorization for row %d", k);
+    }
+  }
+  return anySingular;
+}
+
+void LQSolution(int m, int n, double* const* a, const double* d, const double* b, double* x) {
+  for (int j = 1; j <= n; ++j) x[j] = 0.0;
+  int s = 0;
+  for (int i = 1; i <= m; ++i) {
+    if (d[i] == 0.0) {
+      ++s;
+      continue;
+    }
+    const int p = i - s;
+    long double sum = b[i];
+    for (int t = 1; t < p; ++t) sum -= static_cast<long double>(a[i][t]) * x[t];
+    x[p] = static_cast<double>(sum) / d[i];
+  }
+  for (int i = m; i >= 1; --i) {
+    if (d[i] == 0.0) {
+      --s;
+      continue;
+    }
+    const int p = i - s;
+    HouseholderApply(n - p + 1, a[i] + p, x + p);
+  }
+}
+
+void LQTransposeSolution(int m, int n, double* const* a, const double* d, double* work, double* x) {
+  int s = 0;
+  for (int i = 1; i <= m; ++i) {
+    if (d[i] == 0.0) {
+      ++s;
+      continue;
+    }
+    const int p = i - s;
+    HouseholderApply(n - p + 1, a[i] + p, work + p);
+  }
+  for (int k = m; k >= 1; --k) {
+    if (d[k] == 0.0) {
+      x[k] = 0.0;
+      --s;
+      continue;
+    }
+    const int p = k - s;
+    long double sum = work[p];
+    for (int t = k + 1; t <= m; ++t)
+      if (d[t] != 0.0) sum -= static_cast<long double>(a[t][p]) * x[t];
+    x[k] = static_cast<double>(sum) / d[k];
+  }
+}

@@ -1,0 +1,37 @@
+// Flat Householder routines on row-pointer matrices: the reflection vector, its application,
+// and the QR and LQ factorizations with their solutions. Matrices and vectors are 1-based
+// (a[i][j] is element (i, j), v[i] element i); nothing here prints except the singular notes.
+#ifndef KELMATH_KEL_HOUSEHOLDER_H
+#define KELMATH_KEL_HOUSEHOLDER_H
+
+#include <vector>
+
+// Reflection H = I - 2 u u^T mapping x[0..count-1] onto (diagonal value) e_1; u (unit length,
+// 0-based like x) may be x itself. Returns the diagonal value; a zero x gives 0 and u = 0.
+double HouseholderVector(int count, const double* x, double* u);
+// y -= 2 (u . y) u over count 0-based elements.
+void HouseholderApply(int count, const double* u, double* y);
+
+// A (m x n, m >= n) = Q R in place: reflection k in column k rows k..m, R's strict upper triangle
+// above the diagonal, R's diagonal in d[1..n] (0 for a column within tolerance x norms[k] of the
+// previous ones); norms[1..n] receives the column norms. Returns true when a column was singular.
+bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
+                     std::vector<double>& scratch);
+// Least squares: b[1..m] is transformed (its tail holds the residual components), x[1..n] solved.
+void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x);
+// Minimum-norm solution x[1..m] of A^T x = b[1..n].
+void QRTransposeSolution(int m, int n, double* const* a, const double* d, const double* b,
+                         double* x);
+
+// A (m x n, m <= n) = L Q in place: reflection of row k in row k from its pivot column on, L's
+// strict lower part to the left of it, L's diagonal in d[1..m] (0 for a dependent row, which
+// keeps the pivot column for the next row). norms[1..m] receives the row norms. Returns true
+// when a row was singular.
+bool LQFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
+                     std::vector<double>& scratch);
+// Minimum-norm solution x[1..n] of A x = b[1..m] (singular rows' equations ignored).
+void LQSolution(int m, int n, double* const* a, const double* d, const double* b, double* x);
+// Least-squares solution x[1..m] of A^T x = b; work[1..n] holds b on entry and is transformed.
+void LQTransposeSolution(int m, int n, double* const* a, const double* d, double* work, double* x);
+
+#endif

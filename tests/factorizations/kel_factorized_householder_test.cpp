@@ -1,0 +1,300 @@
+#include <cmath>
+#include <string>
+
+#include "factorization_test_helpers.h"
+#include "kel_test_support.h"
+#include "kelmath.h"
+
+using kel_test::CaptureOutput;
+
+namespace {
+
+// Rebuilds Q (m x n, thin) and R from the stored reflections, as their definition says.
+class QRProbe : public KelFactorizedQR {
+ public:
+  using KelFactorizedQR::KelFactorizedQR;
+  void Factorize() { PrepSolve(); }
+  void Factors(KelMatrix* Q, KelMatrix* R) {
+    PrepSolve();
+    const int m = Rows(), n = Columns();
+    double** a = FactorRows();
+    R->Resize(n, n);
+    for (int i = 1; i <= n; ++i) {
+      (*R)(i, i) = diagonal[i];
+      for (int j = i + 1; j <= n; ++j) (*R)(i, j) = a[i][j];
+    }
+    Q->Resize(m, n);
+    for (int j = 1; j <= n; ++j) {
+      std::vector<long double> q(m + 1, 0.0L);
+      q[j] = 1.0L;
+      for (int k = n; k >= 1; --k) {
+        long double s = 0;
+        for (int i = k; i <= m; ++i) s += a[i][k] * q[i];
+        for (int i = k; i <= m; ++i) q[i] -= 2 * s * a[i][k];
+      }
+      for (int i = 1; i <= m; ++i) (*Q)(i, j) = static_cast<double>(q[i]);
+    }
+  }
+};
+
+double QrReconstructionError(const KelMatrix& A, double* orthogonality) {
+  QRProbe F(A);
+  KelMatrix Q, R;
+  F.Factors(&Q, &R);
+  *orthogonality = fact_test::OrthogonalityError(Q);
+  return fact_test::ProductError(Q, R, A) / fact_test::MaxAbs(A);
+}
+
+}  // namespace
+
+TEST(QRFactorization, ReproducesRandomTallSquareAndGradedMatrices) {
+  struct Shape {
+    int m, n;
+  };
+  for (Shape s : {Shape{1, 1}, Shape{10, 3}, Shape{40, 40}, Shape{300, 7}, Shape{25, 12}}) {
+    double orthogonality = 0;
+    EXPECT_LT(QrReconstructionError(fact_test::RandomMatrix(s.m, s.n, s.m + s.n), &orthogonality),
+              3e-15 * s.n)
+        << s.m << "x" << s.n;
+    EXPECT_LT(orthogonality, 3e-15 * s.n);
+    // Graded columns: the error is relative to each column's own size.
+    KelMatrix G = fact_test::GradedMatrix(s.m, s.n, 7 * s.m);
+    QRProbe F(G);
+    KelMatrix Q, R;
+    F.Factors(&Q, &R);
+    EXPECT_LT(fact_test::OrthogonalityError(Q), 3e-15 * s.n);
+    for (int j = 1; j <= s.n; ++j) {
+      double columnNorm = 0, error = 0;
+      for (int i = 1; i <= s.m; ++i) {
+        long double sum = 0;
+        for (int k = 1; k <= s.n; ++k) sum += static_cast<long double>(Q(i, k)) * R(k, j);
+        error = std::max(error, static_cast<double>(std::fabs(sum - G(i, j))));
+        columnNorm = std::max(columnNorm, std::fabs(G(i, j)));
+      }
+      EXPECT_LT(error, 3e-15 * s.n * columnNorm) << "column " << j;
+    }
+  }
+}
+
+TEST(QRFactorization, HugeAndTinyColumnsTakeTheSafeNormPath) {
+  KelMatrix A = fact_test::RandomMatrix(30, 3, 4);
+  for (int i = 1; i <= 30; ++i) {
+    A(i, 1) *= 1e200;
+    A(i, 3) *= 1e-200;
+  }
+  long double squares = 0;
+  for (int i = 1; i <= 30; ++i)
+    squares += static_cast<long double>(A(i, 1) / 1e200) * (A(i, 1) / 1e200);
+  QRProbe F(A);
+  KelMatrix Q, R;
+  F.Factors(&Q, &R);
+  EXPECT_FALSE(F.IsSingular());
+  EXPECT_LT(fact_test::OrthogonalityError(Q), 1e-14);
+  EXPECT_NEAR(std::fabs(R(1, 1)) / 1e200, std::sqrt(static_cast<double>(squares)), 1e-14);
+  EXPECT_GT(std::fabs(R(3, 3)), 1e-202);
+}
+
+TEST(QRSolve, LeastSquaresMatchesNormalEquationsInLongDouble) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    KelMatrix A = fact_test::RandomMatrix(60, 6, seed);
+    KelVector b = fact_test::RandomVector(60, seed + 10);
+    std::vector<long double> reference = fact_test::NormalEquations(A, b);
+    KelFactorizedQR F(A);
+    Solve(&F, &b);
+    ASSERT_EQ(b.Size(), 6);
+    EXPECT_LT(fact_test::MaxDifference(b, reference), 1e-13);
+  }
+}
+
+TEST(QRSolve, FiveByThreeReplacesVectorByThreeElementSolution) {
+  // Fits y = 1 + 2 t + 3 t^2 exactly at five points.
+  KelMatrix A(5, 3);
+  KelVector b(5);
+  for (int i = 1; i <= 5; ++i) {
+    const double t = i - 3.0;
+    A(i, 1) = 1.0;
+    A(i, 2) = t;
+    A(i, 3) = t * t;
+    b(i) = 1.0 + 2.0 * t + 3.0 * t * t;
+  }
+  KelFactorizedQR F(A);
+  Solve(&F, &b);
+  ASSERT_EQ(b.Size(), 3);
+  EXPECT_NEAR(b(1), 1.0, 1e-14);
+  EXPECT_NEAR(b(2), 2.0, 1e-14);
+  EXPECT_NEAR(b(3), 3.0, 1e-14);
+}
+
+TEST(QRSolve, TransposeSolveGivesMinimumNormSolution) {
+  KelMatrix A = fact_test::RandomMatrix(9, 4, 21);
+  KelVector b = fact_test::RandomVector(4, 22);
+  KelMatrix At = A;
+  At.Transpose();
+  std::vector<long double> reference = fact_test::MinimumNorm(At, b);
+  KelFactorizedQR F(A);
+  KelVector x;
+  TransposeSolve(&F, b, &x);
+  ASSERT_EQ(x.Size(), 9);
+  EXPECT_LT(fact_test::MaxDifference(x, reference), 1e-13);
+}
+
+TEST(QRSolve, MatrixFormReplacesMatrixBySolutionsOfOtherSize) {
+  KelMatrix A = fact_test::RandomMatrix(8, 3, 31);
+  KelMatrix B = fact_test::RandomMatrix(8, 2, 32);
+  KelMatrix X = B;
+  KelFactorizedQR F(A);
+  Solve(&F, &X);
+  ASSERT_EQ(X.Rows(), 3);
+  ASSERT_EQ(X.Columns(), 2);
+  for (int j = 1; j <= 2; ++j) {
+    std::vector<long double> reference = fact_test::NormalEquations(A, B.GetColumn(j));
+    EXPECT_LT(fact_test::MaxDifference(X.GetColumn(j), reference), 1e-13);
+  }
+}
+
+TEST(QRSingular, ZeroColumnIsReportedAndItsUnknownSetToZero) {
+  KelMatrix A(4, 3, 1., 0., 2., 1., 0., -1., 1., 0., 3., 1., 0., 0.);
+  KelFactorizedQR F(A);
+  KelVector b(4, 3., 0., 4., 1.);
+  std::string text = CaptureOutput([&] { Solve(&F, &b); });
+  EXPECT_EQ(
+      text,
+      "\nSingular matrix in QRDec for column 2\nSingular matrix in QRSolution! for variable 2");
+  EXPECT_TRUE(F.IsSingular());
+  EXPECT_EQ(b(2), 0.0);
+  // The other two unknowns are the least-squares fit on columns 1 and 3.
+  KelMatrix A2(4, 2, 1., 2., 1., -1., 1., 3., 1., 0.);
+  std::vector<long double> reference = fact_test::NormalEquations(A2, KelVector(4, 3., 0., 4., 1.));
+  EXPECT_NEAR(b(1), static_cast<double>(reference[0]), 1e-14);
+  EXPECT_NEAR(b(3), static_cast<double>(reference[1]), 1e-14);
+}
+
+TEST(QRSingular, MultipleOfEarlierColumnIsClassifiedSingular) {
+  KelMatrix A = fact_test::RandomMatrix(10, 3, 41);
+  for (int i = 1; i <= 10; ++i) A(i, 3) = 3.0 * A(i, 1);
+  KelFactorizedQR F(A);
+  KelVector d;
+  kelPrintMessages = 'N';
+  F.GetDiagonal(&d);
+  kelPrintMessages = 'Y';
+  EXPECT_NE(d(1), 0.0);
+  EXPECT_NE(d(2), 0.0);
+  EXPECT_EQ(d(3), 0.0);
+}
+
+TEST(QRDiagonal, LastElementIsDistanceOfLastColumnFromTheOthers) {
+  KelMatrix A(4, 3, 1., 0., 1., 0., 1., 1., 0., 0., 3., 0., 0., 4.);
+  KelFactorizedQR F(A);
+  KelVector d;
+  F.GetDiagonal(&d);
+  EXPECT_NEAR(std::fabs(d(3)), 5.0, 1e-15);
+  EXPECT_EQ(F.MatrixStatus(), 0);  // the matrix is kept
+}
+
+TEST(HouseholderConditionNumber, WithinFactorTenOfExactOneNormCondition) {
+  for (int n : {4, 15, 40}) {
+    KelMatrix A = fact_test::RandomMatrix(n, n, 500 + n);
+    const double exact = static_cast<double>(fact_test::NormOne(fact_test::ToLong(A)) *
+                                             fact_test::NormOne(fact_test::InverseLong(A)));
+    KelFactorizedQR Q(A);
+    KelFactorizedLQ L(A);
+    EXPECT_GT(Q.ConditionNumber(), exact / 10);
+    EXPECT_LT(Q.ConditionNumber(), exact * 10);
+    EXPECT_GT(L.ConditionNumber(), exact / 10);
+    EXPECT_LT(L.ConditionNumber(), exact * 10);
+  }
+}
+
+TEST(HouseholderConditionNumber, NonSquareWarnsAndSingularGivesBigValue) {
+  kelWarningMode = -1;
+  KelFactorizedQR F(fact_test::RandomMatrix(5, 3, 1));
+  EXPECT_EQ(F.ConditionNumber(), 0.0);
+  kelWarningMode = 1;
+  kelPrintMessages = 'N';
+  KelFactorizedQR G(KelMatrix(2, 2, 1., 2., 2., 4.));
+  EXPECT_EQ(G.ConditionNumber(), kelBigValue);
+  KelFactorizedLQ L(KelMatrix(2, 2, 1., 2., 2., 4.));
+  EXPECT_EQ(L.ConditionNumber(), kelBigValue);
+  kelPrintMessages = 'Y';
+}
+
+TEST(HouseholderDeterminant, IncludesSignOfTheReflections) {
+  KelMatrix swap(2, 2, 0., 1., 1., 0.);
+  KelMatrix rotation(2, 2, 0.6, -0.8, 0.8, 0.6);
+  KelMatrix hand(3, 3, 2., 1., 1., 4., -6., 0., -2., 7., 2.);
+  KelMatrix identity(3, 3, 1., 0., 0., 0., 1., 0., 0., 0., 1.);
+  KelFactorizedQR q1(swap), q2(rotation), q3(hand), q4(identity);
+  KelFactorizedLQ l1(swap), l2(rotation), l3(hand), l4(identity);
+  EXPECT_NEAR(q1.Determinant(), -1.0, 1e-15);
+  EXPECT_NEAR(l1.Determinant(), -1.0, 1e-15);
+  EXPECT_NEAR(q2.Determinant(), 1.0, 1e-15);
+  EXPECT_NEAR(l2.Determinant(), 1.0, 1e-15);
+  EXPECT_NEAR(q3.Determinant(), -16.0, 1e-13);
+  EXPECT_NEAR(l3.Determinant(), -16.0, 1e-13);
+  EXPECT_NEAR(q4.Determinant(), 1.0, 1e-15);
+  EXPECT_NEAR(l4.Determinant(), 1.0, 1e-15);
+}
+
+TEST(LQSolve, MinimumNormSolutionMatchesIndependentFormula) {
+  KelMatrix A = fact_test::RandomMatrix(4, 11, 51);
+  KelVector b = fact_test::RandomVector(4, 52);
+  std::vector<long double> reference = fact_test::MinimumNorm(A, b);
+  KelFactorizedLQ F(A);
+  Solve(&F, &b);
+  ASSERT_EQ(b.Size(), 11);
+  EXPECT_LT(fact_test::MaxDifference(b, reference), 1e-13);
+}
+
+TEST(LQSolve, TransposeSolveIsLeastSquares) {
+  KelMatrix A = fact_test::RandomMatrix(5, 30, 61);
+  KelVector b = fact_test::RandomVector(30, 62);
+  KelMatrix At = A;
+  At.Transpose();
+  std::vector<long double> reference = fact_test::NormalEquations(At, b);
+  KelFactorizedLQ F(A);
+  TransposeSolve(&F, &b);
+  ASSERT_EQ(b.Size(), 5);
+  EXPECT_LT(fact_test::MaxDifference(b, reference), 1e-13);
+}
+
+TEST(LQSingular, DuplicatedRowIsSkippedAndTheNextRowsKeepThePivotColumn) {
+  KelMatrix A = fact_test::RandomMatrix(4, 7, 71);
+  for (int j = 1; j <= 7; ++j) A(3, j) = A(2, j);
+  KelVector b = fact_test::RandomVector(4, 72);
+  b(3) = b(2);
+  KelMatrix reduced(3, 7);
+  KelVector reducedB(3, b(1), b(2), b(4));
+  for (int j = 1; j <= 7; ++j) {
+    reduced(1, j) = A(1, j);
+    reduced(2, j) = A(2, j);
+    reduced(3, j) = A(4, j);
+  }
+  std::vector<long double> reference = fact_test::MinimumNorm(reduced, reducedB);
+  KelFactorizedLQ F(A);
+  std::string text = CaptureOutput([&] { Solve(&F, &b); });
+  EXPECT_EQ(text, "\nSingular matrix in LQFactorization for row 3");
+  EXPECT_LT(fact_test::MaxDifference(b, reference), 1e-13);
+}
+
+TEST(HouseholderBadInput, WrongShapesAreFatal) {
+  KelFactorizedQR Q(KelMatrix(2, 3));
+  KelVector b2(2);
+  EXPECT_KEL_FATAL(Solve(&Q, &b2),
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization QR");
+  KelFactorizedLQ L(KelMatrix(3, 2));
+  KelVector b3(3);
+  EXPECT_KEL_FATAL(Solve(&L, &b3),
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization LQ");
+}
+
+TEST(HouseholderBadInput, NanAndInfinityDoNotCrash) {
+  KelMatrix A = fact_test::RandomMatrix(6, 3, 81);
+  A(2, 2) = std::nan("");
+  A(4, 1) = HUGE_VAL;
+  KelFactorizedQR F(A);
+  KelVector b = fact_test::RandomVector(6, 82);
+  kelPrintMessages = 'N';
+  Solve(&F, &b);
+  kelPrintMessages = 'Y';
+  EXPECT_EQ(b.Size(), 3);
+}
