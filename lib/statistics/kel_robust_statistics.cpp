@@ -160,7 +160,9 @@ double KelShortestHalfMidpoint(const KelVector& x) {
   const int h = n / 2;
   double best = 1e30;
   int k = 0;
-  for (int i = 0; i < h; ++i) {
+  // Every interval of h + 1 consecutive values, the top one included for odd n (n - h of them;
+  // stopping after h would ignore the top half of an odd sample).
+  for (int i = 0; i < n - h; ++i) {
     // Strictly shorter only: the first shortest interval wins.
     if (s[i + h] - s[i] < best) {
       best = s[i + h] - s[i];

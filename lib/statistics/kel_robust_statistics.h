@@ -17,8 +17,8 @@ double KelMad2(const KelVector& x);
 // 1 for n = 1, NaN for n < 1.
 double KelUnbiasingFactor(int n);
 
-// Midpoint of the shortest interval holding h = n/2 + 1 sorted values (the first such interval
-// on ties); 0 for an empty vector.
+// Midpoint of the shortest interval holding n/2 + 1 consecutive sorted values (the lowest such
+// interval on ties); 0 for an empty vector, the mean of the two values for n = 2.
 double KelShortestHalfMidpoint(const KelVector& x);
 // Scale from the smallest squared deviations from c: the root mean of the sorted squared
 // deviations up to the first non-zero one at or after position min(h, n), times 6 - 5f where
