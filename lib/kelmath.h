@@ -27,6 +27,8 @@
 #include "factorizations/kel_factorized.h"
 #include "factorizations/kel_factorized_gauss.h"
 #include "factorizations/kel_factorized_householder.h"
+#include "factorizations/kel_factorized_svd.h"
 #include "factorizations/kel_householder.h"
+#include "factorizations/kel_svd.h"
 
 #endif

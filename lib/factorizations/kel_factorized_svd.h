@@ -1,0 +1,66 @@
+// KelFactorizedSVD: A = U W V^T for a matrix with at least as many rows as columns. Solving
+// gives the least-squares solution with the singular values below a relative threshold dropped.
+#ifndef KELMATH_KEL_FACTORIZED_SVD_H
+#define KELMATH_KEL_FACTORIZED_SVD_H
+
+#include <vector>
+
+#include "kel_factorized.h"
+#include "kel_svd.h"
+
+class KelFactorizedSVD : public KelFactorized {
+ public:
+  KelFactorizedSVD() = default;
+  KelFactorizedSVD(int rows, int columns) : KelFactorized(rows, columns) {}
+  explicit KelFactorizedSVD(const KelMatrix& A) { AssignMatrix(A); }
+  using KelFactorized::operator=;
+
+  // w_max / w_min, or the big value when w_min is 0; computes only the singular values when
+  // the object is not factorized yet.
+  double ConditionNumber() override;
+  // Sign of det(U) det(V) times the product of the singular values (square matrices;
+  // otherwise a warning and 0).
+  double Determinant() override;
+  // The singular values in the order the iteration leaves them; the matrix is kept, and a
+  // factorization made only for them is not kept.
+  void GetSingularValues(KelVector* w);
+  double MaximumSingularValue();
+  double MinimumSingularValue();
+  // w (columns), V (columns x columns) and U (rows x columns); the matrix is kept.
+  void GetDecomposition(KelVector* w, KelMatrix* V, KelMatrix* U);
+  // As GetDecomposition, with w decreasing and the columns of U and V moved along.
+  void GetSortedDecomposition(KelVector* w, KelMatrix* V, KelMatrix* U);
+
+  // Least squares with only the max(1, k) largest singular values (capped at the columns).
+  friend void Solve(KelFactorizedSVD* A, const KelVector& b, KelVector* x,
+                    int numberOfSingularValues);
+
+  // What a factorization computes: 1 singular values, 2 and V, 3 and U, 4 all.
+  static int requiredMode;
+
+ protected:
+  void Factorization() override;
+  void SpecificInitialize() override;
+  void SpecificDeinitialize() override;
+  void SpecificSolve(KelVector* bx) override;
+  void SpecificTransposeSolve(KelVector* bx) override;
+  // The transposed matrix forms are not provided (fatal).
+  void SpecificTransposeSolve(KelMatrix* BX) override;
+  void SpecificTransposeSolve(const KelMatrix& B, KelMatrix* X) override;
+  double SpecificConditionNumber() override;
+  void MatrixLoaded() override;
+
+ private:
+  std::vector<double> singularValues;  // 1-based
+  std::vector<double> work;            // 1-based copy of the right-hand side
+  KelMatrix V;
+  KelSvdWorkspace workspace;
+  double largestSingularValue = 0.0;
+  double smallestSingularValue = 0.0;
+  bool singularValuesKnown = false;
+  int factorizedMode = 0;
+};
+
+void Solve(KelFactorizedSVD* A, const KelVector& b, KelVector* x, int numberOfSingularValues);
+
+#endif
