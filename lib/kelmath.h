@@ -28,6 +28,7 @@
 #include "factorizations/kel_factorized_gauss.h"
 #include "factorizations/kel_factorized_householder.h"
 #include "factorizations/kel_factorized_svd.h"
+#include "factorizations/kel_factorized_symmetric.h"
 #include "factorizations/kel_householder.h"
 #include "factorizations/kel_svd.h"
 

@@ -1,0 +1,162 @@
+// KelFactorizedSymmetricPivot: L D L^T with 1 x 1 and 2 x 2 pivots and symmetric interchanges.
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "kel_errors.h"
+#include "kel_factorized_symmetric.h"
+#include "kel_output.h"
+
+namespace {
+
+// Pivots below this magnitude are treated as zero.
+constexpr double kTinyPivot = 1e-30;
+
+// Element (i, j) of a packed symmetric matrix, whichever triangle is named.
+double& at(double* const* a, int i, int j) {
+  return i >= j ? a[i][j] : a[j][i];
+}
+
+// Exchanges rows and columns p < q of the packed symmetric matrix.
+void exchangeSymmetric(int n, double* const* a, int p, int q) {
+  for (int j = 1; j <= n; ++j)
+    if (j != p && j != q) std::swap(at(a, p, j), at(a, q, j));
+  std::swap(a[p][p], a[q][q]);
+}
+
+double divideOrZero(double x, double y) {
+  return y != 0.0 ? x / y : 0.0;
+}
+
+}  // namespace
+
+void KelFactorizedSymmetricPivot::ChangeFactorization(double, KelVector*) {
+  KelError("ChangeFactorization%s", kelErrImplemented);
+}
+
+void KelFactorizedSymmetricPivot::Factorization() {
+  const int n = numRows;
+  double* const* a = FactorRows();
+  interchanges.Resize(n, false);
+  for (int i = 1; i <= n; ++i) interchanges(i) = i;
+  twoByTwo.Resize(0);
+  eValues.Resize(0);
+  cValues.Resize(0);
+  singular = 0;
+  std::vector<double> first(static_cast<size_t>(n) + 1), second(static_cast<size_t>(n) + 1);
+  int i = 1;
+  while (i <= n - 1) {
+    const double D = a[i][i];
+    const double B = a[i + 1][i];
+    const double G = a[i + 1][i + 1];
+    if (std::fabs(D) > std::fabs(B) && std::fabs(G) > std::fabs(B)) {
+      for (int k = i + 1; k <= n; ++k) first[k] = a[k][i];
+      for (int j = i + 1; j <= n; ++j) {
+        if (first[j] == 0.0) continue;
+        const double l = first[j] / D;
+        a[j][i] = l;
+        for (int k = i + 1; k <= j; ++k) a[j][k] -= first[k] * l;
+      }
+      ++i;
+      continue;
+    }
+    // 2 x 2 pivot: the partner row is the one whose diagonal is smallest relative to its
+    // coupling with row i, so that the block is as far from singular as the column allows.
+    int partner = 0;
+    double best = 0.0;
+    for (int j = i + 1; j <= n; ++j) {
+      if (a[j][i] == 0.0) continue;
+      const double ratio = std::fabs(a[j][j]) / std::fabs(a[j][i]);
+      if (partner == 0 || ratio < best) {
+        partner = j;
+        best = ratio;
+      }
+    }
+    if (partner == 0) {
+      singular = 1;
+      partner = i + 1;
+    }
+    if (partner != i + 1) {
+      exchangeSymmetric(n, a, i + 1, partner);
+      interchanges(i + 1) = partner;
+    }
+    const double b = a[i + 1][i];
+    const double c = a[i + 1][i + 1];
+    double e = 0.0, d = 0.0;
+    if (std::fabs(b) >= kTinyPivot) {
+      a[i][i] = b;
+      e = D / b;
+      d = 1.0 / b;
+    } else {
+      singular = 1;
+      a[i][i] = 0.0;
+    }
+    const double H = b - e * c;
+    a[i + 1][i + 1] = H;
+    a[i + 1][i] = 0.0;
+    twoByTwo.Append(i);
+    eValues.Append(e);
+    cValues.Append(c);
+    double f = 0.0;
+    if (std::fabs(H) >= kTinyPivot) {
+      f = 1.0 / H;
+    } else {
+      a[i + 1][i + 1] = 0.0;
+      singular = 1;
+    }
+    for (int k = i + 2; k <= n; ++k) {
+      first[k] = a[k][i];
+      second[k] = a[k][i + 1];
+    }
+    for (int k = i + 2; k <= n; ++k) {
+      const double lSecond = f * (first[k] - e * second[k]);
+      const double lFirst = d * (second[k] - c * lSecond);
+      a[k][i + 1] = lSecond;
+      a[k][i] = lFirst;
+      for (int l = i + 2; l <= k; ++l) {
+        if (lFirst != 0.0) a[k][l] -= first[l] * lFirst;
+        if (lSecond != 0.0) a[k][l] -= second[l] * lSecond;
+      }
+    }
+    i += 2;
+  }
+  if (n >= 1 && std::fabs(a[n][n]) < kTinyPivot) {
+    a[n][n] = 0.0;
+    singular = 1;
+  }
+}
+
+void KelFactorizedSymmetricPivot::SolveKernel(int n, double* const* a, double* x) {
+  const int* p = interchanges.Data() - 1;
+  for (int i = 1; i <= n; ++i) {
+    const double t = x[p[i]];
+    x[p[i]] = x[i];
+    double sum = t;
+    for (int j = 1; j < i; ++j) sum -= a[i][j] * x[j];
+    x[i] = sum;
+  }
+  int block = 1;
+  for (int i = 1; i <= n; ++i) {
+    if (block <= twoByTwo.Size() && twoByTwo(block) == i) {
+      const double e = eValues(block), c = cValues(block);
+      const double y1 = x[i], y2 = x[i + 1];
+      const double z2 = divideOrZero(y1 - e * y2, a[i + 1][i + 1]);
+      const double z1 = divideOrZero(y2 - c * z2, a[i][i]);
+      x[i] = z1;
+      x[i + 1] = z2;
+      ++block;
+      ++i;
+    } else if (singular != 0 && std::fabs(a[i][i]) < kTinyPivot) {
+      x[i] = 0.0;
+    } else {
+      x[i] /= a[i][i];
+    }
+  }
+  for (int i = n; i >= 1; --i) {
+    double sum = x[i];
+    for (int k = i + 1; k <= n; ++k) sum -= a[k][i] * x[k];
+    x[i] = sum;
+  }
+  for (int i = n; i >= 1; --i)
+    if (p[i] != i) std::swap(x[i], x[p[i]]);
+}
