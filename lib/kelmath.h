@@ -30,6 +30,7 @@
 #include "factorizations/kel_factorized_svd.h"
 #include "factorizations/kel_factorized_symmetric.h"
 #include "factorizations/kel_householder.h"
+#include "factorizations/kel_solve_square.h"
 #include "factorizations/kel_svd.h"
 
 #endif
