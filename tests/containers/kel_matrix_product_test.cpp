@@ -159,4 +159,30 @@ TEST(MatrixProduct, ZerosOfTheLeftFactorAreSkippedEvenAgainstInfinities) {
   KelMatrix C;
   Product(A, B, C);
   EXPECT_EQ(C(1, 1), 2.0);  // 0 x inf is never formed
+  // The same on the sparse path: 2 non-zeros of 10 in B.
+  KelMatrix Asparse(2, 5, 0., 1., 0., 0., 0., 1., 1., 0., 0., 0.);
+  KelMatrix Bsparse(5, 2);
+  Bsparse(1, 1) = HUGE_VAL;
+  Bsparse(2, 1) = 3.0;
+  Product(Asparse, Bsparse, C);
+  EXPECT_EQ(C(1, 1), 3.0);
+  EXPECT_EQ(C(2, 1), HUGE_VAL);
+  EXPECT_EQ(C(1, 2), 0.0);
+  EXPECT_FALSE(std::signbit(C(1, 2)));
+}
+
+TEST(MatrixProduct, SparsePathBlocksOfRowsAndRemainderAgreeWithPlainSums) {
+  // 7 rows: one block of four and three single rows; zeros in A meet finite B.
+  KelMatrix A = randomMatrix(7, 30, 21);
+  for (int i = 1; i <= 7; ++i) A(i, i) = 0.0;
+  const KelMatrix B = withNonZeroShare(30, 9, 12, 22);
+  KelMatrix C;
+  Product(A, B, C);
+  for (int i = 1; i <= 7; ++i)
+    for (int j = 1; j <= 9; ++j) {
+      double sum = 0.0;
+      for (int k = 1; k <= 30; ++k)
+        if (A(i, k) != 0.0 && B(k, j) != 0.0) sum += A(i, k) * B(k, j);
+      EXPECT_EQ(C(i, j), sum);
+    }
 }
