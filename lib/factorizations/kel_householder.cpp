@@ -142,15 +142,25 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
     double nextTail = 0.0;
     for (int j = k + 2; j <= n; ++j) nextCross[j] = 0.0;
     const int next = k + 1;
+    const double* __restrict__ dots = twiceDot;
+    double* __restrict__ sums = nextCross;
     for (int i = k + 1; i <= m; ++i) {
-      double* row = a[i];
+      double* __restrict__ row = a[i];
       const double u = regular ? row[k] * inverseG : 0.0;
       row[k] = u;
-      for (int j = k + 1; j <= n; ++j) row[j] -= twiceDot[j] * u;
-      if (i > next && next <= n) {
-        const double x = row[next];
-        nextTail += x * x;
-        for (int j = next + 1; j <= n; ++j) nextCross[j] += x * row[j];
+      if (next > n) continue;
+      const double x = row[next] - dots[next] * u;
+      row[next] = x;
+      if (i == next) {
+        for (int j = next + 1; j <= n; ++j) row[j] -= dots[j] * u;
+        continue;
+      }
+      // The update of reflection k and the sums for reflection k + 1 in one pass over the row.
+      nextTail += x * x;
+      for (int j = next + 1; j <= n; ++j) {
+        const double updated = row[j] - dots[j] * u;
+        row[j] = updated;
+        sums[j] += x * updated;
       }
     }
     tail = nextTail;
@@ -160,11 +170,18 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
 }
 
 void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x) {
+  // Each reflection reads its column once for the dot product and once for the update; two
+  // partial sums shorten the dependency chain of the long tall columns.
   for (int k = 1; k <= n; ++k) {
-    long double s = 0.0L;
-    for (int i = k; i <= m; ++i) s += static_cast<long double>(a[i][k]) * b[i];
-    const double twice = static_cast<double>(2.0L * s);
-    for (int i = k; i <= m; ++i) b[i] -= twice * a[i][k];
+    double s0 = 0.0, s1 = 0.0;
+    int i = k;
+    for (; i + 1 <= m; i += 2) {
+      s0 += a[i][k] * b[i];
+      s1 += a[i + 1][k] * b[i + 1];
+    }
+    if (i <= m) s0 += a[i][k] * b[i];
+    const double twice = 2.0 * (s0 + s1);
+    for (i = k; i <= m; ++i) b[i] -= twice * a[i][k];
   }
   for (int i = n; i >= 1; --i) {
     if (d[i] != 0.0) {
