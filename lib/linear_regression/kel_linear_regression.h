@@ -1,0 +1,275 @@
+// KelLinearRegression: the linear model y ~ F b (m experiments, n parameters, m > n) with its
+// cached least-squares fit and four reports: least squares, singular values, robust (least
+// median of squares) and stepwise selection.
+//
+// Constructors only store the data; the first report, query or accessor runs the fit, whose
+// results stay cached until Initialize gives new data. The singular value report and the robust
+// computation use the fit's members as working storage and clear the fit's flag, so the next
+// least-squares query refits first.
+#ifndef KELMATH_KEL_LINEAR_REGRESSION_H
+#define KELMATH_KEL_LINEAR_REGRESSION_H
+
+#include "kel_base.h"
+#include "kel_factorized_gauss.h"
+#include "kel_factorized_svd.h"
+#include "kel_matrix.h"
+#include "kel_matrix_symmetric.h"
+#include "kel_vector.h"
+#include "kel_vector_int.h"
+
+class KelLinearRegression : public KelBase {
+ public:
+  // Conditioning verdicts left by the least-squares report for the robust report.
+  static constexpr unsigned char kConditioningNone = 0;
+  static constexpr unsigned char kIllConditioned = 1;
+  static constexpr unsigned char kMustBeNormalized = 2;
+
+  // Empty object; data come later through Initialize.
+  KelLinearRegression();
+  // Copies F and y; n >= m is fatal (the length of y is checked when the fit runs).
+  KelLinearRegression(const KelMatrix& F, const KelVector& y);
+  // F(i, j) = X(experimentRows(i), parameterColumns(j)), y(i) = Y(experimentRows(i)). An empty
+  // selection, fewer rows than columns, or a selection larger than X is fatal; as many rows as
+  // columns is fatal as well (a fit with no residual degrees of freedom).
+  KelLinearRegression(const KelMatrix& X, const KelVector& Y, const KelVectorInt& parameterColumns,
+                      const KelVectorInt& experimentRows);
+  // Reads F, y and the optional response variance from a regression data file.
+  explicit KelLinearRegression(const char* fileName);
+  KelLinearRegression(const KelLinearRegression&) = delete;
+  KelLinearRegression& operator=(const KelLinearRegression&) = delete;
+  ~KelLinearRegression() override;
+
+  // New data for an existing object: the assigned variance and every computed result are
+  // forgotten; n >= m is fatal.
+  void Initialize(const KelMatrix& F, const KelVector& y);
+  // Assigns the experimental variance of y (0: none) and its degrees of freedom; must precede
+  // the first computation, which reads them.
+  void SetResponseVariance(double variance, int degreesOfFreedom);
+
+  // Queries of the fit (each runs it when needed).
+  double GetR2();
+  void GetParameters(KelVector& b);
+  void GetSingularValueDecomposition(KelVector& d, KelMatrix& V, KelMatrix& U);
+  void GetWeightedRightVectors(KelMatrix& W);
+
+  // Reports; each runs the computation it needs first.
+  void LeastSquaresAnalysis();
+  void SVDAnalysis();
+  void RobustAnalysis();
+  void StepwiseAnalysis();
+  // The number, the data block, then the least-squares, singular value and robust reports.
+  void PrintObject() override;
+
+  // Tj tolerances: 1 - R^2 of each column regressed on the others (1 for the intercept).
+  KelVector ComputeTolerances();
+  // Distance of each normalized column from the space spanned by the others (1 for the
+  // intercept).
+  KelVector ComputeColumnsCorrelation();
+
+  // Data and sizes.
+  int Experiments() const { return numExperiments; }
+  int NumberOfParameters() const { return numParameters; }
+  int DegreesOfFreedom() const { return degreesOfFreedom; }
+  bool HasIntercept() const { return interceptFlag != 0; }
+  double ResponseVariance() const { return responseVariance; }
+  int ResponseVarianceDegreesOfFreedom() const { return varianceDegreesOfFreedom; }
+  int GetSerialNumber() const { return serialNumber; }
+
+  // Results of the least-squares fit; each accessor runs the fit when it is not current.
+  const KelVector& Parameters();
+  const KelVector& ParameterStandardErrors();
+  // b(i) / se(b)(i).
+  KelVector ParameterTValues();
+  // Two-sided Student t probabilities of the t values with m - n degrees of freedom.
+  KelVector ParameterPValues();
+  // sqrt(t^2 / (t^2 + m - n)).
+  KelVector PartialCorrelations();
+  const KelMatrixSymmetric& Covariance();
+  const KelVector& EstimatedResponses();
+  const KelVector& Residuals();
+  const KelVector& EstimatedResponseStandardErrors();
+  // Residuals over the square root of the assigned variance, else over s.
+  KelVector NormalizedResiduals();
+  const KelVector& SingularValues();
+  double SumOfSquares();
+  double MeanSquareError();
+  double StandardDeviation();
+  double ResidualsNorm();
+  double ParametersNorm();
+  double TotalSumOfSquares();
+  // Intercept models only (0 otherwise).
+  double CorrectedTotalSumOfSquares();
+  double R2() { return GetR2(); }
+  double AdjustedR2();
+  double ConditionNumber();
+  double SystemConditioning();
+  // The variance that scales the covariance: the assigned one, else the mean square error.
+  double VarianceUsed();
+  double T95();
+  double T99();
+  bool SolutionsDisagree();
+  // Leave-one-out outlier test: the lowest residual sum of squares over the fits without one
+  // experiment, the experiment left out there, and the verdicts (0 for none).
+  double LeaveOneOutBestSumOfSquares();
+  int LeaveOneOutBestIndex();
+  int HighlyProbableOutlier();
+  int ProbableOutlier();
+
+  // Diagnostics of the least-squares report (computed with the fit when needed, without
+  // printing and without touching the verdict flags).
+  const KelMatrix& ParameterCorrelation();
+  // |diagonal of the inverse parameter correlation matrix|, intercept included.
+  KelVector VarianceInflationFactors();
+  const KelVector& Tolerances();
+  const KelVector& ColumnsCorrelationFactors();
+  // Linear correlation of the sorted normalized residuals with the plotting positions.
+  double NormalityIndex();
+  // F-test of the mean square error against the assigned variance (0 when none is assigned).
+  double FExperimental();
+  double FTestProbability();
+
+  // Verdicts left by the reports for the robust report.
+  bool MulticollinearityFound() const { return multicollinearityFound != 0; }
+  unsigned char ConditioningVerdict() const { return conditioningVerdict; }
+  bool PrincipalComponentsFlag() const { return principalComponentsFlag != 0; }
+
+  static KelObjectCounter counter;
+
+ private:
+  // Common set-up of every constructor (sizes and flags of an empty object, serial number).
+  void SetUpEmpty();
+  // Sizes, degrees of freedom, intercept flag and cleared flags after new data.
+  void DataChanged();
+  void CheckDimensions() const;
+
+  // The fit (kel_linear_regression_fit.cpp).
+  void EnsureLeastSquares();
+  void ComputeLeastSquares();
+  void ComputeBalancedSolution();
+  void ComputeSingularValueDecomposition();
+  void ComputeResidualStatistics();
+  void ComputeCovariance();
+  void ComputeResponseStandardErrors();
+  void ComputeLeaveOneOut();
+  // Residual sum of squares of the fit without experiment t, by Householder QR of the other
+  // rows (the explicit refit).
+  double LeaveOneOutRefit(int t);
+  void ClassifyLeaveOneOut();
+
+  // Diagnostics of the least-squares report (kel_linear_regression_least_squares_report.cpp).
+  void EnsureDiagnostics();
+  void ComputeParameterCorrelation();
+  void PrintTitle();
+  void PrintConditioning();
+  void PrintParameters();
+  void PrintPartialCorrelations();
+  void PrintParameterConfidenceIntervals();
+  void PrintCovariance();
+  void PrintCorrelation();
+  void PrintVarianceInflationFactors();
+  void PrintTolerances();
+  void PrintColumnsCorrelation();
+  void PrintMulticollinearityVerdict();
+  void PrintGoodnessOfFit();
+  void PrintFTest();
+  void PrintResiduals();
+  void PrintResponseConfidenceIntervals();
+  void PrintNormality();
+  void PrintOutlierVerdict();
+  void PrintDataBlock();
+
+  // Stepwise selection (kel_linear_regression_stepwise.cpp).
+  void ComputeStepwise();
+  // Robust regression (kel_linear_regression_robust.cpp).
+  void ComputeRobust();
+
+  // Factorizations.
+  KelFactorizedSVD plainSvd;
+  KelFactorizedSVD balancedSvd;
+  // Data and fit.
+  KelMatrix F;
+  KelMatrix V;  // right singular vectors; column i belongs to d(i)
+  KelMatrix U;  // left singular vectors
+  KelMatrix standardizedF;
+  KelMatrix W;  // W(i, j) = V(j, i) / d(i) for the singular values that are not negligible
+  KelMatrix stepwiseParameters;
+  KelMatrix stepwiseTRatios;
+  KelMatrix inverseCorrelation;
+  KelMatrix parameterCorrelation;
+  KelFactorizedGauss elementalSolver;
+  KelMatrixSymmetric covariance;
+  KelVector y;
+  KelVector yEstimated;
+  KelVector b;
+  KelVector residuals;
+  KelVector d;          // singular values of F, decreasing
+  KelVector leverages;  // diagonal of the hat matrix over the kept singular values
+  KelVector columnMeans;
+  KelVector tolerances;
+  KelVector columnFactors;
+  KelVector robustYEstimated;
+  KelVector robustB;
+  KelVector robustResiduals;
+  KelVector normalizedRobustResiduals;
+  KelVector seB;
+  KelVector seYEstimated;
+  KelVector columnMedians;
+  KelVector columnDispersions;
+  KelVector standardizedY;
+  KelVector stepwiseMeanSquareErrors;
+  KelVector candidateParameterNorms;
+  KelVector candidateResidualNorms;
+  KelVectorInt allOutliers;
+  KelVectorInt highlyProbableOutliers;
+  KelVectorInt possibleOutliers;
+
+  int numExperiments = 0;
+  int numParameters = 0;
+  int degreesOfFreedom = 0;
+  int interceptFlag = 0;
+  int serialNumber = 0;
+  int highlyProbableOutlier = 0;
+  int probableOutlier = 0;
+  int varianceDegreesOfFreedom = 0;
+  int smallSingularValues = 0;
+  int negligibleSingularValues = 0;
+  int leaveOneOutBestIndex = 0;
+
+  double responseVariance = 0.0;
+  double meanSquareError = 0.0;
+  double sumOfSquares = 0.0;
+  double totalSumOfSquares = 0.0;
+  double correctedTotalSumOfSquares = 0.0;
+  double r2 = 0.0;
+  double adjustedR2 = 0.0;
+  double t95 = 0.0;
+  double t99 = 0.0;
+  double maximumSingularValue = 0.0;
+  double conditionNumber = 0.0;
+  double systemConditioning = 0.0;
+  double parametersNorm = 0.0;
+  double residualsNorm = 0.0;
+  double standardDeviation = 0.0;
+  double varianceUsed = 0.0;
+  double meanOfY = 0.0;
+  double leaveOneOutBest = 0.0;
+  double medianOfY = 0.0;
+  double dispersionOfY = 0.0;
+  double residualMedian = 0.0;
+  double residualMad = 0.0;
+  double scale = 0.0;
+  double leastMedianOfSquares = 0.0;
+  double robustComponentMaximum = 0.0;
+  double robustComponentMinimum = 0.0;
+
+  unsigned char leastSquaresComputed = 0;
+  unsigned char diagnosticsComputed = 0;
+  unsigned char multicollinearityFound = 0;
+  unsigned char conditioningVerdict = 0;
+  unsigned char principalComponentsFlag = 0;
+  unsigned char solutionsDisagree = 0;
+  unsigned char robustComputed = 0;
+  unsigned char stepwiseComputed = 0;
+};
+
+#endif
