@@ -66,9 +66,11 @@ double SqrtSumSqr(int n, const double* x) {
   // Fast path: no square can overflow, and the largest square is far from underflow.
   if (largest < std::sqrt(kelBigValue / n) &&
       largest > kelDoubleMinNormal / static_cast<double>(kelMachEpsFloat)) {
+    // The root is taken before rounding to double: squares of magnitudes near 1e-200 are far
+    // below the double range but well inside the extended one.
     long double sum = 0.0L;
     for (int i = 0; i < n; ++i) sum += static_cast<long double>(x[i]) * x[i];
-    return std::sqrt(static_cast<double>(sum));
+    return static_cast<double>(std::sqrt(sum));
   }
   // Scaled path: every element divided by the largest magnitude before squaring.
   std::vector<double> scaled;

@@ -52,6 +52,9 @@ TEST(SqrtSumSqr, FastAndScaledPaths) {
   EXPECT_EQ(SqrtSumSqr(2, zeros), 0.0);
   double largest[] = {1e308, 1e308};
   EXPECT_NEAR(SqrtSumSqr(2, largest) / 1e308, std::sqrt(2.0), 1e-15);
+  // Squares of these underflow in double but not in the extended accumulator.
+  double small[] = {3e-200, 4e-200};
+  EXPECT_NEAR(SqrtSumSqr(2, small) / 5e-200, 1.0, 1e-15);
   double subnormal[] = {4e-320, 3e-320};
   EXPECT_NEAR(SqrtSumSqr(2, subnormal), 5e-320, 1e-322);
 }
