@@ -117,7 +117,7 @@ class KelLinearRegression : public KelBase {
 
   // Diagnostics of the least-squares report (computed with the fit when needed, without
   // printing and without touching the verdict flags).
-  const KelMatrix& ParameterCorrelation();
+  const KelMatrixSymmetric& ParameterCorrelation();
   // |diagonal of the inverse parameter correlation matrix|, intercept included.
   KelVector VarianceInflationFactors();
   const KelVector& Tolerances();
@@ -195,9 +195,9 @@ class KelLinearRegression : public KelBase {
   KelMatrix stepwiseParameters;
   KelMatrix stepwiseTRatios;
   KelMatrix inverseCorrelation;
-  KelMatrix parameterCorrelation;
   KelFactorizedGauss elementalSolver;
   KelMatrixSymmetric covariance;
+  KelMatrixSymmetric parameterCorrelation;
   KelVector y;
   KelVector yEstimated;
   KelVector b;
