@@ -212,6 +212,22 @@ TEST(CleverMeanVariance, LinearPassOnAMillionValues) {
   EXPECT_NEAR(variance, 1.0 / 12.0, 1e-3);
 }
 
+TEST(SmallSamples, RobustEstimatesOfEmptyAndOneElementVectors) {
+  const KelVector empty;
+  EXPECT_TRUE(std::isnan(KelMad(empty)));
+  EXPECT_TRUE(std::isnan(KelMad2(empty)));
+  EXPECT_EQ(KelShortestHalfMidpoint(empty), 0.0);
+  EXPECT_TRUE(std::isnan(KelTrimmedScale(empty, 1, 0.0)));
+  EXPECT_EQ(ResidualsRobustDeviate(empty).Size(), 0);
+  const KelVector one(1, 4.);
+  EXPECT_EQ(KelMad(one), 0.0);
+  EXPECT_EQ(KelMad2(one), 0.0);
+  EXPECT_EQ(KelShortestHalfMidpoint(one), 4.0);
+  // One non-zero squared deviation: summed at i = 1, divided by i - 1 = 0.
+  EXPECT_TRUE(std::isinf(KelTrimmedScale(one, 1, 0.0)));
+  EXPECT_TRUE(ResidualsRobustDeviate(one) == KelVector(1, 0.));
+}
+
 using RobustStatisticsDeathTest = ::testing::Test;
 
 TEST_F(RobustStatisticsDeathTest, FewerThanThreeElementsRunOutOfCandidates) {
