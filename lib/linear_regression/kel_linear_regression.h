@@ -17,6 +17,9 @@
 #include "kel_vector.h"
 #include "kel_vector_int.h"
 
+// The remark every regression report appends to a line whose verdict finds a problem.
+inline constexpr const char* kelReportWarning = "  ** WARNING **";
+
 class KelLinearRegression : public KelBase {
  public:
   // Conditioning verdicts left by the least-squares report for the robust report.
@@ -128,6 +131,26 @@ class KelLinearRegression : public KelBase {
   double FExperimental();
   double FTestProbability();
 
+  // Singular value analysis. The candidate solution with the i (1..n) largest singular values
+  // and its standard errors, scaled by the variance used by the full fit (which runs when
+  // needed); an i outside 1..n is fatal.
+  KelVector CandidateParameters(int i);
+  KelVector CandidateStandardErrors(int i);
+  // Norms of the candidate parameters and residuals left by the last SVDAnalysis (empty before).
+  const KelVector& CandidateParameterNorms() const { return candidateParameterNorms; }
+  const KelVector& CandidateResidualNorms() const { return candidateResidualNorms; }
+  // Singular values below d(1) sqrt(single-precision epsilon), and those below 10 epsilon d(1)
+  // that the principal components leave out.
+  int SmallSingularValueCount();
+  int NegligibleSingularValueCount();
+
+  // Best models of the stepwise search (which runs when needed): row k of the parameters and of
+  // the t ratios belongs to the best model with k parameters (0 for columns not in it); entry k
+  // of the errors is its mean square error, 3.4028234663852886e38 where no run met that size.
+  const KelMatrix& StepwiseParameters();
+  const KelMatrix& StepwiseTRatios();
+  const KelVector& StepwiseMeanSquareErrors();
+
   // Verdicts left by the reports for the robust report.
   bool MulticollinearityFound() const { return multicollinearityFound != 0; }
   unsigned char ConditioningVerdict() const { return conditioningVerdict; }
@@ -174,6 +197,7 @@ class KelLinearRegression : public KelBase {
   void PrintFTest();
   void PrintResiduals();
   void PrintResponseConfidenceIntervals();
+  void PrintResponseIntervalRows(double quantile);
   void PrintNormality();
   void PrintOutlierVerdict();
   void PrintDataBlock();
