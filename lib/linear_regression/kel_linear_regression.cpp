@@ -1,0 +1,300 @@
+// KelLinearRegression: constructors, new data, result accessors and the printed object.
+#include "kel_linear_regression.h"
+
+#include <cmath>
+
+#include "kel_distributions.h"
+#include "kel_errors.h"
+#include "kel_output.h"
+
+KelObjectCounter KelLinearRegression::counter;
+
+void KelLinearRegression::SetUpEmpty() {
+  serialNumber = counter.Draw();
+}
+
+KelLinearRegression::KelLinearRegression() {
+  SetUpEmpty();
+}
+
+KelLinearRegression::KelLinearRegression(const KelMatrix& regressors, const KelVector& responses) {
+  SetUpEmpty();
+  Initialize(regressors, responses);
+}
+
+KelLinearRegression::KelLinearRegression(const KelMatrix& X, const KelVector& Y,
+                                         const KelVectorInt& parameterColumns,
+                                         const KelVectorInt& experimentRows) {
+  SetUpEmpty();
+  const int m = experimentRows.Size();
+  const int n = parameterColumns.Size();
+  if (m < 1 || n < 1)
+    KelError("%s%s%sConstructor", kelClassLinearRegression, kelErrCheck, kelErrConstructor);
+  // m == n would leave no residual degrees of freedom (every statistic divides by m - n), so the
+  // selection is held to the rule of the other constructors.
+  if (m <= n || n > X.Columns() || m > X.Rows())
+    KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  F.Resize(m, n, false);
+  y.Resize(m, false);
+  for (int i = 1; i <= m; ++i) {
+    const int row = experimentRows(i);
+    for (int j = 1; j <= n; ++j) F(i, j) = X(row, parameterColumns(j));
+    y(i) = Y(row);
+  }
+  DataChanged();
+}
+
+KelLinearRegression::~KelLinearRegression() {
+  counter.Release();
+}
+
+void KelLinearRegression::CheckDimensions() const {
+  if (F.Columns() < 1 || F.Columns() >= F.Rows())
+    KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+}
+
+void KelLinearRegression::Initialize(const KelMatrix& regressors, const KelVector& responses) {
+  if (regressors.Columns() < 1 || regressors.Columns() >= regressors.Rows())
+    KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  F = regressors;
+  y = responses;
+  responseVariance = 0.0;
+  varianceDegreesOfFreedom = 0;
+  DataChanged();
+}
+
+void KelLinearRegression::DataChanged() {
+  numExperiments = F.Rows();
+  numParameters = F.Columns();
+  degreesOfFreedom = numExperiments - numParameters;
+  interceptFlag = 1;
+  for (int i = 1; i <= numExperiments; ++i) {
+    if (F(i, 1) != 1.0) {
+      interceptFlag = 0;
+      break;
+    }
+  }
+  leastSquaresComputed = 0;
+  diagnosticsComputed = 0;
+  robustComputed = 0;
+  stepwiseComputed = 0;
+  multicollinearityFound = 0;
+  conditioningVerdict = kConditioningNone;
+  principalComponentsFlag = 0;
+  solutionsDisagree = 0;
+  highlyProbableOutlier = 0;
+  probableOutlier = 0;
+}
+
+void KelLinearRegression::SetResponseVariance(double variance, int assignedDegreesOfFreedom) {
+  responseVariance = variance;
+  varianceDegreesOfFreedom = assignedDegreesOfFreedom;
+}
+
+double KelLinearRegression::GetR2() {
+  EnsureLeastSquares();
+  return r2;
+}
+
+void KelLinearRegression::GetParameters(KelVector& parameters) {
+  EnsureLeastSquares();
+  parameters = b;
+}
+
+void KelLinearRegression::GetSingularValueDecomposition(KelVector& singularValues,
+                                                        KelMatrix& rightVectors,
+                                                        KelMatrix& leftVectors) {
+  EnsureLeastSquares();
+  singularValues = d;
+  rightVectors = V;
+  leftVectors = U;
+}
+
+void KelLinearRegression::GetWeightedRightVectors(KelMatrix& weighted) {
+  EnsureLeastSquares();
+  weighted = W;
+}
+
+const KelVector& KelLinearRegression::Parameters() {
+  EnsureLeastSquares();
+  return b;
+}
+
+const KelVector& KelLinearRegression::ParameterStandardErrors() {
+  EnsureLeastSquares();
+  return seB;
+}
+
+KelVector KelLinearRegression::ParameterTValues() {
+  EnsureLeastSquares();
+  KelVector t(numParameters);
+  for (int i = 1; i <= numParameters; ++i) t(i) = b(i) / seB(i);
+  return t;
+}
+
+KelVector KelLinearRegression::ParameterPValues() {
+  KelVector t = ParameterTValues();
+  for (int i = 1; i <= numParameters; ++i)
+    t(i) = 2.0 * KelTStudentProbability(degreesOfFreedom, std::fabs(t(i)));
+  return t;
+}
+
+KelVector KelLinearRegression::PartialCorrelations() {
+  KelVector t = ParameterTValues();
+  for (int i = 1; i <= numParameters; ++i) {
+    const double t2 = t(i) * t(i);
+    t(i) = std::sqrt(t2 / (t2 + degreesOfFreedom));
+  }
+  return t;
+}
+
+const KelMatrixSymmetric& KelLinearRegression::Covariance() {
+  EnsureLeastSquares();
+  return covariance;
+}
+
+const KelVector& KelLinearRegression::EstimatedResponses() {
+  EnsureLeastSquares();
+  return yEstimated;
+}
+
+const KelVector& KelLinearRegression::Residuals() {
+  EnsureLeastSquares();
+  return residuals;
+}
+
+const KelVector& KelLinearRegression::EstimatedResponseStandardErrors() {
+  EnsureLeastSquares();
+  return seYEstimated;
+}
+
+KelVector KelLinearRegression::NormalizedResiduals() {
+  EnsureLeastSquares();
+  const double divisor = responseVariance != 0.0 ? std::sqrt(responseVariance) : standardDeviation;
+  KelVector e(numExperiments);
+  for (int j = 1; j <= numExperiments; ++j) e(j) = residuals(j) / divisor;
+  return e;
+}
+
+const KelVector& KelLinearRegression::SingularValues() {
+  EnsureLeastSquares();
+  return d;
+}
+
+double KelLinearRegression::SumOfSquares() {
+  EnsureLeastSquares();
+  return sumOfSquares;
+}
+
+double KelLinearRegression::MeanSquareError() {
+  EnsureLeastSquares();
+  return meanSquareError;
+}
+
+double KelLinearRegression::StandardDeviation() {
+  EnsureLeastSquares();
+  return standardDeviation;
+}
+
+double KelLinearRegression::ResidualsNorm() {
+  EnsureLeastSquares();
+  return residualsNorm;
+}
+
+double KelLinearRegression::ParametersNorm() {
+  EnsureLeastSquares();
+  return parametersNorm;
+}
+
+double KelLinearRegression::TotalSumOfSquares() {
+  EnsureLeastSquares();
+  return totalSumOfSquares;
+}
+
+double KelLinearRegression::CorrectedTotalSumOfSquares() {
+  EnsureLeastSquares();
+  return correctedTotalSumOfSquares;
+}
+
+double KelLinearRegression::AdjustedR2() {
+  EnsureLeastSquares();
+  return adjustedR2;
+}
+
+double KelLinearRegression::ConditionNumber() {
+  EnsureLeastSquares();
+  return conditionNumber;
+}
+
+double KelLinearRegression::SystemConditioning() {
+  EnsureLeastSquares();
+  return systemConditioning;
+}
+
+double KelLinearRegression::VarianceUsed() {
+  EnsureLeastSquares();
+  return varianceUsed;
+}
+
+double KelLinearRegression::T95() {
+  EnsureLeastSquares();
+  return t95;
+}
+
+double KelLinearRegression::T99() {
+  EnsureLeastSquares();
+  return t99;
+}
+
+bool KelLinearRegression::SolutionsDisagree() {
+  EnsureLeastSquares();
+  return solutionsDisagree != 0;
+}
+
+double KelLinearRegression::LeaveOneOutBestSumOfSquares() {
+  EnsureLeastSquares();
+  return leaveOneOutBest;
+}
+
+int KelLinearRegression::LeaveOneOutBestIndex() {
+  EnsureLeastSquares();
+  return leaveOneOutBestIndex;
+}
+
+int KelLinearRegression::HighlyProbableOutlier() {
+  EnsureLeastSquares();
+  return highlyProbableOutlier;
+}
+
+int KelLinearRegression::ProbableOutlier() {
+  EnsureLeastSquares();
+  return probableOutlier;
+}
+
+double KelLinearRegression::FExperimental() {
+  EnsureLeastSquares();
+  return responseVariance != 0.0 ? meanSquareError / responseVariance : 0.0;
+}
+
+double KelLinearRegression::FTestProbability() {
+  const double fExperimental = FExperimental();
+  if (responseVariance == 0.0) return 0.0;
+  return KelFProbability(degreesOfFreedom, varianceDegreesOfFreedom, fExperimental);
+}
+
+void KelLinearRegression::PrintDataBlock() {
+  KelPrint("\n\nNumber of Experiments = %d", numExperiments);
+  KelPrint("\nNumber of Parameters = %d", numParameters);
+  KelPrint("\nDegrees of Freedom = %d", numExperiments - numParameters);
+  KelPrint("\n\nResponse Variable:\n");
+  for (int i = 1; i <= y.Size(); ++i) KelPrint("\n%5d %16.7e", i, y(i));
+  KelPause();
+  F.Print("Matrix F");
+  KelPause();
+}
+
+void KelLinearRegression::PrintObject() {
+  KelPrint("\nKelLinearRegression No.%d", serialNumber);
+  PrintDataBlock();
+  LeastSquaresAnalysis();
+}

@@ -1,0 +1,234 @@
+// KelLinearRegression: the least-squares fit (balanced and plain SVD, statistics, covariance,
+// standard errors of the estimated responses, leave-one-out outlier test).
+#include <algorithm>
+#include <cmath>
+
+#include "kel_constants.h"
+#include "kel_errors.h"
+#include "kel_factorized_householder.h"
+#include "kel_linear_regression.h"
+#include "kel_output.h"
+
+namespace {
+
+// Two-sided Student t quantiles for 1..20 degrees of freedom. They are kept in single
+// precision on purpose: the reports of both regressions print intervals built from exactly
+// these widened values.
+constexpr float studentT95[21] = {0.0f,   12.706f, 4.303f, 3.182f, 2.776f, 2.571f, 2.447f,
+                                  2.365f, 2.306f,  2.262f, 2.228f, 2.201f, 2.179f, 2.160f,
+                                  2.145f, 2.131f,  2.120f, 2.110f, 2.101f, 2.093f, 2.086f};
+constexpr float studentT99[21] = {0.0f,   63.657f, 9.925f, 5.841f, 4.604f, 4.032f, 3.707f,
+                                  3.499f, 3.355f,  3.250f, 3.169f, 3.106f, 3.055f, 3.012f,
+                                  2.977f, 2.947f,  2.921f, 2.898f, 2.878f, 2.861f, 2.845f};
+constexpr float studentT95Large = 2.0f;
+constexpr float studentT99Large = 2.6f;
+
+// Restores kelPrintMessages on every way out of the fit.
+class QuietMessages {
+ public:
+  QuietMessages() : saved(kelPrintMessages) { kelPrintMessages = 'N'; }
+  ~QuietMessages() { kelPrintMessages = saved; }
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+
+ private:
+  char saved;
+};
+
+}  // namespace
+
+void KelLinearRegression::EnsureLeastSquares() {
+  if (leastSquaresComputed == 0) ComputeLeastSquares();
+}
+
+// Runs the whole fit for the current data and marks it current.
+void KelLinearRegression::ComputeLeastSquares() {
+  if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  // Every later step reads y element by element next to the rows of F.
+  if (y.Size() != numExperiments) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  QuietMessages quiet;
+  degreesOfFreedom = numExperiments - numParameters;
+  ComputeBalancedSolution();
+  ComputeSingularValueDecomposition();
+  const int dof = degreesOfFreedom;
+  t95 = dof >= 1 && dof <= 20 ? studentT95[dof] : studentT95Large;
+  t99 = dof >= 1 && dof <= 20 ? studentT99[dof] : studentT99Large;
+  ComputeResidualStatistics();
+  ComputeCovariance();
+  ComputeResponseStandardErrors();
+  ComputeLeaveOneOut();
+  ClassifyLeaveOneOut();
+  diagnosticsComputed = 0;
+  leastSquaresComputed = 1;
+}
+
+// b = the solution of the row- and column-balanced problem, which is the one kept.
+void KelLinearRegression::ComputeBalancedSolution() {
+  balancedSvd.AssignMatrix(F);
+  b = y;
+  balancedSvd.SolveScaled(&F, &b);
+  systemConditioning = balancedSvd.ConditionNumber();
+}
+
+// Singular values (decreasing), V, U and W, and the comparison of b with the plain solution.
+void KelLinearRegression::ComputeSingularValueDecomposition() {
+  const int n = numParameters;
+  plainSvd.AssignMatrix(F);
+  plainSvd.GetSortedDecomposition(&d, &V, &U);
+  maximumSingularValue = plainSvd.MaximumSingularValue();
+  const double epsilon = kelMachEpsFloat;
+  const double smallBound = d(1) * std::sqrt(epsilon);
+  const double negligibleBound = 10.0 * epsilon * d(1);
+  smallSingularValues = 0;
+  negligibleSingularValues = 0;
+  for (int i = 1; i <= n; ++i) {
+    if (d(i) < smallBound) ++smallSingularValues;
+    if (d(i) < negligibleBound) ++negligibleSingularValues;
+  }
+  const int kept = n - negligibleSingularValues;
+  W.Resize(kept, n, false);
+  for (int i = 1; i <= kept; ++i)
+    for (int j = 1; j <= n; ++j) W(i, j) = V(j, i) / d(i);
+
+  KelVector plain;
+  Solve(&plainSvd, y, &plain, n);
+  solutionsDisagree = 0;
+  for (int i = 1; i <= n; ++i)
+    if (std::fabs(b(i) - plain(i)) > 0.1 * std::fabs(b(i))) solutionsDisagree = 1;
+  conditionNumber = plainSvd.ConditionNumber();
+}
+
+// Estimated responses, residuals, sums of squares and coefficients of determination.
+void KelLinearRegression::ComputeResidualStatistics() {
+  const int m = numExperiments;
+  parametersNorm = b.Norm2();
+  Product(F, b, yEstimated);
+  residuals.Resize(m, false);
+  for (int i = 1; i <= m; ++i) residuals(i) = y(i) - yEstimated(i);
+  residualsNorm = residuals.Norm2();
+  sumOfSquares = residualsNorm * residualsNorm;
+  standardDeviation = residualsNorm / std::sqrt(static_cast<double>(degreesOfFreedom));
+  meanSquareError = standardDeviation * standardDeviation;
+
+  totalSumOfSquares = 0.0;
+  for (int i = 1; i <= m; ++i) totalSumOfSquares += y(i) * y(i);
+  if (totalSumOfSquares == 0.0) totalSumOfSquares = 1e-20;
+  if (interceptFlag == 0) {
+    correctedTotalSumOfSquares = 0.0;
+    r2 = 1.0 - sumOfSquares / totalSumOfSquares;
+    adjustedR2 = 1.0 - meanSquareError / (totalSumOfSquares / m);
+    return;
+  }
+  meanOfY = 0.0;
+  for (int i = 1; i <= m; ++i) meanOfY += y(i);
+  meanOfY /= m;
+  correctedTotalSumOfSquares = 0.0;
+  for (int i = 1; i <= m; ++i) {
+    const double deviation = y(i) - meanOfY;
+    correctedTotalSumOfSquares += deviation * deviation;
+  }
+  if (correctedTotalSumOfSquares == 0.0) KelError("%s\nssm == 0.", kelClassLinearRegression);
+  r2 = 1.0 - sumOfSquares / correctedTotalSumOfSquares;
+  adjustedR2 = 1.0 - meanSquareError / (correctedTotalSumOfSquares / (m - 1));
+}
+
+// Cov = s^2 V D^-2 V^T over the nonzero singular values, and se(b).
+void KelLinearRegression::ComputeCovariance() {
+  const int n = numParameters;
+  varianceUsed = responseVariance != 0.0 ? responseVariance : meanSquareError;
+  covariance.ChangeDimensions(n, n, true);
+  double* const* cov = covariance.RowPointers();
+  const double* const* v = V.RowPointers();
+  for (int i = 1; i <= n; ++i) {
+    // An exactly zero singular value carries no information and is left out.
+    if (d(i) == 0.0) continue;
+    const double weight = varianceUsed / (d(i) * d(i));
+    for (int j = 1; j <= n; ++j)
+      for (int k = 1; k <= j; ++k) cov[j][k] += weight * v[j][i] * v[k][i];
+  }
+  seB.Resize(n, false);
+  for (int i = 1; i <= n; ++i) seB(i) = std::max(std::sqrt(cov[i][i]), 1e-20);
+}
+
+// se(yhat)(j)^2 = s^2 f_j^T (F^T F)^+ f_j. With F = U D V^T this is s^2 times the squared norm
+// of row j of U over the singular values the transposed SVD solve keeps (those not below
+// machine epsilon times the largest), i.e. the leverage h_jj; O(n) per experiment instead of
+// one transposed solve of size m each.
+void KelLinearRegression::ComputeResponseStandardErrors() {
+  const int m = numExperiments;
+  const int n = numParameters;
+  const double threshold = kelMachEps * d(1);
+  int kept = 0;
+  if (d(1) != 0.0)
+    while (kept < n && d(kept + 1) >= threshold) ++kept;
+  leverages.Resize(m, false);
+  seYEstimated.Resize(m, false);
+  const double* const* u = U.RowPointers();
+  for (int j = 1; j <= m; ++j) {
+    double h = 0.0;
+    for (int k = 1; k <= kept; ++k) h += u[j][k] * u[j][k];
+    leverages(j) = h;
+    seYEstimated(j) = std::sqrt(varianceUsed * h);
+  }
+}
+
+// Residual sum of squares of the least-squares fit, by Householder QR, of every experiment
+// except t.
+double KelLinearRegression::LeaveOneOutRefit(int t) {
+  const int m = numExperiments;
+  const int n = numParameters;
+  KelMatrix reduced(m - 1, n);
+  KelVector reducedY(m - 1);
+  const double* const* f = F.RowPointers();
+  double* const* g = reduced.RowPointers();
+  for (int i = 1, row = 1; i <= m; ++i) {
+    if (i == t) continue;
+    std::copy(f[i] + 1, f[i] + 1 + n, g[row] + 1);
+    reducedY(row) = y(i);
+    ++row;
+  }
+  KelFactorizedQR qr;
+  MoveMatrixIntoFactorized(&reduced, &qr);
+  KelVector reducedB;
+  Solve(&qr, reducedY, &reducedB);
+  KelVector reducedResiduals(m - 1);
+  for (int i = 1, row = 1; i <= m; ++i) {
+    if (i == t) continue;
+    double estimate = 0.0;
+    for (int j = 1; j <= n; ++j) estimate += f[i][j] * reducedB(j);
+    reducedResiduals(row) = y(i) - estimate;
+    ++row;
+  }
+  const double norm = reducedResiduals.Norm2();
+  return norm * norm;
+}
+
+// The experiment whose removal leaves the lowest residual sum of squares; strict comparison,
+// so the lowest index wins a tie.
+void KelLinearRegression::ComputeLeaveOneOut() {
+  leaveOneOutBest = kelBigValue;
+  leaveOneOutBestIndex = 0;
+  for (int t = 1; t <= numExperiments; ++t) {
+    const double rss = LeaveOneOutRefit(t);
+    if (rss < leaveOneOutBest) {
+      leaveOneOutBest = rss;
+      leaveOneOutBestIndex = t;
+    }
+  }
+}
+
+// Outlier verdicts from the mean square error without the best experiment to leave out.
+void KelLinearRegression::ClassifyLeaveOneOut() {
+  highlyProbableOutlier = 0;
+  probableOutlier = 0;
+  const int reducedDof = numExperiments - 1 - numParameters;
+  if (reducedDof <= 0 || leaveOneOutBestIndex == 0) return;
+  const double p = leaveOneOutBest / reducedDof;
+  // With an assigned variance the test only runs when the reduced mean square error exceeds
+  // the square root of that variance (the documented comparison).
+  if (responseVariance != 0.0 && !(p > std::sqrt(responseVariance))) return;
+  if (p < 0.5 * meanSquareError)
+    highlyProbableOutlier = leaveOneOutBestIndex;
+  else if (p < 0.8 * meanSquareError)
+    probableOutlier = leaveOneOutBestIndex;
+}

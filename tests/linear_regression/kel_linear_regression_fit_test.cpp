@@ -1,0 +1,378 @@
+// The least-squares fit against R (lm and summary) on the data sets of the regression
+// demonstration, and the fit's rules: Student t table, intercept detection, rank deficiency,
+// assigned variance, leave-one-out verdicts, constructors and their fatal errors.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "kel_constants.h"
+#include "kel_linear_regression.h"
+#include "kel_output.h"
+#include "kel_test_support.h"
+#include "linear_regression_test_data.h"
+
+namespace {
+
+using lr_test::Reference;
+using lr_test::RelativelyNear;
+
+constexpr double kValueTolerance = 1e-8;
+constexpr double kProbabilityTolerance = 1e-5;
+
+struct DataSet {
+  const char* name;
+  const char* file;
+  KelMatrix (*regressors)();
+  KelVector (*responses)();
+};
+
+const DataSet kDataSets[] = {
+    {"X6", "r/lm_X6.txt", lr_test::MakeX6, lr_test::MakeY6},
+    {"x12", "r/lm_x12.txt", lr_test::MakeX12, lr_test::MakeY12},
+    {"Xc", "r/lm_Xc.txt", lr_test::MakeXc, lr_test::MakeYc},
+    {"X20_147", "r/lm_X20_147.txt", lr_test::MakeX20Columns147, lr_test::MakeY20},
+};
+
+class FitAgainstR : public ::testing::TestWithParam<DataSet> {
+ protected:
+  FitAgainstR() : reference(GetParam().file) {}
+  Reference reference;
+};
+
+TEST_P(FitAgainstR, DataSetIsBuiltAsTheReferenceHoldsIt) {
+  const KelMatrix F = GetParam().regressors();
+  const KelVector y = GetParam().responses();
+  ASSERT_EQ(F.Rows(), reference("m"));
+  ASSERT_EQ(F.Columns(), reference("n"));
+  for (int i = 1; i <= F.Rows(); ++i) {
+    EXPECT_EQ(y(i), reference("y", i)) << i;
+    for (int j = 1; j <= F.Columns(); ++j)
+      EXPECT_EQ(F(i, j), reference("F", i, j)) << i << "," << j;
+  }
+}
+
+TEST_P(FitAgainstR, ParametersStandardErrorsTValuesAndPValuesWithoutAssignedVariance) {
+  KelLinearRegression regression(GetParam().regressors(), GetParam().responses());
+  const KelVector b = regression.Parameters();
+  const KelVector se = regression.ParameterStandardErrors();
+  const KelVector t = regression.ParameterTValues();
+  const KelVector p = regression.ParameterPValues();
+  for (int i = 1; i <= regression.NumberOfParameters(); ++i) {
+    EXPECT_TRUE(RelativelyNear(b(i), reference("coefficient", i), kValueTolerance)) << i;
+    EXPECT_TRUE(RelativelyNear(se(i), reference("se_mse", i), kValueTolerance)) << i;
+    EXPECT_TRUE(RelativelyNear(t(i), reference("t_mse", i), kValueTolerance)) << i;
+    EXPECT_TRUE(RelativelyNear(p(i), reference("p_mse", i), kProbabilityTolerance)) << i;
+  }
+  KelVector fromQuery;
+  regression.GetParameters(fromQuery);
+  EXPECT_TRUE(fromQuery == b);
+  EXPECT_EQ(regression.VarianceUsed(), regression.MeanSquareError());
+}
+
+TEST_P(FitAgainstR, StandardErrorsScaleWithTheAssignedVariance) {
+  const double sigma2 = reference("sigma2");
+  if (sigma2 == 0.0) GTEST_SKIP() << "no variance assigned in this data set";
+  KelLinearRegression regression(GetParam().regressors(), GetParam().responses());
+  regression.SetResponseVariance(sigma2, static_cast<int>(reference("sigma2_dof")));
+  const KelVector se = regression.ParameterStandardErrors();
+  const KelVector t = regression.ParameterTValues();
+  const KelVector p = regression.ParameterPValues();
+  const KelMatrixSymmetric& cov = regression.Covariance();
+  const int n = regression.NumberOfParameters();
+  for (int i = 1; i <= n; ++i) {
+    EXPECT_TRUE(RelativelyNear(se(i), reference("se_sigma2", i), kValueTolerance)) << i;
+    EXPECT_TRUE(RelativelyNear(t(i), reference("t_sigma2", i), kValueTolerance)) << i;
+    EXPECT_TRUE(RelativelyNear(p(i), reference("p_sigma2", i), kProbabilityTolerance)) << i;
+    for (int j = 1; j <= n; ++j)
+      EXPECT_TRUE(RelativelyNear(cov(i, j), reference("cov_used", i, j), kValueTolerance));
+  }
+  const KelVector& seY = regression.EstimatedResponseStandardErrors();
+  for (int j = 1; j <= regression.Experiments(); ++j)
+    EXPECT_TRUE(RelativelyNear(seY(j), reference("se_yhat_sigma2", j), kValueTolerance)) << j;
+  // The residual statistics still come from the residuals.
+  EXPECT_TRUE(RelativelyNear(regression.MeanSquareError(), reference("MSE"), kValueTolerance));
+  EXPECT_EQ(regression.VarianceUsed(), sigma2);
+  EXPECT_TRUE(RelativelyNear(regression.FExperimental(), reference("Fexp"), kValueTolerance));
+  EXPECT_TRUE(
+      RelativelyNear(regression.FTestProbability(), reference("F_test_P"), kProbabilityTolerance));
+}
+
+TEST_P(FitAgainstR, GoodnessOfFitAndConditioning) {
+  KelLinearRegression regression(GetParam().regressors(), GetParam().responses());
+  EXPECT_TRUE(RelativelyNear(regression.GetR2(), reference("R2"), kValueTolerance));
+  EXPECT_TRUE(RelativelyNear(regression.AdjustedR2(), reference("adjusted_R2"), kValueTolerance));
+  EXPECT_TRUE(
+      RelativelyNear(regression.StandardDeviation(), reference("residual_sd"), kValueTolerance));
+  EXPECT_TRUE(RelativelyNear(regression.MeanSquareError(), reference("MSE"), kValueTolerance));
+  EXPECT_TRUE(RelativelyNear(regression.SumOfSquares(), reference("SS"), kValueTolerance));
+  EXPECT_TRUE(
+      RelativelyNear(regression.ResidualsNorm(), reference("residual_norm"), kValueTolerance));
+  EXPECT_TRUE(RelativelyNear(regression.TotalSumOfSquares(), reference("SST"), kValueTolerance));
+  if (regression.HasIntercept()) {
+    EXPECT_TRUE(RelativelyNear(regression.CorrectedTotalSumOfSquares(), reference("SSTc"),
+                               kValueTolerance));
+  }
+  EXPECT_EQ(regression.HasIntercept(), reference("intercept") == 1.0);
+  EXPECT_TRUE(RelativelyNear(regression.ParametersNorm(), reference("b_norm"), kValueTolerance));
+  EXPECT_TRUE(
+      RelativelyNear(regression.ConditionNumber(), reference("condition_number"), kValueTolerance));
+  const KelVector& d = regression.SingularValues();
+  for (int i = 1; i <= regression.NumberOfParameters(); ++i)
+    EXPECT_TRUE(RelativelyNear(d(i), reference("singular_value", i), kValueTolerance)) << i;
+}
+
+TEST_P(FitAgainstR, EstimatedResponsesResidualsAndTheirStandardErrors) {
+  KelLinearRegression regression(GetParam().regressors(), GetParam().responses());
+  const KelVector& fitted = regression.EstimatedResponses();
+  const KelVector& residuals = regression.Residuals();
+  const KelVector& seY = regression.EstimatedResponseStandardErrors();
+  const KelMatrixSymmetric& cov = regression.Covariance();
+  for (int j = 1; j <= regression.Experiments(); ++j) {
+    EXPECT_TRUE(RelativelyNear(fitted(j), reference("fitted", j), kValueTolerance)) << j;
+    // Residuals are differences of nearby numbers: relative to the response scale.
+    EXPECT_NEAR(residuals(j), reference("residual", j),
+                kValueTolerance * std::fabs(reference("fitted", j)))
+        << j;
+    EXPECT_TRUE(RelativelyNear(seY(j), reference("se_yhat_mse", j), kValueTolerance)) << j;
+  }
+  for (int i = 1; i <= regression.NumberOfParameters(); ++i)
+    for (int k = 1; k <= regression.NumberOfParameters(); ++k)
+      EXPECT_TRUE(RelativelyNear(cov(i, k), reference("cov_mse", i, k), kValueTolerance));
+}
+
+TEST_P(FitAgainstR, LeaveOneOutBestSumAndVerdict) {
+  KelLinearRegression plain(GetParam().regressors(), GetParam().responses());
+  EXPECT_EQ(plain.LeaveOneOutBestIndex(), reference("loo_best_index"));
+  EXPECT_TRUE(
+      RelativelyNear(plain.LeaveOneOutBestSumOfSquares(), reference("loo_best"), kValueTolerance));
+  // Without an assigned variance the rule reads P / MSE directly.
+  const double ratio = reference("loo_P_over_MSE");
+  const int best = static_cast<int>(reference("loo_best_index"));
+  EXPECT_EQ(plain.HighlyProbableOutlier(), ratio < 0.5 ? best : 0);
+  EXPECT_EQ(plain.ProbableOutlier(), ratio >= 0.5 && ratio < 0.8 ? best : 0);
+
+  KelLinearRegression assigned(GetParam().regressors(), GetParam().responses());
+  assigned.SetResponseVariance(reference("sigma2"), static_cast<int>(reference("sigma2_dof")));
+  const std::string verdict = reference.Text("loo_verdict");
+  int expectedHigh = 0;
+  int expectedProbable = 0;
+  if (verdict.rfind("highly probable outlier: experiment ", 0) == 0)
+    expectedHigh = std::stoi(verdict.substr(verdict.rfind(' ') + 1));
+  if (verdict.rfind("probable outlier: experiment ", 0) == 0)
+    expectedProbable = std::stoi(verdict.substr(verdict.rfind(' ') + 1));
+  EXPECT_EQ(assigned.HighlyProbableOutlier(), expectedHigh) << verdict;
+  EXPECT_EQ(assigned.ProbableOutlier(), expectedProbable) << verdict;
+}
+
+INSTANTIATE_TEST_SUITE_P(DemonstrationDataSets, FitAgainstR, ::testing::ValuesIn(kDataSets),
+                         [](const ::testing::TestParamInfo<DataSet>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(LinearRegressionFit, StudentTableHeldInSinglePrecision) {
+  // dof 1 (m = n + 1): 12.706 and 63.657 as floats; no outlier can be flagged.
+  KelLinearRegression one(KelMatrix(3, 2, 1., 1., 1., 2., 1., 4.), KelVector(3, 1., 3., 2.));
+  EXPECT_EQ(one.T95(), 12.706000328063965);
+  EXPECT_EQ(one.T99(), static_cast<double>(63.657f));
+  EXPECT_EQ(one.HighlyProbableOutlier(), 0);
+  EXPECT_EQ(one.ProbableOutlier(), 0);
+  // dof 4 and dof above 20.
+  KelLinearRegression four(lr_test::MakeX6(), lr_test::MakeY6());
+  EXPECT_EQ(four.T95(), static_cast<double>(2.776f));
+  EXPECT_EQ(four.T99(), static_cast<double>(4.604f));
+  KelMatrix F(24, 2);
+  KelVector y(24);
+  for (int i = 1; i <= 24; ++i) {
+    F(i, 1) = 1.0;
+    F(i, 2) = i;
+    y(i) = 2.0 * i + (i % 3);
+  }
+  KelLinearRegression large(F, y);
+  EXPECT_EQ(large.T95(), 2.0);
+  EXPECT_EQ(large.T99(), 2.5999999046325684);
+}
+
+TEST(LinearRegressionFit, FirstColumnNotExactlyOneMeansNoIntercept) {
+  // y = (1, 2, 4) on F = [(1, 0), (1, 1), (1 + 1e-15, 2)]: no intercept, uncentred R^2.
+  KelMatrix F(3, 2, 1., 0., 1., 1., 1. + 1e-15, 2.);
+  KelLinearRegression regression(F, KelVector(3, 1., 2., 4.));
+  EXPECT_FALSE(regression.HasIntercept());
+  const double ss = regression.SumOfSquares();
+  EXPECT_NEAR(regression.GetR2(), 1.0 - ss / 21.0, 1e-15);
+  EXPECT_EQ(regression.TotalSumOfSquares(), 21.0);
+  // Hand fit of the intercept model: b = (5/6, 3/2), SS = 1/6.
+  EXPECT_NEAR(ss, 1.0 / 6.0, 1e-12);
+  KelMatrix G(3, 2, 1., 0., 1., 1., 1., 2.);
+  KelLinearRegression intercept(G, KelVector(3, 1., 2., 4.));
+  EXPECT_TRUE(intercept.HasIntercept());
+  // SSTc = 14/3, R^2 = 1 - (1/6)/(14/3) = 27/28; adjusted: 1 - (1/6)/(14/3/2) = 13/14.
+  EXPECT_NEAR(intercept.GetR2(), 27.0 / 28.0, 1e-14);
+  EXPECT_NEAR(intercept.AdjustedR2(), 13.0 / 14.0, 1e-14);
+  EXPECT_NEAR(intercept.CorrectedTotalSumOfSquares(), 14.0 / 3.0, 1e-14);
+}
+
+TEST(LinearRegressionFit, AllResponsesZeroWithoutInterceptUsesTinyTotalSum) {
+  KelLinearRegression regression(KelMatrix(3, 1, 1., 2., 3.), KelVector(3));
+  EXPECT_EQ(regression.TotalSumOfSquares(), 1e-20);
+  EXPECT_EQ(regression.GetR2(), 1.0);
+}
+
+TEST(LinearRegressionFit, ZeroSingularValueIsLeftOutOfTheCovariance) {
+  // The third column is zero: d(3) = 0, the condition number is the big value, and the
+  // covariance of the first two parameters is that of the fit without the column.
+  KelMatrix F(5, 3);
+  KelMatrix G(5, 2);
+  const KelVector y(5, 1.0, 2.5, 2.9, 4.2, 5.1);
+  for (int i = 1; i <= 5; ++i) {
+    F(i, 1) = G(i, 1) = 1.0;
+    F(i, 2) = G(i, 2) = i;
+  }
+  KelLinearRegression deficient(F, y);
+  deficient.SetResponseVariance(0.5, 3);
+  KelLinearRegression full(G, y);
+  full.SetResponseVariance(0.5, 3);
+  EXPECT_EQ(deficient.SingularValues()(3), 0.0);
+  EXPECT_EQ(deficient.ConditionNumber(), kelBigValue);
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(deficient.Covariance()(3, i), 0.0);
+  for (int i = 1; i <= 2; ++i)
+    for (int k = 1; k <= 2; ++k)
+      EXPECT_NEAR(deficient.Covariance()(i, k), full.Covariance()(i, k), 1e-13);
+  EXPECT_EQ(deficient.ParameterStandardErrors()(3), 1e-20);
+  EXPECT_NEAR(deficient.Parameters()(3), 0.0, 1e-14);
+}
+
+TEST(LinearRegressionFit, WeightedRightVectorsAndDecompositionQueries) {
+  KelLinearRegression regression(lr_test::MakeX6(), lr_test::MakeY6());
+  KelVector d;
+  KelMatrix V;
+  KelMatrix U;
+  regression.GetSingularValueDecomposition(d, V, U);
+  ASSERT_EQ(d.Size(), 2);
+  ASSERT_EQ(U.Rows(), 6);
+  KelMatrix W;
+  regression.GetWeightedRightVectors(W);
+  ASSERT_EQ(W.Rows(), 2);
+  for (int i = 1; i <= 2; ++i)
+    for (int j = 1; j <= 2; ++j) EXPECT_EQ(W(i, j), V(j, i) / d(i));
+  // F = U D V^T reproduces the data.
+  for (int r = 1; r <= 6; ++r)
+    for (int c = 1; c <= 2; ++c) {
+      double value = 0.0;
+      for (int k = 1; k <= 2; ++k) value += U(r, k) * d(k) * V(c, k);
+      EXPECT_NEAR(value, lr_test::MakeX6()(r, c), 1e-13);
+    }
+}
+
+TEST(LinearRegressionFit, InitializeForgetsVarianceAndEarlierResults) {
+  KelLinearRegression regression(lr_test::MakeX12(), lr_test::MakeY12());
+  regression.SetResponseVariance(0.04, 5);
+  const double firstR2 = regression.GetR2();
+  regression.Initialize(lr_test::MakeX6(), lr_test::MakeY6());
+  EXPECT_EQ(regression.ResponseVariance(), 0.0);
+  EXPECT_EQ(regression.ResponseVarianceDegreesOfFreedom(), 0);
+  EXPECT_EQ(regression.Experiments(), 6);
+  EXPECT_NE(regression.GetR2(), firstR2);
+  EXPECT_TRUE(RelativelyNear(regression.GetR2(), 0.9856021896066548, kValueTolerance));
+  EXPECT_EQ(regression.VarianceUsed(), regression.MeanSquareError());
+}
+
+TEST(LinearRegressionFit, SelectionConstructorPicksRowsAndColumns) {
+  const KelMatrix X = lr_test::MakeX20();
+  const KelVector Y = lr_test::MakeY20();
+  KelVectorInt columns(3);
+  columns(1) = 1;
+  columns(2) = 4;
+  columns(3) = 7;
+  KelVectorInt rows(20);
+  for (int i = 1; i <= 20; ++i) rows(i) = i;
+  KelLinearRegression selected(X, Y, columns, rows);
+  KelLinearRegression direct(lr_test::MakeX20Columns147(), Y);
+  EXPECT_TRUE(selected.Parameters() == direct.Parameters());
+  // Rows in another order and a subset.
+  KelVectorInt some(4);
+  some(1) = 5;
+  some(2) = 2;
+  some(3) = 9;
+  some(4) = 7;
+  KelVectorInt two(2);
+  two(1) = 2;
+  two(2) = 1;
+  KelLinearRegression subset(X, Y, two, some);
+  // Columns (x, 1): slope and intercept of y on x for x = 5, 2, 9, 7.
+  const double xs[4] = {5, 2, 9, 7};
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (int i = 0; i < 4; ++i) {
+    const double yi = Y(some(i + 1));
+    sx += xs[i];
+    sy += yi;
+    sxx += xs[i] * xs[i];
+    sxy += xs[i] * yi;
+  }
+  const double slope = (4 * sxy - sx * sy) / (4 * sxx - sx * sx);
+  EXPECT_NEAR(subset.Parameters()(1), slope, 1e-10 * std::fabs(slope));
+  EXPECT_NEAR(subset.Parameters()(2), (sy - slope * sx) / 4, 1e-9);
+}
+
+TEST(LinearRegressionFit, SerialNumbersAndLiveCount) {
+  const int alive = KelLinearRegression::counter.aliveCount;
+  {
+    KelLinearRegression a;
+    KelLinearRegression b(lr_test::MakeX6(), lr_test::MakeY6());
+    EXPECT_EQ(b.GetSerialNumber(), a.GetSerialNumber() + 1);
+    EXPECT_EQ(KelLinearRegression::counter.aliveCount, alive + 2);
+  }
+  EXPECT_EQ(KelLinearRegression::counter.aliveCount, alive);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+const char kDimension[] = "KelLinearRegression class\n\nDimension check failure\n";
+
+TEST(LinearRegressionFitDeathTest, AsManyParametersAsExperimentsIsFatal) {
+  EXPECT_KEL_FATAL(KelLinearRegression(KelMatrix(2, 2, 1., 2., 3., 5.), KelVector(2, 1., 2.)),
+                   kDimension);
+  KelLinearRegression empty;
+  EXPECT_KEL_FATAL(empty.Initialize(KelMatrix(2, 3), KelVector(2)), kDimension);
+}
+
+TEST(LinearRegressionFitDeathTest, SelectionConstructorChecksInOrder) {
+  const KelMatrix X = lr_test::MakeX20();
+  const KelVector Y = lr_test::MakeY20();
+  KelVectorInt none;
+  KelVectorInt three(3);
+  three(1) = 1;
+  three(2) = 2;
+  three(3) = 3;
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, none),
+                   "KelLinearRegression class\n\nDimension check failure\n\nConstructor: "
+                   "Constructor");
+  KelVectorInt two(2);
+  two(1) = 1;
+  two(2) = 2;
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, two), kDimension);
+  // m = n is rejected: the fit would have no residual degrees of freedom.
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, three), kDimension);
+  KelVectorInt tenColumns(10);
+  KelVectorInt rows(20);
+  for (int i = 1; i <= 20; ++i) rows(i) = i;
+  for (int j = 1; j <= 10; ++j) tenColumns(j) = 1;
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, tenColumns, rows), kDimension);
+  KelVectorInt manyRows(21);
+  for (int i = 1; i <= 21; ++i) manyRows(i) = 1;
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, manyRows), kDimension);
+}
+
+TEST(LinearRegressionFitDeathTest, ConstantResponsesOfAnInterceptModelAreFatal) {
+  KelLinearRegression regression(lr_test::MakeX6(), KelVector(6, 2., 2., 2., 2., 2., 2.));
+  EXPECT_KEL_FATAL(regression.GetR2(), "KelLinearRegression class\n\nssm == 0.");
+}
+
+TEST(LinearRegressionFitDeathTest, ResponsesOfAnotherLengthAreFatalAtTheFit) {
+  KelLinearRegression regression(lr_test::MakeX6(), KelVector(5, 1., 2., 3., 4., 5.));
+  EXPECT_KEL_FATAL(regression.GetR2(), kDimension);
+}
+
+}  // namespace
