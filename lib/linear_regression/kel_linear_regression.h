@@ -212,8 +212,9 @@ class KelLinearRegression : public KelBase {
   KelFactorizedSVD balancedSvd;
   // Data and fit.
   KelMatrix F;
-  KelMatrix V;  // right singular vectors; column i belongs to d(i)
-  KelMatrix U;  // left singular vectors
+  KelMatrix V;                  // right singular vectors; column i belongs to d(i)
+  KelMatrix U;                  // left singular vectors
+  KelMatrix scaledLeftVectors;  // left singular vectors of F with unit-norm columns
   KelMatrix standardizedF;
   KelMatrix W;  // W(i, j) = V(j, i) / d(i) for the singular values that are not negligible
   KelMatrix stepwiseParameters;
@@ -258,6 +259,7 @@ class KelLinearRegression : public KelBase {
   int smallSingularValues = 0;
   int negligibleSingularValues = 0;
   int leaveOneOutBestIndex = 0;
+  int scaledRank = 0;  // singular values of the column-scaled F kept by the transposed solve
 
   double responseVariance = 0.0;
   double meanSquareError = 0.0;

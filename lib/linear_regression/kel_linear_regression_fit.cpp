@@ -2,6 +2,7 @@
 // standard errors of the estimated responses, leave-one-out outlier test).
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "kel_constants.h"
 #include "kel_errors.h"
@@ -132,41 +133,72 @@ void KelLinearRegression::ComputeResidualStatistics() {
   adjustedR2 = 1.0 - meanSquareError / (correctedTotalSumOfSquares / (m - 1));
 }
 
-// Cov = s^2 V D^-2 V^T over the nonzero singular values, and se(b).
+// Cov = s^2 V D^-2 V^T over the nonzero singular values, and se(b); the leverages, from which
+// se(yhat) follows.
+//
+// The decomposition used here is that of F with its columns scaled to unit norm, F = Fs C:
+// Cov = s^2 C^-1 Vs Ds^-2 Vs^T C^-1 and the rows of Us span the same space as those of U, so
+// for a matrix of full rank both are the same quantities as from the plain decomposition. The
+// plain one loses the small components of the singular vectors of badly scaled columns (a
+// quadratic in x ~ 1e6 leaves barely five correct digits in the standard errors); the scaled
+// one keeps them. Zero columns keep the scale 1, so an exactly zero singular value stays zero
+// and is left out as before.
 void KelLinearRegression::ComputeCovariance() {
+  const int m = numExperiments;
   const int n = numParameters;
   varianceUsed = responseVariance != 0.0 ? responseVariance : meanSquareError;
+
+  std::vector<double> columnNorm(static_cast<size_t>(n) + 1, 0.0);
+  const double* const* f = F.RowPointers();
+  for (int i = 1; i <= m; ++i)
+    for (int j = 1; j <= n; ++j) columnNorm[j] += f[i][j] * f[i][j];
+  for (int j = 1; j <= n; ++j) {
+    columnNorm[j] = std::sqrt(columnNorm[j]);
+    if (columnNorm[j] == 0.0) columnNorm[j] = 1.0;
+  }
+  KelMatrix scaled(m, n);
+  double* const* g = scaled.RowPointers();
+  for (int i = 1; i <= m; ++i)
+    for (int j = 1; j <= n; ++j) g[i][j] = f[i][j] / columnNorm[j];
+  KelFactorizedSVD scaledSvd;
+  MoveMatrixIntoFactorized(&scaled, &scaledSvd);
+  KelVector ds;
+  KelMatrix vs;
+  scaledSvd.GetSortedDecomposition(&ds, &vs, &scaledLeftVectors);
+
   covariance.ChangeDimensions(n, n, true);
   double* const* cov = covariance.RowPointers();
-  const double* const* v = V.RowPointers();
+  const double* const* v = vs.RowPointers();
   for (int i = 1; i <= n; ++i) {
     // An exactly zero singular value carries no information and is left out.
-    if (d(i) == 0.0) continue;
-    const double weight = varianceUsed / (d(i) * d(i));
+    if (ds(i) == 0.0) continue;
+    const double weight = varianceUsed / (ds(i) * ds(i));
     for (int j = 1; j <= n; ++j)
       for (int k = 1; k <= j; ++k) cov[j][k] += weight * v[j][i] * v[k][i];
   }
+  for (int j = 1; j <= n; ++j)
+    for (int k = 1; k <= j; ++k) cov[j][k] /= columnNorm[j] * columnNorm[k];
   seB.Resize(n, false);
   for (int i = 1; i <= n; ++i) seB(i) = std::max(std::sqrt(cov[i][i]), 1e-20);
+
+  // The transposed solve keeps the singular values not below machine epsilon times the largest.
+  const double threshold = kelMachEps * ds(1);
+  scaledRank = 0;
+  if (ds(1) != 0.0)
+    while (scaledRank < n && ds(scaledRank + 1) >= threshold) ++scaledRank;
 }
 
 // se(yhat)(j)^2 = s^2 f_j^T (F^T F)^+ f_j. With F = U D V^T this is s^2 times the squared norm
-// of row j of U over the singular values the transposed SVD solve keeps (those not below
-// machine epsilon times the largest), i.e. the leverage h_jj; O(n) per experiment instead of
-// one transposed solve of size m each.
+// of row j of U over the kept singular values, i.e. the leverage h_jj: O(n) per experiment
+// instead of one transposed solve of size m each.
 void KelLinearRegression::ComputeResponseStandardErrors() {
   const int m = numExperiments;
-  const int n = numParameters;
-  const double threshold = kelMachEps * d(1);
-  int kept = 0;
-  if (d(1) != 0.0)
-    while (kept < n && d(kept + 1) >= threshold) ++kept;
   leverages.Resize(m, false);
   seYEstimated.Resize(m, false);
-  const double* const* u = U.RowPointers();
+  const double* const* u = scaledLeftVectors.RowPointers();
   for (int j = 1; j <= m; ++j) {
     double h = 0.0;
-    for (int k = 1; k <= kept; ++k) h += u[j][k] * u[j][k];
+    for (int k = 1; k <= scaledRank; ++k) h += u[j][k] * u[j][k];
     leverages(j) = h;
     seYEstimated(j) = std::sqrt(varianceUsed * h);
   }
