@@ -33,4 +33,7 @@
 #include "factorizations/kel_solve_square.h"
 #include "factorizations/kel_svd.h"
 
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_load.h"
+
 #endif
