@@ -44,6 +44,16 @@ struct CandidateFit {
   double r2 = 0.0;
 };
 
+// Least squares with the i largest singular values. A singular value of exactly 0 among them is
+// left out, as the covariance leaves it out: taken as the solve's relative threshold, 0 would
+// drop every singular value and give the zero vector.
+void CandidateSolve(KelFactorizedSVD& svd, const KelVector& d, const KelVector& y, int i,
+                    KelVector& parameters) {
+  int kept = i;
+  while (kept > 1 && d(kept) == 0.0) --kept;
+  Solve(&svd, y, &parameters, kept);
+}
+
 // Cov = s^2 V D^-2 V^T over the i largest singular values (zero ones left out), and the
 // standard errors from its diagonal.
 void CandidateCovariance(const KelVector& d, const KelMatrix& V, int i, double varianceUsed,
@@ -215,7 +225,7 @@ KelVector KelLinearRegression::CandidateParameters(int i) {
     KelError("%s%s%sCandidateParameters", kelClassLinearRegression, kelErrIndex, kelErrFunction);
   EnsureLeastSquares();
   KelVector parameters;
-  Solve(&plainSvd, y, &parameters, i);
+  CandidateSolve(plainSvd, d, y, i, parameters);
   return parameters;
 }
 
@@ -252,7 +262,7 @@ void KelLinearRegression::SVDAnalysis() {
   candidateResidualNorms.Resize(n);
   CandidateFit fit;
   for (int i = 1; i <= n; ++i) {
-    Solve(&plainSvd, y, &fit.parameters, i);
+    CandidateSolve(plainSvd, d, y, i, fit.parameters);
     CandidateCovariance(d, V, i, varianceUsed, fit.covariance, fit.standardErrors);
     CandidateCorrelation(fit);
     fit.parametersNorm = fit.parameters.Norm2();
