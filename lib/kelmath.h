@@ -18,6 +18,7 @@
 #include "containers/kel_vector_int.h"
 
 #include "nonlinear/kel_minimization_robust.h"
+#include "nonlinear/kel_nonlinear_regression.h"
 
 #include "statistics/kel_descriptive_statistics.h"
 #include "statistics/kel_distributions.h"

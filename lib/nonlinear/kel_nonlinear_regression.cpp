@@ -1,0 +1,323 @@
+// KelNonLinearRegression: construction and the singleton rule, flattening of the data, weights
+// from variances, starting parameters and the per-model accessors.
+#include "kel_nonlinear_regression.h"
+
+#include <cmath>
+
+#include "kel_errors.h"
+#include "kel_output.h"
+
+KelObjectCounter KelNonLinearRegression::counter;
+KelNonLinearRegression* KelNonLinearRegression::active = nullptr;
+int KelNonLinearRegression::activeModel = 0;
+int KelNonLinearRegression::aliveCount = 0;
+
+namespace {
+
+const KelVector emptyVector;
+const KelMatrix emptyMatrix;
+const KelMatrixSymmetric emptySymmetric;
+const std::vector<KelOutlier> noOutliers;
+
+}  // namespace
+
+KelNonLinearRegression::KelNonLinearRegression(int numberOfModels, const KelMatrix& XIn,
+                                               const KelMatrix& YIn, KelNonLinearModel model) {
+  if (aliveCount > 0)
+    KelError("%s You can have only one KelNonLinearRegression object in Scope",
+             kelClassNonLinearRegression);
+  weightingKind = 3;
+  serialNumber = counter.Draw();
+  ++aliveCount;
+  weights.Resize(YIn.Rows(), YIn.Columns());
+  weights = 1.0;
+  varianceKind = 1;
+  numExperiments = XIn.Rows();
+  numX = XIn.Columns();
+  numY = YIn.Columns();
+  if (XIn.Rows() != YIn.Rows() || YIn.Columns() != weights.Columns() || numberOfModels < 1 ||
+      model == nullptr)
+    KelError("%s%s", kelClassNonLinearRegression, kelErrCheck);
+  modelFunction = model;
+  numModels = numberOfModels;
+  X = XIn;
+  Y = YIn;
+  nY = numExperiments * numY;
+  models.resize(static_cast<size_t>(numModels));
+  xRow.Resize(numX);
+  yRow.Resize(numY);
+  Flatten();
+}
+
+KelNonLinearRegression::~KelNonLinearRegression() {
+  --aliveCount;
+  counter.Release();
+  if (active == this) active = nullptr;
+}
+
+void KelNonLinearRegression::Flatten() {
+  y.Resize(nY);
+  w.Resize(nY);
+  inverseSquaredW.Resize(nY);
+  wy.Resize(nY);
+  int i = 0;
+  double sumOfMeans = 0.0;
+  for (int j = 1; j <= numY; ++j) {
+    double sumInverse = 0.0;
+    for (int l = 1; l <= numExperiments; ++l) {
+      ++i;
+      y(i) = Y(l, j);
+      const double weight = weights(l, j);
+      // Written so that a NaN weight fails as well.
+      if (!(weight > 0.0))
+        KelError("%s\nThe weight %d %d must be positive %e", kelClassNonLinearRegression, l, j,
+                 weight);
+      w(i) = weight;
+      inverseSquaredW(i) = 1.0 / (weight * weight);
+      wy(i) = weight * y(i);
+      sumInverse += inverseSquaredW(i);
+    }
+    if (numExperiments > 0) sumOfMeans += sumInverse / numExperiments;
+  }
+  meanWeight = numY > 0 ? std::sqrt(sumOfMeans / numY) : 1.0;
+  sst = 0.0;
+  for (int k = 1; k <= nY; ++k) sst += y(k) * y(k);
+  if (sst == 0.0) KelError("%s\nsst == 0.", kelClassNonLinearRegression);
+}
+
+void KelNonLinearRegression::SetVariances(int degreesOfFreedom, const KelVector& variances) {
+  if (variances.Size() == numY) {
+    varianceKind = 1;
+    responseVariances = variances;
+  } else if (variances.Size() == numY + numX) {
+    varianceKind = 2;
+    responseVariances = variances.GetKelVector(numY, 1);
+    xVariances = variances.GetKelVector(numX, numY + 1);
+    measuredX = X;
+  } else {
+    KelError("\n%sWrong number of variances", kelClassNonLinearRegression);
+  }
+  weightingKind = 2;
+  varianceDegreesOfFreedom = degreesOfFreedom;
+  if (degreesOfFreedom <= 0)
+    KelError("\n%sDegree of fredom must be greater than 0", kelClassNonLinearRegression);
+  for (int j = 1; j <= numY; ++j)
+    if (responseVariances(j) == 0.0) KelError("\n%sVariances null", kelClassNonLinearRegression);
+  for (int j = 1; j <= numY; ++j) {
+    const double weight = 1.0 / std::sqrt(responseVariances(j));
+    for (int l = 1; l <= numExperiments; ++l) weights(l, j) = weight;
+  }
+  numUncertainX = 0;
+  if (varianceKind == 2) {
+    xWeights.Resize(numExperiments, numX);
+    for (int k = 1; k <= numX; ++k) {
+      // A variance of 0 marks an exact independent variable, never re-estimated.
+      const double weight = xVariances(k) != 0.0 ? 1.0 / std::sqrt(xVariances(k)) : 0.0;
+      for (int l = 1; l <= numExperiments; ++l) {
+        xWeights(l, k) = weight;
+        if (weight != 0.0) ++numUncertainX;
+      }
+    }
+  }
+  Flatten();
+  // Estimates made with the former weights no longer describe the data.
+  for (Model& m : models) m.estimated = 0;
+}
+
+void KelNonLinearRegression::SetWeights(const KelMatrix& newWeights) {
+  if (newWeights.Rows() != numExperiments || newWeights.Columns() != numY)
+    KelError("%s%s%sSetWeights", kelClassNonLinearRegression, kelErrCheck, kelErrFunction);
+  weights = newWeights;
+  weightingKind = 1;
+  Flatten();
+  for (Model& m : models) m.estimated = 0;
+}
+
+void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0) {
+  if (model < 1 || model > numModels || b0.Size() < 1)
+    KelError("%s%s", kelClassNonLinearRegression, kelErrCheck);
+  Model& m = models[static_cast<size_t>(model - 1)];
+  m.start = b0;
+  m.numParameters = b0.Size();
+  m.estimated = 0;
+  m.statisticsReady = 0;
+  m.diagnosticsReady = 0;
+  m.iterationLimit = 400 * m.numParameters;
+  m.lower.Resize(m.numParameters);
+  m.upper.Resize(m.numParameters);
+  m.lower = -1e30;
+  m.upper = 1e30;
+}
+
+void KelNonLinearRegression::SetExperimentCriterion(int criterion) {
+  if (criterion < 0 || criterion > 7)
+    KelError("%s%s%sSetExperimentCriterion", kelClassNonLinearRegression, kelErrCheck,
+             kelErrFunction);
+  requestedCriterion = criterion;
+}
+
+void KelNonLinearRegression::CheckModel(int model, const char* operation) const {
+  if (model < 1 || model > numModels)
+    KelError("%s%s%s%s", kelClassNonLinearRegression, kelErrCheck, kelErrFunction, operation);
+}
+
+const KelNonLinearRegression::Model& KelNonLinearRegression::ModelAt(int model) const {
+  CheckModel(model, "Model");
+  return models[static_cast<size_t>(model - 1)];
+}
+
+KelNonLinearRegression::Model& KelNonLinearRegression::ModelAt(int model) {
+  CheckModel(model, "Model");
+  return models[static_cast<size_t>(model - 1)];
+}
+
+KelNonLinearRegression::Model* KelNonLinearRegression::Ready(int model) {
+  Model& m = ModelAt(model);
+  if (m.numParameters == 0) return nullptr;
+  EnsureEstimated(model);
+  return &m;
+}
+
+KelNonLinearRegression::Model* KelNonLinearRegression::Diagnosed(int model) {
+  Model* m = Ready(model);
+  if (m != nullptr && m->diagnosticsReady == 0) ComputeDiagnostics(model);
+  return m;
+}
+
+KelVector KelNonLinearRegression::GetParameters(int model) {
+  const Model* m = Ready(model);
+  return m == nullptr ? KelVector() : m->parameters;
+}
+
+bool KelNonLinearRegression::HasInitialParameters(int model) const {
+  return ModelAt(model).numParameters > 0;
+}
+int KelNonLinearRegression::NumberOfParameters(int model) const {
+  return ModelAt(model).numParameters;
+}
+bool KelNonLinearRegression::IsEstimated(int model) const {
+  return ModelAt(model).estimated != 0;
+}
+int KelNonLinearRegression::EstimationCount(int model) const {
+  return ModelAt(model).estimationCount;
+}
+
+double KelNonLinearRegression::InitialSSE(int model) {
+  const Model* m = Ready(model);
+  return m == nullptr ? 1e30 : m->initialSSE;
+}
+double KelNonLinearRegression::FinalSSE(int model) {
+  const Model* m = Ready(model);
+  return m == nullptr ? 1e30 : m->finalSSE;
+}
+
+// Accessors of one member of a ready model, with a neutral value for a model left out.
+#define KEL_MODEL_ACCESSOR(Type, Name, member, neutral) \
+  Type KelNonLinearRegression::Name(int model) {        \
+    const Model* m = Ready(model);                      \
+    return m == nullptr ? (neutral) : m->member;        \
+  }
+#define KEL_DIAGNOSTIC_ACCESSOR(Type, Name, member, neutral) \
+  Type KelNonLinearRegression::Name(int model) {             \
+    const Model* m = Diagnosed(model);                       \
+    return m == nullptr ? (neutral) : m->member;             \
+  }
+
+KEL_MODEL_ACCESSOR(const KelVector&, Predictions, predictions, emptyVector)
+KEL_MODEL_ACCESSOR(const KelVector&, Residuals, residuals, emptyVector)
+KEL_MODEL_ACCESSOR(const KelVector&, WeightedResiduals, weightedResiduals, emptyVector)
+KEL_MODEL_ACCESSOR(const KelVector&, PredictionStandardErrors, predictionStandardErrors,
+                   emptyVector)
+KEL_MODEL_ACCESSOR(const KelMatrix&, Jacobian, jacobian, emptyMatrix)
+KEL_MODEL_ACCESSOR(const KelVector&, SingularValues, singularValues, emptyVector)
+KEL_MODEL_ACCESSOR(const KelMatrix&, RightSingularVectors, rightVectors, emptyMatrix)
+KEL_MODEL_ACCESSOR(int, RankDeficiency, rankDeficiency, 0)
+KEL_MODEL_ACCESSOR(const KelVector&, StandardErrors, standardErrors, emptyVector)
+KEL_MODEL_ACCESSOR(const KelMatrixSymmetric&, Covariance, covariance, emptySymmetric)
+KEL_MODEL_ACCESSOR(double, ConditionNumber, conditionNumber, 0.0)
+KEL_MODEL_ACCESSOR(double, ParametersNorm, parametersNorm, 0.0)
+KEL_MODEL_ACCESSOR(double, ResidualsNorm, residualsNorm, 0.0)
+KEL_MODEL_ACCESSOR(double, SumOfSquares, sumOfSquares, 0.0)
+KEL_MODEL_ACCESSOR(double, StandardDeviation, standardDeviation, 0.0)
+KEL_MODEL_ACCESSOR(double, MeanSquareError, meanSquareError, 0.0)
+KEL_MODEL_ACCESSOR(double, R2, r2, 0.0)
+KEL_MODEL_ACCESSOR(int, DegreesOfFreedom, degreesOfFreedom, 0)
+KEL_MODEL_ACCESSOR(double, T95, t95, 0.0)
+KEL_MODEL_ACCESSOR(double, T99, t99, 0.0)
+
+KEL_DIAGNOSTIC_ACCESSOR(const KelVector&, NewtonStep, newtonStep, emptyVector)
+KEL_DIAGNOSTIC_ACCESSOR(const KelMatrixSymmetric&, ParameterCorrelation, correlation,
+                        emptySymmetric)
+KEL_DIAGNOSTIC_ACCESSOR(const KelVector&, VarianceInflationFactors, inflationFactors, emptyVector)
+KEL_DIAGNOSTIC_ACCESSOR(const KelVector&, Tolerances, tolerances, emptyVector)
+KEL_DIAGNOSTIC_ACCESSOR(bool, CorrelationFlag, correlationFlag != 0, false)
+KEL_DIAGNOSTIC_ACCESSOR(bool, Multicollinearity, multicollinearity != 0, false)
+KEL_DIAGNOSTIC_ACCESSOR(double, FExperimental, fExperimental, 0.0)
+KEL_DIAGNOSTIC_ACCESSOR(double, FTestProbability, fProbability, 1.0)
+
+#undef KEL_MODEL_ACCESSOR
+#undef KEL_DIAGNOSTIC_ACCESSOR
+
+double KelNonLinearRegression::InitialLMS(int model) const {
+  return ModelAt(model).initialLms;
+}
+double KelNonLinearRegression::FinalLMS(int model) const {
+  return ModelAt(model).finalLms;
+}
+const KelVector& KelNonLinearRegression::LMSParameters(int model) const {
+  return ModelAt(model).lmsParameters;
+}
+const KelVector& KelNonLinearRegression::LMSPredictions(int model) const {
+  return ModelAt(model).lmsPredictions;
+}
+const KelVector& KelNonLinearRegression::LMSWeightedResiduals(int model) const {
+  return ModelAt(model).lmsWeightedResiduals;
+}
+const std::vector<KelOutlier>& KelNonLinearRegression::HighlyProbableOutliers(int model) const {
+  return ModelAt(model).highlyProbable;
+}
+const std::vector<KelOutlier>& KelNonLinearRegression::PossibleOutliers(int model) const {
+  return ModelAt(model).possible;
+}
+
+const KelVector& KelNonLinearRegression::FDistances(int model) const {
+  return ModelAt(model).fDistance;
+}
+const KelVector& KelNonLinearRegression::FDistancesPrincipal(int model) const {
+  return ModelAt(model).fDistancePrincipal;
+}
+const KelVector& KelNonLinearRegression::CandidatePredictions(int model) const {
+  return ModelAt(model).candidatePredictions;
+}
+int KelNonLinearRegression::EffectiveCriterion(int model) const {
+  return ModelAt(model).effectiveCriterion;
+}
+int KelNonLinearRegression::SuggestedCandidate(int model, int kind) const {
+  if (kind < 0 || kind > 4)
+    KelError("%s%s%sSuggestedCandidate", kelClassNonLinearRegression, kelErrCheck, kelErrFunction);
+  return ModelAt(model).suggestions[kind];
+}
+double KelNonLinearRegression::ComparisonValue(int model) const {
+  return ModelAt(model).comparisonValue;
+}
+double KelNonLinearRegression::ComparisonRatio(int model) const {
+  return ModelAt(model).comparisonRatio;
+}
+double KelNonLinearRegression::ComparisonProbability(int model) const {
+  return ModelAt(model).probability;
+}
+double KelNonLinearRegression::ComparisonPseudoProbability(int model) const {
+  return ModelAt(model).pseudoProbability;
+}
+double KelNonLinearRegression::BestTij(int a, int b) const {
+  CheckModel(a, "BestTij");
+  CheckModel(b, "BestTij");
+  if (bestTij.Rows() != numModels || a >= b) return 0.0;
+  return bestTij(a, b);
+}
+int KelNonLinearRegression::BestTijCandidate(int a, int b) const {
+  CheckModel(a, "BestTijCandidate");
+  CheckModel(b, "BestTijCandidate");
+  if (bestTijCandidate.empty() || a >= b) return 0;
+  return bestTijCandidate[static_cast<size_t>((a - 1) * numModels + (b - 1))];
+}

@@ -1,0 +1,384 @@
+// KelNonLinearRegression: weighted least-squares estimation of rival nonlinear models of the same
+// multi-response experiments, their least-squares and robust (least median of squares) reports,
+// the statistical comparison of the models and the search for the next experiments.
+//
+// Measurements are flattened response-major: measurement i = experiment + (response - 1) *
+// numExperiments. A model is estimated the first time anything needs it, and only once until
+// SetInitialParameters gives it new starting values. The objectives handed to the minimizer
+// reach the object through class-wide pointers, which is why only one object may be alive.
+#ifndef KELMATH_KEL_NONLINEAR_REGRESSION_H
+#define KELMATH_KEL_NONLINEAR_REGRESSION_H
+
+#include <vector>
+
+#include "kel_base.h"
+#include "kel_factorized_svd.h"
+#include "kel_matrix.h"
+#include "kel_matrix_symmetric.h"
+#include "kel_vector.h"
+
+// The user's model: fills y (numY values) from the parameters b and the independent variables x
+// of one experiment. experiment is the stored experiment's number, or 0 for a candidate.
+using KelNonLinearModel = void (*)(int model, int experiment, KelVector& b, KelVector& x,
+                                   KelVector& y);
+
+// One measurement singled out by the robust report.
+struct KelOutlier {
+  int experiment = 0;
+  int response = 0;
+  double size = 0.0;  // |weighted residual|
+};
+
+class KelNonLinearRegression : public KelBase {
+ public:
+  // Kinds of suggestion kept per model by the experiment search.
+  static constexpr int kSuggestionCriterion = 0;  // the effective criterion when it is 1..7
+  static constexpr int kSuggestionXDistance = 1;
+  static constexpr int kSuggestionFDistance = 2;
+  static constexpr int kSuggestionXDistancePrincipal = 3;
+  static constexpr int kSuggestionFDistancePrincipal = 4;
+
+  // numModels rival models of the experiments X (one per row) with responses Y. A second live
+  // object, differing rows of X and Y, or fewer than one model is fatal.
+  KelNonLinearRegression(int numModels, const KelMatrix& X, const KelMatrix& Y,
+                         KelNonLinearModel model);
+  ~KelNonLinearRegression() override;
+  KelNonLinearRegression(const KelNonLinearRegression&) = delete;
+  KelNonLinearRegression& operator=(const KelNonLinearRegression&) = delete;
+
+  // Weights 1/sqrt(variance) from numY response variances (kind 1), or from numY + numX values
+  // whose last numX are the variances of the independent variables (kind 2); fatal on any other
+  // size, on degreesOfFreedom < 1 and on a zero response variance.
+  void SetVariances(int degreesOfFreedom, const KelVector& variances);
+  // Weights given directly (numExperiments x numY, each positive); the experiment search then
+  // refuses to run, since it needs the variances behind the weights.
+  void SetWeights(const KelMatrix& weights);
+  // Starting parameters of one model; resets its bounds to +-1e30 and its estimated flag.
+  void SetInitialParameters(int model, const KelVector& b0);
+  // The estimated parameters of the model (estimating it first if needed); empty for a model
+  // that never received starting parameters.
+  KelVector GetParameters(int model);
+
+  // Robust report of every model in turn.
+  void RobustAnalysis();
+  // Least-squares report of every model, the suggestions of new experiments inside the box
+  // [xMin, xMax], the comparison of the models and the discrimination suggestions.
+  void LeastSquaresAnalysisAndExperimentsSearch(const KelVector& xMin, const KelVector& xMax);
+  // Least-squares reports, the report of the independent variables and the summary comparison
+  // (defined with the independent-variables step).
+  void LeastSquaresAnalysis();
+  // Criterion of the experiment search: 0 automatic (the default), 1..7 the criteria of the
+  // augmented Jacobian. Fatal outside 0..7.
+  void SetExperimentCriterion(int criterion);
+
+  // Prints nothing: every output comes from the analyses.
+  void PrintObject() override {}
+
+  // Data.
+  int NumberOfModels() const { return numModels; }
+  int NumberOfExperiments() const { return numExperiments; }
+  int NumberOfX() const { return numX; }
+  int NumberOfY() const { return numY; }
+  int NumberOfMeasurements() const { return nY; }
+  int VarianceKind() const { return varianceKind; }
+  int WeightingKind() const { return weightingKind; }
+  double TotalSumOfSquares() const { return sst; }
+  double MeanWeight() const { return meanWeight; }
+  // Flattened weights, response-major.
+  const KelVector& Weights() const { return w; }
+  const KelMatrix& IndependentVariables() const { return X; }
+  int GetSerialNumber() const { return serialNumber; }
+  static int AliveCount() { return aliveCount; }
+
+  // Per model (1-based). The result accessors estimate the model when needed; a model without
+  // starting parameters gives empty containers and the value 1e30 for its final SSE.
+  bool HasInitialParameters(int model) const;
+  int NumberOfParameters(int model) const;
+  bool IsEstimated(int model) const;
+  // Number of estimations run so far (each SetInitialParameters allows one more).
+  int EstimationCount(int model) const;
+  double InitialSSE(int model);
+  double FinalSSE(int model);
+  const KelVector& Predictions(int model);
+  const KelVector& Residuals(int model);
+  const KelVector& WeightedResiduals(int model);
+  const KelVector& PredictionStandardErrors(int model);
+  // Forward-difference Jacobian with its rows scaled by the weights.
+  const KelMatrix& Jacobian(int model);
+  // Singular values of the weighted Jacobian, decreasing; the right singular vectors by column.
+  const KelVector& SingularValues(int model);
+  const KelMatrix& RightSingularVectors(int model);
+  int RankDeficiency(int model);
+  const KelVector& StandardErrors(int model);
+  const KelMatrixSymmetric& Covariance(int model);
+  double ConditionNumber(int model);
+  double ParametersNorm(int model);
+  double ResidualsNorm(int model);
+  double SumOfSquares(int model);
+  double StandardDeviation(int model);
+  double MeanSquareError(int model);
+  double R2(int model);
+  int DegreesOfFreedom(int model);
+  double T95(int model);
+  double T99(int model);
+
+  // Diagnostics of the least-squares report (computed with it, or on demand).
+  const KelVector& NewtonStep(int model);
+  const KelMatrixSymmetric& ParameterCorrelation(int model);
+  const KelVector& VarianceInflationFactors(int model);
+  const KelVector& Tolerances(int model);
+  // Correlation above 0.99 or variance inflation above 1000.
+  bool CorrelationFlag(int model);
+  bool Multicollinearity(int model);
+  // F-test of the model against the assigned variances (0 and 1 without variances).
+  double FExperimental(int model);
+  double FTestProbability(int model);
+
+  // Results of the robust analysis (1e30 and empty before it ran).
+  double InitialLMS(int model) const;
+  double FinalLMS(int model) const;
+  const KelVector& LMSParameters(int model) const;
+  const KelVector& LMSPredictions(int model) const;
+  const KelVector& LMSWeightedResiduals(int model) const;
+  const std::vector<KelOutlier>& HighlyProbableOutliers(int model) const;
+  // In the order found.
+  const std::vector<KelOutlier>& PossibleOutliers(int model) const;
+
+  // Results of the experiment search.
+  const KelMatrix& CandidateExperiments() const { return candidates; }
+  int CandidatesPerAxis() const { return pointsPerAxis; }
+  // Relative x-distances of the candidates, plain and in principal axes.
+  const KelVector& XDistances() const { return relativeXDistance; }
+  const KelVector& XDistancesPrincipal() const { return relativeXDistancePrincipal; }
+  const KelVector& FDistances(int model) const;
+  const KelVector& FDistancesPrincipal(int model) const;
+  // Predictions at the candidates, response-major (candidate + (response - 1) * candidates).
+  const KelVector& CandidatePredictions(int model) const;
+  int EffectiveCriterion(int model) const;
+  // Index (1-based row of CandidateExperiments) of a suggestion kept for the model; 0 for none.
+  int SuggestedCandidate(int model, int kind) const;
+  // Comparison value (MSE or weighted SSE), its ratio to the best, its probabilities; 1e30 for
+  // the models left out.
+  double ComparisonValue(int model) const;
+  double ComparisonRatio(int model) const;
+  double ComparisonProbability(int model) const;
+  double ComparisonPseudoProbability(int model) const;
+  // Largest Tij of the couple (a, b), a < b, and the candidate where it was found.
+  double BestTij(int a, int b) const;
+  int BestTijCandidate(int a, int b) const;
+  // Tij sums and counts of Tij >= 1.2 per candidate; the number of couples.
+  const KelVector& TijSums() const { return tijSum; }
+  const std::vector<int>& TijCounts() const { return tijCount; }
+  int NumberOfCouples() const { return numberOfCouples; }
+  // Candidate of the discrimination suggestion (0 when there is no valid one).
+  int DiscriminationCandidate() const { return discriminationCandidate; }
+  // Candidate of the balanced suggestion (0 when the comparison did not run) and its scores.
+  int BalancedCandidate() const { return balancedCandidate; }
+  const KelVector& BalancedScores() const { return balancedScore; }
+
+  static KelObjectCounter counter;
+
+ private:
+  struct Model {
+    KelVector start;
+    KelVector parameters;
+    KelVector working;  // the last restart or trial point of the estimation
+    KelVector lower;
+    KelVector upper;
+    int numParameters = 0;
+    int iterationLimit = 0;
+    int estimated = 0;
+    int estimationCount = 0;
+    int statisticsReady = 0;
+    int diagnosticsReady = 0;
+
+    KelVector predictions;
+    KelVector weightedPredictions;
+    KelVector residuals;
+    KelVector weightedResiduals;
+    KelMatrix jacobian;
+    double initialSSE = 0.0;
+    double finalSSE = 1e30;
+    int degreesOfFreedom = 0;
+    double t95 = 0.0;
+    double t99 = 0.0;
+    KelVector singularValues;
+    KelMatrix rightVectors;
+    int rankDeficiency = 0;
+    KelMatrix scaledVectors;  // row j: V(k, j) / (sigma_j * mean weight)
+    double conditionNumber = 0.0;
+    double parametersNorm = 0.0;
+    double residualsNorm = 0.0;
+    double sumOfSquares = 0.0;
+    double standardDeviation = 0.0;
+    double meanSquareError = 0.0;
+    double r2 = 0.0;
+    KelMatrixSymmetric covariance;
+    KelVector standardErrors;
+    KelVector predictionStandardErrors;
+
+    // Least-squares report diagnostics.
+    KelVector newtonStep;
+    KelMatrixSymmetric correlation;
+    KelVector inflationFactors;
+    KelVector tolerances;
+    int correlationFlag = 0;
+    int multicollinearity = 0;
+    double fExperimental = 0.0;
+    double fProbability = 1.0;
+    int fDegreesOfFreedom = 0;
+
+    // Robust analysis.
+    double initialLms = 1e30;
+    double finalLms = 1e30;
+    KelVector lmsParameters;
+    KelVector lmsPredictions;
+    KelVector lmsResiduals;
+    KelVector lmsWeightedResiduals;
+    std::vector<KelOutlier> highlyProbable;
+    std::vector<KelOutlier> possible;
+
+    // Experiment search.
+    KelVector candidatePredictions;
+    KelMatrix candidateJacobian;
+    KelMatrix predictionVariance;  // candidates x numY
+    KelVector fDistance;
+    KelVector fDistancePrincipal;
+    int effectiveCriterion = 0;
+    int suggestions[5] = {0, 0, 0, 0, 0};
+    double comparisonValue = 1e30;
+    double comparisonRatio = 1e30;
+    double probability = 0.0;
+    double pseudoProbability = 0.0;
+  };
+
+  // Construction and data (kel_nonlinear_regression.cpp).
+  void Flatten();
+  void CheckModel(int model, const char* operation) const;
+  const Model& ModelAt(int model) const;
+  Model& ModelAt(int model);
+  // Model with starting parameters, estimated and with its statistics; null otherwise.
+  Model* Ready(int model);
+  Model* Diagnosed(int model);
+
+  // Estimation (kel_nonlinear_regression_estimation.cpp).
+  // Predictions of all stored experiments at b, response-major; false when one is not finite.
+  bool Predict(int model, KelVector& b, KelVector& yHat);
+  double WeightedSSE(int model, KelVector& b);
+  // Forward-difference Jacobian at b (yHat the predictions there), rows scaled by the weights.
+  void ComputeJacobian(int model, KelVector& b, const KelVector& yHat, KelMatrix& J);
+  void EnsureEstimated(int model);
+  void Estimate(int model);
+  // Minimization, Gauss-Newton refinement and Newton polishing from start.
+  void EstimationPass(int model, const KelVector& start);
+  void ComputeStatistics(int model);
+  static double LeastSquaresObjective(KelVector& b);
+  // The x re-estimation of the errors-in-variables step; runs between the two passes of an
+  // estimation with variance kind 2 (kel_nonlinear_regression_independent_variables.cpp).
+  void EstimateIndependentVariables(int model);
+
+  // Least-squares report (kel_nonlinear_regression_least_squares_report.cpp).
+  void LeastSquaresReport(int model);
+  void ComputeDiagnostics(int model);
+  void PrintLeastSquaresTitle(int model);
+  void PrintSSEAndConditioning(int model);
+  void PrintConstraintWarnings(int model);
+  void PrintNewtonComparison(int model);
+  void PrintParameters(int model);
+  void PrintParameterConfidenceIntervals(int model);
+  void PrintCovarianceAndCorrelation(int model);
+  void PrintVarianceInflationFactors(int model);
+  void PrintTolerances(int model);
+  void PrintSingularValueAnalysis(int model);
+  void PrintPrincipalComponents(int model);
+  void PrintVarianceAnalysis(int model);
+  void PrintModelTest(int model);
+  void PrintResidualsAnalysis(int model);
+
+  // Robust analysis (kel_nonlinear_regression_robust_report.cpp).
+  void RobustAnalysisOfModel(int model);
+  void RobustEstimate(int model);
+  double MedianOfSquares(int model, KelVector& b);
+  static double MedianObjective(KelVector& b);
+  void PrintRobustReport(int model);
+
+  // Experiment search (kel_nonlinear_regression_experiment_search.cpp).
+  void BuildCandidates(const KelVector& xMin, const KelVector& xMax);
+  void ComputeXDistances();
+  void ComputeCandidateModel(int model);
+  void ComputeFDistances(int model);
+  void ChooseCriterion(int model);
+  void RunCriterion(int model);
+  void PrintSuggestions(int model);
+
+  // Comparison and discrimination (kel_nonlinear_regression_discrimination.cpp).
+  int CountComparedModels() const;
+  void CompareModels();
+  // The tables also serve the summary of LeastSquaresAnalysis.
+  void PrintComparisonOneResponse();
+  void PrintComparisonSeveralResponses();
+  void PrintComparisonChiSquare();
+  void ComputeTij();
+  void PrintDiscriminationSuggestion();
+  void BalancedSuggestion();
+
+  // The objectives reach the object being estimated through these.
+  static KelNonLinearRegression* active;
+  static int activeModel;
+  static int aliveCount;
+
+  KelNonLinearModel modelFunction = nullptr;
+  int numModels = 0;
+  int numExperiments = 0;
+  int numX = 0;
+  int numY = 0;
+  int nY = 0;
+  int serialNumber = 0;
+  int varianceKind = 1;
+  int weightingKind = 3;
+  int varianceDegreesOfFreedom = 0;
+  int numUncertainX = 0;
+  double sst = 0.0;
+  double meanWeight = 1.0;
+
+  KelMatrix X;
+  KelMatrix Y;
+  KelMatrix weights;
+  KelMatrix xWeights;
+  KelMatrix measuredX;
+  KelVector responseVariances;
+  KelVector xVariances;
+  KelVector y;
+  KelVector w;
+  KelVector inverseSquaredW;
+  KelVector wy;
+  std::vector<Model> models;
+
+  // Scratch of the model calls.
+  KelVector xRow;
+  KelVector yRow;
+  KelVector bStep;
+  KelVector yStep;
+  KelFactorizedSVD jacobianSvd;
+
+  // Experiment search.
+  int requestedCriterion = 0;
+  int pointsPerAxis = 0;
+  int numCandidates = 0;
+  KelMatrix candidates;
+  KelMatrix candidateWeights;    // candidates x numY
+  KelMatrix candidateVariances;  // candidates x numY
+  KelVector relativeXDistance;
+  KelVector relativeXDistancePrincipal;
+  KelMatrix bestTij;  // numModels x numModels, upper triangle
+  std::vector<int> bestTijCandidate;
+  KelVector tijSum;
+  std::vector<int> tijCount;
+  int numberOfCouples = 0;
+  int discriminationCandidate = 0;
+  double discriminationBest = 0.0;
+  int balancedCandidate = 0;
+  KelVector balancedScore;
+};
+
+#endif

@@ -1,0 +1,355 @@
+// KelNonLinearRegression least-squares report of one model: conditioning, parameters and their
+// intervals, covariance and correlation, multicollinearity, singular values and principal
+// components, variance analysis, the F-test against assigned variances, and residuals.
+#include <cmath>
+
+#include "kel_constants.h"
+#include "kel_distributions.h"
+#include "kel_factorized_symmetric.h"
+#include "kel_linear_regression.h"
+#include "kel_nonlinear_regression.h"
+#include "kel_output.h"
+
+namespace {
+
+const char* const warningMark = "  ** WARNING **";
+
+// Tail probabilities that stay defined for a model with no residual degrees of freedom: there
+// is then no evidence against it.
+double TwoSidedTProbability(int dof, double t) {
+  return dof < 1 ? 1.0 : 2.0 * KelTStudentProbability(dof, t);
+}
+double FTail(int dfNum, int dfDen, double f) {
+  return dfNum < 1 || dfDen < 1 || std::isnan(f) ? 1.0 : KelFProbability(dfNum, dfDen, f);
+}
+
+}  // namespace
+
+void KelNonLinearRegression::LeastSquaresReport(int model) {
+  if (model < 1 || model > numModels) {
+    KelWarning("Wrong number for model analysis");
+    return;
+  }
+  Model& m = models[static_cast<size_t>(model - 1)];
+  if (m.numParameters == 0) {
+    m.finalSSE = 1e30;
+    return;
+  }
+  EnsureEstimated(model);
+  if (m.diagnosticsReady == 0) ComputeDiagnostics(model);
+  PrintLeastSquaresTitle(model);
+  PrintSSEAndConditioning(model);
+  PrintConstraintWarnings(model);
+  PrintNewtonComparison(model);
+  PrintParameters(model);
+  PrintParameterConfidenceIntervals(model);
+  PrintCovarianceAndCorrelation(model);
+  PrintVarianceInflationFactors(model);
+  PrintTolerances(model);
+  PrintSingularValueAnalysis(model);
+  PrintPrincipalComponents(model);
+  PrintVarianceAnalysis(model);
+  PrintModelTest(model);
+  PrintResidualsAnalysis(model);
+}
+
+void KelNonLinearRegression::ComputeDiagnostics(int model) {
+  Model& m = models[static_cast<size_t>(model - 1)];
+  const int n = m.numParameters;
+
+  // One more Gauss-Newton step from the final parameters: how well Newton agrees.
+  jacobianSvd = m.jacobian;
+  Solve(&jacobianSvd, m.weightedResiduals, &m.newtonStep);
+
+  // Correlation of the parameters from their covariance.
+  m.correlationFlag = 0;
+  m.correlation = m.covariance;
+  KelVector sd(n);
+  for (int i = 1; i <= n; ++i) sd(i) = std::sqrt(std::fabs(m.covariance(i, i)));
+  for (int i = 1; i <= n; ++i) {
+    for (int j = 1; j < i; ++j) {
+      m.correlation(i, j) = m.covariance(i, j) / (sd(i) * sd(j) + 1e-20);
+      if (std::fabs(m.correlation(i, j)) > 0.99) m.correlationFlag = 1;
+    }
+    m.correlation(i, i) = 1.0;
+  }
+
+  // Variance inflation factors: the diagonal of the inverse correlation matrix.
+  KelMatrix inverse;
+  {
+    const char saved = kelPrintMessages;
+    kelPrintMessages = 'N';
+    KelFactorizedSymmetricPivot factorized(m.correlation);
+    factorized.Inverse(&inverse);
+    kelPrintMessages = saved;
+  }
+  m.inflationFactors.Resize(n, false);
+  for (int k = 1; k <= n; ++k) {
+    m.inflationFactors(k) = std::fabs(inverse(k, k));
+    if (m.inflationFactors(k) > 1000.0) m.correlationFlag = 1;
+  }
+
+  // Tj tolerance: 1 - R2 of each Jacobian column regressed on the others. A lone column, or
+  // one with no more rows than other columns, has nothing to compare with or is explained
+  // exactly.
+  m.tolerances.Resize(n, false);
+  m.multicollinearity = 0;
+  for (int k = 1; k <= n; ++k) {
+    if (n == 1) {
+      m.tolerances(k) = 1.0;
+    } else if (nY <= n - 1) {
+      m.tolerances(k) = 0.0;
+    } else {
+      KelMatrix others(nY, n - 1);
+      KelVector column(nY);
+      for (int i = 1; i <= nY; ++i) {
+        column(i) = m.jacobian(i, k);
+        for (int j = 1, c = 0; j <= n; ++j)
+          if (j != k) others(i, ++c) = m.jacobian(i, j);
+      }
+      KelLinearRegression regression(others, column);
+      m.tolerances(k) = 1.0 - regression.GetR2();
+    }
+    if (m.tolerances(k) < 0.01) m.multicollinearity = 1;
+  }
+
+  // F-test of the model against the assigned variances.
+  m.fExperimental = 0.0;
+  m.fProbability = 1.0;
+  m.fDegreesOfFreedom = 0;
+  if (weightingKind == 2) {
+    if (numY == 1) {
+      m.fExperimental = m.meanSquareError / responseVariances(1);
+      m.fDegreesOfFreedom = numExperiments - n;
+    } else {
+      m.fDegreesOfFreedom = nY - n;
+      m.fExperimental = m.finalSSE / m.fDegreesOfFreedom;
+    }
+    m.fProbability = FTail(m.fDegreesOfFreedom, varianceDegreesOfFreedom, m.fExperimental);
+  }
+  m.diagnosticsReady = 1;
+}
+
+void KelNonLinearRegression::PrintLeastSquaresTitle(int model) {
+  KelPrint("\n\n\n\n=================================================");
+  KelPrint("\nLeast Squares Regression Analysis for model %d", model);
+  KelPrint("\n=================================================\n");
+}
+
+void KelNonLinearRegression::PrintSSEAndConditioning(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\nInitial value of SSE %e", m.initialSSE);
+  KelPrint("\nFinal value of SSE %e", m.finalSSE);
+  KelPrint("\n\nCondition Number %e", m.conditionNumber);
+  if (m.conditionNumber > 1000.0)
+    KelPrint("%s   The Jacobian matrix is ill conditioned", warningMark);
+  else
+    KelPrint("   The Jacobian matrix is well conditioned");
+  KelPrint("\nParameters Norm2 %16.7e\n", m.parametersNorm);
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintConstraintWarnings(int model) {
+  const Model& m = ModelAt(model);
+  for (int k = 1; k <= m.numParameters; ++k) {
+    const double b = m.parameters(k);
+    if (b < m.lower(k) + 0.01 * std::fabs(b))
+      KelPrint("\n%s   Parameter %d is near the lower constraint", warningMark, k);
+    if (b > m.upper(k) - 0.01 * std::fabs(b))
+      KelPrint("\n%s   Parameter %d is near the upper constraint", warningMark, k);
+  }
+}
+
+void KelNonLinearRegression::PrintNewtonComparison(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\n\n          Parameters obtained             Parameters obtained");
+  KelPrint("\n             by minimization                 with Newton method");
+  bool notWellDefined = false;
+  for (int k = 1; k <= m.numParameters; ++k) {
+    const double b = m.parameters(k);
+    const double s = m.newtonStep(k);
+    KelPrint("\n%3d     %23.14e         %23.14e", k, b, b + s);
+    if (std::fabs(s) > 0.1 * std::fabs(b)) {
+      KelPrint("%s   Parameter not well defined", warningMark);
+      notWellDefined = true;
+    }
+  }
+  if (notWellDefined)
+    KelPrint(
+        "\n\n%s   You have to modify the model\n   and/or restart the regression procedure "
+        "using the obtained values of parameters\n",
+        warningMark);
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintParameters(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\n\n Par.         Value           Standard Error      T-Value          P-Value");
+  for (int k = 1; k <= m.numParameters; ++k) {
+    const double b = m.parameters(k);
+    const double se = m.standardErrors(k);
+    const double t = b / (se + 1e-20);
+    const double p = TwoSidedTProbability(m.degreesOfFreedom, t);
+    KelPrint("\n%3d %23.14e %16.7e %16.7e %16.7e", k, b, se, t, p);
+    if (p > 0.05) KelPrint("%s", warningMark);
+  }
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) {
+  const Model& m = ModelAt(model);
+  const char* const titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
+  const double quantiles[2] = {m.t95, m.t99};
+  for (int c = 0; c < 2; ++c) {
+    KelPrint("%s", titles[c]);
+    KelPrint("\n Par.      Lower           Upper");
+    for (int k = 1; k <= m.numParameters; ++k) {
+      const double b = m.parameters(k);
+      const double h = m.standardErrors(k) * quantiles[c];
+      KelPrint("\n%3d %16.7e %16.7e", k, b - h, b + h);
+      if (h > 2.5 * std::fabs(b)) KelPrint("%s", warningMark);
+    }
+  }
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintCovarianceAndCorrelation(int model) {
+  Model& m = ModelAt(model);
+  m.covariance.Print("\n\nVariance-Covariance Matrix");
+  KelPause();
+  m.correlation.Print("Correlation Matrix");
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintVarianceInflationFactors(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\nVariance inflation factor");
+  for (int k = 1; k <= m.numParameters; ++k) {
+    KelPrint("\n%d %16.7e", k, m.inflationFactors(k));
+    if (m.inflationFactors(k) > 1000.0) KelPrint(" %s", warningMark);
+  }
+  if (m.correlationFlag != 0) KelPrint("\n\n %s Correlation between Parameters", warningMark);
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintTolerances(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\n\nColumns correlation = Tj Tolerance");
+  for (int k = 1; k <= m.numParameters; ++k) {
+    KelPrint("\n%d %16.7e", k, m.tolerances(k));
+    if (m.tolerances(k) < 0.01) KelPrint(" %s", warningMark);
+  }
+  if (m.multicollinearity != 0) {
+    KelPrint("\n\n %s Correlation between Parameters", warningMark);
+    KelPrint("\nThe Tj Tolerance identifies serious multicollinearities");
+  } else {
+    KelPrint("\n\nThe Tj Tolerance does not identify serious multicollinearities");
+  }
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintSingularValueAnalysis(int model) {
+  const Model& m = ModelAt(model);
+  const KelVector& sigma = m.singularValues;
+  const double threshold = std::sqrt(static_cast<double>(kelMachEpsFloat)) * sigma(1);
+  KelPrint("\n\n=============================");
+  KelPrint("\nSingular Value Analysis");
+  KelPrint("\n=============================");
+  KelPrint("\nSingular Values D");
+  for (int i = 1; i <= m.numParameters; ++i) {
+    KelPrint("\n%3d%16.7e", i, sigma(i) * meanWeight);
+    if (threshold > sigma(i)) KelPrint("%s", warningMark);
+  }
+  KelPause();
+  KelPrint("\n\nColumns of Matrix V = Principal Diameters of the Confidence Region");
+  for (int i = 1; i <= m.numParameters; ++i) {
+    const double length = sigma(i) == 0.0 ? 1e30 : 1.0 / (sigma(i) * meanWeight + 1e-20);
+    KelPrint("\n\nDiameter N. %d Semi-Diameter Length = %e", i, length);
+    if (threshold > sigma(i)) KelPrint("%s", warningMark);
+    for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e", m.rightVectors(k, i));
+  }
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintPrincipalComponents(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\n\n=============================");
+  KelPrint("\nPrincipal Components Analysis");
+  KelPrint("\n=============================");
+  for (int c = 1; c <= m.numParameters - m.rankDeficiency; ++c) {
+    KelPrint("\nComponent No. %d", c);
+    KelPrint("\nRelative Importance %e", m.singularValues(c) / (m.singularValues(1) + 1e-20));
+    for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e f[%d]", m.scaledVectors(c, k), k);
+  }
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintVarianceAnalysis(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\n\n=============================");
+  KelPrint("\nVariance Analysis");
+  KelPrint("\n=============================");
+  KelPrint("\nTotal Sum of Squares                    = %16.7e", sst);
+  KelPrint("\nResiduals Norm2                         = %16.7e", m.residualsNorm);
+  KelPrint("\nSum of Squares                          = %16.7e", m.sumOfSquares);
+  KelPrint("\nStandard Deviation                      = %16.7e", m.standardDeviation);
+  KelPrint("\nMean Square Error                       = %16.7e", m.meanSquareError);
+  KelPrint("\nWeighted Square Error                   = %16.7e", m.finalSSE);
+  KelPrint("\nCoefficient of Determination (R2)       = %16.7e", m.r2);
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintModelTest(int model) {
+  if (weightingKind != 2) return;
+  const Model& m = ModelAt(model);
+  if (numY == 1) {
+    KelPrint("\nResponse Variance Assigned              = %16.7e", responseVariances(1));
+  } else {
+    KelPrint("\nResponse Variance Assigned");
+    for (int j = 1; j <= numY; ++j)
+      KelPrint("\nResponse Variable %d                     = %16.7e", j, responseVariances(j));
+  }
+  KelPrint("\n\n\nF-test for the model");
+  KelPrint("\nFexperimental = %e", m.fExperimental);
+  KelPrint("\nThe probability that F with dfNum %d dfDen %d \nis greater than %e is %e",
+           m.fDegreesOfFreedom, varianceDegreesOfFreedom, m.fExperimental, m.fProbability);
+  if (m.fProbability < 0.05) KelPrint(" *** WARNING ***");
+  KelPause();
+}
+
+void KelNonLinearRegression::PrintResidualsAnalysis(int model) {
+  const Model& m = ModelAt(model);
+  KelPrint("\n\n=============================");
+  KelPrint("\nResiduals Analysis");
+  KelPrint("\n=============================");
+  for (int j = 1; j <= numY; ++j) {
+    const double d = weightingKind == 2 ? std::sqrt(responseVariances(j)) : m.standardDeviation;
+    KelPrint("\n\nResponse Variable %d", j);
+    KelPrint(
+        "\n        Observed y     Estimated y     Residuals r    Residuals    Residuals\n"
+        "                                                      Normalized    Weighted");
+    for (int l = 1; l <= numExperiments; ++l) {
+      const int i = l + (j - 1) * numExperiments;
+      const double normalized = m.residuals(i) / (d + 1e-20);
+      KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f  %12.2f", l, y(i), m.predictions(i), m.residuals(i),
+               normalized, m.weightedResiduals(i));
+      if (std::fabs(normalized) > 2.5) KelPrint("%s", warningMark);
+    }
+    KelPause();
+    const char* const titles[2] = {"\n\nConfidence Interval 95% for y",
+                                   "\n\nConfidence Interval 99% for y"};
+    const double quantiles[2] = {m.t95, m.t99};
+    for (int c = 0; c < 2; ++c) {
+      KelPrint("%s", titles[c]);
+      KelPrint("\n Exp.      Lower            y             Upper");
+      for (int l = 1; l <= numExperiments; ++l) {
+        const int i = l + (j - 1) * numExperiments;
+        const double yHat = m.predictions(i);
+        const double h = m.predictionStandardErrors(i) * quantiles[c];
+        KelPrint("\n%3d %16.7e %16.7e %16.7e", l, yHat - h, yHat, yHat + h);
+        if (h > 2.5 * std::fabs(yHat)) KelPrint("%s", warningMark);
+      }
+      KelPause();
+    }
+  }
+}
