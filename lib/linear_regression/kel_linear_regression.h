@@ -116,6 +116,8 @@ class KelLinearRegression : public KelBase {
   double LeaveOneOutBestSumOfSquares();
   int LeaveOneOutBestIndex();
   int HighlyProbableOutlier();
+  // Explicit refits the last leave-one-out test needed to confirm its choice.
+  int LeaveOneOutRefitCount() const { return leaveOneOutRefits; }
   int ProbableOutlier();
 
   // Diagnostics of the least-squares report (computed with the fit when needed, without
@@ -259,6 +261,7 @@ class KelLinearRegression : public KelBase {
   int smallSingularValues = 0;
   int negligibleSingularValues = 0;
   int leaveOneOutBestIndex = 0;
+  int leaveOneOutRefits = 0;
   int scaledRank = 0;  // singular values of the column-scaled F kept by the transposed solve
 
   double responseVariance = 0.0;
@@ -279,6 +282,7 @@ class KelLinearRegression : public KelBase {
   double varianceUsed = 0.0;
   double meanOfY = 0.0;
   double leaveOneOutBest = 0.0;
+  double scaledConditioning = 0.0;  // condition number of F with unit-norm columns
   double medianOfY = 0.0;
   double dispersionOfY = 0.0;
   double residualMedian = 0.0;
