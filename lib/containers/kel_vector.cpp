@@ -11,25 +11,14 @@
 
 KelObjectCounter KelVector::counter;
 
-void KelVector::Allocate(int n, bool clear) {
-  if (n <= 0) {
-    buffer = nullptr;
-    dimensions = 0;
-    return;
-  }
-  buffer = kel_storage::Allocate<double>(static_cast<long long>(n) + 1, clear, kelClassVector,
-                                         "%s%s%sInitialize");
-  dimensions = n;
-}
-
 KelVector::KelVector() : serialNumber(counter.Draw()) {}
 
 KelVector::KelVector(int n) : serialNumber(counter.Draw()) {
-  Allocate(n, true);
+  kel_storage::ResizeBlock(buffer, dimensions, n, true, kelClassVector);
 }
 
 KelVector::KelVector(char, int n) : serialNumber(counter.Draw()) {
-  Allocate(n, false);
+  kel_storage::ResizeBlock(buffer, dimensions, n, false, kelClassVector);
 }
 
 void KelVector::FillFromList(int n, int count, const double* list) {
@@ -42,14 +31,13 @@ void KelVector::FillFromList(int n, int count, const double* list) {
 }
 
 KelVector::KelVector(const KelVector& v) : serialNumber(counter.Draw()) {
-  Allocate(v.dimensions, false);
-  if (dimensions > 0) std::memcpy(buffer, v.buffer, sizeof(double) * (size_t(dimensions) + 1));
+  kel_storage::CopyBlock(buffer, dimensions, v.buffer, v.dimensions, kelClassVector);
 }
 
 KelVector::KelVector(KelVector&& v) noexcept
     : buffer(v.buffer), dimensions(v.dimensions), serialNumber(v.serialNumber) {
-  // The receiving object is the temporary's continuation: it keeps the temporary's number, and
-  // the moved-from shell (destroyed right after) no longer counts as alive.
+  // The receiving object continues the temporary: it keeps the temporary's number and draws
+  // none, while the emptied temporary stays alive until its own destruction.
   v.buffer = nullptr;
   v.dimensions = 0;
   ++counter.aliveCount;
@@ -63,21 +51,12 @@ KelVector::~KelVector() {
 }
 
 void KelVector::Resize(int n, bool clear) {
-  if (n < 0) n = 0;
-  if (n != dimensions) {
-    delete[] buffer;
-    buffer = nullptr;
-    dimensions = 0;
-    Allocate(n, clear);
-  } else if (clear && dimensions > 0) {
-    std::memset(buffer, 0, sizeof(double) * (size_t(dimensions) + 1));
-  }
+  kel_storage::ResizeBlock(buffer, dimensions, n, clear, kelClassVector);
 }
 
 KelVector& KelVector::operator=(const KelVector& v) {
-  if (this == &v) return *this;
-  Resize(v.dimensions, false);
-  if (dimensions > 0) std::memcpy(buffer + 1, v.buffer + 1, sizeof(double) * size_t(dimensions));
+  if (this != &v)
+    kel_storage::CopyBlock(buffer, dimensions, v.buffer, v.dimensions, kelClassVector);
   return *this;
 }
 
@@ -90,12 +69,7 @@ KelVector& KelVector::operator=(KelVector&& v) noexcept {
 }
 
 KelVector& KelVector::operator=(double c) {
-  if (dimensions == 0) return *this;
-  if (c == 0.0) {
-    std::memset(buffer + 1, 0, sizeof(double) * size_t(dimensions));
-  } else {
-    for (int i = 1; i <= dimensions; ++i) buffer[i] = c;
-  }
+  kel_storage::FillBlock(buffer, dimensions, c);
   return *this;
 }
 
@@ -139,25 +113,11 @@ void Swap(KelVector& a, KelVector& b) noexcept {
 }
 
 void KelVector::Append(double v) {
-  KelVector grown('u', dimensions + 1);
-  if (dimensions > 0)
-    std::memcpy(grown.buffer + 1, buffer + 1, sizeof(double) * size_t(dimensions));
-  grown.buffer[0] = 0.0;
-  grown.buffer[dimensions + 1] = v;
-  Swap(*this, grown);
+  kel_storage::AppendToBlock(buffer, dimensions, v, kelClassVector);
 }
 
 double KelVector::RemoveElement(int i) {
-  if (i < 1 || i > dimensions) return 0.0;
-  double removed = buffer[i];
-  KelVector shrunk('u', dimensions - 1);
-  if (shrunk.dimensions > 0) {
-    shrunk.buffer[0] = 0.0;
-    std::memcpy(shrunk.buffer + 1, buffer + 1, sizeof(double) * size_t(i - 1));
-    std::memcpy(shrunk.buffer + i, buffer + i + 1, sizeof(double) * size_t(dimensions - i));
-  }
-  Swap(*this, shrunk);
-  return removed;
+  return kel_storage::RemoveFromBlock(buffer, dimensions, i, kelClassVector);
 }
 
 void KelVector::PrintObject() {

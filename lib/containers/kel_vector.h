@@ -111,7 +111,6 @@ class KelVector : public KelBase {
  private:
   // Allocates n elements without initialising them.
   KelVector(char, int n);
-  void Allocate(int n, bool clear);
   void FillFromList(int n, int count, const double* list);
   void CheckIndex(int i, const char* format, const char* kind) const;
 

@@ -9,30 +9,18 @@
 
 KelObjectCounter KelVectorInt::counter;
 
-void KelVectorInt::Allocate(int n, bool clear) {
-  if (n <= 0) {
-    buffer = nullptr;
-    dimensions = 0;
-    return;
-  }
-  buffer = kel_storage::Allocate<int>(static_cast<long long>(n) + 1, clear, kelClassVectorInt,
-                                      "%s%s%sInitialize");
-  dimensions = n;
-}
-
 KelVectorInt::KelVectorInt() : serialNumber(counter.Draw()) {}
 
 KelVectorInt::KelVectorInt(int n) : serialNumber(counter.Draw()) {
-  Allocate(n, true);
+  kel_storage::ResizeBlock(buffer, dimensions, n, true, kelClassVectorInt);
 }
 
 KelVectorInt::KelVectorInt(char, int n) : serialNumber(counter.Draw()) {
-  Allocate(n, false);
+  kel_storage::ResizeBlock(buffer, dimensions, n, false, kelClassVectorInt);
 }
 
 KelVectorInt::KelVectorInt(const KelVectorInt& v) : serialNumber(counter.Draw()) {
-  Allocate(v.dimensions, false);
-  if (dimensions > 0) std::memcpy(buffer, v.buffer, sizeof(int) * (size_t(dimensions) + 1));
+  kel_storage::CopyBlock(buffer, dimensions, v.buffer, v.dimensions, kelClassVectorInt);
 }
 
 KelVectorInt::KelVectorInt(KelVectorInt&& v) noexcept
@@ -48,21 +36,12 @@ KelVectorInt::~KelVectorInt() {
 }
 
 void KelVectorInt::Resize(int n, bool clear) {
-  if (n < 0) n = 0;
-  if (n != dimensions) {
-    delete[] buffer;
-    buffer = nullptr;
-    dimensions = 0;
-    Allocate(n, clear);
-  } else if (clear && dimensions > 0) {
-    std::memset(buffer, 0, sizeof(int) * (size_t(dimensions) + 1));
-  }
+  kel_storage::ResizeBlock(buffer, dimensions, n, clear, kelClassVectorInt);
 }
 
 KelVectorInt& KelVectorInt::operator=(const KelVectorInt& v) {
-  if (this == &v) return *this;
-  Resize(v.dimensions, false);
-  if (dimensions > 0) std::memcpy(buffer, v.buffer, sizeof(int) * (size_t(dimensions) + 1));
+  if (this != &v)
+    kel_storage::CopyBlock(buffer, dimensions, v.buffer, v.dimensions, kelClassVectorInt);
   return *this;
 }
 
@@ -75,12 +54,7 @@ KelVectorInt& KelVectorInt::operator=(KelVectorInt&& v) noexcept {
 }
 
 KelVectorInt& KelVectorInt::operator=(int c) {
-  if (dimensions == 0) return *this;
-  if (c == 0) {
-    std::memset(buffer + 1, 0, sizeof(int) * size_t(dimensions));
-  } else {
-    for (int i = 1; i <= dimensions; ++i) buffer[i] = c;
-  }
+  kel_storage::FillBlock(buffer, dimensions, c);
   return *this;
 }
 
@@ -110,30 +84,15 @@ int KelVectorInt::Max(int* position) const {
 }
 
 void KelVectorInt::Reverse() {
-  for (int i = 1, j = dimensions; i < j; ++i, --j) std::swap(buffer[i], buffer[j]);
+  kel_storage::ReverseBlock(buffer, dimensions);
 }
 
 void KelVectorInt::Append(int v) {
-  KelVectorInt grown('u', dimensions + 1);
-  grown.buffer[0] = 0;
-  if (dimensions > 0) std::memcpy(grown.buffer + 1, buffer + 1, sizeof(int) * size_t(dimensions));
-  grown.buffer[dimensions + 1] = v;
-  std::swap(buffer, grown.buffer);
-  std::swap(dimensions, grown.dimensions);
+  kel_storage::AppendToBlock(buffer, dimensions, v, kelClassVectorInt);
 }
 
 int KelVectorInt::RemoveElement(int i) {
-  if (i < 1 || i > dimensions) return 0;
-  int removed = buffer[i];
-  KelVectorInt shrunk('u', dimensions - 1);
-  if (shrunk.dimensions > 0) {
-    shrunk.buffer[0] = 0;
-    std::memcpy(shrunk.buffer + 1, buffer + 1, sizeof(int) * size_t(i - 1));
-    std::memcpy(shrunk.buffer + i, buffer + i + 1, sizeof(int) * size_t(dimensions - i));
-  }
-  std::swap(buffer, shrunk.buffer);
-  std::swap(dimensions, shrunk.dimensions);
-  return removed;
+  return kel_storage::RemoveFromBlock(buffer, dimensions, i, kelClassVectorInt);
 }
 
 int KelVectorInt::Locate(int v) const {

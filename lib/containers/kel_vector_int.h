@@ -52,7 +52,6 @@ class KelVectorInt : public KelBase {
 
  private:
   KelVectorInt(char, int n);
-  void Allocate(int n, bool clear);
 
   int* buffer = nullptr;
   int dimensions = 0;

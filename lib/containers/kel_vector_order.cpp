@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "kel_array_kernels.h"
+#include "kel_storage.h"
 #include "kel_vector.h"
 #include "kel_vector_int.h"
 
@@ -87,7 +88,7 @@ double KelVector::Normalize() {
 }
 
 void KelVector::Reverse() {
-  for (int i = 1, j = dimensions; i < j; ++i, --j) std::swap(buffer[i], buffer[j]);
+  kel_storage::ReverseBlock(buffer, dimensions);
 }
 
 void KelVector::Sort() {

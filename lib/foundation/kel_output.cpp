@@ -67,24 +67,27 @@ void formatBounded(char* buffer, const char* format, va_list arguments) {
   std::vsnprintf(buffer, kelMessageBufferSize, format, arguments);
 }
 
+int printToChannel(const char* format, va_list arguments) {
+  // After a fatal error has closed the channel, exit handlers may still try to print.
+  if (kelOutputFile == nullptr) return -1;
+  return std::vfprintf(kelOutputFile, format, arguments);
+}
+
 }  // namespace
 
 int KelPrint(const char* format, ...) {
-  // After a fatal error has closed the channel, exit handlers may still try to print.
-  if (kelOutputFile == nullptr) return -1;
   va_list arguments;
   va_start(arguments, format);
-  int written = std::vfprintf(kelOutputFile, format, arguments);
+  int written = printToChannel(format, arguments);
   va_end(arguments);
   return written;
 }
 
 int KelMessage(const char* format, ...) {
   if (kelPrintMessages != 'Y') return 0;
-  if (kelOutputFile == nullptr) return -1;
   va_list arguments;
   va_start(arguments, format);
-  int written = std::vfprintf(kelOutputFile, format, arguments);
+  int written = printToChannel(format, arguments);
   va_end(arguments);
   return written;
 }
