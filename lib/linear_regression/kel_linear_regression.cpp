@@ -89,6 +89,9 @@ void KelLinearRegression::DataChanged() {
 void KelLinearRegression::SetResponseVariance(double variance, int assignedDegreesOfFreedom) {
   responseVariance = variance;
   varianceDegreesOfFreedom = assignedDegreesOfFreedom;
+  // Results scaled by the former variance would otherwise stay cached: the next query refits.
+  leastSquaresComputed = 0;
+  diagnosticsComputed = 0;
 }
 
 double KelLinearRegression::GetR2() {
@@ -297,4 +300,5 @@ void KelLinearRegression::PrintObject() {
   KelPrint("\nKelLinearRegression No.%d", serialNumber);
   PrintDataBlock();
   LeastSquaresAnalysis();
+  SVDAnalysis();
 }

@@ -45,8 +45,8 @@ class KelLinearRegression : public KelBase {
   // New data for an existing object: the assigned variance and every computed result are
   // forgotten; n >= m is fatal.
   void Initialize(const KelMatrix& F, const KelVector& y);
-  // Assigns the experimental variance of y (0: none) and its degrees of freedom; must precede
-  // the first computation, which reads them.
+  // Assigns the experimental variance of y (0: none) and its degrees of freedom; a fit already
+  // made is redone at the next query.
   void SetResponseVariance(double variance, int degreesOfFreedom);
 
   // Queries of the fit (each runs it when needed).

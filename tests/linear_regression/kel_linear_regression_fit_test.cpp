@@ -376,3 +376,34 @@ TEST(LinearRegressionFitDeathTest, ResponsesOfAnotherLengthAreFatalAtTheFit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LinearRegressionFit, VarianceAssignedAfterAQueryIsUsedByTheNextOne) {
+  const Reference reference("r/lm_X6.txt");
+  KelLinearRegression regression(lr_test::MakeX6(), lr_test::MakeY6());
+  EXPECT_TRUE(
+      RelativelyNear(regression.ParameterStandardErrors()(1), reference("se_mse", 1), 1e-8));
+  regression.SetResponseVariance(0.025, 5);
+  EXPECT_TRUE(
+      RelativelyNear(regression.ParameterStandardErrors()(1), reference("se_sigma2", 1), 1e-8));
+}
+
+TEST(LinearRegressionFit, PrintObjectStartsWithTheNumberAndTheDataBlock) {
+  KelLinearRegression regression(KelMatrix(3, 2, 1., 0., 1., 1., 1., 2.), KelVector(3, 1., 2., 4.));
+  const std::string text = kel_test::CaptureOutput([&] { regression.Print("Title %d", 7); });
+  const std::string expected = "\nTitle 7\nKelLinearRegression No." +
+                               std::to_string(regression.GetSerialNumber()) +
+                               "\n\nNumber of Experiments = 3\nNumber of Parameters = 2"
+                               "\nDegrees of Freedom = 1\n\nResponse Variable:\n"
+                               "\n    1    1.0000000e+00\n    2    2.0000000e+00"
+                               "\n    3    4.0000000e+00\nMatrix F\nKelMatrix No.";
+  EXPECT_EQ(text.compare(0, expected.size(), expected), 0) << text.substr(0, 400);
+  const size_t leastSquares = text.find("\nLeast Squares Regression Analysis");
+  const size_t singular = text.find("\nSingular Value Decomposition Analysis");
+  EXPECT_NE(leastSquares, std::string::npos);
+  EXPECT_NE(singular, std::string::npos);
+  EXPECT_LT(leastSquares, singular);
+}
+
+}  // namespace
