@@ -352,6 +352,7 @@ TEST(SVDAnalysis, ExactlyZeroSingularValueIsLeftOut) {
 // The candidates with every singular value against R's fits of the demonstration data sets.
 
 struct ReferenceCase {
+  const char* name;
   const char* file;
   KelMatrix (*makeF)();
   KelVector (*makeY)();
@@ -393,11 +394,15 @@ TEST_P(SVDAnalysisAgainstR, FullCandidateIsTheLeastSquaresFit) {
 
 INSTANTIATE_TEST_SUITE_P(
     DemonstrationDataSets, SVDAnalysisAgainstR,
-    ::testing::Values(ReferenceCase{"r/lm_X6.txt", lr_test::MakeX6, lr_test::MakeY6, 0.025, 5},
-                      ReferenceCase{"r/lm_x12.txt", lr_test::MakeX12, lr_test::MakeY12, 0.04, 5},
-                      ReferenceCase{"r/lm_Xc.txt", lr_test::MakeXc, lr_test::MakeYc, 0.0, 0},
-                      ReferenceCase{"r/lm_X20_147.txt", lr_test::MakeX20Columns147,
-                                    lr_test::MakeY20, 0.013, 4}));
+    ::testing::Values(
+        ReferenceCase{"X6", "r/lm_X6.txt", lr_test::MakeX6, lr_test::MakeY6, 0.025, 5},
+        ReferenceCase{"x12", "r/lm_x12.txt", lr_test::MakeX12, lr_test::MakeY12, 0.04, 5},
+        ReferenceCase{"Xc", "r/lm_Xc.txt", lr_test::MakeXc, lr_test::MakeYc, 0.0, 0},
+        ReferenceCase{"X20_147", "r/lm_X20_147.txt", lr_test::MakeX20Columns147, lr_test::MakeY20,
+                      0.013, 4}),
+    [](const ::testing::TestParamInfo<ReferenceCase>& info) {
+      return std::string(info.param.name);
+    });
 
 // ---------------------------------------------------------------------------------------------
 // The fit after the report.
