@@ -25,7 +25,6 @@ constexpr double kRunFiveRelativeT = 0.0001;
 constexpr double kWeakT = 2.5;
 constexpr int kRuns = 6;
 constexpr int kExtraSteps = 5;
-const char* const kWarning = "  ** WARNING **";
 
 // F thresholds of the six runs (entry and removal alike).
 constexpr double kRunThreshold[kRuns + 1] = {0.0, 0.0, kNoModel, 2.0, 5.0, 3.0, 10.0};
@@ -362,7 +361,7 @@ void PrintStepwiseModel(int k, int intercept, const KelMatrix& parameters, const
     KelPrint("\n%3d %16.7e", i, parameters(k, i));
     if (i == 1 && intercept != 0) continue;
     KelPrint("%11.1e", tRatios(k, i));
-    if (tRatios(k, i) < kWeakT) KelPrint("%s", kWarning);
+    if (tRatios(k, i) < kWeakT) KelPrint("%s", kelReportWarning);
   }
 }
 

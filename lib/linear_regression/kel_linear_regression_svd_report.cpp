@@ -12,7 +12,6 @@
 
 namespace {
 
-const char* const kWarning = "  ** WARNING **";
 // Length printed for the semi-diameter of a zero singular value: the largest single-precision
 // number stands for infinity.
 constexpr double kInfiniteLength = static_cast<double>(std::numeric_limits<float>::max());
@@ -100,7 +99,7 @@ void PrintSingularValues(const KelVector& d) {
   KelPrint("\n\nSingular Values D");
   for (int i = 1; i <= d.Size(); ++i) {
     KelPrint("\n%3d%16.7e", i, d(i));
-    if (d(i) < threshold) KelPrint("%s", kWarning);
+    if (d(i) < threshold) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -111,7 +110,7 @@ void PrintPrincipalDiameters(const KelVector& d, const KelMatrix& V) {
   for (int i = 1; i <= d.Size(); ++i) {
     KelPrint("\n\nDiameter N. %d Semi-Diameter Length = %e", i,
              d(i) == 0.0 ? kInfiniteLength : 1.0 / d(i));
-    if (d(i) < threshold) KelPrint("%s", kWarning);
+    if (d(i) < threshold) KelPrint("%s", kelReportWarning);
     for (int j = 1; j <= V.Rows(); ++j) KelPrint("\n%16.7e", V(j, i));
     KelPause();
   }
@@ -136,7 +135,7 @@ void PrintCandidateHeader(int i, bool discarded) {
   KelPrint("\n\n===============================");
   KelPrint("\nModel with %d Singular Value(s)", i);
   KelPrint("\n===============================\n");
-  if (discarded) KelPrint("\n\n%s\nThis Model should be probably discarded", kWarning);
+  if (discarded) KelPrint("\n\n%s\nThis Model should be probably discarded", kelReportWarning);
 }
 
 void PrintCandidateParameters(const CandidateFit& fit) {
@@ -154,7 +153,7 @@ void PrintCandidateInterval(const CandidateFit& fit, const char* title, double t
   for (int k = 1; k <= fit.parameters.Size(); ++k) {
     const double h = fit.standardErrors(k) * t;
     KelPrint("\n%3d %16.7e %16.7e", k, fit.parameters(k) - h, fit.parameters(k) + h);
-    if (h > kWideInterval * std::fabs(fit.parameters(k))) KelPrint("%s", kWarning);
+    if (h > kWideInterval * std::fabs(fit.parameters(k))) KelPrint("%s", kelReportWarning);
   }
 }
 
@@ -162,7 +161,7 @@ void PrintCandidateCorrelation(CandidateFit& fit) {
   fit.covariance.Print("\n\nVariance-Covariance Matrix");
   KelPause();
   fit.correlation.Print("Correlation Matrix");
-  if (fit.correlated) KelPrint("\n %s Correlation between Parameters", kWarning);
+  if (fit.correlated) KelPrint("\n %s Correlation between Parameters", kelReportWarning);
   KelPause();
 }
 
@@ -185,7 +184,7 @@ void PrintCandidateResiduals(const CandidateFit& fit, const KelVector& y) {
     const double normalized = fit.residuals(j) / fit.standardDeviation;
     KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), fit.estimated(j), fit.residuals(j),
              normalized);
-    if (std::fabs(normalized) > kLargeResidual) KelPrint("%s", kWarning);
+    if (std::fabs(normalized) > kLargeResidual) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -204,7 +203,7 @@ void PrintPrincipalComponents(const KelVector& d, const KelMatrix& W) {
 
 void PrintPrincipalComponentsVerdict(bool multicollinear) {
   if (!multicollinear) return;
-  KelPrint("\n\n %s", kWarning);
+  KelPrint("\n\n %s", kelReportWarning);
   KelPrint("\nThe principal component analysis identifies serious multicollinearities");
 }
 
