@@ -2,6 +2,7 @@
 // (forward, backward and four mixed searches with different F thresholds and start sets) sweep
 // the correlation matrix of the candidate columns and the responses; every model a run visits
 // competes for the table of its size.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -45,9 +46,11 @@ double CorrectedMean(const std::vector<double>& values) {
 // working matrix stands for the responses; all working arrays are 1-based.
 class StepwiseSearch {
  public:
+  // The tables receive the best models; an intercept model also stores its column means and
+  // the mean of y.
   StepwiseSearch(const KelMatrix& F, const KelVector& y, int intercept, KelMatrix& parameters,
-                 KelMatrix& tRatios, KelVector& meanSquareErrors, KelVector& columnMeans,
-                 double& meanOfY);
+                 KelMatrix& tRatios, KelVector& meanSquareErrors, KelVector& storedColumnMeans,
+                 double& storedMeanOfY);
 
   // Cross products scaled to correlations; false (after the messages) when a candidate column
   // has no spread, which ends the whole search.
@@ -69,9 +72,9 @@ class StepwiseSearch {
   int n;
   int c;
   int p;
-  KelMatrix& parameters;
-  KelMatrix& tRatios;
-  KelVector& meanSquareErrors;
+  KelMatrix& bestParameters;
+  KelMatrix& bestTRatios;
+  KelVector& bestMeanSquareErrors;
   double meanOfY = 0.0;
   std::vector<double> x;  // m x p candidate columns, row-major, centred for intercept models
   std::vector<double> yCentred;
@@ -87,16 +90,16 @@ class StepwiseSearch {
 };
 
 StepwiseSearch::StepwiseSearch(const KelMatrix& F, const KelVector& y, int intercept,
-                               KelMatrix& parameters_, KelMatrix& tRatios_,
-                               KelVector& meanSquareErrors_, KelVector& columnMeans,
-                               double& meanOfY_)
+                               KelMatrix& parameters, KelMatrix& tRatios,
+                               KelVector& meanSquareErrors, KelVector& storedColumnMeans,
+                               double& storedMeanOfY)
     : m(F.Rows()),
       n(F.Columns()),
       c(intercept != 0 ? 1 : 0),
       p(F.Columns() - c),
-      parameters(parameters_),
-      tRatios(tRatios_),
-      meanSquareErrors(meanSquareErrors_) {
+      bestParameters(parameters),
+      bestTRatios(tRatios),
+      bestMeanSquareErrors(meanSquareErrors) {
   x.assign(static_cast<size_t>(m) * p, 0.0);
   yCentred.assign(m, 0.0);
   columnMean.assign(p + 1, 0.0);
@@ -113,9 +116,9 @@ StepwiseSearch::StepwiseSearch(const KelMatrix& F, const KelVector& y, int inter
   }
   for (int i = 1; i <= m; ++i) yCentred[i - 1] = y(i) - meanOfY;
   if (c != 0) {
-    columnMeans.Resize(p);
-    for (int u = 1; u <= p; ++u) columnMeans(u) = columnMean[u];
-    meanOfY_ = meanOfY;
+    storedColumnMeans.Resize(p);
+    for (int u = 1; u <= p; ++u) storedColumnMeans(u) = columnMean[u];
+    storedMeanOfY = meanOfY;
   }
 
   const int size = p + 1;
@@ -167,8 +170,8 @@ int StepwiseSearch::BestRecordedSize() const {
   double best = kNoModel;
   int size = p;
   for (int k = c + 1; k <= n; ++k) {
-    if (meanSquareErrors(k) < best) {
-      best = meanSquareErrors(k);
+    if (bestMeanSquareErrors(k) < best) {
+      best = bestMeanSquareErrors(k);
       size = k;
     }
   }
@@ -196,12 +199,13 @@ void StepwiseSearch::ChooseStartSet(int run, std::vector<char>& start) const {
   const int k = BestRecordedSize();
   if (run == 5) {
     double largestT = 0.0;
-    for (int j = 1; j <= n; ++j) largestT = std::fmax(largestT, tRatios(k, j));
+    for (int j = 1; j <= n; ++j) largestT = std::fmax(largestT, bestTRatios(k, j));
     if (largestT <= 0.0) return;
     for (int u = 1; u <= p; ++u)
-      start[u] = parameters(k, c + u) != 0.0 && tRatios(k, c + u) / largestT > kRunFiveRelativeT;
+      start[u] =
+          bestParameters(k, c + u) != 0.0 && bestTRatios(k, c + u) / largestT > kRunFiveRelativeT;
   } else {
-    for (int u = 1; u <= p; ++u) start[u] = parameters(k, c + u) == 0.0;
+    for (int u = 1; u <= p; ++u) start[u] = bestParameters(k, c + u) == 0.0;
   }
 }
 
@@ -253,21 +257,22 @@ void StepwiseSearch::Record(int candidatesIn) {
   // A model without any parameter (possible only without intercept) has no table row.
   if (k < 1) return;
   const double meanSquareError = scale[q] * scale[q] * A(q, q) / (m - candidatesIn - c);
-  if (!(meanSquareError < meanSquareErrors(k))) return;
-  meanSquareErrors(k) = meanSquareError;
+  if (!(meanSquareError < bestMeanSquareErrors(k))) return;
+  bestMeanSquareErrors(k) = meanSquareError;
   double intercept = meanOfY;
   for (int u = 1; u <= p; ++u) {
-    parameters(k, c + u) = beta[u];
-    tRatios(k, c + u) = std::fabs(beta[u] / se[u]);
+    bestParameters(k, c + u) = beta[u];
+    bestTRatios(k, c + u) = std::fabs(beta[u] / se[u]);
     if (in[u]) intercept -= columnMean[u] * beta[u];
   }
-  if (c != 0) parameters(k, 1) = intercept;
+  if (c != 0) bestParameters(k, 1) = intercept;
 }
 
 void StepwiseSearch::Run(int run) {
   const int q = p + 1;
   const double threshold = kRunThreshold[run];
-  storage = correlations;
+  // Copied in place: the row pointers keep pointing into the same block.
+  std::copy(correlations.begin(), correlations.end(), storage.begin());
 
   std::vector<char> start(p + 1, 0);
   ChooseStartSet(run, start);
