@@ -70,6 +70,8 @@ class KelNonLinearRegression : public KelBase {
   // Criterion of the experiment search: 0 automatic (the default), 1..7 the criteria of the
   // augmented Jacobian. Fatal outside 0..7.
   void SetExperimentCriterion(int criterion);
+  // The requested criterion (reset to 0 when 3 or 4 is requested with several responses).
+  int RequestedCriterion() const { return requestedCriterion; }
 
   // Prints nothing: every output comes from the analyses.
   void PrintObject() override {}
@@ -359,6 +361,7 @@ class KelNonLinearRegression : public KelBase {
   KelVector yRow;
   KelVector bStep;
   KelVector yStep;
+  std::vector<double> squaresScratch;
   KelFactorizedSVD jacobianSvd;
 
   // Experiment search.

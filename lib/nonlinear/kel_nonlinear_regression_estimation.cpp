@@ -2,6 +2,7 @@
 // Gauss-Newton refinement, the Newton polishing and the statistics of the estimated model.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "kel_constants.h"
 #include "kel_minimization_robust.h"
@@ -52,6 +53,46 @@ KelVector ShortenedStep(const KelVector& s, const KelVector& b) {
 // The step as the refinement applies it: shortened when large, whole otherwise.
 KelVector AppliedStep(const KelVector& s, const KelVector& b) {
   return ClassifyStep(s, b) == StepSize::kLarge ? ShortenedStep(s, b) : s;
+}
+
+// Singular values (decreasing) and right singular vectors of J. A column of J that is exactly
+// zero (a parameter no response depends on) has the singular value 0 exactly, with its unit
+// vector as right singular vector; the factorization's rotations would otherwise mix it with
+// the other columns and return rounding noise instead, so the other columns are factorized
+// alone.
+void SortedSingularValues(const KelMatrix& J, KelVector& sigma, KelMatrix& V) {
+  const int rows = J.Rows();
+  const int n = J.Columns();
+  std::vector<int> kept;
+  std::vector<int> zero;
+  for (int k = 1; k <= n; ++k) {
+    bool allZero = true;
+    for (int i = 1; i <= rows && allZero; ++i) allZero = J(i, k) == 0.0;
+    (allZero ? zero : kept).push_back(k);
+  }
+  KelMatrix U;
+  if (zero.empty()) {
+    KelFactorizedSVD svd(J);
+    svd.GetSortedDecomposition(&sigma, &V, &U);
+    return;
+  }
+  const int r = static_cast<int>(kept.size());
+  sigma.Resize(n);
+  V.Resize(n, n);
+  if (r > 0) {
+    KelMatrix reduced(rows, r);
+    for (int i = 1; i <= rows; ++i)
+      for (int a = 1; a <= r; ++a) reduced(i, a) = J(i, kept[static_cast<size_t>(a - 1)]);
+    KelFactorizedSVD svd(reduced);
+    KelVector w;
+    KelMatrix reducedV;
+    svd.GetSortedDecomposition(&w, &reducedV, &U);
+    for (int j = 1; j <= r; ++j) {
+      sigma(j) = w(j);
+      for (int a = 1; a <= r; ++a) V(kept[static_cast<size_t>(a - 1)], j) = reducedV(a, j);
+    }
+  }
+  for (size_t z = 0; z < zero.size(); ++z) V(zero[z], r + 1 + static_cast<int>(z)) = 1.0;
 }
 
 }  // namespace
@@ -274,9 +315,8 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   m.t99 = dof >= 1 && dof <= 20 ? studentT99[dof] : studentT99Large;
 
   // 5-6: singular values of the weighted Jacobian, rank deficiency, scaled singular vectors.
+  SortedSingularValues(m.jacobian, m.singularValues, m.rightVectors);
   jacobianSvd = m.jacobian;
-  KelMatrix U;
-  jacobianSvd.GetSortedDecomposition(&m.singularValues, &m.rightVectors, &U);
   const KelVector& sigma = m.singularValues;
   const double sigma1 = sigma(1);
   m.rankDeficiency = 0;
