@@ -9,6 +9,8 @@
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_H
 #define KELMATH_KEL_LINEAR_REGRESSION_H
 
+#include <vector>
+
 #include "kel_base.h"
 #include "kel_factorized_gauss.h"
 #include "kel_factorized_svd.h"
@@ -16,6 +18,8 @@
 #include "kel_matrix_symmetric.h"
 #include "kel_vector.h"
 #include "kel_vector_int.h"
+
+class KelMinimizationRobust;
 
 // The remark every regression report appends to a line whose verdict finds a problem.
 inline constexpr const char* kelReportWarning = "  ** WARNING **";
@@ -158,6 +162,53 @@ class KelLinearRegression : public KelBase {
   unsigned char ConditioningVerdict() const { return conditioningVerdict; }
   bool PrincipalComponentsFlag() const { return principalComponentsFlag != 0; }
 
+  // Results of the robust (least median of squares) analysis. Each accessor runs the robust
+  // computation, without printing, when it is not current; like RobustAnalysis it leaves the
+  // least-squares fit to be redone at the next least-squares query.
+  double LeastMedianOfSquares();
+  const KelVector& RobustParameters();
+  const KelVector& RobustEstimatedResponses();
+  const KelVector& RobustResiduals();
+  const KelVector& NormalizedRobustResiduals();
+  double RobustScale();
+  double RobustResidualMedian();
+  double RobustResidualMad();
+  // 1 - (median |r| / dispersion of y)^2 with intercept, 1 - (median |r| / median |y|)^2 without.
+  double RobustR2();
+  double MedianOfY();
+  double DispersionOfY();
+  const KelVector& StandardizedY();
+  const KelVector& ColumnMedians();
+  const KelVector& ColumnDispersions();
+  const KelMatrix& StandardizedF();
+  // Largest and smallest singular values of the standardized F (intercept column left out);
+  // both 0 for a single-column model.
+  double RobustComponentMaximum();
+  double RobustComponentMinimum();
+  // Experiments, ascending, whose normalized robust residual exceeds 2.5 in absolute value;
+  // those above 10, and the others.
+  const KelVectorInt& RobustOutliers();
+  const KelVectorInt& RobustHighlyProbableOutliers();
+  const KelVectorInt& RobustPossibleOutliers();
+  // The outliers in decreasing order of |robust residual|, as the report lists them.
+  KelVectorInt RobustOutliersByImportance();
+  // Work of the last robust computation: evaluations of the least-median-of-squares criterion
+  // (minimizer and elemental candidates) and searches run by the minimizer.
+  long long RobustCriterionEvaluations() const { return robustEvaluations; }
+  int RobustMinimizerRuns() const { return robustMinimizerRuns; }
+
+  // The earlier form of the regression, version "Version 6.0.20080930", which the programs
+  // analysing regression data files carry. It differs in four observable respects only: the fit
+  // lets the factorizations' notes reach the output; the fit prints the system conditioning
+  // ("\nsystemConditioning %e") as soon as it has it; b is the plain SVD solution (the balanced
+  // one only gives the system conditioning, and the solutions are not compared); the
+  // least-squares report is titled "Least Square Regression Analysis" and never asks for a
+  // standardized matrix, and the robust report has no list of outliers sorted by importance.
+  // Switching the form forgets every computed result.
+  static constexpr const char* kEarlierFormVersion = "Version 6.0.20080930";
+  void SetEarlierForm(bool on);
+  bool EarlierForm() const { return earlierForm != 0; }
+
   static KelObjectCounter counter;
 
  private:
@@ -207,7 +258,34 @@ class KelLinearRegression : public KelBase {
   // Stepwise selection (kel_linear_regression_stepwise.cpp).
   void ComputeStepwise();
   // Robust regression (kel_linear_regression_robust.cpp).
+  void EnsureRobust();
   void ComputeRobust();
+  void StandardizeData();
+  void ComputeRobustComponents();
+  void ChooseElementalRows();
+  void PrepareElementalSolver(KelVector* x0);
+  void RefineWithElementalSolutions(KelMinimizationRobust* minimizer);
+  void ComputeRobustStatistics();
+  void ComputeRobustScale();
+  void NormalizeRobustResiduals();
+  void ClassifyRobustResiduals();
+  // Median of the squared residuals y - F p (the exact median rule), in reused scratch space.
+  double LmsCriterion(const KelVector& p);
+  // True when the criterion at p is below bound, judged without the median when it cannot be.
+  bool LmsCriterionBelow(const KelVector& p, double bound, double* value);
+  // The minimizer's objective: the criterion at E^-1 x for the regression under analysis.
+  static double LmsObjective(KelVector& x);
+  // Robust report (kel_linear_regression_robust_report.cpp).
+  void PrintRobustTitle();
+  void PrintRobustResponse();
+  void PrintRobustColumns();
+  void PrintStandardizedF();
+  void PrintRobustParameters();
+  void PrintRobustGoodnessOfFit();
+  void PrintRobustResiduals();
+  void PrintRobustOutliers();
+  void PrintRobustVerdicts();
+  void PrintHomoscedasticity();
 
   // Factorizations.
   KelFactorizedSVD plainSvd;
@@ -249,6 +327,11 @@ class KelLinearRegression : public KelBase {
   KelVectorInt allOutliers;
   KelVectorInt highlyProbableOutliers;
   KelVectorInt possibleOutliers;
+  KelMatrix elementalRows;    // E: the rows of F that map the minimizer's point to parameters
+  KelVector elementalPoint;   // scratch parameters of the criterion
+  std::vector<double> squaredResiduals;  // scratch of the criterion
+  long long robustEvaluations = 0;
+  int robustMinimizerRuns = 0;
 
   int numExperiments = 0;
   int numParameters = 0;
@@ -300,6 +383,7 @@ class KelLinearRegression : public KelBase {
   unsigned char solutionsDisagree = 0;
   unsigned char robustComputed = 0;
   unsigned char stepwiseComputed = 0;
+  unsigned char earlierForm = 0;
 };
 
 #endif
