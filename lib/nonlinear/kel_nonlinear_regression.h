@@ -64,8 +64,8 @@ class KelNonLinearRegression : public KelBase {
   // Least-squares report of every model, the suggestions of new experiments inside the box
   // [xMin, xMax], the comparison of the models and the discrimination suggestions.
   void LeastSquaresAnalysisAndExperimentsSearch(const KelVector& xMin, const KelVector& xMax);
-  // Least-squares reports, the report of the independent variables and the summary comparison
-  // (defined with the independent-variables step).
+  // Least-squares report of every model, the report of the independent variables (with
+  // variances of x) and, with at least two models, the summary comparison of the models.
   void LeastSquaresAnalysis();
   // Criterion of the experiment search: 0 automatic (the default), 1..7 the criteria of the
   // augmented Jacobian. Fatal outside 0..7.
@@ -89,6 +89,22 @@ class KelNonLinearRegression : public KelBase {
   // Flattened weights, response-major.
   const KelVector& Weights() const { return w; }
   const KelMatrix& IndependentVariables() const { return X; }
+
+  // Independent variables with errors (variance kind 2). The measured values are those held
+  // when the variances of x were first assigned (the working X before that); the estimated ones
+  // are the working X that every computation uses. Residuals are measured minus estimated; the
+  // standardized ones are divided by the standard deviation of their column (0 where exact).
+  const KelMatrix& MeasuredIndependentVariables() const;
+  const KelMatrix& EstimatedIndependentVariables() const { return X; }
+  KelMatrix IndependentVariableResiduals() const;
+  KelMatrix StandardizedIndependentVariableResiduals() const;
+  // Number of entries of X with a non-zero variance.
+  int NumberOfUncertainX() const { return numUncertainX; }
+  // Number of x steps run so far, and the objective of the last one at its start (the measured
+  // x) and at its end.
+  int XStepCount() const { return xStepCount; }
+  double XStepInitialValue() const { return xStepInitialValue; }
+  double XStepFinalValue() const { return xStepFinalValue; }
   int GetSerialNumber() const { return serialNumber; }
   static int AliveCount() { return aliveCount; }
 
@@ -278,6 +294,11 @@ class KelNonLinearRegression : public KelBase {
   // The x re-estimation of the errors-in-variables step; runs between the two passes of an
   // estimation with variance kind 2 (kel_nonlinear_regression_independent_variables.cpp).
   void EstimateIndependentVariables(int model);
+  static double IndependentVariablesObjective(KelVector& z);
+
+  // LeastSquaresAnalysis and its sections (kel_nonlinear_regression_analysis_report.cpp).
+  void PrintIndependentVariables();
+  void PrintSummary();
 
   // Least-squares report (kel_nonlinear_regression_least_squares_report.cpp).
   void LeastSquaresReport(int model);
@@ -348,6 +369,15 @@ class KelNonLinearRegression : public KelBase {
   KelMatrix weights;
   KelMatrix xWeights;
   KelMatrix measuredX;
+  // The x step: the parameters it holds fixed, the uncertain entries in row-major order, and
+  // the experiment's x it hands to the model.
+  KelVector fixedParameters;
+  std::vector<int> uncertainRow;
+  std::vector<int> uncertainColumn;
+  KelVector xTrial;
+  int xStepCount = 0;
+  double xStepInitialValue = 0.0;
+  double xStepFinalValue = 0.0;
   KelVector responseVariances;
   KelVector xVariances;
   KelVector y;

@@ -1,7 +1,101 @@
 // KelNonLinearRegression with errors in the independent variables: the re-estimation of the
-// true x between the two passes of an estimation.
+// true x between the two passes of an estimation, and the measured and estimated x.
+#include <algorithm>
+#include <cmath>
+
+#include "kel_minimization_robust.h"
 #include "kel_nonlinear_regression.h"
 
-// Until the x step is written, the independent variables keep their measured values, so the
-// second pass of the estimation repeats the first on the same data.
-void KelNonLinearRegression::EstimateIndependentVariables(int) {}
+namespace {
+
+// The x step is a correction between two estimations, not a search of its own: 300
+// evaluations per uncertain value, never more than 10000 in all.
+constexpr int xStepIterationsPerValue = 300;
+constexpr int xStepIterationLimit = 10000;
+
+}  // namespace
+
+// Re-estimates the uncertain x at the parameters of the model's first pass; the result
+// replaces them in the working X. Every x step starts again from the measured values, so the
+// outcome does not depend on how many estimations came before.
+void KelNonLinearRegression::EstimateIndependentVariables(int model) {
+  fixedParameters = ModelAt(model).parameters;
+  uncertainRow.clear();
+  uncertainColumn.clear();
+  KelVector z(numUncertainX);
+  int n = 0;
+  for (int l = 1; l <= numExperiments; ++l) {
+    for (int k = 1; k <= numX; ++k) {
+      if (xWeights(l, k) != 0.0) {
+        uncertainRow.push_back(l);
+        uncertainColumn.push_back(k);
+        z(++n) = measuredX(l, k);
+      } else {
+        X(l, k) = measuredX(l, k);
+      }
+    }
+  }
+  if (n == 0) return;
+
+  active = this;
+  activeModel = model;
+  xTrial.Resize(numX);
+  KelMinimizationRobust minimizer(z, IndependentVariablesObjective);
+  minimizer(std::min(xStepIterationsPerValue * n, xStepIterationLimit));
+  const KelVector& best = minimizer.XMin();
+  for (int u = 0; u < n; ++u)
+    X(uncertainRow[static_cast<size_t>(u)], uncertainColumn[static_cast<size_t>(u)]) = best(u + 1);
+  xStepInitialValue = minimizer.StartValue();
+  xStepFinalValue = minimizer.FSolution();
+  ++xStepCount;
+}
+
+// Weighted squared distance of z from the measured x plus the weighted SSE of the model at the
+// fixed parameters with z in place of the uncertain x. z runs over the uncertain entries in
+// row-major order, as uncertainRow and uncertainColumn list them.
+double KelNonLinearRegression::IndependentVariablesObjective(KelVector& z) {
+  KelNonLinearRegression& self = *active;
+  const size_t n = self.uncertainRow.size();
+  double sum = 0.0;
+  for (size_t u = 0; u < n; ++u) {
+    const int l = self.uncertainRow[u];
+    const int k = self.uncertainColumn[u];
+    const double d = self.xWeights(l, k) * (self.measuredX(l, k) - z(static_cast<int>(u) + 1));
+    sum += d * d;
+  }
+  size_t u = 0;
+  for (int l = 1; l <= self.numExperiments; ++l) {
+    for (int k = 1; k <= self.numX; ++k) self.xTrial(k) = self.measuredX(l, k);
+    for (; u < n && self.uncertainRow[u] == l; ++u)
+      self.xTrial(self.uncertainColumn[u]) = z(static_cast<int>(u) + 1);
+    self.yRow = 0.0;
+    self.modelFunction(activeModel, l, self.fixedParameters, self.xTrial, self.yRow);
+    for (int j = 1; j <= self.numY; ++j) {
+      const int i = l + (j - 1) * self.numExperiments;
+      const double r = (self.y(i) - self.yRow(j)) * self.w(i);
+      sum += r * r;
+    }
+  }
+  // As in the least-squares objective, x where the model fails rank with the worst points.
+  return std::isfinite(sum) ? sum : 1e30;
+}
+
+const KelMatrix& KelNonLinearRegression::MeasuredIndependentVariables() const {
+  return measuredX.Rows() > 0 ? measuredX : X;
+}
+
+KelMatrix KelNonLinearRegression::IndependentVariableResiduals() const {
+  const KelMatrix& measured = MeasuredIndependentVariables();
+  KelMatrix r(numExperiments, numX);
+  for (int l = 1; l <= numExperiments; ++l)
+    for (int k = 1; k <= numX; ++k) r(l, k) = measured(l, k) - X(l, k);
+  return r;
+}
+
+KelMatrix KelNonLinearRegression::StandardizedIndependentVariableResiduals() const {
+  KelMatrix r = IndependentVariableResiduals();
+  const bool weighted = xWeights.Rows() == numExperiments && xWeights.Columns() == numX;
+  for (int l = 1; l <= numExperiments; ++l)
+    for (int k = 1; k <= numX; ++k) r(l, k) = weighted ? r(l, k) * xWeights(l, k) : 0.0;
+  return r;
+}
