@@ -93,7 +93,9 @@ void KelNonLinearRegression::SetVariances(int degreesOfFreedom, const KelVector&
     varianceKind = 2;
     responseVariances = variances.GetKelVector(numY, 1);
     xVariances = variances.GetKelVector(numX, numY + 1);
-    measuredX = X;
+    // Taken once: after an x step the working X holds estimates, which must not become the
+    // measurements when the variances are assigned again.
+    if (measuredX.Rows() == 0) measuredX = X;
   } else {
     KelError("\n%sWrong number of variances", kelClassNonLinearRegression);
   }
