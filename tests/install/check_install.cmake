@@ -1,0 +1,48 @@
+# Installs the built library into a scratch prefix, then builds an outside program against it
+# twice: through find_package(KelMath) and through pkg-config. Both must run and fit y = 1 + 2x.
+set(prefix ${WORKDIR}/prefix)
+file(REMOVE_RECURSE ${WORKDIR})
+file(MAKE_DIRECTORY ${WORKDIR}/consumer)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
+                  WORKING_DIRECTORY ${WORKDIR})
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+function(expect_fit output)
+  if(NOT output MATCHES "^${VERSION} 1\\.000000 2\\.000000")
+    message(FATAL_ERROR "unexpected output: ${output}")
+  endif()
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(required include/kelmath/kelmath.h include/kelmath/kelmath_version.h)
+  if(NOT EXISTS ${prefix}/${required})
+    message(FATAL_ERROR "missing ${required}")
+  endif()
+endforeach()
+
+# Through the CMake package.
+configure_file(${SOURCE_DIR}/CMakeLists.txt.in ${WORKDIR}/consumer/CMakeLists.txt COPYONLY)
+configure_file(${SOURCE_DIR}/consumer.cpp ${WORKDIR}/consumer/consumer.cpp COPYONLY)
+run(${CMAKE_COMMAND} -S ${WORKDIR}/consumer -B ${WORKDIR}/consumer/build
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX})
+run(${CMAKE_COMMAND} --build ${WORKDIR}/consumer/build)
+run(${WORKDIR}/consumer/build/consumer)
+expect_fit("${last_output}")
+
+# Through pkg-config.
+file(GLOB_RECURSE pc_files ${prefix}/*/kelmath.pc)
+list(GET pc_files 0 pc_file)
+get_filename_component(pc_dir ${pc_file} DIRECTORY)
+set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+run(pkg-config --cflags --libs kelmath)
+string(STRIP "${last_output}" flags)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run(${CXX} ${SOURCE_DIR}/consumer.cpp -o ${WORKDIR}/consumer_pc ${flags})
+run(${WORKDIR}/consumer_pc)
+expect_fit("${last_output}")
