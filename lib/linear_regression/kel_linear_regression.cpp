@@ -92,6 +92,7 @@ void KelLinearRegression::SetResponseVariance(double variance, int assignedDegre
   // Results scaled by the former variance would otherwise stay cached: the next query refits.
   leastSquaresComputed = 0;
   diagnosticsComputed = 0;
+  robustComputed = 0;
 }
 
 double KelLinearRegression::GetR2() {
@@ -301,4 +302,5 @@ void KelLinearRegression::PrintObject() {
   PrintDataBlock();
   LeastSquaresAnalysis();
   SVDAnalysis();
+  RobustAnalysis();
 }

@@ -24,10 +24,13 @@ constexpr float studentT99[21] = {0.0f,   63.657f, 9.925f, 5.841f, 4.604f, 4.032
 constexpr float studentT95Large = 2.0f;
 constexpr float studentT99Large = 2.6f;
 
-// Restores kelPrintMessages on every way out of the fit.
+// Restores kelPrintMessages on every way out of the fit. The earlier form of the regression
+// lets the factorizations' notes through (active = false).
 class QuietMessages {
  public:
-  QuietMessages() : saved(kelPrintMessages) { kelPrintMessages = 'N'; }
+  explicit QuietMessages(bool active) : saved(kelPrintMessages) {
+    if (active) kelPrintMessages = 'N';
+  }
   ~QuietMessages() { kelPrintMessages = saved; }
   QuietMessages(const QuietMessages&) = delete;
   QuietMessages& operator=(const QuietMessages&) = delete;
@@ -47,7 +50,7 @@ void KelLinearRegression::ComputeLeastSquares() {
   if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
   // Every later step reads y element by element next to the rows of F.
   if (y.Size() != numExperiments) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
-  QuietMessages quiet;
+  QuietMessages quiet(earlierForm == 0);
   degreesOfFreedom = numExperiments - numParameters;
   ComputeBalancedSolution();
   ComputeSingularValueDecomposition();
@@ -69,6 +72,7 @@ void KelLinearRegression::ComputeBalancedSolution() {
   b = y;
   balancedSvd.SolveScaled(&F, &b);
   systemConditioning = balancedSvd.ConditionNumber();
+  if (earlierForm != 0) KelPrint("\nsystemConditioning %e", systemConditioning);
 }
 
 // Singular values (decreasing), V, U and W, and the comparison of b with the plain solution.
@@ -94,8 +98,13 @@ void KelLinearRegression::ComputeSingularValueDecomposition() {
   KelVector plain;
   Solve(&plainSvd, y, &plain, n);
   solutionsDisagree = 0;
-  for (int i = 1; i <= n; ++i)
-    if (std::fabs(b(i) - plain(i)) > 0.1 * std::fabs(b(i))) solutionsDisagree = 1;
+  if (earlierForm != 0) {
+    // The earlier form keeps the plain solution and does not compare the two.
+    b = plain;
+  } else {
+    for (int i = 1; i <= n; ++i)
+      if (std::fabs(b(i) - plain(i)) > 0.1 * std::fabs(b(i))) solutionsDisagree = 1;
+  }
   conditionNumber = plainSvd.ConditionNumber();
 }
 

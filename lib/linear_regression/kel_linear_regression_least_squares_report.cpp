@@ -181,7 +181,9 @@ void KelLinearRegression::LeastSquaresAnalysis() {
 
 void KelLinearRegression::PrintTitle() {
   KelPrint("\n\n================================");
-  KelPrint("\nLeast Squares Regression Analysis");
+  // The earlier form of the regression had the singular in its title.
+  KelPrint(earlierForm != 0 ? "\nLeast Square Regression Analysis"
+                            : "\nLeast Squares Regression Analysis");
   KelPrint("\n================================\n");
 }
 
