@@ -1,0 +1,429 @@
+// KelLinearRegression: least-median-of-squares regression. The data are standardized by median
+// and dispersion, the parameters minimizing the median of the squared residuals are searched by
+// the robust simplex minimizer from the least-squares solution and from the best exact fits
+// through subsets of the experiments, and the residuals are scaled and classified.
+#include <cmath>
+#include <vector>
+
+#include "kel_constants.h"
+#include "kel_descriptive_statistics.h"
+#include "kel_errors.h"
+#include "kel_linear_regression.h"
+#include "kel_minimization_robust.h"
+#include "kel_output.h"
+#include "kel_robust_statistics.h"
+#include "kel_solve_square.h"
+
+namespace {
+
+// The minimizer calls a plain function of one vector: the objective finds the regression under
+// analysis here. Two robust analyses therefore cannot run at the same time.
+KelLinearRegression* regressionUnderAnalysis = nullptr;
+
+// An elemental matrix worse conditioned than this maps the minimizer's point to parameters too
+// inaccurately; the search then works on the parameters themselves.
+constexpr double elementalConditionLimit = 100000.0;
+// Normalized residuals beyond these bounds mark possible and highly probable outliers.
+constexpr double outlierBound = 2.5;
+constexpr double highlyProbableBound = 10.0;
+// 1.4826 turns a median absolute deviation into a standard deviation for normal data.
+constexpr double madFactor = 1.4826;
+
+// Clears the pointer on every way out of the search.
+class AnalysisPointer {
+ public:
+  explicit AnalysisPointer(KelLinearRegression* regression) {
+    regressionUnderAnalysis = regression;
+  }
+  ~AnalysisPointer() { regressionUnderAnalysis = nullptr; }
+  AnalysisPointer(const AnalysisPointer&) = delete;
+  AnalysisPointer& operator=(const AnalysisPointer&) = delete;
+};
+
+}  // namespace
+
+void KelLinearRegression::EnsureRobust() {
+  if (robustComputed == 0) ComputeRobust();
+}
+
+// The whole robust computation; it ends with the least-squares fit marked stale, since b served
+// as working storage for the search.
+void KelLinearRegression::ComputeRobust() {
+  if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  if (y.Size() != numExperiments) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  const int m = numExperiments;
+  const int n = numParameters;
+  degreesOfFreedom = m - n;
+  robustEvaluations = 0;
+  robustMinimizerRuns = 0;
+  squaredResiduals.assign(static_cast<size_t>(m), 0.0);
+  elementalPoint.Resize(n, true);
+  StandardizeData();
+  robustComponentMaximum = 0.0;
+  robustComponentMinimum = 0.0;
+  if (n == 1) {
+    // One parameter: the ratios y / f are the exact fits of single experiments, and the
+    // midpoint of their shortest half is the least-median-of-squares location.
+    KelVector ratios(m);
+    for (int j = 1; j <= m; ++j) ratios(j) = F(j, 1) != 0.0 ? y(j) / F(j, 1) : 0.0;
+    robustB.Resize(1, false);
+    robustB(1) = KelShortestHalfMidpoint(ratios);
+  } else {
+    ComputeRobustComponents();
+    ChooseElementalRows();
+    EnsureLeastSquares();
+    KelVector x0;
+    PrepareElementalSolver(&x0);
+    AnalysisPointer pointer(this);
+    KelMinimizationRobust minimizer(x0, LmsObjective);
+    minimizer(0);
+    ++robustMinimizerRuns;
+    Solve(&elementalSolver, minimizer.XMin(), &robustB);
+    leastMedianOfSquares = LmsCriterion(robustB);
+    RefineWithElementalSolutions(&minimizer);
+  }
+  ComputeRobustStatistics();
+  ComputeRobustScale();
+  NormalizeRobustResiduals();
+  ClassifyRobustResiduals();
+  robustComputed = 1;
+  leastSquaresComputed = 0;
+}
+
+// Median and dispersion of y and of every column of F, and the standardized data. A column of
+// no dispersion other than the first is only centred; a constant first column (the intercept)
+// stays zero.
+void KelLinearRegression::StandardizeData() {
+  const int m = numExperiments;
+  const int n = numParameters;
+  medianOfY = KelFastMedian(y);
+  dispersionOfY = KelMad(y, medianOfY);
+  standardizedY = KelStandardize(y, medianOfY, dispersionOfY);
+  columnMedians.Resize(n, false);
+  columnDispersions.Resize(n, false);
+  standardizedF.Resize(m, n, true);
+  KelVector column;
+  for (int i = 1; i <= n; ++i) {
+    F.GetColumn(i, column);
+    const double median = KelFastMedian(column);
+    const double dispersion = KelMad(column, median);
+    columnMedians(i) = median;
+    columnDispersions(i) = dispersion;
+    if (dispersion != 0.0) {
+      standardizedF.SetColumn(i, KelStandardize(column, median, dispersion));
+    } else if (i > 1) {
+      for (int j = 1; j <= m; ++j) standardizedF(j, i) = column(j) - median;
+    }
+  }
+}
+
+// Extreme singular values of the standardized regressors without the intercept column.
+void KelLinearRegression::ComputeRobustComponents() {
+  KelMatrix components = standardizedF;
+  if (interceptFlag != 0) components.RemoveColumn(1);
+  KelFactorizedSVD svd;
+  MoveMatrixIntoFactorized(&components, &svd);
+  robustComponentMaximum = svd.MaximumSingularValue();
+  robustComponentMinimum = svd.MinimumSingularValue();
+}
+
+// Row i of E is the experiment with the largest (signed) value in column i among those not yet
+// chosen; the first maximum wins.
+void KelLinearRegression::ChooseElementalRows() {
+  const int m = numExperiments;
+  const int n = numParameters;
+  std::vector<unsigned char> chosen(static_cast<size_t>(m) + 1, 0);
+  elementalRows.Resize(n, n, false);
+  for (int i = 1; i <= n; ++i) {
+    int row = 0;
+    double largest = -kelBigValue;
+    for (int j = 1; j <= m; ++j) {
+      if (chosen[j] != 0) continue;
+      if (F(j, i) > largest) {
+        largest = F(j, i);
+        row = j;
+      }
+    }
+    // A column of NaN or -infinity has no maximum: take the first free experiment instead.
+    if (row == 0)
+      for (row = 1; chosen[row] != 0; ++row) {
+      }
+    chosen[row] = 1;
+    for (int k = 1; k <= n; ++k) elementalRows(i, k) = F(row, k);
+  }
+}
+
+// The minimizer moves x = E b, the responses of the elemental experiments, which all have
+// comparable scales whatever the scales of the parameters. x0 holds the least-squares start.
+void KelLinearRegression::PrepareElementalSolver(KelVector* x0) {
+  elementalSolver.AssignMatrix(elementalRows);
+  Product(elementalRows, b, *x0);
+  if (elementalSolver.ConditionNumber() > elementalConditionLimit) {
+    const int n = numParameters;
+    elementalRows.Resize(n, n, true);
+    for (int i = 1; i <= n; ++i) elementalRows(i, i) = 1.0;
+    elementalSolver.AssignMatrix(elementalRows);
+    *x0 = b;
+  }
+}
+
+// Exact fits through n - 1 consecutive experiments plus each later one; whenever a pass finds
+// a fit better than any before, the minimizer restarts from it.
+void KelLinearRegression::RefineWithElementalSolutions(KelMinimizationRobust* minimizer) {
+  const int m = numExperiments;
+  const int n = numParameters;
+  const int passes = m - n - 2;
+  KelVector bestB = robustB;
+  if (passes >= 1) {
+    KelMatrix c = F;
+    KelVector r = y;
+    KelMatrix solutions;
+    KelVector candidate(n);
+    KelVector bestCandidate = b;
+    KelVector x(n);
+    double bestElemental = LmsCriterion(b);
+    for (int pass = 1; pass <= passes; ++pass) {
+      SolveSquare(c, r, &solutions);
+      bool improved = false;
+      for (int k = 1; k <= solutions.Rows(); ++k) {
+        const double* row = solutions.RowPointers()[k];
+        for (int j = 1; j <= n; ++j) candidate(j) = row[j];
+        double value = 0.0;
+        if (LmsCriterionBelow(candidate, bestElemental, &value)) {
+          bestElemental = value;
+          bestCandidate = candidate;
+          improved = true;
+        }
+      }
+      c.RemoveRow(1);
+      r.RemoveElement(1);
+      if (!improved) continue;
+      Product(elementalRows, bestCandidate, x);
+      minimizer->Initialize(x);
+      (*minimizer)(0);
+      ++robustMinimizerRuns;
+      Solve(&elementalSolver, minimizer->XMin(), &robustB);
+      if (minimizer->FSolution() < leastMedianOfSquares) {
+        leastMedianOfSquares = minimizer->FSolution();
+        bestB = robustB;
+      }
+    }
+  }
+  robustB = bestB;
+}
+
+double KelLinearRegression::LmsCriterion(const KelVector& p) {
+  ++robustEvaluations;
+  KelVector estimated;
+  Product(F, p, estimated);
+  KelVector squares(numExperiments);
+  for (int i = 1; i <= numExperiments; ++i) {
+    const double r = y(i) - estimated(i);
+    squares(i) = r * r;
+  }
+  return KelMedian(squares);
+}
+
+bool KelLinearRegression::LmsCriterionBelow(const KelVector& p, double bound, double* value) {
+  *value = LmsCriterion(p);
+  return *value < bound;
+}
+
+double KelLinearRegression::LmsObjective(KelVector& x) {
+  KelLinearRegression& regression = *regressionUnderAnalysis;
+  Solve(&regression.elementalSolver, x, &regression.elementalPoint);
+  return regression.LmsCriterion(regression.elementalPoint);
+}
+
+// Estimated responses, residuals and their median and dispersion at the robust parameters.
+void KelLinearRegression::ComputeRobustStatistics() {
+  const int m = numExperiments;
+  Product(F, robustB, robustYEstimated);
+  robustResiduals.Resize(m, false);
+  for (int i = 1; i <= m; ++i) robustResiduals(i) = y(i) - robustYEstimated(i);
+  residualMedian = KelFastMedian(robustResiduals);
+  residualMad = KelMad(robustResiduals, residualMedian);
+}
+
+// The scale from the least median of squares, corrected for small samples, unless the trimmed
+// scale shows it is far too small or the sample is too small to trust it; an assigned variance
+// overrides both.
+void KelLinearRegression::ComputeRobustScale() {
+  const int m = numExperiments;
+  const int n = numParameters;
+  if (n == 1) {
+    leastMedianOfSquares = residualMad;
+    scale = residualMad;
+  } else {
+    scale = std::sqrt(leastMedianOfSquares) * (1.0 + 5.0 / degreesOfFreedom) * madFactor;
+  }
+  const double trimmed = KelTrimmedScale(robustResiduals, (m + n + 1) / 2, residualMedian);
+  if (trimmed > 5.0 * scale || m / 2 < n + 1) scale = trimmed;
+  if (responseVariance != 0.0) scale = std::sqrt(responseVariance);
+}
+
+// Residuals over the scale re-estimated from the experiments within 2.5 scales.
+void KelLinearRegression::NormalizeRobustResiduals() {
+  const int m = numExperiments;
+  const int n = numParameters;
+  if (scale == 0.0) {
+    normalizedRobustResiduals = KelStandardize(robustResiduals, residualMedian, residualMad);
+    return;
+  }
+  double weight = 0.0;
+  double sum = 0.0;
+  for (int i = 1; i <= m; ++i) {
+    const double r = robustResiduals(i);
+    if (std::fabs(r / scale) <= outlierBound) {
+      weight += 1.0;
+      sum += r * r;
+    }
+  }
+  if (weight - n > 0.0 && sum > 0.0)
+    scale = std::sqrt(sum / (weight - n));
+  else if (responseVariance == 0.0)
+    scale = residualMad;
+  else
+    scale = std::min(residualMad, std::sqrt(responseVariance));
+  normalizedRobustResiduals.Resize(m, false);
+  for (int i = 1; i <= m; ++i) {
+    // More than half of the experiments fitted exactly leave a scale of 0: those experiments
+    // are not outliers at all (0, not 0/0), the others infinitely far.
+    const double r = robustResiduals(i);
+    normalizedRobustResiduals(i) = r == 0.0 ? 0.0 : r / scale;
+  }
+}
+
+void KelLinearRegression::ClassifyRobustResiduals() {
+  allOutliers.Resize(0);
+  highlyProbableOutliers.Resize(0);
+  possibleOutliers.Resize(0);
+  for (int i = 1; i <= numExperiments; ++i) {
+    const double e = std::fabs(normalizedRobustResiduals(i));
+    if (!(e > outlierBound)) continue;
+    allOutliers.Append(i);
+    if (e > highlyProbableBound)
+      highlyProbableOutliers.Append(i);
+    else
+      possibleOutliers.Append(i);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Accessors
+
+double KelLinearRegression::LeastMedianOfSquares() {
+  EnsureRobust();
+  return leastMedianOfSquares;
+}
+
+const KelVector& KelLinearRegression::RobustParameters() {
+  EnsureRobust();
+  return robustB;
+}
+
+const KelVector& KelLinearRegression::RobustEstimatedResponses() {
+  EnsureRobust();
+  return robustYEstimated;
+}
+
+const KelVector& KelLinearRegression::RobustResiduals() {
+  EnsureRobust();
+  return robustResiduals;
+}
+
+const KelVector& KelLinearRegression::NormalizedRobustResiduals() {
+  EnsureRobust();
+  return normalizedRobustResiduals;
+}
+
+double KelLinearRegression::RobustScale() {
+  EnsureRobust();
+  return scale;
+}
+
+double KelLinearRegression::RobustResidualMedian() {
+  EnsureRobust();
+  return residualMedian;
+}
+
+double KelLinearRegression::RobustResidualMad() {
+  EnsureRobust();
+  return residualMad;
+}
+
+double KelLinearRegression::RobustR2() {
+  EnsureRobust();
+  const double typical = interceptFlag != 0 ? dispersionOfY : KelMedianAbs(y);
+  const double a = KelMedianAbs(robustResiduals) / typical;
+  return 1.0 - a * a;
+}
+
+double KelLinearRegression::MedianOfY() {
+  EnsureRobust();
+  return medianOfY;
+}
+
+double KelLinearRegression::DispersionOfY() {
+  EnsureRobust();
+  return dispersionOfY;
+}
+
+const KelVector& KelLinearRegression::StandardizedY() {
+  EnsureRobust();
+  return standardizedY;
+}
+
+const KelVector& KelLinearRegression::ColumnMedians() {
+  EnsureRobust();
+  return columnMedians;
+}
+
+const KelVector& KelLinearRegression::ColumnDispersions() {
+  EnsureRobust();
+  return columnDispersions;
+}
+
+const KelMatrix& KelLinearRegression::StandardizedF() {
+  EnsureRobust();
+  return standardizedF;
+}
+
+double KelLinearRegression::RobustComponentMaximum() {
+  EnsureRobust();
+  return robustComponentMaximum;
+}
+
+double KelLinearRegression::RobustComponentMinimum() {
+  EnsureRobust();
+  return robustComponentMinimum;
+}
+
+const KelVectorInt& KelLinearRegression::RobustOutliers() {
+  EnsureRobust();
+  return allOutliers;
+}
+
+const KelVectorInt& KelLinearRegression::RobustHighlyProbableOutliers() {
+  EnsureRobust();
+  return highlyProbableOutliers;
+}
+
+const KelVectorInt& KelLinearRegression::RobustPossibleOutliers() {
+  EnsureRobust();
+  return possibleOutliers;
+}
+
+// Positions of |residual| sorted ascending, reversed, first k = number of outliers.
+KelVectorInt KelLinearRegression::RobustOutliersByImportance() {
+  EnsureRobust();
+  const int m = numExperiments;
+  KelVector magnitudes(m);
+  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robustResiduals(i));
+  KelVectorInt positions;
+  magnitudes.Sort(positions);
+  positions.Reverse();
+  KelVectorInt important(allOutliers.Size());
+  for (int i = 1; i <= important.Size(); ++i) important(i) = positions(i);
+  return important;
+}

@@ -1,0 +1,177 @@
+// KelLinearRegression: the robust regression report, one function per section. The sections
+// only read what the robust computation stored, plus the verdicts the least-squares and
+// singular value reports left.
+#include <cmath>
+
+#include "kel_descriptive_statistics.h"
+#include "kel_linear_regression.h"
+#include "kel_output.h"
+
+namespace {
+
+constexpr double outlierBound = 2.5;
+
+void PrintVerdict(bool found, const char* diagnostic) {
+  if (found)
+    KelPrint("\n\n %s\nThe %s identifies serious multicollinearities", kelReportWarning,
+             diagnostic);
+  else
+    KelPrint("\nThe %s does not identify serious multicollinearities", diagnostic);
+}
+
+void PrintIndices(const KelVectorInt& indices) {
+  for (int i = 1; i <= indices.Size(); ++i) KelPrint(" %d", indices(i));
+}
+
+}  // namespace
+
+// Prints the title, computes what is missing, then prints the robust report.
+void KelLinearRegression::RobustAnalysis() {
+  PrintRobustTitle();
+  EnsureRobust();
+  PrintRobustResponse();
+  PrintRobustColumns();
+  PrintStandardizedF();
+  PrintRobustParameters();
+  PrintRobustGoodnessOfFit();
+  PrintRobustResiduals();
+  PrintRobustOutliers();
+  PrintRobustVerdicts();
+  PrintHomoscedasticity();
+}
+
+void KelLinearRegression::PrintRobustTitle() {
+  KelPrint("\n\n\n==========================");
+  KelPrint("\nRobust Regression Analysis");
+  KelPrint("\n==========================\n");
+}
+
+void KelLinearRegression::PrintRobustResponse() {
+  KelPrint("\nMedian of y     = %16.7e", medianOfY);
+  KelPrint("\nDispersion of y = %16.7e", dispersionOfY);
+  KelPrint("\n\ny Standardized");
+  for (int j = 1; j <= numExperiments; ++j) {
+    KelPrint("\n%3d %16.7e", j, standardizedY(j));
+    if (std::fabs(standardizedY(j)) > outlierBound) KelPrint("%s", kelReportWarning);
+  }
+  KelPause();
+}
+
+void KelLinearRegression::PrintRobustColumns() {
+  KelPrint("\n\nMatrix F columns");
+  KelPrint("\n\n Par.    Median         Dispersion");
+  for (int i = 1; i <= numParameters; ++i)
+    KelPrint("\n%3d %16.7e %16.7e", i, columnMedians(i), columnDispersions(i));
+  KelPause();
+}
+
+void KelLinearRegression::PrintStandardizedF() {
+  KelPrint("\n\nStandardized Matrix F");
+  for (int j = 1; j <= numExperiments; ++j) {
+    KelPrint("\n%3d", j);
+    bool extreme = false;
+    for (int i = 1; i <= numParameters; ++i) {
+      KelPrint(" %12.3e", standardizedF(j, i));
+      if (std::fabs(standardizedF(j, i)) > outlierBound) extreme = true;
+    }
+    if (extreme) KelPrint("%s", kelReportWarning);
+  }
+  KelPause();
+}
+
+void KelLinearRegression::PrintRobustParameters() {
+  KelPrint("\n\n\n Parameters for Least Median of Squares");
+  KelPrint("\n\n Par.      Value");
+  for (int i = 1; i <= numParameters; ++i) KelPrint("\n%3d %16.7e", i, robustB(i));
+  KelPause();
+}
+
+void KelLinearRegression::PrintRobustGoodnessOfFit() {
+  KelPrint("\n\n\nLeast Median of Squares      = %16.7e", leastMedianOfSquares);
+  KelPrint("\nResiduals median             = %16.7e", residualMedian);
+  KelPrint("\nResiduals Mad                = %16.7e", residualMad);
+  KelPrint("\nScale                        = %16.7e", scale);
+  KelPrint("\nCoefficient of Determination = %16.7e", RobustR2());
+  KelPause();
+}
+
+void KelLinearRegression::PrintRobustResiduals() {
+  KelPrint(
+      "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
+      "                                                      Normalized");
+  for (int j = 1; j <= numExperiments; ++j) {
+    KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), robustYEstimated(j), robustResiduals(j),
+             normalizedRobustResiduals(j));
+    if (std::fabs(normalizedRobustResiduals(j)) > outlierBound) KelPrint("%s", kelReportWarning);
+  }
+}
+
+void KelLinearRegression::PrintRobustOutliers() {
+  if (allOutliers.Size() == 0) {
+    KelPrint("\n\nThere are no Outliers");
+    return;
+  }
+  // The earlier form of the regression had no list by importance.
+  if (earlierForm == 0) {
+    KelPrint("\n\nOutliers sorted by importance:\n");
+    PrintIndices(RobustOutliersByImportance());
+  }
+  if (highlyProbableOutliers.Size() == 0) {
+    KelPrint("\n\nThere are no highly probable Outliers");
+  } else {
+    KelPrint("\n\nThese are highly probable Outliers:");
+    PrintIndices(highlyProbableOutliers);
+  }
+  if (possibleOutliers.Size() != 0) {
+    KelPrint("\n\nThese are possible Outliers:");
+    PrintIndices(possibleOutliers);
+  }
+}
+
+// The robust components, then the verdicts the least-squares and singular value reports left
+// (clear when those reports have not run for the current data).
+void KelLinearRegression::PrintRobustVerdicts() {
+  if (1000.0 * robustComponentMinimum >= robustComponentMaximum)
+    KelPrint(
+        "\n\nThe robust principal component analysis does not identify serious "
+        "multicollinearities ");
+  else
+    KelPrint(
+        "\n\n %s\nThe robust principal component analysis identifies serious "
+        "multicollinearities ",
+        kelReportWarning);
+  PrintVerdict(multicollinearityFound != 0, "correlation matrix");
+  if (conditioningVerdict == kIllConditioned)
+    KelPrint("\n\n %s\nThe condition number identifies serious multicollinearities",
+             kelReportWarning);
+  else if (conditioningVerdict == kMustBeNormalized)
+    KelPrint("\n\n %s\nThe system conditioning identifies that matrix F has to be normalized",
+             kelReportWarning);
+  else
+    KelPrint("\nThe condition number does not identify serious multicollinearities");
+  PrintVerdict(principalComponentsFlag != 0, "principal component analysis");
+  KelPause();
+}
+
+void KelLinearRegression::PrintHomoscedasticity() {
+  if (allOutliers.Size() != 0) {
+    KelPrint("\n\n%s", kelReportWarning);
+    if (highlyProbableOutliers.Size() != 0)
+      KelPrint("\nThe homoscedasticity hypothesis is violated");
+    else
+      KelPrint("\nProbable violation of homoscedasticity hypothesis");
+  } else {
+    const int m = numExperiments;
+    KelVector magnitudes(m);
+    for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(normalizedRobustResiduals(i));
+    const double typical = KelMedianAbs(normalizedRobustResiduals);
+    const double largest = magnitudes.Max();
+    if (largest == 0.0 || typical / largest >= 0.2) {
+      KelPrint("\nThe homoscedasticity hypothesis seems verified");
+    } else {
+      KelPrint("\n\n%s", kelReportWarning);
+      KelPrint("\nPossible violation of homoscedasticity hypothesis");
+    }
+  }
+  KelPause();
+}
