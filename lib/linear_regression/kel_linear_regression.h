@@ -193,9 +193,12 @@ class KelLinearRegression : public KelBase {
   // The outliers in decreasing order of |robust residual|, as the report lists them.
   KelVectorInt RobustOutliersByImportance();
   // Work of the last robust computation: evaluations of the least-median-of-squares criterion
-  // (minimizer and elemental candidates) and searches run by the minimizer.
+  // (minimizer and elemental candidates) and searches run by the minimizer (the first, one per
+  // improving elemental pass, and the restarts from the best point).
   long long RobustCriterionEvaluations() const { return robustEvaluations; }
   int RobustMinimizerRuns() const { return robustMinimizerRuns; }
+  // Exact fits through subsets of the experiments that the last robust computation tried.
+  long long RobustElementalCandidates() const { return robustElementalCandidates; }
 
   // The earlier form of the regression, version "Version 6.0.20080930", which the programs
   // analysing regression data files carry. It differs in four observable respects only: the fit
@@ -265,6 +268,7 @@ class KelLinearRegression : public KelBase {
   void ChooseElementalRows();
   void PrepareElementalSolver(KelVector* x0);
   void RefineWithElementalSolutions(KelMinimizationRobust* minimizer);
+  void RestartFromTheBest(KelMinimizationRobust* minimizer);
   void ComputeRobustStatistics();
   void ComputeRobustScale();
   void NormalizeRobustResiduals();
@@ -332,6 +336,7 @@ class KelLinearRegression : public KelBase {
   std::vector<double> squaredResiduals;  // scratch of the criterion
   long long robustEvaluations = 0;
   int robustMinimizerRuns = 0;
+  long long robustElementalCandidates = 0;
 
   int numExperiments = 0;
   int numParameters = 0;
