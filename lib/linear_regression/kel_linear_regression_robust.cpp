@@ -26,6 +26,8 @@ constexpr double elementalConditionLimit = 100000.0;
 // Normalized residuals beyond these bounds mark possible and highly probable outliers.
 constexpr double outlierBound = 2.5;
 constexpr double highlyProbableBound = 10.0;
+// Restarts of the minimizer from its own best point after the documented search.
+constexpr int restartLimit = 20;
 // 1.4826 turns a median absolute deviation into a standard deviation for normal data.
 constexpr double madFactor = 1.4826;
 
@@ -56,6 +58,7 @@ void KelLinearRegression::ComputeRobust() {
   degreesOfFreedom = m - n;
   robustEvaluations = 0;
   robustMinimizerRuns = 0;
+  robustElementalCandidates = 0;
   squaredResiduals.assign(static_cast<size_t>(m), 0.0);
   elementalPoint.Resize(n, true);
   StandardizeData();
@@ -81,6 +84,7 @@ void KelLinearRegression::ComputeRobust() {
     Solve(&elementalSolver, minimizer.XMin(), &robustB);
     leastMedianOfSquares = LmsCriterion(robustB);
     RefineWithElementalSolutions(&minimizer);
+    RestartFromTheBest(&minimizer);
   }
   ComputeRobustStatistics();
   ComputeRobustScale();
@@ -184,6 +188,7 @@ void KelLinearRegression::RefineWithElementalSolutions(KelMinimizationRobust* mi
     double bestElemental = LmsCriterion(b);
     for (int pass = 1; pass <= passes; ++pass) {
       SolveSquare(c, r, &solutions);
+      robustElementalCandidates += solutions.Rows();
       bool improved = false;
       for (int k = 1; k <= solutions.Rows(); ++k) {
         const double* row = solutions.RowPointers()[k];
@@ -210,6 +215,24 @@ void KelLinearRegression::RefineWithElementalSolutions(KelMinimizationRobust* mi
     }
   }
   robustB = bestB;
+}
+
+// The criterion is not smooth: the simplex often collapses on a kink of it, short of the
+// minimum. A restart builds a full-size simplex around the best point again; restarts go on
+// while they improve (at most restartLimit of them), so they can only lower the result.
+void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
+  KelVector x(numParameters);
+  KelVector candidate(numParameters);
+  for (int restart = 1; restart <= restartLimit; ++restart) {
+    Product(elementalRows, robustB, x);
+    minimizer->Initialize(x);
+    (*minimizer)(0);
+    ++robustMinimizerRuns;
+    if (!(minimizer->FSolution() < leastMedianOfSquares)) break;
+    Solve(&elementalSolver, minimizer->XMin(), &candidate);
+    leastMedianOfSquares = minimizer->FSolution();
+    robustB = candidate;
+  }
 }
 
 double KelLinearRegression::LmsCriterion(const KelVector& p) {
