@@ -1,0 +1,217 @@
+// Fatal messages of the linear regression and of the data-file reader KelLoad.
+#include <sys/stat.h>
+
+#include "fatal_walk.h"
+#include "kel_test_support.h"
+#include "kelmath.h"
+
+using fatal_walk::WriteFile;
+
+namespace {
+
+// Four experiments, an intercept column and one regressor.
+KelMatrix WithIntercept() {
+  return KelMatrix(4, 2, 1., 1., 1., 2., 1., 3., 1., 4.);
+}
+
+// Four experiments, two regressors, no column of ones.
+KelMatrix WithoutIntercept() {
+  return KelMatrix(4, 2, 1., 2., 2., 1., 3., 5., 4., 3.);
+}
+
+}  // namespace
+
+// ---- KelLinearRegression ----
+
+TEST(FatalLinearRegression, SelectionWithoutExperiments) {
+  KelMatrix X = WithIntercept();
+  KelVector Y(4, 1., 2., 3., 5.);
+  KelVectorInt columns(2), rows;
+  columns(1) = 1;
+  columns(2) = 2;
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, columns, rows),
+                   "KelLinearRegression class\n\nDimension check failure\n\nConstructor: "
+                   "Constructor");
+}
+
+TEST(FatalLinearRegression, SelectionWithoutResidualDegreesOfFreedom) {
+  KelMatrix X = WithIntercept();
+  KelVector Y(4, 1., 2., 3., 5.);
+  KelVectorInt columns(2), rows(2);
+  columns(1) = 1;
+  columns(2) = 2;
+  rows(1) = 1;
+  rows(2) = 2;
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, columns, rows),
+                   "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, AsManyParametersAsExperiments) {
+  KelMatrix F(2, 2, 1., 1., 1., 2.);
+  KelVector y(2, 1., 2.);
+  EXPECT_KEL_FATAL(KelLinearRegression(F, y),
+                   "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, InitializeWithoutParameters) {
+  KelLinearRegression regression;
+  EXPECT_KEL_FATAL(regression.Initialize(KelMatrix(), KelVector()),
+                   "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, FitWithoutData) {
+  KelLinearRegression regression;
+  EXPECT_KEL_FATAL(regression.LeastSquaresAnalysis(),
+                   "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, FitWithResponsesOfWrongSize) {
+  KelLinearRegression regression(WithIntercept(), KelVector(3, 1., 2., 3.));
+  EXPECT_KEL_FATAL(regression.GetR2(), "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, RobustAnalysisWithoutData) {
+  KelLinearRegression regression;
+  EXPECT_KEL_FATAL(regression.RobustAnalysis(),
+                   "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, RobustAnalysisWithResponsesOfWrongSize) {
+  KelLinearRegression regression(WithIntercept(), KelVector(3, 1., 2., 3.));
+  EXPECT_KEL_FATAL(regression.RobustAnalysis(),
+                   "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, DataFileWithAsManyParametersAsExperiments) {
+  WriteFile("square.lrg", " 2 2\n 1 1\n 1 2\n 2\n 1 2\n");
+  EXPECT_KEL_FATAL(KelLinearRegression("square.lrg"),
+                   "KelLinearRegression class\n\nDimension check failure\n");
+}
+
+TEST(FatalLinearRegression, ConstantResponsesWithIntercept) {
+  KelLinearRegression regression(WithIntercept(), KelVector(4, 2., 2., 2., 2.));
+  EXPECT_KEL_FATAL(regression.LeastSquaresAnalysis(), "KelLinearRegression class\n\nssm == 0.");
+}
+
+TEST(FatalLinearRegression, CandidateParametersOutOfRange) {
+  KelLinearRegression regression(WithIntercept(), KelVector(4, 1., 2., 3., 5.));
+  EXPECT_KEL_FATAL(
+      regression.CandidateParameters(3),
+      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateParameters");
+}
+
+TEST(FatalLinearRegression, CandidateStandardErrorsOutOfRange) {
+  KelLinearRegression regression(WithIntercept(), KelVector(4, 1., 2., 3., 5.));
+  EXPECT_KEL_FATAL(
+      regression.CandidateStandardErrors(0),
+      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateStandardErrors");
+}
+
+// Without an intercept the fit accepts zero responses; the singular value analysis does not.
+TEST(FatalLinearRegression, SingularValueAnalysisOfZeroResponses) {
+  KelLinearRegression regression(WithoutIntercept(), KelVector(4));
+  EXPECT_KEL_FATAL(regression.SVDAnalysis(), "KelLinearRegression class\n\nsst == 0.");
+}
+
+// ---- KelLoad ----
+
+TEST(FatalKelLoad, MissingFile) {
+  EXPECT_KEL_FATAL(KelLoad("missing.lrg"), "KelLoad class\nCan't open FILE\nmissing.lrg");
+}
+
+TEST(FatalKelLoad, NoFileName) {
+  EXPECT_KEL_FATAL(KelLoad(nullptr), "KelLoad class\nCan't open FILE\n");
+}
+
+TEST(FatalKelLoad, MissingRegressionDataFile) {
+  EXPECT_KEL_FATAL(KelLinearRegression("PicewiseA1.lrg"),
+                   "KelLoad class\nCan't open FILE\nPicewiseA1.lrg");
+}
+
+TEST(FatalKelLoad, EmptyFile) {
+  WriteFile("empty.txt", "  \n");
+  int value = 0;
+  EXPECT_KEL_FATAL(KelLoad("empty.txt") >> value, "KelLoad class\nCan't read FILE\nempty.txt");
+}
+
+TEST(FatalKelLoad, MalformedInteger) {
+  WriteFile("letters.txt", " 1x\n");
+  int value = 0;
+  EXPECT_KEL_FATAL(KelLoad("letters.txt") >> value, "KelLoad class\nCan't read FILE\nletters.txt");
+}
+
+TEST(FatalKelLoad, IntegerBeyondTheIntRange) {
+  WriteFile("huge_int.txt", " 3000000000\n");
+  int value = 0;
+  EXPECT_KEL_FATAL(KelLoad("huge_int.txt") >> value,
+                   "KelLoad class\nCan't read FILE\nhuge_int.txt");
+}
+
+TEST(FatalKelLoad, MalformedReal) {
+  WriteFile("bad_real.txt", " 1.5.2\n");
+  double value = 0.0;
+  EXPECT_KEL_FATAL(KelLoad("bad_real.txt") >> value,
+                   "KelLoad class\nCan't read FILE\nbad_real.txt");
+}
+
+TEST(FatalKelLoad, RealBeyondTheDoubleRange) {
+  WriteFile("huge_real.txt", " 1e999\n");
+  double value = 0.0;
+  EXPECT_KEL_FATAL(KelLoad("huge_real.txt") >> value,
+                   "KelLoad class\nCan't read FILE\nhuge_real.txt");
+}
+
+TEST(FatalKelLoad, NegativeVectorSize) {
+  WriteFile("negative.txt", " -1\n 1.0\n");
+  KelVector v;
+  EXPECT_KEL_FATAL(KelLoad("negative.txt") >> v, "KelLoad class\nCan't read FILE\nnegative.txt");
+}
+
+TEST(FatalKelLoad, MatrixCountBeyondTheIntRange) {
+  WriteFile("count.txt", " 100000 100000\n 1.0\n");
+  KelMatrix A;
+  EXPECT_KEL_FATAL(KelLoad("count.txt") >> A, "KelLoad class\nCan't read FILE\ncount.txt");
+}
+
+TEST(FatalKelLoad, VectorLongerThanTheFile) {
+  WriteFile("short.txt", " 50\n 1.0 2.0\n");
+  KelVector v;
+  EXPECT_KEL_FATAL(KelLoad("short.txt") >> v, "KelLoad class\nCan't read FILE\nshort.txt");
+}
+
+TEST(FatalKelLoad, MatrixCutShort) {
+  WriteFile("cut.txt", " 2 2\n 1.0 2.0 3.0\n");
+  KelMatrix A;
+  EXPECT_KEL_FATAL(KelLoad("cut.txt") >> A, "KelLoad class\nCan't read FILE\ncut.txt");
+}
+
+TEST(FatalKelLoad, ReadAfterClose) {
+  WriteFile("closed.txt", " 1 2\n");
+  int value = 0;
+  EXPECT_KEL_FATAL(
+      {
+        KelLoad load("closed.txt");
+        load.Close();
+        load >> value;
+      },
+      "KelLoad class\nCan't read FILE\nclosed.txt");
+}
+
+// A folder opens for reading but yields a read error, not an end of file.
+TEST(FatalKelLoad, FolderInsteadOfFile) {
+  ::mkdir("folder.lrg", 0755);
+  int value = 0;
+  EXPECT_KEL_FATAL(KelLoad("folder.lrg") >> value, "KelLoad class\nCan't read FILE\nfolder.lrg");
+}
+
+TEST(FatalKelLoad, RegressionDataFileWithoutResponses) {
+  WriteFile("no_responses.lrg", " 3 2\n 1 1\n 1 2\n 1 3\n");
+  EXPECT_KEL_FATAL(KelLinearRegression("no_responses.lrg"),
+                   "KelLoad class\nCan't read FILE\nno_responses.lrg");
+}
+
+TEST(FatalKelLoad, RegressionDataFileWithVarianceButNoDegrees) {
+  WriteFile("no_degrees.lrg", " 3 2\n 1 1\n 1 2\n 1 3\n 3\n 1 2 4\n 0.5\n");
+  EXPECT_KEL_FATAL(KelLinearRegression("no_degrees.lrg"),
+                   "KelLoad class\nCan't read FILE\nno_degrees.lrg");
+}
