@@ -240,7 +240,7 @@ TEST_F(IndependentVariables, ExactColumnIsNeverChanged) {
   const size_t section = out.find("\n\n===============< Independent Variables  2 >");
   ASSERT_NE(section, std::string::npos);
   for (int i = 1; i <= ErrorsInVariables::n; ++i) {
-    char row[80];
+    char row[128];
     std::snprintf(row, sizeof row, "\n%3d%16.7e%16.7e%16.7e", i, X(i, 2), X(i, 2), 0.0);
     EXPECT_NE(out.find(row, section), std::string::npos) << row;
   }
@@ -307,7 +307,7 @@ std::vector<double> TableRow(const std::string& out, const std::string& header, 
   std::vector<double> values;
   const size_t at = out.find(header);
   if (at == std::string::npos) return values;
-  char start[8];
+  char start[24];
   std::snprintf(start, sizeof start, "\n%3d ", model);
   const size_t row = out.find(start, at + header.size());
   if (row == std::string::npos) return values;
@@ -416,7 +416,7 @@ TEST_F(IndependentVariables, NoSummaryWithFewerThanTwoModels) {
   EXPECT_GT(report, out.find("Least Squares Regression Analysis for model 2"));
   const KelMatrix& z = r.EstimatedIndependentVariables();
   for (int i = 1; i <= 4; ++i) {
-    char row[80];
+    char row[128];
     std::snprintf(row, sizeof row, "\n%3d%16.7e%16.7e%16.7e", i, static_cast<double>(i), z(i, 1),
                   i - z(i, 1));
     EXPECT_NE(out.find(row, report), std::string::npos) << row;
