@@ -9,6 +9,7 @@
 #include "kel_descriptive_statistics.h"
 #include "kel_errors.h"
 #include "kel_linear_regression.h"
+#include "kel_median.h"
 #include "kel_minimization_robust.h"
 #include "kel_output.h"
 #include "kel_robust_statistics.h"
@@ -235,20 +236,51 @@ void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
   }
 }
 
+// The squared residuals go to a buffer sized once per computation; the residuals are formed
+// row by row from the raw storage (no temporary F p).
 double KelLinearRegression::LmsCriterion(const KelVector& p) {
   ++robustEvaluations;
-  KelVector estimated;
-  Product(F, p, estimated);
-  KelVector squares(numExperiments);
-  for (int i = 1; i <= numExperiments; ++i) {
-    const double r = y(i) - estimated(i);
-    squares(i) = r * r;
+  const int m = numExperiments;
+  const int n = numParameters;
+  const double* const* f = F.RowPointers();
+  const double* parameters = p.Data() - 1;  // 1-based like the rows of F
+  const double* responses = y.Data() - 1;
+  double* squares = squaredResiduals.data();
+  for (int i = 1; i <= m; ++i) {
+    const double* row = f[i];
+    double estimate = 0.0;
+    for (int j = 1; j <= n; ++j) estimate += row[j] * parameters[j];
+    const double r = responses[i] - estimate;
+    squares[i - 1] = r * r;
   }
-  return KelMedian(squares);
+  return kel_median::MedianInPlace(squaredResiduals);
 }
 
+// The median is below the bound only if at least (m + 1) / 2 squared residuals are (for even m
+// the lower middle value must be, for odd m the middle one): a candidate with more than
+// m - (m + 1) / 2 squares at or above the bound is rejected as soon as that is known, without
+// the selection. Candidates that pass get the exact median, so the outcome is the same as
+// comparing exact medians; most elemental fits are rejected after a few rows.
 bool KelLinearRegression::LmsCriterionBelow(const KelVector& p, double bound, double* value) {
-  *value = LmsCriterion(p);
+  ++robustEvaluations;
+  const int m = numExperiments;
+  const int n = numParameters;
+  const int allowed = m - (m + 1) / 2;
+  const double* const* f = F.RowPointers();
+  const double* parameters = p.Data() - 1;
+  const double* responses = y.Data() - 1;
+  double* squares = squaredResiduals.data();
+  int notBelow = 0;
+  for (int i = 1; i <= m; ++i) {
+    const double* row = f[i];
+    double estimate = 0.0;
+    for (int j = 1; j <= n; ++j) estimate += row[j] * parameters[j];
+    const double r = responses[i] - estimate;
+    const double square = r * r;
+    squares[i - 1] = square;
+    if (!(square < bound) && ++notBelow > allowed) return false;
+  }
+  *value = kel_median::MedianInPlace(squaredResiduals);
   return *value < bound;
 }
 
