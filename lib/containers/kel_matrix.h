@@ -24,11 +24,13 @@ class KelMatrix : public KelBase {
     const double list[] = {static_cast<double>(values)...};
     FillFromList(static_cast<int>(sizeof...(Values)), list);
   }
+  // Copy with a serial number of its own.
   KelMatrix(const KelMatrix& A);
   // Takes over A's storage and serial number; A is left empty.
   KelMatrix(KelMatrix&& A) noexcept;
   ~KelMatrix() override;
 
+  // Copies or takes over A's elements and dimensions; the object keeps its serial number.
   KelMatrix& operator=(const KelMatrix& A);
   KelMatrix& operator=(KelMatrix&& A) noexcept;
   // Sets every element to c.
@@ -38,6 +40,7 @@ class KelMatrix : public KelBase {
   double GetValue(int i, int j) const;
   double& operator()(int i, int j);
   double operator()(int i, int j) const;
+  // Row i or column j as a vector (returned, or written into v); out of range is fatal.
   KelVector GetRow(int i) const;
   void GetRow(int i, KelVector& v) const;
   KelVector GetColumn(int j) const;
@@ -46,8 +49,10 @@ class KelMatrix : public KelBase {
   void SetRow(int i, const KelVector& v);
   // Column j = v; size(v) must equal the number of rows.
   void SetColumn(int j, const KelVector& v);
+  // Every element of column j = c.
   void SetColumn(int j, double c);
 
+  // Dimensions; the object's number among all matrices ever built.
   int Rows() const { return numRows; }
   int Columns() const { return numColumns; }
   int GetSerialNumber() const { return serialNumber; }
@@ -63,6 +68,7 @@ class KelMatrix : public KelBase {
   friend KelMatrix operator*(const KelMatrix& A, const KelMatrix& B);
   // C = A B^T.
   friend void ProductT(const KelMatrix& A, const KelMatrix& B, KelMatrix& C);
+  // A += B; different dimensions are fatal.
   KelMatrix& operator+=(const KelMatrix& B);
   // M(i, j) = x_i y_j.
   friend void OuterProduct(const KelVector& x, const KelVector& y, KelMatrix& M);
@@ -90,6 +96,7 @@ class KelMatrix : public KelBase {
   // Exchanges storage and dimensions; serial numbers stay.
   friend void Swap(KelMatrix& A, KelMatrix& B) noexcept;
 
+  // Writes the serial number, the dimensions and the elements row by row to the output channel.
   void PrintObject() override;
 
   static KelObjectCounter counter;

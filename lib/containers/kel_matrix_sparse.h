@@ -19,6 +19,7 @@ class KelMatrixSparse : public KelBase {
 
   // rows x columns with no stored element.
   KelMatrixSparse(int rows, int columns);
+  // Copies of A's stored elements.
   KelMatrixSparse(const KelMatrixSparse& A);
   KelMatrixSparse& operator=(const KelMatrixSparse& A);
   ~KelMatrixSparse() override;
@@ -35,6 +36,7 @@ class KelMatrixSparse : public KelBase {
   // Head of row i's list (null for an empty row), for walking the stored elements in order.
   const Node* RowList(int i) const { return rowLists[static_cast<size_t>(i)]; }
 
+  // Writes the serial number, the dimensions and every stored element to the output channel.
   void PrintObject() override;
 
   static KelObjectCounter counter;

@@ -18,6 +18,10 @@ class KelSave {
   // Closes the file if it is still open.
   ~KelSave();
 
+  // Writes one item in the layout KelLoad reads: an int, a double (15 digits), a vector (its
+  // size, then its elements), a matrix (rows and columns, then the rows), a sparse matrix (rows
+  // and columns, the count of stored elements, then "row column value" per element). Writes
+  // chain; a failed write is fatal.
   KelSave& operator<<(int value);
   KelSave& operator<<(double value);
   KelSave& operator<<(const KelVector& v);

@@ -24,6 +24,7 @@ class KelVector : public KelBase {
     const double list[] = {static_cast<double>(values)...};
     FillFromList(n, static_cast<int>(sizeof...(Values)), list);
   }
+  // Copy with a serial number of its own.
   KelVector(const KelVector& v);
   // Takes over v's storage and serial number; v is left empty.
   KelVector(KelVector&& v) noexcept;
@@ -43,6 +44,7 @@ class KelVector : public KelBase {
   // The n elements start .. start+n-1.
   KelVector GetKelVector(int n, int start) const;
 
+  // Number of elements; the object's number among all vectors ever built.
   int Size() const { return dimensions; }
   int GetSerialNumber() const { return serialNumber; }
   // Address of element 1 (elements are contiguous); null when empty.
@@ -80,12 +82,14 @@ class KelVector : public KelBase {
 
   // Largest element (first occurrence); position gets its index. Empty: 0, position untouched.
   double Max(int* position = nullptr) const;
+  // Smallest element and largest |element|, in the same way.
   double Min(int* position = nullptr) const;
   double MaxAbs(int* position = nullptr) const;
   // Euclidean norm; an empty vector is fatal.
   double Norm2() const;
   // Divides by the norm unless it is 0; returns the norm.
   double Normalize();
+  // Reverses the order of the elements.
   void Reverse();
   // Ascending heap sort in place.
   void Sort();
@@ -100,6 +104,7 @@ class KelVector : public KelBase {
   // Correlation coefficient of x and y; a centred norm of 0 warns "norm = 0" and returns 0.
   friend double LinearRegressionCoefficient(const KelVector& x, const KelVector& y);
 
+  // Writes the serial number, the size and one line per element to the output channel.
   void PrintObject() override;
 
   static KelObjectCounter counter;

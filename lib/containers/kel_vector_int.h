@@ -6,6 +6,7 @@
 
 class KelVectorInt : public KelBase {
  public:
+  // Empty vector.
   KelVectorInt();
   // n zeros.
   explicit KelVectorInt(int n);
@@ -24,6 +25,7 @@ class KelVectorInt : public KelBase {
 
   int Size() const { return dimensions; }
   int GetSerialNumber() const { return serialNumber; }
+  // Address of element 1 (elements are contiguous); null when empty.
   int* Data() { return buffer == nullptr ? nullptr : buffer + 1; }
   const int* Data() const { return buffer == nullptr ? nullptr : buffer + 1; }
 
@@ -31,6 +33,7 @@ class KelVectorInt : public KelBase {
   int SumElements() const;
   // Largest element, first occurrence; position gets its index. Empty: 0.
   int Max(int* position = nullptr) const;
+  // Reverses the order of the elements.
   void Reverse();
   // Grows by one element holding v.
   void Append(int v);
@@ -43,6 +46,7 @@ class KelVectorInt : public KelBase {
   // 0 (nothing changed) when v is absent.
   int RemoveValue(int v);
 
+  // Writes the serial number, the size and one line per element to the output channel.
   void PrintObject() override;
 
   static KelObjectCounter counter;
