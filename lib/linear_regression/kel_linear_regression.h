@@ -54,15 +54,24 @@ class KelLinearRegression : public KelBase {
   void SetResponseVariance(double variance, int degreesOfFreedom);
 
   // Queries of the fit (each runs it when needed).
+  // Coefficient of determination (corrected by the mean for a model with intercept).
   double GetR2();
+  // b receives the least-squares parameters.
   void GetParameters(KelVector& b);
+  // Singular values of F (decreasing), right (n x n) and left (m x n) singular vectors.
   void GetSingularValueDecomposition(KelVector& d, KelMatrix& V, KelMatrix& U);
+  // W(i, j) = V(j, i) / d(i) for the singular values that are not negligible.
   void GetWeightedRightVectors(KelMatrix& W);
 
   // Reports; each runs the computation it needs first.
+  // Least-squares report: conditioning, parameters, multicollinearity, fit, residuals, outlier.
   void LeastSquaresAnalysis();
+  // Singular values and vectors, the candidate solutions with 1..n singular values, and the
+  // principal components; the next least-squares query refits.
   void SVDAnalysis();
+  // Least-median-of-squares fit, its residuals, outliers and verdicts.
   void RobustAnalysis();
+  // Best model of every size 1..n by stepwise selection of the columns of F.
   void StepwiseAnalysis();
   // The number, the data block, then the least-squares, singular value and robust reports.
   void PrintObject() override;
