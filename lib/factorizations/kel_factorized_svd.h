@@ -24,6 +24,7 @@ class KelFactorizedSVD : public KelFactorized {
   // The singular values in the order the iteration leaves them; the matrix is kept, and a
   // factorization made only for them is not kept.
   void GetSingularValues(KelVector* w);
+  // Largest and smallest singular value (computed when needed; the matrix is kept).
   double MaximumSingularValue();
   double MinimumSingularValue();
   // w (columns), V (columns x columns) and U (rows x columns); the matrix is kept.

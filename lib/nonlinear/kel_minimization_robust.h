@@ -57,13 +57,17 @@ class KelMinimizationRobust : public KelBase {
   // 1: a trace line at each step of the search; 0: silent (default, reset by Initialize).
   void SetTrace(int value) { traceSwitch = value; }
 
+  // Best point and value found so far; the starting point and its value.
   const KelVector& XMin() const { return xMin; }
   double FSolution() const { return fSolution; }
   const KelVector& X0() const { return x0; }
   double StartValue() const { return valueAtStart; }
   // Values at the n+1 vertices, in vertex order.
   const KelVector& VertexValues() const { return vertexValues; }
+  // Exit cause of the last operator() call (kNotRun before any).
   signed char ExitCause() const { return exitCause; }
+  // Feasible evaluations of the last call; all evaluations and the feasible ones since
+  // construction.
   int IterationsInLastCall() const { return iterationsInLastCall; }
   int TotalIterations() const { return totalIterations; }
   int FeasibleIterations() const { return feasibleIterations; }
