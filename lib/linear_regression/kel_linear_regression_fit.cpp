@@ -9,20 +9,9 @@
 #include "kel_factorized_householder.h"
 #include "kel_linear_regression.h"
 #include "kel_output.h"
+#include "kel_student_t_table.h"
 
 namespace {
-
-// Two-sided Student t quantiles for 1..20 degrees of freedom. They are kept in single
-// precision on purpose: the reports of both regressions print intervals built from exactly
-// these widened values.
-constexpr float studentT95[21] = {0.0f,   12.706f, 4.303f, 3.182f, 2.776f, 2.571f, 2.447f,
-                                  2.365f, 2.306f,  2.262f, 2.228f, 2.201f, 2.179f, 2.160f,
-                                  2.145f, 2.131f,  2.120f, 2.110f, 2.101f, 2.093f, 2.086f};
-constexpr float studentT99[21] = {0.0f,   63.657f, 9.925f, 5.841f, 4.604f, 4.032f, 3.707f,
-                                  3.499f, 3.355f,  3.250f, 3.169f, 3.106f, 3.055f, 3.012f,
-                                  2.977f, 2.947f,  2.921f, 2.898f, 2.878f, 2.861f, 2.845f};
-constexpr float studentT95Large = 2.0f;
-constexpr float studentT99Large = 2.6f;
 
 // Restores kelPrintMessages on every way out of the fit. The earlier form of the regression
 // lets the factorizations' notes through (active = false).
@@ -55,8 +44,8 @@ void KelLinearRegression::ComputeLeastSquares() {
   ComputeBalancedSolution();
   ComputeSingularValueDecomposition();
   const int dof = degreesOfFreedom;
-  t95 = dof >= 1 && dof <= 20 ? studentT95[dof] : studentT95Large;
-  t99 = dof >= 1 && dof <= 20 ? studentT99[dof] : studentT99Large;
+  t95 = kel_student_t::Quantile95(dof);
+  t99 = kel_student_t::Quantile99(dof);
   ComputeResidualStatistics();
   ComputeCovariance();
   ComputeResponseStandardErrors();

@@ -290,6 +290,9 @@ class KelNonLinearRegression : public KelBase {
   // Minimization, Gauss-Newton refinement and Newton polishing from start.
   void EstimationPass(int model, const KelVector& start);
   void ComputeStatistics(int model);
+  // True when b lies strictly inside the model's bounds, with the barrier terms that keep the
+  // search away from them; false (outside, or a NaN coordinate) leaves barrier meaningless.
+  bool InsideBounds(int model, const KelVector& b, double& barrier) const;
   static double LeastSquaresObjective(KelVector& b);
   // The x re-estimation of the errors-in-variables step; runs between the two passes of an
   // estimation with variance kind 2 (kel_nonlinear_regression_independent_variables.cpp).
@@ -341,6 +344,13 @@ class KelNonLinearRegression : public KelBase {
   void PrintComparisonOneResponse();
   void PrintComparisonSeveralResponses();
   void PrintComparisonChiSquare();
+  // Sets each model's comparison value (mean square error or weighted SSE) and returns the
+  // smallest (1 when it is 0), with its degrees of freedom in bestDof.
+  double RankComparisonValues(bool byMeanSquareError, int& bestDof);
+  // The P-values again with one more degree of freedom for the variance, and the advice to
+  // improve the variance when that adds warnings to the table's count.
+  void PrintPValuesWithOneMoreDegree(const std::vector<double>& statistics, int warnings,
+                                     const char* format);
   void ComputeTij();
   void PrintDiscriminationSuggestion();
   void BalancedSuggestion();

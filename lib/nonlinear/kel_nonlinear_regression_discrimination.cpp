@@ -1,10 +1,10 @@
 // KelNonLinearRegression model discrimination: the statistical comparison of the rival models,
 // the Tij measure of how far two models' predictions part at a candidate experiment, and the
 // discrimination and balanced suggestions.
-#include <cmath>
+#include <vector>
 
-#include "kel_distributions.h"
 #include "kel_nonlinear_regression.h"
+#include "kel_nonlinear_tails.h"
 #include "kel_output.h"
 
 namespace {
@@ -13,14 +13,6 @@ constexpr double tijThreshold = 1.2;
 constexpr double tijSumThreshold = 1.3;
 constexpr double distanceThreshold = 0.5;
 const char* const comparisonWarning = " *** WARNING ***";
-
-// Tails that stay defined for a model without residual degrees of freedom (no evidence).
-double FTail(int dfNum, int dfDen, double f) {
-  return dfNum < 1 || dfDen < 1 || std::isnan(f) ? 1.0 : KelFProbability(dfNum, dfDen, f);
-}
-double ChiSquareTail(int dof, double x) {
-  return dof < 1 || std::isnan(x) ? 1.0 : KelChiSquareProbability(dof, x);
-}
 
 }  // namespace
 
@@ -44,30 +36,60 @@ void KelNonLinearRegression::CompareModels() {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintComparisonOneResponse() {
-  const double variance = responseVariances(1);
+double KelNonLinearRegression::RankComparisonValues(bool byMeanSquareError, int& bestDof) {
   double best = 1e30;
-  int bestDof = 0;
+  bestDof = 0;
   for (Model& m : models) {
     m.comparisonValue = 1e30;
     if (m.numParameters == 0) continue;
-    m.comparisonValue = m.meanSquareError;
+    m.comparisonValue = byMeanSquareError ? m.meanSquareError : m.finalSSE;
     if (m.comparisonValue < best) {
       best = m.comparisonValue;
       bestDof = m.degreesOfFreedom;
     }
   }
-  if (best == 0.0) best = 1.0;
+  return best == 0.0 ? 1.0 : best;
+}
+
+void KelNonLinearRegression::PrintPValuesWithOneMoreDegree(const std::vector<double>& statistics,
+                                                           int warnings, const char* format) {
+  int warningsWithOneMore = 0;
+  for (int model = 1; model <= numModels; ++model) {
+    const Model& m = models[static_cast<size_t>(model - 1)];
+    if (m.numParameters == 0) continue;
+    const double p = kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom + 1,
+                                            statistics[static_cast<size_t>(model - 1)]);
+    KelPrint("\n%3d", model);
+    KelPrint(format, p);
+    // Marked as in the table above, so that the count below can be read off the table.
+    if (p < 0.05) {
+      KelPrint("%s", comparisonWarning);
+      ++warningsWithOneMore;
+    }
+  }
+  if (warningsWithOneMore > warnings) {
+    KelPrint("\n\n *** WARNING ***");
+    KelPrint(" We suggest to improve the estimation of the variance");
+  }
+}
+
+void KelNonLinearRegression::PrintComparisonOneResponse() {
+  const double variance = responseVariances(1);
+  int bestDof = 0;
+  const double best = RankComparisonValues(true, bestDof);
   KelPrint("\nSigma2 %e d.o.f. %d", variance, varianceDegreesOfFreedom);
   KelPrint("\n\n         MSE         MSE/Best       Fexp         P-Value      PseudoP-Value");
+  std::vector<double> statistics(models.size(), 0.0);
   int warnings = 0;
   for (int model = 1; model <= numModels; ++model) {
     Model& m = models[static_cast<size_t>(model - 1)];
     if (m.numParameters == 0) continue;
     m.comparisonRatio = m.comparisonValue / best;
     const double f = m.comparisonValue / variance;
-    m.probability = FTail(m.degreesOfFreedom, varianceDegreesOfFreedom, f);
-    m.pseudoProbability = 2.0 * FTail(m.degreesOfFreedom, bestDof, m.comparisonRatio);
+    statistics[static_cast<size_t>(model - 1)] = f;
+    m.probability = kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom, f);
+    m.pseudoProbability =
+        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, bestDof, m.comparisonRatio);
     KelPrint("\n%3d %e", model, m.comparisonValue);
     KelPrint(" %e", m.comparisonRatio);
     KelPrint(" %e", f);
@@ -79,48 +101,25 @@ void KelNonLinearRegression::PrintComparisonOneResponse() {
     }
   }
   KelPrint("\n\nP-Values with Sigma2 %e d.o.f. %d", variance, varianceDegreesOfFreedom + 1);
-  int warningsWithOneMore = 0;
-  for (int model = 1; model <= numModels; ++model) {
-    const Model& m = models[static_cast<size_t>(model - 1)];
-    if (m.numParameters == 0) continue;
-    const double p =
-        FTail(m.degreesOfFreedom, varianceDegreesOfFreedom + 1, m.comparisonValue / variance);
-    KelPrint("\n%3d", model);
-    KelPrint(" %e", p);
-    if (p < 0.05) {
-      KelPrint("%s", comparisonWarning);
-      ++warningsWithOneMore;
-    }
-  }
-  if (warningsWithOneMore > warnings) {
-    KelPrint("\n\n *** WARNING ***");
-    KelPrint(" We suggest to improve the estimation of the variance");
-  }
+  PrintPValuesWithOneMoreDegree(statistics, warnings, " %e");
 }
 
 void KelNonLinearRegression::PrintComparisonSeveralResponses() {
-  double best = 1e30;
   int bestDof = 0;
-  for (Model& m : models) {
-    m.comparisonValue = 1e30;
-    if (m.numParameters == 0) continue;
-    m.comparisonValue = m.finalSSE;
-    if (m.comparisonValue < best) {
-      best = m.comparisonValue;
-      bestDof = m.degreesOfFreedom;
-    }
-  }
-  if (best == 0.0) best = 1.0;
+  const double best = RankComparisonValues(false, bestDof);
   KelPrint("\n\nd.o.f. %d", varianceDegreesOfFreedom);
   KelPrint("\n\n      WeightedSE   WeightedSE/Best     P-Value      PseudoP-Value");
+  std::vector<double> statistics(models.size(), 0.0);
   int warnings = 0;
   for (int model = 1; model <= numModels; ++model) {
     Model& m = models[static_cast<size_t>(model - 1)];
     if (m.numParameters == 0) continue;
     m.comparisonRatio = m.comparisonValue / best;
     const double f = m.comparisonValue / m.degreesOfFreedom;
-    m.probability = FTail(m.degreesOfFreedom, varianceDegreesOfFreedom, f);
-    m.pseudoProbability = 2.0 * FTail(m.degreesOfFreedom, bestDof, m.comparisonRatio);
+    statistics[static_cast<size_t>(model - 1)] = f;
+    m.probability = kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom, f);
+    m.pseudoProbability =
+        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, bestDof, m.comparisonRatio);
     KelPrint("\n%3d %e", model, m.comparisonValue);
     KelPrint(" %e", m.comparisonRatio);
     KelPrint("   %e", m.probability);
@@ -131,46 +130,20 @@ void KelNonLinearRegression::PrintComparisonSeveralResponses() {
     }
   }
   KelPrint("\n\nP-Values with %d d.o.f.", varianceDegreesOfFreedom + 1);
-  int warningsWithOneMore = 0;
-  for (int model = 1; model <= numModels; ++model) {
-    const Model& m = models[static_cast<size_t>(model - 1)];
-    if (m.numParameters == 0) continue;
-    const double p = FTail(m.degreesOfFreedom, varianceDegreesOfFreedom + 1,
-                           m.comparisonValue / m.degreesOfFreedom);
-    KelPrint("\n%3d", model);
-    KelPrint("   %e", p);
-    // Marked as in the one-response table, so that the count below can be read off the table.
-    if (p < 0.05) {
-      KelPrint("%s", comparisonWarning);
-      ++warningsWithOneMore;
-    }
-  }
-  if (warningsWithOneMore > warnings) {
-    KelPrint("\n\n *** WARNING ***");
-    KelPrint(" We suggest to improve the estimation of the variance");
-  }
+  PrintPValuesWithOneMoreDegree(statistics, warnings, "   %e");
 }
 
 void KelNonLinearRegression::PrintComparisonChiSquare() {
-  double best = 1e30;
   int bestDof = 0;
-  for (Model& m : models) {
-    m.comparisonValue = 1e30;
-    if (m.numParameters == 0) continue;
-    m.comparisonValue = m.finalSSE;
-    if (m.comparisonValue < best) {
-      best = m.comparisonValue;
-      bestDof = m.degreesOfFreedom;
-    }
-  }
-  if (best == 0.0) best = 1.0;
+  const double best = RankComparisonValues(false, bestDof);
   KelPrint("\n\n      WeightedSE   WeightedSE/Best  ChiSquare-test  PseudoP-Value");
   for (int model = 1; model <= numModels; ++model) {
     Model& m = models[static_cast<size_t>(model - 1)];
     if (m.numParameters == 0) continue;
     m.comparisonRatio = m.comparisonValue / best;
-    m.probability = ChiSquareTail(m.degreesOfFreedom, m.comparisonValue);
-    m.pseudoProbability = 2.0 * FTail(m.degreesOfFreedom, bestDof, m.comparisonRatio);
+    m.probability = kel_nonlinear_tails::ChiSquare(m.degreesOfFreedom, m.comparisonValue);
+    m.pseudoProbability =
+        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, bestDof, m.comparisonRatio);
     KelPrint("\n%3d %e", model, m.comparisonValue);
     KelPrint(" %e", m.comparisonRatio);
     KelPrint("   %e", m.probability);

@@ -7,19 +7,9 @@
 #include "kel_constants.h"
 #include "kel_minimization_robust.h"
 #include "kel_nonlinear_regression.h"
+#include "kel_student_t_table.h"
 
 namespace {
-
-// Two-sided Student t quantiles for 1..20 degrees of freedom, held as single-precision numbers
-// as the linear regression holds them; 2.0 and 2.6 above 20.
-constexpr float studentT95[21] = {0.0f,   12.706f, 4.303f, 3.182f, 2.776f, 2.571f, 2.447f,
-                                  2.365f, 2.306f,  2.262f, 2.228f, 2.201f, 2.179f, 2.160f,
-                                  2.145f, 2.131f,  2.120f, 2.110f, 2.101f, 2.093f, 2.086f};
-constexpr float studentT99[21] = {0.0f,   63.657f, 9.925f, 5.841f, 4.604f, 4.032f, 3.707f,
-                                  3.499f, 3.355f,  3.250f, 3.169f, 3.106f, 3.055f, 3.012f,
-                                  2.977f, 2.947f,  2.921f, 2.898f, 2.878f, 2.861f, 2.845f};
-constexpr float studentT95Large = 2.0f;
-constexpr float studentT99Large = 2.6f;
 
 // Estimation loops end by strict decrease of the objective; these caps only guard against a
 // sequence of ever smaller decreases that would run for an absurd time.
@@ -123,15 +113,21 @@ double KelNonLinearRegression::WeightedSSE(int model, KelVector& b) {
   return sum;
 }
 
-double KelNonLinearRegression::LeastSquaresObjective(KelVector& b) {
-  KelNonLinearRegression& self = *active;
-  const Model& m = self.models[static_cast<size_t>(activeModel - 1)];
-  double barrier = 0.0;
+bool KelNonLinearRegression::InsideBounds(int model, const KelVector& b, double& barrier) const {
+  const Model& m = models[static_cast<size_t>(model - 1)];
+  barrier = 0.0;
   for (int k = 1; k <= b.Size(); ++k) {
     // Negated so that a NaN coordinate also counts as outside.
-    if (!(b(k) > m.lower(k) && b(k) < m.upper(k))) return 1e30;
+    if (!(b(k) > m.lower(k) && b(k) < m.upper(k))) return false;
     barrier += 1e-5 / std::fabs(b(k) - m.lower(k)) + 1e-5 / std::fabs(b(k) - m.upper(k));
   }
+  return true;
+}
+
+double KelNonLinearRegression::LeastSquaresObjective(KelVector& b) {
+  KelNonLinearRegression& self = *active;
+  double barrier = 0.0;
+  if (!self.InsideBounds(activeModel, b, barrier)) return 1e30;
   const double sse = self.WeightedSSE(activeModel, b);
   // A model that returns NaN or infinity there is treated as a point outside the bounds, so
   // that the search turns away from it instead of wandering on meaningless values.
@@ -311,8 +307,8 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   // 4: degrees of freedom and t quantiles.
   m.degreesOfFreedom = nY - n;
   const int dof = m.degreesOfFreedom;
-  m.t95 = dof >= 1 && dof <= 20 ? studentT95[dof] : studentT95Large;
-  m.t99 = dof >= 1 && dof <= 20 ? studentT99[dof] : studentT99Large;
+  m.t95 = kel_student_t::Quantile95(dof);
+  m.t99 = kel_student_t::Quantile99(dof);
 
   // 5-6: singular values of the weighted Jacobian, rank deficiency, scaled singular vectors.
   SortedSingularValues(m.jacobian, m.singularValues, m.rightVectors);

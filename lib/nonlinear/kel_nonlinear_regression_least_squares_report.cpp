@@ -8,20 +8,12 @@
 #include "kel_factorized_symmetric.h"
 #include "kel_linear_regression.h"
 #include "kel_nonlinear_regression.h"
+#include "kel_nonlinear_tails.h"
 #include "kel_output.h"
 
 namespace {
 
 const char* const warningMark = "  ** WARNING **";
-
-// Tail probabilities that stay defined for a model with no residual degrees of freedom: there
-// is then no evidence against it.
-double TwoSidedTProbability(int dof, double t) {
-  return dof < 1 ? 1.0 : 2.0 * KelTStudentProbability(dof, t);
-}
-double FTail(int dfNum, int dfDen, double f) {
-  return dfNum < 1 || dfDen < 1 || std::isnan(f) ? 1.0 : KelFProbability(dfNum, dfDen, f);
-}
 
 }  // namespace
 
@@ -125,7 +117,8 @@ void KelNonLinearRegression::ComputeDiagnostics(int model) {
       m.fDegreesOfFreedom = nY - n;
       m.fExperimental = m.finalSSE / m.fDegreesOfFreedom;
     }
-    m.fProbability = FTail(m.fDegreesOfFreedom, varianceDegreesOfFreedom, m.fExperimental);
+    m.fProbability =
+        kel_nonlinear_tails::F(m.fDegreesOfFreedom, varianceDegreesOfFreedom, m.fExperimental);
   }
   m.diagnosticsReady = 1;
 }
@@ -189,7 +182,7 @@ void KelNonLinearRegression::PrintParameters(int model) {
     const double b = m.parameters(k);
     const double se = m.standardErrors(k);
     const double t = b / (se + 1e-20);
-    const double p = TwoSidedTProbability(m.degreesOfFreedom, t);
+    const double p = kel_nonlinear_tails::TwoSidedT(m.degreesOfFreedom, t);
     KelPrint("\n%3d %23.14e %16.7e %16.7e %16.7e", k, b, se, t, p);
     if (p > 0.05) KelPrint("%s", warningMark);
   }

@@ -49,12 +49,8 @@ double KelNonLinearRegression::MedianOfSquares(int model, KelVector& b) {
 
 double KelNonLinearRegression::MedianObjective(KelVector& b) {
   KelNonLinearRegression& self = *active;
-  const Model& m = self.models[static_cast<size_t>(activeModel - 1)];
   double barrier = 0.0;
-  for (int k = 1; k <= b.Size(); ++k) {
-    if (!(b(k) > m.lower(k) && b(k) < m.upper(k))) return 1e30;
-    barrier += 1e-5 / std::fabs(b(k) - m.lower(k)) + 1e-5 / std::fabs(b(k) - m.upper(k));
-  }
+  if (!self.InsideBounds(activeModel, b, barrier)) return 1e30;
   const double median = self.MedianOfSquares(activeModel, b);
   // As in the least-squares objective, a failing model counts as a point outside the bounds.
   if (!std::isfinite(median)) return 1e30;
