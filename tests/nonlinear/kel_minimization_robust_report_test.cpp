@@ -11,15 +11,7 @@ using kel_test::CaptureOutput;
 
 namespace {
 
-class MinimizationReport : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedWarningMode = kelWarningMode;
-    kelWarningMode = 0;
-  }
-  void TearDown() override { kelWarningMode = savedWarningMode; }
-  signed char savedWarningMode = 1;
-};
+class MinimizationReport : public kel_test::QuietWarnings {};
 
 double bowl(KelVector& x) {
   return x(1) * x(1) + x(2) * x(2);

@@ -10,15 +10,7 @@ using kel_test::CaptureOutput;
 
 namespace {
 
-class MinimizationSearch : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedWarningMode = kelWarningMode;
-    kelWarningMode = 0;
-  }
-  void TearDown() override { kelWarningMode = savedWarningMode; }
-  signed char savedWarningMode = 1;
-};
+class MinimizationSearch : public kel_test::QuietWarnings {};
 
 double rosenbrock(KelVector& x) {
   double sum = 0.0;

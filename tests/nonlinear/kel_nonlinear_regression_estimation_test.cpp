@@ -44,15 +44,7 @@ KelMatrix LineY() {
   return KelMatrix(5, 1, 3.1, 4.9, 7.1, 8.9, 11.1);
 }
 
-class NonLinearEstimation : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedWarningMode = kelWarningMode;
-    kelWarningMode = 0;
-  }
-  void TearDown() override { kelWarningMode = savedWarningMode; }
-  signed char savedWarningMode = 1;
-};
+class NonLinearEstimation : public kel_test::QuietWarnings {};
 
 void BuildTwo() {
   KelNonLinearRegression first(1, LineX(), LineY(), TestModel);

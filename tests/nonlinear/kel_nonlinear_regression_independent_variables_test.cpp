@@ -120,15 +120,7 @@ double DistanceToTruth(double a, double b) {
   return std::hypot(a - ErrorsInVariables::trueA, b - ErrorsInVariables::trueB);
 }
 
-class IndependentVariables : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedWarningMode = kelWarningMode;
-    kelWarningMode = 0;
-  }
-  void TearDown() override { kelWarningMode = savedWarningMode; }
-  signed char savedWarningMode = 1;
-};
+class IndependentVariables : public kel_test::QuietWarnings {};
 
 // Over eight noise draws, the estimate with the x re-estimated lies closer to the true line
 // than the fit that ignores the errors of x, which the library reproduces in closed form.

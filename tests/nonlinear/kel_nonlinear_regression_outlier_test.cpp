@@ -144,15 +144,7 @@ std::vector<double> FitParameters(const std::vector<std::vector<double>>& x) {
                   {0.04, 0.005, 0.15, -0.005});
 }
 
-class OutlierProblem : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedWarningMode = kelWarningMode;
-    kelWarningMode = 0;
-  }
-  void TearDown() override { kelWarningMode = savedWarningMode; }
-  signed char savedWarningMode = 1;
-};
+class OutlierProblem : public kel_test::QuietWarnings {};
 
 TEST_F(OutlierProblem, FirstRunRobustAnalysisListsExperimentSix) {
   KelNonLinearRegression r(1, ToMatrix(RunX(false)), YMatrix(), OutlierModel);

@@ -29,15 +29,7 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class NonLinearReports : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedWarningMode = kelWarningMode;
-    kelWarningMode = 0;
-  }
-  void TearDown() override { kelWarningMode = savedWarningMode; }
-  signed char savedWarningMode = 1;
-};
+class NonLinearReports : public kel_test::QuietWarnings {};
 
 TEST_F(NonLinearReports, LeastSquaresReportOfAStraightLine) {
   const KelMatrix X(5, 1, 1., 2., 3., 4., 5.);

@@ -32,15 +32,7 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class NonLinearSearch : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedWarningMode = kelWarningMode;
-    kelWarningMode = 0;
-  }
-  void TearDown() override { kelWarningMode = savedWarningMode; }
-  signed char savedWarningMode = 1;
-};
+class NonLinearSearch : public kel_test::QuietWarnings {};
 
 // Experiments on the diagonal x1 = ... = xn = 0.1 i, y = 1 + 0.3 i with a small wiggle.
 void GridOf(int numX, int expectedPerAxis) {

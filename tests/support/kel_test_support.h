@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "kel_output.h"
+
 namespace kel_test {
 
 // Whole content of a file ("" when it cannot be read).
@@ -24,6 +26,20 @@ std::string ReferencePath(const std::string& relative);
 // Log relative error: -log10(|value - certified| / |certified|), or of the absolute error
 // where the certified value is 0; 15 where they agree exactly.
 double LogRelativeError(double value, double certified);
+
+// Fixture for tests that provoke warnings on purpose: while a test runs they go to the output
+// file only, not to the console; the previous mode comes back afterwards.
+class QuietWarnings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedWarningMode = kelWarningMode;
+    kelWarningMode = 0;
+  }
+  void TearDown() override { kelWarningMode = savedWarningMode; }
+
+ private:
+  signed char savedWarningMode = 1;
+};
 
 }  // namespace kel_test
 
