@@ -5,38 +5,27 @@
 
 #include "kel_test_support.h"
 #include "kelmath.h"
+#include "minimization_test_objectives.h"
 
+using kel_test::Bowl;
 using kel_test::CaptureOutput;
+using kel_test::Rosenbrock;
 
 namespace {
 
 class MinimizationLifecycle : public kel_test::QuietWarnings {};
 
-double rosenbrock(KelVector& x) {
-  double sum = 0.0;
-  for (int i = 1; i < x.Size(); ++i) {
-    const double a = x(i + 1) - x(i) * x(i);
-    const double b = 1.0 - x(i);
-    sum += 100.0 * a * a + b * b;
-  }
-  return sum;
-}
-
-double bowl(KelVector& x) {
-  return x(1) * x(1) + x(2) * x(2);
-}
-
 int callsBeforeThrow = -1;
 // The bowl, abandoned by an exception at the call that brings callsBeforeThrow to 0.
 double abandoningBowl(KelVector& x) {
   if (callsBeforeThrow >= 0 && callsBeforeThrow-- == 0) throw KelExceptionHandling();
-  return bowl(x);
+  return Bowl(x);
 }
 
 // Unfeasible wherever the first coordinate is negative.
 double rightHalf(KelVector& x) {
   if (x(1) < 0.0) kelUnfeasible = 1;
-  return bowl(x);
+  return Bowl(x);
 }
 
 double alwaysNan(KelVector&) {
@@ -53,7 +42,7 @@ double nanBesideStart(KelVector& x) {
 
 // Writes into its argument after computing the value.
 double scribblingBowl(KelVector& x) {
-  const double value = bowl(x);
+  const double value = Bowl(x);
   x(1) = 1e6;
   x(2) = -1e6;
   return value;
@@ -62,7 +51,7 @@ double scribblingBowl(KelVector& x) {
 }  // namespace
 
 TEST_F(MinimizationLifecycle, ConstructionEvaluatesTheStartOnceAndDoesNotSearch) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   EXPECT_EQ(minimizer.ExitCause(), KelMinimizationRobust::kNotRun);
   EXPECT_EQ(minimizer.TotalIterations(), 1);
   EXPECT_EQ(minimizer.FeasibleIterations(), 1);
@@ -74,11 +63,11 @@ TEST_F(MinimizationLifecycle, ConstructionEvaluatesTheStartOnceAndDoesNotSearch)
 }
 
 TEST_F(MinimizationLifecycle, LimitReachedThenSecondCallContinuesTheSameSearch) {
-  KelMinimizationRobust whole(KelVector(2, -1.2, 1.0), rosenbrock);
+  KelMinimizationRobust whole(KelVector(2, -1.2, 1.0), Rosenbrock);
   const signed char wholeCause = whole(0);
   ASSERT_NE(wholeCause, KelMinimizationRobust::kIterationLimit);
 
-  KelMinimizationRobust split(KelVector(2, -1.2, 1.0), rosenbrock);
+  KelMinimizationRobust split(KelVector(2, -1.2, 1.0), Rosenbrock);
   EXPECT_EQ(split(40), KelMinimizationRobust::kIterationLimit);
   EXPECT_EQ(split.ExitCause(), KelMinimizationRobust::kIterationLimit);
   const int first = split.IterationsInLastCall();
@@ -96,9 +85,9 @@ TEST_F(MinimizationLifecycle, LimitReachedThenSecondCallContinuesTheSameSearch) 
 }
 
 TEST_F(MinimizationLifecycle, ManySmallCallsFollowTheSamePathAsOne) {
-  KelMinimizationRobust whole(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), rosenbrock);
+  KelMinimizationRobust whole(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), Rosenbrock);
   const signed char wholeCause = whole(0);
-  KelMinimizationRobust pieces(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), rosenbrock);
+  KelMinimizationRobust pieces(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), Rosenbrock);
   signed char cause = KelMinimizationRobust::kIterationLimit;
   int calls = 0;
   while (cause == KelMinimizationRobust::kIterationLimit && calls < 10000) {
@@ -113,14 +102,14 @@ TEST_F(MinimizationLifecycle, ManySmallCallsFollowTheSamePathAsOne) {
 
 TEST_F(MinimizationLifecycle, ZeroAndNegativeLimitsMeanNoPracticalLimit) {
   for (int limit : {0, -3}) {
-    KelMinimizationRobust minimizer(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), rosenbrock);
+    KelMinimizationRobust minimizer(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), Rosenbrock);
     EXPECT_NE(minimizer(limit), KelMinimizationRobust::kIterationLimit);
     EXPECT_GT(minimizer.IterationsInLastCall(), 500);
   }
 }
 
 TEST_F(MinimizationLifecycle, FinishedSearchReturnsItsCauseWithoutEvaluating) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   const signed char cause = minimizer(0);
   const int total = minimizer.TotalIterations();
   EXPECT_EQ(minimizer(0), cause);
@@ -130,13 +119,13 @@ TEST_F(MinimizationLifecycle, FinishedSearchReturnsItsCauseWithoutEvaluating) {
 }
 
 TEST_F(MinimizationLifecycle, SearchFinishedOnTheLimitReportsItsOwnCause) {
-  KelMinimizationRobust whole(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust whole(KelVector(2, 3.0, 4.0), Bowl);
   whole.SetFToll(0.5);
   ASSERT_EQ(whole(0), KelMinimizationRobust::kBelowFToll);
   const int needed = whole.IterationsInLastCall();
   // The step that went below fToll also used up the limit: the search is over, and saying
   // "maximum number of iterations" would invite a caller to call again forever.
-  KelMinimizationRobust exact(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust exact(KelVector(2, 3.0, 4.0), Bowl);
   exact.SetFToll(0.5);
   EXPECT_EQ(exact(needed), KelMinimizationRobust::kBelowFToll);
   EXPECT_EQ(exact(0), KelMinimizationRobust::kBelowFToll);
@@ -144,7 +133,7 @@ TEST_F(MinimizationLifecycle, SearchFinishedOnTheLimitReportsItsOwnCause) {
 }
 
 TEST_F(MinimizationLifecycle, InitializeStartsANewSearchFromTheNewPoint) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   minimizer(0);
   const int total = minimizer.TotalIterations();
   const int feasible = minimizer.FeasibleIterations();
@@ -237,27 +226,27 @@ TEST_F(MinimizationLifecycleDeathTest, MissingObjectiveIsFatal) {
 TEST_F(MinimizationLifecycleDeathTest, DimensionMismatchAtInitializeIsFatal) {
   EXPECT_KEL_FATAL(
       {
-        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), bowl);
+        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), Bowl);
         minimizer.Initialize(KelVector(3, 1.0, 0.0, 0.0));
       },
       "KelMinimizationRobust class\n\nDimension check failure\n");
 }
 
 TEST_F(MinimizationLifecycleDeathTest, EmptyStartIsFatal) {
-  EXPECT_KEL_FATAL(KelMinimizationRobust(KelVector(), bowl),
+  EXPECT_KEL_FATAL(KelMinimizationRobust(KelVector(), Bowl),
                    "KelMinimizationRobust class\n\nDimension check failure\n");
 }
 
 TEST_F(MinimizationLifecycleDeathTest, BoundsOfTheWrongSizeOrCrossedAreFatal) {
   EXPECT_KEL_FATAL(
       {
-        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), bowl);
+        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), Bowl);
         minimizer.SetBounds(KelVector(1, 0.0), KelVector(2, 1.0, 1.0));
       },
       "KelMinimizationRobust class\n\nDimension check failure\n");
   EXPECT_KEL_FATAL(
       {
-        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), bowl);
+        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), Bowl);
         minimizer.SetBounds(KelVector(2, 0.0, 2.0), KelVector(2, 1.0, 1.0));
       },
       "KelMinimizationRobust class\n\nDimension check failure\n");
@@ -266,7 +255,7 @@ TEST_F(MinimizationLifecycleDeathTest, BoundsOfTheWrongSizeOrCrossedAreFatal) {
 TEST_F(MinimizationLifecycleDeathTest, UnopenableTrajectoryFileIsFatal) {
   EXPECT_KEL_FATAL(
       {
-        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), bowl);
+        KelMinimizationRobust minimizer(KelVector(2, 1.0, 0.0), Bowl);
         minimizer.Save("no_such_folder/sub/trajectory.txt");
       },
       "\nCan't open FILE\n");

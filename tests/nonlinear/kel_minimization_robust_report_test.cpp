@@ -6,27 +6,26 @@
 
 #include "kel_test_support.h"
 #include "kelmath.h"
+#include "minimization_test_objectives.h"
 
+using kel_test::Bowl;
 using kel_test::CaptureOutput;
 
 namespace {
 
 class MinimizationReport : public kel_test::QuietWarnings {};
 
-double bowl(KelVector& x) {
-  return x(1) * x(1) + x(2) * x(2);
-}
 double raisedBowl(KelVector& x) {
-  return bowl(x) + 2.0;
+  return Bowl(x) + 2.0;
 }
 double tinyFloor(KelVector& x) {
-  return bowl(x) + 1e-30;
+  return Bowl(x) + 1e-30;
 }
 
 int callsBeforeThrow = -1;
 double abandoningBowl(KelVector& x) {
   if (callsBeforeThrow >= 0 && callsBeforeThrow-- == 0) throw KelExceptionHandling();
-  return bowl(x);
+  return Bowl(x);
 }
 
 template <typename... Args>
@@ -70,7 +69,7 @@ std::vector<std::string> lines(const std::string& text) {
 }  // namespace
 
 TEST_F(MinimizationReport, SearchNotRunShowsTheStartAndTheFailureMessage) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   const std::string text = printed(minimizer);
   // Every figure is known without running anything: one evaluation, f(3, 4) = 25.
   const int x0 = minimizer.X0().GetSerialNumber();
@@ -94,7 +93,7 @@ TEST_F(MinimizationReport, SearchNotRunShowsTheStartAndTheFailureMessage) {
 }
 
 TEST_F(MinimizationReport, IterationLimit) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   ASSERT_EQ(minimizer(5), KelMinimizationRobust::kIterationLimit);
   EXPECT_EQ(printed(minimizer), expectedSummary(minimizer, "\nMaximum number of iterations\n"));
 }
@@ -106,7 +105,7 @@ TEST_F(MinimizationReport, StallGuard) {
 }
 
 TEST_F(MinimizationReport, BelowFToll) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   minimizer.SetFToll(1.0);
   ASSERT_EQ(minimizer(0), KelMinimizationRobust::kBelowFToll);
   EXPECT_EQ(printed(minimizer), expectedSummary(minimizer, "\nfSolution <= fToll\n"));
@@ -133,7 +132,7 @@ TEST_F(MinimizationReport, TrajectoryHoldsTheStartThenEveryStrictImprovement) {
   const std::string path = kel_test::ScratchPath("trajectory");
   double best = 0.0;
   {
-    KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+    KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
     minimizer.Save(path.c_str());
     minimizer(0);
     best = minimizer.FSolution();
@@ -157,7 +156,7 @@ TEST_F(MinimizationReport, TrajectoryHoldsTheStartThenEveryStrictImprovement) {
   ASSERT_EQ(std::sscanf(rows.back().c_str(), "%le %le %le", &value, &y1, &y2), 3);
   EXPECT_EQ(format("%22.14e ", value), format("%22.14e ", best));
   KelVector point(2, y1, y2);
-  EXPECT_NEAR(bowl(point), best, 1e-13 * best);
+  EXPECT_NEAR(Bowl(point), best, 1e-13 * best);
 }
 
 TEST_F(MinimizationReport, SecondSaveClosesTheFirstFileAndStartsANewOne) {
@@ -185,7 +184,7 @@ TEST_F(MinimizationReport, SecondSaveClosesTheFirstFileAndStartsANewOne) {
 
 TEST_F(MinimizationReport, TraceNamesEveryStepInOrder) {
   const std::string text = CaptureOutput([] {
-    KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+    KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
     minimizer.SetTrace(1);
     minimizer(3);
   });

@@ -5,22 +5,15 @@
 
 #include "kel_test_support.h"
 #include "kelmath.h"
+#include "minimization_test_objectives.h"
 
+using kel_test::Bowl;
 using kel_test::CaptureOutput;
+using kel_test::Rosenbrock;
 
 namespace {
 
 class MinimizationSearch : public kel_test::QuietWarnings {};
-
-double rosenbrock(KelVector& x) {
-  double sum = 0.0;
-  for (int i = 1; i < x.Size(); ++i) {
-    const double a = x(i + 1) - x(i) * x(i);
-    const double b = 1.0 - x(i);
-    sum += 100.0 * a * a + b * b;
-  }
-  return sum;
-}
 
 // Minimum 3 at (1.5, -2, 0.25), with different curvatures along the axes.
 double shiftedQuadratic(KelVector& x) {
@@ -74,10 +67,6 @@ double oneVariable(KelVector& x) {
   return (x(1) - 3.0) * (x(1) - 3.0) + 1.0;
 }
 
-double bowl(KelVector& x) {
-  return x(1) * x(1) + x(2) * x(2);
-}
-
 double maxDistance(const KelVector& x, const KelVector& target) {
   double d = 0.0;
   for (int i = 1; i <= x.Size(); ++i) d = std::fmax(d, std::fabs(x(i) - target(i)));
@@ -87,16 +76,16 @@ double maxDistance(const KelVector& x, const KelVector& target) {
 }  // namespace
 
 TEST_F(MinimizationSearch, RosenbrockInTwoVariablesReachesOneOne) {
-  KelMinimizationRobust minimizer(KelVector(2, -1.2, 1.0), rosenbrock);
+  KelMinimizationRobust minimizer(KelVector(2, -1.2, 1.0), Rosenbrock);
   minimizer(0);
   EXPECT_LT(maxDistance(minimizer.XMin(), KelVector(2, 1.0, 1.0)), 1e-6);
   EXPECT_LT(minimizer.FSolution(), 1e-12);
   KelVector best = minimizer.XMin();
-  EXPECT_EQ(minimizer.FSolution(), rosenbrock(best));
+  EXPECT_EQ(minimizer.FSolution(), Rosenbrock(best));
 }
 
 TEST_F(MinimizationSearch, RosenbrockInFiveVariablesReachesAllOnes) {
-  KelMinimizationRobust minimizer(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), rosenbrock);
+  KelMinimizationRobust minimizer(KelVector(5, -1.2, 1.0, -1.2, 1.0, -1.2), Rosenbrock);
   minimizer(0);
   EXPECT_LT(maxDistance(minimizer.XMin(), KelVector(5, 1.0, 1.0, 1.0, 1.0, 1.0)), 1e-6);
   EXPECT_LT(minimizer.FSolution(), 1e-12);
@@ -177,7 +166,7 @@ TEST_F(MinimizationSearch, StallGuardEndsASearchWhoseValuesAreAllTinyButPositive
 }
 
 TEST_F(MinimizationSearch, FTollEndsTheSearchAsSoonAsTheBestValueFallsBelowIt) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   minimizer.SetFToll(0.5);
   EXPECT_EQ(minimizer(0), KelMinimizationRobust::kBelowFToll);
   EXPECT_LT(minimizer.FSolution(), 0.5);
@@ -186,7 +175,7 @@ TEST_F(MinimizationSearch, FTollEndsTheSearchAsSoonAsTheBestValueFallsBelowIt) {
 }
 
 TEST_F(MinimizationSearch, FTollAboveTheStartValueEndsRightAfterTheFirstSimplex) {
-  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), bowl);
+  KelMinimizationRobust minimizer(KelVector(2, 3.0, 4.0), Bowl);
   minimizer.SetFToll(100.0);
   EXPECT_EQ(minimizer(0), KelMinimizationRobust::kBelowFToll);
   EXPECT_EQ(minimizer.TotalIterations(), 1 + 2);
