@@ -18,7 +18,7 @@ namespace {
 // The "X20[i,j] = value" lines of the best-subsets reference.
 std::map<std::string, double> ReferenceX20() {
   std::map<std::string, double> values;
-  std::ifstream in(kel_test::ReferencePath("r/stepwise_X20.txt"));
+  std::ifstream in = kel_test::OpenReference("r/stepwise_X20.txt");
   std::string line;
   while (std::getline(in, line)) {
     if (line.rfind("X20[", 0) != 0) continue;

@@ -25,7 +25,7 @@ struct Certified {
 };
 
 Certified ReadCertified(const std::string& name) {
-  std::ifstream in(kel_test::ReferencePath("nist/linear/" + name + ".cert"));
+  std::ifstream in = kel_test::OpenReference("nist/linear/" + name + ".cert");
   Certified c;
   std::string key;
   while (in >> key) {
@@ -50,6 +50,8 @@ struct NistProblem {
   const char* name;
   double minimumLre;
 };
+// Names the case in test listings instead of a byte dump of the struct.
+void PrintTo(const NistProblem& value, std::ostream* os) { *os << value.name; }
 
 // Lower difficulty: Norris, Pontius; average: NoInt1; higher: Longley, Wampler1, Wampler3.
 const NistProblem kProblems[] = {{"Norris", 9.0},  {"Pontius", 9.0},  {"NoInt1", 7.0},

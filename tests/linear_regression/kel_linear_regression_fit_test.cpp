@@ -26,6 +26,8 @@ struct DataSet {
   KelMatrix (*regressors)();
   KelVector (*responses)();
 };
+// Names the case in test listings instead of a byte dump of the struct.
+void PrintTo(const DataSet& value, std::ostream* os) { *os << value.name; }
 
 const DataSet kDataSets[] = {
     {"X6", "r/lm_X6.txt", lr_test::MakeX6, lr_test::MakeY6},

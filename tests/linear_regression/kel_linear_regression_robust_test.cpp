@@ -49,6 +49,8 @@ struct DataSet {
   KelMatrix (*regressors)();
   KelVector (*responses)();
 };
+// Names the case in test listings instead of a byte dump of the struct.
+void PrintTo(const DataSet& value, std::ostream* os) { *os << value.name; }
 
 KelMatrix X20Columns147() {
   return lr_test::MakeX20Columns147();

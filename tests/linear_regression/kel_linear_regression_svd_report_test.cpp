@@ -359,6 +359,8 @@ struct ReferenceCase {
   double variance;
   int varianceDof;
 };
+// Names the case in test listings instead of a byte dump of the struct.
+void PrintTo(const ReferenceCase& value, std::ostream* os) { *os << value.name; }
 
 class SVDAnalysisAgainstR : public ::testing::TestWithParam<ReferenceCase> {};
 

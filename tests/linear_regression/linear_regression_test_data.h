@@ -104,7 +104,7 @@ inline KelMatrix MakeX20Columns147() {
 class Reference {
  public:
   explicit Reference(const std::string& relative) {
-    std::ifstream in(kel_test::ReferencePath(relative));
+    std::ifstream in = kel_test::OpenReference(relative);
     std::string line;
     while (std::getline(in, line)) {
       if (line.empty() || line[0] == '#') continue;

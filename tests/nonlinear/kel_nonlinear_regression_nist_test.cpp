@@ -23,7 +23,7 @@ struct NistProblem {
 NistProblem ReadProblem(const std::string& name) {
   NistProblem p;
   p.name = name;
-  std::ifstream in(kel_test::ReferencePath("nist/nonlinear/" + name + ".txt"));
+  std::ifstream in = kel_test::OpenReference("nist/nonlinear/" + name + ".txt");
   std::string line;
   bool data = false;
   while (std::getline(in, line)) {
@@ -137,6 +137,8 @@ struct Case {
   const char* name;
   double goal;
 };
+// Names the case in test listings instead of a byte dump of the struct.
+void PrintTo(const Case& value, std::ostream* os) { *os << value.name; }
 
 class NistNonLinear : public ::testing::TestWithParam<Case> {};
 

@@ -23,7 +23,7 @@ struct ReferenceRow {
 };
 
 std::vector<ReferenceRow> ReadDistributionTable() {
-  std::ifstream in(kel_test::ReferencePath("r/distributions.csv"));
+  std::ifstream in = kel_test::OpenReference("r/distributions.csv");
   std::vector<ReferenceRow> rows;
   std::string line;
   std::getline(in, line);  // header

@@ -32,7 +32,7 @@ inline KelVector SampleS5() {
 
 // The values of statistics_demo.txt by key.
 inline std::map<std::string, double> ReadStatisticsReference() {
-  std::ifstream in(kel_test::ReferencePath("r/statistics_demo.txt"));
+  std::ifstream in = kel_test::OpenReference("r/statistics_demo.txt");
   std::map<std::string, double> values;
   std::string line;
   while (std::getline(in, line)) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "kelmath.h"
@@ -46,6 +47,13 @@ void RestoreOutput() {
 
 std::string ReferencePath(const std::string& relative) {
   return std::string(KELMATH_REFERENCE_DIR) + "/" + relative;
+}
+
+std::ifstream OpenReference(const std::string& relative) {
+  const std::string path = ReferencePath(relative);
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot open reference file " + path);
+  return in;
 }
 
 double LogRelativeError(double value, double certified) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "kel_output.h"
@@ -21,8 +22,11 @@ std::string CaptureOutput(Body body);
 std::string RedirectOutput(const std::string& stem);
 // Moves the output channel back to the file that was current before RedirectOutput.
 void RestoreOutput();
-// Path of a file in the shared reference data.
+// Path of a file in the reference data (tests/reference/).
 std::string ReferencePath(const std::string& relative);
+// The reference file opened for reading; throws std::runtime_error naming the file when it
+// cannot be opened, so the test fails with that name instead of with a missing value.
+std::ifstream OpenReference(const std::string& relative);
 // Log relative error: -log10(|value - certified| / |certified|), or of the absolute error
 // where the certified value is 0; 15 where they agree exactly.
 double LogRelativeError(double value, double certified);

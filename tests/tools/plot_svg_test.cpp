@@ -21,7 +21,7 @@ namespace {
 
 // One value "key = value" of an R reference file.
 double ReferenceValue(const std::string& file, const std::string& key) {
-  std::ifstream in(kel_test::ReferencePath(file));
+  std::ifstream in = kel_test::OpenReference(file);
   std::string line;
   while (std::getline(in, line)) {
     if (line.rfind(key + " = ", 0) == 0) return std::strtod(line.c_str() + key.size() + 3, nullptr);
