@@ -1,0 +1,20 @@
+#!/bin/sh
+# Installs, from Debian's archive, what building and testing KelMath needs and the machine lacks:
+# the test and benchmark libraries, the command-line parser and JSON library of the `kelmath`
+# command, and the SVG renderer its plot tests use. Packages already present are left alone, so
+# on a prepared machine this does nothing and needs no network. Run as root (or through sudo).
+set -eu
+packages="g++ cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev librsvg2-bin"
+missing=""
+for package in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $package"
+  fi
+done
+[ -z "$missing" ] && exit 0
+echo "Installing from Debian:$missing"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
