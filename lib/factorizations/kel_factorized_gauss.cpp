@@ -28,11 +28,11 @@ namespace {
 // Below this order, or with fewer than 30 % non-zeros (banded and patterned matrices, whose
 // row updates are limited to the pivot row's non-zero span), elimination column by column
 // is the faster one.
-constexpr int kBlockedMinimumOrder = 128;
+constexpr int kBlockedMinimumOrder = 64;
 constexpr double kBlockedMinimumDensity = 0.3;
 // Columns per panel: wide enough for the trailing product to run near the kernel's speed,
 // narrow enough that the column-by-column work in the panel stays small.
-constexpr int kPanelWidth = 48;
+constexpr int kPanelWidth = 32;
 
 bool worthBlocking(double* const* a, int n) {
   if (n < kBlockedMinimumOrder) return false;
