@@ -31,7 +31,8 @@ bool KelFusedMultiplyAddInUse();
 // For 0 <= i < m, 0 <= j < p: c[i][cColumn + j] += sum over 0 <= k < n of
 // aSign * a[i][aColumn + k] * b[k][bColumn + j], the terms in ascending k. aSign is +1 or -1
 // (a negation is exact, so -1 gives c -= a b with the same rounding). The elements of C
-// written must not be among the elements of A and B read.
+// written must not be among the elements of A and B read. The packing buffers are allocated
+// before any element is touched; their failure throws std::bad_alloc.
 void KelDenseMultiplyAdd(int m, int n, int p, const double* const* a, int aColumn, double aSign,
                          const double* const* b, int bColumn, double* const* c, int cColumn,
                          KelRounding rounding);

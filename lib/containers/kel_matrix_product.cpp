@@ -2,6 +2,7 @@
 // and A += B.
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <vector>
 
 #include "kel_array_kernels.h"
@@ -138,8 +139,13 @@ void sparseProduct(const KelMatrix& A, const KelMatrix& B, long long nonZeros, K
 // Dense path: the blocked kernel. Its terms A(i, k) B(k, j) with A(i, k) = 0 are signed zeros
 // (B is finite here), which leave every sum unchanged as on the sparse path.
 void denseProduct(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
-  KelDenseMultiplyAdd(A.Rows(), A.Columns(), B.Columns(), A.RowPointers() + 1, 1, 1.0,
-                      B.RowPointers() + 1, 1, C.RowPointers() + 1, 1, KelRounding::kFused);
+  try {
+    KelDenseMultiplyAdd(A.Rows(), A.Columns(), B.Columns(), A.RowPointers() + 1, 1, 1.0,
+                        B.RowPointers() + 1, 1, C.RowPointers() + 1, 1, KelRounding::kFused);
+  } catch (const std::bad_alloc&) {
+    // Only the kernel's packing buffers are allocated, before any element is computed.
+    KelError("%s%s%sProduct", kelClassMatrix, kelErrSpace, kelErrFunction);
+  }
 }
 
 // C = A B into a cleared C distinct from A and B.
