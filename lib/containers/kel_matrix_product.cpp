@@ -89,27 +89,22 @@ inline __attribute__((always_inline)) void sparseSums(const KelMatrix& A,
       }
     return;
   }
-  constexpr int kRows = 4;
+  // Eight rows at a time: eight independent sums per non-zero of B hide the latency of each
+  // addition (longer for a fused one) behind the loads of A.
+  constexpr int kRows = 8;
   int i = 1;
   for (; i + kRows - 1 <= m; i += kRows) {
-    const double* a0 = a[i];
-    const double* a1 = a[i + 1];
-    const double* a2 = a[i + 2];
-    const double* a3 = a[i + 3];
+    const double* ar[kRows];
+    for (int r = 0; r < kRows; ++r) ar[r] = a[i + r];
     for (int j = 1; j <= p; ++j) {
-      double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+      double s[kRows] = {};
       for (long long t = start[j - 1]; t < start[j]; ++t) {
         const int k = row[t];
         const double v = value[t];
-        s0 = addTerm<kFused>(s0, a0[k], v);
-        s1 = addTerm<kFused>(s1, a1[k], v);
-        s2 = addTerm<kFused>(s2, a2[k], v);
-        s3 = addTerm<kFused>(s3, a3[k], v);
+#pragma GCC unroll 8
+        for (int r = 0; r < kRows; ++r) s[r] = addTerm<kFused>(s[r], ar[r][k], v);
       }
-      c[i][j] = s0;
-      c[i + 1][j] = s1;
-      c[i + 2][j] = s2;
-      c[i + 3][j] = s3;
+      for (int r = 0; r < kRows; ++r) c[i + r][j] = s[r];
     }
   }
   for (; i <= m; ++i)

@@ -220,14 +220,14 @@ TEST(MatrixProduct, ZerosOfTheLeftFactorAreSkippedEvenAgainstInfinities) {
 }
 
 TEST(MatrixProduct, SparsePathBlocksOfRowsAndRemainderAgreeWithChainSums) {
-  // 7 rows: one block of four and three single rows; zeros in A meet finite B.
-  KelMatrix A = randomMatrix(7, 30, 21);
-  for (int i = 1; i <= 7; ++i) A(i, i) = 0.0;
+  // 11 rows: one block of eight and three single rows; zeros in A meet finite B.
+  KelMatrix A = randomMatrix(11, 30, 21);
+  for (int i = 1; i <= 11; ++i) A(i, i) = 0.0;
   const KelMatrix B = withNonZeroShare(30, 9, 12, 22);
   forEachKernelLevel([&](int level) {
     KelMatrix C;
     Product(A, B, C);
-    for (int i = 1; i <= 7; ++i)
+    for (int i = 1; i <= 11; ++i)
       for (int j = 1; j <= 9; ++j) EXPECT_EQ(C(i, j), chainElement(A, B, i, j)) << level;
   });
 }
