@@ -1,10 +1,13 @@
-// Speed of the container kernels: dense and sparse matrix products against a plain i-k-j loop,
-// matrix-vector products, copies and returned results.
+// Speed of the container kernels: dense and sparse matrix products against a plain i-k-j loop
+// (and, when Eigen is installed, against Eigen built for this processor:
+// bench/eigen_native/), the product kernel at each instruction set level, matrix-vector
+// products, copies and returned results.
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <vector>
 
+#include "kel_dense_kernel.h"
 #include "kelmath.h"
 
 namespace {
@@ -37,6 +40,32 @@ void BM_DenseProduct(benchmark::State& state) {
   setFlops(state, 2.0 * n * n * n);
 }
 BENCHMARK(BM_DenseProduct)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
+
+// The product with the kernel held to one instruction set level (0 portable, 1 AVX2,
+// 2 AVX-512); a level the processor lacks is skipped.
+void BM_DenseProductAtLevel(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const auto level = static_cast<KelKernelLevel>(state.range(1));
+  if (level > KelSupportedKernelLevel()) {
+    state.SkipWithError("instruction set not supported by this processor");
+    return;
+  }
+  const KelMatrix A = randomMatrix(n, n, 1);
+  const KelMatrix B = randomMatrix(n, n, 2);
+  KelMatrix C;
+  KelSetDenseKernelLevel(level);
+  for (auto _ : state) {
+    Product(A, B, C);
+    benchmark::DoNotOptimize(C.Data());
+  }
+  KelSetDenseKernelLevel(KelSupportedKernelLevel());
+  setFlops(state, 2.0 * n * n * n);
+}
+BENCHMARK(BM_DenseProductAtLevel)
+    ->Args({512, 0})
+    ->Args({512, 1})
+    ->Args({512, 2})
+    ->Unit(benchmark::kMillisecond);
 
 // The baseline: a plain i-k-j triple loop over contiguous row-major arrays.
 void BM_PlainTripleLoop(benchmark::State& state) {

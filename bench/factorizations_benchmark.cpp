@@ -4,12 +4,12 @@
 //
 // Built with KELMATH_HAVE_EIGEN (bench/CMakeLists.txt defines it when Eigen 3 is found), the
 // same matrices are also given to Eigen's PartialPivLU, HouseholderQR and BDCSVD, and every
-// KelMath benchmark reports the counter kel/eigen: its median time over Eigen's, both measured
-// in this run with the same compiler flags.
+// KelMath benchmark reports the counter kel/eigen: its median processor time over Eigen's,
+// both measured in this run with the same compiler flags.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -39,14 +39,21 @@ KelVector RandomVector(int n) {
   return v;
 }
 
+// Processor time of the calling thread: on a machine shared with other work, wall-clock
+// times of the two libraries measured one after the other would differ by the load.
+double ThreadSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 template <typename Body>
 double MedianSeconds(Body body, int repetitions) {
   std::vector<double> times;
   for (int r = 0; r < repetitions; ++r) {
-    const auto start = std::chrono::steady_clock::now();
+    const double start = ThreadSeconds();
     body();
-    times.push_back(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(ThreadSeconds() - start);
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];

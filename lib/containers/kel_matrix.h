@@ -63,7 +63,10 @@ class KelMatrix : public KelBase {
   double* Data() { return rowPointers == nullptr ? nullptr : rowPointers[0] + 1; }
   const double* Data() const { return rowPointers == nullptr ? nullptr : rowPointers[0] + 1; }
 
-  // C = A B (C may be A or B).
+  // C = A B (C may be A or B). Each element is summed in ascending k with zeros of A skipped,
+  // on both the sparse and the dense path. Where the processor has fused multiply-add
+  // (AVX2, AVX-512) each term is added with one rounding, otherwise with two: results may
+  // differ in the last bits between processors, and are reproducible on one.
   friend void Product(const KelMatrix& A, const KelMatrix& B, KelMatrix& C);
   friend KelMatrix operator*(const KelMatrix& A, const KelMatrix& B);
   // C = A B^T.

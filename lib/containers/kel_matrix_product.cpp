@@ -2,9 +2,11 @@
 // and A += B.
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <vector>
 
 #include "kel_array_kernels.h"
+#include "kel_dense_kernel.h"
 #include "kel_errors.h"
 #include "kel_matrix.h"
 #include "kel_output.h"
@@ -49,16 +51,29 @@ CompressedColumns compressColumns(const KelMatrix& B, long long nonZeros) {
   return columns;
 }
 
+// One term of a sum, rounded as the dense kernel rounds it with KelRounding::kFused.
+template <bool kFused>
+inline __attribute__((always_inline)) double addTerm(double sum, double x, double y) {
+  if constexpr (kFused) {
+    return __builtin_fma(x, y, sum);
+  } else {
+    return sum + x * y;
+  }
+}
+
 // Sparse path, for a right factor with fewer than 30 % non-zeros: only the non-zeros of B are
 // visited, and each C(i, j) is summed in a register over the non-zeros of column j in
-// ascending k, which is the order in which the terms reach it in a row-by-row walk. Zeros of
-// A are skipped by the definition of the product; with finite B their terms are signed zeros,
-// and adding a signed zero never changes a sum that starts at +0 (such a sum is never -0), so
-// they need no test. A non-finite B takes the walk that tests every A(i, k).
-void sparseProduct(const KelMatrix& A, const KelMatrix& B, long long nonZeros, KelMatrix& C) {
-  const CompressedColumns columns = compressColumns(B, nonZeros);
+// ascending k, which is the order and the rounding in which the dense kernel adds the terms,
+// so both paths give the same bits. Zeros of A are skipped by the definition of the product;
+// with finite B their terms are signed zeros, and adding a signed zero never changes a sum
+// that starts at +0 (such a sum is -0 only after a fused product so small that it rounds to
+// -0), so they need no test. A non-finite B takes the walk that tests every A(i, k).
+template <bool kFused>
+inline __attribute__((always_inline)) void sparseSums(const KelMatrix& A,
+                                                      const CompressedColumns& columns,
+                                                      KelMatrix& C) {
   const int m = A.Rows();
-  const int p = B.Columns();
+  const int p = C.Columns();
   const double* const* a = A.RowPointers();
   double* const* c = C.RowPointers();
   const long long* start = columns.start.data();
@@ -69,106 +84,62 @@ void sparseProduct(const KelMatrix& A, const KelMatrix& B, long long nonZeros, K
       for (int j = 1; j <= p; ++j) {
         double sum = 0.0;
         for (long long t = start[j - 1]; t < start[j]; ++t)
-          if (a[i][row[t]] != 0.0) sum += a[i][row[t]] * value[t];
+          if (a[i][row[t]] != 0.0) sum = addTerm<kFused>(sum, a[i][row[t]], value[t]);
         c[i][j] = sum;
       }
     return;
   }
-  constexpr int kRows = 4;
+  // Eight rows at a time: eight independent sums per non-zero of B hide the latency of each
+  // addition (longer for a fused one) behind the loads of A.
+  constexpr int kRows = 8;
   int i = 1;
   for (; i + kRows - 1 <= m; i += kRows) {
-    const double* a0 = a[i];
-    const double* a1 = a[i + 1];
-    const double* a2 = a[i + 2];
-    const double* a3 = a[i + 3];
+    const double* ar[kRows];
+    for (int r = 0; r < kRows; ++r) ar[r] = a[i + r];
     for (int j = 1; j <= p; ++j) {
-      double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+      double s[kRows] = {};
       for (long long t = start[j - 1]; t < start[j]; ++t) {
         const int k = row[t];
         const double v = value[t];
-        s0 += a0[k] * v;
-        s1 += a1[k] * v;
-        s2 += a2[k] * v;
-        s3 += a3[k] * v;
+#pragma GCC unroll 8
+        for (int r = 0; r < kRows; ++r) s[r] = addTerm<kFused>(s[r], ar[r][k], v);
       }
-      c[i][j] = s0;
-      c[i + 1][j] = s1;
-      c[i + 2][j] = s2;
-      c[i + 3][j] = s3;
+      for (int r = 0; r < kRows; ++r) c[i + r][j] = s[r];
     }
   }
   for (; i <= m; ++i)
     for (int j = 1; j <= p; ++j) {
       double sum = 0.0;
-      for (long long t = start[j - 1]; t < start[j]; ++t) sum += a[i][row[t]] * value[t];
+      for (long long t = start[j - 1]; t < start[j]; ++t)
+        sum = addTerm<kFused>(sum, a[i][row[t]], value[t]);
       c[i][j] = sum;
     }
 }
 
-inline bool allNonZero(const double* a, int count) {
-  bool nonZero = true;
-  for (int t = 0; t < count; ++t) nonZero &= a[t] != 0.0;
-  return nonZero;
+__attribute__((target("fma"))) void sparseSumsFused(const KelMatrix& A,
+                                                    const CompressedColumns& columns,
+                                                    KelMatrix& C) {
+  sparseSums<true>(A, columns, C);
 }
 
-// Dense path: C(i, .) += A(i, k) B(k, .) for k ascending, zeros of A skipped. The loops are
-// blocked over panels of columns of B and runs of k so that the part of B in use stays in
-// cache, and four consecutive non-zero A(i, k) are applied in one sweep over the row of C.
-// Each element of C still receives its terms one at a time in ascending k, so the result is
-// the same to the last bit as the plain loop.
-// On processors with AVX2 a second copy of the loop runs four doubles wide; no fused
-// multiply-add is involved, so both copies give the same bits.
-__attribute__((target_clones("avx2", "default"))) void denseProduct(const KelMatrix& A,
-                                                                    const KelMatrix& B,
-                                                                    KelMatrix& C) {
-  constexpr int kPanelWidth = 512;
-  constexpr int kRunLength = 128;
-  const int m = A.Rows();
-  const int n = A.Columns();
-  const int p = B.Columns();
-  const double* const* a = A.RowPointers();
-  const double* const* b = B.RowPointers();
-  double* const* c = C.RowPointers();
-  for (int j0 = 1; j0 <= p; j0 += kPanelWidth) {
-    const int width = std::min(kPanelWidth, p - j0 + 1);
-    for (int k0 = 1; k0 <= n; k0 += kRunLength) {
-      const int k1 = std::min(n, k0 + kRunLength - 1);
-      for (int i = 1; i <= m; ++i) {
-        const double* ai = a[i];
-        double* __restrict ci = c[i] + j0;
-        int k = k0;
-        while (k <= k1) {
-          if (k + 7 <= k1 && allNonZero(ai + k, 8)) {
-            const double* __restrict bk[8];
-            double ak[8];
-            for (int t = 0; t < 8; ++t) {
-              bk[t] = b[k + t] + j0;
-              ak[t] = ai[k + t];
-            }
-            for (int j = 0; j < width; ++j) {
-              double sum = ci[j];
-              sum += ak[0] * bk[0][j];
-              sum += ak[1] * bk[1][j];
-              sum += ak[2] * bk[2][j];
-              sum += ak[3] * bk[3][j];
-              sum += ak[4] * bk[4][j];
-              sum += ak[5] * bk[5][j];
-              sum += ak[6] * bk[6][j];
-              sum += ak[7] * bk[7][j];
-              ci[j] = sum;
-            }
-            k += 8;
-          } else {
-            const double aik = ai[k];
-            if (aik != 0.0) {
-              const double* __restrict bk = b[k] + j0;
-              for (int j = 0; j < width; ++j) ci[j] += aik * bk[j];
-            }
-            ++k;
-          }
-        }
-      }
-    }
+void sparseProduct(const KelMatrix& A, const KelMatrix& B, long long nonZeros, KelMatrix& C) {
+  const CompressedColumns columns = compressColumns(B, nonZeros);
+  if (KelFusedMultiplyAddInUse()) {
+    sparseSumsFused(A, columns, C);
+  } else {
+    sparseSums<false>(A, columns, C);
+  }
+}
+
+// Dense path: the blocked kernel. Its terms A(i, k) B(k, j) with A(i, k) = 0 are signed zeros
+// (B is finite here), which leave every sum unchanged as on the sparse path.
+void denseProduct(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
+  try {
+    KelDenseMultiplyAdd(A.Rows(), A.Columns(), B.Columns(), A.RowPointers() + 1, 1, 1.0,
+                        B.RowPointers() + 1, 1, C.RowPointers() + 1, 1, KelRounding::kFused);
+  } catch (const std::bad_alloc&) {
+    // Only the kernel's packing buffers are allocated, before any element is computed.
+    KelError("%s%s%sProduct", kelClassMatrix, kelErrSpace, kelErrFunction);
   }
 }
 
@@ -179,10 +150,15 @@ void productInto(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
   const int p = B.Columns();
   if (A.Rows() == 0 || n == 0 || p == 0) return;
   long long nonZeros = 0;
+  bool allFinite = true;
   const double* const* b = B.RowPointers();
   for (int k = 1; k <= n; ++k)
-    for (int j = 1; j <= p; ++j) nonZeros += b[k][j] != 0.0;
-  if (static_cast<double>(n) * p * 0.3 > static_cast<double>(nonZeros)) {
+    for (int j = 1; j <= p; ++j) {
+      nonZeros += b[k][j] != 0.0;
+      allFinite &= std::isfinite(b[k][j]);
+    }
+  // A non-finite B goes to the walk that never forms 0 x inf, whatever its density.
+  if (static_cast<double>(n) * p * 0.3 > static_cast<double>(nonZeros) || !allFinite) {
     sparseProduct(A, B, nonZeros, C);
   } else {
     denseProduct(A, B, C);

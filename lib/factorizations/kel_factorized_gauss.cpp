@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "kel_constants.h"
+#include "kel_dense_kernel.h"
 #include "kel_errors.h"
 #include "kel_output.h"
 
@@ -22,6 +23,33 @@ void KelFactorizedGauss::SpecificDeinitialize() {
   scale.clear();
 }
 
+namespace {
+
+// Below this order, or with fewer than 30 % non-zeros (banded and patterned matrices, whose
+// row updates are limited to the pivot row's non-zero span), elimination column by column
+// is the faster one.
+constexpr int kBlockedMinimumOrder = 64;
+constexpr double kBlockedMinimumDensity = 0.3;
+// Columns per panel: wide enough for the trailing product to run near the kernel's speed,
+// narrow enough that the column-by-column work in the panel stays small.
+constexpr int kPanelWidth = 32;
+
+bool worthBlocking(double* const* a, int n) {
+  if (n < kBlockedMinimumOrder) return false;
+  long long nonZeros = 0;
+  bool allFinite = true;
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= n; ++j) {
+      nonZeros += a[i][j] != 0.0;
+      allFinite &= std::isfinite(a[i][j]);
+    }
+  // Non-finite elements keep the column-by-column order, which never multiplies an infinity
+  // by a skipped zero multiplier.
+  return allFinite && static_cast<double>(nonZeros) >= kBlockedMinimumDensity * n * n;
+}
+
+}  // namespace
+
 void KelFactorizedGauss::Factorization() {
   const int n = numRows;
   double** a = FactorRows();
@@ -33,54 +61,117 @@ void KelFactorizedGauss::Factorization() {
     // A zero row gets a vanishing scale instead of a division by zero; it never wins a pivot.
     scale[i] = 1.0 / (largest == 0.0 ? kelBigValue : largest);
   }
-  for (int k = 1; k < n; ++k) {
-    int winner = k;
-    double best = 0.0;
-    for (int i = k + 1; i <= n; ++i) {
-      const double candidate = std::fabs(scale[i] * a[i][k]);
-      if (candidate > best) {
-        best = candidate;
-        winner = i;
-      }
-    }
-    pivots[k] = k;
-    if (best == 0.0) {
-      if (a[k][k] == 0.0) {
-        KelMessage("\nSingular: row = %d", k);
-        singular = 1;
-      }
-      continue;
-    }
-    // The current row stays unless a candidate beats it by more than 1/0.9: fewer exchanges
-    // keep banded and nearly ordered matrices in their order at no cost in stability.
-    if (std::fabs(scale[k] * a[k][k]) < 0.9 * best) {
-      std::swap(a[k], a[winner]);
-      std::swap(scale[k], scale[winner]);
-      permutationSign = -permutationSign;
-      pivots[k] = winner;
-    }
-    if (a[k][k] == 0.0) {
-      KelMessage("\nSingular: row = %d", k);
-      singular = 1;
-      continue;
-    }
-    const double* pivotRow = a[k];
-    int first = k + 1;
-    while (first <= n && pivotRow[first] == 0.0) ++first;
-    int last = n;
-    while (last >= first && pivotRow[last] == 0.0) --last;
-    const double reciprocal = 1.0 / pivotRow[k];
-    for (int i = k + 1; i <= n; ++i) {
-      double* row = a[i];
-      if (row[k] == 0.0) continue;
-      const double m = row[k] * reciprocal;
-      row[k] = m;
-      for (int j = first; j <= last; ++j) row[j] -= m * pivotRow[j];
-    }
+  if (worthBlocking(a, n)) {
+    FactorizeBlocked();
+  } else {
+    for (int k = 1; k < n; ++k)
+      if (ChoosePivot(k)) EliminateBelow(k, k + 1, n, n);
   }
   if (n >= 1) {
     pivots[n] = n;
     if (a[n][n] == 0.0) singular = 1;
+  }
+}
+
+bool KelFactorizedGauss::ChoosePivot(int k) {
+  const int n = numRows;
+  double** a = FactorRows();
+  int winner = k;
+  double best = 0.0;
+  for (int i = k + 1; i <= n; ++i) {
+    const double candidate = std::fabs(scale[i] * a[i][k]);
+    if (candidate > best) {
+      best = candidate;
+      winner = i;
+    }
+  }
+  pivots[k] = k;
+  if (best == 0.0) {
+    if (a[k][k] == 0.0) {
+      KelMessage("\nSingular: row = %d", k);
+      singular = 1;
+    }
+    return false;
+  }
+  // The current row stays unless a candidate beats it by more than 1/0.9: fewer exchanges
+  // keep banded and nearly ordered matrices in their order at no cost in stability.
+  if (std::fabs(scale[k] * a[k][k]) < 0.9 * best) {
+    std::swap(a[k], a[winner]);
+    std::swap(scale[k], scale[winner]);
+    permutationSign = -permutationSign;
+    pivots[k] = winner;
+  }
+  if (a[k][k] == 0.0) {
+    KelMessage("\nSingular: row = %d", k);
+    singular = 1;
+    return false;
+  }
+  return true;
+}
+
+void KelFactorizedGauss::EliminateBelow(int k, int fromColumn, int toColumn, int lastRow) {
+  double** a = FactorRows();
+  const double* pivotRow = a[k];
+  int first = fromColumn;
+  while (first <= toColumn && pivotRow[first] == 0.0) ++first;
+  int last = toColumn;
+  while (last >= first && pivotRow[last] == 0.0) --last;
+  const double reciprocal = 1.0 / pivotRow[k];
+  for (int i = k + 1; i <= lastRow; ++i) {
+    double* row = a[i];
+    if (row[k] == 0.0) continue;
+    const double m = row[k] * reciprocal;
+    row[k] = m;
+    for (int j = first; j <= last; ++j) row[j] -= m * pivotRow[j];
+  }
+}
+
+// Right-looking blocked elimination. Each panel of columns is eliminated column by column
+// with the pivot search above, on all rows below; then the panel's rows are completed to the
+// right (rows of U), and the rows below get the panel's terms through the product kernel.
+// Every element receives the same terms, in the same ascending order and with the same
+// rounding as in the column-by-column order, so pivots and factors are identical to it.
+void KelFactorizedGauss::FactorizeBlocked() {
+  const int n = numRows;
+  double** a = FactorRows();
+  std::vector<char> eliminated(static_cast<size_t>(n) + 1, 0);
+  for (int k0 = 1; k0 < n; k0 += kPanelWidth) {
+    const int k1 = std::min(k0 + kPanelWidth - 1, n - 1);
+    for (int k = k0; k <= k1; ++k) {
+      eliminated[k] = ChoosePivot(k);
+      if (eliminated[k]) EliminateBelow(k, k + 1, k1, n);
+    }
+    // Rows k0+1 .. k1 to the right of the panel, in ascending k as column by column.
+    for (int k = k0; k <= k1; ++k)
+      if (eliminated[k]) ApplyMultipliers(k, k1 + 1, n, k1);
+    // Rows below the panel: one product per run of eliminated steps, runs in ascending k.
+    int k = k0;
+    while (k <= k1) {
+      if (!eliminated[k]) {
+        ++k;
+        continue;
+      }
+      int runEnd = k;
+      while (runEnd < k1 && eliminated[runEnd + 1]) ++runEnd;
+      KelDenseMultiplyAdd(n - k1, runEnd - k + 1, n - k1, a + k1 + 1, k, -1.0, a + k, k1 + 1,
+                          a + k1 + 1, k1 + 1, KelRounding::kSeparate);
+      k = runEnd + 1;
+    }
+  }
+}
+
+void KelFactorizedGauss::ApplyMultipliers(int k, int fromColumn, int toColumn, int lastRow) {
+  double** a = FactorRows();
+  const double* pivotRow = a[k];
+  int first = fromColumn;
+  while (first <= toColumn && pivotRow[first] == 0.0) ++first;
+  int last = toColumn;
+  while (last >= first && pivotRow[last] == 0.0) --last;
+  for (int i = k + 1; i <= lastRow; ++i) {
+    double* row = a[i];
+    const double m = row[k];
+    if (m == 0.0) continue;
+    for (int j = first; j <= last; ++j) row[j] -= m * pivotRow[j];
   }
 }
 

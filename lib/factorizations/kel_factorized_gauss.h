@@ -35,6 +35,15 @@ class KelFactorizedGauss : public KelFactorized {
  private:
   // Forward and backward substitution on a raw 1-based right-hand side.
   void SolveInPlace(double* b);
+  // Pivot search and row exchange of step k; false when step k eliminates nothing.
+  bool ChoosePivot(int k);
+  // Step k on rows k+1 .. lastRow: multipliers stored in column k, columns fromColumn ..
+  // toColumn updated within the pivot row's non-zero span.
+  void EliminateBelow(int k, int fromColumn, int toColumn, int lastRow);
+  // The stored multipliers of step k applied to rows k+1 .. lastRow, columns fromColumn ..
+  // toColumn.
+  void ApplyMultipliers(int k, int fromColumn, int toColumn, int lastRow);
+  void FactorizeBlocked();
 
   std::vector<double> scale;
 };

@@ -2,6 +2,7 @@
 #include "kel_householder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -69,6 +70,147 @@ bool safeSumOfSquares(double s) {
   return s > 1e-280 && s < 1e280;
 }
 
+// One sweep of QRFactorization down rows k+1 .. m: the multipliers u(i) = a(i, k) / g
+// stored, reflection k applied to columns k+1 .. n with the given 2 (u . column j), and the
+// sums for reflection k + 1 formed from the updated elements. Returns the sum of squares of
+// column k + 1 below row k + 1; sums[j] receives its cross products with the later columns.
+struct ReflectionSweep {
+  int k, m, n;
+  bool regular;  // false for a singular column: its multipliers are 0
+  double inverseG;
+  const double* dots;
+  double* sums;
+};
+
+double sweepRows(const ReflectionSweep& w, double* const* a) {
+  const int k = w.k;
+  const int next = k + 1;
+  const int n = w.n;
+  const double* __restrict__ dots = w.dots;
+  double* __restrict__ sums = w.sums;
+  double nextTail = 0.0;
+  for (int i = k + 1; i <= w.m; ++i) {
+    double* __restrict__ row = a[i];
+    const double u = w.regular ? row[k] * w.inverseG : 0.0;
+    row[k] = u;
+    if (next > n) continue;
+    const double x = row[next] - dots[next] * u;
+    row[next] = x;
+    if (i == next) {
+      for (int j = next + 1; j <= n; ++j) row[j] -= dots[j] * u;
+      continue;
+    }
+    // The update of reflection k and the sums for reflection k + 1 in one pass over the row.
+    nextTail += x * x;
+    for (int j = next + 1; j <= n; ++j) {
+      const double updated = row[j] - dots[j] * u;
+      row[j] = updated;
+      sums[j] += x * updated;
+    }
+  }
+  return nextTail;
+}
+
+// sweepRows for a number of columns after k + 1 known at compile time (k < n, k < m): the
+// sums and 2 (u . column j) stay in registers across the rows instead of going through
+// memory at every row, which chained each row to the previous one. The operations and
+// their order are those of sweepRows, so the results are the same to the bit.
+template <int kWidth>
+double sweepFixedWidth(const ReflectionSweep& w, double* const* a) {
+  const int k = w.k;
+  const int next = k + 1;
+  const int first = next + 1;
+  double dots[kWidth > 0 ? kWidth : 1];
+  double sums[kWidth > 0 ? kWidth : 1];
+  for (int t = 0; t < kWidth; ++t) {
+    dots[t] = w.dots[first + t];
+    sums[t] = w.sums[first + t];
+  }
+  const double dotNext = w.dots[next];
+  {
+    double* row = a[next];
+    const double u = w.regular ? row[k] * w.inverseG : 0.0;
+    row[k] = u;
+    row[next] -= dotNext * u;
+    for (int t = 0; t < kWidth; ++t) row[first + t] -= dots[t] * u;
+  }
+  double nextTail = 0.0;
+  for (int i = next + 1; i <= w.m; ++i) {
+    double* __restrict__ row = a[i];
+    const double u = w.regular ? row[k] * w.inverseG : 0.0;
+    row[k] = u;
+    const double x = row[next] - dotNext * u;
+    row[next] = x;
+    nextTail += x * x;
+    for (int t = 0; t < kWidth; ++t) {
+      const double updated = row[first + t] - dots[t] * u;
+      row[first + t] = updated;
+      sums[t] += x * updated;
+    }
+  }
+  for (int t = 0; t < kWidth; ++t) w.sums[first + t] = sums[t];
+  return nextTail;
+}
+
+// The sums before the first reflection: column sums of squares of the matrix as given, and
+// the squared norm of column 1 below row 1 (returned) with its cross products with the
+// later columns.
+double firstSums(int m, int n, double* const* a, double* squares, double* cross) {
+  double tail = 0.0;
+  for (int i = 1; i <= m; ++i) {
+    const double* row = a[i];
+    for (int j = 1; j <= n; ++j) squares[j] += row[j] * row[j];
+    if (i >= 2) {
+      tail += row[1] * row[1];
+      for (int j = 2; j <= n; ++j) cross[j] += row[1] * row[j];
+    }
+  }
+  return tail;
+}
+
+// firstSums for n known at compile time, its sums in registers as in sweepFixedWidth.
+template <int kColumns>
+double firstSumsFixedWidth(int m, double* const* a, double* squares, double* cross) {
+  double columnSquares[kColumns + 1] = {};
+  double columnCross[kColumns + 1] = {};
+  double tail = 0.0;
+  for (int i = 1; i <= m; ++i) {
+    const double* row = a[i];
+    for (int j = 1; j <= kColumns; ++j) columnSquares[j] += row[j] * row[j];
+    if (i >= 2) {
+      tail += row[1] * row[1];
+      for (int j = 2; j <= kColumns; ++j) columnCross[j] += row[1] * row[j];
+    }
+  }
+  for (int j = 1; j <= kColumns; ++j) {
+    squares[j] += columnSquares[j];
+    cross[j] += columnCross[j];
+  }
+  return tail;
+}
+
+using FirstSumsRoutine = double (*)(int, double* const*, double*, double*);
+using SweepRoutine = double (*)(const ReflectionSweep&, double* const*);
+constexpr int kLargestFixedWidth = 15;
+
+template <int... kWidths>
+constexpr std::array<SweepRoutine, sizeof...(kWidths)> fixedWidthSweeps(
+    std::integer_sequence<int, kWidths...>) {
+  return {sweepFixedWidth<kWidths>...};
+}
+
+constexpr auto kFixedWidthSweeps =
+    fixedWidthSweeps(std::make_integer_sequence<int, kLargestFixedWidth + 1>());
+
+template <int... kColumns>
+constexpr std::array<FirstSumsRoutine, sizeof...(kColumns)> fixedWidthFirstSums(
+    std::integer_sequence<int, kColumns...>) {
+  return {firstSumsFixedWidth<kColumns>...};
+}
+
+constexpr auto kFixedWidthFirstSums =
+    fixedWidthFirstSums(std::make_integer_sequence<int, kLargestFixedWidth + 1>());
+
 }  // namespace
 
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
@@ -84,15 +226,9 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
   double* twiceDot = nextCross + (n + 1);  // 2 (u . column j)
   double* squares = twiceDot + (n + 1);    // column sums of squares of the matrix as given
   std::vector<double> gather;
-  double tail = 0.0;  // sum over rows > k of a(i, k)^2
-  for (int i = 1; i <= m; ++i) {
-    const double* row = a[i];
-    for (int j = 1; j <= n; ++j) squares[j] += row[j] * row[j];
-    if (i >= 2) {
-      tail += row[1] * row[1];
-      for (int j = 2; j <= n; ++j) cross[j] += row[1] * row[j];
-    }
-  }
+  // tail: sum over rows > k of a(i, k)^2
+  double tail = n <= kLargestFixedWidth ? kFixedWidthFirstSums[n](m, a, squares, cross)
+                                        : firstSums(m, n, a, squares, cross);
   for (int j = 1; j <= n; ++j)
     norms[j] =
         safeSumOfSquares(squares[j]) ? std::sqrt(squares[j]) : columnNorm(1, m, j, a, gather);
@@ -139,30 +275,12 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
     }
     for (int j = k + 1; j <= n; ++j) rowK[j] -= twiceDot[j] * f;
 
-    double nextTail = 0.0;
     for (int j = k + 2; j <= n; ++j) nextCross[j] = 0.0;
-    const int next = k + 1;
-    const double* __restrict__ dots = twiceDot;
-    double* __restrict__ sums = nextCross;
-    for (int i = k + 1; i <= m; ++i) {
-      double* __restrict__ row = a[i];
-      const double u = regular ? row[k] * inverseG : 0.0;
-      row[k] = u;
-      if (next > n) continue;
-      const double x = row[next] - dots[next] * u;
-      row[next] = x;
-      if (i == next) {
-        for (int j = next + 1; j <= n; ++j) row[j] -= dots[j] * u;
-        continue;
-      }
-      // The update of reflection k and the sums for reflection k + 1 in one pass over the row.
-      nextTail += x * x;
-      for (int j = next + 1; j <= n; ++j) {
-        const double updated = row[j] - dots[j] * u;
-        row[j] = updated;
-        sums[j] += x * updated;
-      }
-    }
+    const ReflectionSweep sweep{k, m, n, regular, inverseG, twiceDot, nextCross};
+    const int width = n - k - 1;  // columns after k + 1
+    const double nextTail = k < n && k < m && width <= kLargestFixedWidth
+                                ? kFixedWidthSweeps[width](sweep, a)
+                                : sweepRows(sweep, a);
     tail = nextTail;
     std::swap(cross, nextCross);
   }

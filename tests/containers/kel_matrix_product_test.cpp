@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "kel_dense_kernel.h"
 #include "kel_test_support.h"
 #include "kelmath.h"
 
@@ -31,6 +32,29 @@ long double referenceElement(const KelMatrix& A, const KelMatrix& B, int i, int 
   long double sum = 0.0L;
   for (int k = 1; k <= A.Columns(); ++k) sum += static_cast<long double>(A(i, k)) * B(k, j);
   return sum;
+}
+
+// Element (i, j) summed in one chain in ascending k, zeros skipped, each term rounded as the
+// product kernel rounds it at the level in use: fused multiply-add where the processor has
+// it, product then sum on the portable path. Both product paths must give exactly this.
+double chainElement(const KelMatrix& A, const KelMatrix& B, int i, int j) {
+  const bool fused = KelFusedMultiplyAddInUse();
+  double sum = 0.0;
+  for (int k = 1; k <= A.Columns(); ++k) {
+    if (A(i, k) == 0.0 || B(k, j) == 0.0) continue;
+    sum = fused ? std::fma(A(i, k), B(k, j), sum) : sum + A(i, k) * B(k, j);
+  }
+  return sum;
+}
+
+// Runs body once per instruction set level the processor offers and puts the widest back.
+template <typename Body>
+void forEachKernelLevel(Body body) {
+  for (int l = 0; l <= static_cast<int>(KelSupportedKernelLevel()); ++l) {
+    KelSetDenseKernelLevel(static_cast<KelKernelLevel>(l));
+    body(l);
+  }
+  KelSetDenseKernelLevel(KelSupportedKernelLevel());
 }
 
 bool bitwiseEqual(const KelMatrix& A, const KelMatrix& B) {
@@ -80,33 +104,31 @@ TEST(MatrixProduct, AliasedResultMatchesDistinctResult) {
   EXPECT_TRUE(bitwiseEqual(S, square));
 }
 
-TEST(MatrixProduct, SparseAndDensePathsGiveIdenticalResults) {
-  // 29 % non-zeros takes the sparse path, 31 % the dense one; with the same values in the
-  // shared non-zero cells and exact zeros elsewhere, both must agree to the last bit with a
-  // product computed by the other path.
+TEST(MatrixProduct, SparseAndDensePathsSumEachElementInOneAscendingChain) {
+  // 29 % non-zeros takes the sparse path, 31 % the dense one; each must give every element
+  // as the single chain of terms in ascending k, at every instruction set level.
   const KelMatrix A = randomMatrix(40, 50, 3);
   const KelMatrix sparse = withNonZeroShare(50, 60, 29, 4);
   const KelMatrix dense = withNonZeroShare(50, 60, 31, 4);
-  KelMatrix viaSparse, viaDense;
-  Product(A, sparse, viaSparse);
-  Product(A, dense, viaDense);
-  // Zeros are skipped by both paths, so each must equal the plain sum in ascending k.
-  for (const auto* pair : {&viaSparse, &viaDense}) {
-    const KelMatrix& B = pair == &viaSparse ? sparse : dense;
-    for (int i = 1; i <= 40; ++i)
-      for (int j = 1; j <= 60; ++j) {
-        double sum = 0.0;
-        for (int k = 1; k <= 50; ++k)
-          if (A(i, k) != 0.0 && B(k, j) != 0.0) sum += A(i, k) * B(k, j);
-        EXPECT_EQ((*pair)(i, j), sum) << i << "," << j;
-      }
-  }
+  forEachKernelLevel([&](int level) {
+    KelMatrix viaSparse, viaDense;
+    Product(A, sparse, viaSparse);
+    Product(A, dense, viaDense);
+    for (const auto* pair : {&viaSparse, &viaDense}) {
+      const KelMatrix& B = pair == &viaSparse ? sparse : dense;
+      int mismatches = 0;
+      for (int i = 1; i <= 40; ++i)
+        for (int j = 1; j <= 60; ++j) mismatches += (*pair)(i, j) != chainElement(A, B, i, j);
+      EXPECT_EQ(mismatches, 0) << "level " << level;
+    }
+  });
 }
 
 TEST(MatrixProduct, RightFactorsOf29And31PercentGiveIdenticalResults) {
   // B29 holds 2900 non-zeros of 10000 (sparse path); B31 adds 200 non-zeros in rows 99 and
   // 100, which meet only zeros of A, so it takes the dense path while describing the same
-  // product. Both paths add the terms of each element in ascending k: identical bits.
+  // product. Both paths add the terms of each element in ascending k with the same
+  // rounding: identical bits, at every instruction set level.
   const int n = 100;
   KelMatrix A = randomMatrix(30, n, 7);
   for (int i = 1; i <= 30; ++i) A(i, 99) = A(i, 100) = 0.0;
@@ -119,18 +141,44 @@ TEST(MatrixProduct, RightFactorsOf29And31PercentGiveIdenticalResults) {
   for (int t = 0; t < 2900; ++t) B29(cells[t] / n + 1, cells[t] % n + 1) = value(generator);
   KelMatrix B31(B29);
   for (int j = 1; j <= n; ++j) B31(99, j) = B31(100, j) = 1.0 + j;
-  KelMatrix viaSparse, viaDense;
-  Product(A, B29, viaSparse);
-  Product(A, B31, viaDense);
-  EXPECT_TRUE(bitwiseEqual(viaSparse, viaDense));
-  // And both against the plain loop.
-  for (int i = 1; i <= 30; ++i)
-    for (int j = 1; j <= n; ++j) {
-      double sum = 0.0;
-      for (int k = 1; k <= n; ++k)
-        if (A(i, k) != 0.0 && B29(k, j) != 0.0) sum += A(i, k) * B29(k, j);
-      ASSERT_EQ(viaSparse(i, j), sum);
-    }
+  forEachKernelLevel([&](int level) {
+    KelMatrix viaSparse, viaDense;
+    Product(A, B29, viaSparse);
+    Product(A, B31, viaDense);
+    EXPECT_TRUE(bitwiseEqual(viaSparse, viaDense)) << "level " << level;
+    for (int i = 1; i <= 30; ++i)
+      for (int j = 1; j <= n; ++j) ASSERT_EQ(viaSparse(i, j), chainElement(A, B29, i, j));
+  });
+}
+
+TEST(MatrixProduct, DenseKernelBlocksAndEdgeTilesAgreeWithReferences) {
+  // Shapes that cross every block boundary of the kernel: more than 256 terms per element
+  // (two runs of k), more than 96 rows (two row blocks), more than 2048 columns (two column
+  // panels), and sizes that leave partial register tiles at every level.
+  const int shapes[][3] = {{13, 300, 17}, {100, 40, 33}, {3, 7, 2100}, {25, 1, 9}};
+  unsigned seed = 50;
+  for (const auto& s : shapes) {
+    const KelMatrix A = randomMatrix(s[0], s[1], ++seed);
+    const KelMatrix B = randomMatrix(s[1], s[2], ++seed);
+    forEachKernelLevel([&](int level) {
+      KelMatrix C;
+      Product(A, B, C);
+      int chainMismatches = 0;
+      double worst = 0.0;
+      for (int i = 1; i <= s[0]; ++i)
+        for (int j = 1; j <= s[2]; ++j) {
+          chainMismatches += C(i, j) != chainElement(A, B, i, j);
+          long double magnitude = 0.0L;
+          for (int k = 1; k <= s[1]; ++k) magnitude += std::fabs(A(i, k) * B(k, j));
+          const double error =
+              static_cast<double>(std::fabs(C(i, j) - referenceElement(A, B, i, j)) / magnitude);
+          worst = std::max(worst, error);
+        }
+      EXPECT_EQ(chainMismatches, 0) << s[0] << "x" << s[1] << "x" << s[2] << " level " << level;
+      // Rounding of a sum of n terms: at most about n units of 2^-53 relative to sum |a b|.
+      EXPECT_LT(worst, s[1] * 1.2e-16) << s[0] << "x" << s[1] << "x" << s[2];
+    });
+  }
 }
 
 TEST(MatrixProduct, DenseProductAgreesWithLongDoubleReference) {
@@ -171,18 +219,15 @@ TEST(MatrixProduct, ZerosOfTheLeftFactorAreSkippedEvenAgainstInfinities) {
   EXPECT_FALSE(std::signbit(C(1, 2)));
 }
 
-TEST(MatrixProduct, SparsePathBlocksOfRowsAndRemainderAgreeWithPlainSums) {
-  // 7 rows: one block of four and three single rows; zeros in A meet finite B.
-  KelMatrix A = randomMatrix(7, 30, 21);
-  for (int i = 1; i <= 7; ++i) A(i, i) = 0.0;
+TEST(MatrixProduct, SparsePathBlocksOfRowsAndRemainderAgreeWithChainSums) {
+  // 11 rows: one block of eight and three single rows; zeros in A meet finite B.
+  KelMatrix A = randomMatrix(11, 30, 21);
+  for (int i = 1; i <= 11; ++i) A(i, i) = 0.0;
   const KelMatrix B = withNonZeroShare(30, 9, 12, 22);
-  KelMatrix C;
-  Product(A, B, C);
-  for (int i = 1; i <= 7; ++i)
-    for (int j = 1; j <= 9; ++j) {
-      double sum = 0.0;
-      for (int k = 1; k <= 30; ++k)
-        if (A(i, k) != 0.0 && B(k, j) != 0.0) sum += A(i, k) * B(k, j);
-      EXPECT_EQ(C(i, j), sum);
-    }
+  forEachKernelLevel([&](int level) {
+    KelMatrix C;
+    Product(A, B, C);
+    for (int i = 1; i <= 11; ++i)
+      for (int j = 1; j <= 9; ++j) EXPECT_EQ(C(i, j), chainElement(A, B, i, j)) << level;
+  });
 }

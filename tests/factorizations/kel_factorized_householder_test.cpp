@@ -14,6 +14,8 @@ class QRProbe : public KelFactorizedQR {
  public:
   using KelFactorizedQR::KelFactorizedQR;
   void Factorize() { PrepSolve(); }
+  double Factor(int i, int j) { return FactorRows()[i][j]; }
+  double Diagonal(int k) const { return diagonal[k]; }
   void Factors(KelMatrix* Q, KelMatrix* R) {
     PrepSolve();
     const int m = Rows(), n = Columns();
@@ -74,6 +76,36 @@ TEST(QRFactorization, ReproducesRandomTallSquareAndGradedMatrices) {
       EXPECT_LT(error, 3e-15 * s.n * columnNorm) << "column " << j;
     }
   }
+}
+
+TEST(QRFactorization, ColumnsAreFactorizedAlikeWhateverTheWidth) {
+  // Reflection k and the updates of column j depend only on columns 1 .. max(k, j), so the
+  // first ten columns of A and of A with ten more columns appended get the same factors:
+  // the narrow matrix goes through the sweeps specialised for few trailing columns, the
+  // wide one through the general sweep for its first steps. They must agree to the bit;
+  // the fourth column (twice the second) stays singular in both.
+  const int m = 300;
+  KelMatrix A = fact_test::RandomMatrix(m, 10, 61);
+  for (int i = 1; i <= m; ++i) A(i, 4) = 2.0 * A(i, 2);
+  const KelMatrix extra = fact_test::RandomMatrix(m, 10, 62);
+  KelMatrix wide(m, 20);
+  for (int i = 1; i <= m; ++i)
+    for (int j = 1; j <= 10; ++j) {
+      wide(i, j) = A(i, j);
+      wide(i, 10 + j) = extra(i, j);
+    }
+  QRProbe narrowQR(A), wideQR(wide);
+  const std::string narrowMessages = CaptureOutput([&] { narrowQR.Factorize(); });
+  const std::string wideMessages = CaptureOutput([&] { wideQR.Factorize(); });
+  EXPECT_EQ(narrowMessages, "\nSingular matrix in QRDec for column 4");
+  EXPECT_EQ(wideMessages, narrowMessages);
+  int mismatches = 0;
+  for (int k = 1; k <= 10; ++k) mismatches += narrowQR.Diagonal(k) != wideQR.Diagonal(k);
+  for (int i = 1; i <= m; ++i)
+    for (int j = 1; j <= 10; ++j) mismatches += narrowQR.Factor(i, j) != wideQR.Factor(i, j);
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(narrowQR.Diagonal(4), 0.0);
+  EXPECT_NE(narrowQR.Diagonal(5), 0.0);
 }
 
 TEST(QRFactorization, HugeAndTinyColumnsTakeTheSafeNormPath) {
