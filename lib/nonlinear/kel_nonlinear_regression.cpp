@@ -151,10 +151,21 @@ void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0
   m.statisticsReady = 0;
   m.diagnosticsReady = 0;
   m.iterationLimit = 400 * m.numParameters;
+  m.stopReason = KelEstimationStop::kNotEstimated;
+  m.evaluations = 0;
+  m.iterations = 0;
   m.lower.Resize(m.numParameters);
   m.upper.Resize(m.numParameters);
   m.lower = -1e30;
   m.upper = 1e30;
+}
+
+void KelNonLinearRegression::SetJacobian(int model, KelNonLinearJacobian jacobian) {
+  Model& m = ModelAt(model);
+  m.jacobianFunction = jacobian;
+  m.estimated = 0;
+  m.statisticsReady = 0;
+  m.diagnosticsReady = 0;
 }
 
 void KelNonLinearRegression::SetExperimentCriterion(int criterion) {
@@ -231,6 +242,9 @@ double KelNonLinearRegression::FinalSSE(int model) {
     return m == nullptr ? (neutral) : m->member;             \
   }
 
+KEL_MODEL_ACCESSOR(KelEstimationStop, StopReason, stopReason, KelEstimationStop::kNotEstimated)
+KEL_MODEL_ACCESSOR(int, ModelEvaluations, evaluations, 0)
+KEL_MODEL_ACCESSOR(int, Iterations, iterations, 0)
 KEL_MODEL_ACCESSOR(const KelVector&, Predictions, predictions, emptyVector)
 KEL_MODEL_ACCESSOR(const KelVector&, Residuals, residuals, emptyVector)
 KEL_MODEL_ACCESSOR(const KelVector&, WeightedResiduals, weightedResiduals, emptyVector)
@@ -265,6 +279,11 @@ KEL_DIAGNOSTIC_ACCESSOR(double, FTestProbability, fProbability, 1.0)
 
 #undef KEL_MODEL_ACCESSOR
 #undef KEL_DIAGNOSTIC_ACCESSOR
+
+bool KelNonLinearRegression::Converged(int model) {
+  const KelEstimationStop reason = StopReason(model);
+  return reason == KelEstimationStop::kStep || reason == KelEstimationStop::kGradient;
+}
 
 double KelNonLinearRegression::InitialLMS(int model) const {
   return ModelAt(model).initialLms;

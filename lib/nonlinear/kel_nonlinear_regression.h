@@ -22,6 +22,22 @@
 using KelNonLinearModel = void (*)(int model, int experiment, KelVector& b, KelVector& x,
                                    KelVector& y);
 
+// The user's analytic Jacobian of a model, optional: fills dy (numY x number of parameters)
+// with dy(j, k) = d y_j / d b_k at the parameters b and the independent variables x of one
+// experiment, called with the same arguments as the model. Without it the derivatives are taken
+// by central differences with steps relative to each parameter.
+using KelNonLinearJacobian = void (*)(int model, int experiment, KelVector& b, KelVector& x,
+                                      KelMatrix& dy);
+
+// How the estimation of a model ended. Only the first two are converged fits.
+enum class KelEstimationStop {
+  kNotEstimated,  // the model has not been estimated
+  kStep,          // converged: the Gauss-Newton step is negligible against every parameter
+  kGradient,      // converged: the residuals are orthogonal to the Jacobian's columns
+  kIterationLimit,
+  kNoProgress,  // no damped step lowers the sum of squares while neither test is met
+};
+
 // One measurement singled out by the robust report.
 struct KelOutlier {
   int experiment = 0;
@@ -55,6 +71,10 @@ class KelNonLinearRegression : public KelBase {
   void SetWeights(const KelMatrix& weights);
   // Starting parameters of one model; resets its bounds to +-1e30 and its estimated flag.
   void SetInitialParameters(int model, const KelVector& b0);
+  // Analytic Jacobian of one model, used instead of differences for the estimation, the
+  // statistics and the experiment search; a null pointer goes back to differences. Resets the
+  // model's estimated flag.
+  void SetJacobian(int model, KelNonLinearJacobian jacobian);
   // The estimated parameters of the model (estimating it first if needed); empty for a model
   // that never received starting parameters.
   KelVector GetParameters(int model);
@@ -117,16 +137,29 @@ class KelNonLinearRegression : public KelBase {
   int EstimationCount(int model) const;
   double InitialSSE(int model);
   double FinalSSE(int model);
+  // How the last estimation ended, whether that is a converged fit, and what it cost: the
+  // evaluations of the model over all experiments (the minimizer's, the difference quotients'
+  // and the trial points') and the Gauss-Newton iterations (one Jacobian each).
+  KelEstimationStop StopReason(int model);
+  bool Converged(int model);
+  int ModelEvaluations(int model);
+  int Iterations(int model);
   const KelVector& Predictions(int model);
   const KelVector& Residuals(int model);
   const KelVector& WeightedResiduals(int model);
+  // Standard errors of the predictions: from the covariance below, so scaled by the mean
+  // square error with unit weights.
   const KelVector& PredictionStandardErrors(int model);
-  // Forward-difference Jacobian with its rows scaled by the weights.
+  // Jacobian at the final parameters (analytic, or central differences) with its rows scaled
+  // by the weights.
   const KelMatrix& Jacobian(int model);
   // Singular values of the weighted Jacobian, decreasing; the right singular vectors by column.
   const KelVector& SingularValues(int model);
   const KelMatrix& RightSingularVectors(int model);
   int RankDeficiency(int model);
+  // Covariance of the parameters: (J^T W J)^-1 when variances or weights were assigned (the
+  // measurement errors are then known); with unit weights that matrix times the mean square
+  // error, the variance estimated from the residuals.
   const KelVector& StandardErrors(int model);
   const KelMatrixSymmetric& Covariance(int model);
   double ConditionNumber(int model);
@@ -201,6 +234,13 @@ class KelNonLinearRegression : public KelBase {
     KelVector start;
     KelVector parameters;
     KelVector working;  // the last restart or trial point of the estimation
+    // Typical size of each parameter: |starting value|, or 1 for a zero start. The estimation
+    // works on the parameters divided by it, so that its steps and tests are relative.
+    KelVector typical;
+    KelNonLinearJacobian jacobianFunction = nullptr;
+    KelEstimationStop stopReason = KelEstimationStop::kNotEstimated;
+    int evaluations = 0;
+    int iterations = 0;
     KelVector lower;
     KelVector upper;
     int numParameters = 0;
@@ -283,13 +323,29 @@ class KelNonLinearRegression : public KelBase {
   // Predictions of all stored experiments at b, response-major; false when one is not finite.
   bool Predict(int model, KelVector& b, KelVector& yHat);
   double WeightedSSE(int model, KelVector& b);
-  // Forward-difference Jacobian at b (yHat the predictions there), rows scaled by the weights.
-  void ComputeJacobian(int model, KelVector& b, const KelVector& yHat, KelMatrix& J);
+  // Predictions at the rows of xs (experiment numbers 1.. when stored, else 0), response-major.
+  void PredictRows(int model, KelVector& b, const KelMatrix& xs, bool stored, KelVector& out);
+  // Jacobian at b of the predictions at the rows of xs, analytic or by central differences,
+  // each row multiplied by its weight in rowWeight (response-major like the predictions).
+  void JacobianRows(int model, KelVector& b, const KelMatrix& xs, bool stored,
+                    const KelVector& rowWeight, KelMatrix& J);
+  // The weighted Jacobian at b over the stored experiments.
+  void ComputeJacobian(int model, KelVector& b, KelMatrix& J);
   void EnsureEstimated(int model);
   void Estimate(int model);
-  // Minimization, Gauss-Newton refinement and Newton polishing from start.
+  // Minimization, Gauss-Newton refinement and the damped Gauss-Newton finish from start.
   void EstimationPass(int model, const KelVector& start);
+  // Minimizer and Gauss-Newton refinement, on parameters divided by their typical sizes; leaves
+  // the best point in the model's parameters and returns the objective there.
+  double RefinementPhase(int model, const KelVector& start);
+  // Levenberg-Marquardt iterations from the model's parameters, with a Jacobian at every
+  // iterate, until the step or the gradient test is met (kel_nonlinear_regression_finish.cpp).
+  void DampedGaussNewton(int model, double objective);
+  // The least-squares objective at b in the original units: 1e30 outside the bounds or where
+  // the model is not finite.
+  double Objective(int model, KelVector& b);
   void ComputeStatistics(int model);
+  void ComputeCovariance(int model);
   // True when b lies strictly inside the model's bounds, with the barrier terms that keep the
   // search away from them; false (outside, or a NaN coordinate) leaves barrier meaningless.
   bool InsideBounds(int model, const KelVector& b, double& barrier) const;
@@ -358,6 +414,8 @@ class KelNonLinearRegression : public KelBase {
   // The objectives reach the object being estimated through these.
   static KelNonLinearRegression* active;
   static int activeModel;
+  // Evaluations of the model over all experiments, counted while an estimation runs.
+  int evaluationCount = 0;
   static int aliveCount;
 
   KelNonLinearModel modelFunction = nullptr;
@@ -400,6 +458,7 @@ class KelNonLinearRegression : public KelBase {
   KelVector xRow;
   KelVector yRow;
   KelVector bStep;
+  KelVector bObjective;  // the minimizer's scaled point in the parameters' own units
   KelVector yStep;
   std::vector<double> squaresScratch;
   KelFactorizedSVD jacobianSvd;

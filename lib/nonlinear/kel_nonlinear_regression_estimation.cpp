@@ -14,7 +14,6 @@ namespace {
 // Estimation loops end by strict decrease of the objective; these caps only guard against a
 // sequence of ever smaller decreases that would run for an absurd time.
 constexpr int maximumRefinementPasses = 10000;
-constexpr int maximumPolishingSteps = 1000;
 
 enum class StepSize { kSmall, kModerate, kLarge };
 
@@ -85,22 +84,39 @@ void SortedSingularValues(const KelMatrix& J, KelVector& sigma, KelMatrix& V) {
   for (size_t z = 0; z < zero.size(); ++z) V(zero[z], r + 1 + static_cast<int>(z)) = 1.0;
 }
 
+// Product of two vectors component by component: parameters from their scaled values.
+KelVector Times(const KelVector& u, const KelVector& t) {
+  KelVector r(u.Size());
+  for (int k = 1; k <= u.Size(); ++k) r(k) = u(k) * t(k);
+  return r;
+}
+
+KelVector Over(const KelVector& b, const KelVector& t) {
+  KelVector r(b.Size());
+  for (int k = 1; k <= b.Size(); ++k) r(k) = b(k) / t(k);
+  return r;
+}
+
 }  // namespace
 
-bool KelNonLinearRegression::Predict(int model, KelVector& b, KelVector& yHat) {
-  if (yHat.Size() != nY) yHat.Resize(nY, false);
-  bool finite = true;
-  for (int l = 1; l <= numExperiments; ++l) {
-    for (int k = 1; k <= numX; ++k) xRow(k) = X(l, k);
+void KelNonLinearRegression::PredictRows(int model, KelVector& b, const KelMatrix& xs, bool stored,
+                                         KelVector& out) {
+  const int rows = xs.Rows();
+  if (out.Size() != rows * numY) out.Resize(rows * numY, false);
+  ++evaluationCount;
+  for (int l = 1; l <= rows; ++l) {
+    for (int k = 1; k <= numX; ++k) xRow(k) = xs(l, k);
     yRow = 0.0;
-    modelFunction(model, l, b, xRow, yRow);
-    for (int j = 1; j <= numY; ++j) {
-      const double value = yRow(j);
-      if (!std::isfinite(value)) finite = false;
-      yHat(l + (j - 1) * numExperiments) = value;
-    }
+    modelFunction(model, stored ? l : 0, b, xRow, yRow);
+    for (int j = 1; j <= numY; ++j) out(l + (j - 1) * rows) = yRow(j);
   }
-  return finite;
+}
+
+bool KelNonLinearRegression::Predict(int model, KelVector& b, KelVector& yHat) {
+  PredictRows(model, b, X, true, yHat);
+  for (int i = 1; i <= nY; ++i)
+    if (!std::isfinite(yHat(i))) return false;
+  return true;
 }
 
 double KelNonLinearRegression::WeightedSSE(int model, KelVector& b) {
@@ -124,35 +140,83 @@ bool KelNonLinearRegression::InsideBounds(int model, const KelVector& b, double&
   return true;
 }
 
-double KelNonLinearRegression::LeastSquaresObjective(KelVector& b) {
-  KelNonLinearRegression& self = *active;
+double KelNonLinearRegression::Objective(int model, KelVector& b) {
   double barrier = 0.0;
-  if (!self.InsideBounds(activeModel, b, barrier)) return 1e30;
-  const double sse = self.WeightedSSE(activeModel, b);
+  if (!InsideBounds(model, b, barrier)) return 1e30;
+  const double sse = WeightedSSE(model, b);
   // A model that returns NaN or infinity there is treated as a point outside the bounds, so
   // that the search turns away from it instead of wandering on meaningless values.
   if (!std::isfinite(sse)) return 1e30;
   return sse + barrier;
 }
 
-void KelNonLinearRegression::ComputeJacobian(int model, KelVector& b, const KelVector& yHat,
-                                             KelMatrix& J) {
+// The minimizer works on the parameters divided by their typical sizes.
+double KelNonLinearRegression::LeastSquaresObjective(KelVector& u) {
+  KelNonLinearRegression& self = *active;
+  const Model& m = self.models[static_cast<size_t>(activeModel - 1)];
+  self.bObjective = Times(u, m.typical);
+  return self.Objective(activeModel, self.bObjective);
+}
+
+void KelNonLinearRegression::JacobianRows(int model, KelVector& b, const KelMatrix& xs, bool stored,
+                                          const KelVector& rowWeight, KelMatrix& J) {
+  const Model& m = ModelAt(model);
   const int n = b.Size();
-  if (J.Rows() != nY || J.Columns() != n) J.Resize(nY, n, false);
+  const int count = xs.Rows();
+  const int rows = count * numY;
+  if (J.Rows() != rows || J.Columns() != n) J.Resize(rows, n, false);
+  // A non-finite derivative (the model fails beside b) carries no direction: the entry is
+  // dropped rather than poisoning the factorization.
+  auto store = [&](int i, int k, double derivative) {
+    J(i, k) = std::isfinite(derivative) ? derivative * rowWeight(i) : 0.0;
+  };
+  if (m.jacobianFunction != nullptr) {
+    KelMatrix dy(numY, n);
+    for (int l = 1; l <= count; ++l) {
+      for (int k = 1; k <= numX; ++k) xRow(k) = xs(l, k);
+      dy = 0.0;
+      m.jacobianFunction(model, stored ? l : 0, b, xRow, dy);
+      for (int j = 1; j <= numY; ++j)
+        for (int k = 1; k <= n; ++k) store(l + (j - 1) * count, k, dy(j, k));
+    }
+    return;
+  }
+  // Central differences: the step eps^(1/3) |b_k| balances the truncation error, of order h^2,
+  // against the rounding error of the model, of order eps / h, so about two thirds of the
+  // digits are right whatever the parameter's size. A parameter that is (nearly) zero takes
+  // the step from its typical size instead. The steps are rounded to what b_k + h represents.
+  const double relative = std::cbrt(kelMachEps);
   bStep = b;
-  KelVector shifted(nY);
+  KelVector plus;
+  KelVector minus;
+  KelVector centre;
   for (int k = 1; k <= n; ++k) {
-    const double h = 0.01 * std::fabs(b(k)) + 0.001;
-    bStep(k) = b(k) + h;
-    Predict(model, bStep, shifted);
+    const double typical = m.typical.Size() >= k ? m.typical(k) : 1.0;
+    const double h = relative * std::max(std::fabs(b(k)), std::sqrt(kelMachEps) * typical);
+    const double up = b(k) + h;
+    const double down = b(k) - h;
+    bStep(k) = up;
+    PredictRows(model, bStep, xs, stored, plus);
+    bStep(k) = down;
+    PredictRows(model, bStep, xs, stored, minus);
     bStep(k) = b(k);
-    for (int i = 1; i <= nY; ++i) {
-      const double derivative = (shifted(i) - yHat(i)) / h;
-      // A non-finite difference (the model fails beside b) carries no direction: the column
-      // entry is dropped rather than poisoning the factorization.
-      J(i, k) = std::isfinite(derivative) ? derivative * w(i) : 0.0;
+    for (int i = 1; i <= rows; ++i) {
+      if (std::isfinite(plus(i)) && std::isfinite(minus(i))) {
+        store(i, k, (plus(i) - minus(i)) / (up - down));
+        continue;
+      }
+      // One side fails: the one-sided quotient of the other.
+      if (centre.Size() != rows) PredictRows(model, b, xs, stored, centre);
+      if (std::isfinite(plus(i)))
+        store(i, k, (plus(i) - centre(i)) / (up - b(k)));
+      else
+        store(i, k, (centre(i) - minus(i)) / (b(k) - down));
     }
   }
+}
+
+void KelNonLinearRegression::ComputeJacobian(int model, KelVector& b, KelMatrix& J) {
+  JacobianRows(model, b, X, true, w, J);
 }
 
 void KelNonLinearRegression::EnsureEstimated(int model) {
@@ -173,6 +237,12 @@ void KelNonLinearRegression::Estimate(int model) {
   Model& m = ModelAt(model);
   m.estimated = 1;
   ++m.estimationCount;
+  m.iterations = 0;
+  evaluationCount = 0;
+  // A zero start says nothing about the parameter's size: it is then taken as 1.
+  m.typical.Resize(m.numParameters, false);
+  for (int k = 1; k <= m.numParameters; ++k)
+    m.typical(k) = m.start(k) != 0.0 ? std::fabs(m.start(k)) : 1.0;
   m.working = m.start;
   m.initialSSE = WeightedSSE(model, m.working);
   EstimationPass(model, m.start);
@@ -183,54 +253,65 @@ void KelNonLinearRegression::Estimate(int model) {
     const KelVector restart = m.working;
     EstimationPass(model, restart);
   }
+  m.evaluations = evaluationCount;
 }
 
 void KelNonLinearRegression::EstimationPass(int model, const KelVector& start) {
+  const double objective = RefinementPhase(model, start);
+  DampedGaussNewton(model, objective);
+}
+
+double KelNonLinearRegression::RefinementPhase(int model, const KelVector& start) {
   Model& m = ModelAt(model);
   active = this;
   activeModel = model;
   const int limit = m.iterationLimit;
+  const KelVector& t = m.typical;
 
-  // 1-2: minimization from the start.
+  // 1-2: minimization from the start. Every point below (p, q, trial, s) is in scaled units.
   m.working = start;
-  KelMinimizationRobust minimizer(m.working, LeastSquaresObjective);
+  KelVector trial = Over(start, t);
+  KelMinimizationRobust minimizer(trial, LeastSquaresObjective);
   minimizer(limit);
   KelVector p = minimizer.XMin();
   double g = minimizer.FSolution();
 
-  // 3: Gauss-Newton refinement.
+  // 3: Gauss-Newton refinement, its steps judged against the scaled parameters.
   KelVector s;
   KelVector r(nY);
   KelVector q;
   KelVector change;
   KelVector remembered;
+  KelMatrix scaledJacobian;
   bool rememberedLarge = false;
   int retries = 0;
-  bool polish = false;
-  for (int pass = 0; pass < maximumRefinementPasses && !polish; ++pass) {
-    m.parameters = p;
+  for (int pass = 0; pass < maximumRefinementPasses; ++pass) {
+    m.parameters = Times(p, t);
     Predict(model, m.parameters, m.predictions);
-    ComputeJacobian(model, m.parameters, m.predictions, m.jacobian);
-    for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * m.predictions(i);
-    jacobianSvd = m.jacobian;
+    ComputeJacobian(model, m.parameters, m.jacobian);
+    ++m.iterations;
+    scaledJacobian = m.jacobian;
+    for (int i = 1; i <= nY; ++i) {
+      r(i) = wy(i) - w(i) * m.predictions(i);
+      for (int k = 1; k <= t.Size(); ++k) scaledJacobian(i, k) *= t(k);
+    }
+    jacobianSvd = scaledJacobian;
     Solve(&jacobianSvd, r, &s);
 
-    const StepSize size = ClassifyStep(s, m.parameters);
-    if (size == StepSize::kSmall) {
-      polish = true;
-      break;
-    }
+    const StepSize size = ClassifyStep(s, p);
+    if (size == StepSize::kSmall) return g;
     if (size == StepSize::kModerate)
-      m.working = m.parameters + s;
+      trial = p + s;
     else if (rememberedLarge)
-      m.working = remembered;
+      trial = remembered;
     else
-      m.working = m.parameters + ShortenedStep(s, m.parameters);
+      trial = p + ShortenedStep(s, p);
+    m.working = Times(trial, t);
 
-    // f-h: restarts of the minimizer until an improvement ends the pass or the estimation.
+    // f-h: restarts of the minimizer until an improvement ends the pass or the refinement.
     bool nextPass = false;
     for (int restart = 0; restart < maximumRefinementPasses; ++restart) {
-      minimizer.Initialize(m.working);
+      minimizer.Initialize(trial);
       minimizer(limit);
       q = minimizer.XMin();
       const double v = minimizer.FSolution();
@@ -240,22 +321,21 @@ void KelNonLinearRegression::EstimationPass(int model, const KelVector& start) {
         if (changeSize != StepSize::kSmall && retries < 2) {
           ++retries;
           KelVector reversed = p - q;
-          m.working = m.parameters + AppliedStep(reversed, m.parameters);
+          trial = p + AppliedStep(reversed, p);
+          m.working = Times(trial, t);
           continue;
         }
-        m.finalSSE = g;
-        return;
+        m.parameters = Times(p, t);
+        return g;
       }
       retries = 0;
-      m.parameters = q;
-      if (changeSize == StepSize::kSmall) {
-        m.finalSSE = v;
-        return;
-      }
+      m.parameters = Times(q, t);
       g = v;
       p = q;
+      if (changeSize == StepSize::kSmall) return g;
       if (changeSize == StepSize::kModerate) {
-        m.working = q + change;
+        trial = q + change;
+        m.working = Times(trial, t);
         continue;
       }
       remembered = q + change;
@@ -265,27 +345,8 @@ void KelNonLinearRegression::EstimationPass(int model, const KelVector& start) {
     }
     if (!nextPass) break;
   }
-  if (!polish) {
-    m.finalSSE = g;
-    return;
-  }
-
-  // 4: Newton polishing with the Jacobian factorized at the last refinement point.
-  for (int step = 0; step < maximumPolishingSteps; ++step) {
-    m.working = m.parameters + s;
-    const double sse = WeightedSSE(model, m.working);
-    if (!(sse < g)) break;
-    g = sse;
-    m.parameters = m.working;
-    Predict(model, m.parameters, m.predictions);
-    for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * m.predictions(i);
-    Solve(&jacobianSvd, r, &s);
-    bool small = true;
-    for (int k = 1; k <= s.Size(); ++k)
-      if (!(std::fabs(s(k)) <= 0.01 * (std::fabs(m.parameters(k)) + 1.0))) small = false;
-    if (!small) break;
-  }
-  m.finalSSE = g;
+  m.parameters = Times(p, t);
+  return g;
 }
 
 void KelNonLinearRegression::ComputeStatistics(int model) {
@@ -294,7 +355,7 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
 
   // 1-3: predictions, weighted Jacobian and residuals at the final parameters.
   Predict(model, m.parameters, m.predictions);
-  ComputeJacobian(model, m.parameters, m.predictions, m.jacobian);
+  ComputeJacobian(model, m.parameters, m.jacobian);
   m.weightedPredictions.Resize(nY, false);
   m.residuals.Resize(nY, false);
   m.weightedResiduals.Resize(nY, false);
@@ -333,26 +394,60 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   m.meanSquareError = m.standardDeviation * m.standardDeviation;
   m.r2 = 1.0 - m.sumOfSquares / (sst + 1e-20);
 
-  // 8-9: covariance over the non-zero singular values and standard errors.
+  // 8-10: covariance, standard errors of the parameters and of the predictions.
+  ComputeCovariance(model);
+}
+
+// Cov = c V D^-2 V^T over the non-zero singular values, with c = 1 when the measurement
+// variances are known (assigned variances or weights) and c = the mean square error with unit
+// weights, where the residuals are all that tells the variance.
+//
+// The decomposition is that of the weighted Jacobian with its columns scaled to unit norm,
+// J = Js C: Cov = c C^-1 Vs Ds^-2 Vs^T C^-1, the same matrix as from J itself when J has full
+// rank. Parameters of very different sizes give columns of very different norms, and the plain
+// decomposition loses the small components of their singular vectors (Kirby2's standard errors
+// keep barely two digits); the scaled one keeps them. A zero column keeps the scale 1, so its
+// exactly zero singular value stays zero and is left out.
+void KelNonLinearRegression::ComputeCovariance(int model) {
+  Model& m = ModelAt(model);
+  const int n = m.numParameters;
+  const double variance = weightingKind == 3 ? m.meanSquareError : 1.0;
+  KelVector columnNorm(n);
+  KelMatrix scaled = m.jacobian;
+  for (int k = 1; k <= n; ++k) {
+    double sum = 0.0;
+    for (int i = 1; i <= nY; ++i) sum += m.jacobian(i, k) * m.jacobian(i, k);
+    columnNorm(k) = sum > 0.0 ? std::sqrt(sum) : 1.0;
+    for (int i = 1; i <= nY; ++i) scaled(i, k) /= columnNorm(k);
+  }
+  KelVector sigma;
+  KelMatrix V;
+  SortedSingularValues(scaled, sigma, V);
+
   m.covariance = KelMatrixSymmetric(n, n);
   for (int k = 1; k <= n; ++k) {
     if (sigma(k) == 0.0) continue;
-    const double scale = 1.0 / (sigma(k) * sigma(k) + 1e-20);
+    const double scale = variance / (sigma(k) * sigma(k) + 1e-20);
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= i; ++j)
-        m.covariance(i, j) += m.rightVectors(i, k) * m.rightVectors(j, k) * scale;
+        m.covariance(i, j) += V(i, k) * V(j, k) * scale / (columnNorm(i) * columnNorm(j));
   }
   m.standardErrors.Resize(n, false);
   for (int k = 1; k <= n; ++k)
     m.standardErrors(k) = std::max(std::sqrt(std::max(m.covariance(k, k), 0.0)), 1e-15);
 
-  // 10: standard errors of the predictions, g_i^T Cov g_i through the transposed solve.
+  // The variance of prediction i is g_i^T Cov g_i / w_i^2 (g_i the weighted Jacobian row),
+  // summed as squares in the singular basis to avoid cancellation.
   m.predictionStandardErrors.Resize(nY, false);
-  KelVector g(n);
-  KelVector z;
   for (int i = 1; i <= nY; ++i) {
-    for (int k = 1; k <= n; ++k) g(k) = m.jacobian(i, k);
-    TransposeSolve(&jacobianSvd, g, &z);
-    m.predictionStandardErrors(i) = std::sqrt(TProduct(z, z) * inverseSquaredW(i));
+    double sum = 0.0;
+    for (int k = 1; k <= n; ++k) {
+      if (sigma(k) == 0.0) continue;
+      double z = 0.0;
+      for (int j = 1; j <= n; ++j) z += V(j, k) * scaled(i, j);
+      z /= sigma(k);
+      sum += z * z;
+    }
+    m.predictionStandardErrors(i) = std::sqrt(variance * sum * inverseSquaredW(i));
   }
 }

@@ -185,36 +185,15 @@ void KelNonLinearRegression::ComputeXDistances() {
 
 void KelNonLinearRegression::ComputeCandidateModel(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  const int n = m.numParameters;
   const int rows = numCandidates * numY;
-  // Predictions at the candidates (experiment number 0), then forward differences.
-  auto predictAll = [&](KelVector& b, KelVector& out) {
-    out.Resize(rows, false);
-    for (int c = 1; c <= numCandidates; ++c) {
-      for (int k = 1; k <= numX; ++k) xRow(k) = candidates(c, k);
-      yRow = 0.0;
-      modelFunction(model, 0, b, xRow, yRow);
-      for (int j = 1; j <= numY; ++j) out(c + (j - 1) * numCandidates) = yRow(j);
-    }
-  };
+  // Predictions at the candidates (experiment number 0), then the Jacobian there, by the same
+  // derivatives as at the stored experiments.
   KelVector b = m.parameters;
-  predictAll(b, m.candidatePredictions);
-  m.candidateJacobian.Resize(rows, n, false);
-  KelVector shifted;
-  for (int k = 1; k <= n; ++k) {
-    const double h = 0.01 * std::fabs(b(k)) + 0.001;
-    const double saved = b(k);
-    b(k) = saved + h;
-    predictAll(b, shifted);
-    b(k) = saved;
-    for (int c = 1; c <= numCandidates; ++c)
-      for (int j = 1; j <= numY; ++j) {
-        const int i = c + (j - 1) * numCandidates;
-        const double derivative = (shifted(i) - m.candidatePredictions(i)) / h;
-        m.candidateJacobian(i, k) =
-            std::isfinite(derivative) ? derivative * candidateWeights(c, j) : 0.0;
-      }
-  }
+  PredictRows(model, b, candidates, false, m.candidatePredictions);
+  KelVector rowWeight(rows);
+  for (int c = 1; c <= numCandidates; ++c)
+    for (int j = 1; j <= numY; ++j) rowWeight(c + (j - 1) * numCandidates) = candidateWeights(c, j);
+  JacobianRows(model, b, candidates, false, rowWeight, m.candidateJacobian);
   m.predictionVariance.Resize(numCandidates, numY);
 }
 

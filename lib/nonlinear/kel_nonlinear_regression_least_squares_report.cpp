@@ -15,6 +15,23 @@ namespace {
 
 const char* const warningMark = "  ** WARNING **";
 
+// How an estimation ended, as the report says it.
+const char* StopText(KelEstimationStop reason) {
+  switch (reason) {
+    case KelEstimationStop::kStep:
+      return "converged on the step";
+    case KelEstimationStop::kGradient:
+      return "converged on the gradient";
+    case KelEstimationStop::kIterationLimit:
+      return "NOT converged: iteration limit";
+    case KelEstimationStop::kNoProgress:
+      return "NOT converged: no progress";
+    case KelEstimationStop::kNotEstimated:
+      break;
+  }
+  return "not estimated";
+}
+
 }  // namespace
 
 void KelNonLinearRegression::LeastSquaresReport(int model) {
@@ -133,6 +150,10 @@ void KelNonLinearRegression::PrintSSEAndConditioning(int model) {
   const Model& m = ModelAt(model);
   KelPrint("\nInitial value of SSE %e", m.initialSSE);
   KelPrint("\nFinal value of SSE %e", m.finalSSE);
+  const bool converged =
+      m.stopReason == KelEstimationStop::kStep || m.stopReason == KelEstimationStop::kGradient;
+  KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s", StopText(m.stopReason),
+           m.iterations, m.evaluations, converged ? "" : warningMark);
   KelPrint("\n\nCondition Number %e", m.conditionNumber);
   if (m.conditionNumber > 1000.0)
     KelPrint("%s   The Jacobian matrix is ill conditioned", warningMark);

@@ -140,7 +140,7 @@ TEST_F(NonLinearEstimation, VariancesOfTheIndependentVariablesSwitchToKindTwo) {
   EXPECT_DOUBLE_EQ(r.Weights()(1), 10.0);
 }
 
-// Straight line: forward differences are exact, so every statistic has a closed form.
+// Straight line: difference quotients are exact, so every statistic has a closed form.
 TEST_F(NonLinearEstimation, StraightLineMatchesClosedFormLeastSquares) {
   KelNonLinearRegression r(1, LineX(), LineY(), TestModel);
   r.SetInitialParameters(1, KelVector(2, 0.5, 0.5));
@@ -150,10 +150,11 @@ TEST_F(NonLinearEstimation, StraightLineMatchesClosedFormLeastSquares) {
   const double det = n * sxx - sx * sx;
   const double slope = (n * sxy - sx * sy) / det;
   const double intercept = (sy - slope * sx) / n;
-  // The estimation accepts a point only when the SSE strictly falls, so parameters are settled
-  // only to where the SSE no longer changes in double precision: about 1e-8 here.
-  EXPECT_NEAR(b(1), intercept, 1e-7);
-  EXPECT_NEAR(b(2), slope, 1e-7);
+  // The damped Gauss-Newton finish solves the linear problem up to the rounding of the
+  // difference quotients (about eps |y| / h = 4e-10 of each derivative) times its last step.
+  EXPECT_NEAR(b(1), intercept, 1e-10);
+  EXPECT_NEAR(b(2), slope, 1e-10);
+  EXPECT_TRUE(r.Converged(1));
   double sse = 0.0;
   const KelMatrix Y = LineY();
   for (int i = 1; i <= 5; ++i) {
@@ -169,20 +170,22 @@ TEST_F(NonLinearEstimation, StraightLineMatchesClosedFormLeastSquares) {
   // R: qt(0.975, 3), qt(0.995, 3).
   EXPECT_NEAR(r.T95(1), 3.1824463052837078, 1e-10 * 3.18);
   EXPECT_NEAR(r.T99(1), 5.8409093097333544, 1e-10 * 5.84);
-  // Unit weights: the covariance is (F^T F)^-1 = [[sxx, -sx], [-sx, n]] / det.
+  // Unit weights: the covariance is s^2 (F^T F)^-1 = s^2 [[sxx, -sx], [-sx, n]] / det, with
+  // s^2 = SSE / 3 estimated from the residuals.
+  const double s2 = sse / 3;
   const KelMatrixSymmetric& cov = r.Covariance(1);
-  EXPECT_NEAR(cov(1, 1), sxx / det, 1e-10);
-  EXPECT_NEAR(cov(2, 2), n / det, 1e-10);
-  EXPECT_NEAR(cov(1, 2), -sx / det, 1e-10);
-  EXPECT_NEAR(r.StandardErrors(1)(1), std::sqrt(sxx / det), 1e-10);
-  EXPECT_NEAR(r.StandardErrors(1)(2), std::sqrt(n / det), 1e-10);
-  // Prediction standard error at x: sqrt((sxx - 2 sx x + n x^2) / det).
+  EXPECT_NEAR(cov(1, 1), s2 * sxx / det, 1e-10);
+  EXPECT_NEAR(cov(2, 2), s2 * n / det, 1e-10);
+  EXPECT_NEAR(cov(1, 2), -s2 * sx / det, 1e-10);
+  EXPECT_NEAR(r.StandardErrors(1)(1), std::sqrt(s2 * sxx / det), 1e-10);
+  EXPECT_NEAR(r.StandardErrors(1)(2), std::sqrt(s2 * n / det), 1e-10);
+  // Prediction standard error at x: s sqrt((sxx - 2 sx x + n x^2) / det).
   for (int i = 1; i <= 5; ++i) {
     const double x = i;
-    EXPECT_NEAR(r.PredictionStandardErrors(1)(i), std::sqrt((sxx - 2 * sx * x + n * x * x) / det),
-                1e-10);
-    EXPECT_NEAR(r.Predictions(1)(i), intercept + slope * x, 1e-7);
-    EXPECT_NEAR(r.Residuals(1)(i), Y(i, 1) - intercept - slope * x, 1e-7);
+    EXPECT_NEAR(r.PredictionStandardErrors(1)(i),
+                std::sqrt(s2 * (sxx - 2 * sx * x + n * x * x) / det), 1e-10);
+    EXPECT_NEAR(r.Predictions(1)(i), intercept + slope * x, 1e-10);
+    EXPECT_NEAR(r.Residuals(1)(i), Y(i, 1) - intercept - slope * x, 1e-10);
   }
   // Condition number: square root of the eigenvalue ratio of F^T F = [[5, 15], [15, 55]].
   const double mean = (n + sxx) / 2, radius = std::sqrt((sxx - n) * (sxx - n) / 4 + sx * sx);

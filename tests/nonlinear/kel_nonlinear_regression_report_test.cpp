@@ -82,13 +82,17 @@ TEST_F(NonLinearReports, LeastSquaresReportOfAStraightLine) {
   EXPECT_TRUE(Contains(out,
                        "\n\nConfidence Interval 95% for y\n Exp.      Lower            y     "
                        "        Upper\n  1 "));
-  // With unit weights the covariance is (F^T F)^-1, unscaled: the intercept's standard error is
-  // sqrt(55 / 50) = 1.05, its P-value (t = 0.97, 3 degrees of freedom) is above 0.05 and both
-  // of its intervals are wider than 2.5 |b1|. Those three marks are the only ones.
+  // With unit weights the covariance is s^2 (F^T F)^-1: the intercept's standard error is
+  // sqrt(0.016 * 55 / 50) = 0.133, its t value 1.02 / 0.133 = 7.7 (P = 0.005 with 3 degrees of
+  // freedom) and its intervals (half-widths 0.42 and 0.78) narrower than 2.5 |b1|: a converged
+  // straight line carries no warning mark at all.
   size_t marks = 0;
   for (size_t at = out.find(mark); at != std::string::npos; at = out.find(mark, at + 1)) ++marks;
-  EXPECT_EQ(marks, 3u);
-  EXPECT_NEAR(r.StandardErrors(1)(1), std::sqrt(1.1), 1e-9);
+  EXPECT_EQ(marks, 0u);
+  EXPECT_NEAR(r.StandardErrors(1)(1), std::sqrt(0.016 * 1.1), 1e-12);
+  EXPECT_TRUE(Contains(out, "\n  1 " + Format("%23.14e", r.GetParameters(1)(1)) + " " +
+                                Format("%16.7e", std::sqrt(0.016 * 1.1))));
+  EXPECT_TRUE(Contains(out, "\nEstimation converged on the "));
   // One model: suggestions, but no comparison.
   EXPECT_TRUE(Contains(out,
                        "\n\n\nSuggestions for model 1\n========================\nMax "

@@ -1,0 +1,216 @@
+// KelNonLinearRegression estimation finish: damped Gauss-Newton (Levenberg-Marquardt) iterations
+// from the point the minimizer and the refinement left, with the Jacobian recomputed at every
+// iterate and convergence tests that are relative to each parameter, so that the fit ends on
+// the same digits whatever units the parameters are expressed in.
+#include <algorithm>
+#include <cmath>
+
+#include "kel_constants.h"
+#include "kel_nonlinear_regression.h"
+
+namespace {
+
+// Relative accuracy asked of the parameters: a Gauss-Newton step below sqrt(eps) of every
+// parameter changes no more than the last half of its digits, and the quadratic model that
+// gave the step has then converged as far as differences of the model can tell.
+const double stepTolerance = std::sqrt(kelMachEps);
+
+// One iterate's linearization: the weighted Jacobian with its columns scaled to unit norm,
+// J D^-1 = U diag(sigma) V^T, and g = U^T r. Scaling the columns makes the damping and the
+// singular value cut-off independent of the parameters' units.
+struct Linearization {
+  KelVector columnNorm;
+  KelVector sigma;
+  KelMatrix V;
+  KelVector g;
+  int rank = 0;
+  double residualNorm = 0.0;
+  double projectedNorm = 0.0;  // ||g|| over the retained singular values
+};
+
+// The rounding error of the weighted sum of squares near b. Each residual w y - w yhat is
+// rounded to about eps (|w y| + |w yhat|), which moves the sum by twice the residual times
+// that, and each of the nY additions rounds the sum by eps of itself. The typical error adds
+// these as independent errors (root sum of squares); the bound adds their sizes.
+struct Rounding {
+  double typical = 0.0;
+  double bound = 0.0;
+};
+
+Rounding SumOfSquaresRounding(const KelVector& r, const KelVector& wy, const KelVector& w,
+                              const KelVector& yHat) {
+  double sum = 0.0;
+  double shifts = 0.0;
+  double shiftSquares = 0.0;
+  const int count = r.Size();
+  for (int i = 1; i <= count; ++i) {
+    sum += r(i) * r(i);
+    const double shift = 2.0 * std::fabs(r(i)) * (std::fabs(wy(i)) + std::fabs(w(i) * yHat(i)));
+    shifts += shift;
+    shiftSquares += shift * shift;
+  }
+  Rounding e;
+  e.typical = kelMachEps * (std::sqrt(static_cast<double>(count)) * sum + std::sqrt(shiftSquares));
+  e.bound = kelMachEps * (count * sum + shifts);
+  return e;
+}
+
+void Linearize(const KelMatrix& J, const KelVector& r, KelFactorizedSVD& svd, Linearization& L) {
+  const int rows = J.Rows();
+  const int n = J.Columns();
+  L.columnNorm.Resize(n, false);
+  KelMatrix scaled = J;
+  for (int k = 1; k <= n; ++k) {
+    double sum = 0.0;
+    for (int i = 1; i <= rows; ++i) sum += J(i, k) * J(i, k);
+    L.columnNorm(k) = sum > 0.0 ? std::sqrt(sum) : 1.0;
+    for (int i = 1; i <= rows; ++i) scaled(i, k) /= L.columnNorm(k);
+  }
+  svd = scaled;
+  KelMatrix U;
+  svd.GetSortedDecomposition(&L.sigma, &L.V, &U);
+  L.g.Resize(n, false);
+  for (int k = 1; k <= n; ++k) {
+    double dot = 0.0;
+    for (int i = 1; i <= rows; ++i) dot += U(i, k) * r(i);
+    L.g(k) = dot;
+  }
+  // Singular values at rounding level belong to directions the model does not resolve (a
+  // parameter no response depends on): they take no step and count in no test.
+  L.rank = 0;
+  L.projectedNorm = 0.0;
+  for (int k = 1; k <= n; ++k) {
+    if (!(L.sigma(k) > n * kelMachEps * L.sigma(1))) break;
+    ++L.rank;
+    L.projectedNorm += L.g(k) * L.g(k);
+  }
+  L.projectedNorm = std::sqrt(L.projectedNorm);
+  L.residualNorm = r.Norm2();
+}
+
+// The step minimizing ||J s - r||^2 + lambda ||D s||^2 in the original units, and the
+// reduction of the sum of squares that the linear model predicts for it.
+KelVector DampedStep(const Linearization& L, double lambda, double& predicted) {
+  const int n = L.columnNorm.Size();
+  KelVector s(n);
+  predicted = 0.0;
+  for (int k = 1; k <= L.rank; ++k) {
+    const double sk = L.sigma(k);
+    const double t = sk * L.g(k) / (sk * sk + lambda);
+    predicted += 2.0 * sk * t * L.g(k) - sk * sk * t * t;
+    for (int j = 1; j <= n; ++j) s(j) += L.V(j, k) * t;
+  }
+  for (int j = 1; j <= n; ++j) s(j) /= L.columnNorm(j);
+  return s;
+}
+
+// The step is negligible when every component is below the tolerance of its parameter; a
+// parameter at or near zero is measured against its typical size instead.
+bool NegligibleStep(const KelVector& s, const KelVector& b, const KelVector& typical) {
+  for (int k = 1; k <= s.Size(); ++k) {
+    const double size = std::max(std::fabs(b(k)), stepTolerance * typical(k));
+    if (!(std::fabs(s(k)) <= stepTolerance * size)) return false;
+  }
+  return true;
+}
+
+// Damped steps from b until one lowers the objective f (then b and f move there and true is
+// returned) or the damping outweighs every curvature by 1/eps, where the step is below the
+// rounding of the parameters (false). The damping starts at a thousandth of the largest
+// curvature of the scaled problem and adapts to how well the linear model predicted the
+// reduction (Nielsen's rule: shrink by up to 3 after a good prediction, grow by 2, 4, 8, ...
+// after failures).
+template <typename ObjectiveAt>
+bool DampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda, double& growth,
+                 ObjectiveAt objective) {
+  KelVector trial;
+  double predicted = 0.0;
+  while (lambda <= L.sigma(1) * L.sigma(1) / kelMachEps) {
+    trial = b + DampedStep(L, lambda, predicted);
+    const double value = objective(trial);
+    if (value < f) {
+      const double rho = predicted > 0.0 ? (f - value) / predicted : 1.0;
+      const double c = 2.0 * rho - 1.0;
+      lambda *= std::max(1.0 / 3.0, 1.0 - c * c * c);
+      growth = 2.0;
+      b = trial;
+      f = value;
+      return true;
+    }
+    lambda *= growth;
+    growth *= 2.0;
+  }
+  return false;
+}
+
+}  // namespace
+
+void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
+  Model& m = ModelAt(model);
+  const int n = m.numParameters;
+  KelVector b = m.parameters;
+  double f = objective;
+  m.stopReason = KelEstimationStop::kIterationLimit;
+  // Fewer measurements than parameters leave the fit undetermined: no test can be met.
+  if (nY < n) {
+    m.stopReason = KelEstimationStop::kNoProgress;
+    m.finalSSE = f;
+    return;
+  }
+  const int limit = 100 * (n + 1);
+  KelVector r(nY);
+  KelVector trial;
+  Linearization L;
+  KelFactorizedSVD svd;
+  double lambda = -1.0;
+  double growth = 2.0;
+  for (int iteration = 0; iteration < limit; ++iteration) {
+    ++m.iterations;
+    Predict(model, b, m.predictions);
+    for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * m.predictions(i);
+    ComputeJacobian(model, b, m.jacobian);
+    Linearize(m.jacobian, r, svd, L);
+
+    // Both tests look at the undamped Gauss-Newton step: converged when it is negligible
+    // against every parameter, or when the reduction of the sum of squares it promises,
+    // ||g||^2, is below the rounding error of that sum, so that no step could be seen to
+    // lower it. When one is met the step is still taken, for the digits it adds, unless it
+    // raises the sum by more than its rounding error.
+    double predicted = 0.0;
+    const KelVector newton = DampedStep(L, 0.0, predicted);
+    const Rounding rounding = SumOfSquaresRounding(r, wy, w, m.predictions);
+    const double promised = L.projectedNorm * L.projectedNorm;
+    KelEstimationStop reason = KelEstimationStop::kIterationLimit;
+    if (NegligibleStep(newton, b, m.typical))
+      reason = KelEstimationStop::kStep;
+    else if (promised <= rounding.typical)
+      reason = KelEstimationStop::kGradient;
+    if (reason != KelEstimationStop::kIterationLimit) {
+      trial = b + newton;
+      m.working = trial;
+      const double value = Objective(model, trial);
+      if (value <= f + rounding.typical) {
+        b = trial;
+        f = value;
+      }
+      m.stopReason = reason;
+      break;
+    }
+
+    if (lambda < 0.0) lambda = 1e-3 * L.sigma(1) * L.sigma(1);
+    const bool accepted = DampedSteps(L, b, f, lambda, growth, [&](KelVector& point) {
+      m.working = point;
+      return Objective(model, point);
+    });
+    if (!accepted) {
+      // No step, down to the rounding of the parameters, lowers the computed sum: that is a
+      // minimum of the arithmetic when the reduction promised stays within the rounding bound
+      // of the sum, and a failure otherwise.
+      m.stopReason = promised <= rounding.bound ? KelEstimationStop::kGradient
+                                                : KelEstimationStop::kNoProgress;
+      break;
+    }
+  }
+  m.parameters = b;
+  m.finalSSE = f;
+}
