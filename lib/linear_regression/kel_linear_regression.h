@@ -20,6 +20,7 @@
 #include "kel_vector_int.h"
 
 class KelMinimizationRobust;
+class KelLmsCandidateSearch;
 
 // The remark every regression report appends to a line whose verdict finds a problem.
 inline constexpr const char* kelReportWarning = "  ** WARNING **";
@@ -206,8 +207,10 @@ class KelLinearRegression : public KelBase {
   // improving elemental pass, and the restarts from the best point).
   long long RobustCriterionEvaluations() const { return robustEvaluations; }
   int RobustMinimizerRuns() const { return robustMinimizerRuns; }
-  // Exact fits through subsets of the experiments that the last robust computation tried.
+  // Exact fits through subsets of the experiments that the last robust computation tried: those
+  // of the consecutive elemental passes, and the Chebyshev fits of n + 1 experiments.
   long long RobustElementalCandidates() const { return robustElementalCandidates; }
+  long long RobustSubsetCandidates() const { return robustSubsetCandidates; }
 
   // The earlier form of the regression, version "Version 6.0.20080930", which the programs
   // analysing regression data files carry. It differs in four observable respects only: the fit
@@ -224,6 +227,8 @@ class KelLinearRegression : public KelBase {
   static KelObjectCounter counter;
 
  private:
+  // The least-median-of-squares candidate search works on the data and the robust results.
+  friend class KelLmsCandidateSearch;
   // Common set-up of every constructor (sizes and flags of an empty object, serial number).
   void SetUpEmpty();
   // Sizes, degrees of freedom, intercept flag and cleared flags after new data.
@@ -276,7 +281,6 @@ class KelLinearRegression : public KelBase {
   void ComputeRobustComponents();
   void ChooseElementalRows();
   void PrepareElementalSolver(KelVector* x0);
-  void RefineWithElementalSolutions(KelMinimizationRobust* minimizer);
   void RestartFromTheBest(KelMinimizationRobust* minimizer);
   void ComputeRobustStatistics();
   void ComputeRobustScale();
@@ -340,12 +344,13 @@ class KelLinearRegression : public KelBase {
   KelVectorInt allOutliers;
   KelVectorInt highlyProbableOutliers;
   KelVectorInt possibleOutliers;
-  KelMatrix elementalRows;    // E: the rows of F that map the minimizer's point to parameters
-  KelVector elementalPoint;   // scratch parameters of the criterion
+  KelMatrix elementalRows;   // E: the rows of F that map the minimizer's point to parameters
+  KelVector elementalPoint;  // scratch parameters of the criterion
   std::vector<double> squaredResiduals;  // scratch of the criterion
   long long robustEvaluations = 0;
   int robustMinimizerRuns = 0;
   long long robustElementalCandidates = 0;
+  long long robustSubsetCandidates = 0;
 
   int numExperiments = 0;
   int numParameters = 0;
