@@ -70,7 +70,11 @@ class KelLinearRegression : public KelBase {
   // Singular values and vectors, the candidate solutions with 1..n singular values, and the
   // principal components; the next least-squares query refits.
   void SVDAnalysis();
-  // Least-median-of-squares fit, its residuals, outliers and verdicts.
+  // Least-median-of-squares fit, its residuals, outliers and verdicts. The search tries at most
+  // 2 D exact fits through subsets of the experiments, D = 6e5 / m bounded to 500 .. 20000
+  // (fewer when all subsets are fewer), each O(m n), and refines the best five by a local search
+  // of O(4e6 n) per step and the simplex minimizer: the work is about constant in m up to
+  // m = 1200 and then grows as m n (m log m for the sorts); (100000, 5) takes a few seconds.
   void RobustAnalysis();
   // Best model of every size 1..n by stepwise selection of the columns of F.
   void StepwiseAnalysis();
@@ -203,8 +207,9 @@ class KelLinearRegression : public KelBase {
   // The outliers in decreasing order of |robust residual|, as the report lists them.
   KelVectorInt RobustOutliersByImportance();
   // Work of the last robust computation: evaluations of the least-median-of-squares criterion
-  // (minimizer and elemental candidates) and searches run by the minimizer (the first, one per
-  // improving elemental pass, and the restarts from the best point).
+  // (minimizer, candidates and local search) and searches run by the minimizer (the first from
+  // the least-squares start, one from the best refined candidate, and the restarts from the
+  // best point).
   long long RobustCriterionEvaluations() const { return robustEvaluations; }
   int RobustMinimizerRuns() const { return robustMinimizerRuns; }
   // Exact fits through subsets of the experiments that the last robust computation tried: those

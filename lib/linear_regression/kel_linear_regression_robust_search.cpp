@@ -67,7 +67,10 @@ bool KelLmsCandidateSearch::AdjustIntercept(KelVector& p, double bound) {
     const double* row = f[i];
     double estimate = 0.0;
     for (int j = 2; j <= n; ++j) estimate += row[j] * slopes[j];
-    partial[static_cast<size_t>(i - 1)] = y[i] - estimate;
+    const double r = y[i] - estimate;
+    // Overflowing slopes: no location to find (and no order to sort by); the criterion decides.
+    if (!std::isfinite(r)) return true;
+    partial[static_cast<size_t>(i - 1)] = r;
   }
   if (!KelLmsLocationCanBeBelow(partial, bound, counts)) return false;
   p(1) = KelLmsLocation(partial);

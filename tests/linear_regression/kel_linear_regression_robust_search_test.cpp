@@ -146,7 +146,9 @@ TEST_P(LeastMedianOfSquaresOnRealData, WithinFivePercentOfTheEnumeratedMinimum) 
   // Odd m: the exact minimum. Even m: a lower bound, and R's exact minimum where given.
   const bool odd = data.F.Rows() % 2 == 1;
   EXPECT_GE(lms, enumerated * (1.0 - 1e-9));
-  if (!odd) ASSERT_GT(data.exactMinimum, 0.0) << "no exact minimum for even m";
+  if (!odd) {
+    ASSERT_GT(data.exactMinimum, 0.0) << "no exact minimum for even m";
+  }
   const double exact = odd ? enumerated : data.exactMinimum;
   EXPECT_GE(lms, exact * (1.0 - 1e-9));
   EXPECT_LE(lms, exact * 1.05) << "exact minimum " << exact;
