@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "kel_array_kernels.h"
 #include "kel_distributions.h"
 #include "kel_errors.h"
 #include "kel_output.h"
@@ -63,7 +64,36 @@ void KelLinearRegression::Initialize(const KelMatrix& regressors, const KelVecto
   DataChanged();
 }
 
+void KelLinearRegression::CheckResponseSize() const {
+  if (y.Size() != F.Rows())
+    KelError("%s%sy has %d elements, F has %d rows", kelClassLinearRegression, kelErrCheck,
+             y.Size(), F.Rows());
+}
+
+// A NaN or an infinity would pass through every computation and come out as a report of nan
+// figures that reads like a result: the data are refused where they come in instead.
+void KelLinearRegression::CheckFiniteData() const {
+  const long long badF =
+      KelFirstNonFinite(static_cast<long long>(F.Rows()) * F.Columns(), F.Data());
+  if (badF >= 0) {
+    const int columns = F.Columns();
+    const int i = static_cast<int>(badF / columns) + 1;
+    const int j = static_cast<int>(badF % columns) + 1;
+    KelError("%sNon-finite data\nF(%d, %d) = %s", kelClassLinearRegression, i, j,
+             KelNonFiniteText(F(i, j)));
+  }
+  const long long badY = KelFirstNonFinite(y.Size(), y.Data());
+  if (badY >= 0) {
+    const int i = static_cast<int>(badY) + 1;
+    KelError("%sNon-finite data\ny(%d) = %s", kelClassLinearRegression, i, KelNonFiniteText(y(i)));
+  }
+  if (!std::isfinite(responseVariance))
+    KelError("%sNon-finite data\nvariance = %s", kelClassLinearRegression,
+             KelNonFiniteText(responseVariance));
+}
+
 void KelLinearRegression::DataChanged() {
+  CheckFiniteData();
   numExperiments = F.Rows();
   numParameters = F.Columns();
   degreesOfFreedom = numExperiments - numParameters;
@@ -87,6 +117,9 @@ void KelLinearRegression::DataChanged() {
 }
 
 void KelLinearRegression::SetResponseVariance(double variance, int assignedDegreesOfFreedom) {
+  if (!std::isfinite(variance))
+    KelError("%sNon-finite data\nvariance = %s", kelClassLinearRegression,
+             KelNonFiniteText(variance));
   responseVariance = variance;
   varianceDegreesOfFreedom = assignedDegreesOfFreedom;
   // Results scaled by the former variance would otherwise stay cached: the next query refits.

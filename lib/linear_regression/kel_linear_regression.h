@@ -126,6 +126,8 @@ class KelLinearRegression : public KelBase {
   double SystemConditioning();
   // The variance that scales the covariance: the assigned one, else the mean square error.
   double VarianceUsed();
+  // Two-sided 95 % and 99 % Student t quantiles at m - n degrees of freedom (the normal ones
+  // when m = n, where only an assigned variance makes intervals meaningful).
   double T95();
   double T99();
   bool SolutionsDisagree();
@@ -239,6 +241,10 @@ class KelLinearRegression : public KelBase {
   // Sizes, degrees of freedom, intercept flag and cleared flags after new data.
   void DataChanged();
   void CheckDimensions() const;
+  // Fatal when y does not have one element per row of F; the message gives both sizes.
+  void CheckResponseSize() const;
+  // Fatal at the first NaN or infinity in F, y or the assigned variance, naming the entry.
+  void CheckFiniteData() const;
 
   // The fit (kel_linear_regression_fit.cpp).
   void EnsureLeastSquares();

@@ -1,7 +1,12 @@
 // KelLinearRegression read from a regression data file: F, y, then optionally the response
 // variance and its degrees of freedom.
+#include <cmath>
+
+#include "kel_array_kernels.h"
+#include "kel_errors.h"
 #include "kel_linear_regression.h"
 #include "kel_load.h"
+#include "kel_output.h"
 
 KelLinearRegression::KelLinearRegression(const char* fileName) {
   SetUpEmpty();
@@ -14,6 +19,9 @@ KelLinearRegression::KelLinearRegression(const char* fileName) {
   if (!load.AtEnd()) load >> variance;
   if (variance != 0.0) load >> degrees;
   load.Close();
+  if (!std::isfinite(variance))
+    KelError("%sNon-finite data\nvariance = %s", kelClassLinearRegression,
+             KelNonFiniteText(variance));
   if (variance > 0.0 && degrees > 0) {
     responseVariance = variance;
     varianceDegreesOfFreedom = degrees;
