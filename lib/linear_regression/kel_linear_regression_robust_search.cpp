@@ -28,6 +28,11 @@ constexpr size_t poolSize = 5;
 // most (the window around the median rank shrinks to respect it).
 constexpr int localIterationLimit = 30;
 constexpr double localWork = 4.0e6;
+// The window holds n + 1 + extra experiments: up to 8 extra for small problems (where a wide
+// window finds minima that a narrow one misses, at little cost), 4 for the others.
+constexpr int smallProblem = 100;
+constexpr int smallExtra = 8;
+constexpr int largeExtra = 4;
 constexpr std::uint64_t drawSeed = 0x4B656C4D61746831ull;
 
 // Number of k-subsets of m, or a value above limit when it exceeds it.
@@ -156,7 +161,7 @@ void KelLmsCandidateSearch::CollectSubsetFits() {
 // the experiments ranked there and moves to the best one that lowers the criterion.
 void KelLmsCandidateSearch::LocalSearch(KelVector& p, double* value) {
   const int median = m % 2 == 1 ? (m + 1) / 2 : m / 2;
-  int extra = 4;
+  int extra = m <= smallProblem ? smallExtra : largeExtra;
   while (extra > 1 && SubsetCount(n + 1 + extra, extra, 1e12) * m > localWork) --extra;
   const int low = std::max(1, median - n - extra / 2);
   const int high = std::min(m, low + n + extra);

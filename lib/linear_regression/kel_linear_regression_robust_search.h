@@ -8,8 +8,9 @@
 // fifth best so far, a sort of m values: O(D m n) in all, so the candidate stage grows linearly
 // with m (as m n) once m exceeds 1200. The 5 best candidates are refined: the local search
 // tries at most about 4e6 / m Chebyshev fits of experiments ranked around the median per
-// iteration (each O(m n)), and the simplex minimizer runs once per candidate, plus the restarts
-// from the best point.
+// iteration (each O(m n)), and the simplex minimizer runs once from the best of them, plus the
+// restarts from the best point. The local search window holds n + 1 + 8 experiments up to m = 100
+// and n + 1 + 4 above (fewer when the subsets exceed the bound).
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 #define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 
