@@ -20,6 +20,7 @@
 #include "kel_vector_int.h"
 
 class KelMinimizationRobust;
+class KelLmsCandidateSearch;
 
 // The remark every regression report appends to a line whose verdict finds a problem.
 inline constexpr const char* kelReportWarning = "  ** WARNING **";
@@ -69,7 +70,11 @@ class KelLinearRegression : public KelBase {
   // Singular values and vectors, the candidate solutions with 1..n singular values, and the
   // principal components; the next least-squares query refits.
   void SVDAnalysis();
-  // Least-median-of-squares fit, its residuals, outliers and verdicts.
+  // Least-median-of-squares fit, its residuals, outliers and verdicts. The search tries at most
+  // 2 D exact fits through subsets of the experiments, D = 6e5 / m bounded to 500 .. 20000
+  // (fewer when all subsets are fewer), each O(m n), and refines the best five by a local search
+  // of O(4e6 n) per step and the simplex minimizer: the work is about constant in m up to
+  // m = 1200 and then grows as m n (m log m for the sorts); (100000, 5) takes a few seconds.
   void RobustAnalysis();
   // Best model of every size 1..n by stepwise selection of the columns of F.
   void StepwiseAnalysis();
@@ -204,12 +209,15 @@ class KelLinearRegression : public KelBase {
   // The outliers in decreasing order of |robust residual|, as the report lists them.
   KelVectorInt RobustOutliersByImportance();
   // Work of the last robust computation: evaluations of the least-median-of-squares criterion
-  // (minimizer and elemental candidates) and searches run by the minimizer (the first, one per
-  // improving elemental pass, and the restarts from the best point).
+  // (minimizer, candidates and local search) and searches run by the minimizer (the first from
+  // the least-squares start, one from the best refined candidate, and the restarts from the
+  // best point).
   long long RobustCriterionEvaluations() const { return robustEvaluations; }
   int RobustMinimizerRuns() const { return robustMinimizerRuns; }
-  // Exact fits through subsets of the experiments that the last robust computation tried.
+  // Exact fits through subsets of the experiments that the last robust computation tried: those
+  // of the consecutive elemental passes, and the Chebyshev fits of n + 1 experiments.
   long long RobustElementalCandidates() const { return robustElementalCandidates; }
+  long long RobustSubsetCandidates() const { return robustSubsetCandidates; }
 
   // The earlier form of the regression, version "Version 6.0.20080930", which the programs
   // analysing regression data files carry. It differs in four observable respects only: the fit
@@ -226,6 +234,8 @@ class KelLinearRegression : public KelBase {
   static KelObjectCounter counter;
 
  private:
+  // The least-median-of-squares candidate search works on the data and the robust results.
+  friend class KelLmsCandidateSearch;
   // Common set-up of every constructor (sizes and flags of an empty object, serial number).
   void SetUpEmpty();
   // Sizes, degrees of freedom, intercept flag and cleared flags after new data.
@@ -283,7 +293,6 @@ class KelLinearRegression : public KelBase {
   void ComputeRobustComponents();
   void ChooseElementalRows();
   void PrepareElementalSolver(KelVector* x0);
-  void RefineWithElementalSolutions(KelMinimizationRobust* minimizer);
   void RestartFromTheBest(KelMinimizationRobust* minimizer);
   void ComputeRobustStatistics();
   void ComputeRobustScale();
@@ -347,12 +356,13 @@ class KelLinearRegression : public KelBase {
   KelVectorInt allOutliers;
   KelVectorInt highlyProbableOutliers;
   KelVectorInt possibleOutliers;
-  KelMatrix elementalRows;    // E: the rows of F that map the minimizer's point to parameters
-  KelVector elementalPoint;   // scratch parameters of the criterion
+  KelMatrix elementalRows;   // E: the rows of F that map the minimizer's point to parameters
+  KelVector elementalPoint;  // scratch parameters of the criterion
   std::vector<double> squaredResiduals;  // scratch of the criterion
   long long robustEvaluations = 0;
   int robustMinimizerRuns = 0;
   long long robustElementalCandidates = 0;
+  long long robustSubsetCandidates = 0;
 
   int numExperiments = 0;
   int numParameters = 0;

@@ -1,7 +1,8 @@
 // KelLinearRegression: least-median-of-squares regression. The data are standardized by median
 // and dispersion, the parameters minimizing the median of the squared residuals are searched by
 // the robust simplex minimizer from the least-squares solution and from the best exact fits
-// through subsets of the experiments, and the residuals are scaled and classified.
+// through subsets of the experiments (kel_linear_regression_robust_search.cpp), and the
+// residuals are scaled and classified.
 #include <cmath>
 #include <vector>
 
@@ -9,11 +10,11 @@
 #include "kel_descriptive_statistics.h"
 #include "kel_errors.h"
 #include "kel_linear_regression.h"
+#include "kel_linear_regression_robust_search.h"
 #include "kel_median.h"
 #include "kel_minimization_robust.h"
 #include "kel_output.h"
 #include "kel_robust_statistics.h"
-#include "kel_solve_square.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ void KelLinearRegression::ComputeRobust() {
   robustEvaluations = 0;
   robustMinimizerRuns = 0;
   robustElementalCandidates = 0;
+  robustSubsetCandidates = 0;
   squaredResiduals.assign(static_cast<size_t>(m), 0.0);
   elementalPoint.Resize(n, true);
   StandardizeData();
@@ -84,8 +86,12 @@ void KelLinearRegression::ComputeRobust() {
     ++robustMinimizerRuns;
     Solve(&elementalSolver, minimizer.XMin(), &robustB);
     leastMedianOfSquares = LmsCriterion(robustB);
-    RefineWithElementalSolutions(&minimizer);
+    KelLmsCandidateSearch search(*this);
+    search.CollectElementalPasses();
+    search.CollectSubsetFits();
+    search.RefineBest(&minimizer);
     RestartFromTheBest(&minimizer);
+    search.PolishBest();
   }
   ComputeRobustStatistics();
   ComputeRobustScale();
@@ -170,52 +176,6 @@ void KelLinearRegression::PrepareElementalSolver(KelVector* x0) {
     elementalSolver.AssignMatrix(elementalRows);
     *x0 = b;
   }
-}
-
-// Exact fits through n - 1 consecutive experiments plus each later one; whenever a pass finds
-// a fit better than any before, the minimizer restarts from it.
-void KelLinearRegression::RefineWithElementalSolutions(KelMinimizationRobust* minimizer) {
-  const int m = numExperiments;
-  const int n = numParameters;
-  const int passes = m - n - 2;
-  KelVector bestB = robustB;
-  if (passes >= 1) {
-    KelMatrix c = F;
-    KelVector r = y;
-    KelMatrix solutions;
-    KelVector candidate(n);
-    KelVector bestCandidate = b;
-    KelVector x(n);
-    double bestElemental = LmsCriterion(b);
-    for (int pass = 1; pass <= passes; ++pass) {
-      SolveSquare(c, r, &solutions);
-      robustElementalCandidates += solutions.Rows();
-      bool improved = false;
-      for (int k = 1; k <= solutions.Rows(); ++k) {
-        const double* row = solutions.RowPointers()[k];
-        for (int j = 1; j <= n; ++j) candidate(j) = row[j];
-        double value = 0.0;
-        if (LmsCriterionBelow(candidate, bestElemental, &value)) {
-          bestElemental = value;
-          bestCandidate = candidate;
-          improved = true;
-        }
-      }
-      c.RemoveRow(1);
-      r.RemoveElement(1);
-      if (!improved) continue;
-      Product(elementalRows, bestCandidate, x);
-      minimizer->Initialize(x);
-      (*minimizer)(0);
-      ++robustMinimizerRuns;
-      Solve(&elementalSolver, minimizer->XMin(), &robustB);
-      if (minimizer->FSolution() < leastMedianOfSquares) {
-        leastMedianOfSquares = minimizer->FSolution();
-        bestB = robustB;
-      }
-    }
-  }
-  robustB = bestB;
 }
 
 // The criterion is not smooth: the simplex often collapses on a kink of it, short of the
@@ -313,7 +273,11 @@ void KelLinearRegression::ComputeRobustScale() {
     scale = std::sqrt(leastMedianOfSquares) * (1.0 + 5.0 / degreesOfFreedom) * madFactor;
   }
   const double trimmed = KelTrimmedScale(robustResiduals, (m + n + 1) / 2, residualMedian);
-  if (trimmed > 5.0 * scale || m / 2 < n + 1) scale = trimmed;
+  // A criterion of exactly 0 means more than half of the experiments lie exactly on the fit:
+  // their scale is 0. The trimmed scale skips zero deviations and would measure the others
+  // instead, hiding them among the experiments on the fit.
+  const bool exactFit = n > 1 && leastMedianOfSquares == 0.0;
+  if (!exactFit && (trimmed > 5.0 * scale || m / 2 < n + 1)) scale = trimmed;
   if (responseVariance != 0.0) scale = std::sqrt(responseVariance);
 }
 
@@ -321,13 +285,13 @@ void KelLinearRegression::ComputeRobustScale() {
 void KelLinearRegression::NormalizeRobustResiduals() {
   const int m = numExperiments;
   const int n = numParameters;
-  if (scale == 0.0) {
+  if (scale == 0.0 && residualMad != 0.0) {
     normalizedRobustResiduals = KelStandardize(robustResiduals, residualMedian, residualMad);
     return;
   }
   double weight = 0.0;
   double sum = 0.0;
-  for (int i = 1; i <= m; ++i) {
+  for (int i = 1; i <= m && scale != 0.0; ++i) {
     const double r = robustResiduals(i);
     if (std::fabs(r / scale) <= outlierBound) {
       weight += 1.0;

@@ -50,9 +50,13 @@ TEST(RegressionDataFiles, PiecewiseRobustFitExposesTheRecordingError) {
   EXPECT_NEAR(b(1), 2.0, 0.3);
   EXPECT_NEAR(b(2), 0.8, 0.1);
   EXPECT_NEAR(b(3), -1.5, 0.15);
-  EXPECT_EQ(regression.RobustOutliers().Size(), 1);
   EXPECT_EQ(regression.RobustHighlyProbableOutliers().Size(), 1);
   EXPECT_EQ(regression.RobustHighlyProbableOutliers()(1), demo_files::piecewiseOutlier);
+  // At the least median of squares a few clean experiments may sit just beyond 2.5 scale units
+  // (possible outliers); none comes near the recorded error.
+  const KelVectorInt& possible = regression.RobustPossibleOutliers();
+  for (int i = 1; i <= possible.Size(); ++i)
+    EXPECT_LT(std::fabs(regression.NormalizedRobustResiduals()(possible(i))), 3.5) << possible(i);
 }
 
 // Least squares is tilted by the two high-leverage experiments and its residuals hide them

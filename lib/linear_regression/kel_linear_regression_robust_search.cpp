@@ -1,0 +1,265 @@
+// KelLinearRegression: the candidate search of the least-median-of-squares fit. Candidates are
+// exact fits through subsets of the experiments (the consecutive elemental passes, then
+// Chebyshev fits of n + 1 experiments drawn by a fixed-seed generator, or all of them when they
+// are few), each with the exact least-median intercept for its slopes. The best few are refined
+// by a local search over the experiments ranked around the median and by the simplex minimizer.
+#include "kel_linear_regression_robust_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "kel_lms_search.h"
+#include "kel_minimization_robust.h"
+#include "kel_solve_square.h"
+
+namespace {
+
+// Row evaluations (experiments times candidates) spent on random subsets, and the bounds on
+// their number: the draws grow as 1 / m between the bounds, so the cost of the draws is at most
+// minimumDraws m (n + 1) products for large m.
+constexpr double drawWork = 6.0e5;
+constexpr long long minimumDraws = 500;
+constexpr long long maximumDraws = 20000;
+// Candidates refined by the local search and the minimizer.
+constexpr size_t poolSize = 5;
+// Iterations of the local search from one candidate, and the subsets it tries per iteration at
+// most (the window around the median rank shrinks to respect it).
+constexpr int localIterationLimit = 30;
+constexpr double localWork = 4.0e6;
+// The window holds n + 1 + extra experiments: up to 8 extra for small problems (where a wide
+// window finds minima that a narrow one misses, at little cost), 4 for the others.
+constexpr int smallProblem = 100;
+constexpr int smallExtra = 8;
+constexpr int largeExtra = 4;
+constexpr std::uint64_t drawSeed = 0x4B656C4D61746831ull;
+
+// Number of k-subsets of m, or a value above limit when it exceeds it.
+double SubsetCount(int m, int k, double limit) {
+  double count = 1.0;
+  for (int i = 1; i <= k; ++i) {
+    count = count * (m - k + i) / i;
+    if (count > limit) return limit + 1.0;
+  }
+  return std::round(count);
+}
+
+}  // namespace
+
+KelLmsCandidateSearch::KelLmsCandidateSearch(KelLinearRegression& regression)
+    : regression(regression),
+      m(regression.numExperiments),
+      n(regression.numParameters),
+      intercept(regression.interceptFlag != 0),
+      f(regression.F.RowPointers()),
+      y(regression.y.Data() - 1) {
+  draws = std::clamp(static_cast<long long>(drawWork / m), minimumDraws, maximumDraws);
+}
+
+double KelLmsCandidateSearch::Threshold() const {
+  return pool.size() < poolSize ? std::numeric_limits<double>::infinity() : pool.back().value;
+}
+
+// Replaces the intercept by the least-median location of the residuals without it, the exact
+// minimum over the intercept for these slopes. False, without touching p, when the histogram
+// test shows no intercept can bring the criterion below bound.
+bool KelLmsCandidateSearch::AdjustIntercept(KelVector& p, double bound) {
+  if (!intercept) return true;
+  partial.resize(static_cast<size_t>(m));
+  const double* slopes = p.Data() - 1;  // 1-based like the rows of F
+  for (int i = 1; i <= m; ++i) {
+    const double* row = f[i];
+    double estimate = 0.0;
+    for (int j = 2; j <= n; ++j) estimate += row[j] * slopes[j];
+    const double r = y[i] - estimate;
+    // Overflowing slopes: no location to find (and no order to sort by); the criterion decides.
+    if (!std::isfinite(r)) return true;
+    partial[static_cast<size_t>(i - 1)] = r;
+  }
+  if (!KelLmsLocationCanBeBelow(partial, bound, counts)) return false;
+  p(1) = KelLmsLocation(partial);
+  return true;
+}
+
+bool KelLmsCandidateSearch::Evaluate(KelVector& p, double bound, double* value) {
+  if (!AdjustIntercept(p, bound)) return false;
+  return regression.LmsCriterionBelow(p, bound, value);
+}
+
+// Keeps the poolSize best distinct candidates, ascending.
+void KelLmsCandidateSearch::Offer(const KelVector& candidate) {
+  work = candidate;
+  double value = 0.0;
+  if (!Evaluate(work, Threshold(), &value)) return;
+  for (const Candidate& c : pool) {
+    if (c.value != value) continue;
+    double difference = 0.0;
+    for (int j = 1; j <= n; ++j) difference = std::max(difference, std::fabs(c.p(j) - work(j)));
+    if (difference == 0.0) return;
+  }
+  Candidate entry{value, work};
+  auto place = std::upper_bound(pool.begin(), pool.end(), value,
+                                [](double v, const Candidate& c) { return v < c.value; });
+  pool.insert(place, std::move(entry));
+  if (pool.size() > poolSize) pool.pop_back();
+}
+
+// Pass o solves through experiments o .. o + n - 2 and each later one (the documented passes),
+// as long as their fits stay within the candidate budget; a first pass larger than the budget
+// offers only its first fits.
+void KelLmsCandidateSearch::CollectElementalPasses() {
+  const int passes = m - n - 2;
+  if (passes < 1) return;
+  KelMatrix c = regression.F;
+  KelVector r = regression.y;
+  KelMatrix solutions;
+  KelVector candidate(n);
+  long long tried = 0;
+  for (int pass = 1; pass <= passes; ++pass) {
+    const long long fits = m - pass - n + 2;
+    if (pass > 1 && tried + fits > draws) break;
+    SolveSquare(c, r, &solutions);
+    const int offered = static_cast<int>(std::min<long long>(solutions.Rows(), draws));
+    tried += offered;
+    for (int k = 1; k <= offered; ++k) {
+      const double* row = solutions.RowPointers()[k];
+      for (int j = 1; j <= n; ++j) candidate(j) = row[j];
+      Offer(candidate);
+    }
+    c.RemoveRow(1);
+    r.RemoveElement(1);
+  }
+  regression.robustElementalCandidates += tried;
+}
+
+// Chebyshev fits of n + 1 experiments: all subsets when there are no more than the draws,
+// otherwise draws random ones from the fixed seed.
+void KelLmsCandidateSearch::CollectSubsetFits() {
+  const int k = n + 1;
+  std::vector<int> rows(static_cast<size_t>(k));
+  std::vector<double> fit(static_cast<size_t>(n));
+  KelVector candidate(n);
+  const bool enumerate = SubsetCount(m, k, static_cast<double>(draws)) <= draws;
+  KelLmsRandom random(drawSeed);
+  if (enumerate)
+    for (int i = 0; i < k; ++i) rows[static_cast<size_t>(i)] = i + 1;
+  long long tried = 0;
+  for (bool more = true; more; ++tried) {
+    if (!enumerate) random.DrawSubset(m, k, rows.data());
+    if (KelChebyshevFit(f, y, rows.data(), n, fit.data(), scratch)) {
+      for (int j = 1; j <= n; ++j) candidate(j) = fit[static_cast<size_t>(j - 1)];
+      Offer(candidate);
+    }
+    more = enumerate ? KelNextSubset(m, k, rows.data()) : tried + 1 < draws;
+  }
+  regression.robustSubsetCandidates += tried;
+}
+
+// At the minimum the n + 1 experiments of a Chebyshev fit share the median absolute residual:
+// near it they rank around the median. Each iteration tries the Chebyshev fits of the subsets of
+// the experiments ranked there and moves to the best one that lowers the criterion.
+void KelLmsCandidateSearch::LocalSearch(KelVector& p, double* value) {
+  const int median = m % 2 == 1 ? (m + 1) / 2 : m / 2;
+  int extra = m <= smallProblem ? smallExtra : largeExtra;
+  while (extra > 1 && SubsetCount(n + 1 + extra, extra, 1e12) * m > localWork) --extra;
+  const int low = std::max(1, median - n - extra / 2);
+  const int high = std::min(m, low + n + extra);
+  const int width = high - low + 1;
+  const int k = n + 1;
+  if (width < k) return;
+  std::vector<std::pair<double, int>> ranked(static_cast<size_t>(m));
+  std::vector<int> positions(static_cast<size_t>(k));
+  std::vector<int> rows(static_cast<size_t>(k));
+  std::vector<double> fit(static_cast<size_t>(n));
+  KelVector candidate(n);
+  KelVector best(n);
+  for (int iteration = 1; iteration <= localIterationLimit; ++iteration) {
+    for (int i = 1; i <= m; ++i) {
+      double estimate = 0.0;
+      for (int j = 1; j <= n; ++j) estimate += f[i][j] * p(j);
+      const double r = std::fabs(y[i] - estimate);
+      // NaN would break the ordering: an overflowing residual is simply far.
+      ranked[static_cast<size_t>(i - 1)] = {r == r ? r : std::numeric_limits<double>::infinity(),
+                                            i};
+    }
+    // Ties broken by index: the window is the same whatever the standard library.
+    std::nth_element(ranked.begin(), ranked.begin() + (low - 1), ranked.end());
+    std::partial_sort(ranked.begin() + low, ranked.begin() + high, ranked.end());
+    for (int i = 0; i < k; ++i) positions[static_cast<size_t>(i)] = i;
+    double bestValue = *value;
+    do {
+      for (int i = 0; i < k; ++i)
+        rows[static_cast<size_t>(i)] =
+            ranked[static_cast<size_t>(low - 1 + positions[static_cast<size_t>(i)])].second;
+      if (!KelChebyshevFit(f, y, rows.data(), n, fit.data(), scratch)) continue;
+      for (int j = 1; j <= n; ++j) candidate(j) = fit[static_cast<size_t>(j - 1)];
+      double v = 0.0;
+      if (regression.LmsCriterionBelow(candidate, bestValue, &v)) {
+        bestValue = v;
+        best = candidate;
+      }
+    } while (NextPositions(width, positions.data()));
+    if (!(bestValue < *value)) break;
+    p = best;
+    *value = bestValue;
+    TryIntercept(p, value);
+  }
+}
+
+bool KelLmsCandidateSearch::NextPositions(int width, int* positions) const {
+  // KelNextSubset works on 1-based indices.
+  for (int i = 0; i <= n; ++i) ++positions[i];
+  const bool more = KelNextSubset(width, n + 1, positions);
+  for (int i = 0; i <= n; ++i) --positions[i];
+  return more;
+}
+
+// The intercept moved to its least-median location when that lowers the criterion.
+void KelLmsCandidateSearch::TryIntercept(KelVector& p, double* value) {
+  if (!intercept) return;
+  work = p;
+  double v = 0.0;
+  if (Evaluate(work, *value, &v)) {
+    p = work;
+    *value = v;
+  }
+}
+
+// The best few candidates, each improved by the local search; the best result then by the
+// simplex minimizer (whose point is x = E p). The best of all becomes the regression's robust
+// parameters.
+void KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
+  Offer(regression.robustB);
+  KelVector p;
+  for (Candidate& c : pool) {
+    p = c.p;
+    double value = c.value;
+    LocalSearch(p, &value);
+    if (value < regression.leastMedianOfSquares) {
+      regression.leastMedianOfSquares = value;
+      regression.robustB = p;
+    }
+  }
+  KelVector x(n);
+  Product(regression.elementalRows, regression.robustB, x);
+  minimizer->Initialize(x);
+  (*minimizer)(0);
+  ++regression.robustMinimizerRuns;
+  if (minimizer->FSolution() < regression.leastMedianOfSquares) {
+    Solve(&regression.elementalSolver, minimizer->XMin(), &p);
+    regression.leastMedianOfSquares = regression.LmsCriterion(p);
+    regression.robustB = p;
+  }
+}
+
+void KelLmsCandidateSearch::PolishBest() {
+  KelVector p = regression.robustB;
+  double value = regression.leastMedianOfSquares;
+  TryIntercept(p, &value);
+  LocalSearch(p, &value);
+  if (value < regression.leastMedianOfSquares) {
+    regression.leastMedianOfSquares = value;
+    regression.robustB = p;
+  }
+}

@@ -1,0 +1,64 @@
+// The candidate search of the least-median-of-squares fit of KelLinearRegression (internal: the
+// robust computation creates one per run).
+//
+// Work, for m experiments and n parameters: the consecutive elemental passes and the Chebyshev
+// fits of (n + 1)-subsets are limited to D candidates each, D = 6e5 / m bounded to
+// 500 .. 20000 (all (n + 1)-subsets when there are no more than D of them). A candidate costs
+// one pass over the experiments (m n products and a histogram test) and, when it may beat the
+// fifth best so far, a sort of m values: O(D m n) in all, so the candidate stage grows linearly
+// with m (as m n) once m exceeds 1200. The 5 best candidates are refined: the local search
+// tries at most about 4e6 / m Chebyshev fits of experiments ranked around the median per
+// iteration (each O(m n)), and the simplex minimizer runs once from the best of them, plus the
+// restarts from the best point. The local search window holds n + 1 + 8 experiments up to m = 100
+// and n + 1 + 4 above (fewer when the subsets exceed the bound).
+#ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
+#define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
+
+#include <vector>
+
+#include "kel_linear_regression.h"
+
+class KelLmsCandidateSearch {
+ public:
+  explicit KelLmsCandidateSearch(KelLinearRegression& regression);
+  KelLmsCandidateSearch(const KelLmsCandidateSearch&) = delete;
+  KelLmsCandidateSearch& operator=(const KelLmsCandidateSearch&) = delete;
+
+  // Candidates from the consecutive elemental passes, within the budget.
+  void CollectElementalPasses();
+  // Candidates from Chebyshev fits of n + 1 experiments.
+  void CollectSubsetFits();
+  // Refines the best candidates (and the regression's current robust parameters); the best
+  // result, if lower, becomes the regression's robust parameters and least median of squares.
+  void RefineBest(KelMinimizationRobust* minimizer);
+  // Intercept and local search once more from the regression's robust parameters.
+  void PolishBest();
+
+ private:
+  struct Candidate {
+    double value;
+    KelVector p;
+  };
+  double Threshold() const;
+  bool AdjustIntercept(KelVector& p, double bound);
+  bool Evaluate(KelVector& p, double bound, double* value);
+  void Offer(const KelVector& candidate);
+  void LocalSearch(KelVector& p, double* value);
+  bool NextPositions(int width, int* positions) const;
+  void TryIntercept(KelVector& p, double* value);
+
+  KelLinearRegression& regression;
+  const int m;
+  const int n;
+  const bool intercept;
+  const double* const* f;  // rows of F, 1-based
+  const double* y;         // responses, 1-based
+  long long draws = 0;
+  std::vector<Candidate> pool;  // ascending criterion
+  std::vector<double> partial;  // residuals without the intercept
+  std::vector<double> scratch;
+  std::vector<int> counts;
+  KelVector work;
+};
+
+#endif

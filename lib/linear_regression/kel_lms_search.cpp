@@ -1,0 +1,261 @@
+// Kernels of the least-median-of-squares search; all work 0-based internally (the experiment
+// indices they receive and return are 1-based, as everywhere in the library).
+#include "kel_lms_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Below this fraction of the largest element a pivot counts as zero: the subset is degenerate
+// and its fit would be dominated by rounding.
+constexpr double pivotTolerance = 1e-12;
+
+// Solves the k x k system a x = rhs (a row-major, overwritten) by Gauss elimination with partial
+// pivoting; x replaces rhs. False when a pivot vanishes.
+bool SolveInPlace(double* a, double* rhs, int k) {
+  double largest = 0.0;
+  for (int i = 0; i < k * k; ++i) largest = std::max(largest, std::fabs(a[i]));
+  const double tiny = pivotTolerance * largest;
+  if (!(largest > 0.0) || !std::isfinite(largest)) return false;
+  for (int col = 0; col < k; ++col) {
+    int pivot = col;
+    for (int r = col + 1; r < k; ++r)
+      if (std::fabs(a[r * k + col]) > std::fabs(a[pivot * k + col])) pivot = r;
+    if (!(std::fabs(a[pivot * k + col]) > tiny)) return false;
+    if (pivot != col) {
+      for (int c = 0; c < k; ++c) std::swap(a[pivot * k + c], a[col * k + c]);
+      std::swap(rhs[pivot], rhs[col]);
+    }
+    for (int r = col + 1; r < k; ++r) {
+      const double factor = a[r * k + col] / a[col * k + col];
+      if (factor == 0.0) continue;
+      for (int c = col; c < k; ++c) a[r * k + c] -= factor * a[col * k + c];
+      rhs[r] -= factor * rhs[col];
+    }
+  }
+  for (int r = k - 1; r >= 0; --r) {
+    double sum = rhs[r];
+    for (int c = r + 1; c < k; ++c) sum -= a[r * k + c] * rhs[c];
+    rhs[r] = sum / a[r * k + r];
+  }
+  return true;
+}
+
+// A nonzero lambda (n + 1 values) with lambda' A = 0 for the (n + 1) x n matrix A of the
+// subset, by row echelon form of A' (t, n x (n + 1), overwritten). False unless A has rank n,
+// when lambda is unique up to its scale.
+bool LeftNullVector(double* t, int n, double* lambda) {
+  const int columns = n + 1;
+  double largest = 0.0;
+  for (int i = 0; i < n * columns; ++i) largest = std::max(largest, std::fabs(t[i]));
+  if (!(largest > 0.0) || !std::isfinite(largest)) return false;
+  const double tiny = pivotTolerance * largest;
+  int pivotColumns[64];
+  std::vector<int> pivotStorage;
+  int* pivotColumn = pivotColumns;
+  if (n > 64) {
+    pivotStorage.resize(static_cast<size_t>(n));
+    pivotColumn = pivotStorage.data();
+  }
+  int row = 0;
+  int freeColumn = -1;
+  for (int col = 0; col < columns; ++col) {
+    int pivot = row;
+    for (int r = row + 1; r < n; ++r)
+      if (std::fabs(t[r * columns + col]) > std::fabs(t[pivot * columns + col])) pivot = r;
+    if (row == n || !(std::fabs(t[pivot * columns + col]) > tiny)) {
+      if (freeColumn >= 0) return false;  // rank below n
+      freeColumn = col;
+      continue;
+    }
+    if (pivot != row)
+      for (int c = 0; c < columns; ++c) std::swap(t[pivot * columns + c], t[row * columns + c]);
+    for (int r = row + 1; r < n; ++r) {
+      const double factor = t[r * columns + col] / t[row * columns + col];
+      for (int c = col; c < columns; ++c) t[r * columns + c] -= factor * t[row * columns + c];
+    }
+    pivotColumn[row++] = col;
+  }
+  if (row < n || freeColumn < 0) return false;
+  for (int c = 0; c < columns; ++c) lambda[c] = 0.0;
+  lambda[freeColumn] = 1.0;
+  for (int r = n - 1; r >= 0; --r) {
+    const int p = pivotColumn[r];
+    double sum = 0.0;
+    for (int c = p + 1; c < columns; ++c) sum += t[r * columns + c] * lambda[c];
+    lambda[p] = -sum / t[r * columns + p];
+  }
+  return true;
+}
+
+// Median of the squared distances of the sorted values s from c, for even m (h = m / 2): the
+// h + 1 values nearest c form the window s[k .. k + h], which only moves right as c grows (the
+// caller passes increasing c and keeps k); its two largest distances are the h-th and
+// (h + 1)-th smallest, and they sit at the window's ends or next to them.
+double EvenMedianOfSquares(const std::vector<double>& s, double c, int* k) {
+  const int m = static_cast<int>(s.size());
+  const int h = m / 2;
+  while (*k + h + 1 < m && s[static_cast<size_t>(*k + h + 1)] - c < c - s[static_cast<size_t>(*k)])
+    ++*k;
+  const int candidates[4] = {*k, *k + 1, *k + h - 1, *k + h};
+  double first = -1.0;
+  double second = -1.0;
+  int firstIndex = -1;
+  int secondIndex = -1;
+  for (int index : candidates) {
+    if (index < *k || index > *k + h || index == firstIndex || index == secondIndex) continue;
+    const double d = std::fabs(s[static_cast<size_t>(index)] - c);
+    if (d > first) {
+      second = first;
+      secondIndex = firstIndex;
+      first = d;
+      firstIndex = index;
+    } else if (d > second) {
+      second = d;
+      secondIndex = index;
+    }
+  }
+  return (first * first + second * second) / 2.0;
+}
+
+}  // namespace
+
+std::uint64_t KelLmsRandom::Next() {
+  state += 0x9E3779B97F4A7C15ull;
+  std::uint64_t z = state;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+int KelLmsRandom::Below(int bound) {
+  const std::uint64_t range = static_cast<std::uint64_t>(bound);
+  // Values below 2^64 mod range would make the low residues more likely.
+  const std::uint64_t threshold = (0 - range) % range;
+  for (;;) {
+    const std::uint64_t x = Next();
+    if (x >= threshold) return static_cast<int>(x % range);
+  }
+}
+
+void KelLmsRandom::DrawSubset(int m, int k, int* indices) {
+  for (int j = 0; j < k; ++j) {
+    bool repeated = true;
+    while (repeated) {
+      indices[j] = 1 + Below(m);
+      repeated = std::find(indices, indices + j, indices[j]) != indices + j;
+    }
+  }
+}
+
+bool KelNextSubset(int m, int k, int* indices) {
+  int i = k - 1;
+  while (i >= 0 && indices[i] == m - k + i + 1) --i;
+  if (i < 0) return false;
+  ++indices[i];
+  for (int j = i + 1; j < k; ++j) indices[j] = indices[j - 1] + 1;
+  return true;
+}
+
+// The minimax fit of n + 1 equations has equal absolute residuals delta at all of them, with
+// the signs of the left null vector lambda of their matrix; b and delta then solve the square
+// system [A s] (b, delta) = y.
+bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, int n, double* b,
+                     std::vector<double>& scratch) {
+  const int k = n + 1;
+  scratch.resize(static_cast<size_t>(k * k + n * k + 2 * k));
+  double* system = scratch.data();
+  double* transposed = system + k * k;
+  double* lambda = transposed + n * k;
+  double* rhs = lambda + k;
+  for (int i = 0; i < k; ++i) {
+    const double* row = f[rows[i]];
+    for (int j = 0; j < n; ++j) transposed[j * k + i] = row[j + 1];
+  }
+  if (!LeftNullVector(transposed, n, lambda)) return false;
+  for (int i = 0; i < k; ++i) {
+    const double* row = f[rows[i]];
+    for (int j = 0; j < n; ++j) system[i * k + j] = row[j + 1];
+    system[i * k + n] = lambda[i] > 0.0 ? 1.0 : (lambda[i] < 0.0 ? -1.0 : 0.0);
+    rhs[i] = y[rows[i]];
+  }
+  if (!SolveInPlace(system, rhs, k)) return false;
+  for (int j = 0; j < n; ++j) {
+    if (!std::isfinite(rhs[j])) return false;
+    b[j] = rhs[j];
+  }
+  return true;
+}
+
+double KelLmsLocation(std::vector<double>& values) {
+  std::sort(values.begin(), values.end());
+  const int m = static_cast<int>(values.size());
+  if (m == 0) return 0.0;
+  if (m % 2 == 1) {
+    const int span = (m + 1) / 2 - 1;
+    int best = 0;
+    // Strictly shorter only: the first shortest interval wins.
+    for (int i = 1; i + span < m; ++i)
+      if (values[static_cast<size_t>(i + span)] - values[static_cast<size_t>(i)] <
+          values[static_cast<size_t>(best + span)] - values[static_cast<size_t>(best)])
+        best = i;
+    return (values[static_cast<size_t>(best)] + values[static_cast<size_t>(best + span)]) / 2.0;
+  }
+  // Within a stretch where the same two values are the h-th and (h + 1)-th nearest, the
+  // criterion is their mean square distance, least at their midpoint (they lie on both sides of
+  // c, h ranks apart); the stretches end where two distances tie, at midpoints of values h - 1,
+  // h or h + 1 ranks apart.
+  const int h = m / 2;
+  double bestValue = std::numeric_limits<double>::infinity();
+  double bestLocation = values[0];
+  for (int span = std::max(h - 1, 0); span <= std::min(h + 1, m - 1); ++span) {
+    int window = 0;
+    for (int i = 0; i + span < m; ++i) {
+      const double c =
+          (values[static_cast<size_t>(i)] + values[static_cast<size_t>(i + span)]) / 2.0;
+      const double g = EvenMedianOfSquares(values, c, &window);
+      if (g < bestValue) {
+        bestValue = g;
+        bestLocation = c;
+      }
+    }
+  }
+  return bestLocation;
+}
+
+bool KelLmsLocationCanBeBelow(const std::vector<double>& values, double bound,
+                              std::vector<int>& counts) {
+  const int m = static_cast<int>(values.size());
+  if (m == 0 || !(bound > 0.0)) return false;
+  if (!std::isfinite(bound)) return true;
+  const int h = m % 2 == 0 ? m / 2 : (m + 1) / 2;
+  double low = values[0];
+  double high = values[0];
+  for (double v : values) {
+    if (!std::isfinite(v)) return true;  // left to the exact evaluation
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  const double range = high - low;
+  const double width = 2.0 * std::sqrt(bound);
+  if (!std::isfinite(range) || range < width) return true;
+  // Bins of a quarter of the width: h values within less than the width lie in five adjacent
+  // bins. Wider bins keep their number below 2 m + 2 and the rounding of the bin index far
+  // below one bin; with them fewer candidates are rejected, never a wrong one.
+  constexpr int binsPerWidth = 4;
+  const double bin =
+      std::max({width / binsPerWidth, range / (2.0 * m), 1e-9 * range}) * (1.0 + 1e-6);
+  const int bins = static_cast<int>(range / bin) + 1;
+  counts.assign(static_cast<size_t>(bins), 0);
+  for (double v : values)
+    ++counts[static_cast<size_t>(std::min(bins - 1, static_cast<int>((v - low) / bin)))];
+  int inWindow = 0;
+  for (int i = 0; i < bins; ++i) {
+    inWindow += counts[static_cast<size_t>(i)];
+    if (i > binsPerWidth) inWindow -= counts[static_cast<size_t>(i - binsPerWidth - 1)];
+    if (inWindow >= h) return true;
+  }
+  return false;
+}

@@ -1,0 +1,232 @@
+// The least-median-of-squares search on real data that ship with R (tests/reference/r/
+// lms_datasets.R): never worse than MASS::lqs evaluated on the library's criterion, and within
+// 5 % of the exact minimum, which is enumerated here independently: the minimum over b of the
+// k-th smallest squared residual is reached at the Chebyshev fit of some n + 1 experiments.
+// Also the reproducibility of the search and the documented number of candidates.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "kel_linear_regression.h"
+#include "kel_test_support.h"
+#include "linear_regression_test_data.h"
+#include "regression_demo_files.h"
+
+namespace {
+
+struct RealData {
+  KelMatrix F;
+  KelVector y;
+  double lqsCriterion = 0.0;
+  double exactMinimum = 0.0;  // R's, for even m and two parameters (0: not given)
+};
+
+RealData LoadRealData(const std::string& name) {
+  const lr_test::Reference reference("r/lms_data_" + name + ".txt");
+  const int m = static_cast<int>(reference("m"));
+  const int n = static_cast<int>(reference("n"));
+  RealData data;
+  data.F = KelMatrix(m, n);
+  data.y = KelVector(m);
+  for (int i = 1; i <= m; ++i) {
+    data.y(i) = reference("y", i);
+    for (int j = 1; j <= n; ++j) data.F(i, j) = reference("F", i, j);
+  }
+  data.lqsCriterion = reference("lqs.lib_median_sq");
+  if (reference.Has("libcrit.exact_min")) data.exactMinimum = reference("libcrit.exact_min");
+  return data;
+}
+
+// Solves the k x k system by Gauss elimination with partial pivoting; false when singular.
+bool SolveSmall(std::vector<std::vector<double>> a, std::vector<double> rhs,
+                std::vector<double>* x) {
+  const size_t k = rhs.size();
+  for (size_t c = 0; c < k; ++c) {
+    size_t p = c;
+    for (size_t r = c + 1; r < k; ++r)
+      if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
+    if (std::fabs(a[p][c]) < 1e-11) return false;
+    std::swap(a[p], a[c]);
+    std::swap(rhs[p], rhs[c]);
+    for (size_t r = c + 1; r < k; ++r) {
+      const double factor = a[r][c] / a[c][c];
+      for (size_t j = c; j < k; ++j) a[r][j] -= factor * a[c][j];
+      rhs[r] -= factor * rhs[c];
+    }
+  }
+  x->assign(k, 0.0);
+  for (size_t r = k; r-- > 0;) {
+    double sum = rhs[r];
+    for (size_t j = r + 1; j < k; ++j) sum -= a[r][j] * (*x)[j];
+    (*x)[r] = sum / a[r][r];
+  }
+  return true;
+}
+
+// Chebyshev fit of the experiments S (n + 1 of them) by trying every sign pattern: each gives
+// parameters with residuals +-level at S; the minimax fit is the one of least |level|.
+bool ChebyshevBySigns(const KelMatrix& F, const KelVector& y, const std::vector<int>& S,
+                      std::vector<double>* b) {
+  const int n = F.Columns();
+  double bestLevel = HUGE_VAL;
+  for (int pattern = 0; pattern < (1 << n); ++pattern) {
+    std::vector<std::vector<double>> a(static_cast<size_t>(n + 1));
+    std::vector<double> rhs;
+    for (int i = 0; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j)
+        a[static_cast<size_t>(i)].push_back(F(S[static_cast<size_t>(i)], j));
+      const bool negative = i > 0 && ((pattern >> (i - 1)) & 1) != 0;
+      a[static_cast<size_t>(i)].push_back(negative ? -1.0 : 1.0);
+      rhs.push_back(y(S[static_cast<size_t>(i)]));
+    }
+    std::vector<double> x;
+    if (!SolveSmall(a, rhs, &x) || !(std::fabs(x[static_cast<size_t>(n)]) < bestLevel)) continue;
+    bestLevel = std::fabs(x[static_cast<size_t>(n)]);
+    b->assign(x.begin(), x.begin() + n);
+  }
+  return bestLevel < HUGE_VAL;
+}
+
+std::vector<double> SortedSquares(const KelMatrix& F, const KelVector& y,
+                                  const std::vector<double>& b) {
+  std::vector<double> squares;
+  for (int i = 1; i <= F.Rows(); ++i) {
+    double r = y(i);
+    for (int j = 1; j <= F.Columns(); ++j) r -= F(i, j) * b[static_cast<size_t>(j - 1)];
+    squares.push_back(r * r);
+  }
+  std::sort(squares.begin(), squares.end());
+  return squares;
+}
+
+// For odd m the exact minimum of the criterion (the (m + 1) / 2-th squared residual); for even
+// m a lower bound: the mean of the exact minima of the (m / 2)-th and (m / 2 + 1)-th.
+double EnumeratedMinimum(const KelMatrix& F, const KelVector& y) {
+  const int m = F.Rows();
+  const int n = F.Columns();
+  const size_t h = static_cast<size_t>(m % 2 == 1 ? (m + 1) / 2 : m / 2);
+  double lowest = HUGE_VAL;
+  double lowestNext = HUGE_VAL;
+  std::vector<int> S(static_cast<size_t>(n + 1));
+  for (int i = 0; i <= n; ++i) S[static_cast<size_t>(i)] = i + 1;
+  std::vector<double> b;
+  for (;;) {
+    if (ChebyshevBySigns(F, y, S, &b)) {
+      const std::vector<double> squares = SortedSquares(F, y, b);
+      lowest = std::min(lowest, squares[h - 1]);
+      lowestNext = std::min(lowestNext, squares[h]);
+    }
+    int i = n;
+    while (i >= 0 && S[static_cast<size_t>(i)] == m - n + i) --i;
+    if (i < 0) break;
+    ++S[static_cast<size_t>(i)];
+    for (int j = i + 1; j <= n; ++j) S[static_cast<size_t>(j)] = S[static_cast<size_t>(j - 1)] + 1;
+  }
+  return m % 2 == 1 ? lowest : (lowest + lowestNext) / 2.0;
+}
+
+class LeastMedianOfSquaresOnRealData : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LeastMedianOfSquaresOnRealData, NeverWorseThanLqs) {
+  const RealData data = LoadRealData(GetParam());
+  KelLinearRegression regression(data.F, data.y);
+  const double lms = regression.LeastMedianOfSquares();
+  EXPECT_LE(lms, data.lqsCriterion * (1.0 + 1e-12));
+  RecordProperty("ratio_to_lqs", std::to_string(lms / data.lqsCriterion));
+}
+
+// Small enough to enumerate (n + 1 <= 5 parameters and m <= 50).
+TEST_P(LeastMedianOfSquaresOnRealData, WithinFivePercentOfTheEnumeratedMinimum) {
+  const RealData data = LoadRealData(GetParam());
+  if (data.F.Columns() > 4) GTEST_SKIP() << "too many subsets to enumerate";
+  const double enumerated = EnumeratedMinimum(data.F, data.y);
+  KelLinearRegression regression(data.F, data.y);
+  const double lms = regression.LeastMedianOfSquares();
+  // Odd m: the exact minimum. Even m: a lower bound, and R's exact minimum where given.
+  const bool odd = data.F.Rows() % 2 == 1;
+  EXPECT_GE(lms, enumerated * (1.0 - 1e-9));
+  if (!odd) {
+    ASSERT_GT(data.exactMinimum, 0.0) << "no exact minimum for even m";
+  }
+  const double exact = odd ? enumerated : data.exactMinimum;
+  EXPECT_GE(lms, exact * (1.0 - 1e-9));
+  EXPECT_LE(lms, exact * 1.05) << "exact minimum " << exact;
+  RecordProperty("ratio_to_exact", std::to_string(lms / exact));
+}
+
+INSTANTIATE_TEST_SUITE_P(DataSetsShippedWithR, LeastMedianOfSquaresOnRealData,
+                         ::testing::Values("leverage", "cars", "trees", "hills", "stackloss",
+                                           "savings", "swiss"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+// The data of the piecewise_regression program, whose report carries the result: m = 25 (odd),
+// the exact minimum itself (the leverage_regression data are among the sets above).
+TEST(LeastMedianOfSquaresOnDemonstrationFiles, PiecewiseReachesTheEnumeratedMinimum) {
+  const KelMatrix F = demo_files::PiecewiseRegressors();
+  const KelVector y = demo_files::PiecewiseResponses();
+  KelLinearRegression piecewise(F, y);
+  const double exact = EnumeratedMinimum(F, y);
+  EXPECT_NEAR(piecewise.LeastMedianOfSquares(), exact, 1e-12 * exact);
+}
+
+// y = 1 + x1 - 2 x2 + 0.5 x3 with a deterministic wobble and every seventh response far off.
+void MakeSynthetic(int m, KelMatrix* F, KelVector* y) {
+  *F = KelMatrix(m, 4);
+  *y = KelVector(m);
+  for (int i = 1; i <= m; ++i) {
+    const double x1 = std::fmod(i * 0.618034, 1.0) * 10.0;
+    const double x2 = std::fmod(i * 0.414214, 1.0) * 10.0;
+    const double x3 = std::fmod(i * 0.732051, 1.0) * 10.0;
+    (*F)(i, 1) = 1.0;
+    (*F)(i, 2) = x1;
+    (*F)(i, 3) = x2;
+    (*F)(i, 4) = x3;
+    (*y)(i) = 1.0 + x1 - 2.0 * x2 + 0.5 * x3 + 0.3 * std::sin(1.7 * i) + (i % 7 == 0 ? 15.0 : 0.0);
+  }
+}
+
+TEST(LeastMedianOfSquaresSearch, SameDataSameResultBitForBit) {
+  KelMatrix F;
+  KelVector y;
+  MakeSynthetic(300, &F, &y);
+  KelLinearRegression first(F, y);
+  KelLinearRegression second(F, y);
+  EXPECT_EQ(first.LeastMedianOfSquares(), second.LeastMedianOfSquares());
+  for (int j = 1; j <= 4; ++j)
+    EXPECT_EQ(first.RobustParameters()(j), second.RobustParameters()(j)) << j;
+  EXPECT_EQ(first.RobustCriterionEvaluations(), second.RobustCriterionEvaluations());
+  // The outliers do not move the fit.
+  EXPECT_NEAR(first.RobustParameters()(2), 1.0, 0.05);
+  EXPECT_NEAR(first.RobustParameters()(3), -2.0, 0.05);
+  EXPECT_NEAR(first.RobustParameters()(4), 0.5, 0.05);
+}
+
+// All (n + 1)-subsets while they are no more than the draws (6e5 / m within 500 .. 20000);
+// otherwise exactly that many draws. The consecutive passes stop within the same budget.
+TEST(LeastMedianOfSquaresSearch, CandidateCountFollowsTheDocumentedBudget) {
+  KelMatrix F;
+  KelVector y;
+  MakeSynthetic(12, &F, &y);
+  KelLinearRegression small(F, y);
+  small.LeastMedianOfSquares();
+  EXPECT_EQ(small.RobustSubsetCandidates(), 792);  // 12 choose 5
+  // Passes o = 1 .. 12 - 4 - 2 through 12 - o - 2 fits: 9 + 8 + ... + 4 = 39.
+  EXPECT_EQ(small.RobustElementalCandidates(), 39);
+
+  MakeSynthetic(300, &F, &y);
+  KelLinearRegression medium(F, y);
+  medium.LeastMedianOfSquares();
+  EXPECT_EQ(medium.RobustSubsetCandidates(), 2000);  // 6e5 / 300
+  EXPECT_LE(medium.RobustElementalCandidates(), 2000);
+
+  MakeSynthetic(3000, &F, &y);
+  KelLinearRegression large(F, y);
+  large.LeastMedianOfSquares();
+  EXPECT_EQ(large.RobustSubsetCandidates(), 500);
+  EXPECT_EQ(large.RobustElementalCandidates(), 500);
+}
+
+}  // namespace

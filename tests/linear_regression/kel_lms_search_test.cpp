@@ -1,0 +1,189 @@
+// Kernels of the least-median-of-squares search: the generator against the published SplitMix64
+// sequence, subsets, the Chebyshev fit against its defining property, and the least-median
+// location and its rejection test against brute force over a fine grid of locations.
+#include "kel_lms_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <vector>
+
+namespace {
+
+// The library's median rule over the squared distances from c, by a full sort.
+double MedianOfSquares(const std::vector<double>& values, double c) {
+  std::vector<double> squares;
+  for (double v : values) squares.push_back((v - c) * (v - c));
+  std::sort(squares.begin(), squares.end());
+  const size_t m = squares.size();
+  return m % 2 == 1 ? squares[m / 2] : (squares[m / 2 - 1] + squares[m / 2]) / 2.0;
+}
+
+// Smallest criterion over every midpoint of two values and every value itself: the candidates
+// where a piecewise quadratic in c can have its minimum, found here without any rank argument.
+double BruteForceMinimum(const std::vector<double>& values) {
+  double best = MedianOfSquares(values, values[0]);
+  for (double a : values)
+    for (double b : values) best = std::min(best, MedianOfSquares(values, (a + b) / 2.0));
+  return best;
+}
+
+std::vector<double> Sample(KelLmsRandom& random, int m) {
+  std::vector<double> values;
+  for (int i = 0; i < m; ++i) {
+    // Clusters and far values, so that the best location is not simply the middle.
+    const double u = static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
+    values.push_back(i % 5 == 0 ? 40.0 * u - 20.0 : u + (i % 3));
+  }
+  return values;
+}
+
+TEST(LmsRandom, FirstValuesAreThePublishedSplitMix64Sequence) {
+  KelLmsRandom random(0);
+  EXPECT_EQ(random.Next(), 0xE220A8397B1DCDAFull);
+  EXPECT_EQ(random.Next(), 0x6E789E6AA1B965F4ull);
+  EXPECT_EQ(random.Next(), 0x06C45D188009454Full);
+}
+
+TEST(LmsRandom, SubsetsAreDistinctInRangeAndCoverEveryIndex) {
+  KelLmsRandom random(7);
+  std::vector<int> seen(11, 0);
+  int subset[4];
+  for (int draw = 0; draw < 500; ++draw) {
+    random.DrawSubset(10, 4, subset);
+    const std::set<int> distinct(subset, subset + 4);
+    EXPECT_EQ(distinct.size(), 4u);
+    for (int index : subset) {
+      ASSERT_GE(index, 1);
+      ASSERT_LE(index, 10);
+      ++seen[static_cast<size_t>(index)];
+    }
+  }
+  // 2000 indices over 10 values: each near 200 (binomial standard deviation 13).
+  for (int i = 1; i <= 10; ++i) EXPECT_NEAR(seen[static_cast<size_t>(i)], 200, 60) << i;
+}
+
+TEST(LmsSubsets, LexicographicEnumerationVisitsEverySubsetOnce) {
+  int subset[3] = {1, 2, 3};
+  std::set<std::vector<int>> visited;
+  do {
+    visited.insert(std::vector<int>(subset, subset + 3));
+  } while (KelNextSubset(6, 3, subset));
+  EXPECT_EQ(visited.size(), 20u);  // 6 choose 3
+  EXPECT_EQ(*visited.rbegin(), (std::vector<int>{4, 5, 6}));
+}
+
+// Three points (1, 1), (2, 3), (3, 2) and a line: the minimax line is parallel to the chord of
+// the outer points and halfway between it and the middle point.
+TEST(LmsChebyshevFit, ThreePointsOnALineEquioscillate) {
+  const double r1[] = {0.0, 1.0, 1.0};
+  const double r2[] = {0.0, 1.0, 2.0};
+  const double r3[] = {0.0, 1.0, 3.0};
+  const double* rows[] = {nullptr, r1, r2, r3};
+  const double y[] = {0.0, 1.0, 3.0, 2.0};
+  const int subset[] = {1, 2, 3};
+  double b[2];
+  std::vector<double> scratch;
+  ASSERT_TRUE(KelChebyshevFit(rows, y, subset, 2, b, scratch));
+  // Chord slope (2 - 1) / (3 - 1) = 0.5; the chord at x = 2 gives 1.5, the point is 3: the
+  // line sits halfway, 0.75 above the chord, and every residual is 0.75 in size.
+  EXPECT_NEAR(b[1], 0.5, 1e-14);
+  EXPECT_NEAR(b[0], 0.5 + 0.75, 1e-14);
+  EXPECT_NEAR(y[1] - (b[0] + b[1]), -0.75, 1e-14);
+  EXPECT_NEAR(y[2] - (b[0] + 2 * b[1]), 0.75, 1e-14);
+  EXPECT_NEAR(y[3] - (b[0] + 3 * b[1]), -0.75, 1e-14);
+}
+
+// Four experiments in a plane: the fit's largest absolute residual is no larger than at any
+// other parameters tried nearby (the minimax property), and it is reached at all four.
+TEST(LmsChebyshevFit, FourExperimentsInThreeParametersAreMinimax) {
+  const double r1[] = {0.0, 1.0, 0.3, 2.0};
+  const double r2[] = {0.0, 1.0, 1.7, -1.0};
+  const double r3[] = {0.0, 1.0, -2.2, 0.4};
+  const double r4[] = {0.0, 1.0, 0.9, 3.1};
+  const double* rows[] = {nullptr, r1, r2, r3, r4};
+  const double y[] = {0.0, 1.5, -0.7, 2.9, 0.2};
+  const int subset[] = {1, 2, 3, 4};
+  double b[3];
+  std::vector<double> scratch;
+  ASSERT_TRUE(KelChebyshevFit(rows, y, subset, 3, b, scratch));
+  auto largest = [&](const double* p) {
+    double worst = 0.0;
+    for (int i = 1; i <= 4; ++i)
+      worst = std::max(worst,
+                       std::fabs(y[i] - rows[i][1] * p[0] - rows[i][2] * p[1] - rows[i][3] * p[2]));
+    return worst;
+  };
+  const double at = largest(b);
+  for (int i = 1; i <= 4; ++i)
+    EXPECT_NEAR(std::fabs(y[i] - rows[i][1] * b[0] - rows[i][2] * b[1] - rows[i][3] * b[2]), at,
+                1e-12);
+  for (int k = 0; k < 3; ++k)
+    for (double step : {-1e-3, 1e-3}) {
+      double q[3] = {b[0], b[1], b[2]};
+      q[k] += step;
+      EXPECT_GE(largest(q), at);
+    }
+}
+
+TEST(LmsChebyshevFit, DegenerateSubsetIsRefused) {
+  const double r1[] = {0.0, 1.0, 2.0};
+  const double r2[] = {0.0, 1.0, 2.0};
+  const double r3[] = {0.0, 1.0, 2.0};
+  const double* rows[] = {nullptr, r1, r2, r3};
+  const double y[] = {0.0, 1.0, 2.0, 3.0};
+  const int subset[] = {1, 2, 3};
+  double b[2];
+  std::vector<double> scratch;
+  EXPECT_FALSE(KelChebyshevFit(rows, y, subset, 2, b, scratch));
+}
+
+TEST(LmsLocation, HandWorkedOddAndEvenSamples) {
+  // Odd m = 5, h = 3: intervals of 3 sorted values 0 1 2 | 1 2 10 | 2 10 11: the first is the
+  // shortest (2), midpoint 1.
+  std::vector<double> odd = {10.0, 2.0, 0.0, 11.0, 1.0};
+  EXPECT_EQ(KelLmsLocation(odd), 1.0);
+  // Even m = 4 (h = 2): values 0 1 3 10; at c the mean of the 2nd and 3rd smallest squared
+  // distances. c = 1.5: distances 1.5 0.5 1.5 8.5 -> (1.5^2 + 1.5^2) / 2 = 2.25; c = 1:
+  // 1 0 2 9 -> (1 + 4) / 2 = 2.5; c = 2: 2 1 1 8 -> (1 + 4) / 2 = 2.5; 1.5 is the minimum.
+  std::vector<double> even = {3.0, 0.0, 10.0, 1.0};
+  EXPECT_EQ(KelLmsLocation(even), 1.5);
+}
+
+TEST(LmsLocation, MatchesBruteForceOnRandomSamples) {
+  KelLmsRandom random(3);
+  for (int m = 3; m <= 40; ++m) {
+    std::vector<double> values = Sample(random, m);
+    const std::vector<double> original = values;
+    const double c = KelLmsLocation(values);
+    const double expected = BruteForceMinimum(original);
+    EXPECT_NEAR(MedianOfSquares(original, c), expected, 1e-12 * (1.0 + expected)) << "m " << m;
+  }
+}
+
+// The rejection test never rejects a bound that some location beats, and does reject bounds
+// well below the minimum.
+TEST(LmsLocation, RejectionNeverRejectsAnAttainableBound) {
+  KelLmsRandom random(5);
+  std::vector<int> counts;
+  for (int m = 3; m <= 60; ++m) {
+    std::vector<double> values = Sample(random, m);
+    const double minimum = BruteForceMinimum(values);
+    EXPECT_TRUE(KelLmsLocationCanBeBelow(values, minimum * 1.0001 + 1e-300, counts)) << m;
+    // Odd m, a tenth of the minimum: h values would have to fit in 2 sqrt(0.1) < 0.64 of the
+    // shortest interval holding h values; the histogram sees that when its bins (a quarter of
+    // that width, or range / 2m when larger) are narrow enough. (For even m the minimum also
+    // involves the (h + 1)-th value, so a low bound can still be plausible for h values.)
+    const double width = 2.0 * std::sqrt(0.1 * minimum);
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    if (m % 2 == 1 && minimum > 0.0 && (*high - *low) / (2.0 * m) < width / 4.0) {
+      EXPECT_FALSE(KelLmsLocationCanBeBelow(values, 0.1 * minimum, counts)) << m;
+    }
+  }
+  std::vector<double> none = {1.0, 2.0, 3.0};
+  EXPECT_FALSE(KelLmsLocationCanBeBelow(none, 0.0, counts));
+}
+
+}  // namespace
