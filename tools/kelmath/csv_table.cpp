@@ -8,6 +8,8 @@ namespace kelmath_cli {
 
 namespace {
 
+constexpr const char* kStrayQuote = ": a quote inside an unquoted field or after a closing quote";
+
 // Reads records one at a time; position moves past each one and its line break.
 class RecordReader {
  public:
@@ -67,14 +69,19 @@ std::vector<std::string> RecordReader::Next(std::string& problem) {
   while (true) {
     if (position < text.size() && text[position] == '"') {
       if (!ReadQuoted(field, problem)) return fields;
+      // RFC 4180: a closing quote ends the field.
+      const bool fieldEnds = position >= text.size() || text[position] == ',' ||
+                             text[position] == '\n' || text.substr(position, 2) == "\r\n";
+      if (!fieldEnds) {
+        problem = "line " + std::to_string(line) + kStrayQuote;
+        return fields;
+      }
     }
     while (position < text.size() && text[position] != ',' && text[position] != '\n') {
       const char c = text[position];
       if (c == '\r' && position + 1 < text.size() && text[position + 1] == '\n') break;
       if (c == '"') {
-        problem = "line " + std::to_string(line) +
-                  ": a quote inside an unquoted field or after a "
-                  "closing quote";
+        problem = "line " + std::to_string(line) + kStrayQuote;
         return fields;
       }
       field += c;
@@ -140,8 +147,10 @@ Cell ReadCell(std::string_view cell) {
   if (text.empty() || text == "NA") return {CellKind::kMissing, 0.0};
   std::string_view digits = text;
   // from_chars takes no plus sign, and would take "inf" and "nan", which are not data here.
-  if (digits.front() == '+') digits.remove_prefix(1);
-  if (digits.empty() || digits.front() == '+') return {};
+  if (digits.front() == '+') {
+    digits.remove_prefix(1);
+    if (digits.empty() || digits.front() == '+' || digits.front() == '-') return {};
+  }
   const char lead = digits.front() == '-' && digits.size() > 1 ? digits[1] : digits.front();
   if (!(lead >= '0' && lead <= '9') && lead != '.') return {};
   double value = 0.0;
