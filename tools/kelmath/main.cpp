@@ -177,7 +177,7 @@ void RemoveEmptyStartupChannel(FILE* startupChannel) {
 
 int main(int argc, char** argv) {
   FILE* const startupChannel = kelOutputFile;
-  CLI::App app{"kelmath: analyses of the KelMath library from the command line"};
+  CLI::App app{"kelmath: analyses of the KelMath library from the command line", "kelmath"};
   app.require_subcommand(1);
   RegressOptions options;
   CLI::App* regress = app.add_subcommand("regress", "linear regression of a CSV file's columns");
