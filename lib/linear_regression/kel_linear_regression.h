@@ -121,6 +121,8 @@ class KelLinearRegression : public KelBase {
   double SystemConditioning();
   // The variance that scales the covariance: the assigned one, else the mean square error.
   double VarianceUsed();
+  // Two-sided 95 % and 99 % Student t quantiles at m - n degrees of freedom (the normal ones
+  // when m = n, where only an assigned variance makes intervals meaningful).
   double T95();
   double T99();
   bool SolutionsDisagree();

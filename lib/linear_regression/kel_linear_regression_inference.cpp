@@ -15,8 +15,6 @@ constexpr double kNotDefined = std::numeric_limits<double>::quiet_NaN();
 
 }  // namespace
 
-double KelTStudentQuantile(double upperTailProbability, double degreesOfFreedom);
-
 KelVector KelLinearRegression::CenteredVarianceInflationFactors() {
   const KelVector& t = Tolerances();
   KelVector vif(numParameters);

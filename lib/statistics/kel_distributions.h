@@ -10,6 +10,11 @@ double KelChiSquareProbability(int dof, double x);
 double KelChiSquareLowerProbability(int dof, double x);
 // P(T > |t|) for Student's t with dof degrees of freedom: one tail (twice it is two-sided).
 double KelTStudentProbability(int dof, double t);
+// The t with P(T > t) = upperTailProbability for Student's t with degreesOfFreedom (> 0, not
+// necessarily whole) degrees of freedom, to a relative accuracy of 1e-10 or better; the
+// two-sided 95 % quantile is KelTStudentQuantile(0.025, dof). A probability outside (0, 1) or
+// degrees of freedom <= 0 are fatal.
+double KelTStudentQuantile(double upperTailProbability, double degreesOfFreedom);
 // P(F(dfNum, dfDen) > f).
 double KelFProbability(int dfNum, int dfDen, double f);
 // Two-sided probability of the variance ratio f: twice the tail on the side of f (upper for

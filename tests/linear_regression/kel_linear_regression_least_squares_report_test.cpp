@@ -83,8 +83,10 @@ INSTANTIATE_TEST_SUITE_P(DemonstrationDataSets, DiagnosticsAgainstR, ::testing::
 // values printed in the report's formats.
 std::vector<std::string> ExpectedX6Sections(const Reference& r) {
   std::vector<std::string> sections;
-  const float t95 = 2.776f;
-  const float t99 = 4.604f;
+  // Two-sided Student quantiles at 4 residual degrees of freedom, R's qt.
+  const Reference quantiles("r/t_quantiles.txt");
+  const double t95 = quantiles("t[4,0.025]");
+  const double t99 = quantiles("t[4,0.005]");
   sections.push_back(
       "\n\n================================\nLeast Squares Regression Analysis\n"
       "================================\n");

@@ -138,9 +138,10 @@ TEST(SVDAnalysis, ReportSectionsOfTheOrthogonalCaseReadLineByLine) {
   EXPECT_NE(text.find("\n\nColumns N. 2\n"), std::string::npos);
   EXPECT_EQ(text.find(kWarning + "\nThis Model should be probably discarded"), std::string::npos);
 
-  // Candidate 2: the full fit (t95 and t99 of 2 degrees of freedom, as single-precision values).
-  const double t95 = static_cast<double>(4.303f);
-  const double t99 = static_cast<double>(9.925f);
+  // Candidate 2: the full fit (t95 and t99 of 2 degrees of freedom: R's qt(0.975, 2) and
+  // qt(0.995, 2)).
+  const double t95 = 4.3026527297494637;
+  const double t99 = 9.9248432009182928;
   const double b[3] = {0.0, 2.5, 1.0 / 6.0};
   const double se[3] = {0.0, std::sqrt(0.5), std::sqrt(2.0 / 36.0)};
   std::vector<std::string> expected = {

@@ -166,8 +166,9 @@ TEST_F(NonLinearEstimation, StraightLineMatchesClosedFormLeastSquares) {
   EXPECT_NEAR(r.StandardDeviation(1), std::sqrt(sse / 3), 1e-12);
   EXPECT_NEAR(r.R2(1), 1.0 - sse / (3.1 * 3.1 + 4.9 * 4.9 + 7.1 * 7.1 + 8.9 * 8.9 + 11.1 * 11.1),
               1e-14);
-  EXPECT_EQ(r.T95(1), static_cast<double>(3.182f));
-  EXPECT_EQ(r.T99(1), static_cast<double>(5.841f));
+  // R: qt(0.975, 3), qt(0.995, 3).
+  EXPECT_NEAR(r.T95(1), 3.1824463052837078, 1e-10 * 3.18);
+  EXPECT_NEAR(r.T99(1), 5.8409093097333544, 1e-10 * 5.84);
   // Unit weights: the covariance is (F^T F)^-1 = [[sxx, -sx], [-sx, n]] / det.
   const KelMatrixSymmetric& cov = r.Covariance(1);
   EXPECT_NEAR(cov(1, 1), sxx / det, 1e-10);
@@ -227,7 +228,7 @@ TEST_F(NonLinearEstimation, WeightedTwoResponseFit) {
   EXPECT_EQ(r.DegreesOfFreedom(1), 6);
 }
 
-TEST_F(NonLinearEstimation, MoreThanTwentyDegreesOfFreedomGiveTwoAndTwoPointSix) {
+TEST_F(NonLinearEstimation, MoreThanTwentyDegreesOfFreedomGiveExactQuantiles) {
   KelMatrix X(25, 1), Y(25, 1);
   for (int i = 1; i <= 25; ++i) {
     X(i, 1) = i;
@@ -236,11 +237,12 @@ TEST_F(NonLinearEstimation, MoreThanTwentyDegreesOfFreedomGiveTwoAndTwoPointSix)
   KelNonLinearRegression r(1, X, Y, TestModel);
   r.SetInitialParameters(1, KelVector(2, 0., 0.));
   EXPECT_EQ(r.DegreesOfFreedom(1), 23);
-  EXPECT_EQ(r.T95(1), 2.0);
-  EXPECT_EQ(r.T99(1), static_cast<double>(2.6f));
+  // R: qt(0.975, 23), qt(0.995, 23); not the rounded 2.0 and 2.6.
+  EXPECT_NEAR(r.T95(1), 2.0686576104190482, 1e-10 * 2.07);
+  EXPECT_NEAR(r.T99(1), 2.8073356837699985, 1e-10 * 2.81);
 }
 
-TEST_F(NonLinearEstimation, TwentyDegreesOfFreedomReadTheTable) {
+TEST_F(NonLinearEstimation, TwentyDegreesOfFreedomGiveExactQuantiles) {
   KelMatrix X(22, 1), Y(22, 1);
   for (int i = 1; i <= 22; ++i) {
     X(i, 1) = i;
@@ -249,8 +251,9 @@ TEST_F(NonLinearEstimation, TwentyDegreesOfFreedomReadTheTable) {
   KelNonLinearRegression r(1, X, Y, TestModel);
   r.SetInitialParameters(1, KelVector(2, 1., 1.));
   EXPECT_EQ(r.DegreesOfFreedom(1), 20);
-  EXPECT_EQ(r.T95(1), static_cast<double>(2.086f));
-  EXPECT_EQ(r.T99(1), static_cast<double>(2.845f));
+  // R: qt(0.975, 20), qt(0.995, 20); not the four-digit 2.086 and 2.845.
+  EXPECT_NEAR(r.T95(1), 2.0859634472658648, 1e-10 * 2.09);
+  EXPECT_NEAR(r.T99(1), 2.8453397097861082, 1e-10 * 2.85);
 }
 
 TEST_F(NonLinearEstimation, ParametersRequestedTwiceAreEstimatedOnce) {
