@@ -6,17 +6,24 @@ namespace kelmath_cli {
 
 namespace {
 
-// Position of the name in the header, or -1.
+// Position of the name in the header, -1 when it is absent, -2 when it names several columns.
 int FindColumn(const CsvTable& table, const std::string& name) {
   const auto it = std::find(table.names.begin(), table.names.end(), name);
-  return it == table.names.end() ? -1 : static_cast<int>(it - table.names.begin());
+  if (it == table.names.end()) return -1;
+  if (std::find(it + 1, table.names.end(), name) != table.names.end()) return -2;
+  return static_cast<int>(it - table.names.begin());
+}
+
+std::string NotFound(int position, const std::string& name) {
+  return position == -1 ? "no column named '" + name + "'"
+                        : "the header names several columns '" + name + "'";
 }
 
 // The header positions of the response (first) and the regressor columns, or a problem.
 std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
                           std::vector<int>& positions) {
   const int response = FindColumn(table, request.response);
-  if (response < 0) return "no column named '" + request.response + "'";
+  if (response < 0) return NotFound(response, request.response);
   positions.push_back(response);
   if (request.columns.empty()) {
     for (int j = 0; j < static_cast<int>(table.names.size()); ++j)
@@ -24,7 +31,7 @@ std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
   } else {
     for (const std::string& name : request.columns) {
       const int position = FindColumn(table, name);
-      if (position < 0) return "no column named '" + name + "'";
+      if (position < 0) return NotFound(position, name);
       positions.push_back(position);
     }
   }

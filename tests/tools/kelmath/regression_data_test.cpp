@@ -60,6 +60,10 @@ TEST(RegressionData, ProblemsNameTheColumnLineAndText) {
   EXPECT_EQ(Prepare(kTable, {"z", {"a"}, true}).problem, "no column named 'z'");
   EXPECT_EQ(Prepare(kTable, {"y", {"a", "c"}, true}).problem, "no column named 'c'");
   EXPECT_EQ(Prepare(kTable, {"y", {"a", "a"}, true}).problem, "column 'a' is used twice");
+  EXPECT_EQ(Prepare("y,x,x\n1,2,3\n", {"y", {"x"}, true}).problem,
+            "the header names several columns 'x'");
+  EXPECT_EQ(Prepare("y,x,y\n1,2,3\n", {"y", {"x"}, true}).problem,
+            "the header names several columns 'y'");
   EXPECT_EQ(Prepare(kTable, {"y", {"y"}, true}).problem, "column 'y' is used twice");
   // Text in a used column is an error even in a row dropped for another missing value.
   EXPECT_EQ(Prepare(kTable, {"y", {"a", "label"}, true}).problem,
