@@ -90,3 +90,15 @@ double KelClampToFloat(double x) {
   if (x < -kelFloatMax) return -kelFloatMax;
   return x;
 }
+
+long long KelFirstNonFinite(long long n, const double* x) {
+  for (long long i = 0; i < n; ++i)
+    if (!std::isfinite(x[i])) return i;
+  return -1;
+}
+
+const char* KelNonFiniteText(double x) {
+  if (std::isnan(x)) return "nan";
+  if (std::isinf(x)) return x > 0.0 ? "inf" : "-inf";
+  return "finite";
+}

@@ -27,6 +27,11 @@ void KelArrayDivide(int n, double* x, double s);
 // Euclidean norm of n doubles, safe against overflow and underflow of the squares; n <= 0 is fatal.
 double SqrtSumSqr(int n, const double* x);
 
+// Position (0-based) of the first NaN or infinity among n doubles, or -1 when all are finite.
+long long KelFirstNonFinite(long long n, const double* x);
+// "nan", "inf" or "-inf" for a non-finite x (whatever sign a NaN carries), "finite" otherwise.
+const char* KelNonFiniteText(double x);
+
 // x limited to the single-precision range [-3.4028235e38, 3.4028235e38].
 double KelClampToFloat(double x);
 

@@ -5,6 +5,7 @@
 
 #include "kel_distributions.h"
 #include "kel_errors.h"
+#include "kel_finite_check.h"
 #include "kel_output.h"
 
 KelObjectCounter KelLinearRegression::counter;
@@ -63,7 +64,22 @@ void KelLinearRegression::Initialize(const KelMatrix& regressors, const KelVecto
   DataChanged();
 }
 
+void KelLinearRegression::CheckResponseSize() const {
+  if (y.Size() != F.Rows())
+    KelError("%s%sy has %d elements, F has %d rows", kelClassLinearRegression, kelErrCheck,
+             y.Size(), F.Rows());
+}
+
+// A NaN or an infinity would pass through every computation and come out as a report of nan
+// figures that reads like a result: the data are refused where they come in instead.
+void KelLinearRegression::CheckFiniteData() const {
+  KelRequireFinite(kelClassLinearRegression, "F", F);
+  KelRequireFinite(kelClassLinearRegression, "y", y);
+  KelRequireFinite(kelClassLinearRegression, "variance", responseVariance);
+}
+
 void KelLinearRegression::DataChanged() {
+  CheckFiniteData();
   numExperiments = F.Rows();
   numParameters = F.Columns();
   degreesOfFreedom = numExperiments - numParameters;
@@ -87,6 +103,7 @@ void KelLinearRegression::DataChanged() {
 }
 
 void KelLinearRegression::SetResponseVariance(double variance, int assignedDegreesOfFreedom) {
+  KelRequireFinite(kelClassLinearRegression, "variance", variance);
   responseVariance = variance;
   varianceDegreesOfFreedom = assignedDegreesOfFreedom;
   // Results scaled by the former variance would otherwise stay cached: the next query refits.

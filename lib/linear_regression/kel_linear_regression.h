@@ -266,6 +266,10 @@ class KelLinearRegression : public KelBase {
   // Sizes, degrees of freedom, intercept flag and cleared flags after new data.
   void DataChanged();
   void CheckDimensions() const;
+  // Fatal when y does not have one element per row of F; the message gives both sizes.
+  void CheckResponseSize() const;
+  // Fatal at the first NaN or infinity in F, y or the assigned variance, naming the entry.
+  void CheckFiniteData() const;
 
   // The fit (kel_linear_regression_fit.cpp).
   void EnsureLeastSquares();

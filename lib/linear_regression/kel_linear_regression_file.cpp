@@ -3,6 +3,9 @@
 #include "kel_linear_regression.h"
 #include "kel_load.h"
 
+#include "kel_errors.h"
+#include "kel_finite_check.h"
+
 KelLinearRegression::KelLinearRegression(const char* fileName) {
   SetUpEmpty();
   KelLoad load(fileName);
@@ -14,6 +17,7 @@ KelLinearRegression::KelLinearRegression(const char* fileName) {
   if (!load.AtEnd()) load >> variance;
   if (variance != 0.0) load >> degrees;
   load.Close();
+  KelRequireFinite(kelClassLinearRegression, "variance", variance);
   if (variance > 0.0 && degrees > 0) {
     responseVariance = variance;
     varianceDegreesOfFreedom = degrees;

@@ -38,7 +38,7 @@ void KelLinearRegression::EnsureLeastSquares() {
 void KelLinearRegression::ComputeLeastSquares() {
   if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
   // Every later step reads y element by element next to the rows of F.
-  if (y.Size() != numExperiments) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  CheckResponseSize();
   QuietMessages quiet(earlierForm == 0);
   degreesOfFreedom = numExperiments - numParameters;
   ComputeBalancedSolution();

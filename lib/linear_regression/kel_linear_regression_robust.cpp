@@ -53,7 +53,7 @@ void KelLinearRegression::EnsureRobust() {
 // as working storage for the search.
 void KelLinearRegression::ComputeRobust() {
   if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
-  if (y.Size() != numExperiments) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  CheckResponseSize();
   const int m = numExperiments;
   const int n = numParameters;
   degreesOfFreedom = m - n;

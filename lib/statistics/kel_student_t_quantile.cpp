@@ -18,7 +18,8 @@ namespace {
 
 constexpr const char* errQuantileProbability =
     "KelTStudentQuantile\nThe tail probability must lie strictly between 0 and 1";
-constexpr const char* errQuantileDof = "KelTStudentQuantile\nThe degrees of freedom must be positive";
+constexpr const char* errQuantileDof =
+    "KelTStudentQuantile\nThe degrees of freedom must be positive";
 
 constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 constexpr double kTiny = 1e-300;
@@ -74,7 +75,7 @@ double TwoSidedTail(double t, double nu) {
   if (t == 0.0) return 1.0;
   const double a = 0.5 * nu;
   const double ratio = t * t / nu;
-  const double x = 1.0 / (1.0 + ratio);   // nu / (nu + t^2)
+  const double x = 1.0 / (1.0 + ratio);    // nu / (nu + t^2)
   const double y = ratio / (1.0 + ratio);  // t^2 / (nu + t^2), without 1 - x
   if (y == 0.0) return 1.0;
   // ln of x^a y^(1/2) / B(a, 1/2), with ln B(a, 1/2) = ln sqrt(pi) - LogGammaHalfStep(a).

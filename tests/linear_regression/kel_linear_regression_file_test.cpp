@@ -176,7 +176,8 @@ TEST(RegressionDataFileDeathTest, AsManyColumnsAsRowsIsFatal) {
 TEST(RegressionDataFileDeathTest, NonzeroVarianceWithoutDegreesOfFreedomIsFatal) {
   const std::string path = WriteText("lrg", "3 2 1 0.5 1 1 1 1.5 3 2.1 2.9 4.2 0.04");
   EXPECT_KEL_FATAL(KelLinearRegression(path.c_str()),
-                   std::string("KelLoad class\nCan't read FILE\n") + path);
+                   std::string("KelLoad class\nCan't read FILE\n") + path +
+                       "\nline 1, item 14: end of file");
 }
 
 }  // namespace

@@ -390,7 +390,7 @@ TEST(LinearRegressionFitDeathTest, ConstantResponsesOfAnInterceptModelAreFatal) 
 
 TEST(LinearRegressionFitDeathTest, ResponsesOfAnotherLengthAreFatalAtTheFit) {
   KelLinearRegression regression(lr_test::MakeX6(), KelVector(5, 1., 2., 3., 4., 5.));
-  EXPECT_KEL_FATAL(regression.GetR2(), kDimension);
+  EXPECT_KEL_FATAL(regression.GetR2(), std::string(kDimension) + "y has 5 elements, F has 6 rows");
 }
 
 }  // namespace

@@ -372,7 +372,7 @@ TEST(RobustRegressionFatal, ResponsesOfTheWrongLength) {
         KelLinearRegression regression(F, y);
         regression.LeastMedianOfSquares();
       },
-      "KelLinearRegression class\n\nDimension check failure\n");
+      "KelLinearRegression class\n\nDimension check failure\ny has 3 elements, F has 4 rows");
 }
 
 }  // namespace

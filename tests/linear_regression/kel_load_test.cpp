@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "kel_matrix.h"
 #include "kel_output.h"
@@ -130,47 +132,111 @@ void ReadMatrixVectorReal(const std::string& path) {
   load >> A >> v >> x;
 }
 
-void ExpectUnreadable(const std::string& text) {
+// Reading text must end with the read message, naming the file and then where: `detail`.
+void ExpectUnreadable(const std::string& text, const std::string& detail) {
   const std::string path = WriteText(text);
   SCOPED_TRACE("[" + text + "]");
   EXPECT_KEL_FATAL(ReadMatrixVectorReal(path),
-                   std::string("KelLoad class\nCan't read FILE\n") + path);
+                   std::string("KelLoad class\nCan't read FILE\n") + path + "\n" + detail);
 }
 
 TEST(KelLoadDeathTest, MissingFileIsFatal) {
   EXPECT_KEL_FATAL(KelLoad("absent.txt"), "KelLoad class\nCan't open FILE\nabsent.txt");
 }
 
-TEST(KelLoadDeathTest, MalformedNumbersAreFatal) {
-  ExpectUnreadable("2 1 1.5 abc 1 2 0.5");    // not a number
-  ExpectUnreadable("2 1 1.5 2.5x 1 2 0.5");   // trailing characters
-  ExpectUnreadable("2 1 1.5 2,5 1 2 0.5");    // decimal comma
-  ExpectUnreadable("2.0 1 1.5 2.5 1 2 0.5");  // size that is not an integer
-  ExpectUnreadable("2 1 1.5 2.5 1x 2 0.5");   // malformed size
-  ExpectUnreadable("2 1 1.5 2.5 1 2 --0.5");  // malformed real
+TEST(KelLoadDeathTest, MalformedNumbersAreFatalWithTheirItemAndText) {
+  ExpectUnreadable("2 1 1.5 abc 1 2 0.5", "line 1, item 4: \"abc\"");      // not a number
+  ExpectUnreadable("2 1 1.5 2.5x 1 2 0.5", "line 1, item 4: \"2.5x\"");    // trailing characters
+  ExpectUnreadable("2 1 1.5 2,5 1 2 0.5", "line 1, item 4: \"2,5\"");      // decimal comma
+  ExpectUnreadable("2.0 1 1.5 2.5 1 2 0.5", "line 1, item 1: \"2.0\"");    // size not an integer
+  ExpectUnreadable("2 1 1.5 2.5 1x 2 0.5", "line 1, item 5: \"1x\"");      // malformed size
+  ExpectUnreadable("2 1 1.5 2.5 1 2 --0.5", "line 1, item 7: \"--0.5\"");  // malformed real
+  ExpectUnreadable("2 1 1.5 2.5 +-1 2 0.5", "line 1, item 5: \"+-1\"");    // two signs
+}
+
+TEST(KelLoadDeathTest, PositionCountsLinesAndItemsOverTheWholeFile) {
+  // A regression data file whose 14th item, on line 8, has a decimal comma.
+  ExpectUnreadable(" 5 2\n 1 1\n 1 2\n 1 3\n 1 4\n 1 5\n 5\n 1,5 2 3 4 5\n 0\n",
+                   "line 8, item 14: \"1,5\"");
+  ExpectUnreadable(" 5 2\n 1 1\n 1 2\n 1 3\n 1 4\n 1 5\n 5 1 2 3 4\n\n\n 1,5\n",
+                   "line 10, item 18: \"1,5\"");
+  // Text that cannot be printed is shown as '?' and a long item is cut.
+  ExpectUnreadable(
+      "2 1 1\x01"
+      "5 2 1 2 0.5",
+      "line 1, item 3: \"1?5\"");
+  ExpectUnreadable("2 1 " + std::string(50, '7') + "x 2 1 2 0.5",
+                   "line 1, item 3: \"" + std::string(40, '7') + "...\"");
 }
 
 TEST(KelLoadDeathTest, FilesEndingInsideAnItemAreFatal) {
-  ExpectUnreadable("");               // nothing at all
-  ExpectUnreadable("2");              // matrix size cut short
-  ExpectUnreadable("2 2 1 2 3");      // inside the matrix
-  ExpectUnreadable("2 1 1 2");        // vector size missing
-  ExpectUnreadable("2 1 1 2 3 1 2");  // inside the vector
-  ExpectUnreadable("2 1 1 2 1 2");    // the real after the vector is missing
+  ExpectUnreadable("", "line 1, item 1: end of file");                 // nothing at all
+  ExpectUnreadable("2", "line 1, item 2: end of file");                // matrix size cut short
+  ExpectUnreadable("2 2 1 2 3 ", "line 1, item 6: end of file");       // inside the matrix
+  ExpectUnreadable("2 1 1 2", "line 1, item 5: end of file");          // vector size missing
+  ExpectUnreadable("2 1 1 2 3 1 2  ", "line 1, item 8: end of file");  // inside the vector
+  // Where the size alone shows that the file is too short, the size is at fault.
+  ExpectUnreadable("2 2 1 2 3", "line 1, item 2: more elements than the file holds");
+  ExpectUnreadable("2 1 1 2 1 2", "line 1, item 7: end of file");  // the real is missing
 }
 
 TEST(KelLoadDeathTest, NegativeOrOverflowingSizesAreFatal) {
-  ExpectUnreadable("-1 2 1 2 1 2 0.5");           // negative rows
-  ExpectUnreadable("2 1 1 2 -3 0.5");             // negative vector size
-  ExpectUnreadable("99999999999 1 1 2 1 2 0.5");  // size beyond int
-  ExpectUnreadable("65536 65536 1 2 1 2 0.5");    // element count beyond int
-  ExpectUnreadable("1000000 1000 1 2 1 2 0.5");   // more elements than the file can hold
-  ExpectUnreadable("2 1 1 2 2000000000 0.5");     // the same for a vector
+  ExpectUnreadable("-1 2 1 2 1 2 0.5", "line 1, item 1: \"-1\"");  // negative rows
+  ExpectUnreadable("2 1 1 2 -3 0.5", "line 1, item 5: \"-3\"");    // negative vector size
+  ExpectUnreadable("99999999999 1 1 2 1 2 0.5", "line 1, item 1: \"99999999999\"");
+  ExpectUnreadable("65536 65536 1 2 1 2 0.5",
+                   "line 1, item 2: more elements than a container can hold");
+  ExpectUnreadable("1000000 1000 1 2 1 2 0.5", "line 1, item 2: more elements than the file holds");
+  ExpectUnreadable("2 1 1 2 2000000000 0.5", "line 1, item 5: more elements than the file holds");
 }
 
 TEST(KelLoadDeathTest, OverflowingValuesAreFatal) {
-  ExpectUnreadable("2 1 1e999 2 1 2 0.5");
-  ExpectUnreadable("2 1 1 2 1 2 -1e400");
+  ExpectUnreadable("2 1 1e999 2 1 2 0.5", "line 1, item 3: \"1e999\"");
+  ExpectUnreadable("2 1 1 2 1 2 -1e400", "line 1, item 7: \"-1e400\"");
+}
+
+TEST(KelLoad, UnderflowNonFiniteAndUncommonFormsRead) {
+  const std::string path = WriteText("2 1 1e-400 +2.5 4 nan inf -INFINITY 0x1p-3 +7");
+  KelLoad load(path.c_str());
+  KelMatrix A;
+  KelVector v;
+  int k = 0;
+  load >> A >> v >> k;
+  EXPECT_EQ(A(1, 1), 0.0);
+  EXPECT_EQ(A(2, 1), 2.5);
+  EXPECT_TRUE(std::isnan(v(1)));
+  EXPECT_EQ(v(2), HUGE_VAL);
+  EXPECT_EQ(v(3), -HUGE_VAL);
+  EXPECT_EQ(v(4), 0.125);
+  EXPECT_EQ(k, 7);
+  EXPECT_TRUE(load.AtEnd());
+}
+
+TEST(KelLoad, ItemsAcrossBlockBoundariesReadExactly) {
+  // 300,000 values of varied lengths: the 1 MiB blocks end inside items many times.
+  std::mt19937_64 generator(7);
+  std::uniform_real_distribution<double> uniform(-1e6, 1e6);
+  std::vector<double> values(300000);
+  std::string text = "300000\n";
+  char number[40];
+  for (size_t i = 0; i < values.size(); ++i) {
+    values[i] = uniform(generator) / static_cast<double>(1 + i % 97);
+    std::snprintf(number, sizeof number, i % 3 == 0 ? "%.17g " : "%.17g\n", values[i]);
+    text += number;
+  }
+  const std::string path = WriteText(text);
+  KelLoad load(path.c_str());
+  KelVector v;
+  load >> v;
+  ASSERT_EQ(v.Size(), 300000);
+  for (int i = 1; i <= 300000; ++i)
+    ASSERT_EQ(Bits(v(i)), Bits(values[static_cast<size_t>(i - 1)])) << i;
+  EXPECT_TRUE(load.AtEnd());
+}
+
+TEST(KelLoadDeathTest, AnItemLongerThanABlockIsFatal) {
+  ExpectUnreadable("2 1 " + std::string(size_t{1} << 21, '1') + " 2 1 2 0.5",
+                   "line 1, item 3: \"" + std::string(40, '1') + "...\"");
 }
 
 }  // namespace
