@@ -153,6 +153,41 @@ class KelLinearRegression : public KelBase {
   double FExperimental();
   double FTestProbability();
 
+  // Diagnostics in the form statistics packages print them (each runs the fit when needed).
+  // They are computed from the residuals alone (the mean square error s^2 = SS / (m - n)),
+  // whether or not a response variance is assigned, except ConfidenceIntervals, which uses the
+  // standard errors of the parameters. Where a quantity is undefined (a leverage of 1, no
+  // residual degrees of freedom left, a model with the intercept alone) it is a quiet NaN.
+  // Diagonal of the hat matrix F (F^T F)^+ F^T: h_i = squared norm of row i of the left singular
+  // vectors of the column-scaled F over its kept singular values.
+  const KelVector& Leverages();
+  // Externally studentized residuals r_i / (s_(i) sqrt(1 - h_i)), where s_(i)^2 =
+  // (SS - r_i^2 / (1 - h_i)) / (m - n - 1) is the mean square error of the fit without i.
+  KelVector StudentizedResiduals();
+  // Cook's distances r_i^2 h_i / (n s^2 (1 - h_i)^2).
+  KelVector CooksDistances();
+  // 1 / Tj: the variance inflation factor of each column from its regression on the other
+  // columns (centred for a model with intercept, whose own entry is 0).
+  KelVector CenteredVarianceInflationFactors();
+  // Row i: b(i) -+ t se(b)(i), with t the exact Student t quantile of (1 - level) / 2 for
+  // m - n degrees of freedom; 0 < level < 1, otherwise fatal.
+  KelMatrix ConfidenceIntervals(double level);
+  // F statistic of the model against the intercept-only model ((SSTc - SS) / (n - 1)) / s^2,
+  // or against zero without intercept ((SST - SS) / n) / s^2, and its upper tail probability.
+  double FStatistic();
+  double FStatisticPValue();
+  // Gaussian log-likelihood at the maximum, -m/2 (log(2 pi) + 1 - log m + log SS), and the
+  // information criteria -2 logL + k (n + 1), k = 2 (AIC) or log m (BIC): the variance counts
+  // as a parameter.
+  double LogLikelihood();
+  double AIC();
+  double BIC();
+  // Studentized (Koenker) Breusch-Pagan test of the squared residuals against the columns of
+  // F: m sum(g_i^2) / sum(w_i^2) with w_i = r_i^2 - SS / m and g the least-squares fit of w
+  // on F; chi-square with n - 1 degrees of freedom.
+  double BreuschPaganStatistic();
+  double BreuschPaganPValue();
+
   // Singular value analysis. The candidate solution with the i (1..n) largest singular values
   // and its standard errors, scaled by the variance used by the full fit (which runs when
   // needed); an i outside 1..n is fatal.

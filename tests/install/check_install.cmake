@@ -1,5 +1,6 @@
 # Installs the built library into a scratch prefix, then builds an outside program against it
 # twice: through find_package(KelMath) and through pkg-config. Both must run and fit y = 1 + 2x.
+# The `kelmath` command must be installed into bin/ and run.
 set(prefix ${WORKDIR}/prefix)
 file(REMOVE_RECURSE ${WORKDIR})
 file(MAKE_DIRECTORY ${WORKDIR}/consumer)
@@ -25,6 +26,12 @@ foreach(required include/kelmath/kelmath.h include/kelmath/kelmath_version.h bin
     message(FATAL_ERROR "missing ${required}")
   endif()
 endforeach()
+
+# The command is installed beside the library and runs from there.
+run(${prefix}/bin/kelmath regress --help)
+if(NOT last_output MATCHES "--response")
+  message(FATAL_ERROR "unexpected help of the installed kelmath: ${last_output}")
+endif()
 
 # Through the CMake package.
 configure_file(${SOURCE_DIR}/CMakeLists.txt.in ${WORKDIR}/consumer/CMakeLists.txt COPYONLY)

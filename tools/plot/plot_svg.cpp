@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "plot_frame.h"
 #include "plot_scale.h"
 
 namespace kel_plot {
@@ -14,12 +15,6 @@ namespace {
 // data.
 constexpr const char* kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
                                     "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
-
-std::string Number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  return text;
-}
 
 // Length of the UTF-8 sequence starting at text[i], or 0 when it is not valid.
 size_t Utf8SequenceLength(const std::string& text, size_t i) {
@@ -50,18 +45,6 @@ size_t Utf8SequenceLength(const std::string& text, size_t i) {
   return length;
 }
 
-struct Scales {
-  Axis x;
-  Axis y;
-  double X(double value) const {
-    return MapLinear(value, x.low, x.high, Layout::kLeft, Layout::kRight);
-  }
-  // SVG's y grows downwards.
-  double Y(double value) const {
-    return MapLinear(value, y.low, y.high, Layout::kBottom, Layout::kTop);
-  }
-};
-
 Scales ChooseScales(const PlotData& plot) {
   bool any = false;
   double xMin = 0.0, xMax = 0.0, yMin = 0.0, yMax = 0.0;
@@ -81,47 +64,6 @@ Scales ChooseScales(const PlotData& plot) {
   // A plot without points still gets its frame and axes, over [0, 1].
   if (!any) xMax = yMax = 1.0;
   return {ChooseAxis(xMin, xMax), ChooseAxis(yMin, yMax)};
-}
-
-void WriteGridAndAxes(const Scales& s, std::string& svg) {
-  svg += "<g class=\"grid\" stroke=\"#e6e6e6\" stroke-width=\"1\">\n";
-  for (const double tick : s.x.ticks) {
-    const std::string x = Number(s.X(tick));
-    svg += "<line x1=\"" + x + "\" y1=\"" + Number(Layout::kTop) + "\" x2=\"" + x + "\" y2=\"" +
-           Number(Layout::kBottom) + "\"/>\n";
-  }
-  for (const double tick : s.y.ticks) {
-    const std::string y = Number(s.Y(tick));
-    svg += "<line x1=\"" + Number(Layout::kLeft) + "\" y1=\"" + y + "\" x2=\"" +
-           Number(Layout::kRight) + "\" y2=\"" + y + "\"/>\n";
-  }
-  svg += "</g>\n";
-  svg += "<rect class=\"frame\" x=\"" + Number(Layout::kLeft) + "\" y=\"" + Number(Layout::kTop) +
-         "\" width=\"" + Number(Layout::kRight - Layout::kLeft) + "\" height=\"" +
-         Number(Layout::kBottom - Layout::kTop) +
-         "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1\"/>\n";
-  svg +=
-      "<g class=\"x-axis\" font-family=\"sans-serif\" font-size=\"12\" text-anchor=\"middle\" "
-      "stroke=\"#000000\">\n";
-  for (size_t i = 0; i < s.x.ticks.size(); ++i) {
-    const std::string x = Number(s.X(s.x.ticks[i]));
-    svg += "<line x1=\"" + x + "\" y1=\"" + Number(Layout::kBottom) + "\" x2=\"" + x + "\" y2=\"" +
-           Number(Layout::kBottom + 6.0) + "\"/>\n";
-    svg += "<text class=\"tick\" x=\"" + x + "\" y=\"" + Number(Layout::kBottom + 22.0) +
-           "\" stroke=\"none\">" + s.x.labels[i] + "</text>\n";
-  }
-  svg += "</g>\n";
-  svg +=
-      "<g class=\"y-axis\" font-family=\"sans-serif\" font-size=\"12\" text-anchor=\"end\" "
-      "stroke=\"#000000\">\n";
-  for (size_t i = 0; i < s.y.ticks.size(); ++i) {
-    const std::string y = Number(s.Y(s.y.ticks[i]));
-    svg += "<line x1=\"" + Number(Layout::kLeft - 6.0) + "\" y1=\"" + y + "\" x2=\"" +
-           Number(Layout::kLeft) + "\" y2=\"" + y + "\"/>\n";
-    svg += "<text class=\"tick\" x=\"" + Number(Layout::kLeft - 10.0) + "\" y=\"" +
-           Number(s.Y(s.y.ticks[i]) + 4.0) + "\" stroke=\"none\">" + s.y.labels[i] + "</text>\n";
-  }
-  svg += "</g>\n";
 }
 
 void WriteSeries(const Series& series, const char* colour, const Scales& s, std::string& svg) {

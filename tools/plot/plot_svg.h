@@ -6,20 +6,9 @@
 #include <string>
 
 #include "plot_file.h"
+#include "plot_frame.h"
 
 namespace kel_plot {
-
-// Geometry of the image, in SVG user units.
-struct Layout {
-  static constexpr double kWidth = 800.0;
-  static constexpr double kHeight = 560.0;
-  // The drawing area, inside the axes.
-  static constexpr double kLeft = 90.0;
-  static constexpr double kRight = 620.0;
-  static constexpr double kTop = 60.0;
-  static constexpr double kBottom = 500.0;
-  static constexpr double kLegendLeft = 640.0;
-};
 
 // A series of more points than this is drawn as a line through them, a shorter one as markers.
 inline constexpr size_t kLongestMarkerSeries = 20;

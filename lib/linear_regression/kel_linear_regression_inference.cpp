@@ -1,0 +1,99 @@
+// KelLinearRegression: the overall F test, likelihood and information criteria, the
+// Breusch-Pagan test, centred variance inflation factors and confidence intervals at any level.
+#include <cmath>
+#include <limits>
+
+#include "kel_constants.h"
+#include "kel_distributions.h"
+#include "kel_errors.h"
+#include "kel_linear_regression.h"
+#include "kel_output.h"
+
+namespace {
+
+constexpr double kNotDefined = std::numeric_limits<double>::quiet_NaN();
+
+}  // namespace
+
+KelVector KelLinearRegression::CenteredVarianceInflationFactors() {
+  const KelVector& t = Tolerances();
+  KelVector vif(numParameters);
+  for (int i = 1; i <= numParameters; ++i) vif(i) = 1.0 / t(i);
+  // The intercept is not regressed on the other columns.
+  if (interceptFlag != 0) vif(1) = 0.0;
+  return vif;
+}
+
+KelMatrix KelLinearRegression::ConfidenceIntervals(double level) {
+  if (!(level > 0.0 && level < 1.0)) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  EnsureLeastSquares();
+  const double t = KelTStudentQuantile((1.0 - level) / 2.0, degreesOfFreedom);
+  KelMatrix intervals(numParameters, 2);
+  for (int i = 1; i <= numParameters; ++i) {
+    const double half = t * seB(i);
+    intervals(i, 1) = b(i) - half;
+    intervals(i, 2) = b(i) + half;
+  }
+  return intervals;
+}
+
+double KelLinearRegression::FStatistic() {
+  EnsureLeastSquares();
+  const int numerator = numParameters - interceptFlag;
+  if (numerator < 1) return kNotDefined;
+  const double reference = interceptFlag != 0 ? correctedTotalSumOfSquares : totalSumOfSquares;
+  return (reference - sumOfSquares) / numerator / meanSquareError;
+}
+
+double KelLinearRegression::FStatisticPValue() {
+  const double f = FStatistic();
+  if (std::isnan(f)) return kNotDefined;
+  return KelFProbability(numParameters - interceptFlag, degreesOfFreedom, std::fmax(f, 0.0));
+}
+
+double KelLinearRegression::LogLikelihood() {
+  EnsureLeastSquares();
+  const double m = numExperiments;
+  return -0.5 * m * (std::log(2.0 * kelPi) + 1.0 - std::log(m) + std::log(sumOfSquares));
+}
+
+double KelLinearRegression::AIC() {
+  return -2.0 * LogLikelihood() + 2.0 * (numParameters + 1);
+}
+
+double KelLinearRegression::BIC() {
+  return -2.0 * LogLikelihood() +
+         std::log(static_cast<double>(numExperiments)) * (numParameters + 1);
+}
+
+// The fit of w on F is the projection onto the column space of F, formed with the same left
+// singular vectors (of the column-scaled F, over the kept singular values) as the leverages.
+double KelLinearRegression::BreuschPaganStatistic() {
+  EnsureLeastSquares();
+  const int m = numExperiments;
+  if (numParameters < 2) return kNotDefined;
+  const double meanSquare = sumOfSquares / m;
+  KelVector w(m);
+  double wSquares = 0.0;
+  for (int i = 1; i <= m; ++i) {
+    w(i) = residuals(i) * residuals(i) - meanSquare;
+    wSquares += w(i) * w(i);
+  }
+  // Squared residuals equal up to rounding leave nothing to explain; the ratio of two rounding
+  // errors would be an arbitrary number.
+  if (std::sqrt(wSquares) <= 64.0 * kelMachEps * sumOfSquares) return 0.0;
+  const double* const* u = scaledLeftVectors.RowPointers();
+  double fittedSquares = 0.0;
+  for (int k = 1; k <= scaledRank; ++k) {
+    double component = 0.0;
+    for (int i = 1; i <= m; ++i) component += u[i][k] * w(i);
+    fittedSquares += component * component;
+  }
+  return m * fittedSquares / wSquares;
+}
+
+double KelLinearRegression::BreuschPaganPValue() {
+  const double statistic = BreuschPaganStatistic();
+  if (std::isnan(statistic)) return kNotDefined;
+  return KelChiSquareProbability(numParameters - 1, statistic);
+}

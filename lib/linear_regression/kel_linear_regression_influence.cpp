@@ -1,0 +1,60 @@
+// KelLinearRegression: influence of each experiment on the least-squares fit (leverages,
+// externally studentized residuals, Cook's distances).
+#include <cmath>
+#include <limits>
+
+#include "kel_constants.h"
+#include "kel_linear_regression.h"
+
+namespace {
+
+constexpr double kNotDefined = std::numeric_limits<double>::quiet_NaN();
+
+// 1 - h, or 0 where the leverage is 1 up to rounding: the fit then passes through the
+// experiment whatever its response, and its residual carries no information.
+double LeverageComplement(double leverage) {
+  const double complement = 1.0 - leverage;
+  return complement > 10.0 * kelMachEps ? complement : 0.0;
+}
+
+}  // namespace
+
+const KelVector& KelLinearRegression::Leverages() {
+  EnsureLeastSquares();
+  return leverages;
+}
+
+KelVector KelLinearRegression::StudentizedResiduals() {
+  EnsureLeastSquares();
+  const int m = numExperiments;
+  KelVector studentized(m);
+  const int reducedDof = degreesOfFreedom - 1;
+  for (int i = 1; i <= m; ++i) {
+    const double complement = LeverageComplement(leverages(i));
+    if (complement == 0.0 || reducedDof < 1) {
+      studentized(i) = kNotDefined;
+      continue;
+    }
+    // The sum of squares without experiment i follows from the full fit (no refit).
+    const double reducedSumOfSquares = sumOfSquares - residuals(i) * residuals(i) / complement;
+    const double reducedDeviation = std::sqrt(std::fmax(reducedSumOfSquares, 0.0) / reducedDof);
+    studentized(i) = residuals(i) / (reducedDeviation * std::sqrt(complement));
+  }
+  return studentized;
+}
+
+KelVector KelLinearRegression::CooksDistances() {
+  EnsureLeastSquares();
+  const int m = numExperiments;
+  KelVector distances(m);
+  for (int i = 1; i <= m; ++i) {
+    const double complement = LeverageComplement(leverages(i));
+    if (complement == 0.0 || degreesOfFreedom < 1) {
+      distances(i) = kNotDefined;
+      continue;
+    }
+    const double standardized = residuals(i) / (standardDeviation * complement);
+    distances(i) = standardized * standardized * leverages(i) / numParameters;
+  }
+  return distances;
+}

@@ -1,0 +1,200 @@
+// kelmath: analyses of the library from the command line, for people who would rather not
+// write C++. One subcommand so far:
+//
+//   kelmath regress DATA.csv --response NAME [--columns A,B,...] [--no-intercept]
+//           [--variance V --dof K] [--reports least-squares,svd,robust,stepwise]
+//           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
+//
+// The summary goes to standard output. A usage or data error is one line on standard error
+// and exit status 2, and then no result file is written: every file is written under a
+// temporary name first and renamed only when all of them are complete.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "csv_table.h"
+#include "diagnostic_plots.h"
+#include "kel_linear_regression.h"
+#include "kel_output.h"
+#include "regression_data.h"
+#include "regression_json.h"
+#include "regression_result.h"
+#include "regression_summary.h"
+#include "report_file.h"
+
+namespace {
+
+constexpr int kUsageOrDataError = 2;
+
+struct RegressOptions {
+  std::string dataFile;
+  kelmath_cli::ModelRequest model;
+  bool noIntercept = false;
+  double variance = 0.0;
+  int varianceDof = 0;
+  std::vector<std::string> reports;
+  std::string outputFile;
+  std::string jsonFile;
+  std::string plotFolder;
+};
+
+// Thrown for a usage or data error; what() is the one-line message.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The text as it may appear inside a one-line message.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+std::string CommandLine(int argc, char** argv) {
+  std::string line = "kelmath";
+  for (int i = 1; i < argc; ++i) line += std::string(" ") + argv[i];
+  return OneLine(line);
+}
+
+void DefineRegress(CLI::App& regress, RegressOptions& o) {
+  regress.add_option("data", o.dataFile, "CSV file with a header row of column names")->required();
+  regress.add_option("--response", o.model.response, "column of the response")->required();
+  regress
+      .add_option("--columns", o.model.columns,
+                  "columns of the regressors, comma-separated (default: all others)")
+      ->delimiter(',');
+  regress.add_flag("--no-intercept", o.noIntercept, "fit without intercept");
+  auto* variance = regress.add_option("--variance", o.variance,
+                                      "experimental variance of the response (with --dof)");
+  auto* dof = regress.add_option("--dof", o.varianceDof, "degrees of freedom of --variance");
+  variance->needs(dof)->check(CLI::PositiveNumber);
+  dof->needs(variance)->check(CLI::PositiveNumber);
+  regress
+      .add_option("--reports", o.reports,
+                  "library reports: least-squares,svd,robust,stepwise (default least-squares)")
+      ->delimiter(',')
+      ->check(CLI::IsMember(kelmath_cli::kReportNames));
+  regress.add_option("--output", o.outputFile, "text file for the library's reports");
+  regress.add_option("--json", o.jsonFile, "JSON file for the results");
+  regress.add_option("--plots", o.plotFolder, "folder for the diagnostic plots (SVG)");
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) throw UsageError(path + ": is a folder");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw UsageError(path + ": cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Files complete under temporary names, renamed together at the end.
+class PendingFiles {
+ public:
+  ~PendingFiles() {
+    for (const auto& [temporary, final] : files) std::remove(temporary.c_str());
+  }
+  std::string Temporary(const std::string& path) {
+    files.emplace_back(path + ".kelmath-partial", path);
+    return files.back().first;
+  }
+  void Write(const std::string& path, const std::string& text) {
+    const std::string temporary = Temporary(path);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) throw UsageError(path + ": cannot be written");
+  }
+  void Commit() {
+    for (const auto& [temporary, final] : files) {
+      std::error_code error;
+      std::filesystem::rename(temporary, final, error);
+      if (error) throw UsageError(final + ": cannot be written");
+    }
+    files.clear();
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> files;
+};
+
+void WritePlots(const kelmath_cli::RegressionResult& result, const std::string& folder,
+                PendingFiles& pending) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!std::filesystem::is_directory(folder, error))
+    throw UsageError(folder + ": cannot create the folder for the plots");
+  for (const kelmath_cli::PlotImage& image : kelmath_cli::RenderDiagnosticPlots(result))
+    pending.Write((std::filesystem::path(folder) / image.fileName).string(), image.svg);
+}
+
+int RunRegress(const RegressOptions& o, const std::string& call) {
+  const kelmath_cli::ParsedCsv parsed = kelmath_cli::ParseCsv(ReadWholeFile(o.dataFile));
+  if (!parsed.Ok()) throw UsageError(o.dataFile + ": " + parsed.problem);
+  kelmath_cli::ModelRequest model = o.model;
+  model.intercept = !o.noIntercept;
+  const kelmath_cli::PreparedData prepared =
+      kelmath_cli::PrepareRegressionData(parsed.table, model);
+  if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
+  const std::vector<std::string> reports =
+      o.reports.empty() ? std::vector<std::string>{"least-squares"} : o.reports;
+  const bool robust = std::find(reports.begin(), reports.end(), "robust") != reports.end();
+  KelLinearRegression regression;
+  const kelmath_cli::ComputedResult computed = kelmath_cli::ComputeRegression(
+      prepared.data, model.intercept, o.variance, o.varianceDof, robust, regression);
+  if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
+
+  PendingFiles pending;
+  if (!o.jsonFile.empty()) pending.Write(o.jsonFile, kelmath_cli::FormatJson(computed.result));
+  if (!o.plotFolder.empty()) WritePlots(computed.result, o.plotFolder, pending);
+  if (!o.outputFile.empty()) {
+    const std::string header = kelmath_cli::ReportHeader(prepared.data, call, o.dataFile);
+    if (!kelmath_cli::WriteReportFile(pending.Temporary(o.outputFile), header, reports, regression))
+      throw UsageError(o.outputFile + ": cannot be written");
+  }
+  pending.Commit();
+  std::fputs(kelmath_cli::FormatSummary(computed.result, call, o.dataFile).c_str(), stdout);
+  return 0;
+}
+
+// The library opens its output channel "KelFile.txt" at start-up; the command writes nothing
+// there, so an empty one is not left behind.
+void RemoveEmptyStartupChannel(FILE* startupChannel) {
+  if (startupChannel == nullptr || kelOutputFile != startupChannel) return;
+  if (std::fflush(startupChannel) == 0 && std::ftell(startupChannel) == 0) {
+    std::fclose(startupChannel);
+    kelOutputFile = nullptr;
+    std::remove("KelFile.txt");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  FILE* const startupChannel = kelOutputFile;
+  CLI::App app{"kelmath: analyses of the KelMath library from the command line", "kelmath"};
+  app.require_subcommand(1);
+  RegressOptions options;
+  CLI::App* regress = app.add_subcommand("regress", "linear regression of a CSV file's columns");
+  DefineRegress(*regress, options);
+  int status = 0;
+  try {
+    app.parse(argc, argv);
+    status = RunRegress(options, CommandLine(argc, argv));
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(regress->parsed() ? regress->help().c_str() : app.help().c_str(), stdout);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "kelmath: %s (see kelmath regress --help)\n", OneLine(e.what()).c_str());
+    status = kUsageOrDataError;
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "kelmath: %s\n", OneLine(e.what()).c_str());
+    status = kUsageOrDataError;
+  }
+  RemoveEmptyStartupChannel(startupChannel);
+  return status;
+}

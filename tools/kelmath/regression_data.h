@@ -1,0 +1,46 @@
+// The data of one regression taken from a CSV table: the response, the chosen columns, the
+// rows used and the rows dropped for missing values.
+#ifndef KELMATH_TOOLS_KELMATH_REGRESSION_DATA_H
+#define KELMATH_TOOLS_KELMATH_REGRESSION_DATA_H
+
+#include <string>
+#include <vector>
+
+#include "csv_table.h"
+
+namespace kelmath_cli {
+
+// The name the intercept's parameter carries, as statistics packages print it.
+inline constexpr const char* kInterceptName = "(Intercept)";
+
+struct ModelRequest {
+  std::string response;
+  std::vector<std::string> columns;  // empty: every column but the response, in file order
+  bool intercept = true;
+};
+
+struct RegressionData {
+  std::string responseName;
+  std::vector<std::string> parameterNames;      // the intercept first when there is one
+  std::vector<std::vector<double>> regressors;  // one row per row used, one value per parameter
+  std::vector<double> response;
+  std::vector<int> usedRows;     // data row numbers (1-based among the file's data rows)
+  std::vector<int> droppedRows;  // rows with a missing value in a used column
+  int dataRows = 0;
+};
+
+// The regression data, or the problem in one line without the file name.
+struct PreparedData {
+  RegressionData data;
+  std::string problem;
+  bool Ok() const { return problem.empty(); }
+};
+
+// Takes the response and the columns from the table: unknown or repeated names, a cell that is
+// neither missing nor a number, and fewer rows left than the model needs (one more than its
+// parameters) are problems.
+PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& request);
+
+}  // namespace kelmath_cli
+
+#endif

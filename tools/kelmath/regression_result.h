@@ -1,0 +1,100 @@
+// Everything the command reports about one regression, computed once from the library's
+// accessors and never printed here: the summary, the JSON object and the plots read it.
+#ifndef KELMATH_TOOLS_KELMATH_REGRESSION_RESULT_H
+#define KELMATH_TOOLS_KELMATH_REGRESSION_RESULT_H
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "regression_data.h"
+
+class KelLinearRegression;
+
+namespace kelmath_cli {
+
+struct CoefficientRow {
+  std::string name;
+  double estimate = 0.0;
+  double stdError = 0.0;
+  double tValue = 0.0;
+  double pValue = 0.0;
+  double ciLow = 0.0;
+  double ciHigh = 0.0;
+  double vif = 0.0;  // NaN for the intercept, which has none
+};
+
+struct ObservationRow {
+  int row = 0;  // data row number
+  double fitted = 0.0;
+  double residual = 0.0;
+  double leverage = 0.0;
+  double cooksDistance = 0.0;
+  double studentizedResidual = 0.0;  // NaN where undefined
+  // The residual over s sqrt(1 - h), as the diagnostic plots draw it (NaN where h is 1).
+  double standardizedResidual = 0.0;
+};
+
+// An observation that one of the usual rules of thumb flags.
+struct InfluentialRow {
+  int row = 0;
+  bool cook = false;         // Cook's distance > 4 / m
+  bool studentized = false;  // |studentized residual| > 3
+  bool leverage = false;     // leverage > 2 n / m
+};
+
+struct RobustResult {
+  double leastMedianOfSquares = 0.0;
+  double scale = 0.0;
+  std::vector<double> coefficients;
+  std::vector<double> normalizedResiduals;  // by row used
+  std::vector<int> outlierRows;             // data row numbers, ascending
+};
+
+struct RegressionResult {
+  std::string response;
+  int dataRows = 0;
+  std::vector<int> droppedRows;
+  bool intercept = true;
+  bool varianceAssigned = false;
+  double variance = 0.0;
+  int varianceDof = 0;
+  std::vector<CoefficientRow> coefficients;
+  std::array<double, 5> residualQuantiles{};  // minimum, quartiles, maximum (R's type 7)
+  double sigma = 0.0;
+  int residualDof = 0;
+  double rSquared = 0.0;
+  double adjRSquared = 0.0;
+  double fStatistic = 0.0;  // NaN for a model with the intercept alone
+  int fNumeratorDof = 0;
+  double fPValue = 0.0;
+  double logLikelihood = 0.0;
+  double aic = 0.0;
+  double bic = 0.0;
+  double breuschPagan = 0.0;  // NaN with a single parameter
+  int breuschPaganDof = 0;
+  double breuschPaganPValue = 0.0;
+  std::vector<ObservationRow> observations;
+  std::vector<InfluentialRow> influential;
+  bool hasRobust = false;
+  RobustResult robust;
+  int RowsUsed() const { return static_cast<int>(observations.size()); }
+};
+
+// The results, or the problem (in one line) that makes the regression impossible: a constant
+// column beside the intercept, linearly dependent columns, a constant response.
+struct ComputedResult {
+  RegressionResult result;
+  std::string problem;
+  bool Ok() const { return problem.empty(); }
+};
+
+// Checks the data, then fits them with the regression (which receives them, and the variance
+// when one is assigned) and gathers the results; with robust, also the least-median-of-squares
+// fit.
+ComputedResult ComputeRegression(const RegressionData& data, bool intercept, double variance,
+                                 int varianceDof, bool robust, KelLinearRegression& regression);
+
+}  // namespace kelmath_cli
+
+#endif

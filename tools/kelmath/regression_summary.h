@@ -1,0 +1,25 @@
+// The summary the command prints on standard output, in the manner of R's summary(lm()).
+#ifndef KELMATH_TOOLS_KELMATH_REGRESSION_SUMMARY_H
+#define KELMATH_TOOLS_KELMATH_REGRESSION_SUMMARY_H
+
+#include <string>
+#include <vector>
+
+#include "regression_result.h"
+
+namespace kelmath_cli {
+
+// A P value as the summary prints it: four significant digits, or "< 2.2e-16" below the
+// resolution of a double near 1.
+std::string FormatPValue(double p);
+
+// Data row numbers separated by commas ("none" for an empty list).
+std::string FormatRows(const std::vector<int>& rows);
+
+// The whole summary; call is the command line that produced it.
+std::string FormatSummary(const RegressionResult& result, const std::string& call,
+                          const std::string& fileName);
+
+}  // namespace kelmath_cli
+
+#endif
