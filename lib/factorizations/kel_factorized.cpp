@@ -283,6 +283,21 @@ void KelFactorized::SolveScaled(KelMatrix* A, KelVector* bx) {
   *A = savedMatrix;
 }
 
+void KelFactorized::SolveScaledNormalEquations(KelVector* g) {
+  if (scalingMode != 2 || factorized == 0 || numRows < numColumns)
+    KelError("%s\nSolveScaledNormalEquations needs the factorization of a SolveScaled",
+             kelClassFactorized);
+  if (g->Size() != numColumns)
+    KelError("%s%s%sSolveScaledNormalEquations", kelClassFactorized, kelErrCheck, kelErrFunction);
+  const double* c = columnScale.Data();
+  double* x = g->Data();
+  for (int j = 0; j < numColumns; ++j) x[j] *= c[j];
+  TransposeSolve(this, g);
+  Solve(this, g);
+  x = g->Data();
+  for (int j = 0; j < numColumns; ++j) x[j] *= c[j];
+}
+
 void KelFactorized::PrintObject() {
   KelPrint("\nKelFactorized No.%d", serialNumber);
   if (matrixStatus == 1) {

@@ -43,6 +43,12 @@ class KelFactorized : public KelBase {
   virtual double Determinant() = 0;
   // Solves A x = b after balancing rows and/or columns; A comes back unchanged.
   void SolveScaled(KelMatrix* A, KelVector* bx);
+  // Replaces g by the solution d of the normal equations A^T A d = g, through the balanced
+  // factorization that SolveScaled left of a matrix with at least as many rows as columns: with
+  // A C the balanced matrix, d = C (A C)^+ ((A C)^T)^+ C g. With g = A^T r, r the residual of the
+  // least-squares solution, d is the correction of that solution (corrected semi-normal
+  // equations). Fatal without that factorization or when g has not one entry per column.
+  void SolveScaledNormalEquations(KelVector* g);
 
   void PrintObject() override;
 

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "kel_array_kernels.h"
 #include "kel_distributions.h"
 #include "kel_errors.h"
+#include "kel_finite_check.h"
 #include "kel_output.h"
 
 KelObjectCounter KelLinearRegression::counter;
@@ -73,23 +73,9 @@ void KelLinearRegression::CheckResponseSize() const {
 // A NaN or an infinity would pass through every computation and come out as a report of nan
 // figures that reads like a result: the data are refused where they come in instead.
 void KelLinearRegression::CheckFiniteData() const {
-  const long long badF =
-      KelFirstNonFinite(static_cast<long long>(F.Rows()) * F.Columns(), F.Data());
-  if (badF >= 0) {
-    const int columns = F.Columns();
-    const int i = static_cast<int>(badF / columns) + 1;
-    const int j = static_cast<int>(badF % columns) + 1;
-    KelError("%sNon-finite data\nF(%d, %d) = %s", kelClassLinearRegression, i, j,
-             KelNonFiniteText(F(i, j)));
-  }
-  const long long badY = KelFirstNonFinite(y.Size(), y.Data());
-  if (badY >= 0) {
-    const int i = static_cast<int>(badY) + 1;
-    KelError("%sNon-finite data\ny(%d) = %s", kelClassLinearRegression, i, KelNonFiniteText(y(i)));
-  }
-  if (!std::isfinite(responseVariance))
-    KelError("%sNon-finite data\nvariance = %s", kelClassLinearRegression,
-             KelNonFiniteText(responseVariance));
+  KelRequireFinite(kelClassLinearRegression, "F", F);
+  KelRequireFinite(kelClassLinearRegression, "y", y);
+  KelRequireFinite(kelClassLinearRegression, "variance", responseVariance);
 }
 
 void KelLinearRegression::DataChanged() {
@@ -117,9 +103,7 @@ void KelLinearRegression::DataChanged() {
 }
 
 void KelLinearRegression::SetResponseVariance(double variance, int assignedDegreesOfFreedom) {
-  if (!std::isfinite(variance))
-    KelError("%sNon-finite data\nvariance = %s", kelClassLinearRegression,
-             KelNonFiniteText(variance));
+  KelRequireFinite(kelClassLinearRegression, "variance", variance);
   responseVariance = variance;
   varianceDegreesOfFreedom = assignedDegreesOfFreedom;
   // Results scaled by the former variance would otherwise stay cached: the next query refits.

@@ -250,6 +250,7 @@ class KelLinearRegression : public KelBase {
   void EnsureLeastSquares();
   void ComputeLeastSquares();
   void ComputeBalancedSolution();
+  KelVector ResidualCrossProduct() const;
   void ComputeSingularValueDecomposition();
   void ComputeResidualStatistics();
   void ComputeCovariance();

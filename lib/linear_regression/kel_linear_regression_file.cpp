@@ -1,12 +1,10 @@
 // KelLinearRegression read from a regression data file: F, y, then optionally the response
 // variance and its degrees of freedom.
-#include <cmath>
-
-#include "kel_array_kernels.h"
-#include "kel_errors.h"
 #include "kel_linear_regression.h"
 #include "kel_load.h"
-#include "kel_output.h"
+
+#include "kel_errors.h"
+#include "kel_finite_check.h"
 
 KelLinearRegression::KelLinearRegression(const char* fileName) {
   SetUpEmpty();
@@ -19,9 +17,7 @@ KelLinearRegression::KelLinearRegression(const char* fileName) {
   if (!load.AtEnd()) load >> variance;
   if (variance != 0.0) load >> degrees;
   load.Close();
-  if (!std::isfinite(variance))
-    KelError("%sNon-finite data\nvariance = %s", kelClassLinearRegression,
-             KelNonFiniteText(variance));
+  KelRequireFinite(kelClassLinearRegression, "variance", variance);
   if (variance > 0.0 && degrees > 0) {
     responseVariance = variance;
     varianceDegreesOfFreedom = degrees;

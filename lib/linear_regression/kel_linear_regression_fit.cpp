@@ -55,13 +55,36 @@ void KelLinearRegression::ComputeLeastSquares() {
   leastSquaresComputed = 1;
 }
 
-// b = the solution of the row- and column-balanced problem, which is the one kept.
+// b = the solution of the row- and column-balanced problem, which is the one kept, refined once
+// by the corrected semi-normal equations: with the residual r = y - F b and g = F^T r both
+// formed in extended precision, the correction d of A^T A d = g comes from the same balanced
+// factorization. On a polynomial of degree 10 (condition number about 1e15) this gains about
+// a digit; on well-conditioned problems the correction is below the last digit.
 void KelLinearRegression::ComputeBalancedSolution() {
   balancedSvd.AssignMatrix(F);
   b = y;
   balancedSvd.SolveScaled(&F, &b);
+  KelVector correction = ResidualCrossProduct();
+  balancedSvd.SolveScaledNormalEquations(&correction);
+  b += correction;
   systemConditioning = balancedSvd.ConditionNumber();
   if (earlierForm != 0) KelPrint("\nsystemConditioning %e", systemConditioning);
+}
+
+// F^T (y - F b), the residual and the products formed in extended precision.
+KelVector KelLinearRegression::ResidualCrossProduct() const {
+  const int n = numParameters;
+  std::vector<long double> sums(static_cast<size_t>(n), 0.0L);
+  const double* beta = b.Data();
+  for (int i = 1; i <= numExperiments; ++i) {
+    const double* row = F.RowPointers()[i] + 1;
+    long double residual = y(i);
+    for (int j = 0; j < n; ++j) residual -= static_cast<long double>(row[j]) * beta[j];
+    for (int j = 0; j < n; ++j) sums[static_cast<size_t>(j)] += row[j] * residual;
+  }
+  KelVector g(n);
+  for (int j = 1; j <= n; ++j) g(j) = static_cast<double>(sums[static_cast<size_t>(j - 1)]);
+  return g;
 }
 
 // Singular values (decreasing), V, U and W, and the comparison of b with the plain solution.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "kel_errors.h"
+#include "kel_finite_check.h"
 #include "kel_output.h"
 
 KelObjectCounter KelNonLinearRegression::counter;
@@ -38,6 +39,8 @@ KelNonLinearRegression::KelNonLinearRegression(int numberOfModels, const KelMatr
   if (XIn.Rows() != YIn.Rows() || YIn.Columns() != weights.Columns() || numberOfModels < 1 ||
       model == nullptr)
     KelError("%s%s", kelClassNonLinearRegression, kelErrCheck);
+  KelRequireFinite(kelClassNonLinearRegression, "X", XIn);
+  KelRequireFinite(kelClassNonLinearRegression, "Y", YIn);
   modelFunction = model;
   numModels = numberOfModels;
   X = XIn;
@@ -86,6 +89,7 @@ void KelNonLinearRegression::Flatten() {
 }
 
 void KelNonLinearRegression::SetVariances(int degreesOfFreedom, const KelVector& variances) {
+  KelRequireFinite(kelClassNonLinearRegression, "variances", variances);
   if (variances.Size() == numY) {
     varianceKind = 1;
     responseVariances = variances;
@@ -129,6 +133,7 @@ void KelNonLinearRegression::SetVariances(int degreesOfFreedom, const KelVector&
 void KelNonLinearRegression::SetWeights(const KelMatrix& newWeights) {
   if (newWeights.Rows() != numExperiments || newWeights.Columns() != numY)
     KelError("%s%s%sSetWeights", kelClassNonLinearRegression, kelErrCheck, kelErrFunction);
+  KelRequireFinite(kelClassNonLinearRegression, "weights", newWeights);
   weights = newWeights;
   weightingKind = 1;
   Flatten();
@@ -138,6 +143,7 @@ void KelNonLinearRegression::SetWeights(const KelMatrix& newWeights) {
 void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0) {
   if (model < 1 || model > numModels || b0.Size() < 1)
     KelError("%s%s", kelClassNonLinearRegression, kelErrCheck);
+  KelRequireFinite(kelClassNonLinearRegression, "b0", b0);
   Model& m = models[static_cast<size_t>(model - 1)];
   m.start = b0;
   m.numParameters = b0.Size();

@@ -4,8 +4,10 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <numbers>
 
 #include "kel_output.h"
+#include "kel_saddle_point.h"
 
 namespace {
 
@@ -38,12 +40,6 @@ constexpr const char* warnPoissonPositive = "t and lambda must be > 0";
 
 // Entries 2..100 of ln n!, 0 until first asked for.
 std::array<double, 101> logFactorialCache{};
-
-// base^exponent where a zero exponent gives 1 even for a zero base (the probability mass
-// functions meet 0^0 at p = 0 or p = 1, where its value is 1 by continuity).
-double PowerOrOne(double base, int exponent) {
-  return exponent == 0 ? 1.0 : KelPowInt(base, exponent);
-}
 
 }  // namespace
 
@@ -293,8 +289,30 @@ double KelBinomialProbability(int n, int k, double p) {
     KelWarning("%s", warnBinomialP);
     return 0.0;
   }
-  const double coefficient = KelBinomial(n, k);  // checks n and k before any power is formed
-  return PowerOrOne(p, k) * (coefficient * PowerOrOne(1.0 - p, n - k));
+  if (n < 0 || k < 0) KelError("%s", errBinomialNegative);
+  if (k > n) KelError("%s", errBinomialOrder);
+  using kel_saddle_point::DevianceTerm;
+  using kel_saddle_point::StirlingError;
+  const double q = 1.0 - p;
+  // A zero base with a zero exponent counts as 1: p = 0 and p = 1 are valid.
+  if (p == 0.0) return k == 0 ? 1.0 : 0.0;
+  if (q == 0.0) return k == n ? 1.0 : 0.0;
+  const double trials = n;
+  if (k == 0)
+    return std::exp(p < 0.1 ? -DevianceTerm(trials, trials * q) - trials * p
+                            : trials * std::log(q));
+  if (k == n)
+    return std::exp(q < 0.1 ? -DevianceTerm(trials, trials * p) - trials * q
+                            : trials * std::log(p));
+  const double successes = k;
+  const double failures = trials - successes;
+  const double logCore = StirlingError(trials) - StirlingError(successes) -
+                         StirlingError(failures) - DevianceTerm(successes, trials * p) -
+                         DevianceTerm(failures, trials * q);
+  // ln(2 pi k (n - k) / n), with (n - k)/n as 1 - k/n.
+  const double logSpread =
+      std::log(2.0 * std::numbers::pi * successes) + std::log1p(-successes / trials);
+  return std::exp(logCore - 0.5 * logSpread);
 }
 
 double KelPoissonProbability(double lambda, double t, int k) {
@@ -311,5 +329,9 @@ double KelPoissonProbability(double lambda, double t, int k) {
     return 0.0;
   }
   const double mean = lambda * t;
-  return KelPowInt(mean, k) * std::exp(-mean - KelLogFactorial(k));
+  if (k == 0) return std::exp(-mean);
+  const double count = k;
+  return std::exp(-kel_saddle_point::StirlingError(count) -
+                  kel_saddle_point::DevianceTerm(count, mean)) /
+         std::sqrt(2.0 * std::numbers::pi * count);
 }

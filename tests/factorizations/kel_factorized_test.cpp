@@ -136,6 +136,35 @@ TEST(FactorizedLifecycle, SolveScaledGivesMatrixBackUnchangedAndSolves) {
   EXPECT_NEAR(b(3), -1.0, 1e-12);
 }
 
+TEST(FactorizedLifecycle, ScaledNormalEquationsSolveAtAdEqualsG) {
+  // A (4 x 2, columns of very different size): A^T A = [[4, 10e3], [10e3, 30e6]], det 20e6,
+  // so d = [[30e6, -10e3], [-10e3, 4]] g / 20e6 = (0.5, 0) for g = (2, 5e3).
+  KelMatrix A(4, 2, 1., 1e3, 1., 2e3, 1., 3e3, 1., 4e3);
+  KelVector b(4, 1., 2., 3., 4.);
+  KelFactorizedSVD F;
+  F.SolveScaled(&A, &b);
+  KelVector g(2, 2., 5e3);
+  F.SolveScaledNormalEquations(&g);
+  ASSERT_EQ(g.Size(), 2);
+  EXPECT_NEAR(g(1), 0.5, 1e-14);
+  EXPECT_NEAR(g(2), 0.0, 1e-17);
+}
+
+TEST(FactorizedLifecycle, ScaledNormalEquationsNeedASolveScaledFirst) {
+  KelFactorizedSVD F(KelMatrix(3, 2, 1., 0., 0., 1., 1., 1.));
+  KelVector g(2, 1., 1.);
+  EXPECT_KEL_FATAL(F.SolveScaledNormalEquations(&g),
+                   "KelFactorized class\n\nSolveScaledNormalEquations needs the factorization "
+                   "of a SolveScaled");
+  KelMatrix A(3, 2, 1., 0., 0., 1., 1., 1.);
+  KelVector b(3, 1., 2., 3.);
+  F.SolveScaled(&A, &b);
+  KelVector wrong(3);
+  EXPECT_KEL_FATAL(F.SolveScaledNormalEquations(&wrong),
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: "
+                   "SolveScaledNormalEquations");
+}
+
 TEST(FactorizedLifecycle, PrintObjectShowsLoadedMatrix) {
   KelFactorizedGauss F(KelMatrix(1, 2, 1.5, -2.));
   const std::string expected =

@@ -225,3 +225,37 @@ TEST(FatalNonLinearRegression, ExperimentSearchRangeOfWrongSize) {
       "KelNonLinearRegression class\n\nDimension check failure\n"
       "LeastSquaresAnalysisAndExperimentsSearch");
 }
+
+// ---- KelNonLinearRegression: non-finite data refused where it comes in ----
+
+TEST(FatalNonLinearRegression, NonFiniteAbscissaOrResponse) {
+  KelMatrix X = Abscissas();
+  X(2, 1) = std::nan("");
+  EXPECT_KEL_FATAL(KelNonLinearRegression(1, X, Responses(), Line),
+                   "KelNonLinearRegression class\nNon-finite data\nX(2, 1) = nan");
+  KelMatrix Y = Responses();
+  Y(3, 1) = -HUGE_VAL;
+  EXPECT_KEL_FATAL(KelNonLinearRegression(1, Abscissas(), Y, Line),
+                   "KelNonLinearRegression class\nNon-finite data\nY(3, 1) = -inf");
+}
+
+TEST(FatalNonLinearRegression, NonFiniteVariancesWeightsOrStart) {
+  EXPECT_KEL_FATAL(
+      {
+        KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
+        regression.SetVariances(5, KelVector(1, HUGE_VAL));
+      },
+      "KelNonLinearRegression class\nNon-finite data\nvariances(1) = inf");
+  EXPECT_KEL_FATAL(
+      {
+        KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
+        regression.SetWeights(KelMatrix(3, 1, 1., HUGE_VAL, 1.));
+      },
+      "KelNonLinearRegression class\nNon-finite data\nweights(2, 1) = inf");
+  EXPECT_KEL_FATAL(
+      {
+        KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
+        regression.SetInitialParameters(1, KelVector(1, std::nan("")));
+      },
+      "KelNonLinearRegression class\nNon-finite data\nb0(1) = nan");
+}

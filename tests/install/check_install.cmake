@@ -20,7 +20,7 @@ function(expect_fit output)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(required include/kelmath/kelmath.h include/kelmath/kelmath_version.h)
+foreach(required include/kelmath/kelmath.h include/kelmath/kelmath_version.h bin/kel_plot_sparse)
   if(NOT EXISTS ${prefix}/${required})
     message(FATAL_ERROR "missing ${required}")
   endif()
@@ -34,6 +34,8 @@ run(${CMAKE_COMMAND} -S ${WORKDIR}/consumer -B ${WORKDIR}/consumer/build
 run(${CMAKE_COMMAND} --build ${WORKDIR}/consumer/build)
 run(${WORKDIR}/consumer/build/consumer)
 expect_fit("${last_output}")
+run(${WORKDIR}/consumer/build/consumer_angle)
+expect_fit("${last_output}")
 
 # Through pkg-config.
 file(GLOB_RECURSE pc_files ${prefix}/*/kelmath.pc)
@@ -46,3 +48,13 @@ separate_arguments(flags UNIX_COMMAND "${flags}")
 run(${CXX} ${SOURCE_DIR}/consumer.cpp -o ${WORKDIR}/consumer_pc ${flags})
 run(${WORKDIR}/consumer_pc)
 expect_fit("${last_output}")
+run(${CXX} -DKELMATH_ANGLE_INCLUDE ${SOURCE_DIR}/consumer.cpp -o ${WORKDIR}/consumer_pc_angle ${flags})
+run(${WORKDIR}/consumer_pc_angle)
+expect_fit("${last_output}")
+
+# The installed plot viewer draws a plot file beside it.
+configure_file(${SOURCE_DIR}/../golden/regression_plots/Regression.stx ${WORKDIR}/Plot.stx COPYONLY)
+run(${prefix}/bin/kel_plot_sparse Plot.stx)
+if(NOT EXISTS ${WORKDIR}/Plot.svg)
+  message(FATAL_ERROR "the installed kel_plot_sparse drew no Plot.svg")
+endif()

@@ -51,7 +51,9 @@ struct NistProblem {
   double minimumLre;
 };
 // Names the case in test listings instead of a byte dump of the struct.
-void PrintTo(const NistProblem& value, std::ostream* os) { *os << value.name; }
+void PrintTo(const NistProblem& value, std::ostream* os) {
+  *os << value.name;
+}
 
 // Lower difficulty: Norris, Pontius; average: NoInt1; higher: Longley, Wampler1, Wampler3.
 const NistProblem kProblems[] = {{"Norris", 9.0},  {"Pontius", 9.0},  {"NoInt1", 7.0},
@@ -175,9 +177,34 @@ TEST(RegressionDataFileDeathTest, AsManyColumnsAsRowsIsFatal) {
 
 TEST(RegressionDataFileDeathTest, NonzeroVarianceWithoutDegreesOfFreedomIsFatal) {
   const std::string path = WriteText("lrg", "3 2 1 0.5 1 1 1 1.5 3 2.1 2.9 4.2 0.04");
-  EXPECT_KEL_FATAL(KelLinearRegression(path.c_str()),
-                   std::string("KelLoad class\nCan't read FILE\n") + path +
-                       "\nline 1, item 14: end of file");
+  EXPECT_KEL_FATAL(
+      KelLinearRegression(path.c_str()),
+      std::string("KelLoad class\nCan't read FILE\n") + path + "\nline 1, item 14: end of file");
+}
+
+}  // namespace
+
+namespace {
+
+// A degree-10 polynomial in one variable with 82 experiments in [-8.8, -3.1] (condition number
+// about 1.5e15, as hard as the hardest NIST linear problem), whose exact least-squares solution
+// was computed in rational arithmetic (tests/reference/polynomial/make_polynomial.py). Without
+// the refinement of the solution the parameters reach 7.4 digits.
+TEST(IllConditionedPolynomial, RefinedSolutionReachesNineDigits) {
+  std::ifstream in = kel_test::OpenReference("polynomial/polynomial10.exact");
+  std::vector<double> exact;
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty() && line[0] != '#') exact.push_back(std::stod(line));
+  ASSERT_EQ(exact.size(), 11u);
+  const std::string path = kel_test::ReferencePath("polynomial/polynomial10.lrg");
+  KelLinearRegression regression(path.c_str());
+  EXPECT_GT(regression.ConditionNumber(), 1e14);
+  const KelVector& b = regression.Parameters();
+  for (int j = 1; j <= 11; ++j) {
+    EXPECT_GE(kel_test::LogRelativeError(b(j), exact[static_cast<size_t>(j - 1)]), 9.0)
+        << "b" << j << " = " << b(j);
+  }
 }
 
 }  // namespace

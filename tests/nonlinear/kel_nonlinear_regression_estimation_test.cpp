@@ -102,8 +102,8 @@ TEST_F(NonLinearEstimation, FatalTextsOfTheData) {
   EXPECT_KEL_FATAL(BuildMismatched(), classText + "\nDimension check failure\n");
   EXPECT_KEL_FATAL(BuildAllZero(), classText + "\nsst == 0.");
   EXPECT_KEL_FATAL(SetZeroWeight(), classText + "\nThe weight 2 1 must be positive 0.000000e+00");
-  EXPECT_KEL_FATAL(SetInfiniteVariance(),
-                   classText + "\nThe weight 1 1 must be positive 0.000000e+00");
+  // An infinite variance is refused as data before it could become a zero weight.
+  EXPECT_KEL_FATAL(SetInfiniteVariance(), classText + "Non-finite data\nvariances(1) = inf");
   EXPECT_KEL_FATAL(SetThreeVariances(), "\n" + classText + "Wrong number of variances");
   EXPECT_KEL_FATAL(SetNoDegreesOfFreedom(),
                    "\n" + classText + "Degree of fredom must be greater than 0");

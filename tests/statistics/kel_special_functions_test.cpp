@@ -2,6 +2,8 @@
 // warnings and fatal argument checks.
 #include <climits>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "kel_test_support.h"
@@ -201,6 +203,46 @@ TEST(PoissonProbability, InvalidArgumentsWarnInOrderAndGiveZero) {
   text = CaptureWarnings([&] { value = KelPoissonProbability(2.0, 0.0, 2); });
   EXPECT_EQ(value, 0.0);
   EXPECT_EQ(text, "\nWarning!!\nt and lambda must be > 0");
+}
+
+// R's dbinom and dpois (mass_functions.csv) up to counts and means of 10^6, where the powers and
+// factorials alone overflow or underflow (6^176 or e^-1000000).
+TEST(MassFunctions, AgreeWithRToNineDigitsForLargeCountsAndMeans) {
+  std::ifstream in = kel_test::OpenReference("r/mass_functions.csv");
+  std::string line;
+  std::getline(in, line);  // header
+  int compared = 0;
+  while (std::getline(in, line)) {
+    std::stringstream fields(line);
+    std::string function, a, b, c, value;
+    std::getline(fields, function, ',');
+    std::getline(fields, a, ',');
+    std::getline(fields, b, ',');
+    std::getline(fields, c, ',');
+    std::getline(fields, value, ',');
+    const double reference = std::stod(value);
+    const double computed =
+        function == "poisson_pmf"
+            ? KelPoissonProbability(std::stod(a), std::stod(b), static_cast<int>(std::stod(c)))
+            : KelBinomialProbability(static_cast<int>(std::stod(a)), static_cast<int>(std::stod(b)),
+                                     std::stod(c));
+    EXPECT_TRUE(std::isfinite(computed)) << line;
+    if (reference == 0.0) {
+      EXPECT_EQ(computed, 0.0) << line;
+    } else {
+      EXPECT_LE(std::fabs(computed - reference), 1e-9 * reference) << line << " gives " << computed;
+    }
+    ++compared;
+  }
+  EXPECT_EQ(compared, 50);
+}
+
+TEST(MassFunctions, SumToOneOverTheSupport) {
+  long double binomial = 0.0L, poisson = 0.0L;
+  for (int k = 0; k <= 2000; ++k) binomial += KelBinomialProbability(2000, k, 0.37);
+  for (int k = 0; k <= 3000; ++k) poisson += KelPoissonProbability(1500.0, 1.0, k);
+  EXPECT_NEAR(static_cast<double>(binomial), 1.0, 1e-13);
+  EXPECT_NEAR(static_cast<double>(poisson), 1.0, 1e-13);
 }
 
 using SpecialFunctionsDeathTest = ::testing::Test;

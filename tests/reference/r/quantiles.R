@@ -29,16 +29,20 @@ w$close()
 
 con <- file("mass_functions.csv", open = "w")
 writeLines("function,arg1,arg2,arg3,value", con)
+# KelPoissonProbability(lambda, t, k) with mean lambda t and t <= lambda: lambda = mean, t = 1
+# for means of at least 1, else lambda = 1, t = mean.
+poisson_row <- function(mu, k) {
+  lambda <- max(mu, 1); t <- mu / lambda
+  sprintf("poisson_pmf,%s,%s,%s,%s", fshort(lambda), fshort(t), fshort(k), f17(dpois(k, mu)))
+}
 pois <- expand.grid(k = c(0, 1, 176, 1000, 99999, 1e6), mean = c(0.5, 89, 1000, 1e5, 1e6))
 for (r in seq_len(nrow(pois))) {
   k <- pois$k[r]; mu <- pois$mean[r]
-  # KelPoissonProbability(lambda, t, k) with lambda = mean, t = 1.
-  writeLines(sprintf("poisson_pmf,%s,1,%s,%s", fshort(mu), fshort(k), f17(dpois(k, mu))), con)
+  writeLines(poisson_row(mu, k), con)
 }
 extra <- list(c(89, 60), c(0.5, 20), c(1000, 1100), c(1e5, 100300), c(1e6, 1000500),
               c(1e6, 998000), c(3.5, 0), c(1e-3, 2), c(700, 1))
-for (e in extra)
-  writeLines(sprintf("poisson_pmf,%s,1,%s,%s", fshort(e[1]), fshort(e[2]), f17(dpois(e[2], e[1]))), con)
+for (e in extra) writeLines(poisson_row(e[1], e[2]), con)
 binom <- list(c(10, 2, 0.1), c(1000, 500, 0.5), c(1e6, 500000, 0.5), c(1e6, 1000, 0.001),
               c(1e6, 10, 1e-5), c(1e6, 999990, 0.99999), c(2000, 1, 0.3), c(1e6, 0, 1e-6),
               c(1e6, 1e6, 0.999999), c(50000, 12345, 0.25), c(1e6, 3e5, 0.5))
