@@ -48,6 +48,17 @@ bool worthBlocking(double* const* a, int n) {
   return allFinite && static_cast<double>(nonZeros) >= kBlockedMinimumDensity * n * n;
 }
 
+// The columns first..last of row[from..to] outside which the row holds only zeros (first > last
+// when it is all zeros): the elimination skips the terms the pivot row cannot change.
+void NonZeroSpan(const double* row, int from, int to, int* first, int* last) {
+  int begin = from;
+  while (begin <= to && row[begin] == 0.0) ++begin;
+  int end = to;
+  while (end >= begin && row[end] == 0.0) --end;
+  *first = begin;
+  *last = end;
+}
+
 }  // namespace
 
 void KelFactorizedGauss::Factorization() {
@@ -112,10 +123,9 @@ bool KelFactorizedGauss::ChoosePivot(int k) {
 void KelFactorizedGauss::EliminateBelow(int k, int fromColumn, int toColumn, int lastRow) {
   double** a = FactorRows();
   const double* pivotRow = a[k];
-  int first = fromColumn;
-  while (first <= toColumn && pivotRow[first] == 0.0) ++first;
-  int last = toColumn;
-  while (last >= first && pivotRow[last] == 0.0) --last;
+  int first = 0;
+  int last = -1;
+  NonZeroSpan(pivotRow, fromColumn, toColumn, &first, &last);
   const double reciprocal = 1.0 / pivotRow[k];
   for (int i = k + 1; i <= lastRow; ++i) {
     double* row = a[i];
@@ -163,10 +173,9 @@ void KelFactorizedGauss::FactorizeBlocked() {
 void KelFactorizedGauss::ApplyMultipliers(int k, int fromColumn, int toColumn, int lastRow) {
   double** a = FactorRows();
   const double* pivotRow = a[k];
-  int first = fromColumn;
-  while (first <= toColumn && pivotRow[first] == 0.0) ++first;
-  int last = toColumn;
-  while (last >= first && pivotRow[last] == 0.0) --last;
+  int first = 0;
+  int last = -1;
+  NonZeroSpan(pivotRow, fromColumn, toColumn, &first, &last);
   for (int i = k + 1; i <= lastRow; ++i) {
     double* row = a[i];
     const double m = row[k];
