@@ -324,27 +324,31 @@ int KelNonLinearRegression::SuggestedCandidate(int model, int kind) const {
     KelError("%s%s%sSuggestedCandidate", kelClassNonLinearRegression, kelErrCheck, kelErrFunction);
   return ModelAt(model).suggestions[kind];
 }
-double KelNonLinearRegression::ComparisonValue(int model) const {
-  return ModelAt(model).comparisonValue;
+double KelNonLinearRegression::ComparisonValue(int model) {
+  CheckModel(model, "ComparisonValue");
+  return EnsureComparison().rows[static_cast<size_t>(model - 1)].value;
 }
-double KelNonLinearRegression::ComparisonRatio(int model) const {
-  return ModelAt(model).comparisonRatio;
+double KelNonLinearRegression::ComparisonRatio(int model) {
+  CheckModel(model, "ComparisonRatio");
+  return EnsureComparison().rows[static_cast<size_t>(model - 1)].ratio;
 }
-double KelNonLinearRegression::ComparisonProbability(int model) const {
-  return ModelAt(model).probability;
+double KelNonLinearRegression::ComparisonProbability(int model) {
+  CheckModel(model, "ComparisonProbability");
+  return EnsureComparison().rows[static_cast<size_t>(model - 1)].probability;
 }
-double KelNonLinearRegression::ComparisonPseudoProbability(int model) const {
-  return ModelAt(model).pseudoProbability;
+double KelNonLinearRegression::ComparisonPseudoProbability(int model) {
+  CheckModel(model, "ComparisonPseudoProbability");
+  return EnsureComparison().rows[static_cast<size_t>(model - 1)].pseudoProbability;
 }
 double KelNonLinearRegression::BestTij(int a, int b) const {
   CheckModel(a, "BestTij");
   CheckModel(b, "BestTij");
-  if (bestTij.Rows() != numModels || a >= b) return 0.0;
-  return bestTij(a, b);
+  if (discrimination.bestTij.Rows() != numModels || a >= b) return 0.0;
+  return discrimination.bestTij(a, b);
 }
 int KelNonLinearRegression::BestTijCandidate(int a, int b) const {
   CheckModel(a, "BestTijCandidate");
   CheckModel(b, "BestTijCandidate");
-  if (bestTijCandidate.empty() || a >= b) return 0;
-  return bestTijCandidate[static_cast<size_t>((a - 1) * numModels + (b - 1))];
+  if (discrimination.bestTijCandidate.empty() || a >= b) return 0;
+  return discrimination.bestTijCandidate[static_cast<size_t>((a - 1) * numModels + (b - 1))];
 }

@@ -15,6 +15,7 @@
 #include "kel_factorized_svd.h"
 #include "kel_matrix.h"
 #include "kel_matrix_symmetric.h"
+#include "kel_nonlinear_regression_results.h"
 #include "kel_vector.h"
 
 // The user's model: fills y (numY values) from the parameters b and the independent variables x
@@ -84,6 +85,9 @@ class KelNonLinearRegression : public KelBase {
   // Least-squares report of every model, the suggestions of new experiments inside the box
   // [xMin, xMax], the comparison of the models and the discrimination suggestions.
   void LeastSquaresAnalysisAndExperimentsSearch(const KelVector& xMin, const KelVector& xMax);
+  // What LeastSquaresAnalysisAndExperimentsSearch computes (suggestions, comparison and
+  // discrimination), with the same checks, printing nothing.
+  void SearchExperiments(const KelVector& xMin, const KelVector& xMax);
   // Least-squares report of every model, the report of the independent variables (with
   // variances of x) and, with at least two models, the summary comparison of the models.
   void LeastSquaresAnalysis();
@@ -208,24 +212,29 @@ class KelNonLinearRegression : public KelBase {
   int EffectiveCriterion(int model) const;
   // Index (1-based row of CandidateExperiments) of a suggestion kept for the model; 0 for none.
   int SuggestedCandidate(int model, int kind) const;
-  // Comparison value (MSE or weighted SSE), its ratio to the best, its probabilities; 1e30 for
-  // the models left out.
-  double ComparisonValue(int model) const;
-  double ComparisonRatio(int model) const;
-  double ComparisonProbability(int model) const;
-  double ComparisonPseudoProbability(int model) const;
+  // The comparison of the models that the search prints (estimating the models when needed):
+  // by the assigned variances when there are some, else the chi-square table; its value (MSE or
+  // weighted SSE), the ratio to the best, the probabilities. kelUnsetValue (and probabilities 0)
+  // for the models left out, and for every model when fewer than two have starting parameters.
+  double ComparisonValue(int model);
+  double ComparisonRatio(int model);
+  double ComparisonProbability(int model);
+  double ComparisonPseudoProbability(int model);
+  const KelModelComparison& Comparison() { return EnsureComparison(); }
+  // Results of the last search (SearchExperiments or LeastSquaresAnalysisAndExperimentsSearch);
+  // empty, or 0, before one ran and when fewer than two models are compared.
   // Largest Tij of the couple (a, b), a < b, and the candidate where it was found.
   double BestTij(int a, int b) const;
   int BestTijCandidate(int a, int b) const;
   // Tij sums and counts of Tij >= 1.2 per candidate; the number of couples.
-  const KelVector& TijSums() const { return tijSum; }
-  const std::vector<int>& TijCounts() const { return tijCount; }
-  int NumberOfCouples() const { return numberOfCouples; }
+  const KelVector& TijSums() const { return discrimination.tijSum; }
+  const std::vector<int>& TijCounts() const { return discrimination.tijCount; }
+  int NumberOfCouples() const { return discrimination.numberOfCouples; }
   // Candidate of the discrimination suggestion (0 when there is no valid one).
-  int DiscriminationCandidate() const { return discriminationCandidate; }
+  int DiscriminationCandidate() const { return discrimination.candidate; }
   // Candidate of the balanced suggestion (0 when the comparison did not run) and its scores.
-  int BalancedCandidate() const { return balancedCandidate; }
-  const KelVector& BalancedScores() const { return balancedScore; }
+  int BalancedCandidate() const { return balanced.candidate; }
+  const KelVector& BalancedScores() const { return balanced.score; }
 
   static KelObjectCounter counter;
 
@@ -304,10 +313,6 @@ class KelNonLinearRegression : public KelBase {
     KelVector fDistancePrincipal;
     int effectiveCriterion = 0;
     int suggestions[5] = {0, 0, 0, 0, 0};
-    double comparisonValue = 1e30;
-    double comparisonRatio = 1e30;
-    double probability = 0.0;
-    double pseudoProbability = 0.0;
   };
 
   // Construction and data (kel_nonlinear_regression.cpp).
@@ -356,8 +361,8 @@ class KelNonLinearRegression : public KelBase {
   static double IndependentVariablesObjective(KelVector& z);
 
   // LeastSquaresAnalysis and its sections (kel_nonlinear_regression_analysis_report.cpp).
-  void PrintIndependentVariables();
-  void PrintSummary();
+  void PrintIndependentVariables() const;
+  void PrintSummary(const KelModelComparison& primary, const KelModelComparison& chiSquare) const;
 
   // Least-squares report (kel_nonlinear_regression_least_squares_report.cpp).
   void LeastSquaresReport(int model);
@@ -385,31 +390,49 @@ class KelNonLinearRegression : public KelBase {
   void PrintRobustReport(int model);
 
   // Experiment search (kel_nonlinear_regression_experiment_search.cpp).
+  // The checks of the search, the candidates and their x-distances; clears the suggestions.
+  void PrepareSearch(const KelVector& xMin, const KelVector& xMax);
+  // The candidate predictions, distances, criterion and suggestions of one model.
+  void SearchModel(int model);
   void BuildCandidates(const KelVector& xMin, const KelVector& xMax);
   void ComputeXDistances();
   void ComputeCandidateModel(int model);
   void ComputeFDistances(int model);
   void ChooseCriterion(int model);
   void RunCriterion(int model);
-  void PrintSuggestions(int model);
+  void ChooseSuggestions(int model);
+  void PrintSuggestions(int model) const;
 
   // Comparison and discrimination (kel_nonlinear_regression_discrimination.cpp).
   int CountComparedModels() const;
-  void CompareModels();
-  // The tables also serve the summary of LeastSquaresAnalysis.
-  void PrintComparisonOneResponse();
-  void PrintComparisonSeveralResponses();
-  void PrintComparisonChiSquare();
-  // Sets each model's comparison value (mean square error or weighted SSE) and returns the
-  // smallest (1 when it is 0), with its degrees of freedom in bestDof.
-  double RankComparisonValues(bool byMeanSquareError, int& bestDof);
+  KelComparisonTable PrimaryComparisonTable() const;
+  // The comparison in one table from the models' statistics (every compared model estimated).
+  KelModelComparison ComputeComparison(KelComparisonTable table) const;
+  // The comparison of PrimaryComparisonTable, estimating the models first; cleared by every
+  // estimation.
+  const KelModelComparison& EnsureComparison();
+  static bool ComparisonWarning(const KelModelComparison& comparison,
+                                const KelModelComparisonRow& row);
+  static bool OneMoreDegreeWarning(const KelModelComparisonRow& row);
+  static double TijThreshold();
+  // The Tij tables, the discrimination and the balanced suggestions over the candidates of the
+  // search; empty with fewer than two compared models.
+  void ComputeDiscrimination();
+  void ComputeTij();
+  void ChooseDiscriminationCandidate();
+  void ComputeBalancedSuggestion();
+
+  // Their reports (kel_nonlinear_regression_discrimination_report.cpp).
+  void PrintModelComparison() const;
+  // One comparison table; the tables also serve the summary of LeastSquaresAnalysis.
+  void PrintComparisonTable(const KelModelComparison& comparison) const;
   // The P-values again with one more degree of freedom for the variance, and the advice to
   // improve the variance when that adds warnings to the table's count.
-  void PrintPValuesWithOneMoreDegree(const std::vector<double>& statistics, int warnings,
-                                     const char* format);
-  void ComputeTij();
-  void PrintDiscriminationSuggestion();
-  void BalancedSuggestion();
+  void PrintPValuesWithOneMoreDegree(const KelModelComparison& comparison) const;
+  void PrintCandidateCoordinates(int candidate) const;
+  void PrintBestTij() const;
+  void PrintDiscriminationSuggestion() const;
+  void PrintBalancedSuggestion() const;
 
   // The objectives reach the object being estimated through these.
   static KelNonLinearRegression* active;
@@ -472,15 +495,10 @@ class KelNonLinearRegression : public KelBase {
   KelMatrix candidateVariances;  // candidates x numY
   KelVector relativeXDistance;
   KelVector relativeXDistancePrincipal;
-  KelMatrix bestTij;  // numModels x numModels, upper triangle
-  std::vector<int> bestTijCandidate;
-  KelVector tijSum;
-  std::vector<int> tijCount;
-  int numberOfCouples = 0;
-  int discriminationCandidate = 0;
-  double discriminationBest = 0.0;
-  int balancedCandidate = 0;
-  KelVector balancedScore;
+  bool comparisonReady = false;
+  KelModelComparison comparison;
+  KelDiscrimination discrimination;
+  KelBalancedSuggestion balanced;
 };
 
 #endif

@@ -11,20 +11,18 @@ const char* const bannerRule =
 }  // namespace
 
 void KelNonLinearRegression::LeastSquaresAnalysis() {
-  // The comparison reads the final SSE of every model, 1e30 for those left out; the report
-  // below sets it for those and estimates the others.
-  for (int model = 1; model <= numModels; ++model) {
-    Model& m = models[static_cast<size_t>(model - 1)];
-    m.comparisonValue = 1e30;
-    m.comparisonRatio = 1e30;
-    LeastSquaresReport(model);
-  }
+  for (int model = 1; model <= numModels; ++model) LeastSquaresReport(model);
   if (varianceKind == 2) PrintIndependentVariables();
   if (CountComparedModels() < 2) return;
-  PrintSummary();
+  // The summary gives the comparison by the assigned variances and then, in every case, the
+  // chi-square table, which with variances reads the weighted SSE against the degrees of
+  // freedom of each model alone.
+  const KelModelComparison& primary = EnsureComparison();
+  const KelModelComparison chiSquare = ComputeComparison(KelComparisonTable::kChiSquare);
+  PrintSummary(primary, chiSquare);
 }
 
-void KelNonLinearRegression::PrintIndependentVariables() {
+void KelNonLinearRegression::PrintIndependentVariables() const {
   KelPrint("\n\n");
   KelPrint("%s", bannerRule);
   KelPrint("\n=====================< Independent Variables >=============================");
@@ -39,17 +37,13 @@ void KelNonLinearRegression::PrintIndependentVariables() {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintSummary() {
+void KelNonLinearRegression::PrintSummary(const KelModelComparison& primary,
+                                          const KelModelComparison& chiSquare) const {
   KelPrint("\n\n");
   KelPrint("%s", bannerRule);
   KelPrint("\n================================< Summary >================================");
   KelPrint("\n%s", bannerRule);
-  if (weightingKind == 2 && numY == 1)
-    PrintComparisonOneResponse();
-  else if (weightingKind == 2)
-    PrintComparisonSeveralResponses();
-  // The chi-square table follows in every case; with variances it reads the weighted SSE
-  // against the degrees of freedom of each model alone.
-  PrintComparisonChiSquare();
+  if (primary.table != KelComparisonTable::kChiSquare) PrintComparisonTable(primary);
+  PrintComparisonTable(chiSquare);
   KelPause();
 }

@@ -1,20 +1,24 @@
-// KelNonLinearRegression model discrimination: the statistical comparison of the rival models,
-// the Tij measure of how far two models' predictions part at a candidate experiment, and the
-// discrimination and balanced suggestions.
+// KelNonLinearRegression model discrimination, computed without printing: the statistical
+// comparison of the rival models, the Tij measure of how far two models' predictions part at a
+// candidate experiment, and the discrimination and balanced suggestions.
 #include <vector>
 
 #include "kel_nonlinear_regression.h"
 #include "kel_nonlinear_tails.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
 
 namespace {
 
 constexpr double tijThreshold = 1.2;
 constexpr double tijSumThreshold = 1.3;
 constexpr double distanceThreshold = 0.5;
+// A P-value below this marks the model as not fitting.
+constexpr double significanceLevel = 0.05;
 
 }  // namespace
+
+double KelNonLinearRegression::TijThreshold() {
+  return tijThreshold;
+}
 
 int KelNonLinearRegression::CountComparedModels() const {
   int count = 0;
@@ -23,150 +27,93 @@ int KelNonLinearRegression::CountComparedModels() const {
   return count;
 }
 
-void KelNonLinearRegression::CompareModels() {
-  KelPrint("\n\n=================================================");
-  KelPrint("\nExperiments for discriminating among rival Models");
-  KelPrint("\n=================================================");
-  if (weightingKind == 2 && numY == 1)
-    PrintComparisonOneResponse();
-  else if (weightingKind == 2)
-    PrintComparisonSeveralResponses();
-  else
-    PrintComparisonChiSquare();
-  KelPause();
+KelComparisonTable KelNonLinearRegression::PrimaryComparisonTable() const {
+  if (weightingKind != 2) return KelComparisonTable::kChiSquare;
+  return numY == 1 ? KelComparisonTable::kOneResponse : KelComparisonTable::kSeveralResponses;
 }
 
-double KelNonLinearRegression::RankComparisonValues(bool byMeanSquareError, int& bestDof) {
-  double best = 1e30;
-  bestDof = 0;
-  for (Model& m : models) {
-    m.comparisonValue = 1e30;
+KelModelComparison KelNonLinearRegression::ComputeComparison(KelComparisonTable table) const {
+  KelModelComparison result;
+  result.table = table;
+  result.rows.resize(models.size());
+  // The one-response table ranks the mean square errors, the others the weighted SSE.
+  const bool byMeanSquareError = table == KelComparisonTable::kOneResponse;
+  double best = kelUnsetValue;
+  for (size_t k = 0; k < models.size(); ++k) {
+    const Model& m = models[k];
     if (m.numParameters == 0) continue;
-    m.comparisonValue = byMeanSquareError ? m.meanSquareError : m.finalSSE;
-    if (m.comparisonValue < best) {
-      best = m.comparisonValue;
-      bestDof = m.degreesOfFreedom;
+    KelModelComparisonRow& row = result.rows[k];
+    row.compared = true;
+    row.value = byMeanSquareError ? m.meanSquareError : m.finalSSE;
+    if (row.value < best) {
+      best = row.value;
+      result.bestDegreesOfFreedom = m.degreesOfFreedom;
     }
   }
-  return best == 0.0 ? 1.0 : best;
-}
-
-void KelNonLinearRegression::PrintPValuesWithOneMoreDegree(const std::vector<double>& statistics,
-                                                           int warnings, const char* format) {
-  int warningsWithOneMore = 0;
-  for (int model = 1; model <= numModels; ++model) {
-    const Model& m = models[static_cast<size_t>(model - 1)];
-    if (m.numParameters == 0) continue;
-    const double p = kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom + 1,
-                                            statistics[static_cast<size_t>(model - 1)]);
-    KelPrint("\n%3d", model);
-    KelPrint(format, p);
-    // Marked as in the table above, so that the count below can be read off the table.
-    if (p < 0.05) {
-      KelPrint("%s", kelReportComparisonWarning);
-      ++warningsWithOneMore;
+  result.best = best == 0.0 ? 1.0 : best;
+  for (size_t k = 0; k < models.size(); ++k) {
+    const Model& m = models[k];
+    KelModelComparisonRow& row = result.rows[k];
+    if (!row.compared) continue;
+    row.ratio = row.value / result.best;
+    row.pseudoProbability =
+        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, result.bestDegreesOfFreedom, row.ratio);
+    if (table == KelComparisonTable::kChiSquare) {
+      row.probability = kel_nonlinear_tails::ChiSquare(m.degreesOfFreedom, row.value);
+      continue;
     }
+    row.statistic = table == KelComparisonTable::kOneResponse ? row.value / responseVariances(1)
+                                                              : row.value / m.degreesOfFreedom;
+    row.probability =
+        kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom, row.statistic);
+    row.probabilityOneMoreDegree =
+        kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom + 1, row.statistic);
+    if (row.probability < significanceLevel) ++result.warnings;
+    if (row.probabilityOneMoreDegree < significanceLevel) ++result.warningsOneMoreDegree;
   }
-  if (warningsWithOneMore > warnings) {
-    KelPrint("\n\n%s", kelReportComparisonWarning);
-    KelPrint(" We suggest to improve the estimation of the variance");
-  }
+  return result;
 }
 
-void KelNonLinearRegression::PrintComparisonOneResponse() {
-  const double variance = responseVariances(1);
-  int bestDof = 0;
-  const double best = RankComparisonValues(true, bestDof);
-  KelPrint("\nSigma2 %e d.o.f. %d", variance, varianceDegreesOfFreedom);
-  KelPrint("\n\n         MSE         MSE/Best       Fexp         P-Value      PseudoP-Value");
-  std::vector<double> statistics(models.size(), 0.0);
-  int warnings = 0;
-  for (int model = 1; model <= numModels; ++model) {
-    Model& m = models[static_cast<size_t>(model - 1)];
-    if (m.numParameters == 0) continue;
-    m.comparisonRatio = m.comparisonValue / best;
-    const double f = m.comparisonValue / variance;
-    statistics[static_cast<size_t>(model - 1)] = f;
-    m.probability = kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom, f);
-    m.pseudoProbability =
-        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, bestDof, m.comparisonRatio);
-    KelPrint("\n%3d %e", model, m.comparisonValue);
-    KelPrint(" %e", m.comparisonRatio);
-    KelPrint(" %e", f);
-    KelPrint(" %e", m.probability);
-    KelPrint("   %e", m.pseudoProbability);
-    if (m.probability < 0.05) {
-      KelPrint("%s", kelReportComparisonWarning);
-      ++warnings;
-    }
-  }
-  KelPrint("\n\nP-Values with Sigma2 %e d.o.f. %d", variance, varianceDegreesOfFreedom + 1);
-  PrintPValuesWithOneMoreDegree(statistics, warnings, " %e");
+bool KelNonLinearRegression::ComparisonWarning(const KelModelComparison& comparison,
+                                               const KelModelComparisonRow& row) {
+  if (comparison.table == KelComparisonTable::kChiSquare)
+    return row.probability < significanceLevel || row.pseudoProbability < significanceLevel;
+  return row.probability < significanceLevel;
 }
 
-void KelNonLinearRegression::PrintComparisonSeveralResponses() {
-  int bestDof = 0;
-  const double best = RankComparisonValues(false, bestDof);
-  KelPrint("\n\nd.o.f. %d", varianceDegreesOfFreedom);
-  KelPrint("\n\n      WeightedSE   WeightedSE/Best     P-Value      PseudoP-Value");
-  std::vector<double> statistics(models.size(), 0.0);
-  int warnings = 0;
-  for (int model = 1; model <= numModels; ++model) {
-    Model& m = models[static_cast<size_t>(model - 1)];
-    if (m.numParameters == 0) continue;
-    m.comparisonRatio = m.comparisonValue / best;
-    const double f = m.comparisonValue / m.degreesOfFreedom;
-    statistics[static_cast<size_t>(model - 1)] = f;
-    m.probability = kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom, f);
-    m.pseudoProbability =
-        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, bestDof, m.comparisonRatio);
-    KelPrint("\n%3d %e", model, m.comparisonValue);
-    KelPrint(" %e", m.comparisonRatio);
-    KelPrint("   %e", m.probability);
-    KelPrint("   %e", m.pseudoProbability);
-    if (m.probability < 0.05) {
-      KelPrint("%s", kelReportComparisonWarning);
-      ++warnings;
-    }
-  }
-  KelPrint("\n\nP-Values with %d d.o.f.", varianceDegreesOfFreedom + 1);
-  PrintPValuesWithOneMoreDegree(statistics, warnings, "   %e");
+bool KelNonLinearRegression::OneMoreDegreeWarning(const KelModelComparisonRow& row) {
+  return row.probabilityOneMoreDegree < significanceLevel;
 }
 
-void KelNonLinearRegression::PrintComparisonChiSquare() {
-  int bestDof = 0;
-  const double best = RankComparisonValues(false, bestDof);
-  KelPrint("\n\n      WeightedSE   WeightedSE/Best  ChiSquare-test  PseudoP-Value");
-  for (int model = 1; model <= numModels; ++model) {
-    Model& m = models[static_cast<size_t>(model - 1)];
-    if (m.numParameters == 0) continue;
-    m.comparisonRatio = m.comparisonValue / best;
-    m.probability = kel_nonlinear_tails::ChiSquare(m.degreesOfFreedom, m.comparisonValue);
-    m.pseudoProbability =
-        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, bestDof, m.comparisonRatio);
-    KelPrint("\n%3d %e", model, m.comparisonValue);
-    KelPrint(" %e", m.comparisonRatio);
-    KelPrint("   %e", m.probability);
-    KelPrint("   %e", m.pseudoProbability);
-    if (m.probability < 0.05 || m.pseudoProbability < 0.05) KelPrint("%s", kelReportComparisonWarning);
+const KelModelComparison& KelNonLinearRegression::EnsureComparison() {
+  // Estimating a model clears the comparison, so the loop leaves it valid only when every
+  // compared model already was estimated.
+  for (int model = 1; model <= numModels; ++model) Ready(model);
+  if (!comparisonReady) {
+    comparison = KelModelComparison();
+    comparison.rows.resize(models.size());
+    // A comparison needs two models; with fewer every row stays unset.
+    if (CountComparedModels() >= 2) comparison = ComputeComparison(PrimaryComparisonTable());
+    comparisonReady = true;
   }
+  return comparison;
 }
 
 void KelNonLinearRegression::ComputeTij() {
-  const bool oneResponseWithVariance = weightingKind == 2 && numY == 1;
-  tijSum.Resize(numCandidates);
-  tijCount.assign(static_cast<size_t>(numCandidates) + 1, 0);
-  bestTij.Resize(numModels, numModels);
-  bestTijCandidate.assign(static_cast<size_t>(numModels * numModels), 0);
-  numberOfCouples = 0;
-  KelPrint("\n\nBest Experiment for each Couple of Models");
+  const bool oneResponseWithVariance = PrimaryComparisonTable() == KelComparisonTable::kOneResponse;
+  KelDiscrimination& d = discrimination;
+  d.tijSum.Resize(numCandidates);
+  d.tijCount.assign(static_cast<size_t>(numCandidates) + 1, 0);
+  d.bestTij.Resize(numModels, numModels);
+  d.bestTijCandidate.assign(static_cast<size_t>(numModels * numModels), 0);
+  d.numberOfCouples = 0;
   for (int a = 1; a <= numModels; ++a) {
     const Model& ma = models[static_cast<size_t>(a - 1)];
     if (ma.numParameters == 0) continue;
     for (int b = a + 1; b <= numModels; ++b) {
       const Model& mb = models[static_cast<size_t>(b - 1)];
       if (mb.numParameters == 0) continue;
-      ++numberOfCouples;
+      ++d.numberOfCouples;
       const double e = oneResponseWithVariance ? 2.0 * (ma.degreesOfFreedom * ma.meanSquareError +
                                                         mb.degreesOfFreedom * mb.meanSquareError)
                                                : 2.0 * (ma.finalSSE + mb.finalSSE);
@@ -188,108 +135,73 @@ void KelNonLinearRegression::ComputeTij() {
           largest = tij;
           where = c;
         }
-        tijSum(c) += tij;
-        if (tij >= tijThreshold) ++tijCount[static_cast<size_t>(c)];
+        d.tijSum(c) += tij;
+        if (tij >= tijThreshold) ++d.tijCount[static_cast<size_t>(c)];
       }
-      bestTij(a, b) = largest;
-      bestTijCandidate[static_cast<size_t>((a - 1) * numModels + (b - 1))] = where;
-      KelPrint("\n %d %d Tij %e Experiment: ", a, b, largest);
-      for (int k = 1; k <= numX; ++k) KelPrint(" %e", candidates(where, k));
+      d.bestTij(a, b) = largest;
+      d.bestTijCandidate[static_cast<size_t>((a - 1) * numModels + (b - 1))] = where;
     }
   }
-  KelPause();
 }
 
-void KelNonLinearRegression::PrintDiscriminationSuggestion() {
+void KelNonLinearRegression::ChooseDiscriminationCandidate() {
+  KelDiscrimination& d = discrimination;
   int g = 0;
-  int mostCounts = 0;
+  d.mostCounts = 0;
   for (int c = 1; c <= numCandidates; ++c) {
-    if (g == 0 || tijSum(c) > tijSum(g)) g = c;
-    if (tijCount[static_cast<size_t>(c)] > mostCounts)
-      mostCounts = tijCount[static_cast<size_t>(c)];
+    if (g == 0 || d.tijSum(c) > d.tijSum(g)) g = c;
+    if (d.tijCount[static_cast<size_t>(c)] > d.mostCounts)
+      d.mostCounts = d.tijCount[static_cast<size_t>(c)];
   }
-  discriminationBest = g > 0 ? tijSum(g) : 0.0;
-  const double couples = numberOfCouples > 0 ? numberOfCouples : 1;
-  auto printCoordinates = [&](int candidate) {
-    for (int k = 1; k <= numX; ++k) KelPrint(" %e", candidates(candidate, k));
-  };
-  if (discriminationBest >= tijSumThreshold || mostCounts > 0) {
-    discriminationCandidate = g;
-    KelPrint("\n\n\nSuggestion:");
-    KelPrint("\n===========");
-    KelPrint("\nThe best experiment for model discrimination is:");
-    KelPrint("\nx values:");
-    printCoordinates(g);
-    KelPrint("\nand it has been selected\nin order to maximize Tij Mean = %e",
-             discriminationBest / couples);
-    if (relativeXDistancePrincipal(g) < 0.1) {
-      KelPrint("\n*** WARNING ***");
-      KelPrint("\nThe new experiment is close to an existing one");
-    }
-    KelPrint("\n\n\nSuggestion:");
-    KelPrint("\n===========");
-    KelPrint("\nOther good experiments for model discrimination");
-    KelPrint("\nselected in order to maximize the number (%d) of Tij > %e are:", mostCounts,
-             tijThreshold);
-    for (int c = 1; c <= numCandidates; ++c) {
-      if (tijCount[static_cast<size_t>(c)] != mostCounts) continue;
-      KelPrint("\nTij Mean %10.3e", tijSum(c) / couples);
-      KelPrint("  x values:");
-      printCoordinates(c);
-    }
-  } else {
-    discriminationCandidate = 0;
-    KelPrint("\n\n\nSuggestion:");
-    KelPrint("\n===========");
-    KelPrint("\nThere is not a valid experiment for model discrimination");
-  }
-  KelPause();
+  d.largestSumCandidate = g;
+  d.largestSum = g > 0 ? d.tijSum(g) : 0.0;
+  d.candidate = (d.largestSum >= tijSumThreshold || d.mostCounts > 0) ? g : 0;
 }
 
-void KelNonLinearRegression::BalancedSuggestion() {
+void KelNonLinearRegression::ComputeBalancedSuggestion() {
+  KelBalancedSuggestion& s = balanced;
   // Criterion 11: principal-axes F-distances of the models, each discounted by how much worse
   // than the best the model fits.
-  KelVector estimation(numCandidates);
-  for (const Model& m : models) {
+  s.estimation.Resize(numCandidates);
+  for (size_t k = 0; k < models.size(); ++k) {
+    const Model& m = models[k];
     if (m.numParameters == 0) continue;
-    for (int c = 1; c <= numCandidates; ++c)
-      estimation(c) += m.fDistancePrincipal(c) / m.comparisonRatio;
+    const double ratio = comparison.rows[k].ratio;
+    for (int c = 1; c <= numCandidates; ++c) s.estimation(c) += m.fDistancePrincipal(c) / ratio;
   }
-  const double largest = estimation.Max();
-  if (largest > 0.0) estimation /= largest;
+  const double largest = s.estimation.Max();
+  if (largest > 0.0) s.estimation /= largest;
 
-  const double g = discriminationBest;
-  KelVector discrimination(numCandidates);
+  const double g = discrimination.largestSum;
+  const KelVector& tijSum = discrimination.tijSum;
+  s.discrimination.Resize(numCandidates);
   for (int c = 1; c <= numCandidates; ++c)
-    discrimination(c) = g > 0.0 ? tijSum(c) / g * 2.0 : tijSum(c);
+    s.discrimination(c) = g > 0.0 ? tijSum(c) / g * 2.0 : tijSum(c);
 
   const int compared = CountComparedModels();
-  balancedScore.Resize(numCandidates);
+  s.score.Resize(numCandidates);
   for (int c = 1; c <= numCandidates; ++c) {
     const double p = relativeXDistancePrincipal(c);
     if (g > tijSumThreshold) {
-      if (p > distanceThreshold) balancedScore(c) = p + estimation(c) + discrimination(c);
+      if (p > distanceThreshold) s.score(c) = p + s.estimation(c) + s.discrimination(c);
     } else if (compared > 1) {
-      if (p > distanceThreshold) balancedScore(c) = p + estimation(c);
+      if (p > distanceThreshold) s.score(c) = p + s.estimation(c);
     } else {
-      balancedScore(c) = estimation(c);
+      s.score(c) = s.estimation(c);
     }
   }
   int best = 1;
   for (int c = 2; c <= numCandidates; ++c)
-    if (balancedScore(c) > balancedScore(best)) best = c;
-  balancedCandidate = best;
+    if (s.score(c) > s.score(best)) best = c;
+  s.candidate = best;
+}
 
-  KelPrint("\n\n");
-  KelPrint(
-      "\nSuggested experiment for balanced function (models discrimination <-> parameters "
-      "estimation):");
-  KelPrint("\nx values: ");
-  for (int k = 1; k <= numX; ++k) KelPrint(k < numX ? "%e," : "%e", candidates(best, k));
-  KelPrint("\n\nContributions");
-  KelPrint("\n=============");
-  KelPrint("\nCriterion 10 %e%% of its potentiality", 100.0 * relativeXDistancePrincipal(best));
-  KelPrint("\nCriterion 11 %e%% of its potentiality", 100.0 * estimation(best));
-  KelPrint("\nModel discrimination %e%% of its potentiality", 50.0 * discrimination(best));
-  KelPause();
+void KelNonLinearRegression::ComputeDiscrimination() {
+  discrimination = KelDiscrimination();
+  balanced = KelBalancedSuggestion();
+  if (CountComparedModels() < 2) return;
+  EnsureComparison();
+  ComputeTij();
+  ChooseDiscriminationCandidate();
+  ComputeBalancedSuggestion();
 }

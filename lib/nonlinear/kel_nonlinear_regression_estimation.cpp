@@ -237,6 +237,8 @@ void KelNonLinearRegression::Estimate(int model) {
   Model& m = ModelAt(model);
   m.estimated = 1;
   ++m.estimationCount;
+  // The comparison reads every model's statistics.
+  comparisonReady = false;
   m.iterations = 0;
   evaluationCount = 0;
   // A zero start says nothing about the parameter's size: it is then taken as 1.

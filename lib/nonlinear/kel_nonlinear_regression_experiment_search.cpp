@@ -91,8 +91,7 @@ void MakeRelative(KelVector& v) {
 
 }  // namespace
 
-void KelNonLinearRegression::LeastSquaresAnalysisAndExperimentsSearch(const KelVector& xMin,
-                                                                      const KelVector& xMax) {
+void KelNonLinearRegression::PrepareSearch(const KelVector& xMin, const KelVector& xMax) {
   if (weightingKind == 1)
     KelError("%s\nYou MUST use the weight version of\nLeastSquaresAnalysisAndExperimentsSearch",
              kelClassNonLinearRegression);
@@ -101,32 +100,43 @@ void KelNonLinearRegression::LeastSquaresAnalysisAndExperimentsSearch(const KelV
              kelErrCheck);
   BuildCandidates(xMin, xMax);
   ComputeXDistances();
-  for (int model = 1; model <= numModels; ++model) {
-    Model& m = models[static_cast<size_t>(model - 1)];
+  for (Model& m : models) {
     for (int& s : m.suggestions) s = 0;
     m.effectiveCriterion = 0;
-    m.comparisonValue = 1e30;
-    m.comparisonRatio = 1e30;
-    if (m.numParameters == 0) {
-      m.finalSSE = 1e30;
-      continue;
-    }
+  }
+}
+
+void KelNonLinearRegression::SearchModel(int model) {
+  if (Diagnosed(model) == nullptr) return;
+  ComputeCandidateModel(model);
+  ComputeFDistances(model);
+  ChooseCriterion(model);
+  RunCriterion(model);
+  ChooseSuggestions(model);
+}
+
+void KelNonLinearRegression::SearchExperiments(const KelVector& xMin, const KelVector& xMax) {
+  PrepareSearch(xMin, xMax);
+  for (int model = 1; model <= numModels; ++model) SearchModel(model);
+  ComputeDiscrimination();
+}
+
+void KelNonLinearRegression::LeastSquaresAnalysisAndExperimentsSearch(const KelVector& xMin,
+                                                                      const KelVector& xMax) {
+  PrepareSearch(xMin, xMax);
+  // Model by model, so that whatever the estimation of a model prints precedes its report.
+  for (int model = 1; model <= numModels; ++model) {
+    if (!HasInitialParameters(model)) continue;
     LeastSquaresReport(model);
-    ComputeCandidateModel(model);
-    ComputeFDistances(model);
-    ChooseCriterion(model);
-    RunCriterion(model);
+    SearchModel(model);
     PrintSuggestions(model);
   }
-  numberOfCouples = 0;
-  discriminationCandidate = 0;
-  balancedCandidate = 0;
-  if (CountComparedModels() >= 2) {
-    CompareModels();
-    ComputeTij();
-    PrintDiscriminationSuggestion();
-    BalancedSuggestion();
-  }
+  ComputeDiscrimination();
+  if (CountComparedModels() < 2) return;
+  PrintModelComparison();
+  PrintBestTij();
+  PrintDiscriminationSuggestion();
+  PrintBalancedSuggestion();
 }
 
 void KelNonLinearRegression::BuildCandidates(const KelVector& xMin, const KelVector& xMax) {
@@ -286,16 +296,19 @@ void KelNonLinearRegression::RunCriterion(int model) {
   m.suggestions[kSuggestionCriterion] = PositionOfLargest(value);
 }
 
-void KelNonLinearRegression::PrintSuggestions(int model) {
+void KelNonLinearRegression::ChooseSuggestions(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
   m.suggestions[kSuggestionXDistance] = PositionOfLargest(relativeXDistance);
   m.suggestions[kSuggestionFDistance] = PositionOfLargest(m.fDistance);
   m.suggestions[kSuggestionXDistancePrincipal] = PositionOfLargest(relativeXDistancePrincipal);
   m.suggestions[kSuggestionFDistancePrincipal] = PositionOfLargest(m.fDistancePrincipal);
+}
 
+void KelNonLinearRegression::PrintSuggestions(int model) const {
+  const Model& m = models[static_cast<size_t>(model - 1)];
   auto printCoordinates = [&](int candidate) {
     KelPrint("\nx values:");
-    for (int k = 1; k <= numX; ++k) KelPrint(" %e", candidates(candidate, k));
+    PrintCandidateCoordinates(candidate);
   };
   KelPrint("\n\n\nSuggestions for model %d", model);
   KelPrint("\n========================");

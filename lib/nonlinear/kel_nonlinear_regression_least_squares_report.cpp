@@ -39,13 +39,8 @@ void KelNonLinearRegression::LeastSquaresReport(int model) {
     KelWarning("Wrong number for model analysis");
     return;
   }
-  Model& m = models[static_cast<size_t>(model - 1)];
-  if (m.numParameters == 0) {
-    m.finalSSE = 1e30;
-    return;
-  }
-  EnsureEstimated(model);
-  if (m.diagnosticsReady == 0) ComputeDiagnostics(model);
+  // A model without starting parameters has no report; its final SSE stays kelUnsetValue.
+  if (Diagnosed(model) == nullptr) return;
   PrintLeastSquaresTitle(model);
   PrintSSEAndConditioning(model);
   PrintConstraintWarnings(model);
