@@ -18,34 +18,6 @@
 #include "kel_nonlinear_regression_results.h"
 #include "kel_vector.h"
 
-// The user's model: fills y (numY values) from the parameters b and the independent variables x
-// of one experiment. experiment is the stored experiment's number, or 0 for a candidate.
-using KelNonLinearModel = void (*)(int model, int experiment, KelVector& b, KelVector& x,
-                                   KelVector& y);
-
-// The user's analytic Jacobian of a model, optional: fills dy (numY x number of parameters)
-// with dy(j, k) = d y_j / d b_k at the parameters b and the independent variables x of one
-// experiment, called with the same arguments as the model. Without it the derivatives are taken
-// by central differences with steps relative to each parameter.
-using KelNonLinearJacobian = void (*)(int model, int experiment, KelVector& b, KelVector& x,
-                                      KelMatrix& dy);
-
-// How the estimation of a model ended. Only the first two are converged fits.
-enum class KelEstimationStop {
-  kNotEstimated,  // the model has not been estimated
-  kStep,          // converged: the Gauss-Newton step is negligible against every parameter
-  kGradient,      // converged: the residuals are orthogonal to the Jacobian's columns
-  kIterationLimit,
-  kNoProgress,  // no damped step lowers the sum of squares while neither test is met
-};
-
-// One measurement singled out by the robust report.
-struct KelOutlier {
-  int experiment = 0;
-  int response = 0;
-  double size = 0.0;  // |weighted residual|
-};
-
 class KelNonLinearRegression : public KelBase {
  public:
   // Kinds of suggestion kept per model by the experiment search.
@@ -239,80 +211,22 @@ class KelNonLinearRegression : public KelBase {
   static KelObjectCounter counter;
 
  private:
-  struct Model {
+  // The record of one model: what the caller set, the flags of the lazy computations, and the
+  // result parts that the computations fill (each a plain struct, read by the reports).
+  struct Model : KelNonLinearEstimate,
+                 KelNonLinearStatistics,
+                 KelNonLinearDiagnostics,
+                 KelNonLinearRobustFit,
+                 KelNonLinearCandidateSearch {
     KelVector start;
-    KelVector parameters;
-    KelVector working;  // the last restart or trial point of the estimation
-    // Typical size of each parameter: |starting value|, or 1 for a zero start. The estimation
-    // works on the parameters divided by it, so that its steps and tests are relative.
-    KelVector typical;
     KelNonLinearJacobian jacobianFunction = nullptr;
-    KelEstimationStop stopReason = KelEstimationStop::kNotEstimated;
-    int evaluations = 0;
-    int iterations = 0;
     KelVector lower;
     KelVector upper;
     int numParameters = 0;
     int iterationLimit = 0;
     int estimated = 0;
-    int estimationCount = 0;
     int statisticsReady = 0;
     int diagnosticsReady = 0;
-
-    KelVector predictions;
-    KelVector weightedPredictions;
-    KelVector residuals;
-    KelVector weightedResiduals;
-    KelMatrix jacobian;
-    double initialSSE = 0.0;
-    double finalSSE = 1e30;
-    int degreesOfFreedom = 0;
-    double t95 = 0.0;
-    double t99 = 0.0;
-    KelVector singularValues;
-    KelMatrix rightVectors;
-    int rankDeficiency = 0;
-    KelMatrix scaledVectors;  // row j: V(k, j) / (sigma_j * mean weight)
-    double conditionNumber = 0.0;
-    double parametersNorm = 0.0;
-    double residualsNorm = 0.0;
-    double sumOfSquares = 0.0;
-    double standardDeviation = 0.0;
-    double meanSquareError = 0.0;
-    double r2 = 0.0;
-    KelMatrixSymmetric covariance;
-    KelVector standardErrors;
-    KelVector predictionStandardErrors;
-
-    // Least-squares report diagnostics.
-    KelVector newtonStep;
-    KelMatrixSymmetric correlation;
-    KelVector inflationFactors;
-    KelVector tolerances;
-    int correlationFlag = 0;
-    int multicollinearity = 0;
-    double fExperimental = 0.0;
-    double fProbability = 1.0;
-    int fDegreesOfFreedom = 0;
-
-    // Robust analysis.
-    double initialLms = 1e30;
-    double finalLms = 1e30;
-    KelVector lmsParameters;
-    KelVector lmsPredictions;
-    KelVector lmsResiduals;
-    KelVector lmsWeightedResiduals;
-    std::vector<KelOutlier> highlyProbable;
-    std::vector<KelOutlier> possible;
-
-    // Experiment search.
-    KelVector candidatePredictions;
-    KelMatrix candidateJacobian;
-    KelMatrix predictionVariance;  // candidates x numY
-    KelVector fDistance;
-    KelVector fDistancePrincipal;
-    int effectiveCriterion = 0;
-    int suggestions[5] = {0, 0, 0, 0, 0};
   };
 
   // Construction and data (kel_nonlinear_regression.cpp).

@@ -1,6 +1,6 @@
-// Results of the comparison of rival nonlinear models and of the discrimination among them:
-// plain structs filled by computations that print nothing and read by the reports, which write
-// nothing back.
+// Results of the nonlinear regression: the parts of each model's record, the comparison of the
+// rival models and the discrimination among them. Plain structs filled by computations that
+// print nothing, and read by the reports, which write nothing back.
 #ifndef KELMATH_KEL_NONLINEAR_REGRESSION_RESULTS_H
 #define KELMATH_KEL_NONLINEAR_REGRESSION_RESULTS_H
 
@@ -8,7 +8,115 @@
 
 #include "kel_constants.h"
 #include "kel_matrix.h"
+#include "kel_matrix_symmetric.h"
 #include "kel_vector.h"
+
+// The user's model: fills y (numY values) from the parameters b and the independent variables x
+// of one experiment. experiment is the stored experiment's number, or 0 for a candidate.
+using KelNonLinearModel = void (*)(int model, int experiment, KelVector& b, KelVector& x,
+                                   KelVector& y);
+
+// The user's analytic Jacobian of a model, optional: fills dy (numY x number of parameters)
+// with dy(j, k) = d y_j / d b_k at the parameters b and the independent variables x of one
+// experiment, called with the same arguments as the model. Without it the derivatives are taken
+// by central differences with steps relative to each parameter.
+using KelNonLinearJacobian = void (*)(int model, int experiment, KelVector& b, KelVector& x,
+                                      KelMatrix& dy);
+
+// How the estimation of a model ended. Only the first two are converged fits.
+enum class KelEstimationStop {
+  kNotEstimated,  // the model has not been estimated
+  kStep,          // converged: the Gauss-Newton step is negligible against every parameter
+  kGradient,      // converged: the residuals are orthogonal to the Jacobian's columns
+  kIterationLimit,
+  kNoProgress,  // no damped step lowers the sum of squares while neither test is met
+};
+
+// One measurement singled out by the robust report.
+struct KelOutlier {
+  int experiment = 0;
+  int response = 0;
+  double size = 0.0;  // |weighted residual|
+};
+
+// The parts of one model's results, each filled by one computation.
+
+// The estimation: the fit, its cost and how it ended.
+struct KelNonLinearEstimate {
+  KelVector parameters;
+  KelVector working;  // the last restart or trial point of the estimation
+  // Typical size of each parameter: |starting value|, or 1 for a zero start. The estimation
+  // works on the parameters divided by it, so that its steps and tests are relative.
+  KelVector typical;
+  KelEstimationStop stopReason = KelEstimationStop::kNotEstimated;
+  int evaluations = 0;
+  int iterations = 0;
+  int estimationCount = 0;
+  KelVector predictions;
+  KelVector weightedPredictions;
+  KelVector residuals;
+  KelVector weightedResiduals;
+  KelMatrix jacobian;
+  double initialSSE = 0.0;
+  double finalSSE = kelUnsetValue;
+};
+
+// The statistics of the fit: conditioning, covariance and the figures of the variance analysis.
+struct KelNonLinearStatistics {
+  int degreesOfFreedom = 0;
+  double t95 = 0.0;
+  double t99 = 0.0;
+  KelVector singularValues;
+  KelMatrix rightVectors;
+  int rankDeficiency = 0;
+  KelMatrix scaledVectors;  // row j: V(k, j) / (sigma_j * mean weight)
+  double conditionNumber = 0.0;
+  double parametersNorm = 0.0;
+  double residualsNorm = 0.0;
+  double sumOfSquares = 0.0;
+  double standardDeviation = 0.0;
+  double meanSquareError = 0.0;
+  double r2 = 0.0;
+  KelMatrixSymmetric covariance;
+  KelVector standardErrors;
+  KelVector predictionStandardErrors;
+};
+
+// The diagnostics of the least-squares report, with the values behind its verdicts.
+struct KelNonLinearDiagnostics {
+  KelVector newtonStep;
+  KelMatrixSymmetric correlation;
+  KelVector inflationFactors;
+  KelVector tolerances;
+  int correlationFlag = 0;    // a correlation above 0.99 or a variance inflation above 1000
+  int multicollinearity = 0;  // a tolerance below 0.01
+  double fExperimental = 0.0;
+  double fProbability = 1.0;
+  int fDegreesOfFreedom = 0;
+};
+
+// The robust (least median of squares) fit and the outliers it finds.
+struct KelNonLinearRobustFit {
+  double initialLms = kelUnsetValue;
+  double finalLms = kelUnsetValue;
+  KelVector lmsParameters;
+  KelVector lmsPredictions;
+  KelVector lmsResiduals;
+  KelVector lmsWeightedResiduals;
+  std::vector<KelOutlier> highlyProbable;
+  std::vector<KelOutlier> possible;
+};
+
+// One model's part of the experiment search over the candidates.
+struct KelNonLinearCandidateSearch {
+  KelVector candidatePredictions;
+  KelMatrix candidateJacobian;
+  KelMatrix predictionVariance;  // candidates x numY
+  KelVector fDistance;
+  KelVector fDistancePrincipal;
+  int effectiveCriterion = 0;
+  int suggestions[5] = {0, 0, 0, 0, 0};
+};
 
 // Which table compares the models: the F-test of the mean square errors against the one assigned
 // variance, the F-test of the weighted SSE against several assigned variances, or the chi-square
