@@ -18,6 +18,8 @@
 #include "kel_nonlinear_regression_results.h"
 #include "kel_vector.h"
 
+class KelMinimizationRobust;
+
 class KelNonLinearRegression : public KelBase {
  public:
   // Kinds of suggestion kept per model by the experiment search.
@@ -280,7 +282,6 @@ class KelNonLinearRegression : public KelBase {
 
   // Least-squares report (kel_nonlinear_regression_least_squares_report.cpp).
   void LeastSquaresReport(int model);
-  void ComputeDiagnostics(int model);
   void PrintLeastSquaresTitle(int model);
   void PrintSSEAndConditioning(int model);
   void PrintConstraintWarnings(int model);
@@ -296,12 +297,29 @@ class KelNonLinearRegression : public KelBase {
   void PrintModelTest(int model);
   void PrintResidualsAnalysis(int model);
 
-  // Robust analysis (kel_nonlinear_regression_robust_report.cpp).
-  void RobustAnalysisOfModel(int model);
+  // Diagnostics of the least-squares report (kel_nonlinear_regression_diagnostics.cpp).
+  void ComputeDiagnostics(int model);
+  void ModelFTest(const Model& m, KelNonLinearDiagnostics& d) const;
+
+  // Robust estimation (kel_nonlinear_regression_robust.cpp).
+  struct RobustTriple;
+  // Weighted residuals larger than these mark highly probable and possible outliers.
+  static constexpr double kHighlyProbableOutlier = 10.0;
+  static constexpr double kPossibleOutlier = 2.5;
   void RobustEstimate(int model);
+  // Moves the three points of the search by extrapolation, keeping the best three.
+  void ExtrapolateRobust(int model, KelMinimizationRobust& minimizer, RobustTriple& t);
+  // Puts the robust fit in place of the least-squares fit of the model.
+  void KeepRobustFit(int model, const KelVector& lms);
+  void FindOutliers(int model);
   double MedianOfSquares(int model, KelVector& b);
   static double MedianObjective(KelVector& b);
-  void PrintRobustReport(int model);
+
+  // Robust analysis and report (kel_nonlinear_regression_robust_report.cpp).
+  void RobustAnalysisOfModel(int model);
+  void PrintRobustReport(int model) const;
+  void PrintRobustResiduals(const Model& m) const;
+  void PrintOutliers(const Model& m) const;
 
   // Experiment search (kel_nonlinear_regression_experiment_search.cpp).
   // The checks of the search, the candidates and their x-distances; clears the suggestions.

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 // How an estimation ended, as the report says it.
 const char* StopText(KelEstimationStop reason) {
   switch (reason) {
@@ -55,82 +54,6 @@ void KelNonLinearRegression::LeastSquaresReport(int model) {
   PrintVarianceAnalysis(model);
   PrintModelTest(model);
   PrintResidualsAnalysis(model);
-}
-
-void KelNonLinearRegression::ComputeDiagnostics(int model) {
-  Model& m = models[static_cast<size_t>(model - 1)];
-  const int n = m.numParameters;
-
-  // One more Gauss-Newton step from the final parameters: how well Newton agrees.
-  jacobianSvd = m.jacobian;
-  Solve(&jacobianSvd, m.weightedResiduals, &m.newtonStep);
-
-  // Correlation of the parameters from their covariance.
-  m.correlationFlag = 0;
-  m.correlation = m.covariance;
-  KelVector sd(n);
-  for (int i = 1; i <= n; ++i) sd(i) = std::sqrt(std::fabs(m.covariance(i, i)));
-  for (int i = 1; i <= n; ++i) {
-    for (int j = 1; j < i; ++j) {
-      m.correlation(i, j) = m.covariance(i, j) / (sd(i) * sd(j) + 1e-20);
-      if (std::fabs(m.correlation(i, j)) > 0.99) m.correlationFlag = 1;
-    }
-    m.correlation(i, i) = 1.0;
-  }
-
-  // Variance inflation factors: the diagonal of the inverse correlation matrix.
-  KelMatrix inverse;
-  {
-    const KelQuietMessages quiet;
-    KelFactorizedSymmetricPivot factorized(m.correlation);
-    factorized.Inverse(&inverse);
-  }
-  m.inflationFactors.Resize(n, false);
-  for (int k = 1; k <= n; ++k) {
-    m.inflationFactors(k) = std::fabs(inverse(k, k));
-    if (m.inflationFactors(k) > 1000.0) m.correlationFlag = 1;
-  }
-
-  // Tj tolerance: 1 - R2 of each Jacobian column regressed on the others. A lone column, or
-  // one with no more rows than other columns, has nothing to compare with or is explained
-  // exactly.
-  m.tolerances.Resize(n, false);
-  m.multicollinearity = 0;
-  for (int k = 1; k <= n; ++k) {
-    if (n == 1) {
-      m.tolerances(k) = 1.0;
-    } else if (nY <= n - 1) {
-      m.tolerances(k) = 0.0;
-    } else {
-      KelMatrix others(nY, n - 1);
-      KelVector column(nY);
-      for (int i = 1; i <= nY; ++i) {
-        column(i) = m.jacobian(i, k);
-        for (int j = 1, c = 0; j <= n; ++j)
-          if (j != k) others(i, ++c) = m.jacobian(i, j);
-      }
-      KelLinearRegression regression(others, column);
-      m.tolerances(k) = 1.0 - regression.GetR2();
-    }
-    if (m.tolerances(k) < 0.01) m.multicollinearity = 1;
-  }
-
-  // F-test of the model against the assigned variances.
-  m.fExperimental = 0.0;
-  m.fProbability = 1.0;
-  m.fDegreesOfFreedom = 0;
-  if (weightingKind == 2) {
-    if (numY == 1) {
-      m.fExperimental = m.meanSquareError / responseVariances(1);
-      m.fDegreesOfFreedom = numExperiments - n;
-    } else {
-      m.fDegreesOfFreedom = nY - n;
-      m.fExperimental = m.finalSSE / m.fDegreesOfFreedom;
-    }
-    m.fProbability =
-        kel_nonlinear_tails::F(m.fDegreesOfFreedom, varianceDegreesOfFreedom, m.fExperimental);
-  }
-  m.diagnosticsReady = 1;
 }
 
 void KelNonLinearRegression::PrintLeastSquaresTitle(int model) {

@@ -1,0 +1,116 @@
+// KelNonLinearRegression diagnostics of a fit, with the values behind the verdicts of the
+// least-squares report: the agreement of one more Gauss-Newton step, the correlation of the
+// parameters, variance inflation, tolerances and the F-test against the assigned variances.
+#include <cmath>
+
+#include "kel_factorized_symmetric.h"
+#include "kel_linear_regression.h"
+#include "kel_nonlinear_regression.h"
+#include "kel_nonlinear_tails.h"
+#include "kel_output.h"
+
+namespace {
+
+// Above these the parameters are too correlated, or a variance too inflated, to be told apart.
+constexpr double correlationLimit = 0.99;
+constexpr double inflationLimit = 1000.0;
+// Below this a Jacobian column is nearly a combination of the others.
+constexpr double toleranceLimit = 0.01;
+
+// Correlation of the parameters from their covariance; raises the flag above the limit.
+void CorrelationFromCovariance(const KelMatrixSymmetric& covariance, KelNonLinearDiagnostics& d) {
+  const int n = covariance.Rows();
+  d.correlation = covariance;
+  KelVector sd(n);
+  for (int i = 1; i <= n; ++i) sd(i) = std::sqrt(std::fabs(covariance(i, i)));
+  for (int i = 1; i <= n; ++i) {
+    // The small term keeps a parameter of zero variance from dividing by zero.
+    for (int j = 1; j < i; ++j) {
+      d.correlation(i, j) = covariance(i, j) / (sd(i) * sd(j) + 1e-20);
+      if (std::fabs(d.correlation(i, j)) > correlationLimit) d.correlationFlag = 1;
+    }
+    d.correlation(i, i) = 1.0;
+  }
+}
+
+// Variance inflation factors: the diagonal of the inverse correlation matrix.
+void InflationFactors(KelNonLinearDiagnostics& d) {
+  const int n = d.correlation.Rows();
+  KelMatrix inverse;
+  {
+    const KelQuietMessages quiet;
+    KelFactorizedSymmetricPivot factorized(d.correlation);
+    factorized.Inverse(&inverse);
+  }
+  d.inflationFactors.Resize(n, false);
+  for (int k = 1; k <= n; ++k) {
+    d.inflationFactors(k) = std::fabs(inverse(k, k));
+    if (d.inflationFactors(k) > inflationLimit) d.correlationFlag = 1;
+  }
+}
+
+// 1 - R2 of column k of J regressed on the others.
+double Tolerance(const KelMatrix& J, int k) {
+  const int rows = J.Rows(), n = J.Columns();
+  KelMatrix others(rows, n - 1);
+  KelVector column(rows);
+  for (int i = 1; i <= rows; ++i) {
+    column(i) = J(i, k);
+    for (int j = 1, c = 0; j <= n; ++j)
+      if (j != k) others(i, ++c) = J(i, j);
+  }
+  KelLinearRegression regression(others, column);
+  return 1.0 - regression.GetR2();
+}
+
+// Tolerance of each Jacobian column. A lone column, or one with no more rows than other
+// columns, has nothing to compare with or is explained exactly.
+void ColumnTolerances(const KelMatrix& J, KelNonLinearDiagnostics& d) {
+  const int rows = J.Rows(), n = J.Columns();
+  d.tolerances.Resize(n, false);
+  d.multicollinearity = 0;
+  for (int k = 1; k <= n; ++k) {
+    if (n == 1)
+      d.tolerances(k) = 1.0;
+    else if (rows <= n - 1)
+      d.tolerances(k) = 0.0;
+    else
+      d.tolerances(k) = Tolerance(J, k);
+    if (d.tolerances(k) < toleranceLimit) d.multicollinearity = 1;
+  }
+}
+
+}  // namespace
+
+void KelNonLinearRegression::ComputeDiagnostics(int model) {
+  Model& m = models[static_cast<size_t>(model - 1)];
+  KelNonLinearDiagnostics& d = m;
+  // Reset field by field: a fresh struct would number one more symmetric matrix, and the
+  // reports print those numbers.
+  d.correlationFlag = 0;
+  d.fExperimental = 0.0;
+  d.fProbability = 1.0;
+  d.fDegreesOfFreedom = 0;
+  // One more Gauss-Newton step from the final parameters: how well Newton agrees.
+  jacobianSvd = m.jacobian;
+  Solve(&jacobianSvd, m.weightedResiduals, &d.newtonStep);
+  CorrelationFromCovariance(m.covariance, d);
+  InflationFactors(d);
+  ColumnTolerances(m.jacobian, d);
+  ModelFTest(m, d);
+  m.diagnosticsReady = 1;
+}
+
+void KelNonLinearRegression::ModelFTest(const Model& m, KelNonLinearDiagnostics& d) const {
+  // Without assigned variances there is nothing to test against: F 0, probability 1.
+  if (weightingKind != 2) return;
+  if (numY == 1) {
+    d.fExperimental = m.meanSquareError / responseVariances(1);
+    d.fDegreesOfFreedom = numExperiments - m.numParameters;
+  } else {
+    d.fDegreesOfFreedom = nY - m.numParameters;
+    d.fExperimental = m.finalSSE / d.fDegreesOfFreedom;
+  }
+  d.fProbability =
+      kel_nonlinear_tails::F(d.fDegreesOfFreedom, varianceDegreesOfFreedom, d.fExperimental);
+}

@@ -1,0 +1,190 @@
+// KelNonLinearRegression robust estimation: the least median of squares of the weighted
+// residuals, searched from three starts and extrapolated, and the outliers it reveals. Prints
+// nothing; the robust report reads what it leaves.
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "kel_constants.h"
+#include "kel_median.h"
+#include "kel_minimization_robust.h"
+#include "kel_nonlinear_regression.h"
+
+namespace {
+
+constexpr int extrapolationRounds = 10;
+// An extrapolation longer than this many times the best point's size stops the search.
+constexpr double extrapolationLimit = 1000.0;
+
+}  // namespace
+
+// Three points of the search with their medians, kept ordered: best, middle, worst.
+struct KelNonLinearRegression::RobustTriple {
+  KelVector best, middle, worst;
+  double fBest = 0.0, fMiddle = 0.0, fWorst = 0.0;
+
+  void Order() {
+    if (fMiddle < fBest) SwapBestAndMiddle();
+    if (fWorst < fMiddle) {
+      Swap(middle, worst);
+      std::swap(fMiddle, fWorst);
+    }
+    if (fMiddle < fBest) SwapBestAndMiddle();
+  }
+  void SwapBestAndMiddle() {
+    Swap(best, middle);
+    std::swap(fBest, fMiddle);
+  }
+  // A new point takes its rank; the worst one drops out.
+  void Insert(KelVector&& found, double f) {
+    if (f < fBest) {
+      worst = std::move(middle);
+      fWorst = fMiddle;
+      middle = std::move(best);
+      fMiddle = fBest;
+      best = std::move(found);
+      fBest = f;
+    } else if (f >= fMiddle) {
+      worst = std::move(found);
+      fWorst = f;
+    } else {
+      worst = std::move(middle);
+      fWorst = fMiddle;
+      middle = std::move(found);
+      fMiddle = f;
+    }
+  }
+};
+
+namespace {
+
+// Runs the minimizer from x0 and returns its best point, with its value in f.
+KelVector MinimizeFrom(KelMinimizationRobust& minimizer, const KelVector& x0, int limit,
+                       double& f) {
+  minimizer.Initialize(x0);
+  minimizer(limit);
+  f = minimizer.FSolution();
+  return minimizer.XMin();
+}
+
+}  // namespace
+
+double KelNonLinearRegression::MedianOfSquares(int model, KelVector& b) {
+  const bool finite = Predict(model, b, yStep);
+  squaresScratch.resize(static_cast<size_t>(nY));
+  for (int i = 1; i <= nY; ++i) {
+    const double r = (y(i) - yStep(i)) * w(i);
+    squaresScratch[static_cast<size_t>(i - 1)] = r * r;
+  }
+  if (!finite) return std::numeric_limits<double>::quiet_NaN();
+  return kel_median::FastMedianInPlace(squaresScratch);
+}
+
+double KelNonLinearRegression::MedianObjective(KelVector& b) {
+  KelNonLinearRegression& self = *active;
+  double barrier = 0.0;
+  if (!self.InsideBounds(activeModel, b, barrier)) return kelUnfeasibleValue;
+  const double median = self.MedianOfSquares(activeModel, b);
+  // As in the least-squares objective, a failing model counts as a point outside the bounds.
+  if (!std::isfinite(median)) return kelUnfeasibleValue;
+  return median + barrier;
+}
+
+void KelNonLinearRegression::RobustEstimate(int model) {
+  Model& m = models[static_cast<size_t>(model - 1)];
+  const int limit = 100 * m.numParameters;
+  KelVector start = m.start;
+  m.initialLms = MedianOfSquares(model, start);
+
+  // Three starts: the starting parameters, the least-squares ones, and a point well beyond.
+  RobustTriple t;
+  active = this;
+  activeModel = model;
+  KelMinimizationRobust minimizer(start, MedianObjective);
+  minimizer(limit);
+  t.best = minimizer.XMin();
+  t.fBest = minimizer.FSolution();
+
+  EnsureEstimated(model);
+  const KelVector leastSquares = m.parameters;
+  // The estimation moved the objectives' pointers to the least-squares objective's model.
+  active = this;
+  activeModel = model;
+  t.middle = MinimizeFrom(minimizer, leastSquares, limit, t.fMiddle);
+  KelVector beyond(m.numParameters);
+  for (int k = 1; k <= m.numParameters; ++k)
+    beyond(k) =
+        m.upper(k) >= kelUnbounded ? 1.5 * t.middle(k) + 1.0 : 0.3 * (m.upper(k) + t.middle(k));
+  t.worst = MinimizeFrom(minimizer, beyond, limit, t.fWorst);
+  t.Order();
+  ExtrapolateRobust(model, minimizer, t);
+  KeepRobustFit(model, t.best);
+  FindOutliers(model);
+}
+
+void KelNonLinearRegression::ExtrapolateRobust(int model, KelMinimizationRobust& minimizer,
+                                               RobustTriple& t) {
+  const Model& m = models[static_cast<size_t>(model - 1)];
+  const int n = m.numParameters;
+  const int limit = 100 * n;
+  // From the middle of the worse two through the best, a tenth of the way relative to the
+  // best point's largest coordinate.
+  KelVector c(n);
+  for (int round = 0; round < extrapolationRounds; ++round) {
+    const KelVector& d = t.best;
+    int p = 1;
+    d.MaxAbs(&p);
+    double e = 1.0;
+    if (std::fabs(d(p)) >= 0.001) {
+      e = std::fabs((d(p) - 0.5 * (t.worst(p) + t.middle(p))) / d(p));
+      if (e > extrapolationLimit) break;
+    }
+    for (int k = 1; k <= n; ++k) {
+      c(k) = d(k) + (d(k) - 0.5 * (t.worst(k) + t.middle(k))) * (0.1 / e);
+      if (c(k) < m.lower(k)) c(k) = m.lower(k) + 1.1 * std::fabs(m.lower(k)) + 0.01;
+      if (c(k) >= m.upper(k)) c(k) = m.upper(k) - 1.1 * std::fabs(m.upper(k)) - 0.01;
+    }
+    double fc = 0.0;
+    KelVector found = MinimizeFrom(minimizer, c, limit, fc);
+    t.Insert(std::move(found), fc);
+  }
+}
+
+void KelNonLinearRegression::KeepRobustFit(int model, const KelVector& lms) {
+  Model& m = models[static_cast<size_t>(model - 1)];
+  // The robust fit takes the place of the least-squares fit in the model's fields (parameters,
+  // predictions, residuals, final SSE), which is how later reports of the same model show it;
+  // the next least-squares use estimates the model afresh.
+  m.estimated = 0;
+  m.statisticsReady = 0;
+  m.diagnosticsReady = 0;
+  m.parameters = lms;
+  m.lmsParameters = lms;
+  Predict(model, m.parameters, m.predictions);
+  m.residuals.Resize(nY, false);
+  m.weightedResiduals.Resize(nY, false);
+  for (int i = 1; i <= nY; ++i) {
+    m.residuals(i) = y(i) - m.predictions(i);
+    m.weightedResiduals(i) = wy(i) - w(i) * m.predictions(i);
+  }
+  m.lmsPredictions = m.predictions;
+  m.lmsResiduals = m.residuals;
+  m.lmsWeightedResiduals = m.weightedResiduals;
+  KelVector b = lms;
+  m.finalLms = MedianOfSquares(model, b);
+  m.finalSSE = m.finalLms;
+}
+
+void KelNonLinearRegression::FindOutliers(int model) {
+  Model& m = models[static_cast<size_t>(model - 1)];
+  // By the size of the weighted residual.
+  m.highlyProbable.clear();
+  m.possible.clear();
+  for (int j = 1; j <= numY; ++j) {
+    for (int l = 1; l <= numExperiments; ++l) {
+      const double size = std::fabs(m.weightedResiduals(l + (j - 1) * numExperiments));
+      if (size > kHighlyProbableOutlier) m.highlyProbable.push_back(KelOutlier{l, j, size});
+      if (size > kPossibleOutlier) m.possible.push_back(KelOutlier{l, j, size});
+    }
+  }
+}
