@@ -259,9 +259,19 @@ class KelNonLinearRegression : public KelBase {
   // Minimizer and Gauss-Newton refinement, on parameters divided by their typical sizes; leaves
   // the best point in the model's parameters and returns the objective there.
   double RefinementPhase(int model, const KelVector& start);
+  struct Refinement;
+  enum class RefinementOutcome { kFinished, kNextPass, kEndPasses };
+  // Gauss-Newton step s of the scaled parameters from the scaled point p; leaves the
+  // predictions and Jacobian at p in the model.
+  void ScaledGaussNewtonStep(int model, const KelVector& p, KelVector& s);
+  // The minimizer's restarts of one refinement pass.
+  RefinementOutcome RestartMinimizer(int model, KelMinimizationRobust& minimizer, Refinement& R);
   // Levenberg-Marquardt iterations from the model's parameters, with a Jacobian at every
   // iterate, until the step or the gradient test is met (kel_nonlinear_regression_finish.cpp).
   void DampedGaussNewton(int model, double objective);
+  // The Gauss-Newton step that met a convergence test, taken unless it raises the sum of squares
+  // f by more than tolerance.
+  void TakeLastStep(int model, const KelVector& newton, double tolerance, KelVector& b, double& f);
   // The least-squares objective at b in the original units: 1e30 outside the bounds or where
   // the model is not finite.
   double Objective(int model, KelVector& b);

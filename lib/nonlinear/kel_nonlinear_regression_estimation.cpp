@@ -32,7 +32,8 @@ StepSize ClassifyStep(const KelVector& s, const KelVector& b) {
 
 // A large step is shortened so that no parameter moves by much more than a tenth of itself.
 KelVector ShortenedStep(const KelVector& s, const KelVector& b) {
-  double factor = 1e30;
+  // Starts unset so that any finite bound of a component replaces it.
+  double factor = kelUnsetValue;
   for (int k = 1; k <= s.Size(); ++k)
     if (s(k) != 0.0)
       factor = std::min(factor, (0.1 * std::fabs(b(k)) + 0.01) / (std::fabs(s(k)) + 1e-20));
@@ -263,92 +264,108 @@ void KelNonLinearRegression::EstimationPass(int model, const KelVector& start) {
   DampedGaussNewton(model, objective);
 }
 
+// The state of the refinement, every point in scaled units: the best point p with its
+// objective g, the next trial point, and the point a large improvement suggested for the next
+// pass.
+struct KelNonLinearRegression::Refinement {
+  KelVector p;
+  double g = 0.0;
+  KelVector trial;
+  KelVector remembered;
+  bool rememberedLarge = false;
+  int retries = 0;
+};
+
 double KelNonLinearRegression::RefinementPhase(int model, const KelVector& start) {
   Model& m = ModelAt(model);
   active = this;
   activeModel = model;
-  const int limit = m.iterationLimit;
   const KelVector& t = m.typical;
 
-  // 1-2: minimization from the start. Every point below (p, q, trial, s) is in scaled units.
+  // Minimization from the start, then Gauss-Newton steps judged against the scaled parameters.
   m.working = start;
-  KelVector trial = Over(start, t);
-  KelMinimizationRobust minimizer(trial, LeastSquaresObjective);
-  minimizer(limit);
-  KelVector p = minimizer.XMin();
-  double g = minimizer.FSolution();
-
-  // 3: Gauss-Newton refinement, its steps judged against the scaled parameters.
+  Refinement R;
+  R.trial = Over(start, t);
+  KelMinimizationRobust minimizer(R.trial, LeastSquaresObjective);
+  minimizer(m.iterationLimit);
+  R.p = minimizer.XMin();
+  R.g = minimizer.FSolution();
   KelVector s;
-  KelVector r(nY);
-  KelVector q;
-  KelVector change;
-  KelVector remembered;
-  KelMatrix scaledJacobian;
-  bool rememberedLarge = false;
-  int retries = 0;
   for (int pass = 0; pass < maximumRefinementPasses; ++pass) {
-    m.parameters = Times(p, t);
-    Predict(model, m.parameters, m.predictions);
-    ComputeJacobian(model, m.parameters, m.jacobian);
-    ++m.iterations;
-    scaledJacobian = m.jacobian;
-    for (int i = 1; i <= nY; ++i) {
-      r(i) = wy(i) - w(i) * m.predictions(i);
-      for (int k = 1; k <= t.Size(); ++k) scaledJacobian(i, k) *= t(k);
-    }
-    jacobianSvd = scaledJacobian;
-    Solve(&jacobianSvd, r, &s);
-
-    const StepSize size = ClassifyStep(s, p);
-    if (size == StepSize::kSmall) return g;
+    ScaledGaussNewtonStep(model, R.p, s);
+    const StepSize size = ClassifyStep(s, R.p);
+    if (size == StepSize::kSmall) return R.g;
     if (size == StepSize::kModerate)
-      trial = p + s;
-    else if (rememberedLarge)
-      trial = remembered;
+      R.trial = R.p + s;
+    else if (R.rememberedLarge)
+      R.trial = R.remembered;
     else
-      trial = p + ShortenedStep(s, p);
-    m.working = Times(trial, t);
+      R.trial = R.p + ShortenedStep(s, R.p);
+    m.working = Times(R.trial, t);
+    const RefinementOutcome outcome = RestartMinimizer(model, minimizer, R);
+    if (outcome == RefinementOutcome::kFinished) return R.g;
+    if (outcome == RefinementOutcome::kEndPasses) break;
+  }
+  m.parameters = Times(R.p, t);
+  return R.g;
+}
 
-    // f-h: restarts of the minimizer until an improvement ends the pass or the refinement.
-    bool nextPass = false;
-    for (int restart = 0; restart < maximumRefinementPasses; ++restart) {
-      minimizer.Initialize(trial);
-      minimizer(limit);
-      q = minimizer.XMin();
-      const double v = minimizer.FSolution();
-      change = q - p;
-      const StepSize changeSize = ClassifyStep(change, p);
-      if (!(v < g)) {
-        if (changeSize != StepSize::kSmall && retries < 2) {
-          ++retries;
-          KelVector reversed = p - q;
-          trial = p + AppliedStep(reversed, p);
-          m.working = Times(trial, t);
-          continue;
-        }
-        m.parameters = Times(p, t);
-        return g;
-      }
-      retries = 0;
-      m.parameters = Times(q, t);
-      g = v;
-      p = q;
-      if (changeSize == StepSize::kSmall) return g;
-      if (changeSize == StepSize::kModerate) {
-        trial = q + change;
-        m.working = Times(trial, t);
+void KelNonLinearRegression::ScaledGaussNewtonStep(int model, const KelVector& p, KelVector& s) {
+  Model& m = ModelAt(model);
+  const KelVector& t = m.typical;
+  m.parameters = Times(p, t);
+  Predict(model, m.parameters, m.predictions);
+  ComputeJacobian(model, m.parameters, m.jacobian);
+  ++m.iterations;
+  KelMatrix scaledJacobian = m.jacobian;
+  KelVector r(nY);
+  for (int i = 1; i <= nY; ++i) {
+    r(i) = wy(i) - w(i) * m.predictions(i);
+    for (int k = 1; k <= t.Size(); ++k) scaledJacobian(i, k) *= t(k);
+  }
+  jacobianSvd = scaledJacobian;
+  Solve(&jacobianSvd, r, &s);
+}
+
+KelNonLinearRegression::RefinementOutcome KelNonLinearRegression::RestartMinimizer(
+    int model, KelMinimizationRobust& minimizer, Refinement& R) {
+  Model& m = ModelAt(model);
+  const KelVector& t = m.typical;
+  // Restarts from the trial point until an improvement ends the pass or the refinement. A
+  // restart that finds nothing better is retried twice from the mirror of its move.
+  for (int restart = 0; restart < maximumRefinementPasses; ++restart) {
+    minimizer.Initialize(R.trial);
+    minimizer(m.iterationLimit);
+    KelVector q = minimizer.XMin();
+    const double v = minimizer.FSolution();
+    KelVector change = q - R.p;
+    const StepSize changeSize = ClassifyStep(change, R.p);
+    if (!(v < R.g)) {
+      if (changeSize != StepSize::kSmall && R.retries < 2) {
+        ++R.retries;
+        KelVector reversed = R.p - q;
+        R.trial = R.p + AppliedStep(reversed, R.p);
+        m.working = Times(R.trial, t);
         continue;
       }
-      remembered = q + change;
-      rememberedLarge = true;
-      nextPass = true;
-      break;
+      m.parameters = Times(R.p, t);
+      return RefinementOutcome::kFinished;
     }
-    if (!nextPass) break;
+    R.retries = 0;
+    m.parameters = Times(q, t);
+    R.g = v;
+    R.p = q;
+    if (changeSize == StepSize::kSmall) return RefinementOutcome::kFinished;
+    if (changeSize == StepSize::kModerate) {
+      R.trial = q + change;
+      m.working = Times(R.trial, t);
+      continue;
+    }
+    R.remembered = q + change;
+    R.rememberedLarge = true;
+    return RefinementOutcome::kNextPass;
   }
-  m.parameters = Times(p, t);
-  return g;
+  return RefinementOutcome::kEndPasses;
 }
 
 void KelNonLinearRegression::ComputeStatistics(int model) {

@@ -143,6 +143,18 @@ bool DampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda
   return false;
 }
 
+// The convergence tests on the undamped Gauss-Newton step: converged when it is negligible
+// against every parameter, or when the reduction of the sum of squares it promises, ||g||^2,
+// is below the rounding error of that sum, so that no step could be seen to lower it. Returns
+// kIterationLimit when neither is met.
+KelEstimationStop ConvergenceTest(const Linearization& L, const Rounding& rounding,
+                                  const KelVector& newton, const KelVector& b,
+                                  const KelVector& typical) {
+  if (NegligibleStep(newton, b, typical)) return KelEstimationStop::kStep;
+  if (L.projectedNorm * L.projectedNorm <= rounding.typical) return KelEstimationStop::kGradient;
+  return KelEstimationStop::kIterationLimit;
+}
+
 }  // namespace
 
 void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
@@ -159,7 +171,6 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
   }
   const int limit = 100 * (n + 1);
   KelVector r(nY);
-  KelVector trial;
   Linearization L;
   KelFactorizedSVD svd;
   double lambda = -1.0;
@@ -170,33 +181,15 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
     for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * m.predictions(i);
     ComputeJacobian(model, b, m.jacobian);
     Linearize(m.jacobian, r, svd, L);
-
-    // Both tests look at the undamped Gauss-Newton step: converged when it is negligible
-    // against every parameter, or when the reduction of the sum of squares it promises,
-    // ||g||^2, is below the rounding error of that sum, so that no step could be seen to
-    // lower it. When one is met the step is still taken, for the digits it adds, unless it
-    // raises the sum by more than its rounding error.
     double predicted = 0.0;
     const KelVector newton = DampedStep(L, 0.0, predicted);
     const Rounding rounding = SumOfSquaresRounding(r, wy, w, m.predictions);
-    const double promised = L.projectedNorm * L.projectedNorm;
-    KelEstimationStop reason = KelEstimationStop::kIterationLimit;
-    if (NegligibleStep(newton, b, m.typical))
-      reason = KelEstimationStop::kStep;
-    else if (promised <= rounding.typical)
-      reason = KelEstimationStop::kGradient;
+    const KelEstimationStop reason = ConvergenceTest(L, rounding, newton, b, m.typical);
     if (reason != KelEstimationStop::kIterationLimit) {
-      trial = b + newton;
-      m.working = trial;
-      const double value = Objective(model, trial);
-      if (value <= f + rounding.typical) {
-        b = trial;
-        f = value;
-      }
+      TakeLastStep(model, newton, rounding.typical, b, f);
       m.stopReason = reason;
       break;
     }
-
     if (lambda < 0.0) lambda = 1e-3 * L.sigma(1) * L.sigma(1);
     const bool accepted = DampedSteps(L, b, f, lambda, growth, [&](KelVector& point) {
       m.working = point;
@@ -206,11 +199,26 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
       // No step, down to the rounding of the parameters, lowers the computed sum: that is a
       // minimum of the arithmetic when the reduction promised stays within the rounding bound
       // of the sum, and a failure otherwise.
-      m.stopReason = promised <= rounding.bound ? KelEstimationStop::kGradient
-                                                : KelEstimationStop::kNoProgress;
+      m.stopReason = L.projectedNorm * L.projectedNorm <= rounding.bound
+                         ? KelEstimationStop::kGradient
+                         : KelEstimationStop::kNoProgress;
       break;
     }
   }
   m.parameters = b;
   m.finalSSE = f;
+}
+
+void KelNonLinearRegression::TakeLastStep(int model, const KelVector& newton, double tolerance,
+                                          KelVector& b, double& f) {
+  // The converged step is still taken, for the digits it adds, unless it raises the sum by
+  // more than its rounding error.
+  Model& m = ModelAt(model);
+  KelVector trial = b + newton;
+  m.working = trial;
+  const double value = Objective(model, trial);
+  if (value <= f + tolerance) {
+    b = trial;
+    f = value;
+  }
 }
