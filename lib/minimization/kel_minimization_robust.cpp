@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "kel_constants.h"
 #include "kel_errors.h"
 #include "kel_output.h"
 
@@ -12,9 +13,6 @@ KelObjectCounter KelMinimizationRobust::counter;
 
 namespace {
 
-// Value given to every unfeasible point: it ranks the point after every feasible one.
-constexpr double unfeasibleValue = 1e30;
-constexpr double noBound = 1e30;
 // A clipped point costs this much per unit of the violation, on top of the unfeasible value.
 constexpr double clipPenaltyFactor = 10000.0;
 constexpr double clipValueFactor = 1000.0;
@@ -57,9 +55,9 @@ KelMinimizationRobust::KelMinimizationRobust(const KelVector& start, KelObjectiv
   n1 = n + 1;
 
   lowerBounds.Resize(n, false);
-  lowerBounds = -noBound;
+  lowerBounds = -kelUnbounded;
   upperBounds.Resize(n, false);
-  upperBounds = noBound;
+  upperBounds = kelUnbounded;
   for (KelVector* v : {&x0, &startPoint, &trialPoint, &xMin, &referencePoint, &clippedPoint, &steps,
                        &barycenter, &reflectionPoint, &expansionPoint, &secondContractionPoint,
                        &worstCopy, &secondWorstCopy, &direction, &workVector})
@@ -130,7 +128,7 @@ double KelMinimizationRobust::Evaluate(const KelVector& x, bool* feasible) {
     ++feasibleIterations;
     ++iterationsInLastCall;
   } else {
-    value = unfeasibleValue;
+    value = kelUnfeasibleValue;
   }
   if (feasible != nullptr) *feasible = accepted;
   return value;
@@ -150,7 +148,7 @@ double KelMinimizationRobust::BoundedValue(const KelVector& x) {
     // A NaN coordinate lies in no box: the objective never sees it.
     if (std::isnan(point[i])) {
       kelUnfeasible = 1;
-      return unfeasibleValue;
+      return kelUnfeasibleValue;
     }
     clipped[i] = point[i];
     if (point[i] < lower[i]) {
@@ -165,7 +163,7 @@ double KelMinimizationRobust::BoundedValue(const KelVector& x) {
   }
   double value = objective(clippedPoint);
   if (!violated) return value;
-  value = value * clipValueFactor + unfeasibleValue + penalty;
+  value = value * clipValueFactor + kelUnfeasibleValue + penalty;
   KelPrint(clippedValueFormat, value);
   return value;
 }

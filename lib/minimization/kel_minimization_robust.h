@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kel_base.h"
+#include "kel_constants.h"
 #include "kel_vector.h"
 #include "kel_vector_int.h"
 
@@ -49,10 +50,11 @@ class KelMinimizationRobust : public KelBase {
   // cause of exit.
   void PrintObject() override;
 
-  // Box constraints, -1e30 and +1e30 until set; points outside are never handed to the
-  // objective (they are clipped and penalised). Fatal on a size mismatch or lower > upper.
+  // Box constraints, -kelUnbounded and +kelUnbounded until set; points outside are never handed to
+  // the objective (they are clipped and penalised). Fatal on a size mismatch or lower > upper.
   void SetBounds(const KelVector& lower, const KelVector& upper);
-  // The search ends as soon as the best value falls below fToll (-1e30 by default).
+  // The search ends as soon as the best value falls below fToll (-kelUnbounded by default: no
+  // target).
   void SetFToll(double value) { fToll = value; }
   // 1: a trace line at each step of the search; 0: silent (default, reset by Initialize).
   void SetTrace(int value) { traceSwitch = value; }
@@ -153,7 +155,7 @@ class KelMinimizationRobust : public KelBase {
   double secondWorstValue = 0.0;
   double worstValue = 0.0;
   double secondContractionValue = 0.0;
-  double fToll = -1e30;
+  double fToll = -kelUnbounded;
 
   KelVectorInt order;
   KelObjectiveFunction objective = nullptr;

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double unfeasibleValue = 1e30;
 // First simplex: edge 10 % of the coordinate plus 0.01, so that zero coordinates move too.
 constexpr double startStepRelative = 0.1;
 constexpr double startStepAbsolute = 0.01;

@@ -3,7 +3,9 @@
 #include "kel_nonlinear_regression.h"
 
 #include <cmath>
+#include <type_traits>
 
+#include "kel_constants.h"
 #include "kel_errors.h"
 #include "kel_finite_check.h"
 #include "kel_output.h"
@@ -18,7 +20,11 @@ namespace {
 const KelVector emptyVector;
 const KelMatrix emptyMatrix;
 const KelMatrixSymmetric emptySymmetric;
-const std::vector<KelOutlier> noOutliers;
+
+template <typename Record, typename T, typename Part>
+const T& MemberOr(const Record* m, T Part::*member, const std::type_identity_t<T>& neutral) {
+  return m == nullptr ? neutral : m->*member;
+}
 
 }  // namespace
 
@@ -127,7 +133,7 @@ void KelNonLinearRegression::SetVariances(int degreesOfFreedom, const KelVector&
   }
   Flatten();
   // Estimates made with the former weights no longer describe the data.
-  for (Model& m : models) m.estimated = 0;
+  for (Model& m : models) m.estimated = false;
 }
 
 void KelNonLinearRegression::SetWeights(const KelMatrix& newWeights) {
@@ -137,7 +143,7 @@ void KelNonLinearRegression::SetWeights(const KelMatrix& newWeights) {
   weights = newWeights;
   weightingKind = 1;
   Flatten();
-  for (Model& m : models) m.estimated = 0;
+  for (Model& m : models) m.estimated = false;
 }
 
 void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0) {
@@ -147,25 +153,25 @@ void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0
   Model& m = models[static_cast<size_t>(model - 1)];
   m.start = b0;
   m.numParameters = b0.Size();
-  m.estimated = 0;
-  m.statisticsReady = 0;
-  m.diagnosticsReady = 0;
+  m.estimated = false;
+  m.statisticsReady = false;
+  m.diagnosticsReady = false;
   m.iterationLimit = 400 * m.numParameters;
   m.stopReason = KelEstimationStop::kNotEstimated;
   m.evaluations = 0;
   m.iterations = 0;
   m.lower.Resize(m.numParameters);
   m.upper.Resize(m.numParameters);
-  m.lower = -1e30;
-  m.upper = 1e30;
+  m.lower = -kelUnbounded;
+  m.upper = kelUnbounded;
 }
 
 void KelNonLinearRegression::SetJacobian(int model, KelNonLinearJacobian jacobian) {
   Model& m = ModelAt(model);
   m.jacobianFunction = jacobian;
-  m.estimated = 0;
-  m.statisticsReady = 0;
-  m.diagnosticsReady = 0;
+  m.estimated = false;
+  m.statisticsReady = false;
+  m.diagnosticsReady = false;
 }
 
 void KelNonLinearRegression::SetExperimentCriterion(int criterion) {
@@ -199,7 +205,7 @@ KelNonLinearRegression::Model* KelNonLinearRegression::Ready(int model) {
 
 KelNonLinearRegression::Model* KelNonLinearRegression::Diagnosed(int model) {
   Model* m = Ready(model);
-  if (m != nullptr && m->diagnosticsReady == 0) ComputeDiagnostics(model);
+  if (m != nullptr && !m->diagnosticsReady) ComputeDiagnostics(model);
   return m;
 }
 
@@ -215,7 +221,7 @@ int KelNonLinearRegression::NumberOfParameters(int model) const {
   return ModelAt(model).numParameters;
 }
 bool KelNonLinearRegression::IsEstimated(int model) const {
-  return ModelAt(model).estimated != 0;
+  return ModelAt(model).estimated;
 }
 int KelNonLinearRegression::EstimationCount(int model) const {
   return ModelAt(model).estimationCount;
@@ -223,62 +229,109 @@ int KelNonLinearRegression::EstimationCount(int model) const {
 
 double KelNonLinearRegression::InitialSSE(int model) {
   const Model* m = Ready(model);
-  return m == nullptr ? 1e30 : m->initialSSE;
+  return m == nullptr ? kelUnsetValue : m->initialSSE;
 }
 double KelNonLinearRegression::FinalSSE(int model) {
   const Model* m = Ready(model);
-  return m == nullptr ? 1e30 : m->finalSSE;
+  return m == nullptr ? kelUnsetValue : m->finalSSE;
 }
 
-// Accessors of one member of a ready model, with a neutral value for a model left out.
-#define KEL_MODEL_ACCESSOR(Type, Name, member, neutral) \
-  Type KelNonLinearRegression::Name(int model) {        \
-    const Model* m = Ready(model);                      \
-    return m == nullptr ? (neutral) : m->member;        \
-  }
-#define KEL_DIAGNOSTIC_ACCESSOR(Type, Name, member, neutral) \
-  Type KelNonLinearRegression::Name(int model) {             \
-    const Model* m = Diagnosed(model);                       \
-    return m == nullptr ? (neutral) : m->member;             \
-  }
-
-KEL_MODEL_ACCESSOR(KelEstimationStop, StopReason, stopReason, KelEstimationStop::kNotEstimated)
-KEL_MODEL_ACCESSOR(int, ModelEvaluations, evaluations, 0)
-KEL_MODEL_ACCESSOR(int, Iterations, iterations, 0)
-KEL_MODEL_ACCESSOR(const KelVector&, Predictions, predictions, emptyVector)
-KEL_MODEL_ACCESSOR(const KelVector&, Residuals, residuals, emptyVector)
-KEL_MODEL_ACCESSOR(const KelVector&, WeightedResiduals, weightedResiduals, emptyVector)
-KEL_MODEL_ACCESSOR(const KelVector&, PredictionStandardErrors, predictionStandardErrors,
-                   emptyVector)
-KEL_MODEL_ACCESSOR(const KelMatrix&, Jacobian, jacobian, emptyMatrix)
-KEL_MODEL_ACCESSOR(const KelVector&, SingularValues, singularValues, emptyVector)
-KEL_MODEL_ACCESSOR(const KelMatrix&, RightSingularVectors, rightVectors, emptyMatrix)
-KEL_MODEL_ACCESSOR(int, RankDeficiency, rankDeficiency, 0)
-KEL_MODEL_ACCESSOR(const KelVector&, StandardErrors, standardErrors, emptyVector)
-KEL_MODEL_ACCESSOR(const KelMatrixSymmetric&, Covariance, covariance, emptySymmetric)
-KEL_MODEL_ACCESSOR(double, ConditionNumber, conditionNumber, 0.0)
-KEL_MODEL_ACCESSOR(double, ParametersNorm, parametersNorm, 0.0)
-KEL_MODEL_ACCESSOR(double, ResidualsNorm, residualsNorm, 0.0)
-KEL_MODEL_ACCESSOR(double, SumOfSquares, sumOfSquares, 0.0)
-KEL_MODEL_ACCESSOR(double, StandardDeviation, standardDeviation, 0.0)
-KEL_MODEL_ACCESSOR(double, MeanSquareError, meanSquareError, 0.0)
-KEL_MODEL_ACCESSOR(double, R2, r2, 0.0)
-KEL_MODEL_ACCESSOR(int, DegreesOfFreedom, degreesOfFreedom, 0)
-KEL_MODEL_ACCESSOR(double, T95, t95, 0.0)
-KEL_MODEL_ACCESSOR(double, T99, t99, 0.0)
-
-KEL_DIAGNOSTIC_ACCESSOR(const KelVector&, NewtonStep, newtonStep, emptyVector)
-KEL_DIAGNOSTIC_ACCESSOR(const KelMatrixSymmetric&, ParameterCorrelation, correlation,
-                        emptySymmetric)
-KEL_DIAGNOSTIC_ACCESSOR(const KelVector&, VarianceInflationFactors, inflationFactors, emptyVector)
-KEL_DIAGNOSTIC_ACCESSOR(const KelVector&, Tolerances, tolerances, emptyVector)
-KEL_DIAGNOSTIC_ACCESSOR(bool, CorrelationFlag, correlationFlag != 0, false)
-KEL_DIAGNOSTIC_ACCESSOR(bool, Multicollinearity, multicollinearity != 0, false)
-KEL_DIAGNOSTIC_ACCESSOR(double, FExperimental, fExperimental, 0.0)
-KEL_DIAGNOSTIC_ACCESSOR(double, FTestProbability, fProbability, 1.0)
-
-#undef KEL_MODEL_ACCESSOR
-#undef KEL_DIAGNOSTIC_ACCESSOR
+// Every result accessor of a model reads one member of its record through MemberOr: Ready
+// estimates the model when needed, Diagnosed also computes the diagnostics of its report, and a
+// model without starting parameters gives the neutral value.
+KelEstimationStop KelNonLinearRegression::StopReason(int model) {
+  return MemberOr(Ready(model), &Model::stopReason, KelEstimationStop::kNotEstimated);
+}
+int KelNonLinearRegression::ModelEvaluations(int model) {
+  return MemberOr(Ready(model), &Model::evaluations, 0);
+}
+int KelNonLinearRegression::Iterations(int model) {
+  return MemberOr(Ready(model), &Model::iterations, 0);
+}
+const KelVector& KelNonLinearRegression::Predictions(int model) {
+  return MemberOr(Ready(model), &Model::predictions, emptyVector);
+}
+const KelVector& KelNonLinearRegression::Residuals(int model) {
+  return MemberOr(Ready(model), &Model::residuals, emptyVector);
+}
+const KelVector& KelNonLinearRegression::WeightedResiduals(int model) {
+  return MemberOr(Ready(model), &Model::weightedResiduals, emptyVector);
+}
+const KelVector& KelNonLinearRegression::PredictionStandardErrors(int model) {
+  return MemberOr(Ready(model), &Model::predictionStandardErrors, emptyVector);
+}
+const KelMatrix& KelNonLinearRegression::Jacobian(int model) {
+  return MemberOr(Ready(model), &Model::jacobian, emptyMatrix);
+}
+const KelVector& KelNonLinearRegression::SingularValues(int model) {
+  return MemberOr(Ready(model), &Model::singularValues, emptyVector);
+}
+const KelMatrix& KelNonLinearRegression::RightSingularVectors(int model) {
+  return MemberOr(Ready(model), &Model::rightVectors, emptyMatrix);
+}
+int KelNonLinearRegression::RankDeficiency(int model) {
+  return MemberOr(Ready(model), &Model::rankDeficiency, 0);
+}
+const KelVector& KelNonLinearRegression::StandardErrors(int model) {
+  return MemberOr(Ready(model), &Model::standardErrors, emptyVector);
+}
+const KelMatrixSymmetric& KelNonLinearRegression::Covariance(int model) {
+  return MemberOr(Ready(model), &Model::covariance, emptySymmetric);
+}
+double KelNonLinearRegression::ConditionNumber(int model) {
+  return MemberOr(Ready(model), &Model::conditionNumber, 0.0);
+}
+double KelNonLinearRegression::ParametersNorm(int model) {
+  return MemberOr(Ready(model), &Model::parametersNorm, 0.0);
+}
+double KelNonLinearRegression::ResidualsNorm(int model) {
+  return MemberOr(Ready(model), &Model::residualsNorm, 0.0);
+}
+double KelNonLinearRegression::SumOfSquares(int model) {
+  return MemberOr(Ready(model), &Model::sumOfSquares, 0.0);
+}
+double KelNonLinearRegression::StandardDeviation(int model) {
+  return MemberOr(Ready(model), &Model::standardDeviation, 0.0);
+}
+double KelNonLinearRegression::MeanSquareError(int model) {
+  return MemberOr(Ready(model), &Model::meanSquareError, 0.0);
+}
+double KelNonLinearRegression::R2(int model) {
+  return MemberOr(Ready(model), &Model::r2, 0.0);
+}
+int KelNonLinearRegression::DegreesOfFreedom(int model) {
+  return MemberOr(Ready(model), &Model::degreesOfFreedom, 0);
+}
+double KelNonLinearRegression::T95(int model) {
+  return MemberOr(Ready(model), &Model::t95, 0.0);
+}
+double KelNonLinearRegression::T99(int model) {
+  return MemberOr(Ready(model), &Model::t99, 0.0);
+}
+const KelVector& KelNonLinearRegression::NewtonStep(int model) {
+  return MemberOr(Diagnosed(model), &Model::newtonStep, emptyVector);
+}
+const KelMatrixSymmetric& KelNonLinearRegression::ParameterCorrelation(int model) {
+  return MemberOr(Diagnosed(model), &Model::correlation, emptySymmetric);
+}
+const KelVector& KelNonLinearRegression::VarianceInflationFactors(int model) {
+  return MemberOr(Diagnosed(model), &Model::inflationFactors, emptyVector);
+}
+const KelVector& KelNonLinearRegression::Tolerances(int model) {
+  return MemberOr(Diagnosed(model), &Model::tolerances, emptyVector);
+}
+bool KelNonLinearRegression::CorrelationFlag(int model) {
+  return MemberOr(Diagnosed(model), &Model::correlationFlag, false);
+}
+bool KelNonLinearRegression::Multicollinearity(int model) {
+  return MemberOr(Diagnosed(model), &Model::multicollinearity, false);
+}
+double KelNonLinearRegression::FExperimental(int model) {
+  return MemberOr(Diagnosed(model), &Model::fExperimental, 0.0);
+}
+double KelNonLinearRegression::FTestProbability(int model) {
+  return MemberOr(Diagnosed(model), &Model::fProbability, 1.0);
+}
 
 bool KelNonLinearRegression::Converged(int model) {
   const KelEstimationStop reason = StopReason(model);

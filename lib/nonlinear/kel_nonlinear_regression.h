@@ -44,7 +44,7 @@ class KelNonLinearRegression : public KelBase {
   // Weights given directly (numExperiments x numY, each positive); the experiment search then
   // refuses to run, since it needs the variances behind the weights.
   void SetWeights(const KelMatrix& weights);
-  // Starting parameters of one model; resets its bounds to +-1e30 and its estimated flag.
+  // Starting parameters of one model; resets its bounds to +-kelUnbounded and its estimated flag.
   void SetInitialParameters(int model, const KelVector& b0);
   // Analytic Jacobian of one model, used instead of differences for the estimation, the
   // statistics and the experiment search; a null pointer goes back to differences. Resets the
@@ -106,8 +106,11 @@ class KelNonLinearRegression : public KelBase {
   int GetSerialNumber() const { return serialNumber; }
   static int AliveCount() { return aliveCount; }
 
-  // Per model (1-based). The result accessors estimate the model when needed; a model without
-  // starting parameters gives empty containers and the value 1e30 for its final SSE.
+  // Per model (1-based). The result accessors estimate the model when needed, and are not const
+  // for that reason: an estimation runs the user's model and, with errors in the independent
+  // variables, changes the working X that the const accessors show, so it is no hidden cache.
+  // Accessors of what an analysis or a search computed are const. A model without
+  // starting parameters gives empty containers and the value kelUnsetValue for its final SSE.
   bool HasInitialParameters(int model) const;
   int NumberOfParameters(int model) const;
   bool IsEstimated(int model) const;
@@ -163,7 +166,7 @@ class KelNonLinearRegression : public KelBase {
   double FExperimental(int model);
   double FTestProbability(int model);
 
-  // Results of the robust analysis (1e30 and empty before it ran).
+  // Results of the robust analysis (kelUnsetValue and empty before it ran).
   double InitialLMS(int model) const;
   double FinalLMS(int model) const;
   const KelVector& LMSParameters(int model) const;
@@ -226,9 +229,9 @@ class KelNonLinearRegression : public KelBase {
     KelVector upper;
     int numParameters = 0;
     int iterationLimit = 0;
-    int estimated = 0;
-    int statisticsReady = 0;
-    int diagnosticsReady = 0;
+    bool estimated = false;
+    bool statisticsReady = false;
+    bool diagnosticsReady = false;
   };
 
   // Construction and data (kel_nonlinear_regression.cpp).
@@ -272,8 +275,8 @@ class KelNonLinearRegression : public KelBase {
   // The Gauss-Newton step that met a convergence test, taken unless it raises the sum of squares
   // f by more than tolerance.
   void TakeLastStep(int model, const KelVector& newton, double tolerance, KelVector& b, double& f);
-  // The least-squares objective at b in the original units: 1e30 outside the bounds or where
-  // the model is not finite.
+  // The least-squares objective at b in the original units: kelUnfeasibleValue outside the bounds
+  // or where the model is not finite.
   double Objective(int model, KelVector& b);
   void ComputeStatistics(int model);
   void ComputeCovariance(int model);

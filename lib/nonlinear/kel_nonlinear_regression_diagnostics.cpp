@@ -27,7 +27,7 @@ void CorrelationFromCovariance(const KelMatrixSymmetric& covariance, KelNonLinea
     // The small term keeps a parameter of zero variance from dividing by zero.
     for (int j = 1; j < i; ++j) {
       d.correlation(i, j) = covariance(i, j) / (sd(i) * sd(j) + 1e-20);
-      if (std::fabs(d.correlation(i, j)) > correlationLimit) d.correlationFlag = 1;
+      if (std::fabs(d.correlation(i, j)) > correlationLimit) d.correlationFlag = true;
     }
     d.correlation(i, i) = 1.0;
   }
@@ -45,7 +45,7 @@ void InflationFactors(KelNonLinearDiagnostics& d) {
   d.inflationFactors.Resize(n, false);
   for (int k = 1; k <= n; ++k) {
     d.inflationFactors(k) = std::fabs(inverse(k, k));
-    if (d.inflationFactors(k) > inflationLimit) d.correlationFlag = 1;
+    if (d.inflationFactors(k) > inflationLimit) d.correlationFlag = true;
   }
 }
 
@@ -68,7 +68,7 @@ double Tolerance(const KelMatrix& J, int k) {
 void ColumnTolerances(const KelMatrix& J, KelNonLinearDiagnostics& d) {
   const int rows = J.Rows(), n = J.Columns();
   d.tolerances.Resize(n, false);
-  d.multicollinearity = 0;
+  d.multicollinearity = false;
   for (int k = 1; k <= n; ++k) {
     if (n == 1)
       d.tolerances(k) = 1.0;
@@ -76,7 +76,7 @@ void ColumnTolerances(const KelMatrix& J, KelNonLinearDiagnostics& d) {
       d.tolerances(k) = 0.0;
     else
       d.tolerances(k) = Tolerance(J, k);
-    if (d.tolerances(k) < toleranceLimit) d.multicollinearity = 1;
+    if (d.tolerances(k) < toleranceLimit) d.multicollinearity = true;
   }
 }
 
@@ -87,7 +87,7 @@ void KelNonLinearRegression::ComputeDiagnostics(int model) {
   KelNonLinearDiagnostics& d = m;
   // Reset field by field: a fresh struct would number one more symmetric matrix, and the
   // reports print those numbers.
-  d.correlationFlag = 0;
+  d.correlationFlag = false;
   d.fExperimental = 0.0;
   d.fProbability = 1.0;
   d.fDegreesOfFreedom = 0;
@@ -98,7 +98,7 @@ void KelNonLinearRegression::ComputeDiagnostics(int model) {
   InflationFactors(d);
   ColumnTolerances(m.jacobian, d);
   ModelFTest(m, d);
-  m.diagnosticsReady = 1;
+  m.diagnosticsReady = true;
 }
 
 void KelNonLinearRegression::ModelFTest(const Model& m, KelNonLinearDiagnostics& d) const {

@@ -143,11 +143,11 @@ bool KelNonLinearRegression::InsideBounds(int model, const KelVector& b, double&
 
 double KelNonLinearRegression::Objective(int model, KelVector& b) {
   double barrier = 0.0;
-  if (!InsideBounds(model, b, barrier)) return 1e30;
+  if (!InsideBounds(model, b, barrier)) return kelUnfeasibleValue;
   const double sse = WeightedSSE(model, b);
   // A model that returns NaN or infinity there is treated as a point outside the bounds, so
   // that the search turns away from it instead of wandering on meaningless values.
-  if (!std::isfinite(sse)) return 1e30;
+  if (!std::isfinite(sse)) return kelUnfeasibleValue;
   return sse + barrier;
 }
 
@@ -223,20 +223,20 @@ void KelNonLinearRegression::ComputeJacobian(int model, KelVector& b, KelMatrix&
 void KelNonLinearRegression::EnsureEstimated(int model) {
   Model& m = ModelAt(model);
   if (m.numParameters == 0) return;
-  if (m.estimated == 0) {
+  if (!m.estimated) {
     Estimate(model);
-    m.statisticsReady = 0;
+    m.statisticsReady = false;
   }
-  if (m.statisticsReady == 0) {
+  if (!m.statisticsReady) {
     ComputeStatistics(model);
-    m.statisticsReady = 1;
-    m.diagnosticsReady = 0;
+    m.statisticsReady = true;
+    m.diagnosticsReady = false;
   }
 }
 
 void KelNonLinearRegression::Estimate(int model) {
   Model& m = ModelAt(model);
-  m.estimated = 1;
+  m.estimated = true;
   ++m.estimationCount;
   // The comparison reads every model's statistics.
   comparisonReady = false;
@@ -372,7 +372,7 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   Model& m = ModelAt(model);
   const int n = m.numParameters;
 
-  // 1-3: predictions, weighted Jacobian and residuals at the final parameters.
+  // Predictions, weighted Jacobian and residuals at the final parameters.
   Predict(model, m.parameters, m.predictions);
   ComputeJacobian(model, m.parameters, m.jacobian);
   m.weightedPredictions.Resize(nY, false);
@@ -384,13 +384,13 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
     m.weightedResiduals(i) = wy(i) - m.weightedPredictions(i);
   }
 
-  // 4: degrees of freedom and t quantiles.
+  // Degrees of freedom and t quantiles.
   m.degreesOfFreedom = nY - n;
   const int dof = m.degreesOfFreedom;
   m.t95 = kel_student_t::Quantile95(dof);
   m.t99 = kel_student_t::Quantile99(dof);
 
-  // 5-6: singular values of the weighted Jacobian, rank deficiency, scaled singular vectors.
+  // Singular values of the weighted Jacobian, rank deficiency, scaled singular vectors.
   SortedSingularValues(m.jacobian, m.singularValues, m.rightVectors);
   jacobianSvd = m.jacobian;
   const KelVector& sigma = m.singularValues;
@@ -404,7 +404,7 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
     for (int k = 1; k <= n; ++k)
       m.scaledVectors(j, k) = m.rightVectors(k, j) / (sigma(j) * meanWeight + 1e-20);
 
-  // 7: condition number, norms, standard deviation and R2.
+  // Condition number, norms, standard deviation and R2.
   m.conditionNumber = sigma(n) == 0.0 ? kelBigValue : sigma1 / sigma(n);
   m.parametersNorm = m.working.Norm2();
   m.residualsNorm = m.residuals.Norm2();
@@ -413,7 +413,7 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   m.meanSquareError = m.standardDeviation * m.standardDeviation;
   m.r2 = 1.0 - m.sumOfSquares / (sst + 1e-20);
 
-  // 8-10: covariance, standard errors of the parameters and of the predictions.
+  // Covariance, standard errors of the parameters and of the predictions.
   ComputeCovariance(model);
 }
 

@@ -234,7 +234,7 @@ void KelNonLinearRegression::ChooseCriterion(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
   if ((requestedCriterion == 3 || requestedCriterion == 4) && numY > 1) requestedCriterion = 0;
   int criterion = requestedCriterion;
-  if (criterion == 0) criterion = (m.correlationFlag != 0 || m.conditionNumber > 1000.0) ? 10 : 11;
+  if (criterion == 0) criterion = (m.correlationFlag || m.conditionNumber > 1000.0) ? 10 : 11;
   if (criterion >= 1 && criterion <= 7) {
     const int n = m.numParameters;
     double base = 1.0;

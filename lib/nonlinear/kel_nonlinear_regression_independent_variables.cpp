@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kel_constants.h"
 #include "kel_minimization_robust.h"
 #include "kel_nonlinear_regression.h"
 
@@ -77,7 +78,7 @@ double KelNonLinearRegression::IndependentVariablesObjective(KelVector& z) {
     }
   }
   // As in the least-squares objective, x where the model fails rank with the worst points.
-  return std::isfinite(sum) ? sum : 1e30;
+  return std::isfinite(sum) ? sum : kelUnfeasibleValue;
 }
 
 const KelMatrix& KelNonLinearRegression::MeasuredIndependentVariables() const {

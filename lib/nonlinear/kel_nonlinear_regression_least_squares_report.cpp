@@ -193,7 +193,7 @@ void KelNonLinearRegression::PrintSingularValueAnalysis(int model) {
   KelPause();
   KelPrint("\n\nColumns of Matrix V = Principal Diameters of the Confidence Region");
   for (int i = 1; i <= m.numParameters; ++i) {
-    const double length = sigma(i) == 0.0 ? 1e30 : 1.0 / (sigma(i) * meanWeight + 1e-20);
+    const double length = sigma(i) == 0.0 ? kelUnbounded : 1.0 / (sigma(i) * meanWeight + 1e-20);
     KelPrint("\n\nDiameter N. %d Semi-Diameter Length = %e", i, length);
     if (threshold > sigma(i)) KelPrint("%s", kelReportWarning);
     for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e", m.rightVectors(k, i));

@@ -88,8 +88,8 @@ struct KelNonLinearDiagnostics {
   KelMatrixSymmetric correlation;
   KelVector inflationFactors;
   KelVector tolerances;
-  int correlationFlag = 0;    // a correlation above 0.99 or a variance inflation above 1000
-  int multicollinearity = 0;  // a tolerance below 0.01
+  bool correlationFlag = false;    // a correlation above 0.99 or a variance inflation above 1000
+  bool multicollinearity = false;  // a tolerance below 0.01
   double fExperimental = 0.0;
   double fProbability = 1.0;
   int fDegreesOfFreedom = 0;

@@ -155,9 +155,9 @@ void KelNonLinearRegression::KeepRobustFit(int model, const KelVector& lms) {
   // The robust fit takes the place of the least-squares fit in the model's fields (parameters,
   // predictions, residuals, final SSE), which is how later reports of the same model show it;
   // the next least-squares use estimates the model afresh.
-  m.estimated = 0;
-  m.statisticsReady = 0;
-  m.diagnosticsReady = 0;
+  m.estimated = false;
+  m.statisticsReady = false;
+  m.diagnosticsReady = false;
   m.parameters = lms;
   m.lmsParameters = lms;
   Predict(model, m.parameters, m.predictions);
