@@ -295,20 +295,21 @@ class KelNonLinearRegression : public KelBase {
 
   // Least-squares report (kel_nonlinear_regression_least_squares_report.cpp).
   void LeastSquaresReport(int model);
-  void PrintLeastSquaresTitle(int model);
-  void PrintSSEAndConditioning(int model);
-  void PrintConstraintWarnings(int model);
-  void PrintNewtonComparison(int model);
-  void PrintParameters(int model);
-  void PrintParameterConfidenceIntervals(int model);
+  void PrintLeastSquaresTitle(int model) const;
+  void PrintSSEAndConditioning(int model) const;
+  void PrintConstraintWarnings(int model) const;
+  void PrintNewtonComparison(int model) const;
+  void PrintParameters(int model) const;
+  void PrintParameterConfidenceIntervals(int model) const;
+  // Not const only because KelBase::Print, which prints the two matrices, is not.
   void PrintCovarianceAndCorrelation(int model);
-  void PrintVarianceInflationFactors(int model);
-  void PrintTolerances(int model);
-  void PrintSingularValueAnalysis(int model);
-  void PrintPrincipalComponents(int model);
-  void PrintVarianceAnalysis(int model);
-  void PrintModelTest(int model);
-  void PrintResidualsAnalysis(int model);
+  void PrintVarianceInflationFactors(int model) const;
+  void PrintTolerances(int model) const;
+  void PrintSingularValueAnalysis(int model) const;
+  void PrintPrincipalComponents(int model) const;
+  void PrintVarianceAnalysis(int model) const;
+  void PrintModelTest(int model) const;
+  void PrintResidualsAnalysis(int model) const;
 
   // Diagnostics of the least-squares report (kel_nonlinear_regression_diagnostics.cpp).
   void ComputeDiagnostics(int model);

@@ -56,13 +56,13 @@ void KelNonLinearRegression::LeastSquaresReport(int model) {
   PrintResidualsAnalysis(model);
 }
 
-void KelNonLinearRegression::PrintLeastSquaresTitle(int model) {
+void KelNonLinearRegression::PrintLeastSquaresTitle(int model) const {
   KelPrint("\n\n\n\n=================================================");
   KelPrint("\nLeast Squares Regression Analysis for model %d", model);
   KelPrint("\n=================================================\n");
 }
 
-void KelNonLinearRegression::PrintSSEAndConditioning(int model) {
+void KelNonLinearRegression::PrintSSEAndConditioning(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\nInitial value of SSE %e", m.initialSSE);
   KelPrint("\nFinal value of SSE %e", m.finalSSE);
@@ -79,7 +79,7 @@ void KelNonLinearRegression::PrintSSEAndConditioning(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintConstraintWarnings(int model) {
+void KelNonLinearRegression::PrintConstraintWarnings(int model) const {
   const Model& m = ModelAt(model);
   for (int k = 1; k <= m.numParameters; ++k) {
     const double b = m.parameters(k);
@@ -90,7 +90,7 @@ void KelNonLinearRegression::PrintConstraintWarnings(int model) {
   }
 }
 
-void KelNonLinearRegression::PrintNewtonComparison(int model) {
+void KelNonLinearRegression::PrintNewtonComparison(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\n          Parameters obtained             Parameters obtained");
   KelPrint("\n             by minimization                 with Newton method");
@@ -112,7 +112,7 @@ void KelNonLinearRegression::PrintNewtonComparison(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintParameters(int model) {
+void KelNonLinearRegression::PrintParameters(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\n Par.         Value           Standard Error      T-Value          P-Value");
   for (int k = 1; k <= m.numParameters; ++k) {
@@ -126,7 +126,7 @@ void KelNonLinearRegression::PrintParameters(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) {
+void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) const {
   const Model& m = ModelAt(model);
   const char* const titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
   const double quantiles[2] = {m.t95, m.t99};
@@ -151,25 +151,25 @@ void KelNonLinearRegression::PrintCovarianceAndCorrelation(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintVarianceInflationFactors(int model) {
+void KelNonLinearRegression::PrintVarianceInflationFactors(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\nVariance inflation factor");
   for (int k = 1; k <= m.numParameters; ++k) {
     KelPrint("\n%d %16.7e", k, m.inflationFactors(k));
     if (m.inflationFactors(k) > 1000.0) KelPrint(" %s", kelReportWarning);
   }
-  if (m.correlationFlag != 0) KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
+  if (m.correlationFlag) KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
   KelPause();
 }
 
-void KelNonLinearRegression::PrintTolerances(int model) {
+void KelNonLinearRegression::PrintTolerances(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int k = 1; k <= m.numParameters; ++k) {
     KelPrint("\n%d %16.7e", k, m.tolerances(k));
     if (m.tolerances(k) < 0.01) KelPrint(" %s", kelReportWarning);
   }
-  if (m.multicollinearity != 0) {
+  if (m.multicollinearity) {
     KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
     KelPrint("\nThe Tj Tolerance identifies serious multicollinearities");
   } else {
@@ -178,7 +178,7 @@ void KelNonLinearRegression::PrintTolerances(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintSingularValueAnalysis(int model) {
+void KelNonLinearRegression::PrintSingularValueAnalysis(int model) const {
   const Model& m = ModelAt(model);
   const KelVector& sigma = m.singularValues;
   const double threshold = std::sqrt(static_cast<double>(kelMachEpsFloat)) * sigma(1);
@@ -201,7 +201,7 @@ void KelNonLinearRegression::PrintSingularValueAnalysis(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintPrincipalComponents(int model) {
+void KelNonLinearRegression::PrintPrincipalComponents(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\n=============================");
   KelPrint("\nPrincipal Components Analysis");
@@ -214,7 +214,7 @@ void KelNonLinearRegression::PrintPrincipalComponents(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintVarianceAnalysis(int model) {
+void KelNonLinearRegression::PrintVarianceAnalysis(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\n=============================");
   KelPrint("\nVariance Analysis");
@@ -229,7 +229,7 @@ void KelNonLinearRegression::PrintVarianceAnalysis(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintModelTest(int model) {
+void KelNonLinearRegression::PrintModelTest(int model) const {
   if (weightingKind != 2) return;
   const Model& m = ModelAt(model);
   if (numY == 1) {
@@ -247,7 +247,7 @@ void KelNonLinearRegression::PrintModelTest(int model) {
   KelPause();
 }
 
-void KelNonLinearRegression::PrintResidualsAnalysis(int model) {
+void KelNonLinearRegression::PrintResidualsAnalysis(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\n=============================");
   KelPrint("\nResiduals Analysis");
