@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include <vector>
+
 #include "kel_base.h"
 #include "kel_matrix.h"
 #include "kel_matrix_symmetric.h"
@@ -84,6 +86,8 @@ class KelFactorizedSymmetricPivot : public KelFactorizedSymmetricNoPivot {
   void SolveKernel(int n, double* const* a, double* x) override;
 
  private:
+  void EliminateTwoByTwo(int i, double D, std::vector<double>& first, std::vector<double>& second);
+
   KelVectorInt twoByTwo;
   KelVectorInt interchanges;
   KelVector eValues;
