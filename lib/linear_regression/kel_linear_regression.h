@@ -295,9 +295,10 @@ class KelLinearRegression : public KelBase {
   double LeaveOneOutRefit(int t);
   void ClassifyLeaveOneOut();
 
-  // Diagnostics of the least-squares report (kel_linear_regression_least_squares_report.cpp).
+  // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp).
   void EnsureDiagnostics();
   void ComputeParameterCorrelation();
+  // The least-squares report (kel_linear_regression_least_squares_report.cpp).
   void PrintTitle();
   void PrintConditioning();
   void PrintParameters();

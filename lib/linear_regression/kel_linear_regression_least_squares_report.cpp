@@ -1,12 +1,7 @@
-// KelLinearRegression: the diagnostics of the least-squares report (parameter correlation,
-// variance inflation factors, Tj tolerances, column-correlation factors, normality index) and
-// the report itself, one function per section. The sections only read stored results.
-#include <algorithm>
+// KelLinearRegression: the least-squares report, one function per section. The sections only
+// read stored results.
 #include <cmath>
 
-#include "kel_distributions.h"
-#include "kel_factorized_householder.h"
-#include "kel_factorized_symmetric.h"
 #include "kel_linear_regression.h"
 #include "kel_output.h"
 #include "kel_report_format.h"
@@ -23,125 +18,6 @@ void PrintCorrelationVerdict(bool found, const char* diagnostic) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Diagnostics
-
-void KelLinearRegression::EnsureDiagnostics() {
-  EnsureLeastSquares();
-  if (diagnosticsComputed != 0) return;
-  ComputeParameterCorrelation();
-  KelFactorizedSymmetricPivot factorization(parameterCorrelation);
-  factorization.Inverse(&inverseCorrelation);
-  tolerances = ComputeTolerances();
-  columnFactors = ComputeColumnsCorrelation();
-  diagnosticsComputed = 1;
-}
-
-// R(j, k) = Cov(j, k) / (sd(j) sd(k)), computed in a copy so that Cov stays.
-void KelLinearRegression::ComputeParameterCorrelation() {
-  const int n = numParameters;
-  parameterCorrelation = covariance;
-  std::vector<double> sd(static_cast<size_t>(n) + 1);
-  for (int i = 1; i <= n; ++i) sd[i] = std::max(std::sqrt(covariance(i, i)), 1e-20);
-  for (int j = 1; j <= n; ++j) {
-    for (int k = 1; k < j; ++k) parameterCorrelation(j, k) = covariance(j, k) / (sd[j] * sd[k]);
-    parameterCorrelation(j, j) = 1.0;
-  }
-}
-
-const KelMatrixSymmetric& KelLinearRegression::ParameterCorrelation() {
-  EnsureDiagnostics();
-  return parameterCorrelation;
-}
-
-KelVector KelLinearRegression::VarianceInflationFactors() {
-  EnsureDiagnostics();
-  KelVector vif(numParameters);
-  for (int i = 1; i <= numParameters; ++i) vif(i) = std::fabs(inverseCorrelation(i, i));
-  return vif;
-}
-
-const KelVector& KelLinearRegression::Tolerances() {
-  EnsureDiagnostics();
-  return tolerances;
-}
-
-const KelVector& KelLinearRegression::ColumnsCorrelationFactors() {
-  EnsureDiagnostics();
-  return columnFactors;
-}
-
-double KelLinearRegression::NormalityIndex() {
-  KelVector e = NormalizedResiduals();
-  e.Sort();
-  const int m = numExperiments;
-  KelVector q(m);
-  for (int j = 1; j <= m; ++j) q(j) = (j - 0.5) / m;
-  return LinearRegressionCoefficient(e, q);
-}
-
-// Each column regressed on the others by one auxiliary regression reused for every column.
-// The auxiliary model decides its own intercept from its first column, so an intercept model
-// gives centred R^2 and a model without intercept uncentred R^2.
-KelVector KelLinearRegression::ComputeTolerances() {
-  const int m = numExperiments;
-  const int n = numParameters;
-  KelVector t(n);
-  t = 1.0;
-  if (n < 2) return t;
-  const int first = interceptFlag != 0 ? 2 : 1;
-  KelLinearRegression auxiliary;
-  KelMatrix others(m, n - 1);
-  KelVector column(m);
-  for (int i = first; i <= n; ++i) {
-    int target = 1;
-    if (interceptFlag != 0) {
-      others.SetColumn(1, 1.0);
-      target = 2;
-    }
-    for (int j = first; j <= n; ++j) {
-      if (j == i) continue;
-      for (int r = 1; r <= m; ++r) others(r, target) = F(r, j);
-      ++target;
-    }
-    F.GetColumn(i, column);
-    auxiliary.Initialize(others, column);
-    t(i) = 1.0 - auxiliary.GetR2();
-  }
-  return t;
-}
-
-// |last diagonal element of R| in the QR factorization of the normalized columns with column i
-// moved last: the distance of that column from the space the others span.
-KelVector KelLinearRegression::ComputeColumnsCorrelation() {
-  const int n = numParameters;
-  const KelQuietMessages quiet;
-  KelMatrix normalized = F;
-  KelVector k(n);
-  int first = 1;
-  if (interceptFlag != 0) {
-    double mean = 0.0;
-    double norm = 0.0;
-    for (int j = 2; j <= n; ++j) normalized.NormalizeColumn(j, &mean, &norm);
-    k(1) = 1.0;
-    first = 2;
-  } else {
-    normalized.NormalizeColumns();
-  }
-  KelVector diagonal;
-  for (int i = first; i <= n; ++i) {
-    KelMatrix moved = normalized;
-    if (i < n) moved.SwapColumns(i, n);
-    KelFactorizedQR qr(moved);
-    qr.GetDiagonal(&diagonal);
-    k(i) = std::fabs(diagonal(n));
-  }
-  return k;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Report
 
 // Prints the least-squares report, running the fit and its diagnostics first when needed, and
 // leaves the multicollinearity flag and the conditioning verdict for the robust report.
