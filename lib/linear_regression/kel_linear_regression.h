@@ -304,26 +304,43 @@ class KelLinearRegression : public KelBase,
   // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp).
   void EnsureDiagnostics();
   void ComputeParameterCorrelation();
-  // The least-squares report (kel_linear_regression_least_squares_report.cpp).
-  void PrintTitle();
-  void PrintConditioning();
-  void PrintParameters();
-  void PrintPartialCorrelations();
-  void PrintParameterConfidenceIntervals();
-  void PrintCovariance();
-  void PrintCorrelation();
-  void PrintVarianceInflationFactors();
-  void PrintTolerances();
-  void PrintColumnsCorrelation();
-  void PrintMulticollinearityVerdict();
-  void PrintGoodnessOfFit();
-  void PrintFTest();
-  void PrintResiduals();
-  void PrintResponseConfidenceIntervals();
-  void PrintResponseIntervalRows(double quantile);
-  void PrintNormality();
-  void PrintOutlierVerdict();
-  void PrintDataBlock();
+  // The values printed next to the verdicts, and the verdicts themselves.
+  void ComputeReportValues();
+  void ComputeVerdicts();
+  // Values derived from the current fit, which must be current.
+  KelVector FitTValues() const;
+  KelVector FitPValues() const;
+  KelVector FitPartialCorrelations() const;
+  KelVector FitNormalizedResiduals() const;
+  double FitFExperimental() const;
+  double FitFTestProbability() const;
+  double FitNormalityIndex() const;
+
+  // The least-squares report (kel_linear_regression_least_squares_report.cpp); its sections only
+  // read the fit and the diagnostics.
+  void LeaveLeastSquaresVerdicts();
+  void PrintTitle() const;
+  void PrintConditioning() const;
+  void PrintParameters() const;
+  void PrintPartialCorrelations() const;
+  void PrintParameterConfidenceIntervals() const;
+  void PrintCovariance() const;
+  void PrintCorrelation() const;
+  void PrintVarianceInflationFactors() const;
+  void PrintTolerances() const;
+  void PrintColumnsCorrelation() const;
+  void PrintMulticollinearityVerdict() const;
+  void PrintGoodnessOfFit() const;
+  void PrintFTest() const;
+  void PrintResiduals() const;
+  void PrintResponseConfidenceIntervals() const;
+  void PrintResponseIntervalRows(double quantile) const;
+  void PrintNormality() const;
+  void PrintOutlierVerdict() const;
+  void PrintDataBlock() const;
+  // KelBase::Print is not const, although printing changes nothing: the reports print their
+  // const results through this.
+  static void PrintResult(const KelBase& result, const char* title);
 
   // Stepwise selection (kel_linear_regression_stepwise.cpp).
   void ComputeStepwise();

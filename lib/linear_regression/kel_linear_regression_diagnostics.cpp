@@ -18,6 +18,8 @@ void KelLinearRegression::EnsureDiagnostics() {
   factorization.Inverse(&inverseCorrelation);
   tolerances = ComputeTolerances();
   columnFactors = ComputeColumnsCorrelation();
+  ComputeReportValues();
+  ComputeVerdicts();
   diagnosticsComputed = 1;
 }
 
@@ -40,9 +42,7 @@ const KelMatrixSymmetric& KelLinearRegression::ParameterCorrelation() {
 
 KelVector KelLinearRegression::VarianceInflationFactors() {
   EnsureDiagnostics();
-  KelVector vif(numParameters);
-  for (int i = 1; i <= numParameters; ++i) vif(i) = std::fabs(inverseCorrelation(i, i));
-  return vif;
+  return varianceInflationFactors;
 }
 
 const KelVector& KelLinearRegression::Tolerances() {
@@ -56,12 +56,8 @@ const KelVector& KelLinearRegression::ColumnsCorrelationFactors() {
 }
 
 double KelLinearRegression::NormalityIndex() {
-  KelVector e = NormalizedResiduals();
-  e.Sort();
-  const int m = numExperiments;
-  KelVector q(m);
-  for (int j = 1; j <= m; ++j) q(j) = (j - 0.5) / m;
-  return LinearRegressionCoefficient(e, q);
+  EnsureLeastSquares();
+  return FitNormalityIndex();
 }
 
 // Each column regressed on the others by one auxiliary regression reused for every column.
@@ -121,4 +117,115 @@ KelVector KelLinearRegression::ComputeColumnsCorrelation() {
     k(i) = std::fabs(diagonal(n));
   }
   return k;
+}
+
+// The values the report prints next to its verdicts, from the current fit.
+void KelLinearRegression::ComputeReportValues() {
+  const int n = numParameters;
+  varianceInflationFactors.Resize(n, false);
+  for (int i = 1; i <= n; ++i) varianceInflationFactors(i) = std::fabs(inverseCorrelation(i, i));
+  tValues = FitTValues();
+  pValues = FitPValues();
+  partialCorrelations = FitPartialCorrelations();
+  normalizedResiduals = FitNormalizedResiduals();
+  fExperimental = FitFExperimental();
+  fTestProbability = FitFTestProbability();
+  normalityIndex = FitNormalityIndex();
+}
+
+// The verdicts of the least-squares report, each with the extreme value that decides it.
+void KelLinearRegression::ComputeVerdicts() {
+  namespace limit = kel_linear_thresholds;
+  const int n = numParameters;
+  illConditioned = conditionNumber > limit::kIllConditioned;
+  badlyScaled = limit::kBadlyScaled * conditionNumber > systemConditioning;
+  conditioning = KelConditioning::kWell;
+  if (illConditioned) conditioning = KelConditioning::kIllConditioned;
+  if (badlyScaled || solutionsDisagree != 0) conditioning = KelConditioning::kMustBeNormalized;
+
+  largestCorrelation = 0.0;
+  correlatedParameters = false;
+  for (int j = 1; j <= n; ++j) {
+    for (int k = 1; k < j; ++k) {
+      const double r = std::fabs(parameterCorrelation(j, k));
+      largestCorrelation = std::max(largestCorrelation, r);
+      if (r > limit::kCorrelated) correlatedParameters = true;
+    }
+  }
+  largestVarianceInflation = 0.0;
+  varianceInflationFound = false;
+  smallestTolerance = 1.0;
+  toleranceFound = false;
+  smallestColumnFactor = 1.0;
+  columnsCorrelationFound = false;
+  for (int i = 1; i <= n; ++i) {
+    largestVarianceInflation = std::max(largestVarianceInflation, varianceInflationFactors(i));
+    if (varianceInflationFactors(i) > limit::kVarianceInflation) varianceInflationFound = true;
+    smallestTolerance = std::min(smallestTolerance, tolerances(i));
+    if (n > 1 && tolerances(i) < limit::kTolerance) toleranceFound = true;
+    smallestColumnFactor = std::min(smallestColumnFactor, columnFactors(i));
+    if (columnFactors(i) < limit::kColumnFactor) columnsCorrelationFound = true;
+  }
+  multicollinearity =
+      correlatedParameters || varianceInflationFound || toleranceFound || columnsCorrelationFound;
+
+  const double index = std::fabs(normalityIndex);
+  if (index > limit::kNormal)
+    normality = KelNormality::kConsistent;
+  else if (index > limit::kProbablyNormal)
+    normality = KelNormality::kProbablyViolated;
+  else
+    normality = KelNormality::kViolated;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values derived from the current fit; the public queries run the fit first.
+
+// b(i) / se(b)(i).
+KelVector KelLinearRegression::FitTValues() const {
+  KelVector t(numParameters);
+  for (int i = 1; i <= numParameters; ++i) t(i) = b(i) / seB(i);
+  return t;
+}
+
+KelVector KelLinearRegression::FitPValues() const {
+  KelVector t = FitTValues();
+  for (int i = 1; i <= numParameters; ++i)
+    t(i) = 2.0 * KelTStudentProbability(degreesOfFreedom, std::fabs(t(i)));
+  return t;
+}
+
+KelVector KelLinearRegression::FitPartialCorrelations() const {
+  KelVector t = FitTValues();
+  for (int i = 1; i <= numParameters; ++i) {
+    const double t2 = t(i) * t(i);
+    t(i) = std::sqrt(t2 / (t2 + degreesOfFreedom));
+  }
+  return t;
+}
+
+KelVector KelLinearRegression::FitNormalizedResiduals() const {
+  const double divisor = responseVariance != 0.0 ? std::sqrt(responseVariance) : standardDeviation;
+  KelVector e(numExperiments);
+  for (int j = 1; j <= numExperiments; ++j) e(j) = residuals(j) / divisor;
+  return e;
+}
+
+double KelLinearRegression::FitFExperimental() const {
+  return responseVariance != 0.0 ? meanSquareError / responseVariance : 0.0;
+}
+
+double KelLinearRegression::FitFTestProbability() const {
+  if (responseVariance == 0.0) return 0.0;
+  return KelFProbability(degreesOfFreedom, varianceDegreesOfFreedom, FitFExperimental());
+}
+
+// Linear correlation of the sorted normalized residuals with the plotting positions.
+double KelLinearRegression::FitNormalityIndex() const {
+  KelVector e = FitNormalizedResiduals();
+  e.Sort();
+  const int m = numExperiments;
+  KelVector q(m);
+  for (int j = 1; j <= m; ++j) q(j) = (j - 0.5) / m;
+  return LinearRegressionCoefficient(e, q);
 }

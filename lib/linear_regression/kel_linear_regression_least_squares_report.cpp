@@ -19,12 +19,28 @@ void PrintCorrelationVerdict(bool found, const char* diagnostic) {
 
 }  // namespace
 
-// Prints the least-squares report, running the fit and its diagnostics first when needed, and
-// leaves the multicollinearity flag and the conditioning verdict for the robust report.
+// The robust report repeats the multicollinearity and conditioning verdicts of the least-squares
+// report when that report has run for the current data (and says nothing of them otherwise):
+// printing the least-squares report is what leaves them, so they are set here and nowhere else.
+void KelLinearRegression::LeaveLeastSquaresVerdicts() {
+  multicollinearityFound = multicollinearity ? 1 : 0;
+  switch (conditioning) {
+    case KelConditioning::kWell:
+      conditioningVerdict = kConditioningNone;
+      break;
+    case KelConditioning::kIllConditioned:
+      conditioningVerdict = kIllConditioned;
+      break;
+    case KelConditioning::kMustBeNormalized:
+      conditioningVerdict = kMustBeNormalized;
+      break;
+  }
+}
+
+// Prints the least-squares report, running the fit and its diagnostics first when needed.
 void KelLinearRegression::LeastSquaresAnalysis() {
   EnsureDiagnostics();
-  multicollinearityFound = 0;
-  conditioningVerdict = kConditioningNone;
+  LeaveLeastSquaresVerdicts();
   PrintTitle();
   PrintConditioning();
   PrintParameters();
@@ -44,7 +60,7 @@ void KelLinearRegression::LeastSquaresAnalysis() {
   PrintOutlierVerdict();
 }
 
-void KelLinearRegression::PrintTitle() {
+void KelLinearRegression::PrintTitle() const {
   KelPrint("\n\n================================");
   // The earlier form of the regression had the singular in its title.
   KelPrint(earlierForm != 0 ? "\nLeast Square Regression Analysis"
@@ -52,33 +68,29 @@ void KelLinearRegression::PrintTitle() {
   KelPrint("\n================================\n");
 }
 
-void KelLinearRegression::PrintConditioning() {
+void KelLinearRegression::PrintConditioning() const {
   KelPrint("\nCondition Number %e", conditionNumber);
-  if (conditionNumber > 1000.0) {
+  if (illConditioned) {
     KelPrint("%s", kelReportWarning);
-    conditioningVerdict = kIllConditioned;
     KelPrint("\nThe condition number identifies serious multicollinearities\n");
   } else {
     KelPrint("   The matrix F is well conditioned");
     KelPrint("\nThe condition number does not identify serious multicollinearities\n");
   }
   KelPrint("\nSystem Contitioning %e", systemConditioning);
-  // Balancing that lowers the condition number more than a hundredfold means F is badly scaled.
-  if (0.01 * conditionNumber > systemConditioning) {
+  if (badlyScaled) {
     KelPrint("%s", kelReportWarning);
-    conditioningVerdict = kMustBeNormalized;
     KelPrint("\nMatrix F has to be normalized\n");
   }
   if (solutionsDisagree != 0) {
-    conditioningVerdict = kMustBeNormalized;
     KelPrint("\nParameters have to be evaluated with standardized matrix");
     KelPrint("%s", kelReportWarning);
   }
 }
 
-void KelLinearRegression::PrintParameters() {
-  const KelVector t = ParameterTValues();
-  const KelVector p = ParameterPValues();
+void KelLinearRegression::PrintParameters() const {
+  const KelVector& t = tValues;
+  const KelVector& p = pValues;
   KelPrint("\nParameters Norm2 %16.7e", parametersNorm);
   KelPrint("\n\n Par.      Value       Standard Error      T-Value          P-Value");
   for (int i = 1; i <= numParameters; ++i) {
@@ -87,9 +99,9 @@ void KelLinearRegression::PrintParameters() {
   }
 }
 
-void KelLinearRegression::PrintPartialCorrelations() {
-  const KelVector t = ParameterTValues();
-  const KelVector partial = PartialCorrelations();
+void KelLinearRegression::PrintPartialCorrelations() const {
+  const KelVector& t = tValues;
+  const KelVector& partial = partialCorrelations;
   KelPrint("\n\nPartial Correlations");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%3d %16.7e", i, partial(i));
@@ -97,7 +109,7 @@ void KelLinearRegression::PrintPartialCorrelations() {
   }
 }
 
-void KelLinearRegression::PrintParameterConfidenceIntervals() {
+void KelLinearRegression::PrintParameterConfidenceIntervals() const {
   const double quantiles[2] = {t95, t99};
   const char* titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
   for (int level = 0; level < 2; ++level) {
@@ -112,66 +124,48 @@ void KelLinearRegression::PrintParameterConfidenceIntervals() {
   KelPause();
 }
 
-void KelLinearRegression::PrintCovariance() {
-  covariance.Print("\n\nVariance-Covariance Matrix");
+void KelLinearRegression::PrintCovariance() const {
+  PrintResult(covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
 }
 
-void KelLinearRegression::PrintCorrelation() {
-  for (int j = 1; j <= numParameters; ++j)
-    for (int k = 1; k < j; ++k)
-      if (std::fabs(parameterCorrelation(j, k)) > 0.99) multicollinearityFound = 1;
-  parameterCorrelation.Print("Correlation Matrix");
+void KelLinearRegression::PrintCorrelation() const {
+  PrintResult(parameterCorrelation, "Correlation Matrix");
 }
 
-void KelLinearRegression::PrintVarianceInflationFactors() {
-  const KelVector vif = VarianceInflationFactors();
-  bool found = false;
+void KelLinearRegression::PrintVarianceInflationFactors() const {
+  const KelVector& vif = varianceInflationFactors;
   KelPrint("\n\nVariance inflation factor");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, vif(i));
-    if (vif(i) > 1000.0) {
-      found = true;
-      KelPrint(" %s", kelReportWarning);
-    }
+    if (vif(i) > kel_linear_thresholds::kVarianceInflation) KelPrint(" %s", kelReportWarning);
   }
-  if (found) multicollinearityFound = 1;
-  PrintCorrelationVerdict(found, "Variance inflation factor");
+  PrintCorrelationVerdict(varianceInflationFound, "Variance inflation factor");
   KelPause();
 }
 
-void KelLinearRegression::PrintTolerances() {
-  bool found = false;
+void KelLinearRegression::PrintTolerances() const {
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, tolerances(i));
-    if (tolerances(i) < 0.01) {
-      found = true;
-      KelPrint(" %s", kelReportWarning);
-    }
+    if (tolerances(i) < kel_linear_thresholds::kTolerance) KelPrint(" %s", kelReportWarning);
   }
-  if (found) multicollinearityFound = 1;
-  PrintCorrelationVerdict(found, "Tj Tolerance");
+  PrintCorrelationVerdict(toleranceFound, "Tj Tolerance");
   KelPause();
 }
 
-void KelLinearRegression::PrintColumnsCorrelation() {
-  bool found = false;
+void KelLinearRegression::PrintColumnsCorrelation() const {
   KelPrint("\n\nkelColumnsCorrelation");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, columnFactors(i));
-    if (columnFactors(i) < 0.1) {
-      found = true;
-      KelPrint(" %s", kelReportWarning);
-    }
+    if (columnFactors(i) < kel_linear_thresholds::kColumnFactor) KelPrint(" %s", kelReportWarning);
   }
-  if (found) multicollinearityFound = 1;
-  PrintCorrelationVerdict(found, "kelColumnsCorrelation factor");
+  PrintCorrelationVerdict(columnsCorrelationFound, "kelColumnsCorrelation factor");
   KelPause();
 }
 
-void KelLinearRegression::PrintMulticollinearityVerdict() {
-  if (multicollinearityFound != 0)
+void KelLinearRegression::PrintMulticollinearityVerdict() const {
+  if (multicollinearity)
     KelPrint(
         "\n %s Correlation between Parameters\nSerious multicollinearities have been identified",
         kelReportWarning);
@@ -180,7 +174,7 @@ void KelLinearRegression::PrintMulticollinearityVerdict() {
   KelPause();
 }
 
-void KelLinearRegression::PrintGoodnessOfFit() {
+void KelLinearRegression::PrintGoodnessOfFit() const {
   KelPrint("\n\n\nTotal Sum of Squares                    = %16.7e", totalSumOfSquares);
   if (interceptFlag != 0)
     KelPrint("\nTotal Sum of Squares corrected by mean  = %16.7e", correctedTotalSumOfSquares);
@@ -193,9 +187,8 @@ void KelLinearRegression::PrintGoodnessOfFit() {
   KelPause();
 }
 
-void KelLinearRegression::PrintFTest() {
-  const double fExperimental = FExperimental();
-  const double p = FTestProbability();
+void KelLinearRegression::PrintFTest() const {
+  const double p = fTestProbability;
   KelPrint("\nResponse Variance Assigned              = %16.7e", responseVariance);
   KelPrint("\n\n\nF-test for the model");
   KelPrint("\nFexperimental = %e", fExperimental);
@@ -205,8 +198,8 @@ void KelLinearRegression::PrintFTest() {
   KelPause();
 }
 
-void KelLinearRegression::PrintResiduals() {
-  const KelVector e = NormalizedResiduals();
+void KelLinearRegression::PrintResiduals() const {
+  const KelVector& e = normalizedResiduals;
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
@@ -217,7 +210,7 @@ void KelLinearRegression::PrintResiduals() {
   KelPause();
 }
 
-void KelLinearRegression::PrintResponseConfidenceIntervals() {
+void KelLinearRegression::PrintResponseConfidenceIntervals() const {
   // These titles go through the formatter: "%%" prints one "%".
   KelPrint("\n\nConfidence Interval 95%% for y");
   PrintResponseIntervalRows(t95);
@@ -226,7 +219,7 @@ void KelLinearRegression::PrintResponseConfidenceIntervals() {
   KelPause();
 }
 
-void KelLinearRegression::PrintResponseIntervalRows(double quantile) {
+void KelLinearRegression::PrintResponseIntervalRows(double quantile) const {
   KelPrint("\n Exp.      Lower            y             Upper");
   for (int j = 1; j <= numExperiments; ++j) {
     const double h = seYEstimated(j) * quantile;
@@ -235,19 +228,18 @@ void KelLinearRegression::PrintResponseIntervalRows(double quantile) {
   }
 }
 
-void KelLinearRegression::PrintNormality() {
-  const double index = NormalityIndex();
-  KelPrint("\n\n\nFirst Index for normality assumption       = %16.7e", index);
-  if (std::fabs(index) > 0.95)
+void KelLinearRegression::PrintNormality() const {
+  KelPrint("\n\n\nFirst Index for normality assumption       = %16.7e", normalityIndex);
+  if (normality == KelNormality::kConsistent)
     KelPrint("\nThe data are consistent with the normality assumption");
-  else if (std::fabs(index) > 0.9)
+  else if (normality == KelNormality::kProbablyViolated)
     KelPrint("\nThe normality assumption is probably violated");
   else
     KelPrint("\nThe normality assumption is violated");
   KelPause();
 }
 
-void KelLinearRegression::PrintOutlierVerdict() {
+void KelLinearRegression::PrintOutlierVerdict() const {
   if (highlyProbableOutlier >= 1)
     KelPrint("\n\n\nThe experiment %d is a highly probable outlier", highlyProbableOutlier);
   else if (probableOutlier > 0)

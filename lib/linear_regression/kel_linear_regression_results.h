@@ -79,12 +79,42 @@ struct KelLinearLeastSquaresFit {
   unsigned char solutionsDisagree = 0;
 };
 
-// The diagnostics of the least-squares report.
+// How well F determines the parameters: the last that applies of ill conditioned (condition
+// number), badly scaled (balancing helps a lot) and solutions that disagree (both must then be
+// normalized).
+enum class KelConditioning { kWell, kIllConditioned, kMustBeNormalized };
+enum class KelNormality { kConsistent, kProbablyViolated, kViolated };
+
+// The diagnostics of the least-squares report, with the values behind every verdict it prints.
 struct KelLinearDiagnostics {
   KelMatrixSymmetric parameterCorrelation;
   KelMatrix inverseCorrelation;
   KelVector tolerances;
   KelVector columnFactors;
+  KelVector varianceInflationFactors;
+  KelVector tValues;
+  KelVector pValues;
+  KelVector partialCorrelations;
+  KelVector normalizedResiduals;
+  double fExperimental = 0.0;
+  double fTestProbability = 0.0;
+
+  bool illConditioned = false;  // condition number above kIllConditioned
+  bool badlyScaled = false;     // kBadlyScaled * condition number > system conditioning
+  KelConditioning conditioning = KelConditioning::kWell;
+  double largestCorrelation = 0.0;  // largest |R(j, k)|, j != k
+  bool correlatedParameters = false;
+  double largestVarianceInflation = 0.0;
+  bool varianceInflationFound = false;
+  // The tolerances are judged only with more than one parameter.
+  double smallestTolerance = 1.0;
+  bool toleranceFound = false;
+  double smallestColumnFactor = 1.0;
+  bool columnsCorrelationFound = false;
+  // Any of the four above.
+  bool multicollinearity = false;
+  double normalityIndex = 0.0;
+  KelNormality normality = KelNormality::kViolated;
 };
 
 // The least-median-of-squares fit, the standardized data and the classified residuals.
