@@ -297,12 +297,8 @@ void KelLinearRegression::PrintDataBlock() const {
   KelPrint("\n\nResponse Variable:\n");
   for (int i = 1; i <= y.Size(); ++i) KelPrint("\n%5d %16.7e", i, y(i));
   KelPause();
-  PrintResult(F, "Matrix F");
+  KelPrintResult(F, "Matrix F");
   KelPause();
-}
-
-void KelLinearRegression::PrintResult(const KelBase& result, const char* title) {
-  const_cast<KelBase&>(result).Print("%s", title);
 }
 
 void KelLinearRegression::PrintObject() {

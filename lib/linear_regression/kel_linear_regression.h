@@ -338,9 +338,13 @@ class KelLinearRegression : public KelBase,
   void PrintNormality() const;
   void PrintOutlierVerdict() const;
   void PrintDataBlock() const;
-  // KelBase::Print is not const, although printing changes nothing: the reports print their
-  // const results through this.
-  static void PrintResult(const KelBase& result, const char* title);
+
+  // Singular value analysis (kel_linear_regression_svd.cpp).
+  double CandidateTotalSumOfSquares() const;
+  void ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit);
+  bool PrincipalComponentsMulticollinear() const;
+  void LeaveSvdResults(const KelSvdCandidate& last, const KelVector& parameterNorms,
+                       const KelVector& residualNorms, bool multicollinear);
 
   // Stepwise selection (kel_linear_regression_stepwise.cpp).
   void ComputeStepwise();

@@ -125,12 +125,12 @@ void KelLinearRegression::PrintParameterConfidenceIntervals() const {
 }
 
 void KelLinearRegression::PrintCovariance() const {
-  PrintResult(covariance, "\n\nVariance-Covariance Matrix");
+  KelPrintResult(covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
 }
 
 void KelLinearRegression::PrintCorrelation() const {
-  PrintResult(parameterCorrelation, "Correlation Matrix");
+  KelPrintResult(parameterCorrelation, "Correlation Matrix");
 }
 
 void KelLinearRegression::PrintVarianceInflationFactors() const {

@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "kel_base.h"
 #include "kel_matrix.h"
 #include "kel_matrix_symmetric.h"
 #include "kel_vector.h"
@@ -144,6 +145,25 @@ struct KelLinearRobustFit {
   double robustComponentMinimum = 0.0;
 };
 
+// One candidate of the singular value analysis: least squares with the i largest singular
+// values, and what its small report prints.
+struct KelSvdCandidate {
+  KelVector parameters;
+  KelVector standardErrors;
+  KelMatrixSymmetric covariance;
+  KelMatrixSymmetric correlation;
+  bool correlated = false;  // two parameters correlated beyond 0.99
+  KelVector estimated;
+  KelVector residuals;
+  double parametersNorm = 0.0;
+  double residualsNorm = 0.0;
+  double sumOfSquares = 0.0;
+  double standardDeviation = 0.0;
+  double meanSquareError = 0.0;
+  double r2 = 0.0;         // against the uncorrected total sum of squares
+  bool discarded = false;  // keeps a small singular value
+};
+
 // The best model of every size found by the stepwise search.
 struct KelLinearStepwiseTables {
   KelMatrix stepwiseParameters;
@@ -151,5 +171,11 @@ struct KelLinearStepwiseTables {
   KelVector stepwiseMeanSquareErrors;
   KelVector columnMeans;
 };
+
+// KelBase::Print is not const, although printing changes nothing: the reports print their const
+// results through this.
+inline void KelPrintResult(const KelBase& result, const char* title) {
+  const_cast<KelBase&>(result).Print("%s", title);
+}
 
 #endif
