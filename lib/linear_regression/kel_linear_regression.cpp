@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "kel_distributions.h"
 #include "kel_errors.h"
 #include "kel_finite_check.h"
 #include "kel_output.h"
@@ -148,25 +147,17 @@ const KelVector& KelLinearRegression::ParameterStandardErrors() {
 
 KelVector KelLinearRegression::ParameterTValues() {
   EnsureLeastSquares();
-  KelVector t(numParameters);
-  for (int i = 1; i <= numParameters; ++i) t(i) = b(i) / seB(i);
-  return t;
+  return FitTValues();
 }
 
 KelVector KelLinearRegression::ParameterPValues() {
-  KelVector t = ParameterTValues();
-  for (int i = 1; i <= numParameters; ++i)
-    t(i) = 2.0 * KelTStudentProbability(degreesOfFreedom, std::fabs(t(i)));
-  return t;
+  EnsureLeastSquares();
+  return FitPValues();
 }
 
 KelVector KelLinearRegression::PartialCorrelations() {
-  KelVector t = ParameterTValues();
-  for (int i = 1; i <= numParameters; ++i) {
-    const double t2 = t(i) * t(i);
-    t(i) = std::sqrt(t2 / (t2 + degreesOfFreedom));
-  }
-  return t;
+  EnsureLeastSquares();
+  return FitPartialCorrelations();
 }
 
 const KelMatrixSymmetric& KelLinearRegression::Covariance() {
@@ -191,10 +182,7 @@ const KelVector& KelLinearRegression::EstimatedResponseStandardErrors() {
 
 KelVector KelLinearRegression::NormalizedResiduals() {
   EnsureLeastSquares();
-  const double divisor = responseVariance != 0.0 ? std::sqrt(responseVariance) : standardDeviation;
-  KelVector e(numExperiments);
-  for (int j = 1; j <= numExperiments; ++j) e(j) = residuals(j) / divisor;
-  return e;
+  return FitNormalizedResiduals();
 }
 
 const KelVector& KelLinearRegression::SingularValues() {
@@ -294,23 +282,22 @@ int KelLinearRegression::ProbableOutlier() {
 
 double KelLinearRegression::FExperimental() {
   EnsureLeastSquares();
-  return responseVariance != 0.0 ? meanSquareError / responseVariance : 0.0;
+  return FitFExperimental();
 }
 
 double KelLinearRegression::FTestProbability() {
-  const double fExperimental = FExperimental();
-  if (responseVariance == 0.0) return 0.0;
-  return KelFProbability(degreesOfFreedom, varianceDegreesOfFreedom, fExperimental);
+  EnsureLeastSquares();
+  return FitFTestProbability();
 }
 
-void KelLinearRegression::PrintDataBlock() {
+void KelLinearRegression::PrintDataBlock() const {
   KelPrint("\n\nNumber of Experiments = %d", numExperiments);
   KelPrint("\nNumber of Parameters = %d", numParameters);
   KelPrint("\nDegrees of Freedom = %d", numExperiments - numParameters);
   KelPrint("\n\nResponse Variable:\n");
   for (int i = 1; i <= y.Size(); ++i) KelPrint("\n%5d %16.7e", i, y(i));
   KelPause();
-  F.Print("Matrix F");
+  KelPrintResult(F, "Matrix F");
   KelPause();
 }
 

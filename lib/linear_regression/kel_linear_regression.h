@@ -14,6 +14,7 @@
 #include "kel_base.h"
 #include "kel_factorized_gauss.h"
 #include "kel_factorized_svd.h"
+#include "kel_linear_regression_results.h"
 #include "kel_matrix.h"
 #include "kel_matrix_symmetric.h"
 #include "kel_report_format.h"
@@ -23,8 +24,13 @@
 class KelMinimizationRobust;
 class KelLmsCandidateSearch;
 
-
-class KelLinearRegression : public KelBase {
+// The result structs are private bases: the computations fill their fields by name, and the
+// public interface hands them out only as const structs through the accessors below.
+class KelLinearRegression : public KelBase,
+                            private KelLinearLeastSquaresFit,
+                            private KelLinearDiagnostics,
+                            private KelLinearRobustFit,
+                            private KelLinearStepwiseTables {
  public:
   // Conditioning verdicts left by the least-squares report for the robust report.
   static constexpr unsigned char kConditioningNone = 0;
@@ -295,28 +301,50 @@ class KelLinearRegression : public KelBase {
   double LeaveOneOutRefit(int t);
   void ClassifyLeaveOneOut();
 
-  // Diagnostics of the least-squares report (kel_linear_regression_least_squares_report.cpp).
+  // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp).
   void EnsureDiagnostics();
   void ComputeParameterCorrelation();
-  void PrintTitle();
-  void PrintConditioning();
-  void PrintParameters();
-  void PrintPartialCorrelations();
-  void PrintParameterConfidenceIntervals();
-  void PrintCovariance();
-  void PrintCorrelation();
-  void PrintVarianceInflationFactors();
-  void PrintTolerances();
-  void PrintColumnsCorrelation();
-  void PrintMulticollinearityVerdict();
-  void PrintGoodnessOfFit();
-  void PrintFTest();
-  void PrintResiduals();
-  void PrintResponseConfidenceIntervals();
-  void PrintResponseIntervalRows(double quantile);
-  void PrintNormality();
-  void PrintOutlierVerdict();
-  void PrintDataBlock();
+  // The values printed next to the verdicts, and the verdicts themselves.
+  void ComputeReportValues();
+  void ComputeVerdicts();
+  // Values derived from the current fit, which must be current.
+  KelVector FitTValues() const;
+  KelVector FitPValues() const;
+  KelVector FitPartialCorrelations() const;
+  KelVector FitNormalizedResiduals() const;
+  double FitFExperimental() const;
+  double FitFTestProbability() const;
+  double FitNormalityIndex() const;
+
+  // The least-squares report (kel_linear_regression_least_squares_report.cpp); its sections only
+  // read the fit and the diagnostics.
+  void LeaveLeastSquaresVerdicts();
+  void PrintTitle() const;
+  void PrintConditioning() const;
+  void PrintParameters() const;
+  void PrintPartialCorrelations() const;
+  void PrintParameterConfidenceIntervals() const;
+  void PrintCovariance() const;
+  void PrintCorrelation() const;
+  void PrintVarianceInflationFactors() const;
+  void PrintTolerances() const;
+  void PrintColumnsCorrelation() const;
+  void PrintMulticollinearityVerdict() const;
+  void PrintGoodnessOfFit() const;
+  void PrintFTest() const;
+  void PrintResiduals() const;
+  void PrintResponseConfidenceIntervals() const;
+  void PrintResponseIntervalRows(double quantile) const;
+  void PrintNormality() const;
+  void PrintOutlierVerdict() const;
+  void PrintDataBlock() const;
+
+  // Singular value analysis (kel_linear_regression_svd.cpp).
+  double CandidateTotalSumOfSquares() const;
+  void ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit);
+  bool PrincipalComponentsMulticollinear() const;
+  void LeaveSvdResults(const KelSvdCandidate& last, const KelVector& parameterNorms,
+                       const KelVector& residualNorms, bool multicollinear);
 
   // Stepwise selection (kel_linear_regression_stepwise.cpp).
   void ComputeStepwise();
@@ -353,99 +381,32 @@ class KelLinearRegression : public KelBase {
   // Factorizations.
   KelFactorizedSVD plainSvd;
   KelFactorizedSVD balancedSvd;
-  // Data and fit.
+  // Data.
   KelMatrix F;
-  KelMatrix V;                  // right singular vectors; column i belongs to d(i)
-  KelMatrix U;                  // left singular vectors
-  KelMatrix scaledLeftVectors;  // left singular vectors of F with unit-norm columns
-  KelMatrix standardizedF;
-  KelMatrix W;  // W(i, j) = V(j, i) / d(i) for the singular values that are not negligible
-  KelMatrix stepwiseParameters;
-  KelMatrix stepwiseTRatios;
-  KelMatrix inverseCorrelation;
-  KelFactorizedGauss elementalSolver;
-  KelMatrixSymmetric covariance;
-  KelMatrixSymmetric parameterCorrelation;
   KelVector y;
-  KelVector yEstimated;
-  KelVector b;
-  KelVector residuals;
-  KelVector d;          // singular values of F, decreasing
-  KelVector leverages;  // diagonal of the hat matrix over the kept singular values
-  KelVector columnMeans;
-  KelVector tolerances;
-  KelVector columnFactors;
-  KelVector robustYEstimated;
-  KelVector robustB;
-  KelVector robustResiduals;
-  KelVector normalizedRobustResiduals;
-  KelVector seB;
-  KelVector seYEstimated;
-  KelVector columnMedians;
-  KelVector columnDispersions;
-  KelVector standardizedY;
-  KelVector stepwiseMeanSquareErrors;
-  KelVector candidateParameterNorms;
-  KelVector candidateResidualNorms;
-  KelVectorInt allOutliers;
-  KelVectorInt highlyProbableOutliers;
-  KelVectorInt possibleOutliers;
+  // Working storage of the robust search.
+  KelFactorizedGauss elementalSolver;
   KelMatrix elementalRows;   // E: the rows of F that map the minimizer's point to parameters
   KelVector elementalPoint;  // scratch parameters of the criterion
   std::vector<double> squaredResiduals;  // scratch of the criterion
-  long long robustEvaluations = 0;
-  int robustMinimizerRuns = 0;
-  long long robustElementalCandidates = 0;
-  long long robustSubsetCandidates = 0;
+  // Left by the last singular value analysis.
+  KelVector candidateParameterNorms;
+  KelVector candidateResidualNorms;
 
   int numExperiments = 0;
   int numParameters = 0;
   int degreesOfFreedom = 0;
   int interceptFlag = 0;
   int serialNumber = 0;
-  int highlyProbableOutlier = 0;
-  int probableOutlier = 0;
   int varianceDegreesOfFreedom = 0;
-  int smallSingularValues = 0;
-  int negligibleSingularValues = 0;
-  int leaveOneOutBestIndex = 0;
-  int leaveOneOutRefits = 0;
-  int scaledRank = 0;  // singular values of the column-scaled F kept by the transposed solve
 
   double responseVariance = 0.0;
-  double meanSquareError = 0.0;
-  double sumOfSquares = 0.0;
-  double totalSumOfSquares = 0.0;
-  double correctedTotalSumOfSquares = 0.0;
-  double r2 = 0.0;
-  double adjustedR2 = 0.0;
-  double t95 = 0.0;
-  double t99 = 0.0;
-  double maximumSingularValue = 0.0;
-  double conditionNumber = 0.0;
-  double systemConditioning = 0.0;
-  double parametersNorm = 0.0;
-  double residualsNorm = 0.0;
-  double standardDeviation = 0.0;
-  double varianceUsed = 0.0;
-  double meanOfY = 0.0;
-  double leaveOneOutBest = 0.0;
-  double scaledConditioning = 0.0;  // condition number of F with unit-norm columns
-  double medianOfY = 0.0;
-  double dispersionOfY = 0.0;
-  double residualMedian = 0.0;
-  double residualMad = 0.0;
-  double scale = 0.0;
-  double leastMedianOfSquares = 0.0;
-  double robustComponentMaximum = 0.0;
-  double robustComponentMinimum = 0.0;
 
   unsigned char leastSquaresComputed = 0;
   unsigned char diagnosticsComputed = 0;
   unsigned char multicollinearityFound = 0;
   unsigned char conditioningVerdict = 0;
   unsigned char principalComponentsFlag = 0;
-  unsigned char solutionsDisagree = 0;
   unsigned char robustComputed = 0;
   unsigned char stepwiseComputed = 0;
   unsigned char earlierForm = 0;

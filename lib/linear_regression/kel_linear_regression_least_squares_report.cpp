@@ -1,12 +1,7 @@
-// KelLinearRegression: the diagnostics of the least-squares report (parameter correlation,
-// variance inflation factors, Tj tolerances, column-correlation factors, normality index) and
-// the report itself, one function per section. The sections only read stored results.
-#include <algorithm>
+// KelLinearRegression: the least-squares report, one function per section. The sections only
+// read stored results.
 #include <cmath>
 
-#include "kel_distributions.h"
-#include "kel_factorized_householder.h"
-#include "kel_factorized_symmetric.h"
 #include "kel_linear_regression.h"
 #include "kel_output.h"
 #include "kel_report_format.h"
@@ -24,131 +19,28 @@ void PrintCorrelationVerdict(bool found, const char* diagnostic) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------------------------
-// Diagnostics
-
-void KelLinearRegression::EnsureDiagnostics() {
-  EnsureLeastSquares();
-  if (diagnosticsComputed != 0) return;
-  ComputeParameterCorrelation();
-  KelFactorizedSymmetricPivot factorization(parameterCorrelation);
-  factorization.Inverse(&inverseCorrelation);
-  tolerances = ComputeTolerances();
-  columnFactors = ComputeColumnsCorrelation();
-  diagnosticsComputed = 1;
-}
-
-// R(j, k) = Cov(j, k) / (sd(j) sd(k)), computed in a copy so that Cov stays.
-void KelLinearRegression::ComputeParameterCorrelation() {
-  const int n = numParameters;
-  parameterCorrelation = covariance;
-  std::vector<double> sd(static_cast<size_t>(n) + 1);
-  for (int i = 1; i <= n; ++i) sd[i] = std::max(std::sqrt(covariance(i, i)), 1e-20);
-  for (int j = 1; j <= n; ++j) {
-    for (int k = 1; k < j; ++k) parameterCorrelation(j, k) = covariance(j, k) / (sd[j] * sd[k]);
-    parameterCorrelation(j, j) = 1.0;
+// The robust report repeats the multicollinearity and conditioning verdicts of the least-squares
+// report when that report has run for the current data (and says nothing of them otherwise):
+// printing the least-squares report is what leaves them, so they are set here and nowhere else.
+void KelLinearRegression::LeaveLeastSquaresVerdicts() {
+  multicollinearityFound = multicollinearity ? 1 : 0;
+  switch (conditioning) {
+    case KelConditioning::kWell:
+      conditioningVerdict = kConditioningNone;
+      break;
+    case KelConditioning::kIllConditioned:
+      conditioningVerdict = kIllConditioned;
+      break;
+    case KelConditioning::kMustBeNormalized:
+      conditioningVerdict = kMustBeNormalized;
+      break;
   }
 }
 
-const KelMatrixSymmetric& KelLinearRegression::ParameterCorrelation() {
-  EnsureDiagnostics();
-  return parameterCorrelation;
-}
-
-KelVector KelLinearRegression::VarianceInflationFactors() {
-  EnsureDiagnostics();
-  KelVector vif(numParameters);
-  for (int i = 1; i <= numParameters; ++i) vif(i) = std::fabs(inverseCorrelation(i, i));
-  return vif;
-}
-
-const KelVector& KelLinearRegression::Tolerances() {
-  EnsureDiagnostics();
-  return tolerances;
-}
-
-const KelVector& KelLinearRegression::ColumnsCorrelationFactors() {
-  EnsureDiagnostics();
-  return columnFactors;
-}
-
-double KelLinearRegression::NormalityIndex() {
-  KelVector e = NormalizedResiduals();
-  e.Sort();
-  const int m = numExperiments;
-  KelVector q(m);
-  for (int j = 1; j <= m; ++j) q(j) = (j - 0.5) / m;
-  return LinearRegressionCoefficient(e, q);
-}
-
-// Each column regressed on the others by one auxiliary regression reused for every column.
-// The auxiliary model decides its own intercept from its first column, so an intercept model
-// gives centred R^2 and a model without intercept uncentred R^2.
-KelVector KelLinearRegression::ComputeTolerances() {
-  const int m = numExperiments;
-  const int n = numParameters;
-  KelVector t(n);
-  t = 1.0;
-  if (n < 2) return t;
-  const int first = interceptFlag != 0 ? 2 : 1;
-  KelLinearRegression auxiliary;
-  KelMatrix others(m, n - 1);
-  KelVector column(m);
-  for (int i = first; i <= n; ++i) {
-    int target = 1;
-    if (interceptFlag != 0) {
-      others.SetColumn(1, 1.0);
-      target = 2;
-    }
-    for (int j = first; j <= n; ++j) {
-      if (j == i) continue;
-      for (int r = 1; r <= m; ++r) others(r, target) = F(r, j);
-      ++target;
-    }
-    F.GetColumn(i, column);
-    auxiliary.Initialize(others, column);
-    t(i) = 1.0 - auxiliary.GetR2();
-  }
-  return t;
-}
-
-// |last diagonal element of R| in the QR factorization of the normalized columns with column i
-// moved last: the distance of that column from the space the others span.
-KelVector KelLinearRegression::ComputeColumnsCorrelation() {
-  const int n = numParameters;
-  const KelQuietMessages quiet;
-  KelMatrix normalized = F;
-  KelVector k(n);
-  int first = 1;
-  if (interceptFlag != 0) {
-    double mean = 0.0;
-    double norm = 0.0;
-    for (int j = 2; j <= n; ++j) normalized.NormalizeColumn(j, &mean, &norm);
-    k(1) = 1.0;
-    first = 2;
-  } else {
-    normalized.NormalizeColumns();
-  }
-  KelVector diagonal;
-  for (int i = first; i <= n; ++i) {
-    KelMatrix moved = normalized;
-    if (i < n) moved.SwapColumns(i, n);
-    KelFactorizedQR qr(moved);
-    qr.GetDiagonal(&diagonal);
-    k(i) = std::fabs(diagonal(n));
-  }
-  return k;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Report
-
-// Prints the least-squares report, running the fit and its diagnostics first when needed, and
-// leaves the multicollinearity flag and the conditioning verdict for the robust report.
+// Prints the least-squares report, running the fit and its diagnostics first when needed.
 void KelLinearRegression::LeastSquaresAnalysis() {
   EnsureDiagnostics();
-  multicollinearityFound = 0;
-  conditioningVerdict = kConditioningNone;
+  LeaveLeastSquaresVerdicts();
   PrintTitle();
   PrintConditioning();
   PrintParameters();
@@ -168,7 +60,7 @@ void KelLinearRegression::LeastSquaresAnalysis() {
   PrintOutlierVerdict();
 }
 
-void KelLinearRegression::PrintTitle() {
+void KelLinearRegression::PrintTitle() const {
   KelPrint("\n\n================================");
   // The earlier form of the regression had the singular in its title.
   KelPrint(earlierForm != 0 ? "\nLeast Square Regression Analysis"
@@ -176,33 +68,29 @@ void KelLinearRegression::PrintTitle() {
   KelPrint("\n================================\n");
 }
 
-void KelLinearRegression::PrintConditioning() {
+void KelLinearRegression::PrintConditioning() const {
   KelPrint("\nCondition Number %e", conditionNumber);
-  if (conditionNumber > 1000.0) {
+  if (illConditioned) {
     KelPrint("%s", kelReportWarning);
-    conditioningVerdict = kIllConditioned;
     KelPrint("\nThe condition number identifies serious multicollinearities\n");
   } else {
     KelPrint("   The matrix F is well conditioned");
     KelPrint("\nThe condition number does not identify serious multicollinearities\n");
   }
   KelPrint("\nSystem Contitioning %e", systemConditioning);
-  // Balancing that lowers the condition number more than a hundredfold means F is badly scaled.
-  if (0.01 * conditionNumber > systemConditioning) {
+  if (badlyScaled) {
     KelPrint("%s", kelReportWarning);
-    conditioningVerdict = kMustBeNormalized;
     KelPrint("\nMatrix F has to be normalized\n");
   }
   if (solutionsDisagree != 0) {
-    conditioningVerdict = kMustBeNormalized;
     KelPrint("\nParameters have to be evaluated with standardized matrix");
     KelPrint("%s", kelReportWarning);
   }
 }
 
-void KelLinearRegression::PrintParameters() {
-  const KelVector t = ParameterTValues();
-  const KelVector p = ParameterPValues();
+void KelLinearRegression::PrintParameters() const {
+  const KelVector& t = tValues;
+  const KelVector& p = pValues;
   KelPrint("\nParameters Norm2 %16.7e", parametersNorm);
   KelPrint("\n\n Par.      Value       Standard Error      T-Value          P-Value");
   for (int i = 1; i <= numParameters; ++i) {
@@ -211,9 +99,9 @@ void KelLinearRegression::PrintParameters() {
   }
 }
 
-void KelLinearRegression::PrintPartialCorrelations() {
-  const KelVector t = ParameterTValues();
-  const KelVector partial = PartialCorrelations();
+void KelLinearRegression::PrintPartialCorrelations() const {
+  const KelVector& t = tValues;
+  const KelVector& partial = partialCorrelations;
   KelPrint("\n\nPartial Correlations");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%3d %16.7e", i, partial(i));
@@ -221,7 +109,7 @@ void KelLinearRegression::PrintPartialCorrelations() {
   }
 }
 
-void KelLinearRegression::PrintParameterConfidenceIntervals() {
+void KelLinearRegression::PrintParameterConfidenceIntervals() const {
   const double quantiles[2] = {t95, t99};
   const char* titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
   for (int level = 0; level < 2; ++level) {
@@ -236,66 +124,48 @@ void KelLinearRegression::PrintParameterConfidenceIntervals() {
   KelPause();
 }
 
-void KelLinearRegression::PrintCovariance() {
-  covariance.Print("\n\nVariance-Covariance Matrix");
+void KelLinearRegression::PrintCovariance() const {
+  KelPrintResult(covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
 }
 
-void KelLinearRegression::PrintCorrelation() {
-  for (int j = 1; j <= numParameters; ++j)
-    for (int k = 1; k < j; ++k)
-      if (std::fabs(parameterCorrelation(j, k)) > 0.99) multicollinearityFound = 1;
-  parameterCorrelation.Print("Correlation Matrix");
+void KelLinearRegression::PrintCorrelation() const {
+  KelPrintResult(parameterCorrelation, "Correlation Matrix");
 }
 
-void KelLinearRegression::PrintVarianceInflationFactors() {
-  const KelVector vif = VarianceInflationFactors();
-  bool found = false;
+void KelLinearRegression::PrintVarianceInflationFactors() const {
+  const KelVector& vif = varianceInflationFactors;
   KelPrint("\n\nVariance inflation factor");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, vif(i));
-    if (vif(i) > 1000.0) {
-      found = true;
-      KelPrint(" %s", kelReportWarning);
-    }
+    if (vif(i) > kel_linear_thresholds::kVarianceInflation) KelPrint(" %s", kelReportWarning);
   }
-  if (found) multicollinearityFound = 1;
-  PrintCorrelationVerdict(found, "Variance inflation factor");
+  PrintCorrelationVerdict(varianceInflationFound, "Variance inflation factor");
   KelPause();
 }
 
-void KelLinearRegression::PrintTolerances() {
-  bool found = false;
+void KelLinearRegression::PrintTolerances() const {
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, tolerances(i));
-    if (tolerances(i) < 0.01) {
-      found = true;
-      KelPrint(" %s", kelReportWarning);
-    }
+    if (tolerances(i) < kel_linear_thresholds::kTolerance) KelPrint(" %s", kelReportWarning);
   }
-  if (found) multicollinearityFound = 1;
-  PrintCorrelationVerdict(found, "Tj Tolerance");
+  PrintCorrelationVerdict(toleranceFound, "Tj Tolerance");
   KelPause();
 }
 
-void KelLinearRegression::PrintColumnsCorrelation() {
-  bool found = false;
+void KelLinearRegression::PrintColumnsCorrelation() const {
   KelPrint("\n\nkelColumnsCorrelation");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, columnFactors(i));
-    if (columnFactors(i) < 0.1) {
-      found = true;
-      KelPrint(" %s", kelReportWarning);
-    }
+    if (columnFactors(i) < kel_linear_thresholds::kColumnFactor) KelPrint(" %s", kelReportWarning);
   }
-  if (found) multicollinearityFound = 1;
-  PrintCorrelationVerdict(found, "kelColumnsCorrelation factor");
+  PrintCorrelationVerdict(columnsCorrelationFound, "kelColumnsCorrelation factor");
   KelPause();
 }
 
-void KelLinearRegression::PrintMulticollinearityVerdict() {
-  if (multicollinearityFound != 0)
+void KelLinearRegression::PrintMulticollinearityVerdict() const {
+  if (multicollinearity)
     KelPrint(
         "\n %s Correlation between Parameters\nSerious multicollinearities have been identified",
         kelReportWarning);
@@ -304,7 +174,7 @@ void KelLinearRegression::PrintMulticollinearityVerdict() {
   KelPause();
 }
 
-void KelLinearRegression::PrintGoodnessOfFit() {
+void KelLinearRegression::PrintGoodnessOfFit() const {
   KelPrint("\n\n\nTotal Sum of Squares                    = %16.7e", totalSumOfSquares);
   if (interceptFlag != 0)
     KelPrint("\nTotal Sum of Squares corrected by mean  = %16.7e", correctedTotalSumOfSquares);
@@ -317,9 +187,8 @@ void KelLinearRegression::PrintGoodnessOfFit() {
   KelPause();
 }
 
-void KelLinearRegression::PrintFTest() {
-  const double fExperimental = FExperimental();
-  const double p = FTestProbability();
+void KelLinearRegression::PrintFTest() const {
+  const double p = fTestProbability;
   KelPrint("\nResponse Variance Assigned              = %16.7e", responseVariance);
   KelPrint("\n\n\nF-test for the model");
   KelPrint("\nFexperimental = %e", fExperimental);
@@ -329,8 +198,8 @@ void KelLinearRegression::PrintFTest() {
   KelPause();
 }
 
-void KelLinearRegression::PrintResiduals() {
-  const KelVector e = NormalizedResiduals();
+void KelLinearRegression::PrintResiduals() const {
+  const KelVector& e = normalizedResiduals;
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
@@ -341,7 +210,7 @@ void KelLinearRegression::PrintResiduals() {
   KelPause();
 }
 
-void KelLinearRegression::PrintResponseConfidenceIntervals() {
+void KelLinearRegression::PrintResponseConfidenceIntervals() const {
   // These titles go through the formatter: "%%" prints one "%".
   KelPrint("\n\nConfidence Interval 95%% for y");
   PrintResponseIntervalRows(t95);
@@ -350,7 +219,7 @@ void KelLinearRegression::PrintResponseConfidenceIntervals() {
   KelPause();
 }
 
-void KelLinearRegression::PrintResponseIntervalRows(double quantile) {
+void KelLinearRegression::PrintResponseIntervalRows(double quantile) const {
   KelPrint("\n Exp.      Lower            y             Upper");
   for (int j = 1; j <= numExperiments; ++j) {
     const double h = seYEstimated(j) * quantile;
@@ -359,19 +228,18 @@ void KelLinearRegression::PrintResponseIntervalRows(double quantile) {
   }
 }
 
-void KelLinearRegression::PrintNormality() {
-  const double index = NormalityIndex();
-  KelPrint("\n\n\nFirst Index for normality assumption       = %16.7e", index);
-  if (std::fabs(index) > 0.95)
+void KelLinearRegression::PrintNormality() const {
+  KelPrint("\n\n\nFirst Index for normality assumption       = %16.7e", normalityIndex);
+  if (normality == KelNormality::kConsistent)
     KelPrint("\nThe data are consistent with the normality assumption");
-  else if (std::fabs(index) > 0.9)
+  else if (normality == KelNormality::kProbablyViolated)
     KelPrint("\nThe normality assumption is probably violated");
   else
     KelPrint("\nThe normality assumption is violated");
   KelPause();
 }
 
-void KelLinearRegression::PrintOutlierVerdict() {
+void KelLinearRegression::PrintOutlierVerdict() const {
   if (highlyProbableOutlier >= 1)
     KelPrint("\n\n\nThe experiment %d is a highly probable outlier", highlyProbableOutlier);
   else if (probableOutlier > 0)

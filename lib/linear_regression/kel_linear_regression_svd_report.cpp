@@ -1,12 +1,12 @@
-// KelLinearRegression: the singular value analysis. It explains the least-squares problem
+// KelLinearRegression: the singular value analysis report. It explains the least-squares problem
 // through F = U D V^T: the singular values, the principal diameters of the confidence region,
 // the left singular vectors, the candidate solutions that keep the 1, 2, ..., n largest
-// singular values (each with a small least-squares report) and the principal components.
+// singular values (each with a small least-squares report) and the principal components. The
+// candidates are computed in kel_linear_regression_svd.cpp.
 #include <cmath>
 #include <limits>
 
 #include "kel_constants.h"
-#include "kel_errors.h"
 #include "kel_linear_regression.h"
 #include "kel_output.h"
 #include "kel_report_format.h"
@@ -16,77 +16,12 @@ namespace {
 // Length printed for the semi-diameter of a zero singular value: the largest single-precision
 // number stands for infinity.
 constexpr double kInfiniteLength = static_cast<double>(std::numeric_limits<float>::max());
-constexpr double kSmallestDeviation = 1e-20;
-constexpr double kCorrelated = 0.99;
 constexpr double kWideInterval = 2.5;
 constexpr double kLargeResidual = 2.5;
-constexpr double kMinorComponent = 0.001;
 
 // sqrt(single-precision epsilon): singular values below this fraction of the largest are small.
 double SmallRelativeThreshold() {
   return std::sqrt(static_cast<double>(kelMachEpsFloat));
-}
-
-// One candidate model and what its small report prints.
-struct CandidateFit {
-  KelVector parameters;
-  KelVector standardErrors;
-  KelMatrixSymmetric covariance;
-  KelMatrixSymmetric correlation;
-  bool correlated = false;
-  KelVector estimated;
-  KelVector residuals;
-  double parametersNorm = 0.0;
-  double residualsNorm = 0.0;
-  double sumOfSquares = 0.0;
-  double standardDeviation = 0.0;
-  double meanSquareError = 0.0;
-  double r2 = 0.0;
-};
-
-// Least squares with the i largest singular values. A singular value of exactly 0 among them is
-// left out, as the covariance leaves it out: taken as the solve's relative threshold, 0 would
-// drop every singular value and give the zero vector.
-void CandidateSolve(KelFactorizedSVD& svd, const KelVector& d, const KelVector& y, int i,
-                    KelVector& parameters) {
-  int kept = i;
-  while (kept > 1 && d(kept) == 0.0) --kept;
-  Solve(&svd, y, &parameters, kept);
-}
-
-// Cov = s^2 V D^-2 V^T over the i largest singular values (zero ones left out), and the
-// standard errors from its diagonal.
-void CandidateCovariance(const KelVector& d, const KelMatrix& V, int i, double varianceUsed,
-                         KelMatrixSymmetric& covariance, KelVector& standardErrors) {
-  const int n = V.Rows();
-  covariance.ChangeDimensions(n, n);
-  for (int k = 1; k <= i; ++k) {
-    if (d(k) == 0.0) continue;
-    const double factor = varianceUsed / (d(k) * d(k));
-    for (int j = 1; j <= n; ++j) {
-      for (int l = 1; l <= j; ++l) covariance(j, l) += factor * V(j, k) * V(l, k);
-    }
-  }
-  standardErrors.Resize(n, false);
-  for (int j = 1; j <= n; ++j)
-    standardErrors(j) = std::fmax(std::sqrt(covariance(j, j)), kSmallestDeviation);
-}
-
-void CandidateCorrelation(CandidateFit& fit) {
-  const int n = fit.covariance.Rows();
-  fit.correlation = fit.covariance;
-  fit.correlated = false;
-  KelVector deviation(n);
-  for (int k = 1; k <= n; ++k)
-    deviation(k) = std::fmax(std::sqrt(fit.covariance(k, k)), kSmallestDeviation);
-  for (int l = 1; l <= n; ++l) {
-    for (int k = 1; k < l; ++k) {
-      const double r = fit.covariance(l, k) / (deviation(l) * deviation(k));
-      fit.correlation(l, k) = r;
-      if (std::fabs(r) > kCorrelated) fit.correlated = true;
-    }
-    fit.correlation(l, l) = 1.0;
-  }
 }
 
 void PrintAnalysisTitle() {
@@ -139,7 +74,7 @@ void PrintCandidateHeader(int i, bool discarded) {
   if (discarded) KelPrint("\n\n%s\nThis Model should be probably discarded", kelReportWarning);
 }
 
-void PrintCandidateParameters(const CandidateFit& fit) {
+void PrintCandidateParameters(const KelSvdCandidate& fit) {
   KelPrint("\nParameters Norm2 %16.7e", fit.parametersNorm);
   KelPrint("\n\n Par.      Value       Standard Error     T-Value");
   for (int k = 1; k <= fit.parameters.Size(); ++k) {
@@ -148,7 +83,7 @@ void PrintCandidateParameters(const CandidateFit& fit) {
   }
 }
 
-void PrintCandidateInterval(const CandidateFit& fit, const char* title, double t) {
+void PrintCandidateInterval(const KelSvdCandidate& fit, const char* title, double t) {
   KelPrint("%s", title);
   KelPrint("\n Par.      Lower           Upper");
   for (int k = 1; k <= fit.parameters.Size(); ++k) {
@@ -158,15 +93,15 @@ void PrintCandidateInterval(const CandidateFit& fit, const char* title, double t
   }
 }
 
-void PrintCandidateCorrelation(CandidateFit& fit) {
-  fit.covariance.Print("\n\nVariance-Covariance Matrix");
+void PrintCandidateCorrelation(const KelSvdCandidate& fit) {
+  KelPrintResult(fit.covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
-  fit.correlation.Print("Correlation Matrix");
+  KelPrintResult(fit.correlation, "Correlation Matrix");
   if (fit.correlated) KelPrint("\n %s Correlation between Parameters", kelReportWarning);
   KelPause();
 }
 
-void PrintCandidateGoodnessOfFit(const CandidateFit& fit, double totalSumOfSquares) {
+void PrintCandidateGoodnessOfFit(const KelSvdCandidate& fit, double totalSumOfSquares) {
   KelPrint("\n\n\nTotal Sum of Squares              = %16.7e", totalSumOfSquares);
   KelPrint("\nResiduals Norm2                   = %16.7e", fit.residualsNorm);
   KelPrint("\nSum of Squares                    = %16.7e", fit.sumOfSquares);
@@ -176,7 +111,7 @@ void PrintCandidateGoodnessOfFit(const CandidateFit& fit, double totalSumOfSquar
   KelPause();
 }
 
-void PrintCandidateResiduals(const CandidateFit& fit, const KelVector& y) {
+void PrintCandidateResiduals(const KelSvdCandidate& fit, const KelVector& y) {
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
@@ -188,6 +123,19 @@ void PrintCandidateResiduals(const CandidateFit& fit, const KelVector& y) {
     if (std::fabs(normalized) > kLargeResidual) KelPrint("%s", kelReportWarning);
   }
   KelPause();
+}
+
+// The small least-squares report of candidate i.
+void PrintCandidate(int i, const KelSvdCandidate& fit, const KelVector& y, double sst, double t95,
+                    double t99) {
+  PrintCandidateHeader(i, fit.discarded);
+  PrintCandidateParameters(fit);
+  PrintCandidateInterval(fit, "\n\nConfidence Interval 95%", t95);
+  PrintCandidateInterval(fit, "\n\nConfidence Interval 99%", t99);
+  KelPause();
+  PrintCandidateCorrelation(fit);
+  PrintCandidateGoodnessOfFit(fit, sst);
+  PrintCandidateResiduals(fit, y);
 }
 
 void PrintPrincipalComponents(const KelVector& d, const KelMatrix& W) {
@@ -210,98 +158,29 @@ void PrintPrincipalComponentsVerdict(bool multicollinear) {
 
 }  // namespace
 
-int KelLinearRegression::SmallSingularValueCount() {
-  EnsureLeastSquares();
-  return smallSingularValues;
-}
-
-int KelLinearRegression::NegligibleSingularValueCount() {
-  EnsureLeastSquares();
-  return negligibleSingularValues;
-}
-
-KelVector KelLinearRegression::CandidateParameters(int i) {
-  if (i < 1 || i > numParameters)
-    KelError("%s%s%sCandidateParameters", kelClassLinearRegression, kelErrIndex, kelErrFunction);
-  EnsureLeastSquares();
-  KelVector parameters;
-  CandidateSolve(plainSvd, d, y, i, parameters);
-  return parameters;
-}
-
-KelVector KelLinearRegression::CandidateStandardErrors(int i) {
-  if (i < 1 || i > numParameters)
-    KelError("%s%s%sCandidateStandardErrors", kelClassLinearRegression, kelErrIndex,
-             kelErrFunction);
-  EnsureLeastSquares();
-  KelMatrixSymmetric candidateCovariance;
-  KelVector standardErrors;
-  CandidateCovariance(d, V, i, varianceUsed, candidateCovariance, standardErrors);
-  return standardErrors;
-}
-
+// The candidates are computed one at a time, each printed before the next replaces it.
 void KelLinearRegression::SVDAnalysis() {
   PrintAnalysisTitle();
   EnsureLeastSquares();
-  // The candidates below reuse the fit's results as working storage.
-  leastSquaresComputed = 0;
-  diagnosticsComputed = 0;
-
   PrintSingularValues(d);
   PrintPrincipalDiameters(d, V);
   PrintLeftVectors(U);
-
-  double sst = 0.0;
-  for (int j = 1; j <= numExperiments; ++j) sst += y(j) * y(j);
-  if (sst == 0.0) KelError("%s\nsst == 0.", kelClassLinearRegression);
+  // Checked only here, after the sections above, which a response of zeros still prints.
+  const double sst = CandidateTotalSumOfSquares();
 
   PrintCandidatesTitle();
   const int n = numParameters;
-  const int kept = n - smallSingularValues;
-  candidateParameterNorms.Resize(n);
-  candidateResidualNorms.Resize(n);
-  CandidateFit fit;
+  KelVector parameterNorms(n);
+  KelVector residualNorms(n);
+  KelSvdCandidate fit;
   for (int i = 1; i <= n; ++i) {
-    CandidateSolve(plainSvd, d, y, i, fit.parameters);
-    CandidateCovariance(d, V, i, varianceUsed, fit.covariance, fit.standardErrors);
-    CandidateCorrelation(fit);
-    fit.parametersNorm = fit.parameters.Norm2();
-    Product(F, fit.parameters, fit.estimated);
-    Difference(y, fit.estimated, fit.residuals);
-    fit.residualsNorm = fit.residuals.Norm2();
-    fit.sumOfSquares = fit.residualsNorm * fit.residualsNorm;
-    fit.standardDeviation = fit.residualsNorm / std::sqrt(static_cast<double>(degreesOfFreedom));
-    fit.meanSquareError = fit.standardDeviation * fit.standardDeviation;
-    // Always against the uncorrected total, also for intercept models.
-    fit.r2 = 1.0 - fit.sumOfSquares / sst;
-    candidateParameterNorms(i) = fit.parametersNorm;
-    candidateResidualNorms(i) = fit.residualsNorm;
-
-    PrintCandidateHeader(i, i > kept);
-    PrintCandidateParameters(fit);
-    PrintCandidateInterval(fit, "\n\nConfidence Interval 95%", t95);
-    PrintCandidateInterval(fit, "\n\nConfidence Interval 99%", t99);
-    KelPause();
-    PrintCandidateCorrelation(fit);
-    PrintCandidateGoodnessOfFit(fit, sst);
-    PrintCandidateResiduals(fit, y);
+    ComputeSvdCandidate(i, sst, fit);
+    parameterNorms(i) = fit.parametersNorm;
+    residualNorms(i) = fit.residualsNorm;
+    PrintCandidate(i, fit, y, sst, t95, t99);
   }
-
-  // The fit's members are left holding the last candidate (all singular values).
-  b = fit.parameters;
-  covariance = fit.covariance;
-  seB = fit.standardErrors;
-  residuals = fit.residuals;
-  parametersNorm = fit.parametersNorm;
-  residualsNorm = fit.residualsNorm;
-  sumOfSquares = fit.sumOfSquares;
-  standardDeviation = fit.standardDeviation;
-  meanSquareError = fit.meanSquareError;
-  r2 = fit.r2;
-
   PrintPrincipalComponents(d, W);
-  const int components = W.Rows();
-  principalComponentsFlag =
-      components < n || (components >= 1 && kMinorComponent * d(1) > d(components));
-  PrintPrincipalComponentsVerdict(principalComponentsFlag != 0);
+  const bool multicollinear = PrincipalComponentsMulticollinear();
+  PrintPrincipalComponentsVerdict(multicollinear);
+  LeaveSvdResults(fit, parameterNorms, residualNorms, multicollinear);
 }

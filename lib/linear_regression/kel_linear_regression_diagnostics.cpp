@@ -1,0 +1,231 @@
+// KelLinearRegression: the diagnostics of the least-squares report (parameter correlation,
+// variance inflation factors, Tj tolerances, column-correlation factors, normality index),
+// computed without printing.
+#include <algorithm>
+#include <cmath>
+
+#include "kel_distributions.h"
+#include "kel_factorized_householder.h"
+#include "kel_factorized_symmetric.h"
+#include "kel_linear_regression.h"
+#include "kel_output.h"
+
+void KelLinearRegression::EnsureDiagnostics() {
+  EnsureLeastSquares();
+  if (diagnosticsComputed != 0) return;
+  ComputeParameterCorrelation();
+  KelFactorizedSymmetricPivot factorization(parameterCorrelation);
+  factorization.Inverse(&inverseCorrelation);
+  tolerances = ComputeTolerances();
+  columnFactors = ComputeColumnsCorrelation();
+  ComputeReportValues();
+  ComputeVerdicts();
+  diagnosticsComputed = 1;
+}
+
+// R(j, k) = Cov(j, k) / (sd(j) sd(k)), computed in a copy so that Cov stays.
+void KelLinearRegression::ComputeParameterCorrelation() {
+  const int n = numParameters;
+  parameterCorrelation = covariance;
+  std::vector<double> sd(static_cast<size_t>(n) + 1);
+  for (int i = 1; i <= n; ++i) sd[i] = std::max(std::sqrt(covariance(i, i)), 1e-20);
+  for (int j = 1; j <= n; ++j) {
+    for (int k = 1; k < j; ++k) parameterCorrelation(j, k) = covariance(j, k) / (sd[j] * sd[k]);
+    parameterCorrelation(j, j) = 1.0;
+  }
+}
+
+const KelMatrixSymmetric& KelLinearRegression::ParameterCorrelation() {
+  EnsureDiagnostics();
+  return parameterCorrelation;
+}
+
+KelVector KelLinearRegression::VarianceInflationFactors() {
+  EnsureDiagnostics();
+  return varianceInflationFactors;
+}
+
+const KelVector& KelLinearRegression::Tolerances() {
+  EnsureDiagnostics();
+  return tolerances;
+}
+
+const KelVector& KelLinearRegression::ColumnsCorrelationFactors() {
+  EnsureDiagnostics();
+  return columnFactors;
+}
+
+double KelLinearRegression::NormalityIndex() {
+  EnsureLeastSquares();
+  return FitNormalityIndex();
+}
+
+// Each column regressed on the others by one auxiliary regression reused for every column.
+// The auxiliary model decides its own intercept from its first column, so an intercept model
+// gives centred R^2 and a model without intercept uncentred R^2.
+KelVector KelLinearRegression::ComputeTolerances() {
+  const int m = numExperiments;
+  const int n = numParameters;
+  KelVector t(n);
+  t = 1.0;
+  if (n < 2) return t;
+  const int first = interceptFlag != 0 ? 2 : 1;
+  KelLinearRegression auxiliary;
+  KelMatrix others(m, n - 1);
+  KelVector column(m);
+  for (int i = first; i <= n; ++i) {
+    int target = 1;
+    if (interceptFlag != 0) {
+      others.SetColumn(1, 1.0);
+      target = 2;
+    }
+    for (int j = first; j <= n; ++j) {
+      if (j == i) continue;
+      for (int r = 1; r <= m; ++r) others(r, target) = F(r, j);
+      ++target;
+    }
+    F.GetColumn(i, column);
+    auxiliary.Initialize(others, column);
+    t(i) = 1.0 - auxiliary.GetR2();
+  }
+  return t;
+}
+
+// |last diagonal element of R| in the QR factorization of the normalized columns with column i
+// moved last: the distance of that column from the space the others span.
+KelVector KelLinearRegression::ComputeColumnsCorrelation() {
+  const int n = numParameters;
+  const KelQuietMessages quiet;
+  KelMatrix normalized = F;
+  KelVector k(n);
+  int first = 1;
+  if (interceptFlag != 0) {
+    double mean = 0.0;
+    double norm = 0.0;
+    for (int j = 2; j <= n; ++j) normalized.NormalizeColumn(j, &mean, &norm);
+    k(1) = 1.0;
+    first = 2;
+  } else {
+    normalized.NormalizeColumns();
+  }
+  KelVector diagonal;
+  for (int i = first; i <= n; ++i) {
+    KelMatrix moved = normalized;
+    if (i < n) moved.SwapColumns(i, n);
+    KelFactorizedQR qr(moved);
+    qr.GetDiagonal(&diagonal);
+    k(i) = std::fabs(diagonal(n));
+  }
+  return k;
+}
+
+// The values the report prints next to its verdicts, from the current fit.
+void KelLinearRegression::ComputeReportValues() {
+  const int n = numParameters;
+  varianceInflationFactors.Resize(n, false);
+  for (int i = 1; i <= n; ++i) varianceInflationFactors(i) = std::fabs(inverseCorrelation(i, i));
+  tValues = FitTValues();
+  pValues = FitPValues();
+  partialCorrelations = FitPartialCorrelations();
+  normalizedResiduals = FitNormalizedResiduals();
+  fExperimental = FitFExperimental();
+  fTestProbability = FitFTestProbability();
+  normalityIndex = FitNormalityIndex();
+}
+
+// The verdicts of the least-squares report, each with the extreme value that decides it.
+void KelLinearRegression::ComputeVerdicts() {
+  namespace limit = kel_linear_thresholds;
+  const int n = numParameters;
+  illConditioned = conditionNumber > limit::kIllConditioned;
+  badlyScaled = limit::kBadlyScaled * conditionNumber > systemConditioning;
+  conditioning = KelConditioning::kWell;
+  if (illConditioned) conditioning = KelConditioning::kIllConditioned;
+  if (badlyScaled || solutionsDisagree != 0) conditioning = KelConditioning::kMustBeNormalized;
+
+  largestCorrelation = 0.0;
+  correlatedParameters = false;
+  for (int j = 1; j <= n; ++j) {
+    for (int k = 1; k < j; ++k) {
+      const double r = std::fabs(parameterCorrelation(j, k));
+      largestCorrelation = std::max(largestCorrelation, r);
+      if (r > limit::kCorrelated) correlatedParameters = true;
+    }
+  }
+  largestVarianceInflation = 0.0;
+  varianceInflationFound = false;
+  smallestTolerance = 1.0;
+  toleranceFound = false;
+  smallestColumnFactor = 1.0;
+  columnsCorrelationFound = false;
+  for (int i = 1; i <= n; ++i) {
+    largestVarianceInflation = std::max(largestVarianceInflation, varianceInflationFactors(i));
+    if (varianceInflationFactors(i) > limit::kVarianceInflation) varianceInflationFound = true;
+    smallestTolerance = std::min(smallestTolerance, tolerances(i));
+    if (n > 1 && tolerances(i) < limit::kTolerance) toleranceFound = true;
+    smallestColumnFactor = std::min(smallestColumnFactor, columnFactors(i));
+    if (columnFactors(i) < limit::kColumnFactor) columnsCorrelationFound = true;
+  }
+  multicollinearity =
+      correlatedParameters || varianceInflationFound || toleranceFound || columnsCorrelationFound;
+
+  const double index = std::fabs(normalityIndex);
+  if (index > limit::kNormal)
+    normality = KelNormality::kConsistent;
+  else if (index > limit::kProbablyNormal)
+    normality = KelNormality::kProbablyViolated;
+  else
+    normality = KelNormality::kViolated;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values derived from the current fit; the public queries run the fit first.
+
+// b(i) / se(b)(i).
+KelVector KelLinearRegression::FitTValues() const {
+  KelVector t(numParameters);
+  for (int i = 1; i <= numParameters; ++i) t(i) = b(i) / seB(i);
+  return t;
+}
+
+KelVector KelLinearRegression::FitPValues() const {
+  KelVector t = FitTValues();
+  for (int i = 1; i <= numParameters; ++i)
+    t(i) = 2.0 * KelTStudentProbability(degreesOfFreedom, std::fabs(t(i)));
+  return t;
+}
+
+KelVector KelLinearRegression::FitPartialCorrelations() const {
+  KelVector t = FitTValues();
+  for (int i = 1; i <= numParameters; ++i) {
+    const double t2 = t(i) * t(i);
+    t(i) = std::sqrt(t2 / (t2 + degreesOfFreedom));
+  }
+  return t;
+}
+
+KelVector KelLinearRegression::FitNormalizedResiduals() const {
+  const double divisor = responseVariance != 0.0 ? std::sqrt(responseVariance) : standardDeviation;
+  KelVector e(numExperiments);
+  for (int j = 1; j <= numExperiments; ++j) e(j) = residuals(j) / divisor;
+  return e;
+}
+
+double KelLinearRegression::FitFExperimental() const {
+  return responseVariance != 0.0 ? meanSquareError / responseVariance : 0.0;
+}
+
+double KelLinearRegression::FitFTestProbability() const {
+  if (responseVariance == 0.0) return 0.0;
+  return KelFProbability(degreesOfFreedom, varianceDegreesOfFreedom, FitFExperimental());
+}
+
+// Linear correlation of the sorted normalized residuals with the plotting positions.
+double KelLinearRegression::FitNormalityIndex() const {
+  KelVector e = FitNormalizedResiduals();
+  e.Sort();
+  const int m = numExperiments;
+  KelVector q(m);
+  for (int j = 1; j <= m; ++j) q(j) = (j - 0.5) / m;
+  return LinearRegressionCoefficient(e, q);
+}

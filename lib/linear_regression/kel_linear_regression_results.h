@@ -1,0 +1,181 @@
+// The results of KelLinearRegression as plain structs: the least-squares fit, its diagnostics
+// with the values behind every verdict of the least-squares report, the candidate solutions of
+// the singular value analysis, the least-median-of-squares fit and the stepwise tables.
+//
+// They are filled by computations that never print and read by reports that never write: a
+// report is a function of these const results. KelLinearRegression derives from the fit, the
+// diagnostics, the robust fit and the stepwise tables (privately), so that its computations fill
+// their fields under the fields' own names; its accessors hand them out as const structs.
+#ifndef KELMATH_KEL_LINEAR_REGRESSION_RESULTS_H
+#define KELMATH_KEL_LINEAR_REGRESSION_RESULTS_H
+
+#include <vector>
+
+#include "kel_base.h"
+#include "kel_matrix.h"
+#include "kel_matrix_symmetric.h"
+#include "kel_vector.h"
+#include "kel_vector_int.h"
+
+// Thresholds of the verdicts of the least-squares report, shared by the diagnostics that decide
+// a verdict and by the report that marks the rows behind it.
+namespace kel_linear_thresholds {
+// Condition number of F above which the parameters are badly determined.
+constexpr double kIllConditioned = 1000.0;
+// Balancing that lowers the condition number more than this factor means F is badly scaled.
+constexpr double kBadlyScaled = 0.01;
+// |correlation| of two parameters, variance inflation factor, Tj tolerance and column
+// correlation factor that mark a multicollinearity.
+constexpr double kCorrelated = 0.99;
+constexpr double kVarianceInflation = 1000.0;
+constexpr double kTolerance = 0.01;
+constexpr double kColumnFactor = 0.1;
+// |normality index| above which the residuals are consistent with normality, and above which
+// the assumption is only probably violated.
+constexpr double kNormal = 0.95;
+constexpr double kProbablyNormal = 0.9;
+}  // namespace kel_linear_thresholds
+
+// The least-squares fit (balanced and plain SVD, statistics, covariance, leave-one-out test).
+struct KelLinearLeastSquaresFit {
+  KelMatrix V;                  // right singular vectors; column i belongs to d(i)
+  KelMatrix U;                  // left singular vectors
+  KelMatrix scaledLeftVectors;  // left singular vectors of F with unit-norm columns
+  KelMatrix W;  // W(i, j) = V(j, i) / d(i) for the singular values that are not negligible
+  KelMatrixSymmetric covariance;
+  KelVector yEstimated;
+  KelVector b;
+  KelVector residuals;
+  KelVector d;          // singular values of F, decreasing
+  KelVector leverages;  // diagonal of the hat matrix over the kept singular values
+  KelVector seB;
+  KelVector seYEstimated;
+
+  int highlyProbableOutlier = 0;
+  int probableOutlier = 0;
+  int smallSingularValues = 0;
+  int negligibleSingularValues = 0;
+  int leaveOneOutBestIndex = 0;
+  int leaveOneOutRefits = 0;
+  int scaledRank = 0;  // singular values of the column-scaled F kept by the transposed solve
+
+  double meanSquareError = 0.0;
+  double sumOfSquares = 0.0;
+  double totalSumOfSquares = 0.0;
+  double correctedTotalSumOfSquares = 0.0;
+  double r2 = 0.0;
+  double adjustedR2 = 0.0;
+  double t95 = 0.0;
+  double t99 = 0.0;
+  double maximumSingularValue = 0.0;
+  double conditionNumber = 0.0;
+  double systemConditioning = 0.0;
+  double parametersNorm = 0.0;
+  double residualsNorm = 0.0;
+  double standardDeviation = 0.0;
+  double varianceUsed = 0.0;
+  double meanOfY = 0.0;
+  double leaveOneOutBest = 0.0;
+  double scaledConditioning = 0.0;  // condition number of F with unit-norm columns
+  unsigned char solutionsDisagree = 0;
+};
+
+// How well F determines the parameters: the last that applies of ill conditioned (condition
+// number), badly scaled (balancing helps a lot) and solutions that disagree (both must then be
+// normalized).
+enum class KelConditioning { kWell, kIllConditioned, kMustBeNormalized };
+enum class KelNormality { kConsistent, kProbablyViolated, kViolated };
+
+// The diagnostics of the least-squares report, with the values behind every verdict it prints.
+struct KelLinearDiagnostics {
+  KelMatrixSymmetric parameterCorrelation;
+  KelMatrix inverseCorrelation;
+  KelVector tolerances;
+  KelVector columnFactors;
+  KelVector varianceInflationFactors;
+  KelVector tValues;
+  KelVector pValues;
+  KelVector partialCorrelations;
+  KelVector normalizedResiduals;
+  double fExperimental = 0.0;
+  double fTestProbability = 0.0;
+
+  bool illConditioned = false;  // condition number above kIllConditioned
+  bool badlyScaled = false;     // kBadlyScaled * condition number > system conditioning
+  KelConditioning conditioning = KelConditioning::kWell;
+  double largestCorrelation = 0.0;  // largest |R(j, k)|, j != k
+  bool correlatedParameters = false;
+  double largestVarianceInflation = 0.0;
+  bool varianceInflationFound = false;
+  // The tolerances are judged only with more than one parameter.
+  double smallestTolerance = 1.0;
+  bool toleranceFound = false;
+  double smallestColumnFactor = 1.0;
+  bool columnsCorrelationFound = false;
+  // Any of the four above.
+  bool multicollinearity = false;
+  double normalityIndex = 0.0;
+  KelNormality normality = KelNormality::kViolated;
+};
+
+// The least-median-of-squares fit, the standardized data and the classified residuals.
+struct KelLinearRobustFit {
+  KelMatrix standardizedF;
+  KelVector robustYEstimated;
+  KelVector robustB;
+  KelVector robustResiduals;
+  KelVector normalizedRobustResiduals;
+  KelVector columnMedians;
+  KelVector columnDispersions;
+  KelVector standardizedY;
+  KelVectorInt allOutliers;
+  KelVectorInt highlyProbableOutliers;
+  KelVectorInt possibleOutliers;
+  long long robustEvaluations = 0;
+  int robustMinimizerRuns = 0;
+  long long robustElementalCandidates = 0;
+  long long robustSubsetCandidates = 0;
+  double medianOfY = 0.0;
+  double dispersionOfY = 0.0;
+  double residualMedian = 0.0;
+  double residualMad = 0.0;
+  double scale = 0.0;
+  double leastMedianOfSquares = 0.0;
+  double robustComponentMaximum = 0.0;
+  double robustComponentMinimum = 0.0;
+};
+
+// One candidate of the singular value analysis: least squares with the i largest singular
+// values, and what its small report prints.
+struct KelSvdCandidate {
+  KelVector parameters;
+  KelVector standardErrors;
+  KelMatrixSymmetric covariance;
+  KelMatrixSymmetric correlation;
+  bool correlated = false;  // two parameters correlated beyond 0.99
+  KelVector estimated;
+  KelVector residuals;
+  double parametersNorm = 0.0;
+  double residualsNorm = 0.0;
+  double sumOfSquares = 0.0;
+  double standardDeviation = 0.0;
+  double meanSquareError = 0.0;
+  double r2 = 0.0;         // against the uncorrected total sum of squares
+  bool discarded = false;  // keeps a small singular value
+};
+
+// The best model of every size found by the stepwise search.
+struct KelLinearStepwiseTables {
+  KelMatrix stepwiseParameters;
+  KelMatrix stepwiseTRatios;
+  KelVector stepwiseMeanSquareErrors;
+  KelVector columnMeans;
+};
+
+// KelBase::Print is not const, although printing changes nothing: the reports print their const
+// results through this.
+inline void KelPrintResult(const KelBase& result, const char* title) {
+  const_cast<KelBase&>(result).Print("%s", title);
+}
+
+#endif

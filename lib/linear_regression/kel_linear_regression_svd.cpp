@@ -1,0 +1,151 @@
+// KelLinearRegression: the computations of the singular value analysis, which never print: the
+// candidate solutions that keep the 1, 2, ..., n largest singular values, the counts of small
+// singular values and the principal components verdict.
+#include <cmath>
+
+#include "kel_constants.h"
+#include "kel_errors.h"
+#include "kel_linear_regression.h"
+#include "kel_output.h"
+
+namespace {
+
+constexpr double kSmallestDeviation = 1e-20;
+constexpr double kCorrelated = 0.99;
+// A principal component smaller than this fraction of the first marks a multicollinearity.
+constexpr double kMinorComponent = 0.001;
+
+// Least squares with the i largest singular values. A singular value of exactly 0 among them is
+// left out, as the covariance leaves it out: taken as the solve's relative threshold, 0 would
+// drop every singular value and give the zero vector.
+void CandidateSolve(KelFactorizedSVD& svd, const KelVector& d, const KelVector& y, int i,
+                    KelVector& parameters) {
+  int kept = i;
+  while (kept > 1 && d(kept) == 0.0) --kept;
+  Solve(&svd, y, &parameters, kept);
+}
+
+// Cov = s^2 V D^-2 V^T over the i largest singular values (zero ones left out), and the
+// standard errors from its diagonal.
+void CandidateCovariance(const KelVector& d, const KelMatrix& V, int i, double varianceUsed,
+                         KelMatrixSymmetric& covariance, KelVector& standardErrors) {
+  const int n = V.Rows();
+  covariance.ChangeDimensions(n, n);
+  for (int k = 1; k <= i; ++k) {
+    if (d(k) == 0.0) continue;
+    const double factor = varianceUsed / (d(k) * d(k));
+    for (int j = 1; j <= n; ++j) {
+      for (int l = 1; l <= j; ++l) covariance(j, l) += factor * V(j, k) * V(l, k);
+    }
+  }
+  standardErrors.Resize(n, false);
+  for (int j = 1; j <= n; ++j)
+    standardErrors(j) = std::fmax(std::sqrt(covariance(j, j)), kSmallestDeviation);
+}
+
+// The correlation matrix of the candidate and whether two of its parameters are correlated.
+void CandidateCorrelation(KelSvdCandidate& fit) {
+  const int n = fit.covariance.Rows();
+  fit.correlation = fit.covariance;
+  fit.correlated = false;
+  KelVector deviation(n);
+  for (int k = 1; k <= n; ++k)
+    deviation(k) = std::fmax(std::sqrt(fit.covariance(k, k)), kSmallestDeviation);
+  for (int l = 1; l <= n; ++l) {
+    for (int k = 1; k < l; ++k) {
+      const double r = fit.covariance(l, k) / (deviation(l) * deviation(k));
+      fit.correlation(l, k) = r;
+      if (std::fabs(r) > kCorrelated) fit.correlated = true;
+    }
+    fit.correlation(l, l) = 1.0;
+  }
+}
+
+}  // namespace
+
+int KelLinearRegression::SmallSingularValueCount() {
+  EnsureLeastSquares();
+  return smallSingularValues;
+}
+
+int KelLinearRegression::NegligibleSingularValueCount() {
+  EnsureLeastSquares();
+  return negligibleSingularValues;
+}
+
+KelVector KelLinearRegression::CandidateParameters(int i) {
+  if (i < 1 || i > numParameters)
+    KelError("%s%s%sCandidateParameters", kelClassLinearRegression, kelErrIndex, kelErrFunction);
+  EnsureLeastSquares();
+  KelVector parameters;
+  CandidateSolve(plainSvd, d, y, i, parameters);
+  return parameters;
+}
+
+KelVector KelLinearRegression::CandidateStandardErrors(int i) {
+  if (i < 1 || i > numParameters)
+    KelError("%s%s%sCandidateStandardErrors", kelClassLinearRegression, kelErrIndex,
+             kelErrFunction);
+  EnsureLeastSquares();
+  KelMatrixSymmetric candidateCovariance;
+  KelVector standardErrors;
+  CandidateCovariance(d, V, i, varianceUsed, candidateCovariance, standardErrors);
+  return standardErrors;
+}
+
+// The sum of squares of y the candidates' R^2 is measured against: always the uncorrected one,
+// also for intercept models. All responses zero leave nothing to measure against (fatal).
+double KelLinearRegression::CandidateTotalSumOfSquares() const {
+  double sst = 0.0;
+  for (int j = 1; j <= numExperiments; ++j) sst += y(j) * y(j);
+  if (sst == 0.0) KelError("%s\nsst == 0.", kelClassLinearRegression);
+  return sst;
+}
+
+// Candidate i, from the current fit's decomposition and variance.
+void KelLinearRegression::ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit) {
+  CandidateSolve(plainSvd, d, y, i, fit.parameters);
+  CandidateCovariance(d, V, i, varianceUsed, fit.covariance, fit.standardErrors);
+  CandidateCorrelation(fit);
+  fit.parametersNorm = fit.parameters.Norm2();
+  Product(F, fit.parameters, fit.estimated);
+  Difference(y, fit.estimated, fit.residuals);
+  fit.residualsNorm = fit.residuals.Norm2();
+  fit.sumOfSquares = fit.residualsNorm * fit.residualsNorm;
+  fit.standardDeviation = fit.residualsNorm / std::sqrt(static_cast<double>(degreesOfFreedom));
+  fit.meanSquareError = fit.standardDeviation * fit.standardDeviation;
+  fit.r2 = 1.0 - fit.sumOfSquares / sst;
+  // A model that keeps a small singular value should probably be discarded.
+  fit.discarded = i > numParameters - smallSingularValues;
+}
+
+// Fewer principal components than parameters, or a last one far below the first.
+bool KelLinearRegression::PrincipalComponentsMulticollinear() const {
+  const int components = W.Rows();
+  return components < numParameters || (components >= 1 && kMinorComponent * d(1) > d(components));
+}
+
+// What the singular value analysis leaves behind. It overwrites the fit with its last candidate
+// (all singular values, plain solution): the least-squares results then no longer belong to the
+// balanced fit, so the fit and its diagnostics are marked stale and the next least-squares
+// query refits. It also leaves the norms of its candidates, and its principal components verdict
+// for the robust report.
+void KelLinearRegression::LeaveSvdResults(const KelSvdCandidate& last,
+                                          const KelVector& parameterNorms,
+                                          const KelVector& residualNorms, bool multicollinear) {
+  leastSquaresComputed = 0;
+  diagnosticsComputed = 0;
+  b = last.parameters;
+  covariance = last.covariance;
+  seB = last.standardErrors;
+  residuals = last.residuals;
+  parametersNorm = last.parametersNorm;
+  residualsNorm = last.residualsNorm;
+  sumOfSquares = last.sumOfSquares;
+  standardDeviation = last.standardDeviation;
+  meanSquareError = last.meanSquareError;
+  r2 = last.r2;
+  candidateParameterNorms = parameterNorms;
+  candidateResidualNorms = residualNorms;
+  principalComponentsFlag = multicollinear ? 1 : 0;
+}
