@@ -189,6 +189,69 @@ bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, i
   return true;
 }
 
+namespace {
+
+double AbsoluteResidual(const double* const* f, const double* y, int row, int n, const double* b) {
+  const double* x = f[row];
+  double estimate = 0.0;
+  for (int j = 0; j < n; ++j) estimate += x[j + 1] * b[j];
+  return std::fabs(y[row] - estimate);
+}
+
+// Chebyshev fit of the reference and its level (the common |residual| there).
+bool ReferenceFit(const double* const* f, const double* y, const int* reference, int n, double* b,
+                  double* level, std::vector<double>& scratch) {
+  if (!KelChebyshevFit(f, y, reference, n, b, scratch)) return false;
+  *level = AbsoluteResidual(f, y, reference[0], n, b);
+  return std::isfinite(*level);
+}
+
+}  // namespace
+
+bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int count, int n,
+                   int* reference, double* b, double* level, std::vector<double>& scratch) {
+  const int k = n + 1;
+  std::vector<double> trial(static_cast<size_t>(n));
+  std::vector<double> scratchFit;
+  if (!ReferenceFit(f, y, reference, n, b, level, scratch)) return false;
+  // The level rises strictly, and there are finitely many references; the bound only guards
+  // against rounding making it stall.
+  const int stepLimit = 4 * count + 50;
+  for (int step = 0; step < stepLimit; ++step) {
+    int worst = -1;
+    double largest = *level;
+    for (int i = 0; i < count; ++i) {
+      const double r = AbsoluteResidual(f, y, rows[i], n, b);
+      if (!(r <= largest)) {
+        largest = r;
+        worst = rows[i];
+      }
+    }
+    // Within rounding of the level: the fit is minimax over all rows.
+    if (worst < 0 || largest <= *level * (1.0 + 1e-12)) {
+      *level = std::max(*level, largest);
+      return true;
+    }
+    int replaced = -1;
+    double highest = *level;
+    for (int t = 0; t < k; ++t) {
+      const int kept = reference[t];
+      reference[t] = worst;
+      double candidateLevel = 0.0;
+      if (ReferenceFit(f, y, reference, n, trial.data(), &candidateLevel, scratchFit) &&
+          candidateLevel > highest) {
+        highest = candidateLevel;
+        replaced = t;
+      }
+      reference[t] = kept;
+    }
+    if (replaced < 0) return false;
+    reference[replaced] = worst;
+    if (!ReferenceFit(f, y, reference, n, b, level, scratch)) return false;
+  }
+  return false;
+}
+
 double KelLmsLocation(std::vector<double>& values) {
   std::sort(values.begin(), values.end());
   const int m = static_cast<int>(values.size());
