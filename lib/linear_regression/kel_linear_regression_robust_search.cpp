@@ -33,6 +33,11 @@ constexpr double localWork = 4.0e6;
 constexpr int smallProblem = 100;
 constexpr int smallExtra = 8;
 constexpr int largeExtra = 4;
+// Exchange refinement: its rounds from one candidate, and the row evaluations one round of swaps
+// may spend (each swap is a minimax fit of the nearest half, about its size times a few rows):
+// the experiments tried just outside the half shrink as the half grows, to none for large m.
+constexpr int exchangeRoundLimit = 60;
+constexpr double swapWork = 4.0e5;
 constexpr std::uint64_t drawSeed = 0x4B656C4D61746831ull;
 
 // Number of k-subsets of m, or a value above limit when it exceeds it.
@@ -207,6 +212,78 @@ void KelLmsCandidateSearch::LocalSearch(KelVector& p, double* value) {
   }
 }
 
+// ranked: (|residual| at p, experiment) for all experiments, ascending (ties by experiment, so
+// the order is the same whatever the standard library).
+void KelLmsCandidateSearch::RankAt(const KelVector& p) {
+  ranked.resize(static_cast<size_t>(m));
+  for (int i = 1; i <= m; ++i) {
+    double estimate = 0.0;
+    for (int j = 1; j <= n; ++j) estimate += f[i][j] * p(j);
+    const double r = std::fabs(y[i] - estimate);
+    ranked[static_cast<size_t>(i - 1)] = {r == r ? r : std::numeric_limits<double>::infinity(), i};
+  }
+  std::sort(ranked.begin(), ranked.end());
+}
+
+bool KelLmsCandidateSearch::MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference,
+                                      KelVector& b) {
+  double level = 0.0;
+  b.Resize(n, false);
+  return KelMinimaxFit(f, y, rows.data(), static_cast<int>(rows.size()), n, reference.data(),
+                       b.Data(), &level, scratch);
+}
+
+// The criterion uses the squares up to rank half (the median, or the upper of the two middle
+// ones): at the minimum the half experiments nearest the fit have it as their minimax fit. A
+// round replaces p by the minimax fit of its nearest half when that lowers the criterion (the
+// largest residual of the half can only fall); when it does not, by the first better minimax
+// fit of the half with one experiment of its reference exchanged for one just outside. The
+// rounds stop when neither lowers the criterion.
+void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
+  const int k = n + 1;
+  const int half = m / 2 + 1;
+  if (half < k || half >= m) return;
+  const int outside = std::min(m - half, static_cast<int>(swapWork / (k * half)));
+  std::vector<int> rows(static_cast<size_t>(half));
+  std::vector<int> reference(static_cast<size_t>(k));
+  std::vector<int> trialReference(static_cast<size_t>(k));
+  KelVector b(n);
+  for (int round = 1; round <= exchangeRoundLimit; ++round) {
+    RankAt(p);
+    for (int i = 0; i < half; ++i)
+      rows[static_cast<size_t>(i)] = ranked[static_cast<size_t>(i)].second;
+    // The members nearest the boundary start the reference.
+    for (int t = 0; t < k; ++t)
+      reference[static_cast<size_t>(t)] = rows[static_cast<size_t>(half - k + t)];
+    double v = 0.0;
+    if (MinimaxOf(rows, reference, b) && regression.LmsCriterionBelow(b, *value, &v)) {
+      p = b;
+      *value = v;
+      TryIntercept(p, value);
+      continue;
+    }
+    bool improved = false;
+    for (int o = 0; o < outside && !improved; ++o) {
+      const int entering = ranked[static_cast<size_t>(half + o)].second;
+      for (int t = 0; t < k && !improved; ++t) {
+        const int leaving = reference[static_cast<size_t>(t)];
+        std::vector<int>::iterator place = std::find(rows.begin(), rows.end(), leaving);
+        *place = entering;
+        trialReference = reference;
+        trialReference[static_cast<size_t>(t)] = entering;
+        if (MinimaxOf(rows, trialReference, b) && regression.LmsCriterionBelow(b, *value, &v)) {
+          p = b;
+          *value = v;
+          TryIntercept(p, value);
+          improved = true;
+        }
+        *place = leaving;
+      }
+    }
+    if (!improved) break;
+  }
+}
+
 bool KelLmsCandidateSearch::NextPositions(int width, int* positions) const {
   // KelNextSubset works on 1-based indices.
   for (int i = 0; i <= n; ++i) ++positions[i];
@@ -236,6 +313,7 @@ void KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
     p = c.p;
     double value = c.value;
     LocalSearch(p, &value);
+    Exchange(p, &value);
     if (value < regression.leastMedianOfSquares) {
       regression.leastMedianOfSquares = value;
       regression.robustB = p;
@@ -258,6 +336,7 @@ void KelLmsCandidateSearch::PolishBest() {
   double value = regression.leastMedianOfSquares;
   TryIntercept(p, &value);
   LocalSearch(p, &value);
+  Exchange(p, &value);
   if (value < regression.leastMedianOfSquares) {
     regression.leastMedianOfSquares = value;
     regression.robustB = p;

@@ -14,6 +14,7 @@
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 #define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 
+#include <utility>
 #include <vector>
 
 #include "kel_linear_regression.h"
@@ -45,6 +46,9 @@ class KelLmsCandidateSearch {
   void Offer(const KelVector& candidate);
   void LocalSearch(KelVector& p, double* value);
   bool NextPositions(int width, int* positions) const;
+  void Exchange(KelVector& p, double* value);
+  void RankAt(const KelVector& p);
+  bool MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference, KelVector& b);
   void TryIntercept(KelVector& p, double* value);
 
   KelLinearRegression& regression;
@@ -58,6 +62,7 @@ class KelLmsCandidateSearch {
   std::vector<double> partial;  // residuals without the intercept
   std::vector<double> scratch;
   std::vector<int> counts;
+  std::vector<std::pair<double, int>> ranked;  // |residual| and experiment, by RankAt
   KelVector work;
 };
 
