@@ -10,7 +10,11 @@
 // tries at most about 4e6 / m Chebyshev fits of experiments ranked around the median per
 // iteration (each O(m n)), and the simplex minimizer runs once from the best of them, plus the
 // restarts from the best point. The local search window holds n + 1 + 8 experiments up to m = 100
-// and n + 1 + 4 above (fewer when the subsets exceed the bound).
+// and n + 1 + 4 above (fewer when the subsets exceed the bound). Last, the exchange refinement
+// starts from the best point and, up to m = 333, from all five refined candidates (two at
+// m = 1000, one above): a round is a sort of m residuals and minimax fits of the nearest half
+// (each O(m n) per exchange step), and tries at most 4e5 / ((n + 1) m / 2) experiments outside
+// the half (none above m = 133000 for n = 5); at most 60 rounds per start.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 #define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 
@@ -32,7 +36,8 @@ class KelLmsCandidateSearch {
   // Refines the best candidates (and the regression's current robust parameters); the best
   // result, if lower, becomes the regression's robust parameters and least median of squares.
   void RefineBest(KelMinimizationRobust* minimizer);
-  // Intercept and local search once more from the regression's robust parameters.
+  // Intercept and local search once more from the regression's robust parameters, then the
+  // exchange refinement from them and from the refined candidates.
   void PolishBest();
 
  private:
@@ -48,7 +53,8 @@ class KelLmsCandidateSearch {
   bool NextPositions(int width, int* positions) const;
   void Exchange(KelVector& p, double* value);
   void RankAt(const KelVector& p);
-  bool MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference, KelVector& b);
+  bool MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference, KelVector& b,
+                 double* level);
   void TryIntercept(KelVector& p, double* value);
 
   KelLinearRegression& regression;
@@ -58,8 +64,9 @@ class KelLmsCandidateSearch {
   const double* const* f;  // rows of F, 1-based
   const double* y;         // responses, 1-based
   long long draws = 0;
-  std::vector<Candidate> pool;  // ascending criterion
-  std::vector<double> partial;  // residuals without the intercept
+  std::vector<Candidate> pool;     // ascending criterion
+  std::vector<Candidate> refined;  // the pool after the local search
+  std::vector<double> partial;     // residuals without the intercept
   std::vector<double> scratch;
   std::vector<int> counts;
   std::vector<std::pair<double, int>> ranked;  // |residual| and experiment, by RankAt
