@@ -226,6 +226,36 @@ TEST(LmsLocation, MatchesBruteForceOnRandomSamples) {
 
 // The rejection test never rejects a bound that some location beats, and does reject bounds
 // well below the minimum.
+// Large samples go through the radix sort: the values come back in the order of std::sort, and
+// for odd m the location is the midpoint of the shortest interval holding (m + 1) / 2 values,
+// found here on the std::sort order (the first shortest one).
+TEST(LmsLocation, LargeSamplesSortAsStdSortAndFindTheShortestHalf) {
+  KelLmsRandom random(5);
+  for (int m : {5000, 5001, 30001}) {
+    std::vector<double> values;
+    for (int i = 0; i < m; ++i) {
+      const double u = static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
+      // Both signs, magnitudes over many binades, repeated values and zeros.
+      if (i % 7 == 0)
+        values.push_back(std::floor(10.0 * u) - 5.0);
+      else if (i % 11 == 0)
+        values.push_back(0.0);
+      else
+        values.push_back((u - 0.4) * std::pow(10.0, static_cast<double>(i % 9) - 3.0));
+    }
+    std::vector<double> expected = values;
+    std::sort(expected.begin(), expected.end());
+    const double c = KelLmsLocation(values);
+    ASSERT_EQ(values, expected) << "m " << m;
+    if (m % 2 == 0) continue;
+    const size_t span = static_cast<size_t>((m + 1) / 2 - 1);
+    size_t best = 0;
+    for (size_t i = 1; i + span < expected.size(); ++i)
+      if (expected[i + span] - expected[i] < expected[best + span] - expected[best]) best = i;
+    EXPECT_EQ(c, (expected[best] + expected[best + span]) / 2.0) << "m " << m;
+  }
+}
+
 TEST(LmsLocation, RejectionNeverRejectsAnAttainableBound) {
   KelLmsRandom random(5);
   std::vector<int> counts;
