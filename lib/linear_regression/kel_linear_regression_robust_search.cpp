@@ -19,7 +19,7 @@ namespace {
 // Row evaluations (experiments times candidates) spent on random subsets, and the bounds on
 // their number: the draws grow as 1 / m between the bounds, so the cost of the draws is at most
 // minimumDraws m (n + 1) products for large m.
-constexpr double drawWork = 6.0e5;
+constexpr double drawWork = 2.0e5;
 constexpr long long minimumDraws = 500;
 constexpr long long maximumDraws = 20000;
 // Candidates refined by the local search and the minimizer.
@@ -39,10 +39,15 @@ constexpr int largeExtra = 4;
 constexpr int exchangeRoundLimit = 60;
 constexpr double swapWork = 4.0e5;
 // The exchange refinement starts from the best point and from as many of the refined candidates
-// as 2000 / m allows (the best point and all five up to m = 333, only the best point above
-// m = 1000): from the others it rarely finds more on large problems, at the cost of many fits.
-constexpr double exchangeStartWork = 2.0e3;
+// as 1000 / m allows (the best point and all five up to m = 166, only the best point above
+// m = 500): from the others it rarely finds more on large problems, at the cost of many fits.
+constexpr double exchangeStartWork = 1.0e3;
 constexpr std::uint64_t drawSeed = 0x4B656C4D61746831ull;
+// Exchange refinements from random subsets: randomStartWork / m^2 of them (none above m = 447),
+// at most maximumRandomStarts.
+constexpr double randomStartWork = 2.0e5;
+constexpr long long maximumRandomStarts = 200;
+constexpr std::uint64_t randomStartSeed = 0x4B656C4D61746832ull;
 
 // Number of k-subsets of m, or a value above limit when it exceeds it.
 double SubsetCount(int m, int k, double limit) {
@@ -366,6 +371,33 @@ void KelLmsCandidateSearch::PolishBest() {
   for (size_t s = 0; s < starts; ++s) {
     p = refined[s].p;
     value = refined[s].value;
+    Exchange(p, &value);
+    if (value < regression.leastMedianOfSquares) {
+      regression.leastMedianOfSquares = value;
+      regression.robustB = p;
+    }
+  }
+  ExchangeFromRandomSubsets();
+}
+
+// Small problems: the exchange refinement also starts from the Chebyshev fits of random
+// (n + 1)-subsets, a generator of its own drawing them (so the draws of the candidate stage do
+// not move with its budget). Their number falls as 1 / m^2, the cost of one start growing about
+// as m^2 (a minimax fit of half the experiments per exchange, up to m / 2 exchanges per round).
+void KelLmsCandidateSearch::ExchangeFromRandomSubsets() {
+  const long long starts = std::min<long long>(
+      maximumRandomStarts, static_cast<long long>(randomStartWork / (static_cast<double>(m) * m)));
+  const int k = n + 1;
+  std::vector<int> rows(static_cast<size_t>(k));
+  std::vector<double> fit(static_cast<size_t>(n));
+  KelVector p(n);
+  KelLmsRandom random(randomStartSeed);
+  for (long long start = 0; start < starts; ++start) {
+    random.DrawSubset(m, k, rows.data());
+    if (!KelChebyshevFit(f, y, rows.data(), n, fit.data(), scratch)) continue;
+    for (int j = 1; j <= n; ++j) p(j) = fit[static_cast<size_t>(j - 1)];
+    double value = regression.LmsCriterion(p);
+    TryIntercept(p, &value);
     Exchange(p, &value);
     if (value < regression.leastMedianOfSquares) {
       regression.leastMedianOfSquares = value;

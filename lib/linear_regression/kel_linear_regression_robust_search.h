@@ -2,17 +2,17 @@
 // robust computation creates one per run).
 //
 // Work, for m experiments and n parameters: the consecutive elemental passes and the Chebyshev
-// fits of (n + 1)-subsets are limited to D candidates each, D = 6e5 / m bounded to
+// fits of (n + 1)-subsets are limited to D candidates each, D = 2e5 / m bounded to
 // 500 .. 20000 (all (n + 1)-subsets when there are no more than D of them). A candidate costs
 // one pass over the experiments (m n products and a histogram test) and, when it may beat the
 // fifth best so far, a sort of m values: O(D m n) in all, so the candidate stage grows linearly
-// with m (as m n) once m exceeds 1200. The 5 best candidates are refined: the local search
+// with m (as m n) once m exceeds 400. The 5 best candidates are refined: the local search
 // tries at most about 4e6 / m Chebyshev fits of experiments ranked around the median per
 // iteration (each O(m n)), and the simplex minimizer runs once from the best of them, plus the
 // restarts from the best point. The local search window holds n + 1 + 8 experiments up to m = 100
 // and n + 1 + 4 above (fewer when the subsets exceed the bound). Last, the exchange refinement
-// starts from the best point and, up to m = 333, from all five refined candidates (two at
-// m = 1000, one above): a round is a sort of m residuals and minimax fits of the nearest half
+// starts from the best point and, up to m = 166, from all five refined candidates (fewer up to
+// m = 500, none above): a round is a sort of m residuals and minimax fits of the nearest half
 // (each O(m n) per exchange step), and tries at most 4e5 / ((n + 1) m / 2) experiments outside
 // the half (none above m = 133000 for n = 5); at most 60 rounds per start.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
@@ -52,6 +52,7 @@ class KelLmsCandidateSearch {
   void LocalSearch(KelVector& p, double* value);
   bool NextPositions(int width, int* positions) const;
   void Exchange(KelVector& p, double* value);
+  void ExchangeFromRandomSubsets();
   void RankAt(const KelVector& p);
   bool MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference, KelVector& b,
                  double* level);
