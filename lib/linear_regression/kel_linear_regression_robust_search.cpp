@@ -37,15 +37,15 @@ constexpr int largeExtra = 4;
 // may spend (each swap is a minimax fit of the nearest half, about its size times a few rows):
 // the experiments tried just outside the half shrink as the half grows, to none for large m.
 constexpr int exchangeRoundLimit = 60;
-constexpr double swapWork = 4.0e5;
+constexpr double swapWork = 8.0e4;
 // The exchange refinement starts from the best point and from as many of the refined candidates
 // as 1000 / m allows (the best point and all five up to m = 166, only the best point above
 // m = 500): from the others it rarely finds more on large problems, at the cost of many fits.
 constexpr double exchangeStartWork = 1.0e3;
 constexpr std::uint64_t drawSeed = 0x4B656C4D61746831ull;
-// Exchange refinements from random subsets: randomStartWork / m^2 of them (none above m = 447),
+// Exchange refinements from random subsets: randomStartWork / m^2 of them (none above m = 316),
 // at most maximumRandomStarts.
-constexpr double randomStartWork = 2.0e5;
+constexpr double randomStartWork = 1.0e5;
 constexpr long long maximumRandomStarts = 200;
 constexpr std::uint64_t randomStartSeed = 0x4B656C4D61746832ull;
 
@@ -293,7 +293,9 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
         for (int j = 1; j <= n; ++j) estimate += f[entering][j] * fit[static_cast<size_t>(j - 1)];
         if (!(std::fabs(y[entering] - estimate) < level)) continue;
         const int leaving = reference[static_cast<size_t>(t)];
+        // The minimax fit takes its reference from the rows; the test only guards the write.
         std::vector<int>::iterator place = std::find(rows.begin(), rows.end(), leaving);
+        if (place == rows.end()) continue;
         *place = entering;
         double trialLevel = 0.0;
         if (MinimaxOf(rows, trial, b, &trialLevel) && regression.LmsCriterionBelow(b, *value, &v)) {

@@ -13,8 +13,9 @@
 // and n + 1 + 4 above (fewer when the subsets exceed the bound). Last, the exchange refinement
 // starts from the best point and, up to m = 166, from all five refined candidates (fewer up to
 // m = 500, none above): a round is a sort of m residuals and minimax fits of the nearest half
-// (each O(m n) per exchange step), and tries at most 4e5 / ((n + 1) m / 2) experiments outside
-// the half (none above m = 133000 for n = 5); at most 60 rounds per start.
+// (each O(m n) per exchange step), and tries at most 8e4 / ((n + 1) m / 2) experiments outside
+// the half (none above m = 26666 for n = 5); at most 60 rounds per start. Up to m = 316 it also
+// starts from 1e5 / m^2 (at most 200) Chebyshev fits of random (n + 1)-subsets.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 #define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 
