@@ -13,19 +13,49 @@ namespace {
 constexpr double kTinyPivot = 1e-30;
 
 // Element (i, j) of a packed symmetric matrix, whichever triangle is named.
-double& at(double* const* a, int i, int j) {
+double& PackedAt(double* const* a, int i, int j) {
   return i >= j ? a[i][j] : a[j][i];
 }
 
 // Exchanges rows and columns p < q of the packed symmetric matrix.
-void exchangeSymmetric(int n, double* const* a, int p, int q) {
+void ExchangeSymmetric(int n, double* const* a, int p, int q) {
   for (int j = 1; j <= n; ++j)
-    if (j != p && j != q) std::swap(at(a, p, j), at(a, q, j));
+    if (j != p && j != q) std::swap(PackedAt(a, p, j), PackedAt(a, q, j));
   std::swap(a[p][p], a[q][q]);
 }
 
-double divideOrZero(double x, double y) {
+double DivideOrZero(double x, double y) {
   return y != 0.0 ? x / y : 0.0;
+}
+
+// A 1 x 1 pivot at row i: the multipliers replace column i below the diagonal and the trailing
+// lower triangle is updated (rows whose multiplier is zero are left alone).
+void EliminateOneByOne(int n, double* const* a, int i, std::vector<double>& first) {
+  const double D = a[i][i];
+  for (int k = i + 1; k <= n; ++k) first[k] = a[k][i];
+  for (int j = i + 1; j <= n; ++j) {
+    if (first[j] == 0.0) continue;
+    const double l = first[j] / D;
+    a[j][i] = l;
+    for (int k = i + 1; k <= j; ++k) a[j][k] -= first[k] * l;
+  }
+}
+
+// The partner row of a 2 x 2 pivot at row i: the one whose diagonal is smallest relative to its
+// coupling with row i, so that the block is as far from singular as the column allows; 0 when
+// column i is zero below the diagonal.
+int ChooseTwoByTwoPartner(int n, double* const* a, int i) {
+  int partner = 0;
+  double best = 0.0;
+  for (int j = i + 1; j <= n; ++j) {
+    if (a[j][i] == 0.0) continue;
+    const double ratio = std::fabs(a[j][j]) / std::fabs(a[j][i]);
+    if (partner == 0 || ratio < best) {
+      partner = j;
+      best = ratio;
+    }
+  }
+  return partner;
 }
 
 }  // namespace
@@ -50,79 +80,71 @@ void KelFactorizedSymmetricPivot::Factorization() {
     const double B = a[i + 1][i];
     const double G = a[i + 1][i + 1];
     if (std::fabs(D) > std::fabs(B) && std::fabs(G) > std::fabs(B)) {
-      for (int k = i + 1; k <= n; ++k) first[k] = a[k][i];
-      for (int j = i + 1; j <= n; ++j) {
-        if (first[j] == 0.0) continue;
-        const double l = first[j] / D;
-        a[j][i] = l;
-        for (int k = i + 1; k <= j; ++k) a[j][k] -= first[k] * l;
-      }
+      EliminateOneByOne(n, a, i, first);
       ++i;
       continue;
     }
-    // 2 x 2 pivot: the partner row is the one whose diagonal is smallest relative to its
-    // coupling with row i, so that the block is as far from singular as the column allows.
-    int partner = 0;
-    double best = 0.0;
-    for (int j = i + 1; j <= n; ++j) {
-      if (a[j][i] == 0.0) continue;
-      const double ratio = std::fabs(a[j][j]) / std::fabs(a[j][i]);
-      if (partner == 0 || ratio < best) {
-        partner = j;
-        best = ratio;
-      }
-    }
+    int partner = ChooseTwoByTwoPartner(n, a, i);
     if (partner == 0) {
       singular = 1;
       partner = i + 1;
     }
     if (partner != i + 1) {
-      exchangeSymmetric(n, a, i + 1, partner);
+      ExchangeSymmetric(n, a, i + 1, partner);
       interchanges(i + 1) = partner;
     }
-    const double b = a[i + 1][i];
-    const double c = a[i + 1][i + 1];
-    double e = 0.0, d = 0.0;
-    if (std::fabs(b) >= kTinyPivot) {
-      a[i][i] = b;
-      e = D / b;
-      d = 1.0 / b;
-    } else {
-      singular = 1;
-      a[i][i] = 0.0;
-    }
-    const double H = b - e * c;
-    a[i + 1][i + 1] = H;
-    a[i + 1][i] = 0.0;
-    twoByTwo.Append(i);
-    eValues.Append(e);
-    cValues.Append(c);
-    double f = 0.0;
-    if (std::fabs(H) >= kTinyPivot) {
-      f = 1.0 / H;
-    } else {
-      a[i + 1][i + 1] = 0.0;
-      singular = 1;
-    }
-    for (int k = i + 2; k <= n; ++k) {
-      first[k] = a[k][i];
-      second[k] = a[k][i + 1];
-    }
-    for (int k = i + 2; k <= n; ++k) {
-      const double lSecond = f * (first[k] - e * second[k]);
-      const double lFirst = d * (second[k] - c * lSecond);
-      a[k][i + 1] = lSecond;
-      a[k][i] = lFirst;
-      for (int l = i + 2; l <= k; ++l) {
-        if (lFirst != 0.0) a[k][l] -= first[l] * lFirst;
-        if (lSecond != 0.0) a[k][l] -= second[l] * lSecond;
-      }
-    }
+    EliminateTwoByTwo(i, D, first, second);
     i += 2;
   }
   if (n >= 1 && std::fabs(a[n][n]) < kTinyPivot) {
     a[n][n] = 0.0;
     singular = 1;
+  }
+}
+
+// The 2 x 2 block of rows i and i + 1 (its first diagonal D taken before the exchange): the
+// block's factors are stored in place and in eValues/cValues, the rows below are eliminated.
+void KelFactorizedSymmetricPivot::EliminateTwoByTwo(int i, double D, std::vector<double>& first,
+                                                    std::vector<double>& second) {
+  const int n = numRows;
+  double* const* a = FactorRows();
+  const double b = a[i + 1][i];
+  const double c = a[i + 1][i + 1];
+  double e = 0.0, d = 0.0;
+  if (std::fabs(b) >= kTinyPivot) {
+    a[i][i] = b;
+    e = D / b;
+    d = 1.0 / b;
+  } else {
+    singular = 1;
+    a[i][i] = 0.0;
+  }
+  const double H = b - e * c;
+  a[i + 1][i + 1] = H;
+  a[i + 1][i] = 0.0;
+  twoByTwo.Append(i);
+  eValues.Append(e);
+  cValues.Append(c);
+  double f = 0.0;
+  if (std::fabs(H) >= kTinyPivot) {
+    f = 1.0 / H;
+  } else {
+    a[i + 1][i + 1] = 0.0;
+    singular = 1;
+  }
+  for (int k = i + 2; k <= n; ++k) {
+    first[k] = a[k][i];
+    second[k] = a[k][i + 1];
+  }
+  for (int k = i + 2; k <= n; ++k) {
+    const double lSecond = f * (first[k] - e * second[k]);
+    const double lFirst = d * (second[k] - c * lSecond);
+    a[k][i + 1] = lSecond;
+    a[k][i] = lFirst;
+    for (int l = i + 2; l <= k; ++l) {
+      if (lFirst != 0.0) a[k][l] -= first[l] * lFirst;
+      if (lSecond != 0.0) a[k][l] -= second[l] * lSecond;
+    }
   }
 }
 
@@ -140,8 +162,8 @@ void KelFactorizedSymmetricPivot::SolveKernel(int n, double* const* a, double* x
     if (block <= twoByTwo.Size() && twoByTwo(block) == i) {
       const double e = eValues(block), c = cValues(block);
       const double y1 = x[i], y2 = x[i + 1];
-      const double z2 = divideOrZero(y1 - e * y2, a[i + 1][i + 1]);
-      const double z1 = divideOrZero(y2 - c * z2, a[i][i]);
+      const double z2 = DivideOrZero(y1 - e * y2, a[i + 1][i + 1]);
+      const double z1 = DivideOrZero(y2 - c * z2, a[i][i]);
       x[i] = z1;
       x[i + 1] = z2;
       ++block;
