@@ -28,8 +28,11 @@ constexpr double elementalConditionLimit = 100000.0;
 // Normalized residuals beyond these bounds mark possible and highly probable outliers.
 constexpr double outlierBound = 2.5;
 constexpr double highlyProbableBound = 10.0;
-// Restarts of the minimizer from its own best point after the documented search.
+// Restarts of the minimizer from its own best point after the documented search, and the
+// relative gain below which a restart is the last one (the exchange refinement that follows
+// finishes such slow descents at a fraction of their cost).
 constexpr int restartLimit = 20;
+constexpr double restartGain = 1e-3;
 // 1.4826 turns a median absolute deviation into a standard deviation for normal data.
 constexpr double madFactor = 1.4826;
 
@@ -180,7 +183,8 @@ void KelLinearRegression::PrepareElementalSolver(KelVector* x0) {
 
 // The criterion is not smooth: the simplex often collapses on a kink of it, short of the
 // minimum. A restart builds a full-size simplex around the best point again; restarts go on
-// while they improve (at most restartLimit of them), so they can only lower the result.
+// while they improve by at least restartGain (at most restartLimit of them), so they can only
+// lower the result.
 void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
   KelVector x(numParameters);
   KelVector candidate(numParameters);
@@ -191,8 +195,10 @@ void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
     ++robustMinimizerRuns;
     if (!(minimizer->FSolution() < leastMedianOfSquares)) break;
     Solve(&elementalSolver, minimizer->XMin(), &candidate);
+    const bool small = !(minimizer->FSolution() < leastMedianOfSquares * (1.0 - restartGain));
     leastMedianOfSquares = minimizer->FSolution();
     robustB = candidate;
+    if (small) break;
   }
 }
 

@@ -19,7 +19,7 @@ namespace {
 // Row evaluations (experiments times candidates) spent on random subsets, and the bounds on
 // their number: the draws grow as 1 / m between the bounds, so the cost of the draws is at most
 // minimumDraws m (n + 1) products for large m.
-constexpr double drawWork = 6.0e5;
+constexpr double drawWork = 2.0e5;
 constexpr long long minimumDraws = 500;
 constexpr long long maximumDraws = 20000;
 // Candidates refined by the local search and the minimizer.
@@ -33,7 +33,21 @@ constexpr double localWork = 4.0e6;
 constexpr int smallProblem = 100;
 constexpr int smallExtra = 8;
 constexpr int largeExtra = 4;
+// Exchange refinement: its rounds from one candidate, and the row evaluations one round of swaps
+// may spend (each swap is a minimax fit of the nearest half, about its size times a few rows):
+// the experiments tried just outside the half shrink as the half grows, to none for large m.
+constexpr int exchangeRoundLimit = 60;
+constexpr double swapWork = 8.0e4;
+// The exchange refinement starts from the best point and from as many of the refined candidates
+// as 1000 / m allows (the best point and all five up to m = 166, only the best point above
+// m = 500): from the others it rarely finds more on large problems, at the cost of many fits.
+constexpr double exchangeStartWork = 1.0e3;
 constexpr std::uint64_t drawSeed = 0x4B656C4D61746831ull;
+// Exchange refinements from random subsets: randomStartWork / m^2 of them (none above m = 316),
+// at most maximumRandomStarts.
+constexpr double randomStartWork = 1.0e5;
+constexpr long long maximumRandomStarts = 200;
+constexpr std::uint64_t randomStartSeed = 0x4B656C4D61746832ull;
 
 // Number of k-subsets of m, or a value above limit when it exceeds it.
 double SubsetCount(int m, int k, double limit) {
@@ -107,28 +121,35 @@ void KelLmsCandidateSearch::Offer(const KelVector& candidate) {
 
 // Pass o solves through experiments o .. o + n - 2 and each later one (the documented passes),
 // as long as their fits stay within the candidate budget; a first pass larger than the budget
-// offers only its first fits.
+// offers only its first fits, and only those are solved (the fits of a pass share the
+// factorization of its first n - 1 experiments, each later one adds its own row).
 void KelLmsCandidateSearch::CollectElementalPasses() {
   const int passes = m - n - 2;
   if (passes < 1) return;
-  KelMatrix c = regression.F;
-  KelVector r = regression.y;
+  KelMatrix c;
+  KelVector r;
   KelMatrix solutions;
   KelVector candidate(n);
   long long tried = 0;
   for (int pass = 1; pass <= passes; ++pass) {
     const long long fits = m - pass - n + 2;
     if (pass > 1 && tried + fits > draws) break;
+    const int offered = static_cast<int>(std::min(fits, draws));
+    const int rows = n - 1 + offered;
+    c.Resize(rows, n, false);
+    r.Resize(rows, false);
+    for (int i = 1; i <= rows; ++i) {
+      const double* source = f[pass - 1 + i];
+      for (int j = 1; j <= n; ++j) c(i, j) = source[j];
+      r(i) = y[pass - 1 + i];
+    }
     SolveSquare(c, r, &solutions);
-    const int offered = static_cast<int>(std::min<long long>(solutions.Rows(), draws));
     tried += offered;
     for (int k = 1; k <= offered; ++k) {
       const double* row = solutions.RowPointers()[k];
       for (int j = 1; j <= n; ++j) candidate(j) = row[j];
       Offer(candidate);
     }
-    c.RemoveRow(1);
-    r.RemoveElement(1);
   }
   regression.robustElementalCandidates += tried;
 }
@@ -207,6 +228,89 @@ void KelLmsCandidateSearch::LocalSearch(KelVector& p, double* value) {
   }
 }
 
+// ranked: (|residual| at p, experiment) for all experiments, ascending (ties by experiment, so
+// the order is the same whatever the standard library).
+void KelLmsCandidateSearch::RankAt(const KelVector& p) {
+  ranked.resize(static_cast<size_t>(m));
+  for (int i = 1; i <= m; ++i) {
+    double estimate = 0.0;
+    for (int j = 1; j <= n; ++j) estimate += f[i][j] * p(j);
+    const double r = std::fabs(y[i] - estimate);
+    ranked[static_cast<size_t>(i - 1)] = {r == r ? r : std::numeric_limits<double>::infinity(), i};
+  }
+  std::sort(ranked.begin(), ranked.end());
+}
+
+bool KelLmsCandidateSearch::MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference,
+                                      KelVector& b, double* level) {
+  b.Resize(n, false);
+  return KelMinimaxFit(f, y, rows.data(), static_cast<int>(rows.size()), n, reference.data(),
+                       b.Data(), level, scratch);
+}
+
+// The criterion uses the squares up to rank half (the median, or the upper of the two middle
+// ones): at the minimum the half experiments nearest the fit have it as their minimax fit. A
+// round replaces p by the minimax fit of its nearest half when that lowers the criterion (the
+// largest residual of the half can only fall); when it does not, by the first better minimax
+// fit of the half with one experiment of its reference exchanged for one just outside. An
+// exchange whose new reference alone already has a level at or above the half's cannot lower
+// the half's minimax level and is skipped after that one small fit. The rounds stop when
+// neither lowers the criterion.
+void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
+  const int k = n + 1;
+  const int half = m / 2 + 1;
+  if (half < k || half >= m) return;
+  const int outside = std::min(m - half, static_cast<int>(swapWork / (k * half)));
+  std::vector<int> rows(static_cast<size_t>(half));
+  std::vector<int> reference(static_cast<size_t>(k));
+  std::vector<int> trial(static_cast<size_t>(k));
+  std::vector<double> fit(static_cast<size_t>(n));
+  KelVector b(n);
+  for (int round = 1; round <= exchangeRoundLimit; ++round) {
+    RankAt(p);
+    for (int i = 0; i < half; ++i)
+      rows[static_cast<size_t>(i)] = ranked[static_cast<size_t>(i)].second;
+    // The members nearest the boundary start the reference.
+    for (int t = 0; t < k; ++t)
+      reference[static_cast<size_t>(t)] = rows[static_cast<size_t>(half - k + t)];
+    double v = 0.0;
+    double level = 0.0;
+    if (!MinimaxOf(rows, reference, b, &level)) break;
+    if (regression.LmsCriterionBelow(b, *value, &v)) {
+      p = b;
+      *value = v;
+      TryIntercept(p, value);
+      continue;
+    }
+    bool improved = false;
+    for (int o = 0; o < outside && !improved; ++o) {
+      const int entering = ranked[static_cast<size_t>(half + o)].second;
+      for (int t = 0; t < k && !improved; ++t) {
+        trial = reference;
+        trial[static_cast<size_t>(t)] = entering;
+        if (!KelChebyshevFit(f, y, trial.data(), n, fit.data(), scratch)) continue;
+        double estimate = 0.0;
+        for (int j = 1; j <= n; ++j) estimate += f[entering][j] * fit[static_cast<size_t>(j - 1)];
+        if (!(std::fabs(y[entering] - estimate) < level)) continue;
+        const int leaving = reference[static_cast<size_t>(t)];
+        // The minimax fit takes its reference from the rows; the test only guards the write.
+        std::vector<int>::iterator place = std::find(rows.begin(), rows.end(), leaving);
+        if (place == rows.end()) continue;
+        *place = entering;
+        double trialLevel = 0.0;
+        if (MinimaxOf(rows, trial, b, &trialLevel) && regression.LmsCriterionBelow(b, *value, &v)) {
+          p = b;
+          *value = v;
+          TryIntercept(p, value);
+          improved = true;
+        }
+        *place = leaving;
+      }
+    }
+    if (!improved) break;
+  }
+}
+
 bool KelLmsCandidateSearch::NextPositions(int width, int* positions) const {
   // KelNextSubset works on 1-based indices.
   for (int i = 0; i <= n; ++i) ++positions[i];
@@ -232,10 +336,12 @@ void KelLmsCandidateSearch::TryIntercept(KelVector& p, double* value) {
 void KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
   Offer(regression.robustB);
   KelVector p;
+  refined.clear();
   for (Candidate& c : pool) {
     p = c.p;
     double value = c.value;
     LocalSearch(p, &value);
+    refined.push_back({value, p});
     if (value < regression.leastMedianOfSquares) {
       regression.leastMedianOfSquares = value;
       regression.robustB = p;
@@ -253,13 +359,51 @@ void KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
   }
 }
 
+// The exchange refinement runs last, from the best point and from the refined candidates: the
+// simplex often reaches a lower point than the exchanges from the same start, and the exchanges
+// from another candidate sometimes a lower one than both.
 void KelLmsCandidateSearch::PolishBest() {
   KelVector p = regression.robustB;
   double value = regression.leastMedianOfSquares;
   TryIntercept(p, &value);
   LocalSearch(p, &value);
-  if (value < regression.leastMedianOfSquares) {
-    regression.leastMedianOfSquares = value;
-    regression.robustB = p;
+  refined.insert(refined.begin(), {value, p});
+  const size_t starts =
+      std::min(refined.size(), static_cast<size_t>(std::max(1.0, exchangeStartWork / m)));
+  for (size_t s = 0; s < starts; ++s) {
+    p = refined[s].p;
+    value = refined[s].value;
+    Exchange(p, &value);
+    if (value < regression.leastMedianOfSquares) {
+      regression.leastMedianOfSquares = value;
+      regression.robustB = p;
+    }
+  }
+  ExchangeFromRandomSubsets();
+}
+
+// Small problems: the exchange refinement also starts from the Chebyshev fits of random
+// (n + 1)-subsets, a generator of its own drawing them (so the draws of the candidate stage do
+// not move with its budget). Their number falls as 1 / m^2, the cost of one start growing about
+// as m^2 (a minimax fit of half the experiments per exchange, up to m / 2 exchanges per round).
+void KelLmsCandidateSearch::ExchangeFromRandomSubsets() {
+  const long long starts = std::min<long long>(
+      maximumRandomStarts, static_cast<long long>(randomStartWork / (static_cast<double>(m) * m)));
+  const int k = n + 1;
+  std::vector<int> rows(static_cast<size_t>(k));
+  std::vector<double> fit(static_cast<size_t>(n));
+  KelVector p(n);
+  KelLmsRandom random(randomStartSeed);
+  for (long long start = 0; start < starts; ++start) {
+    random.DrawSubset(m, k, rows.data());
+    if (!KelChebyshevFit(f, y, rows.data(), n, fit.data(), scratch)) continue;
+    for (int j = 1; j <= n; ++j) p(j) = fit[static_cast<size_t>(j - 1)];
+    double value = regression.LmsCriterion(p);
+    TryIntercept(p, &value);
+    Exchange(p, &value);
+    if (value < regression.leastMedianOfSquares) {
+      regression.leastMedianOfSquares = value;
+      regression.robustB = p;
+    }
   }
 }

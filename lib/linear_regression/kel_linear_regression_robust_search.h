@@ -2,18 +2,24 @@
 // robust computation creates one per run).
 //
 // Work, for m experiments and n parameters: the consecutive elemental passes and the Chebyshev
-// fits of (n + 1)-subsets are limited to D candidates each, D = 6e5 / m bounded to
+// fits of (n + 1)-subsets are limited to D candidates each, D = 2e5 / m bounded to
 // 500 .. 20000 (all (n + 1)-subsets when there are no more than D of them). A candidate costs
 // one pass over the experiments (m n products and a histogram test) and, when it may beat the
 // fifth best so far, a sort of m values: O(D m n) in all, so the candidate stage grows linearly
-// with m (as m n) once m exceeds 1200. The 5 best candidates are refined: the local search
+// with m (as m n) once m exceeds 400. The 5 best candidates are refined: the local search
 // tries at most about 4e6 / m Chebyshev fits of experiments ranked around the median per
 // iteration (each O(m n)), and the simplex minimizer runs once from the best of them, plus the
 // restarts from the best point. The local search window holds n + 1 + 8 experiments up to m = 100
-// and n + 1 + 4 above (fewer when the subsets exceed the bound).
+// and n + 1 + 4 above (fewer when the subsets exceed the bound). Last, the exchange refinement
+// starts from the best point and, up to m = 166, from all five refined candidates (fewer up to
+// m = 500, none above): a round is a sort of m residuals and minimax fits of the nearest half
+// (each O(m n) per exchange step), and tries at most 8e4 / ((n + 1) m / 2) experiments outside
+// the half (none above m = 26666 for n = 5); at most 60 rounds per start. Up to m = 316 it also
+// starts from 1e5 / m^2 (at most 200) Chebyshev fits of random (n + 1)-subsets.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 #define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 
+#include <utility>
 #include <vector>
 
 #include "kel_linear_regression.h"
@@ -31,7 +37,8 @@ class KelLmsCandidateSearch {
   // Refines the best candidates (and the regression's current robust parameters); the best
   // result, if lower, becomes the regression's robust parameters and least median of squares.
   void RefineBest(KelMinimizationRobust* minimizer);
-  // Intercept and local search once more from the regression's robust parameters.
+  // Intercept and local search once more from the regression's robust parameters, then the
+  // exchange refinement from them and from the refined candidates.
   void PolishBest();
 
  private:
@@ -45,6 +52,11 @@ class KelLmsCandidateSearch {
   void Offer(const KelVector& candidate);
   void LocalSearch(KelVector& p, double* value);
   bool NextPositions(int width, int* positions) const;
+  void Exchange(KelVector& p, double* value);
+  void ExchangeFromRandomSubsets();
+  void RankAt(const KelVector& p);
+  bool MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference, KelVector& b,
+                 double* level);
   void TryIntercept(KelVector& p, double* value);
 
   KelLinearRegression& regression;
@@ -54,10 +66,12 @@ class KelLmsCandidateSearch {
   const double* const* f;  // rows of F, 1-based
   const double* y;         // responses, 1-based
   long long draws = 0;
-  std::vector<Candidate> pool;  // ascending criterion
-  std::vector<double> partial;  // residuals without the intercept
+  std::vector<Candidate> pool;     // ascending criterion
+  std::vector<Candidate> refined;  // the pool after the local search
+  std::vector<double> partial;     // residuals without the intercept
   std::vector<double> scratch;
   std::vector<int> counts;
+  std::vector<std::pair<double, int>> ranked;  // |residual| and experiment, by RankAt
   KelVector work;
 };
 

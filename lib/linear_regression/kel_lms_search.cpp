@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -189,8 +190,122 @@ bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, i
   return true;
 }
 
+namespace {
+
+double AbsoluteResidual(const double* const* f, const double* y, int row, int n, const double* b) {
+  const double* x = f[row];
+  double estimate = 0.0;
+  for (int j = 0; j < n; ++j) estimate += x[j + 1] * b[j];
+  return std::fabs(y[row] - estimate);
+}
+
+// Chebyshev fit of the reference and its level (the common |residual| there).
+bool ReferenceFit(const double* const* f, const double* y, const int* reference, int n, double* b,
+                  double* level, std::vector<double>& scratch) {
+  if (!KelChebyshevFit(f, y, reference, n, b, scratch)) return false;
+  *level = AbsoluteResidual(f, y, reference[0], n, b);
+  return std::isfinite(*level);
+}
+
+}  // namespace
+
+bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int count, int n,
+                   int* reference, double* b, double* level, std::vector<double>& scratch) {
+  const int k = n + 1;
+  std::vector<double> trial(static_cast<size_t>(n));
+  std::vector<double> scratchFit;
+  if (!ReferenceFit(f, y, reference, n, b, level, scratch)) return false;
+  // The level rises strictly, and there are finitely many references; the bound only guards
+  // against rounding making it stall.
+  const int stepLimit = 4 * count + 50;
+  for (int step = 0; step < stepLimit; ++step) {
+    int worst = -1;
+    double largest = *level;
+    for (int i = 0; i < count; ++i) {
+      const double r = AbsoluteResidual(f, y, rows[i], n, b);
+      if (!(r <= largest)) {
+        largest = r;
+        worst = rows[i];
+      }
+    }
+    // Within rounding of the level: the fit is minimax over all rows.
+    if (worst < 0 || largest <= *level * (1.0 + 1e-12)) {
+      *level = std::max(*level, largest);
+      return true;
+    }
+    int replaced = -1;
+    double highest = *level;
+    for (int t = 0; t < k; ++t) {
+      const int kept = reference[t];
+      reference[t] = worst;
+      double candidateLevel = 0.0;
+      if (ReferenceFit(f, y, reference, n, trial.data(), &candidateLevel, scratchFit) &&
+          candidateLevel > highest) {
+        highest = candidateLevel;
+        replaced = t;
+      }
+      reference[t] = kept;
+    }
+    if (replaced < 0) return false;
+    reference[replaced] = worst;
+    if (!ReferenceFit(f, y, reference, n, b, level, scratch)) return false;
+  }
+  return false;
+}
+
+namespace {
+
+// Above this many values the location sorts by radix: four counting passes over 16-bit digits
+// of the keys cost less than the comparisons of a sort (the candidate search sorts the
+// residuals of every promising candidate, which dominates its time for large m).
+constexpr size_t radixSortMinimum = 4096;
+
+// Order-preserving key of a double: the sign bit flipped for positive values, all bits for
+// negative ones, so that unsigned comparison of keys orders the values (-0 before +0).
+std::uint64_t SortKey(double v) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  return (bits >> 63) != 0 ? ~bits : bits | 0x8000000000000000ull;
+}
+
+double FromSortKey(std::uint64_t key) {
+  const std::uint64_t bits = (key >> 63) != 0 ? key & 0x7FFFFFFFFFFFFFFFull : ~key;
+  double v = 0.0;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+// Ascending order of values without NaN. A digit shared by all keys needs no pass.
+void SortValues(std::vector<double>& values) {
+  const size_t m = values.size();
+  if (m < radixSortMinimum) {
+    std::sort(values.begin(), values.end());
+    return;
+  }
+  std::vector<std::uint64_t> keys(m);
+  std::vector<std::uint64_t> other(m);
+  for (size_t i = 0; i < m; ++i) keys[i] = SortKey(values[i]);
+  std::vector<size_t> count(65536);
+  for (int shift = 0; shift < 64; shift += 16) {
+    std::fill(count.begin(), count.end(), 0);
+    for (std::uint64_t key : keys) ++count[(key >> shift) & 0xFFFF];
+    if (count[(keys[0] >> shift) & 0xFFFF] == m) continue;
+    size_t start = 0;
+    for (size_t& c : count) {
+      const size_t here = c;
+      c = start;
+      start += here;
+    }
+    for (std::uint64_t key : keys) other[count[(key >> shift) & 0xFFFF]++] = key;
+    keys.swap(other);
+  }
+  for (size_t i = 0; i < m; ++i) values[i] = FromSortKey(keys[i]);
+}
+
+}  // namespace
+
 double KelLmsLocation(std::vector<double>& values) {
-  std::sort(values.begin(), values.end());
+  SortValues(values);
   const int m = static_cast<int>(values.size());
   if (m == 0) return 0.0;
   if (m % 2 == 1) {

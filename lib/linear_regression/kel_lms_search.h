@@ -38,6 +38,16 @@ bool KelNextSubset(int m, int k, int* indices);
 bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, int n, double* b,
                      std::vector<double>& scratch);
 
+// Minimax fit of the experiments rows[0 .. count - 1] (count >= n + 1): b minimizes the largest
+// |y(i) - f(i) b| over them. The exchange method: reference (n + 1 of those rows) starts as
+// given and ends as the n + 1 experiments whose Chebyshev fit is the minimax fit; each step
+// brings in the experiment of largest residual in place of the member whose removal leaves the
+// highest level, so the level rises at every step and no reference repeats. level receives the
+// largest |residual|. False when a reference is degenerate or the steps run out (b then holds
+// the last fit).
+bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int count, int n,
+                   int* reference, double* b, double* level, std::vector<double>& scratch);
+
 // The c minimizing the median of (values(i) - c)^2 over c, by the median rule above; values are
 // sorted on return. For odd m it is the midpoint of the shortest interval holding (m + 1) / 2
 // values; for even m the best of the midpoints of values m / 2 - 1, m / 2 and m / 2 + 1 ranks

@@ -140,6 +140,67 @@ TEST(LmsChebyshevFit, DegenerateSubsetIsRefused) {
   EXPECT_FALSE(KelChebyshevFit(rows, y, subset, 2, b, scratch));
 }
 
+// The minimax fit over many experiments against linear programming duality: its level equals
+// the largest Chebyshev level over all (n + 1)-subsets (each is a lower bound, and the
+// reference reaches it), every residual is within it, and moving any parameter raises it.
+TEST(LmsMinimaxFit, LevelIsTheLargestChebyshevLevelOfAllSubsets) {
+  KelLmsRandom random(11);
+  auto uniform = [&random]() {
+    return static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
+  };
+  for (int trial = 0; trial < 20; ++trial) {
+    const int m = 9 + trial % 5;
+    const int n = 2 + trial % 3;
+    std::vector<std::vector<double>> storage(static_cast<size_t>(m + 1),
+                                             std::vector<double>(static_cast<size_t>(n + 1)));
+    std::vector<const double*> rows(static_cast<size_t>(m + 1), nullptr);
+    std::vector<double> y(static_cast<size_t>(m + 1), 0.0);
+    for (int i = 1; i <= m; ++i) {
+      std::vector<double>& row = storage[static_cast<size_t>(i)];
+      row[1] = 1.0;
+      for (int j = 2; j <= n; ++j) row[static_cast<size_t>(j)] = 10.0 * uniform();
+      y[static_cast<size_t>(i)] = row[2] + (i % 4 == 0 ? 20.0 : 3.0) * uniform();
+      rows[static_cast<size_t>(i)] = row.data();
+    }
+    auto residual = [&](const double* b, int i) {
+      double r = y[static_cast<size_t>(i)];
+      for (int j = 1; j <= n; ++j) r -= rows[static_cast<size_t>(i)][j] * b[j - 1];
+      return std::fabs(r);
+    };
+    // Every experiment but the first, so that the set is not simply 1 .. m.
+    std::vector<int> set;
+    for (int i = 2; i <= m; ++i) set.push_back(i);
+    std::vector<int> reference(set.begin(), set.begin() + n + 1);
+    std::vector<double> b(static_cast<size_t>(n));
+    std::vector<double> scratch;
+    double level = 0.0;
+    ASSERT_TRUE(KelMinimaxFit(rows.data(), y.data(), set.data(), static_cast<int>(set.size()), n,
+                              reference.data(), b.data(), &level, scratch));
+    double dual = 0.0;
+    std::vector<int> subset(static_cast<size_t>(n + 1));
+    for (int i = 0; i <= n; ++i) subset[static_cast<size_t>(i)] = i + 1;
+    std::vector<double> c(static_cast<size_t>(n));
+    do {
+      std::vector<int> chosen;
+      for (int index : subset) chosen.push_back(set[static_cast<size_t>(index - 1)]);
+      if (KelChebyshevFit(rows.data(), y.data(), chosen.data(), n, c.data(), scratch))
+        dual = std::max(dual, residual(c.data(), chosen[0]));
+    } while (KelNextSubset(static_cast<int>(set.size()), n + 1, subset.data()));
+    EXPECT_NEAR(level, dual, 1e-10 * dual) << trial;
+    double worst = 0.0;
+    for (int i : set) worst = std::max(worst, residual(b.data(), i));
+    EXPECT_NEAR(worst, level, 1e-10 * level) << trial;
+    for (int j = 0; j < n; ++j)
+      for (double step : {-1e-4, 1e-4}) {
+        std::vector<double> q = b;
+        q[static_cast<size_t>(j)] += step;
+        double moved = 0.0;
+        for (int i : set) moved = std::max(moved, residual(q.data(), i));
+        EXPECT_GT(moved, level) << trial;
+      }
+  }
+}
+
 TEST(LmsLocation, HandWorkedOddAndEvenSamples) {
   // Odd m = 5, h = 3: intervals of 3 sorted values 0 1 2 | 1 2 10 | 2 10 11: the first is the
   // shortest (2), midpoint 1.
@@ -165,6 +226,36 @@ TEST(LmsLocation, MatchesBruteForceOnRandomSamples) {
 
 // The rejection test never rejects a bound that some location beats, and does reject bounds
 // well below the minimum.
+// Large samples go through the radix sort: the values come back in the order of std::sort, and
+// for odd m the location is the midpoint of the shortest interval holding (m + 1) / 2 values,
+// found here on the std::sort order (the first shortest one).
+TEST(LmsLocation, LargeSamplesSortAsStdSortAndFindTheShortestHalf) {
+  KelLmsRandom random(5);
+  for (int m : {5000, 5001, 30001}) {
+    std::vector<double> values;
+    for (int i = 0; i < m; ++i) {
+      const double u = static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
+      // Both signs, magnitudes over many binades, repeated values and zeros.
+      if (i % 7 == 0)
+        values.push_back(std::floor(10.0 * u) - 5.0);
+      else if (i % 11 == 0)
+        values.push_back(0.0);
+      else
+        values.push_back((u - 0.4) * std::pow(10.0, static_cast<double>(i % 9) - 3.0));
+    }
+    std::vector<double> expected = values;
+    std::sort(expected.begin(), expected.end());
+    const double c = KelLmsLocation(values);
+    ASSERT_EQ(values, expected) << "m " << m;
+    if (m % 2 == 0) continue;
+    const size_t span = static_cast<size_t>((m + 1) / 2 - 1);
+    size_t best = 0;
+    for (size_t i = 1; i + span < expected.size(); ++i)
+      if (expected[i + span] - expected[i] < expected[best + span] - expected[best]) best = i;
+    EXPECT_EQ(c, (expected[best] + expected[best + span]) / 2.0) << "m " << m;
+  }
+}
+
 TEST(LmsLocation, RejectionNeverRejectsAnAttainableBound) {
   KelLmsRandom random(5);
   std::vector<int> counts;
