@@ -10,6 +10,7 @@
 #include "kel_linear_regression.h"
 #include "kel_linear_regression_collinearity.h"
 #include "kel_output.h"
+#include "kel_report_rows.h"
 
 namespace {
 
@@ -299,10 +300,7 @@ void KelLinearRegression::PrintResiduals() {
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
-  for (int j = 1; j <= numExperiments; ++j) {
-    KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), yEstimated(j), residuals(j), e(j));
-    if (std::fabs(e(j)) > 2.5) KelPrint("%s", kelReportWarning);
-  }
+  PrintResidualRows(y, yEstimated, residuals, e, kelReportWarning);
   KelPause();
 }
 
@@ -317,11 +315,7 @@ void KelLinearRegression::PrintResponseConfidenceIntervals() {
 
 void KelLinearRegression::PrintResponseIntervalRows(double quantile) {
   KelPrint("\n Exp.      Lower            y             Upper");
-  for (int j = 1; j <= numExperiments; ++j) {
-    const double h = seYEstimated(j) * quantile;
-    KelPrint("\n%3d %16.7e %16.7e %16.7e", j, yEstimated(j) - h, yEstimated(j), yEstimated(j) + h);
-    if (h > 2.5 * std::fabs(yEstimated(j))) KelPrint("%s", kelReportWarning);
-  }
+  PrintResponseIntervals(yEstimated, seYEstimated, quantile, kelReportWarning);
 }
 
 void KelLinearRegression::PrintNormality() {
