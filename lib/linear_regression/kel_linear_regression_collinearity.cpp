@@ -13,18 +13,6 @@
 
 namespace {
 
-// Restores kelPrintMessages when the factorizations are done.
-class QuietNotes {
- public:
-  QuietNotes() : saved(kelPrintMessages) { kelPrintMessages = 'N'; }
-  ~QuietNotes() { kelPrintMessages = saved; }
-  QuietNotes(const QuietNotes&) = delete;
-  QuietNotes& operator=(const QuietNotes&) = delete;
-
- private:
-  char saved;
-};
-
 bool columnIsOnes(const KelMatrix& F, int j) {
   const double* const* f = F.RowPointers();
   for (int i = 1; i <= F.Rows(); ++i)
@@ -117,7 +105,7 @@ KelCollinearity ComputeCollinearity(const KelMatrix& F, bool intercept) {
     for (int i = 2; i <= n; ++i) checkCentredSumOfSquares(F, i);
   if (firstHasIntercept) checkCentredSumOfSquares(F, 1);
 
-  QuietNotes quiet;
+  const KelQuietMessages quiet;
   KelCollinearity result;
   result.tolerances.Resize(n, false);
   result.columnFactors.Resize(n, false);

@@ -10,6 +10,7 @@
 #include "kel_linear_regression.h"
 #include "kel_linear_regression_collinearity.h"
 #include "kel_output.h"
+#include "kel_report_format.h"
 #include "kel_report_rows.h"
 
 namespace {
