@@ -146,8 +146,10 @@ void KelFactorizedSVD::GetDecomposition(KelVector* w, KelMatrix* Vout, KelMatrix
 
 void KelFactorizedSVD::GetSortedDecomposition(KelVector* w, KelMatrix* Vout, KelMatrix* U) {
   KelVector unsortedW;
-  KelMatrix unsortedV, unsortedU;
-  GetDecomposition(&unsortedW, &unsortedV, &unsortedU);
+  KelMatrix unsortedV;
+  // U is permuted in place, row by row: no second m x n copy, and the row-major storage is
+  // read in order.
+  GetDecomposition(&unsortedW, &unsortedV, U);
   const int m = numRows;
   const int n = numColumns;
   std::vector<int> order(static_cast<size_t>(n));
@@ -157,12 +159,19 @@ void KelFactorizedSVD::GetSortedDecomposition(KelVector* w, KelMatrix* Vout, Kel
                    [&](int p, int q) { return unsortedW(p) > unsortedW(q); });
   w->Resize(n, false);
   Vout->Resize(n, n, false);
-  U->Resize(m, n, false);
   for (int j = 1; j <= n; ++j) {
     const int from = order[j - 1];
     (*w)(j) = unsortedW(from);
     for (int i = 1; i <= n; ++i) (*Vout)(i, j) = unsortedV(i, from);
-    for (int i = 1; i <= m; ++i) (*U)(i, j) = unsortedU(i, from);
+  }
+  bool identity = true;
+  for (int j = 1; j <= n; ++j) identity = identity && order[j - 1] == j;
+  if (identity) return;
+  std::vector<double> row(static_cast<size_t>(n) + 1);
+  double* const* u = U->RowPointers();
+  for (int i = 1; i <= m; ++i) {
+    for (int j = 1; j <= n; ++j) row[static_cast<size_t>(j)] = u[i][order[j - 1]];
+    std::memcpy(u[i] + 1, row.data() + 1, sizeof(double) * static_cast<size_t>(n));
   }
 }
 

@@ -6,6 +6,17 @@
 // results stay cached until Initialize gives new data. The singular value report and the robust
 // computation use the fit's members as working storage and clear the fit's flag, so the next
 // least-squares query refits first.
+//
+// Growth. The fit is O(m n^2) in time: three singular value decompositions of m x n matrices
+// (balanced, plain, column-scaled), a residual refinement, the leverages and the leave-one-out
+// test from the closed form, plus one O(m n^2) refit for each experiment that the closed form
+// cannot tell from the best (usually one; every experiment when the data are fitted exactly,
+// where every sum is rounding noise, and then the test is O(m^2 n^2)). The least-squares
+// report adds O(m n^2 + n^4) for the tolerances and column factors (one QR of the normalized
+// F and an n x n QR per column), O(n^3) for the inverse correlation, O(m log m) for the
+// normality index and O(m) lines of output. Memory: the object keeps F, U and the left vectors
+// of the scaled F (3 m x n) besides O(m) vectors; the plain factorization keeps two more, and
+// the fit's peak holds a few transient m x n copies inside the factorizations.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_H
 #define KELMATH_KEL_LINEAR_REGRESSION_H
 

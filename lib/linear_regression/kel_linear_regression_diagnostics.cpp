@@ -3,12 +3,22 @@
 // computed without printing.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "kel_distributions.h"
-#include "kel_factorized_householder.h"
 #include "kel_factorized_symmetric.h"
 #include "kel_linear_regression.h"
+#include "kel_linear_regression_collinearity.h"
 #include "kel_output.h"
+
+namespace {
+
+// The auxiliary regression on the other columns that the tolerances are defined by is an
+// object of this class and takes a serial number; drawing it keeps the numbers of the objects
+// created later as documented, although its fit is no longer needed.
+void DrawAuxiliaryRegressionNumber() { const KelLinearRegression auxiliary; }
+
+}  // namespace
 
 void KelLinearRegression::EnsureDiagnostics() {
   EnsureLeastSquares();
@@ -16,8 +26,12 @@ void KelLinearRegression::EnsureDiagnostics() {
   ComputeParameterCorrelation();
   KelFactorizedSymmetricPivot factorization(parameterCorrelation);
   factorization.Inverse(&inverseCorrelation);
-  tolerances = ComputeTolerances();
-  columnFactors = ComputeColumnsCorrelation();
+  // Both diagnostics share one factorization; the auxiliary regression's number is drawn as
+  // ComputeTolerances draws it.
+  if (numParameters >= 2) DrawAuxiliaryRegressionNumber();
+  KelCollinearity collinearity = ComputeCollinearity(F, interceptFlag != 0);
+  tolerances = std::move(collinearity.tolerances);
+  columnFactors = std::move(collinearity.columnFactors);
   ComputeReportValues();
   ComputeVerdicts();
   diagnosticsComputed = 1;
@@ -60,63 +74,17 @@ double KelLinearRegression::NormalityIndex() {
   return FitNormalityIndex();
 }
 
-// Each column regressed on the others by one auxiliary regression reused for every column.
-// The auxiliary model decides its own intercept from its first column, so an intercept model
-// gives centred R^2 and a model without intercept uncentred R^2.
+// Each column regressed on the others (centred R^2 for a model with intercept, uncentred
+// without), from one factorization of F instead of one regression per column.
 KelVector KelLinearRegression::ComputeTolerances() {
-  const int m = numExperiments;
-  const int n = numParameters;
-  KelVector t(n);
-  t = 1.0;
-  if (n < 2) return t;
-  const int first = interceptFlag != 0 ? 2 : 1;
-  KelLinearRegression auxiliary;
-  KelMatrix others(m, n - 1);
-  KelVector column(m);
-  for (int i = first; i <= n; ++i) {
-    int target = 1;
-    if (interceptFlag != 0) {
-      others.SetColumn(1, 1.0);
-      target = 2;
-    }
-    for (int j = first; j <= n; ++j) {
-      if (j == i) continue;
-      for (int r = 1; r <= m; ++r) others(r, target) = F(r, j);
-      ++target;
-    }
-    F.GetColumn(i, column);
-    auxiliary.Initialize(others, column);
-    t(i) = 1.0 - auxiliary.GetR2();
-  }
-  return t;
+  if (numParameters >= 2) DrawAuxiliaryRegressionNumber();
+  return ComputeCollinearity(F, interceptFlag != 0).tolerances;
 }
 
 // |last diagonal element of R| in the QR factorization of the normalized columns with column i
 // moved last: the distance of that column from the space the others span.
 KelVector KelLinearRegression::ComputeColumnsCorrelation() {
-  const int n = numParameters;
-  const KelQuietMessages quiet;
-  KelMatrix normalized = F;
-  KelVector k(n);
-  int first = 1;
-  if (interceptFlag != 0) {
-    double mean = 0.0;
-    double norm = 0.0;
-    for (int j = 2; j <= n; ++j) normalized.NormalizeColumn(j, &mean, &norm);
-    k(1) = 1.0;
-    first = 2;
-  } else {
-    normalized.NormalizeColumns();
-  }
-  KelVector diagonal;
-  for (int i = first; i <= n; ++i) {
-    KelMatrix moved = normalized;
-    if (i < n) moved.SwapColumns(i, n);
-    KelFactorizedQR qr(moved);
-    qr.GetDiagonal(&diagonal);
-    k(i) = std::fabs(diagonal(n));
-  }
-  return k;
+  return ComputeCollinearity(F, interceptFlag != 0).columnFactors;
 }
 
 // The values the report prints next to its verdicts, from the current fit.

@@ -51,6 +51,9 @@ void KelLinearRegression::ComputeBalancedSolution() {
   b += correction;
   systemConditioning = balancedSvd.ConditionNumber();
   if (earlierForm != 0) KelPrint("\nsystemConditioning %e", systemConditioning);
+  // Nothing later solves with the balanced factorization: its copies of F (the loaded matrix
+  // and the factors) are freed before the next factorizations need their own.
+  balancedSvd.AssignMatrix(KelMatrix());
 }
 
 // F^T (y - F b), the residual and the products formed in extended precision.

@@ -1,10 +1,12 @@
 // KelLinearRegression: the least-squares report, one function per section. The sections only
 // read stored results.
 #include <cmath>
+#include <utility>
 
 #include "kel_linear_regression.h"
 #include "kel_output.h"
 #include "kel_report_format.h"
+#include "kel_report_rows.h"
 
 namespace {
 
@@ -203,10 +205,7 @@ void KelLinearRegression::PrintResiduals() const {
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
-  for (int j = 1; j <= numExperiments; ++j) {
-    KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), yEstimated(j), residuals(j), e(j));
-    if (std::fabs(e(j)) > 2.5) KelPrint("%s", kelReportWarning);
-  }
+  PrintResidualRows(y, yEstimated, residuals, e, kelReportWarning);
   KelPause();
 }
 
@@ -221,11 +220,7 @@ void KelLinearRegression::PrintResponseConfidenceIntervals() const {
 
 void KelLinearRegression::PrintResponseIntervalRows(double quantile) const {
   KelPrint("\n Exp.      Lower            y             Upper");
-  for (int j = 1; j <= numExperiments; ++j) {
-    const double h = seYEstimated(j) * quantile;
-    KelPrint("\n%3d %16.7e %16.7e %16.7e", j, yEstimated(j) - h, yEstimated(j), yEstimated(j) + h);
-    if (h > 2.5 * std::fabs(yEstimated(j))) KelPrint("%s", kelReportWarning);
-  }
+  PrintResponseIntervals(yEstimated, seYEstimated, quantile, kelReportWarning);
 }
 
 void KelLinearRegression::PrintNormality() const {

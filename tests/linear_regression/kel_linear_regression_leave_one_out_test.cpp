@@ -125,6 +125,42 @@ TEST(LeaveOneOut, FastChoiceEqualsRefittingEveryExperiment) {
   EXPECT_LT(refits, problems * 2);
 }
 
+// Near-ties: a second outlier whose removal leaves almost (to 1e-13 .. 1e-7 relative) the sum
+// of removing the first, in a row of high or ordinary leverage. Whichever way the explicit
+// refits decide, the closed form with its error bounds must decide the same.
+TEST(LeaveOneOut, NearTiesAndHighLeverageChooseAsTheRefits) {
+  std::mt19937_64 random(4242);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  for (int trial = 0; trial < 120; ++trial) {
+    const int n = 2 + trial % 4;
+    const int m = n + 8 + trial % 37;
+    KelMatrix F(m, n);
+    KelVector y(m);
+    for (int i = 1; i <= m; ++i) {
+      F(i, 1) = 1.0;
+      for (int j = 2; j <= n; ++j) F(i, j) = normal(random);
+      y(i) = F(i, n) + 0.2 * normal(random);
+    }
+    const int a = 1 + trial % m;
+    const int b = 1 + (trial * 7 + 3) % m;
+    if (a == b) continue;
+    if (trial % 3 == 0)
+      for (int j = 2; j <= n; ++j) F(b, j) = 8.0 * F(a, j);  // b a high-leverage point
+    else
+      for (int j = 2; j <= n; ++j) F(b, j) = -F(a, j);  // b mirrors a
+    y(a) += 10.0;
+    y(b) = y(a);
+    const double nudge = std::pow(10.0, -13.0 + (trial % 7));
+    y(b) *= 1.0 + (trial % 2 == 0 ? nudge : -nudge);
+    double best = 0.0;
+    int bestIndex = 0;
+    LiteralLeaveOneOut(F, y, &best, &bestIndex);
+    KelLinearRegression regression(F, y);
+    ASSERT_EQ(regression.LeaveOneOutBestIndex(), bestIndex) << "trial " << trial;
+    EXPECT_EQ(regression.LeaveOneOutBestSumOfSquares(), best) << "trial " << trial;
+  }
+}
+
 TEST(LeaveOneOut, ExactTieGoesToTheLowestIndex) {
   // Rows 3 and 6 are the same experiment, far off the line through the others.
   KelMatrix F(8, 2);

@@ -1,0 +1,132 @@
+// Tj tolerances and column-correlation factors from one QR factorization of the normalized
+// regressor matrix (see the header for why the small factorizations give the same values).
+#include "kel_linear_regression_collinearity.h"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "kel_constants.h"
+#include "kel_errors.h"
+#include "kel_householder.h"
+#include "kel_output.h"
+
+namespace {
+
+bool columnIsOnes(const KelMatrix& F, int j) {
+  const double* const* f = F.RowPointers();
+  for (int i = 1; i <= F.Rows(); ++i)
+    if (f[i][j] != 1.0) return false;
+  return true;
+}
+
+// The corrected sum of squares of column j exactly as a regression with this column as its
+// response forms it (mean in double, then the squared deviations), so that the fatal case is
+// the regression's own.
+double centredSumOfSquares(const KelMatrix& F, int j) {
+  const int m = F.Rows();
+  const double* const* f = F.RowPointers();
+  double mean = 0.0;
+  for (int i = 1; i <= m; ++i) mean += f[i][j];
+  mean /= m;
+  double sum = 0.0;
+  for (int i = 1; i <= m; ++i) {
+    const double deviation = f[i][j] - mean;
+    sum += deviation * deviation;
+  }
+  return sum;
+}
+
+double sumOfSquares(const KelMatrix& F, int j) {
+  const double* const* f = F.RowPointers();
+  double sum = 0.0;
+  for (int i = 1; i <= F.Rows(); ++i) sum += f[i][j] * f[i][j];
+  return sum;
+}
+
+void checkCentredSumOfSquares(const KelMatrix& F, int j) {
+  if (centredSumOfSquares(F, j) == 0.0) KelError("%s\nssm == 0.", kelClassLinearRegression);
+}
+
+// The copy G whose columns the diagnostics compare: with an intercept, columns 2..n centred
+// and of unit norm (column 1 kept); without, every column of unit norm (zero columns stay).
+KelMatrix normalizedCopy(const KelMatrix& F, bool intercept) {
+  KelMatrix g = F;
+  if (intercept) {
+    double mean = 0.0;
+    double norm = 0.0;
+    for (int j = 2; j <= g.Columns(); ++j) g.NormalizeColumn(j, &mean, &norm);
+  } else {
+    g.NormalizeColumns();
+  }
+  return g;
+}
+
+// R (n x n) of G = Q R, G destroyed. No column is judged dependent (tolerance 0), so R^T R
+// equals G^T G to rounding and every later decision is taken on R alone.
+KelMatrix triangularFactor(KelMatrix* g) {
+  const int m = g->Rows();
+  const int n = g->Columns();
+  std::vector<double> diagonal(static_cast<size_t>(n) + 1);
+  std::vector<double> norms(static_cast<size_t>(n) + 1);
+  std::vector<double> scratch;
+  double* const* a = g->RowPointers();
+  QRFactorization(m, n, a, diagonal.data(), norms.data(), 0.0, scratch);
+  KelMatrix r(n, n);
+  double* const* t = r.RowPointers();
+  for (int i = 1; i <= n; ++i) {
+    t[i][i] = diagonal[static_cast<size_t>(i)];
+    for (int j = i + 1; j <= n; ++j) t[i][j] = a[i][j];
+  }
+  return r;
+}
+
+// |last diagonal| of the QR of R with columns i and n exchanged, with the given singularity
+// tolerance; work is n x n scratch.
+double lastDiagonal(const KelMatrix& r, int i, double tolerance, KelMatrix* work,
+                    std::vector<double>* scratch) {
+  const int n = r.Columns();
+  *work = r;
+  if (i < n) work->SwapColumns(i, n);
+  std::vector<double> diagonal(static_cast<size_t>(n) + 1);
+  std::vector<double> norms(static_cast<size_t>(n) + 1);
+  QRFactorization(n, n, work->RowPointers(), diagonal.data(), norms.data(), tolerance, *scratch);
+  return std::fabs(diagonal[static_cast<size_t>(n)]);
+}
+
+}  // namespace
+
+KelCollinearity ComputeCollinearity(const KelMatrix& F, bool intercept) {
+  const int n = F.Columns();
+  const int first = intercept ? 2 : 1;
+  // The regression of column 1 on the others decides its intercept from its first column.
+  const bool firstHasIntercept = !intercept && n >= 2 && columnIsOnes(F, 2);
+  if (n >= 2 && intercept)
+    for (int i = 2; i <= n; ++i) checkCentredSumOfSquares(F, i);
+  if (firstHasIntercept) checkCentredSumOfSquares(F, 1);
+
+  const KelQuietMessages quiet;
+  KelCollinearity result;
+  result.tolerances.Resize(n, false);
+  result.columnFactors.Resize(n, false);
+  result.tolerances = 1.0;
+  result.columnFactors = 1.0;
+  KelMatrix g = normalizedCopy(F, intercept);
+  const KelMatrix r = triangularFactor(&g);
+  g.Resize(0, 0, false);
+  KelMatrix work;
+  std::vector<double> scratch;
+  for (int i = first; i <= n; ++i) {
+    result.columnFactors(i) = lastDiagonal(r, i, kelTenMachEpsFloat, &work, &scratch);
+    if (n < 2) continue;
+    // The unexplained fraction of the (centred) sum of squares of column i, which has unit norm
+    // in G; computed without the singularity tolerance, like the regression's residual.
+    const double distance = lastDiagonal(r, i, 0.0, &work, &scratch);
+    double unexplained = distance * distance;
+    if (i == 1 && firstHasIntercept) {
+      unexplained *= sumOfSquares(F, 1) / centredSumOfSquares(F, 1);
+    }
+    result.tolerances(i) = unexplained;
+  }
+  return result;
+}

@@ -1,0 +1,133 @@
+// The report's row writer gives the bytes of printf's formats, on values chosen to stress the
+// conversions (rounding ties, carries into a new digit, three-digit exponents, subnormals, signed
+// zero, NaN and infinities) and on many random ones.
+#include "kel_report_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kel_test_support.h"
+
+namespace {
+
+std::string Printf(const char* format, double value) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::vector<double> StressValues() {
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.125,
+                                -0.125,
+                                0.375,
+                                2.5,
+                                9.995,
+                                -9.995,
+                                0.005,
+                                0.015,
+                                99.995,
+                                1e300,
+                                -1e-300,
+                                4.9e-324,
+                                2.2e-308,
+                                1.2345675,
+                                12345678.5,
+                                9.9999999e99,
+                                9.99999995e-100,
+                                123.456,
+                                -7.0,
+                                std::numeric_limits<double>::quiet_NaN(),
+                                inf,
+                                -inf};
+  std::mt19937_64 random(42);
+  std::uniform_real_distribution<double> exponent(-310.0, 310.0);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> halves(-4000, 4000);
+  for (int k = 0; k < 3000; ++k)
+    values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
+  // Exact binary ties at the second decimal: multiples of 1/8.
+  for (int k = 0; k < 300; ++k) values.push_back(halves(random) / 8.0);
+  return values;
+}
+
+TEST(ReportRows, ConversionsMatchPrintf) {
+  for (const double value : StressValues()) {
+    const std::string written = kel_test::CaptureOutput([&] {
+      KelRowWriter out;
+      out.Scientific(value, 16, 7);
+      out.Text("|");
+      out.Fixed(value, 9, 2);
+      out.Text("|");
+      out.Scientific(value, 0, 3);
+    });
+    const std::string expected =
+        Printf("%16.7e", value) + "|" + Printf("%9.2f", value) + "|" + Printf("%.3e", value);
+    ASSERT_EQ(written, expected) << value;
+  }
+}
+
+TEST(ReportRows, IntegersArePaddedLikePrintf) {
+  const std::string written = kel_test::CaptureOutput([] {
+    KelRowWriter out;
+    for (int value : {0, 7, 42, 999, 1000, 123456, -5}) out.Integer(value, 3);
+  });
+  std::string expected;
+  char text[32];
+  for (int value : {0, 7, 42, 999, 1000, 123456, -5}) {
+    std::snprintf(text, sizeof text, "%3d", value);
+    expected += text;
+  }
+  EXPECT_EQ(written, expected);
+}
+
+TEST(ReportRows, ResidualAndIntervalRowsHaveTheReportFormats) {
+  const KelVector y(3, 1.0, -2.5, 1e6);
+  const KelVector fitted(3, 1.5, -2.0, 999999.0);
+  const KelVector residuals(3, -0.5, -0.5, 1.0);
+  const KelVector normalized(3, -0.25, 3.0, -2.5);
+  const KelVector se(3, 0.1, 2.0, 0.01);
+  const std::string rows = kel_test::CaptureOutput([&] {
+    PrintResidualRows(y, fitted, residuals, normalized, "  ** WARNING **");
+    PrintResponseIntervals(fitted, se, 2.0, "  ** WARNING **");
+  });
+  std::string expected;
+  char line[256];
+  for (int j = 1; j <= 3; ++j) {
+    std::snprintf(line, sizeof line, "\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), fitted(j),
+                  residuals(j), normalized(j));
+    expected += line;
+    if (std::fabs(normalized(j)) > 2.5) expected += "  ** WARNING **";
+  }
+  for (int j = 1; j <= 3; ++j) {
+    const double h = se(j) * 2.0;
+    std::snprintf(line, sizeof line, "\n%3d %16.7e %16.7e %16.7e", j, fitted(j) - h, fitted(j),
+                  fitted(j) + h);
+    expected += line;
+    if (h > 2.5 * std::fabs(fitted(j))) expected += "  ** WARNING **";
+  }
+  EXPECT_EQ(rows, expected);
+  // Row 2 of each block is the one that warns: |e| = 3 > 2.5, h = 4 > 2.5 * 2.
+  EXPECT_NE(expected.find("3.00  ** WARNING **"), std::string::npos);
+}
+
+TEST(ReportRows, LongOutputArrivesWholeAndInOrder) {
+  const std::string written = kel_test::CaptureOutput([] {
+    KelRowWriter out;
+    for (int j = 1; j <= 20000; ++j) out.Integer(j, 6);
+  });
+  ASSERT_EQ(written.size(), 20000u * 6u);
+  EXPECT_EQ(written.substr(0, 12), "     1     2");
+  EXPECT_EQ(written.substr(written.size() - 6), " 20000");
+}
+
+}  // namespace
