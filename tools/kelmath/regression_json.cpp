@@ -70,16 +70,17 @@ void AppendContainer(const json& value, int depth, char open, char close, Each e
     *out += close;
     return;
   }
-  const std::string inner(static_cast<size_t>(2 * (depth + 1)), ' ');
   *out += open;
   bool first = true;
   for (auto item = value.begin(); item != value.end(); ++item) {
     *out += first ? "\n" : ",\n";
     first = false;
-    *out += inner;
+    out->append(static_cast<size_t>(2 * (depth + 1)), ' ');
     each(item);
   }
-  *out += "\n" + std::string(static_cast<size_t>(2 * depth), ' ') + close;
+  *out += '\n';
+  out->append(static_cast<size_t>(2 * depth), ' ');
+  *out += close;
 }
 
 void AppendValue(const json& value, int depth, std::string* out) {
@@ -119,6 +120,12 @@ std::string FormatJson(const RegressionResult& r) {
       {"breusch_pagan",
        {{"statistic", Number(r.breuschPagan)}, {"p_value", Number(r.breuschPaganPValue)}}},
       {"observations", Observations(r)}};
+  if (r.varianceAssigned) {
+    object["assigned_variance"] = {{"variance", Number(r.variance)},
+                                   {"dof", r.varianceDof},
+                                   {"f_statistic", Number(r.varianceF)},
+                                   {"f_p_value", Number(r.varianceFPValue)}};
+  }
   if (r.hasRobust) object["robust"] = Robust(r.robust);
   std::string text;
   AppendValue(object, 0, &text);

@@ -366,18 +366,34 @@ TEST_F(KelmathCommand, JsonNumbersAreWrittenWithSeventeenSignificantDigits) {
   EXPECT_NE(text.find(sigma), std::string::npos);
 }
 
-TEST_F(KelmathCommand, AssignedVarianceScalesTheStandardErrors) {
-  const Reference r("r/diagnostics_swiss.txt");
-  const double variance = 25.0;
+// An assigned variance replaces the residual mean square in the standard errors; t quantiles
+// and P values stay on the residual degrees of freedom (as the library's least-squares report
+// has them), and the F test of the model compares the residual mean square with the variance.
+TEST_F(KelmathCommand, AssignedVarianceScalesTheStandardErrorsAndIsTested) {
+  const Reference r("r/assigned_variance_swiss.txt");
   const auto run = Run(Arguments(kCases[2]) + " --variance 25 --dof 10 --json result.json");
   ASSERT_EQ(run.status, 0) << run.err;
   const auto j = nlohmann::json::parse(Read("result.json"));
-  const double scale = std::sqrt(variance) / r("sigma");
-  for (int i = 1; i <= static_cast<int>(r("parameters")); ++i)
-    ExpectNear(j["coefficients"][i - 1]["std_error"], r("std_error", i) * scale, kTight,
-               "std_error " + std::to_string(i));
-  EXPECT_NE(run.out.find("assigned response variance 25 (10 degrees of freedom)"),
-            std::string::npos);
+  for (int i = 1; i <= static_cast<int>(r("parameters")); ++i) {
+    const auto& c = j["coefficients"][i - 1];
+    const std::string at = "coefficient " + std::to_string(i);
+    ExpectNear(c["std_error"], r("std_error", i), kTight, at + " std_error");
+    ExpectNear(c["t_value"], r("t_value", i), kTight, at + " t_value");
+    ExpectNear(c["p_value"], r("p_value", i), kTight, at + " p_value");
+    ExpectNear(c["ci95"][0], r("ci95_low", i), kTight, at + " ci95 low");
+    ExpectNear(c["ci95"][1], r("ci95_high", i), kTight, at + " ci95 high");
+  }
+  const auto& assigned = j["assigned_variance"];
+  EXPECT_EQ(assigned["variance"].get<double>(), 25.0);
+  EXPECT_EQ(assigned["dof"].get<int>(), 10);
+  ExpectNear(assigned["f_statistic"], r("f_experimental"), kTight, "F against the variance");
+  ExpectNear(assigned["f_p_value"], r("f_p_value"), kTight, "its P value");
+  EXPECT_NE(run.out.find("assigned response variance 25 (10 degrees of freedom),\n"
+                         "with t on the 41 residual degrees of freedom.\n"
+                         "F test of the residual mean square against it: 2.054 on 41 and 10 DF,"
+                         "  p-value: 0.1112"),
+            std::string::npos)
+      << run.out;
 }
 
 }  // namespace
