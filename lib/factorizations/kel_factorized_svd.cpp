@@ -177,10 +177,8 @@ double KelFactorizedSVD::Determinant() {
   double product = 1.0;
   for (int i = 1; i <= numColumns; ++i) product *= w(i);
   // det U and det V are +-1; their signs come from an LU of each.
-  const char saved = kelPrintMessages;
-  kelPrintMessages = 'N';
+  const KelQuietMessages quiet;
   KelFactorizedGauss gaussU(u), gaussV(v);
   const double sign = (gaussU.Determinant() < 0.0) == (gaussV.Determinant() < 0.0) ? 1.0 : -1.0;
-  kelPrintMessages = saved;
   return sign * product;
 }

@@ -11,8 +11,7 @@
 #include "kel_output.h"
 
 void SolveSquare(const KelMatrix& A0, const KelVector& b, KelMatrix* X) {
-  const char savedMessages = kelPrintMessages;
-  kelPrintMessages = 'N';
+  const KelQuietMessages quiet;
   const int m = A0.Rows();
   const int n = A0.Columns();
   if (m < n) KelError("\n\nERROR!!!\n%s%sSolveSquare", kelErrCheck, kelErrFunction);
@@ -23,10 +22,7 @@ void SolveSquare(const KelMatrix& A0, const KelVector& b, KelMatrix* X) {
   if (aliased) copy = A0;
   const KelMatrix& A = aliased ? copy : A0;
   X->Resize(m - n + 1, n, false);
-  if (n == 0) {
-    kelPrintMessages = savedMessages;
-    return;
-  }
+  if (n == 0) return;
 
   // Row n of the factorized matrix is zero, so it is always singular and the free direction
   // it leaves is the one each extra equation fixes.
@@ -63,5 +59,4 @@ void SolveSquare(const KelMatrix& A0, const KelVector& b, KelMatrix* X) {
       x[i] = sum;
     }
   }
-  kelPrintMessages = savedMessages;
 }

@@ -216,11 +216,11 @@ void SVDFactorization(int mode, int m, int n, double* const* a, double* w, KelMa
     // reflection loses nothing, so R is the exact triangle of A.
     workspace.qrDiagonal.assign(static_cast<size_t>(n) + 1, 0.0);
     workspace.qrNorms.assign(static_cast<size_t>(n) + 1, 0.0);
-    const char saved = kelPrintMessages;
-    kelPrintMessages = 'N';
-    QRFactorization(m, n, a, workspace.qrDiagonal.data(), workspace.qrNorms.data(), 0.0,
-                    workspace.buffer);
-    kelPrintMessages = saved;
+    {
+      const KelQuietMessages quiet;
+      QRFactorization(m, n, a, workspace.qrDiagonal.data(), workspace.qrNorms.data(), 0.0,
+                      workspace.buffer);
+    }
     workspace.triangle.Resize(n, n, true);
     double* const* t = workspace.triangle.RowPointers();
     for (int i = 1; i <= n; ++i) {

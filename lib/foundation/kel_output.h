@@ -26,6 +26,22 @@ void KelPause();
 // Moves the output channel to the named file (created or truncated); the previous one stays open.
 void KelSetOutputFile(const char* fileName);
 
+// Silences KelMessage for its lifetime and puts back the previous setting on every way out
+// (return, exception): the library's own inner factorizations and fits use it so that their
+// notes do not reach the caller's report. With active = false it changes nothing.
+class KelQuietMessages {
+ public:
+  explicit KelQuietMessages(bool active = true) noexcept : saved(kelPrintMessages) {
+    if (active) kelPrintMessages = 'N';
+  }
+  ~KelQuietMessages() { kelPrintMessages = saved; }
+  KelQuietMessages(const KelQuietMessages&) = delete;
+  KelQuietMessages& operator=(const KelQuietMessages&) = delete;
+
+ private:
+  char saved;
+};
+
 // Size of the buffers into which KelError and KelWarning format their texts; longer texts are cut.
 inline constexpr int kelMessageBufferSize = 500;
 

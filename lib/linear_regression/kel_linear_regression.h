@@ -16,14 +16,13 @@
 #include "kel_factorized_svd.h"
 #include "kel_matrix.h"
 #include "kel_matrix_symmetric.h"
+#include "kel_report_format.h"
 #include "kel_vector.h"
 #include "kel_vector_int.h"
 
 class KelMinimizationRobust;
 class KelLmsCandidateSearch;
 
-// The remark every regression report appends to a line whose verdict finds a problem.
-inline constexpr const char* kelReportWarning = "  ** WARNING **";
 
 class KelLinearRegression : public KelBase {
  public:

@@ -11,25 +11,6 @@
 #include "kel_output.h"
 #include "kel_student_t_table.h"
 
-namespace {
-
-// Restores kelPrintMessages on every way out of the fit. The earlier form of the regression
-// lets the factorizations' notes through (active = false).
-class QuietMessages {
- public:
-  explicit QuietMessages(bool active) : saved(kelPrintMessages) {
-    if (active) kelPrintMessages = 'N';
-  }
-  ~QuietMessages() { kelPrintMessages = saved; }
-  QuietMessages(const QuietMessages&) = delete;
-  QuietMessages& operator=(const QuietMessages&) = delete;
-
- private:
-  char saved;
-};
-
-}  // namespace
-
 void KelLinearRegression::EnsureLeastSquares() {
   if (leastSquaresComputed == 0) ComputeLeastSquares();
 }
@@ -39,7 +20,8 @@ void KelLinearRegression::ComputeLeastSquares() {
   if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
   // Every later step reads y element by element next to the rows of F.
   CheckResponseSize();
-  QuietMessages quiet(earlierForm == 0);
+  // The earlier form of the regression lets the factorizations' notes through.
+  const KelQuietMessages quiet(earlierForm == 0);
   degreesOfFreedom = numExperiments - numParameters;
   ComputeBalancedSolution();
   ComputeSingularValueDecomposition();

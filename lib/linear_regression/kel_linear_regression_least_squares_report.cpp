@@ -9,20 +9,9 @@
 #include "kel_factorized_symmetric.h"
 #include "kel_linear_regression.h"
 #include "kel_output.h"
+#include "kel_report_format.h"
 
 namespace {
-
-// Restores kelPrintMessages when the column-correlation factorizations are done.
-class QuietFactorizations {
- public:
-  QuietFactorizations() : saved(kelPrintMessages) { kelPrintMessages = 'N'; }
-  ~QuietFactorizations() { kelPrintMessages = saved; }
-  QuietFactorizations(const QuietFactorizations&) = delete;
-  QuietFactorizations& operator=(const QuietFactorizations&) = delete;
-
- private:
-  char saved;
-};
 
 void PrintCorrelationVerdict(bool found, const char* diagnostic) {
   if (found)
@@ -127,7 +116,7 @@ KelVector KelLinearRegression::ComputeTolerances() {
 // moved last: the distance of that column from the space the others span.
 KelVector KelLinearRegression::ComputeColumnsCorrelation() {
   const int n = numParameters;
-  QuietFactorizations quiet;
+  const KelQuietMessages quiet;
   KelMatrix normalized = F;
   KelVector k(n);
   int first = 1;

@@ -6,6 +6,7 @@
 #include "kel_descriptive_statistics.h"
 #include "kel_linear_regression.h"
 #include "kel_output.h"
+#include "kel_report_format.h"
 
 namespace {
 

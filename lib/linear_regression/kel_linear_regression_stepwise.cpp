@@ -9,6 +9,7 @@
 
 #include "kel_linear_regression.h"
 #include "kel_output.h"
+#include "kel_report_format.h"
 #include "kel_sweep.h"
 
 namespace {

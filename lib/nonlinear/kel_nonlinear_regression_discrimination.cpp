@@ -6,13 +6,13 @@
 #include "kel_nonlinear_regression.h"
 #include "kel_nonlinear_tails.h"
 #include "kel_output.h"
+#include "kel_report_format.h"
 
 namespace {
 
 constexpr double tijThreshold = 1.2;
 constexpr double tijSumThreshold = 1.3;
 constexpr double distanceThreshold = 0.5;
-const char* const comparisonWarning = " *** WARNING ***";
 
 }  // namespace
 
@@ -63,12 +63,12 @@ void KelNonLinearRegression::PrintPValuesWithOneMoreDegree(const std::vector<dou
     KelPrint(format, p);
     // Marked as in the table above, so that the count below can be read off the table.
     if (p < 0.05) {
-      KelPrint("%s", comparisonWarning);
+      KelPrint("%s", kelReportComparisonWarning);
       ++warningsWithOneMore;
     }
   }
   if (warningsWithOneMore > warnings) {
-    KelPrint("\n\n *** WARNING ***");
+    KelPrint("\n\n%s", kelReportComparisonWarning);
     KelPrint(" We suggest to improve the estimation of the variance");
   }
 }
@@ -96,7 +96,7 @@ void KelNonLinearRegression::PrintComparisonOneResponse() {
     KelPrint(" %e", m.probability);
     KelPrint("   %e", m.pseudoProbability);
     if (m.probability < 0.05) {
-      KelPrint("%s", comparisonWarning);
+      KelPrint("%s", kelReportComparisonWarning);
       ++warnings;
     }
   }
@@ -125,7 +125,7 @@ void KelNonLinearRegression::PrintComparisonSeveralResponses() {
     KelPrint("   %e", m.probability);
     KelPrint("   %e", m.pseudoProbability);
     if (m.probability < 0.05) {
-      KelPrint("%s", comparisonWarning);
+      KelPrint("%s", kelReportComparisonWarning);
       ++warnings;
     }
   }
@@ -148,7 +148,7 @@ void KelNonLinearRegression::PrintComparisonChiSquare() {
     KelPrint(" %e", m.comparisonRatio);
     KelPrint("   %e", m.probability);
     KelPrint("   %e", m.pseudoProbability);
-    if (m.probability < 0.05 || m.pseudoProbability < 0.05) KelPrint("%s", comparisonWarning);
+    if (m.probability < 0.05 || m.pseudoProbability < 0.05) KelPrint("%s", kelReportComparisonWarning);
   }
 }
 

@@ -10,10 +10,10 @@
 #include "kel_nonlinear_regression.h"
 #include "kel_nonlinear_tails.h"
 #include "kel_output.h"
+#include "kel_report_format.h"
 
 namespace {
 
-const char* const warningMark = "  ** WARNING **";
 
 // How an estimation ended, as the report says it.
 const char* StopText(KelEstimationStop reason) {
@@ -86,11 +86,9 @@ void KelNonLinearRegression::ComputeDiagnostics(int model) {
   // Variance inflation factors: the diagonal of the inverse correlation matrix.
   KelMatrix inverse;
   {
-    const char saved = kelPrintMessages;
-    kelPrintMessages = 'N';
+    const KelQuietMessages quiet;
     KelFactorizedSymmetricPivot factorized(m.correlation);
     factorized.Inverse(&inverse);
-    kelPrintMessages = saved;
   }
   m.inflationFactors.Resize(n, false);
   for (int k = 1; k <= n; ++k) {
@@ -153,10 +151,10 @@ void KelNonLinearRegression::PrintSSEAndConditioning(int model) {
   const bool converged =
       m.stopReason == KelEstimationStop::kStep || m.stopReason == KelEstimationStop::kGradient;
   KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s", StopText(m.stopReason),
-           m.iterations, m.evaluations, converged ? "" : warningMark);
+           m.iterations, m.evaluations, converged ? "" : kelReportWarning);
   KelPrint("\n\nCondition Number %e", m.conditionNumber);
   if (m.conditionNumber > 1000.0)
-    KelPrint("%s   The Jacobian matrix is ill conditioned", warningMark);
+    KelPrint("%s   The Jacobian matrix is ill conditioned", kelReportWarning);
   else
     KelPrint("   The Jacobian matrix is well conditioned");
   KelPrint("\nParameters Norm2 %16.7e\n", m.parametersNorm);
@@ -168,9 +166,9 @@ void KelNonLinearRegression::PrintConstraintWarnings(int model) {
   for (int k = 1; k <= m.numParameters; ++k) {
     const double b = m.parameters(k);
     if (b < m.lower(k) + 0.01 * std::fabs(b))
-      KelPrint("\n%s   Parameter %d is near the lower constraint", warningMark, k);
+      KelPrint("\n%s   Parameter %d is near the lower constraint", kelReportWarning, k);
     if (b > m.upper(k) - 0.01 * std::fabs(b))
-      KelPrint("\n%s   Parameter %d is near the upper constraint", warningMark, k);
+      KelPrint("\n%s   Parameter %d is near the upper constraint", kelReportWarning, k);
   }
 }
 
@@ -184,7 +182,7 @@ void KelNonLinearRegression::PrintNewtonComparison(int model) {
     const double s = m.newtonStep(k);
     KelPrint("\n%3d     %23.14e         %23.14e", k, b, b + s);
     if (std::fabs(s) > 0.1 * std::fabs(b)) {
-      KelPrint("%s   Parameter not well defined", warningMark);
+      KelPrint("%s   Parameter not well defined", kelReportWarning);
       notWellDefined = true;
     }
   }
@@ -192,7 +190,7 @@ void KelNonLinearRegression::PrintNewtonComparison(int model) {
     KelPrint(
         "\n\n%s   You have to modify the model\n   and/or restart the regression procedure "
         "using the obtained values of parameters\n",
-        warningMark);
+        kelReportWarning);
   KelPause();
 }
 
@@ -205,7 +203,7 @@ void KelNonLinearRegression::PrintParameters(int model) {
     const double t = b / (se + 1e-20);
     const double p = kel_nonlinear_tails::TwoSidedT(m.degreesOfFreedom, t);
     KelPrint("\n%3d %23.14e %16.7e %16.7e %16.7e", k, b, se, t, p);
-    if (p > 0.05) KelPrint("%s", warningMark);
+    if (p > 0.05) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -221,7 +219,7 @@ void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) {
       const double b = m.parameters(k);
       const double h = m.standardErrors(k) * quantiles[c];
       KelPrint("\n%3d %16.7e %16.7e", k, b - h, b + h);
-      if (h > 2.5 * std::fabs(b)) KelPrint("%s", warningMark);
+      if (h > 2.5 * std::fabs(b)) KelPrint("%s", kelReportWarning);
     }
   }
   KelPause();
@@ -240,9 +238,9 @@ void KelNonLinearRegression::PrintVarianceInflationFactors(int model) {
   KelPrint("\nVariance inflation factor");
   for (int k = 1; k <= m.numParameters; ++k) {
     KelPrint("\n%d %16.7e", k, m.inflationFactors(k));
-    if (m.inflationFactors(k) > 1000.0) KelPrint(" %s", warningMark);
+    if (m.inflationFactors(k) > 1000.0) KelPrint(" %s", kelReportWarning);
   }
-  if (m.correlationFlag != 0) KelPrint("\n\n %s Correlation between Parameters", warningMark);
+  if (m.correlationFlag != 0) KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
   KelPause();
 }
 
@@ -251,10 +249,10 @@ void KelNonLinearRegression::PrintTolerances(int model) {
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int k = 1; k <= m.numParameters; ++k) {
     KelPrint("\n%d %16.7e", k, m.tolerances(k));
-    if (m.tolerances(k) < 0.01) KelPrint(" %s", warningMark);
+    if (m.tolerances(k) < 0.01) KelPrint(" %s", kelReportWarning);
   }
   if (m.multicollinearity != 0) {
-    KelPrint("\n\n %s Correlation between Parameters", warningMark);
+    KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
     KelPrint("\nThe Tj Tolerance identifies serious multicollinearities");
   } else {
     KelPrint("\n\nThe Tj Tolerance does not identify serious multicollinearities");
@@ -272,14 +270,14 @@ void KelNonLinearRegression::PrintSingularValueAnalysis(int model) {
   KelPrint("\nSingular Values D");
   for (int i = 1; i <= m.numParameters; ++i) {
     KelPrint("\n%3d%16.7e", i, sigma(i) * meanWeight);
-    if (threshold > sigma(i)) KelPrint("%s", warningMark);
+    if (threshold > sigma(i)) KelPrint("%s", kelReportWarning);
   }
   KelPause();
   KelPrint("\n\nColumns of Matrix V = Principal Diameters of the Confidence Region");
   for (int i = 1; i <= m.numParameters; ++i) {
     const double length = sigma(i) == 0.0 ? 1e30 : 1.0 / (sigma(i) * meanWeight + 1e-20);
     KelPrint("\n\nDiameter N. %d Semi-Diameter Length = %e", i, length);
-    if (threshold > sigma(i)) KelPrint("%s", warningMark);
+    if (threshold > sigma(i)) KelPrint("%s", kelReportWarning);
     for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e", m.rightVectors(k, i));
   }
   KelPause();
@@ -327,7 +325,7 @@ void KelNonLinearRegression::PrintModelTest(int model) {
   KelPrint("\nFexperimental = %e", m.fExperimental);
   KelPrint("\nThe probability that F with dfNum %d dfDen %d \nis greater than %e is %e",
            m.fDegreesOfFreedom, varianceDegreesOfFreedom, m.fExperimental, m.fProbability);
-  if (m.fProbability < 0.05) KelPrint(" *** WARNING ***");
+  if (m.fProbability < 0.05) KelPrint("%s", kelReportComparisonWarning);
   KelPause();
 }
 
@@ -347,7 +345,7 @@ void KelNonLinearRegression::PrintResidualsAnalysis(int model) {
       const double normalized = m.residuals(i) / (d + 1e-20);
       KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f  %12.2f", l, y(i), m.predictions(i), m.residuals(i),
                normalized, m.weightedResiduals(i));
-      if (std::fabs(normalized) > 2.5) KelPrint("%s", warningMark);
+      if (std::fabs(normalized) > 2.5) KelPrint("%s", kelReportWarning);
     }
     KelPause();
     const char* const titles[2] = {"\n\nConfidence Interval 95% for y",
@@ -361,7 +359,7 @@ void KelNonLinearRegression::PrintResidualsAnalysis(int model) {
         const double yHat = m.predictions(i);
         const double h = m.predictionStandardErrors(i) * quantiles[c];
         KelPrint("\n%3d %16.7e %16.7e %16.7e", l, yHat - h, yHat, yHat + h);
-        if (h > 2.5 * std::fabs(yHat)) KelPrint("%s", warningMark);
+        if (h > 2.5 * std::fabs(yHat)) KelPrint("%s", kelReportWarning);
       }
       KelPause();
     }

@@ -8,10 +8,10 @@
 #include "kel_minimization_robust.h"
 #include "kel_nonlinear_regression.h"
 #include "kel_output.h"
+#include "kel_report_format.h"
 
 namespace {
 
-const char* const warningMark = "  ** WARNING **";
 constexpr int extrapolationRounds = 10;
 constexpr double highlyProbableLimit = 10.0;
 constexpr double possibleLimit = 2.5;
@@ -197,7 +197,7 @@ void KelNonLinearRegression::PrintRobustReport(int model) {
       const int i = l + (j - 1) * numExperiments;
       KelPrint("\n%3d%16.7e%16.7e%16.7e%10.2f", l, y(i), m.lmsPredictions(i), m.lmsResiduals(i),
                m.lmsWeightedResiduals(i));
-      if (std::fabs(m.lmsWeightedResiduals(i)) > highlyProbableLimit) KelPrint("%s", warningMark);
+      if (std::fabs(m.lmsWeightedResiduals(i)) > highlyProbableLimit) KelPrint("%s", kelReportWarning);
     }
     KelPause();
   }

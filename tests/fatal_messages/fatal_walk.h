@@ -27,7 +27,7 @@
 //     be created. There is no output file yet to hold the text, so the walk checks exit status 1
 //     and the text on the standard error stream
 //     (FatalOutputChannel.StartUpWithoutOutputFileEndsBeforeMain).
-//   lib/nonlinear/kel_minimization_robust.cpp:85 (Initialize without an objective): the
+//   lib/minimization/kel_minimization_robust.cpp:85 (Initialize without an objective): the
 //     constructor refuses a missing objective, and nothing clears it later.
 //   lib/containers/kel_matrix_sparse.cpp:59 (copy of a sparse matrix): same text as the
 //     constructor's; its nodes are small and a copy needs no more than the original holds.

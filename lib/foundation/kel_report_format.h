@@ -1,0 +1,11 @@
+// The marks and line pieces every report of the library shares, so that a reader (or a script)
+// searching a report finds one spelling for each meaning.
+#ifndef KELMATH_KEL_REPORT_FORMAT_H
+#define KELMATH_KEL_REPORT_FORMAT_H
+
+// Appended to a report line whose verdict finds a problem.
+inline constexpr const char* kelReportWarning = "  ** WARNING **";
+// Heads the verdicts of the nonlinear model comparison and discrimination.
+inline constexpr const char* kelReportComparisonWarning = " *** WARNING ***";
+
+#endif
