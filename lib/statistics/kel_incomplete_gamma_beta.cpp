@@ -1,5 +1,5 @@
-// Regularized incomplete gamma and beta functions, accurate to a few units of 1e-15 relative
-// wherever the value is a normal double.
+// Regularized incomplete gamma and beta functions, accurate to 1e-14 relative in the bulk and
+// 5e-13 far into the tails, wherever the value is a normal double.
 //
 // Two things decide the accuracy of a tail probability. The first is the factor in front of the
 // series or continued fraction, x^a e^-x / Gamma(a) or x^a (1-x)^b / B(a, b): formed from
@@ -91,12 +91,12 @@ bool GammaFraction(double a, double x, double* fraction) {
 }
 
 // One step of the modified Lentz method for a partial numerator aa (denominator 1).
-double LentzStep(double aa, double* c, double* d) {
-  *d = 1.0 + aa * *d;
+long double LentzStep(long double aa, long double* c, long double* d) {
+  *d = 1.0L + aa * *d;
   if (std::fabs(*d) < kTiny) *d = kTiny;
-  *c = 1.0 + aa / *c;
+  *c = 1.0L + aa / *c;
   if (std::fabs(*c) < kTiny) *c = kTiny;
-  *d = 1.0 / *d;
+  *d = 1.0L / *d;
   return *d * *c;
 }
 
@@ -105,27 +105,33 @@ double LentzStep(double aa, double* c, double* d) {
 // 1 - (a + b) x / (a + 1), is near 2/(a + b) where the fraction is used for large a and x
 // near 1; written there as (1 - b + (a + b) y) / (a + 1) it keeps the digits that the
 // subtraction would lose, while for x below 1/2 the first form is the accurate one.
+// The denominators 1 + aa d of the later steps also cancel to a few digits when a or b is
+// large (aa near -1): in double the value kept only about 2e-11 at a = 5 10^5, so the fraction
+// runs in long double, which on x86 carries 11 more bits and brings that to 3e-13. Where long
+// double is double the accuracy is the former one.
 bool BetaFraction(double a, double b, double x, double y, double* fraction) {
-  const double qab = a + b;
-  const double qap = a + 1.0;
-  const double qam = a - 1.0;
-  double c = 1.0;
-  double d = x > 0.5 ? (1.0 - b + qab * y) / qap : 1.0 - qab * x / qap;
+  const long double la = a, lb = b, lx = x;
+  const long double qab = la + lb;
+  const long double qap = la + 1.0L;
+  const long double qam = la - 1.0L;
+  long double c = 1.0L;
+  long double d = x > 0.5 ? (1.0L - lb + qab * y) / qap : 1.0L - qab * lx / qap;
   if (std::fabs(d) < kTiny) d = kTiny;
-  d = 1.0 / d;
-  double h = d;
+  d = 1.0L / d;
+  long double h = d;
   for (int m = 1; m <= maxIterations; ++m) {
-    const double m2 = 2.0 * m;
+    const long double m2 = 2.0L * m;
     // The even and the odd partial numerator of the fraction.
-    h *= LentzStep(m * (b - m) * x / ((qam + m2) * (a + m2)), &c, &d);
-    const double delta = LentzStep(-(a + m) * (qab + m) * x / ((a + m2) * (qap + m2)), &c, &d);
+    h *= LentzStep(m * (lb - m) * lx / ((qam + m2) * (la + m2)), &c, &d);
+    const long double delta =
+        LentzStep(-(la + m) * (qab + m) * lx / ((la + m2) * (qap + m2)), &c, &d);
     h *= delta;
-    if (std::fabs(delta - 1.0) <= kTolerance) {
-      *fraction = h;
+    if (std::fabs(delta - 1.0L) <= kTolerance) {
+      *fraction = static_cast<double>(h);
       return true;
     }
   }
-  *fraction = h;
+  *fraction = static_cast<double>(h);
   return false;
 }
 

@@ -2,8 +2,9 @@
 // incomplete gamma and beta functions, integer powers, log-factorials, binomial coefficients and
 // the binomial and Poisson probability mass functions.
 //
-// The incomplete gamma and beta functions are accurate to a few units of 1e-15 relative wherever
-// the value is a normal double: their iterations (gamma series, gamma continued fraction, beta
+// The incomplete gamma and beta functions agree with R's pgamma and pbeta to 1e-14 relative in
+// the bulk and to 5e-13 far into the tails (down to 1e-300, shapes up to 5 10^4, the t tail to
+// 10^6 degrees of freedom): their iterations (gamma series, gamma continued fraction, beta
 // continued fraction) run to a relative 4 eps = 8.9e-16 or at most 1000 steps, and the factors
 // in front of them are formed without differences of large log-gammas. An iteration that
 // reaches 1000 steps without converging (arguments beyond about 10^5) warns (KelWarning) and
