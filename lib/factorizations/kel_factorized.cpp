@@ -31,7 +31,7 @@ void KelFactorized::Reset() {
   factorStorage.Resize(0, 0);
   factorRows.clear();
   factorized = 0;
-  matrixStatus = 0;
+  matrixStatus = KelMatrixStatus::kKept;
   singular = 0;
   norm = 0.0;
   MatrixLoaded();
@@ -53,10 +53,10 @@ void MoveMatrixIntoFactorized(KelMatrix* A, KelFactorized* F) {
 }
 
 double& KelFactorized::operator()(int i, int j) {
-  if (matrixStatus == 1) KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
+  if (matrixStatus == KelMatrixStatus::kDestroyed) KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
   if (i < 1 || i > numRows || j < 1 || j > numColumns)
     KelError("%s%s", kelClassFactorized, kelErrCheck);
-  if (factorized != 0) matrixStatus = 2;
+  if (factorized != 0) matrixStatus = KelMatrixStatus::kModified;
   return matrix.RowPointers()[i][j];
 }
 
@@ -79,42 +79,42 @@ void KelFactorized::BindFactorRows() {
 
 void KelFactorized::PrepOnlySolve() {
   if (factorized == 0) {
-    if (matrixStatus == 1)
+    if (matrixStatus == KelMatrixStatus::kDestroyed)
       KelError("%s%s%sPrepOnlySolve", kelClassFactorized, kelErrMatrixDestroyed, kelErrFunction);
     ComputeNorm();
     factorStorage.Resize(0, 0);
     Swap(factorStorage, matrix);
     BindFactorRows();
     factorized = 1;
-    matrixStatus = 1;
+    matrixStatus = KelMatrixStatus::kDestroyed;
     SpecificInitialize();
     Factorization();
-  } else if (matrixStatus == 2) {
+  } else if (matrixStatus == KelMatrixStatus::kModified) {
     ComputeNorm();
     factorStorage.Resize(0, 0);
     Swap(factorStorage, matrix);
     BindFactorRows();
-    matrixStatus = 1;
+    matrixStatus = KelMatrixStatus::kDestroyed;
     Factorization();
-  } else if (matrixStatus == 0) {
+  } else if (matrixStatus == KelMatrixStatus::kKept) {
     matrix.Resize(0, 0);
-    matrixStatus = 1;
+    matrixStatus = KelMatrixStatus::kDestroyed;
   }
 }
 
 void KelFactorized::PrepSolve() {
   if (factorized == 0) {
-    if (matrixStatus == 1)
+    if (matrixStatus == KelMatrixStatus::kDestroyed)
       KelError("%s%s%sPrepSolve", kelClassFactorized, kelErrMatrixDestroyed, kelErrFunction);
     factorStorage = matrix;
     BindFactorRows();
     SpecificInitialize();
     factorized = 1;
     Factorization();
-  } else if (matrixStatus == 2) {
+  } else if (matrixStatus == KelMatrixStatus::kModified) {
     factorStorage = matrix;
     BindFactorRows();
-    matrixStatus = 0;
+    matrixStatus = KelMatrixStatus::kKept;
     Factorization();
   }
 }
@@ -257,7 +257,7 @@ double KelFactorized::ConditionNumber() {
     return 0.0;
   }
   PrepSolve();
-  if (matrixStatus == 0) ComputeNorm();
+  if (matrixStatus == KelMatrixStatus::kKept) ComputeNorm();
   return SpecificConditionNumber();
 }
 
@@ -300,7 +300,7 @@ void KelFactorized::SolveScaledNormalEquations(KelVector* g) {
 
 void KelFactorized::PrintObject() {
   KelPrint("\nKelFactorized No.%d", serialNumber);
-  if (matrixStatus == 1) {
+  if (matrixStatus == KelMatrixStatus::kDestroyed) {
     KelPrint("\nKelMatrix Destroyed");
     return;
   }

@@ -11,6 +11,11 @@
 #include "kel_matrix.h"
 #include "kel_vector.h"
 
+// What became of the loaded matrix: kept beside the factors, destroyed (its storage became the
+// factors), or modified after the factorization (the next preparation factorizes again).
+// MatrixStatus() returns the documented values 0, 1 and 2.
+enum class KelMatrixStatus : int { kKept = 0, kDestroyed = 1, kModified = 2 };
+
 // Text of the fatal error raised when the loaded matrix was sacrificed to the factors.
 extern const char* const kelErrMatrixDestroyed;
 
@@ -57,7 +62,7 @@ class KelFactorized : public KelBase {
   int GetSerialNumber() const { return serialNumber; }
   bool IsFactorized() const { return factorized != 0; }
   // 0: loaded matrix kept; 1: destroyed; 2: modified after the factorization.
-  int MatrixStatus() const { return matrixStatus; }
+  int MatrixStatus() const { return static_cast<int>(matrixStatus); }
   bool IsSingular() const { return singular != 0; }
   // Infinity norm of the loaded matrix (0 until computed).
   double Norm() const { return norm; }
@@ -104,7 +109,7 @@ class KelFactorized : public KelBase {
   void ComputeNorm();
 
   int factorized = 0;
-  int matrixStatus = 0;
+  KelMatrixStatus matrixStatus = KelMatrixStatus::kKept;
   int numRows = 0;
   int numColumns = 0;
   int serialNumber = 0;

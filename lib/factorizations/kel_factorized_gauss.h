@@ -7,6 +7,11 @@
 #include "kel_factorized.h"
 #include "kel_vector_int.h"
 
+// Solve contract (n x n only): Solve gives x with A x = b and TransposeSolve x with A^T x = b.
+// A zero pivot marks the matrix singular ("\nSingular: row = %d" when factorizing); a singular
+// system is still solved, each unknown of a zero pivot set to 0 ("\nSingular matrix", with
+// " and incompatible system" when the equation cannot hold). Determinant and ConditionNumber
+// keep the loaded matrix; a solve consumes it.
 class KelFactorizedGauss : public KelFactorized {
  public:
   KelFactorizedGauss() = default;

@@ -33,6 +33,9 @@ class KelFactorizedHouseholder : public KelFactorized {
   KelVector norms;
 };
 
+// Solve contract (m >= n): Solve takes b of size m and gives the x of size n minimizing
+// |A x - b|; TransposeSolve takes b of size n and gives the x of size m with A^T x = b and least
+// |x|. A singular column yields 0 for its unknown, with a message.
 class KelFactorizedQR : public KelFactorizedHouseholder {
  public:
   KelFactorizedQR() = default;
@@ -52,6 +55,9 @@ class KelFactorizedQR : public KelFactorizedHouseholder {
   double SpecificConditionNumber() override;
 };
 
+// Solve contract (m <= n): Solve takes b of size m and gives the x of size n with A x = b and
+// least |x| (the equations of singular rows are ignored); TransposeSolve takes b of size n and
+// gives the x of size m minimizing |A^T x - b|. No messages.
 class KelFactorizedLQ : public KelFactorizedHouseholder {
  public:
   KelFactorizedLQ() = default;

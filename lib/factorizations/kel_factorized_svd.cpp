@@ -93,7 +93,7 @@ double KelFactorizedSVD::SpecificConditionNumber() {
 }
 
 double KelFactorizedSVD::ConditionNumber() {
-  if (factorized != 0 && matrixStatus == 2) {
+  if (factorized != 0 && matrixStatus == KelMatrixStatus::kModified) {
     PrepSolve();
   } else if (factorized == 0 && !singularValuesKnown) {
     KelVector w;

@@ -8,6 +8,11 @@
 #include "kel_factorized.h"
 #include "kel_svd.h"
 
+// Solve contract (m >= n): Solve takes b of size m and gives the x of size n minimizing
+// |A x - b| with the singular values below 2.22e-16 times the largest dropped (a zero matrix
+// gives x = 0); the form with a number of singular values keeps only that many. TransposeSolve
+// takes b of size n and gives x of size m under the same threshold, clamped to the float range.
+// Rank deficiency is never an error.
 class KelFactorizedSVD : public KelFactorized {
  public:
   KelFactorizedSVD() = default;

@@ -26,7 +26,7 @@ KelFactorizedSymmetricBase::~KelFactorizedSymmetricBase() {
 
 void KelFactorizedSymmetricBase::AssignMatrix(const KelMatrixSymmetric& S) {
   factorized = 0;
-  matrixStatus = 0;
+  matrixStatus = KelMatrixStatus::kKept;
   norm = 0.0;
   factor.ChangeDimensions(0, 0);
   matrix = S;
@@ -35,16 +35,16 @@ void KelFactorizedSymmetricBase::AssignMatrix(const KelMatrixSymmetric& S) {
 
 void KelFactorizedSymmetricBase::PrepSolve() {
   if (factorized == 0) {
-    if (matrixStatus == 1)
+    if (matrixStatus == KelMatrixStatus::kDestroyed)
       KelError("%s%s%sPrepSolve", kelClassFactorizedSymmetricBase, kelErrMatrixDestroyed,
                kelErrFunction);
     factor = matrix;
     Factorization();
     factorized = 1;
-  } else if (matrixStatus == 2) {
+  } else if (matrixStatus == KelMatrixStatus::kModified) {
     factor = matrix;
     Factorization();
-    matrixStatus = 0;
+    matrixStatus = KelMatrixStatus::kKept;
   }
 }
 
@@ -78,7 +78,7 @@ void KelFactorizedSymmetricBase::Inverse(KelMatrix* X) {
 
 void KelFactorizedSymmetricBase::PrintObject() {
   KelPrint("\nKelFactorizedSymm No.%d", serialNumber);
-  if (matrixStatus == 1) {
+  if (matrixStatus == KelMatrixStatus::kDestroyed) {
     KelPrint("\nKelFactorizedSymm Destroyed");
     return;
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kel_base.h"
+#include "kel_factorized.h"
 #include "kel_matrix.h"
 #include "kel_matrix_symmetric.h"
 #include "kel_vector.h"
@@ -47,7 +48,7 @@ class KelFactorizedSymmetricBase : public KelBase {
   double* const* FactorRows() { return factor.RowPointers(); }
 
   int factorized = 0;
-  int matrixStatus = 0;
+  KelMatrixStatus matrixStatus = KelMatrixStatus::kKept;
   int numRows = 0;
   int numColumns = 0;
   int serialNumber = 0;
@@ -58,6 +59,9 @@ class KelFactorizedSymmetricBase : public KelBase {
 
 void Solve(KelFactorizedSymmetricBase* A, KelMatrix* BX);
 
+// Solve contract: x with A x = b for a symmetric positive definite A (Cholesky) or one whose
+// leading pivots never vanish (outer products on sparse-looking matrices); a matrix that is not
+// is fatal when factorized ("The matrix is not definite positive" / "The matrix is singular").
 class KelFactorizedSymmetricNoPivot : public KelFactorizedSymmetricBase {
  public:
   KelFactorizedSymmetricNoPivot() = default;
@@ -69,6 +73,8 @@ class KelFactorizedSymmetricNoPivot : public KelFactorizedSymmetricBase {
   void SolveKernel(int n, double* const* a, double* x) override;
 };
 
+// Solve contract: x with A x = b for any symmetric A, through 1 x 1 and 2 x 2 pivots; a singular
+// A is not fatal: IsSingular() tells, and the unknowns of vanished pivots come out 0.
 class KelFactorizedSymmetricPivot : public KelFactorizedSymmetricNoPivot {
  public:
   KelFactorizedSymmetricPivot() = default;
@@ -84,6 +90,8 @@ class KelFactorizedSymmetricPivot : public KelFactorizedSymmetricNoPivot {
   void SolveKernel(int n, double* const* a, double* x) override;
 
  private:
+  void EliminateTwoByTwo(int i, double D, std::vector<double>& first, std::vector<double>& second);
+
   KelVectorInt twoByTwo;
   KelVectorInt interchanges;
   KelVector eValues;

@@ -28,6 +28,36 @@ double divideOrZero(double x, double y) {
   return y != 0.0 ? x / y : 0.0;
 }
 
+// A 1 x 1 pivot at row i: the multipliers replace column i below the diagonal and the trailing
+// lower triangle is updated (rows whose multiplier is zero are left alone).
+void eliminateOneByOne(int n, double* const* a, int i, std::vector<double>& first) {
+  const double D = a[i][i];
+  for (int k = i + 1; k <= n; ++k) first[k] = a[k][i];
+  for (int j = i + 1; j <= n; ++j) {
+    if (first[j] == 0.0) continue;
+    const double l = first[j] / D;
+    a[j][i] = l;
+    for (int k = i + 1; k <= j; ++k) a[j][k] -= first[k] * l;
+  }
+}
+
+// The partner row of a 2 x 2 pivot at row i: the one whose diagonal is smallest relative to its
+// coupling with row i, so that the block is as far from singular as the column allows; 0 when
+// column i is zero below the diagonal.
+int chooseTwoByTwoPartner(int n, double* const* a, int i) {
+  int partner = 0;
+  double best = 0.0;
+  for (int j = i + 1; j <= n; ++j) {
+    if (a[j][i] == 0.0) continue;
+    const double ratio = std::fabs(a[j][j]) / std::fabs(a[j][i]);
+    if (partner == 0 || ratio < best) {
+      partner = j;
+      best = ratio;
+    }
+  }
+  return partner;
+}
+
 }  // namespace
 
 void KelFactorizedSymmetricPivot::ChangeFactorization(double, KelVector*) {
@@ -50,28 +80,11 @@ void KelFactorizedSymmetricPivot::Factorization() {
     const double B = a[i + 1][i];
     const double G = a[i + 1][i + 1];
     if (std::fabs(D) > std::fabs(B) && std::fabs(G) > std::fabs(B)) {
-      for (int k = i + 1; k <= n; ++k) first[k] = a[k][i];
-      for (int j = i + 1; j <= n; ++j) {
-        if (first[j] == 0.0) continue;
-        const double l = first[j] / D;
-        a[j][i] = l;
-        for (int k = i + 1; k <= j; ++k) a[j][k] -= first[k] * l;
-      }
+      eliminateOneByOne(n, a, i, first);
       ++i;
       continue;
     }
-    // 2 x 2 pivot: the partner row is the one whose diagonal is smallest relative to its
-    // coupling with row i, so that the block is as far from singular as the column allows.
-    int partner = 0;
-    double best = 0.0;
-    for (int j = i + 1; j <= n; ++j) {
-      if (a[j][i] == 0.0) continue;
-      const double ratio = std::fabs(a[j][j]) / std::fabs(a[j][i]);
-      if (partner == 0 || ratio < best) {
-        partner = j;
-        best = ratio;
-      }
-    }
+    int partner = chooseTwoByTwoPartner(n, a, i);
     if (partner == 0) {
       singular = 1;
       partner = i + 1;
@@ -80,49 +93,58 @@ void KelFactorizedSymmetricPivot::Factorization() {
       exchangeSymmetric(n, a, i + 1, partner);
       interchanges(i + 1) = partner;
     }
-    const double b = a[i + 1][i];
-    const double c = a[i + 1][i + 1];
-    double e = 0.0, d = 0.0;
-    if (std::fabs(b) >= kTinyPivot) {
-      a[i][i] = b;
-      e = D / b;
-      d = 1.0 / b;
-    } else {
-      singular = 1;
-      a[i][i] = 0.0;
-    }
-    const double H = b - e * c;
-    a[i + 1][i + 1] = H;
-    a[i + 1][i] = 0.0;
-    twoByTwo.Append(i);
-    eValues.Append(e);
-    cValues.Append(c);
-    double f = 0.0;
-    if (std::fabs(H) >= kTinyPivot) {
-      f = 1.0 / H;
-    } else {
-      a[i + 1][i + 1] = 0.0;
-      singular = 1;
-    }
-    for (int k = i + 2; k <= n; ++k) {
-      first[k] = a[k][i];
-      second[k] = a[k][i + 1];
-    }
-    for (int k = i + 2; k <= n; ++k) {
-      const double lSecond = f * (first[k] - e * second[k]);
-      const double lFirst = d * (second[k] - c * lSecond);
-      a[k][i + 1] = lSecond;
-      a[k][i] = lFirst;
-      for (int l = i + 2; l <= k; ++l) {
-        if (lFirst != 0.0) a[k][l] -= first[l] * lFirst;
-        if (lSecond != 0.0) a[k][l] -= second[l] * lSecond;
-      }
-    }
+    EliminateTwoByTwo(i, D, first, second);
     i += 2;
   }
   if (n >= 1 && std::fabs(a[n][n]) < kTinyPivot) {
     a[n][n] = 0.0;
     singular = 1;
+  }
+}
+
+// The 2 x 2 block of rows i and i + 1 (its first diagonal D taken before the exchange): the
+// block's factors are stored in place and in eValues/cValues, the rows below are eliminated.
+void KelFactorizedSymmetricPivot::EliminateTwoByTwo(int i, double D, std::vector<double>& first,
+                                                    std::vector<double>& second) {
+  const int n = numRows;
+  double* const* a = FactorRows();
+  const double b = a[i + 1][i];
+  const double c = a[i + 1][i + 1];
+  double e = 0.0, d = 0.0;
+  if (std::fabs(b) >= kTinyPivot) {
+    a[i][i] = b;
+    e = D / b;
+    d = 1.0 / b;
+  } else {
+    singular = 1;
+    a[i][i] = 0.0;
+  }
+  const double H = b - e * c;
+  a[i + 1][i + 1] = H;
+  a[i + 1][i] = 0.0;
+  twoByTwo.Append(i);
+  eValues.Append(e);
+  cValues.Append(c);
+  double f = 0.0;
+  if (std::fabs(H) >= kTinyPivot) {
+    f = 1.0 / H;
+  } else {
+    a[i + 1][i + 1] = 0.0;
+    singular = 1;
+  }
+  for (int k = i + 2; k <= n; ++k) {
+    first[k] = a[k][i];
+    second[k] = a[k][i + 1];
+  }
+  for (int k = i + 2; k <= n; ++k) {
+    const double lSecond = f * (first[k] - e * second[k]);
+    const double lFirst = d * (second[k] - c * lSecond);
+    a[k][i + 1] = lSecond;
+    a[k][i] = lFirst;
+    for (int l = i + 2; l <= k; ++l) {
+      if (lFirst != 0.0) a[k][l] -= first[l] * lFirst;
+      if (lSecond != 0.0) a[k][l] -= second[l] * lSecond;
+    }
   }
 }
 

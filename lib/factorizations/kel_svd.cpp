@@ -76,90 +76,98 @@ void formLeftTransposed(int m, int n, double* const* b, KelMatrix* T, std::vecto
   }
 }
 
+// A value is negligible when adding it to the matrix norm changes nothing in double.
+bool negligibleAgainst(double x, double anorm) {
+  volatile double sum = x + anorm;
+  return sum == anorm;
+}
+
+// w(l-1) is zero for all practical purposes: chase e(l) away with rotations.
+void chaseSuperdiagonal(int l, int k, double anorm, double* w, double* e, KelMatrix* ut) {
+  double c = 0.0, s = 1.0;
+  for (int i = l; i <= k; ++i) {
+    const double f = s * e[i];
+    e[i] = c * e[i];
+    if (negligibleAgainst(f, anorm)) break;
+    const double g = w[i];
+    const double h = std::hypot(f, g);
+    w[i] = h;
+    c = g / h;
+    s = -f / h;
+    if (ut != nullptr) rotateRows(ut, l - 1, i, c, s);
+  }
+}
+
+// One implicit QR sweep on rows l..k of the bidiagonal, shifted by the eigenvalue of the
+// trailing 2 x 2 block nearer its last element.
+void shiftedSweep(int l, int k, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
+  const double z0 = w[k];
+  double x = w[l];
+  double y = w[k - 1];
+  double g = e[k - 1];
+  double h = e[k];
+  double f = ((y - z0) * (y + z0) + (g - h) * (g + h)) / (2.0 * h * y);
+  g = std::hypot(f, 1.0);
+  f = ((x - z0) * (x + z0) + h * (y / (f + (f >= 0.0 ? g : -g)) - h)) / x;
+  double c = 1.0, s = 1.0;
+  for (int j = l; j < k; ++j) {
+    const int i = j + 1;
+    g = e[i];
+    y = w[i];
+    h = s * g;
+    g = c * g;
+    double z = std::hypot(f, h);
+    e[j] = z;
+    if (z != 0.0) {
+      c = f / z;
+      s = h / z;
+    }
+    f = x * c + g * s;
+    g = g * c - x * s;
+    h = y * s;
+    y *= c;
+    if (vt != nullptr) rotateRows(vt, j, i, c, s);
+    z = std::hypot(f, h);
+    w[j] = z;
+    if (z != 0.0) {
+      c = f / z;
+      s = h / z;
+    }
+    f = c * g + s * y;
+    x = c * y - s * g;
+    if (ut != nullptr) rotateRows(ut, j, i, c, s);
+  }
+  e[l] = 0.0;
+  e[k] = f;
+  w[k] = x;
+}
+
 // Golub-Reinsch iteration on the bidiagonal (w, e); the rotations are applied to the rows of
 // U^T and V^T when given. Sweeps for one singular value stop after 30 without convergence.
 void diagonalize(int n, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
   double anorm = 0.0;
   for (int i = 1; i <= n; ++i) anorm = std::max(anorm, std::fabs(w[i]) + std::fabs(e[i]));
-  // A value is negligible when adding it to the matrix norm changes nothing in double.
-  auto negligible = [anorm](double x) {
-    volatile double sum = x + anorm;
-    return sum == anorm;
-  };
   for (int k = n; k >= 1; --k) {
     for (int sweep = 1;; ++sweep) {
       int l = k;
       bool cancel = false;
       for (; l >= 1; --l) {
         // e(1) = 0 always splits, so the search never runs past the first row (even on NaN).
-        if (l == 1 || negligible(e[l])) break;
-        if (negligible(w[l - 1])) {
+        if (l == 1 || negligibleAgainst(e[l], anorm)) break;
+        if (negligibleAgainst(w[l - 1], anorm)) {
           cancel = true;
           break;
         }
       }
-      if (cancel) {
-        // w(l-1) is zero for all practical purposes: chase e(l) away with rotations.
-        double c = 0.0, s = 1.0;
-        for (int i = l; i <= k; ++i) {
-          const double f = s * e[i];
-          e[i] = c * e[i];
-          if (negligible(f)) break;
-          const double g = w[i];
-          const double h = std::hypot(f, g);
-          w[i] = h;
-          c = g / h;
-          s = -f / h;
-          if (ut != nullptr) rotateRows(ut, l - 1, i, c, s);
-        }
-      }
-      const double z0 = w[k];
+      if (cancel) chaseSuperdiagonal(l, k, anorm, w, e, ut);
       if (l == k || sweep > 30) {
-        if (z0 < 0.0) {
-          w[k] = -z0;
+        if (w[k] < 0.0) {
+          w[k] = -w[k];
           if (vt != nullptr) negateRow(vt, k);
         }
         break;
       }
-      // Shift from the trailing 2 x 2 block.
-      double x = w[l];
-      double y = w[k - 1];
-      double g = e[k - 1];
-      double h = e[k];
-      double f = ((y - z0) * (y + z0) + (g - h) * (g + h)) / (2.0 * h * y);
-      g = std::hypot(f, 1.0);
-      f = ((x - z0) * (x + z0) + h * (y / (f + (f >= 0.0 ? g : -g)) - h)) / x;
-      double c = 1.0, s = 1.0;
-      for (int j = l; j < k; ++j) {
-        const int i = j + 1;
-        g = e[i];
-        y = w[i];
-        h = s * g;
-        g = c * g;
-        double z = std::hypot(f, h);
-        e[j] = z;
-        if (z != 0.0) {
-          c = f / z;
-          s = h / z;
-        }
-        f = x * c + g * s;
-        g = g * c - x * s;
-        h = y * s;
-        y *= c;
-        if (vt != nullptr) rotateRows(vt, j, i, c, s);
-        z = std::hypot(f, h);
-        w[j] = z;
-        if (z != 0.0) {
-          c = f / z;
-          s = h / z;
-        }
-        f = c * g + s * y;
-        x = c * y - s * g;
-        if (ut != nullptr) rotateRows(ut, j, i, c, s);
-      }
-      e[l] = 0.0;
-      e[k] = f;
-      w[k] = x;
+      shiftedSweep(l, k, w, e, ut, vt);
     }
   }
 }

@@ -158,11 +158,12 @@ double KelShortestHalfMidpoint(const KelVector& x) {
     return s[1] - s[0] <= s[2] - s[1] ? (s[0] + s[1]) / 2.0 : (s[1] + s[2]) / 2.0;
   }
   const int h = n / 2;
-  double best = 1e30;
-  int k = 0;
   // Every interval of h + 1 consecutive values, the top one included for odd n (n - h of them;
-  // stopping after h would ignore the top half of an odd sample).
-  for (int i = 0; i < n - h; ++i) {
+  // stopping after h would ignore the top half of an odd sample). The first interval starts the
+  // search, so widths of any size compare (no sentinel value to exceed).
+  int k = 0;
+  double best = s[h] - s[0];
+  for (int i = 1; i < n - h; ++i) {
     // Strictly shorter only: the first shortest interval wins.
     if (s[i + h] - s[i] < best) {
       best = s[i + h] - s[i];

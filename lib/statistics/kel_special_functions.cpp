@@ -41,6 +41,79 @@ double KelLnGamma(double x) {
   return std::log(2.50662827465 * s) - t;
 }
 
+namespace {
+
+// x^n for 1 <= n <= 22 by few multiplications from the squares.
+double powSmall(double x, int n) {
+  // Few multiplications from the squares; the grouping is fixed, so results may differ in
+  // the last bits from repeated multiplication.
+  const double x2 = x * x;
+  const double x4 = x2 * x2;
+  const double x8 = x4 * x4;
+  switch (n) {
+    case 1:
+      return x;
+    case 2:
+      return x2;
+    case 3:
+      return x * x2;
+    case 4:
+      return x4;
+    case 5:
+      return x * x4;
+    case 6:
+      return x2 * x4;
+    case 7:
+      return x * x2 * x4;
+    case 8:
+      return x8;
+    case 9:
+      return x * x8;
+    case 10:
+      return x2 * x8;
+    case 11:
+      return x * x2 * x8;
+    case 12: {
+      const double x6 = x2 * x4;
+      return x6 * x6;
+    }
+    case 13: {
+      const double x6 = x2 * x4;
+      return x * (x6 * x6);
+    }
+    case 14:
+      return x2 * x4 * x8;
+    case 15:
+      return x * x2 * x4 * x8;
+    case 16:
+      return x8 * x8;
+    case 17:
+      return x * (x8 * x8);
+    case 18: {
+      const double x9 = x * x8;
+      return x9 * x9;
+    }
+    case 19: {
+      const double x9 = x * x8;
+      return x * (x9 * x9);
+    }
+    case 20: {
+      const double x10 = x2 * x8;
+      return x10 * x10;
+    }
+    case 21: {
+      const double x10 = x2 * x8;
+      return x * (x10 * x10);
+    }
+    default: {  // 22
+      const double x10 = x2 * x8;
+      return x2 * (x10 * x10);
+    }
+  }
+}
+
+}  // namespace
+
 double KelPowInt(double x, int n) {
   if (n <= 0) {
     if (x == 0.0) KelError("%s", errPowInt);
@@ -49,73 +122,7 @@ double KelPowInt(double x, int n) {
     if (n == INT_MIN) return 1.0 / (KelPowInt(x, INT_MAX) * x);
     return 1.0 / KelPowInt(x, -n);
   }
-  if (n <= 22) {
-    // Few multiplications from the squares; the grouping is fixed, so results may differ in
-    // the last bits from repeated multiplication.
-    const double x2 = x * x;
-    const double x4 = x2 * x2;
-    const double x8 = x4 * x4;
-    switch (n) {
-      case 1:
-        return x;
-      case 2:
-        return x2;
-      case 3:
-        return x * x2;
-      case 4:
-        return x4;
-      case 5:
-        return x * x4;
-      case 6:
-        return x2 * x4;
-      case 7:
-        return x * x2 * x4;
-      case 8:
-        return x8;
-      case 9:
-        return x * x8;
-      case 10:
-        return x2 * x8;
-      case 11:
-        return x * x2 * x8;
-      case 12: {
-        const double x6 = x2 * x4;
-        return x6 * x6;
-      }
-      case 13: {
-        const double x6 = x2 * x4;
-        return x * (x6 * x6);
-      }
-      case 14:
-        return x2 * x4 * x8;
-      case 15:
-        return x * x2 * x4 * x8;
-      case 16:
-        return x8 * x8;
-      case 17:
-        return x * (x8 * x8);
-      case 18: {
-        const double x9 = x * x8;
-        return x9 * x9;
-      }
-      case 19: {
-        const double x9 = x * x8;
-        return x * (x9 * x9);
-      }
-      case 20: {
-        const double x10 = x2 * x8;
-        return x10 * x10;
-      }
-      case 21: {
-        const double x10 = x2 * x8;
-        return x * (x10 * x10);
-      }
-      default: {  // 22
-        const double x10 = x2 * x8;
-        return x2 * (x10 * x10);
-      }
-    }
-  }
+  if (n <= 22) return powSmall(x, n);
   double r = 1.0;
   for (;;) {
     if (n % 2 == 1) r *= x;

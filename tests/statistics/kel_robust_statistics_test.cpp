@@ -94,6 +94,8 @@ TEST(ShortestHalf, WorkedValues) {
   EXPECT_EQ(KelShortestHalfMidpoint(KelVector(5, 1., 1.5, 3., 4.5, 5.)), 2.0);
   // First shortest wins: 1 2 3 4 with h = 2: s3-s1 = 2 = s4-s2 -> (1 + 3) / 2.
   EXPECT_EQ(KelShortestHalfMidpoint(KelVector(4, 4., 3., 2., 1.)), 2.0);
+  // Widths beyond 1e30 still compare: s4-s2 = 1.05e31 is the shortest -> (1e31 + 2.05e31) / 2.
+  EXPECT_DOUBLE_EQ(KelShortestHalfMidpoint(KelVector(5, 0., 1e31, 2e31, 2.05e31, 9e31)), 1.525e31);
 }
 
 TEST(TrimmedScale, HandWorkedValues) {
