@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -331,15 +330,21 @@ TEST_F(KelmathCommand, JsonNumbersAreWrittenWithSeventeenSignificantDigits) {
   const auto run = Run(Arguments(kCases[1]) + " --reports robust --json result.json");
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string text = Read("result.json");
-  const std::regex numberAtLineEnd(R"((?:": |^ +)(-?[0-9][-+.0-9eE]*),?$)");
   std::istringstream lines(text);
   std::string line;
   int reals = 0;
   int fullLength = 0;
   while (std::getline(lines, line)) {
-    std::smatch match;
-    if (!std::regex_search(line, match, numberAtLineEnd)) continue;
-    const std::string token = match[1];
+    // The value at the end of a member line ("name": value) or an array element line.
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos) continue;
+    std::string token = line.substr(start);
+    if (const size_t colon = token.rfind("\": "); colon != std::string::npos)
+      token = token.substr(colon + 3);
+    if (!token.empty() && token.back() == ',') token.pop_back();
+    if (token.empty() || token.find_first_not_of("-+.0123456789eE") != std::string::npos ||
+        token.find_first_of("0123456789") == std::string::npos)
+      continue;
     if (token.find_first_of(".eE") == std::string::npos) continue;  // an integer
     const double value = std::strtod(token.c_str(), nullptr);
     char expected[32];
