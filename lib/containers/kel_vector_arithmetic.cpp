@@ -10,21 +10,21 @@
 
 namespace {
 
-bool sameObject(const KelVector& a, const KelVector& b) {
+bool SameObject(const KelVector& a, const KelVector& b) {
   return a.GetSerialNumber() == b.GetSerialNumber();
 }
 
-void checkEqualSizes(const KelVector& a, const KelVector& b, const char* format, const char* kind) {
+void CheckEqualSizes(const KelVector& a, const KelVector& b, const char* format, const char* kind) {
   if (a.Size() != b.Size()) KelError(format, kelClassVector, kelErrCheck, kind);
 }
 
 }  // namespace
 
 void Sum(const KelVector& a, const KelVector& b, KelVector& c) {
-  checkEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
-  if (sameObject(c, a)) {
+  CheckEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
+  if (SameObject(c, a)) {
     c += b;
-  } else if (sameObject(c, b)) {
+  } else if (SameObject(c, b)) {
     c += a;
   } else {
     c.Resize(a.Size(), false);
@@ -33,15 +33,15 @@ void Sum(const KelVector& a, const KelVector& b, KelVector& c) {
 }
 
 KelVector operator+(const KelVector& a, const KelVector& b) {
-  checkEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
+  CheckEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
   KelVector c('u', a.Size());
   KelArraySum(a.Size(), a.Data(), b.Data(), c.Data());
   return c;
 }
 
 KelVector& KelVector::operator+=(const KelVector& b) {
-  checkEqualSizes(*this, b, "%s%s%s+=", kelErrOperator);
-  if (sameObject(*this, b)) {
+  CheckEqualSizes(*this, b, "%s%s%s+=", kelErrOperator);
+  if (SameObject(*this, b)) {
     KelArrayDouble(dimensions, Data());
   } else {
     KelArrayAccumulate(dimensions, Data(), b.Data());
@@ -50,10 +50,10 @@ KelVector& KelVector::operator+=(const KelVector& b) {
 }
 
 void Difference(const KelVector& a, const KelVector& b, KelVector& c) {
-  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
-  if (sameObject(c, a)) {
+  CheckEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  if (SameObject(c, a)) {
     c -= b;
-  } else if (sameObject(c, b)) {
+  } else if (SameObject(c, b)) {
     KelArrayReverseSubtract(a.Size(), a.Data(), c.Data());
   } else {
     c.Resize(a.Size(), false);
@@ -62,8 +62,8 @@ void Difference(const KelVector& a, const KelVector& b, KelVector& c) {
 }
 
 void Difference(const KelVector& a, KelVector& b) {
-  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
-  if (sameObject(a, b)) {
+  CheckEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  if (SameObject(a, b)) {
     b = 0.0;
   } else {
     KelArrayReverseSubtract(a.Size(), a.Data(), b.Data());
@@ -71,15 +71,15 @@ void Difference(const KelVector& a, KelVector& b) {
 }
 
 KelVector operator-(const KelVector& a, const KelVector& b) {
-  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  CheckEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
   KelVector c('u', a.Size());
   KelArrayDifference(a.Size(), a.Data(), b.Data(), c.Data());
   return c;
 }
 
 KelVector& KelVector::operator-=(const KelVector& b) {
-  checkEqualSizes(*this, b, "%s%s%s-=", kelErrOperator);
-  if (sameObject(*this, b)) {
+  CheckEqualSizes(*this, b, "%s%s%s-=", kelErrOperator);
+  if (SameObject(*this, b)) {
     *this = 0.0;
   } else {
     KelArraySubtract(dimensions, Data(), b.Data());
@@ -90,7 +90,7 @@ KelVector& KelVector::operator-=(const KelVector& b) {
 namespace {
 
 // y_i = (row i of A) . x, each accumulated in extended precision; y must not be x.
-void matrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
+void MatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
   y.Resize(A.Rows(), false);
   const double* const* a = A.RowPointers();
   double* out = y.Data();
@@ -98,7 +98,7 @@ void matrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
 }
 
 // y = A^T x as a sum of the rows of A weighted by x; rows with x_i = 0 are skipped.
-void transposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
+void TransposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
   y.Resize(A.Columns(), true);
   const double* const* a = A.RowPointers();
   double* out = y.Data();
@@ -116,12 +116,12 @@ void transposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVect
 void Product(const KelMatrix& A, const KelVector& x, KelVector& y) {
   if (x.Size() != A.Columns())
     KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
-  if (sameObject(x, y)) {
+  if (SameObject(x, y)) {
     KelVector local;
-    matrixTimesVector(A, x, local);
+    MatrixTimesVector(A, x, local);
     Swap(local, y);
   } else {
-    matrixTimesVector(A, x, y);
+    MatrixTimesVector(A, x, y);
   }
 }
 
@@ -129,12 +129,12 @@ KelVector operator*(const KelMatrix& A, const KelVector& x) {
   if (x.Size() != A.Columns())
     KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
   KelVector y;
-  matrixTimesVector(A, x, y);
+  MatrixTimesVector(A, x, y);
   return y;
 }
 
 void Product(double s, const KelVector& x, KelVector& y) {
-  if (sameObject(x, y)) {
+  if (SameObject(x, y)) {
     KelArrayScaleInPlace(y.Size(), s, y.Data());
   } else {
     y.Resize(x.Size(), false);
@@ -159,7 +159,7 @@ KelVector& KelVector::operator/=(double s) {
 }
 
 double TProduct(const KelVector& x, const KelVector& y) {
-  checkEqualSizes(x, y, "%s%s%sTProduct", kelErrFunction);
+  CheckEqualSizes(x, y, "%s%s%sTProduct", kelErrFunction);
   return KelArrayDot(x.Size(), x.Data(), y.Data());
 }
 
@@ -167,19 +167,19 @@ void TProduct(const KelMatrix& A, const KelVector& x, KelVector& y) {
   // The documented message names the operation "%TProduct"; it is printed literally.
   if (x.Size() != A.Rows())
     KelError("%s%s%s%%TProduct", kelClassVector, kelErrCheck, kelErrFunction);
-  if (sameObject(x, y)) {
+  if (SameObject(x, y)) {
     KelVector local;
-    transposedMatrixTimesVector(A, x, local);
+    TransposedMatrixTimesVector(A, x, local);
     Swap(local, y);
   } else {
-    transposedMatrixTimesVector(A, x, y);
+    TransposedMatrixTimesVector(A, x, y);
   }
 }
 
 void ElementByElementProduct(const KelVector& x, const KelVector& y, KelVector& z) {
-  checkEqualSizes(x, y, "%s%s%sElementByElementProduct", kelErrFunction);
+  CheckEqualSizes(x, y, "%s%s%sElementByElementProduct", kelErrFunction);
   const int n = x.Size();
-  if (sameObject(z, x) || sameObject(z, y)) {
+  if (SameObject(z, x) || SameObject(z, y)) {
     KelVector local('u', n);
     for (int i = 0; i < n; ++i) local.Data()[i] = x.Data()[i] * y.Data()[i];
     Swap(local, z);
@@ -190,7 +190,7 @@ void ElementByElementProduct(const KelVector& x, const KelVector& y, KelVector& 
 }
 
 double LinearRegressionCoefficient(const KelVector& x, const KelVector& y) {
-  checkEqualSizes(x, y, "%s%s%sLinearRegressionCoefficient", kelErrFunction);
+  CheckEqualSizes(x, y, "%s%s%sLinearRegressionCoefficient", kelErrFunction);
   const int n = x.Size();
   KelVector xc(x);
   KelVector yc(y);

@@ -53,7 +53,8 @@ void MoveMatrixIntoFactorized(KelMatrix* A, KelFactorized* F) {
 }
 
 double& KelFactorized::operator()(int i, int j) {
-  if (matrixStatus == KelMatrixStatus::kDestroyed) KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
+  if (matrixStatus == KelMatrixStatus::kDestroyed)
+    KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
   if (i < 1 || i > numRows || j < 1 || j > numColumns)
     KelError("%s%s", kelClassFactorized, kelErrCheck);
   if (factorized != 0) matrixStatus = KelMatrixStatus::kModified;
@@ -143,7 +144,7 @@ namespace {
 // Solves column by column; the result replaces BX, with another row count when the solution
 // has another length than the right-hand side.
 template <typename SolveColumn>
-void solveByColumns(KelMatrix* BX, SolveColumn solveColumn) {
+void SolveByColumns(KelMatrix* BX, SolveColumn solveColumn) {
   const int rows = BX->Rows();
   const int columns = BX->Columns();
   if (rows == 0 || columns == 0) return;
@@ -166,7 +167,7 @@ void solveByColumns(KelMatrix* BX, SolveColumn solveColumn) {
 }  // namespace
 
 void KelFactorized::SpecificSolve(KelMatrix* BX) {
-  solveByColumns(BX, [this](KelVector* column) { SpecificSolve(column); });
+  SolveByColumns(BX, [this](KelVector* column) { SpecificSolve(column); });
 }
 
 void KelFactorized::SpecificSolve(const KelMatrix& B, KelMatrix* X) {
@@ -175,7 +176,7 @@ void KelFactorized::SpecificSolve(const KelMatrix& B, KelMatrix* X) {
 }
 
 void KelFactorized::SpecificTransposeSolve(KelMatrix* BX) {
-  solveByColumns(BX, [this](KelVector* column) { SpecificTransposeSolve(column); });
+  SolveByColumns(BX, [this](KelVector* column) { SpecificTransposeSolve(column); });
 }
 
 void KelFactorized::SpecificTransposeSolve(const KelMatrix& B, KelMatrix* X) {

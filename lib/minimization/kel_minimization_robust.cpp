@@ -29,7 +29,7 @@ const char* const clippedValueFormat = "\nFc %e";
 const char* const trajectoryValueFormat = "\n%22.14e ";
 const char* const trajectoryComponentFormat = "%22.14e ";
 
-const char* exitCauseMessage(signed char cause) {
+const char* ExitCauseMessage(signed char cause) {
   switch (cause) {
     case KelMinimizationRobust::kIterationLimit:
       return "\nMaximum number of iterations\n";
@@ -229,5 +229,5 @@ void KelMinimizationRobust::PrintObject() {
   xMin.Print("xMin KelVector");
   vertexValues.Print("Function values in all final vertices");
   KelPrint("\n\nCause of exit:");
-  KelPrint("%s", exitCauseMessage(exitCause));
+  KelPrint("%s", ExitCauseMessage(exitCause));
 }
