@@ -1,4 +1,5 @@
-// Log-gamma, incomplete gamma and beta functions, integer powers and the discrete distributions.
+// Log-gamma, integer powers, log-factorials and the discrete distributions (the incomplete gamma
+// and beta functions are in kel_incomplete_gamma_beta.cpp).
 #include "kel_special_functions.h"
 
 #include <array>
@@ -11,28 +12,11 @@
 
 namespace {
 
-constexpr int maxIterations = 1000;
-constexpr double relativeAccuracy = 3e-7;
-
-// Texts of the argument checks and of the non-convergence warnings.
-constexpr const char* errSerieNegativeX = "x less then 0 in function KelGammaSerie";
-constexpr const char* errSerieNonPositiveA = "a must be positive in function KelGammaSerie";
-constexpr const char* errGammaP = "Invalid argument in KelIncompleteGammaP function";
-constexpr const char* errGammaQ = "Invalid argument in KelIncompleteGammaQ function";
-constexpr const char* errBetaA = "Bad a in function KelIncompleteBeta";
-constexpr const char* errBetaB = "Bad b in function KelIncompleteBeta";
-constexpr const char* errBetaX = "Bad x in function KelIncompleteBeta";
+// Texts of the argument checks and of the warnings.
 constexpr const char* errPowInt = "\n\nError!!!\nKelPowInt x^n with x == 0. and n <= 0";
 constexpr const char* errLogFactorial = "KelLogFactorial requires positive argument";
 constexpr const char* errBinomialNegative = "KelBinomial requires positive argument";
 constexpr const char* errBinomialOrder = "KelBinomial(n,k) requires k <= n";
-constexpr const char* warnSerie =
-    "Either the value of a is too large or is ITMAX to small in function KelGammaSerie";
-constexpr const char* warnContinueFractions =
-    "Either the value of a is too large or ITMAX is to small in function "
-    "KelGammaContinueFractions";
-constexpr const char* warnBeta =
-    "a or b too big or is ITMAX to small in function KelBetaContinuedFractions";
 constexpr const char* warnBinomialP = "p must be 0 <= p <= 1.";
 constexpr const char* warnPoissonK = "k < 0";
 constexpr const char* warnPoissonT = "t >= lambda";
@@ -55,131 +39,6 @@ double KelLnGamma(double x) {
     s += c / y;
   }
   return std::log(2.50662827465 * s) - t;
-}
-
-void KelGammaSerie(double* result, double a, double x, double* lnGammaA) {
-  *lnGammaA = KelLnGamma(a);
-  if (x < 0.0) KelError("%s", errSerieNegativeX);
-  if (x == 0.0) {
-    *result = 0.0;
-    return;
-  }
-  if (a <= 0.0) KelError("%s", errSerieNonPositiveA);
-  double ap = a;
-  double del = 1.0 / a;
-  double sum = del;
-  const double factor = std::exp(-x + a * std::log(x) - *lnGammaA);
-  for (int n = 1; n <= maxIterations; ++n) {
-    ap += 1.0;
-    del *= x / ap;
-    sum += del;
-    if (std::fabs(del) < std::fabs(sum) * relativeAccuracy) {
-      *result = sum * factor;
-      return;
-    }
-  }
-  KelWarning("%s", warnSerie);
-  *result = sum * factor;
-}
-
-void KelGammaContinueFractions(double* result, double a, double x, double* lnGammaA) {
-  *lnGammaA = KelLnGamma(a);
-  double gOld = 0.0;
-  double g = 0.0;
-  double a0 = 1.0;
-  double a1 = x;
-  double b0 = 0.0;
-  double b1 = 1.0;
-  double fac = 1.0;
-  const double factor = std::exp(-x + a * std::log(x) - *lnGammaA);
-  for (int n = 1; n <= maxIterations; ++n) {
-    const double ana = n - a;
-    a0 = (a1 + a0 * ana) * fac;
-    b0 = (b1 + b0 * ana) * fac;
-    const double anf = n * fac;
-    a1 = x * a0 + anf * a1;
-    b1 = x * b0 + anf * b1;
-    // The convergents are renormalised by a1 at every step so that they cannot overflow.
-    if (a1 != 0.0) {
-      fac = 1.0 / a1;
-      g = b1 * fac;
-      if (std::fabs((g - gOld) / g) < relativeAccuracy) {
-        *result = factor * g;
-        return;
-      }
-      gOld = g;
-    }
-  }
-  KelWarning("%s", warnContinueFractions);
-  *result = factor * g;
-}
-
-double KelIncompleteGammaP(double a, double x) {
-  if (x < 0.0 || a <= 0.0) KelError("%s", errGammaP);
-  double value = 0.0;
-  double lnGammaA = 0.0;
-  // The series converges fast below a + 1, the continued fraction above.
-  if (x < a + 1.0) {
-    KelGammaSerie(&value, a, x, &lnGammaA);
-    return value;
-  }
-  KelGammaContinueFractions(&value, a, x, &lnGammaA);
-  return 1.0 - value;
-}
-
-double KelIncompleteGammaQ(double a, double x) {
-  if (x < 0.0 || a <= 0.0) KelError("%s", errGammaQ);
-  double value = 0.0;
-  double lnGammaA = 0.0;
-  if (x < a + 1.0) {
-    KelGammaSerie(&value, a, x, &lnGammaA);
-    return 1.0 - value;
-  }
-  KelGammaContinueFractions(&value, a, x, &lnGammaA);
-  return value;
-}
-
-double KelIncompleteBeta(double a, double b, double x) {
-  if (a <= 0.0) KelError("%s", errBetaA);
-  if (b <= 0.0) KelError("%s", errBetaB);
-  if (x < 0.0 || x > 1.0) KelError("%s", errBetaX);
-  double bt = 0.0;
-  if (x != 0.0 && x != 1.0) {
-    bt = std::exp(KelLnGamma(a + b) - KelLnGamma(a) - KelLnGamma(b) + a * std::log(x) +
-                  b * std::log(1.0 - x));
-  }
-  // The continued fraction converges fast below (a + 1)/(a + b + 2); above, the symmetry
-  // I_x(a, b) = 1 - I_(1-x)(b, a) brings the argument back below it.
-  if (x < (a + 1.0) / (a + b + 2.0)) return bt * KelBetaContinuedFractions(a, b, x) / a;
-  return 1.0 - bt * KelBetaContinuedFractions(b, a, 1.0 - x) / b;
-}
-
-double KelBetaContinuedFractions(double a, double b, double x) {
-  const double qab = a + b;
-  const double qap = a + 1.0;
-  const double qam = a - 1.0;
-  double am = 1.0;
-  double bm = 1.0;
-  double az = 1.0;
-  double bz = 1.0 - qab * x / qap;
-  for (int m = 1; m <= maxIterations; ++m) {
-    const double tem = 2.0 * m;
-    double d = m * (b - m) * x / ((qam + tem) * (a + tem));
-    const double ap = az + d * am;
-    const double bp = bz + d * bm;
-    d = -(a + m) * (qab + m) * x / ((a + tem) * (qap + tem));
-    const double app = ap + d * az;
-    const double bpp = bp + d * bz;
-    const double aold = az;
-    // Renormalised by bpp so that the convergents stay finite.
-    am = ap / bpp;
-    bm = bp / bpp;
-    az = app / bpp;
-    bz = 1.0;
-    if (std::fabs(az - aold) < relativeAccuracy * std::fabs(az)) return az;
-  }
-  KelWarning("%s", warnBeta);
-  return az;
 }
 
 namespace {

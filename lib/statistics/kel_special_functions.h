@@ -2,10 +2,14 @@
 // incomplete gamma and beta functions, integer powers, log-factorials, binomial coefficients and
 // the binomial and Poisson probability mass functions.
 //
-// The iterations (gamma series, gamma continued fraction, beta continued fraction) stop at a
-// relative accuracy of 3e-7 or after 1000 steps. An iteration that reaches 1000 steps without
-// converging warns (KelWarning) and returns its last partial value, so the caller always gets a
-// number; P and Q pass that value on.
+// The incomplete gamma and beta functions agree with R's pgamma and pbeta to 1e-14 relative in
+// the bulk and to 5e-13 far into the tails (down to 1e-300, shapes up to 5 10^4, the t tail to
+// 10^6 degrees of freedom): their iterations (gamma series, gamma continued fraction, beta
+// continued fraction) run to a relative 4 eps = 8.9e-16 or at most 1000 steps, and the factors
+// in front of them are formed without differences of large log-gammas. An iteration that
+// reaches 1000 steps without converging (arguments beyond about 10^5) warns (KelWarning) and
+// returns its last partial value, so the caller always gets a number; P and Q pass that value
+// on.
 #ifndef KELMATH_KEL_SPECIAL_FUNCTIONS_H
 #define KELMATH_KEL_SPECIAL_FUNCTIONS_H
 
@@ -26,6 +30,10 @@ double KelIncompleteGammaQ(double a, double x);
 // Regularized incomplete beta function I_x(a, b); a <= 0, b <= 0, x outside 0..1 are fatal
 // (checked in this order).
 double KelIncompleteBeta(double a, double b, double x);
+// I_x(a, b) with y = 1 - x passed by the caller, who can often form it without the cancellation
+// of 1 - x near x = 1 (a t or F tail at many degrees of freedom). The checks are those above,
+// on a, b and x.
+double KelIncompleteBeta(double a, double b, double x, double y);
 // Continued fraction of I_x(a, b), converging fast for x < (a + 1)/(a + b + 2). Not converged:
 // warning and the last convergent.
 double KelBetaContinuedFractions(double a, double b, double x);

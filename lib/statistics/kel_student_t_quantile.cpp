@@ -1,12 +1,12 @@
 // Quantiles of Student's t distribution, accurate to a relative 1e-10 or better (about 1e-12 at
 // 95 % and 99 % against R's qt from 1 to 10^6 degrees of freedom).
 //
-// The tail probabilities of kel_distributions.cpp stop their iterations at a relative 3e-7 and
-// use a six-term log-gamma, which is too coarse to invert for a confidence interval printed
-// with eight digits. The quantile therefore inverts its own evaluation of the same tail,
+// The quantile inverts its own evaluation of the tail,
 //   P(|T| > t) = I_x(nu/2, 1/2),  x = nu / (nu + t^2),
 // with the continued fraction run to machine precision, the standard library's log-gamma and a
-// cancellation-free log of B(nu/2, 1/2) for large nu.
+// cancellation-free log of B(nu/2, 1/2) for large nu. It predates the accurate tails of
+// kel_incomplete_gamma_beta.cpp and takes real degrees of freedom, which those do as well;
+// Newton's method below also needs the density, formed from the same log-beta.
 #include <cmath>
 #include <limits>
 #include <numbers>

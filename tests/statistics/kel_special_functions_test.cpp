@@ -47,8 +47,8 @@ TEST(IncompleteGamma, BoundaryValuesAtZero) {
 TEST(IncompleteGamma, ShapeOneIsTheExponentialDistribution) {
   // P(1, x) = 1 - exp(-x), on both the series side (x < 2) and the fraction side.
   for (double x : {0.1, 0.5, 1.0, 1.9, 2.0, 5.0, 20.0}) {
-    EXPECT_NEAR(KelIncompleteGammaP(1.0, x), 1.0 - std::exp(-x), 3e-7 * (1.0 - std::exp(-x))) << x;
-    EXPECT_NEAR(KelIncompleteGammaQ(1.0, x), std::exp(-x), 3e-7 * std::exp(-x)) << x;
+    EXPECT_NEAR(KelIncompleteGammaP(1.0, x), -std::expm1(-x), -1e-14 * std::expm1(-x)) << x;
+    EXPECT_NEAR(KelIncompleteGammaQ(1.0, x), std::exp(-x), 1e-14 * std::exp(-x)) << x;
   }
 }
 
@@ -58,11 +58,11 @@ TEST(IncompleteGamma, SeriesAndFractionReturnLogGammaOfA) {
   KelGammaSerie(&result, 4.0, 1.0, &lnGammaA);
   EXPECT_NEAR(lnGammaA, std::log(6.0), 2e-10);
   // P(4, 1) = 1 - e^-1 (1 + 1 + 1/2 + 1/6)
-  EXPECT_NEAR(result, 1.0 - std::exp(-1.0) * (8.0 / 3.0), 1e-8);
+  EXPECT_NEAR(result, 1.0 - std::exp(-1.0) * (8.0 / 3.0), 1e-15);
   KelGammaContinueFractions(&result, 4.0, 10.0, &lnGammaA);
   EXPECT_NEAR(lnGammaA, std::log(6.0), 2e-10);
   // Q(4, 10) = e^-10 (1 + 10 + 50 + 1000/6)
-  EXPECT_NEAR(result, std::exp(-10.0) * (61.0 + 1000.0 / 6.0), 1e-9);
+  EXPECT_NEAR(result, std::exp(-10.0) * (61.0 + 1000.0 / 6.0), 1e-15);
 }
 
 TEST(IncompleteGamma, SeriesOfZeroIsZero) {
@@ -93,12 +93,27 @@ TEST(IncompleteBeta, BoundaryValues) {
 }
 
 TEST(IncompleteBeta, HandWorkedPolynomialCases) {
-  // I_x(1, 1) = x; I_x(2, 1) = x^2; I_x(1, 2) = 1 - (1-x)^2; I_x(2, 2) = 3x^2 - 2x^3.
+  // I_x(1, 1) = x; I_x(2, 1) = x^2; I_x(1, 2) = 1 - (1-x)^2; I_x(2, 2) = 3x^2 - 2x^3; to a few
+  // units of roundoff.
   for (double x : {0.05, 0.3, 0.5, 0.7, 0.95}) {
-    EXPECT_NEAR(KelIncompleteBeta(1.0, 1.0, x), x, 3e-7 * x) << x;
-    EXPECT_NEAR(KelIncompleteBeta(2.0, 1.0, x), x * x, 3e-7 * x * x) << x;
-    EXPECT_NEAR(KelIncompleteBeta(1.0, 2.0, x), 1.0 - (1 - x) * (1 - x), 3e-7) << x;
-    EXPECT_NEAR(KelIncompleteBeta(2.0, 2.0, x), 3 * x * x - 2 * x * x * x, 3e-7) << x;
+    EXPECT_NEAR(KelIncompleteBeta(1.0, 1.0, x), x, 4e-15 * x) << x;
+    EXPECT_NEAR(KelIncompleteBeta(2.0, 1.0, x), x * x, 4e-15 * x * x) << x;
+    EXPECT_NEAR(KelIncompleteBeta(1.0, 2.0, x), 1.0 - (1 - x) * (1 - x), 1e-15) << x;
+    EXPECT_NEAR(KelIncompleteBeta(2.0, 2.0, x), 3 * x * x - 2 * x * x * x, 1e-15) << x;
+  }
+}
+
+// Near x = 1, with a around 1/(1 - x), the value hangs on every digit of 1 - x. I_x(a, 1) = x^a
+// = exp(a log1p(-y)) with y = 1 - x; y a power of 2, so that x = 1 - y is exact too.
+TEST(IncompleteBeta, NearOneWithLargeShapeKeepsItsDigits) {
+  for (int k : {17, 23, 30}) {
+    const double y = std::ldexp(1.0, -k);
+    const double a = 0.5 / y;
+    const double expected = std::exp(a * std::log1p(-y));
+    EXPECT_NEAR(KelIncompleteBeta(a, 1.0, 1.0 - y, y), expected, 1e-13 * expected) << y;
+    // I_x(1, b) = 1 - (1 - x)^b, the small tail of the mirror image.
+    EXPECT_NEAR(KelIncompleteBeta(1.0, a, y, 1.0 - y), -std::expm1(a * std::log1p(-y)), 1e-13) << y;
+    EXPECT_EQ(KelIncompleteBeta(a, 1.0, 1.0 - y), KelIncompleteBeta(a, 1.0, 1.0 - y, y)) << y;
   }
 }
 

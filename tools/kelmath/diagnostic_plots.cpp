@@ -5,6 +5,7 @@
 #include <numeric>
 #include <utility>
 
+#include "lowess.h"
 #include "plot_frame.h"
 #include "plot_svg.h"
 
@@ -33,6 +34,8 @@ struct Figure {
   std::vector<std::vector<kel_plot::Point>> guides;
   // Text written at the last point of a guide that lies inside the drawing.
   std::vector<std::pair<size_t, std::string>> guideLabels;
+  // A solid curve through the points (the LOWESS smooth of the residual plot), clipped too.
+  std::vector<kel_plot::Point> smoother;
   bool xFromZero = false;
   std::vector<double> yShown;     // values the y axis covers whatever the data
   std::vector<std::string> note;  // lines right of the drawing, e.g. what the guides are
@@ -111,6 +114,19 @@ void WriteGuides(const Figure& f, const kel_plot::Scales& s, std::string& svg) {
     svg += "\"/>\n";
   }
   svg += "</g>\n";
+  if (!f.smoother.empty()) {
+    std::string points;
+    for (const kel_plot::Point& p : f.smoother) {
+      if (!points.empty()) points += ' ';
+      points += Number(s.X(p.x));
+      points += ',';
+      points += Number(s.Y(p.y));
+    }
+    svg += "<polyline class=\"smoother\" clip-path=\"url(#drawing)\" fill=\"none\" ";
+    svg += "stroke=\"#d62728\" stroke-width=\"1.5\" points=\"";
+    svg += points;
+    svg += "\"/>\n";
+  }
   for (const auto& [index, text] : f.guideLabels) {
     const std::vector<kel_plot::Point>& guide = f.guides[index];
     for (auto it = guide.rbegin(); it != guide.rend(); ++it) {
@@ -184,9 +200,16 @@ std::string Units(const RegressionResult& r) {
 
 Figure ResidualsAgainstFitted(const RegressionResult& r) {
   Figure f{"Residuals vs Fitted", "Fitted values " + Units(r), "Residuals " + Units(r)};
-  for (const ObservationRow& o : r.observations)
+  std::vector<double> fitted, residuals;
+  for (const ObservationRow& o : r.observations) {
     f.marks.push_back({o.fitted, o.residual, o.row, std::fabs(o.residual)});
+    fitted.push_back(o.fitted);
+    residuals.push_back(o.residual);
+  }
   f.guides.push_back(Horizontal(f, 0.0));
+  // The trend R's plot(lm) draws: lowess with span 2/3 and three robustness iterations.
+  for (const SmoothedPoint& p : Lowess(fitted, residuals)) f.smoother.push_back({p.x, p.y});
+  f.note = {"Solid: LOWESS smooth", "(span 2/3, 3 iterations)", "Dashed: zero"};
   return f;
 }
 

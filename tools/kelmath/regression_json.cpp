@@ -1,7 +1,9 @@
 #include "regression_json.h"
 
 #include <cmath>
+#include <cstdio>
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace kelmath_cli {
 
@@ -49,6 +51,58 @@ json Robust(const RobustResult& robust) {
           {"outlier_rows", robust.outlierRows}};
 }
 
+// A double with 17 significant digits ("%.17g"), so that every digit a reader parses is one the
+// computation produced; the library's own writer would print the shortest form instead.
+std::string NumberText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+void AppendValue(const json& value, int depth, std::string* out);
+
+// Members or elements one per line, indented by two blanks per level, as dump(2) lays them out.
+template <typename Each>
+void AppendContainer(const json& value, int depth, char open, char close, Each each,
+                     std::string* out) {
+  if (value.empty()) {
+    *out += open;
+    *out += close;
+    return;
+  }
+  *out += open;
+  bool first = true;
+  for (auto item = value.begin(); item != value.end(); ++item) {
+    *out += first ? "\n" : ",\n";
+    first = false;
+    out->append(static_cast<size_t>(2 * (depth + 1)), ' ');
+    each(item);
+  }
+  *out += '\n';
+  out->append(static_cast<size_t>(2 * depth), ' ');
+  *out += close;
+}
+
+void AppendValue(const json& value, int depth, std::string* out) {
+  if (value.is_object()) {
+    AppendContainer(
+        value, depth, '{', '}',
+        [&](json::const_iterator item) {
+          *out += json(item.key()).dump() + ": ";
+          AppendValue(item.value(), depth + 1, out);
+        },
+        out);
+  } else if (value.is_array()) {
+    AppendContainer(
+        value, depth, '[', ']',
+        [&](json::const_iterator item) { AppendValue(*item, depth + 1, out); }, out);
+  } else if (value.is_number_float()) {
+    *out += NumberText(value.get<double>());
+  } else {
+    *out += value.dump();  // strings (escaped by the library), integers, null
+  }
+}
+
 }  // namespace
 
 std::string FormatJson(const RegressionResult& r) {
@@ -66,8 +120,16 @@ std::string FormatJson(const RegressionResult& r) {
       {"breusch_pagan",
        {{"statistic", Number(r.breuschPagan)}, {"p_value", Number(r.breuschPaganPValue)}}},
       {"observations", Observations(r)}};
+  if (r.varianceAssigned) {
+    object["assigned_variance"] = {{"variance", Number(r.variance)},
+                                   {"dof", r.varianceDof},
+                                   {"f_statistic", Number(r.varianceF)},
+                                   {"f_p_value", Number(r.varianceFPValue)}};
+  }
   if (r.hasRobust) object["robust"] = Robust(r.robust);
-  return object.dump(2) + "\n";
+  std::string text;
+  AppendValue(object, 0, &text);
+  return text + "\n";
 }
 
 }  // namespace kelmath_cli

@@ -8,9 +8,9 @@
 
 namespace kelmath_cli {
 
-// The JSON text (indented, ending in a line break). Numbers are written in the shortest form
-// that reads back to the same double (at most 17 significant digits); an undefined value is
-// null.
+// The JSON text (indented, ending in a line break). Numbers that are not counts are written
+// with 17 significant digits ("%.17g": 0.10000000000000001, 2, 1.2345678901234567e-05); an
+// undefined value is null.
 std::string FormatJson(const RegressionResult& result);
 
 }  // namespace kelmath_cli

@@ -159,6 +159,10 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   result.varianceAssigned = variance > 0.0;
   result.variance = variance;
   result.varianceDof = varianceDof;
+  if (result.varianceAssigned) {
+    result.varianceF = regression.FExperimental();
+    result.varianceFPValue = regression.FTestProbability();
+  }
   FillCoefficients(data, regression, result);
   FillModelStatistics(regression, result);
   FillObservations(data, regression, result);

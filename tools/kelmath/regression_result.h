@@ -59,6 +59,9 @@ struct RegressionResult {
   bool varianceAssigned = false;
   double variance = 0.0;
   int varianceDof = 0;
+  // With an assigned variance: the residual mean square over it, and P(F(m - n, K) > that).
+  double varianceF = 0.0;
+  double varianceFPValue = 0.0;
   std::vector<CoefficientRow> coefficients;
   std::array<double, 5> residualQuantiles{};  // minimum, quartiles, maximum (R's type 7)
   double sigma = 0.0;

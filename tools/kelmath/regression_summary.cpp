@@ -57,10 +57,15 @@ std::string CoefficientLines(const RegressionResult& r) {
     text += std::isnan(c.vif) ? "\n" : Printf(" %9.4g\n", c.vif);
   }
   if (r.varianceAssigned) {
+    // As in the library's least-squares report, the t quantiles and P values keep the residual
+    // degrees of freedom; K enters the F test of the residual mean square against V.
     text += Printf(
         "Standard errors, t and P values and intervals use the assigned response "
-        "variance %.6g (%d degrees of freedom).\n",
-        r.variance, r.varianceDof);
+        "variance %.6g (%d degrees of freedom),\n"
+        "with t on the %d residual degrees of freedom.\n"
+        "F test of the residual mean square against it: %.4g on %d and %d DF,  p-value: %s\n",
+        r.variance, r.varianceDof, r.residualDof, r.varianceF, r.residualDof, r.varianceDof,
+        FormatPValue(r.varianceFPValue).c_str());
   }
   return text;
 }

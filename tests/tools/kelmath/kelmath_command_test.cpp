@@ -4,9 +4,12 @@
 // input with its one-line message, exit status 2 and no result file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,10 +23,9 @@ using kelmath_test::KelmathCommand;
 using lr_test::Reference;
 using lr_test::RelativelyNear;
 
+// Every number, the P values included (the library's t, F and chi-square tails agree with R's
+// to about 1e-14 at these degrees of freedom).
 constexpr double kTight = 1e-9;
-// The library's probabilities come from incomplete beta and gamma functions that iterate to a
-// relative accuracy of 3e-7.
-constexpr double kProbability = 1e-6;
 
 struct Case {
   const char* name;       // diagnostics_<name>.txt
@@ -71,7 +73,7 @@ TEST_P(CommandAgainstR, JsonCoefficientsAndModelStatisticsMatchR) {
     ExpectNear(c["estimate"], r("estimate", i), kTight, at + " estimate");
     ExpectNear(c["std_error"], r("std_error", i), kTight, at + " std_error");
     ExpectNear(c["t_value"], r("t_value", i), kTight, at + " t_value");
-    ExpectNear(c["p_value"], r("p_value", i), kProbability, at + " p_value");
+    ExpectNear(c["p_value"], r("p_value", i), kTight, at + " p_value");
     ExpectNear(c["ci95"][0], r("ci95_low", i), kTight, at + " ci95 low");
     ExpectNear(c["ci95"][1], r("ci95_high", i), kTight, at + " ci95 high");
     if (r("vif", i) == 0.0)
@@ -83,11 +85,11 @@ TEST_P(CommandAgainstR, JsonCoefficientsAndModelStatisticsMatchR) {
   ExpectNear(j["r_squared"], r("r_squared"), kTight, "r_squared");
   ExpectNear(j["adj_r_squared"], r("adj_r_squared"), kTight, "adj_r_squared");
   ExpectNear(j["f_statistic"], r("f_statistic"), kTight, "f_statistic");
-  ExpectNear(j["f_p_value"], r("f_p_value"), kProbability, "f_p_value");
+  ExpectNear(j["f_p_value"], r("f_p_value"), kTight, "f_p_value");
   ExpectNear(j["aic"], r("aic"), kTight, "aic");
   ExpectNear(j["bic"], r("bic"), kTight, "bic");
   ExpectNear(j["breusch_pagan"]["statistic"], r("bp_statistic"), kTight, "BP");
-  ExpectNear(j["breusch_pagan"]["p_value"], r("bp_p_value"), kProbability, "BP p");
+  ExpectNear(j["breusch_pagan"]["p_value"], r("bp_p_value"), kTight, "BP p");
   EXPECT_FALSE(j.contains("robust"));
 }
 
@@ -322,18 +324,81 @@ TEST_F(KelmathCommand, UnidentifiableModelsAreDataErrors) {
   }
 }
 
-TEST_F(KelmathCommand, AssignedVarianceScalesTheStandardErrors) {
-  const Reference r("r/diagnostics_swiss.txt");
-  const double variance = 25.0;
+// Every non-integral number of the JSON text is written as "%.17g" writes the double it reads
+// back to: 17 significant digits, trailing zeros dropped; counts and row numbers are integers.
+TEST_F(KelmathCommand, JsonNumbersAreWrittenWithSeventeenSignificantDigits) {
+  const auto run = Run(Arguments(kCases[1]) + " --reports robust --json result.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string text = Read("result.json");
+  std::istringstream lines(text);
+  std::string line;
+  int reals = 0;
+  int fullLength = 0;
+  while (std::getline(lines, line)) {
+    // The value at the end of a member line ("name": value) or an array element line.
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos) continue;
+    std::string token = line.substr(start);
+    if (const size_t colon = token.rfind("\": "); colon != std::string::npos)
+      token = token.substr(colon + 3);
+    if (!token.empty() && token.back() == ',') token.pop_back();
+    if (token.empty() || token.find_first_not_of("-+.0123456789eE") != std::string::npos ||
+        token.find_first_of("0123456789") == std::string::npos)
+      continue;
+    if (token.find_first_of(".eE") == std::string::npos) continue;  // an integer
+    const double value = std::strtod(token.c_str(), nullptr);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.17g", value);
+    EXPECT_EQ(token, expected) << line;
+    ++reals;
+    // The significand's digits, without sign, leading zeros and exponent.
+    std::string digits = token.substr(0, token.find_first_of("eE"));
+    digits.erase(
+        std::remove_if(digits.begin(), digits.end(), [](char c) { return c < '0' || c > '9'; }),
+        digits.end());
+    digits.erase(0, digits.find_first_not_of('0'));
+    if (digits.size() == 17) ++fullLength;
+  }
+  // airquality: 111 observations of 5 numbers each, and the model's numbers.
+  EXPECT_GT(reals, 500);
+  // Trailing zeros are dropped, which leaves 17 digits for all but a few in a thousand.
+  EXPECT_GT(fullLength, reals * 9 / 10);
+  const auto j = nlohmann::json::parse(text);
+  EXPECT_NE(text.find("\"rows_used\": 111,"), std::string::npos);
+  EXPECT_NE(text.find("\"vif\": null"), std::string::npos);
+  char sigma[64];
+  std::snprintf(sigma, sizeof sigma, "\"sigma\": %.17g,", j["sigma"].get<double>());
+  EXPECT_NE(text.find(sigma), std::string::npos);
+}
+
+// An assigned variance replaces the residual mean square in the standard errors; t quantiles
+// and P values stay on the residual degrees of freedom (as the library's least-squares report
+// has them), and the F test of the model compares the residual mean square with the variance.
+TEST_F(KelmathCommand, AssignedVarianceScalesTheStandardErrorsAndIsTested) {
+  const Reference r("r/assigned_variance_swiss.txt");
   const auto run = Run(Arguments(kCases[2]) + " --variance 25 --dof 10 --json result.json");
   ASSERT_EQ(run.status, 0) << run.err;
   const auto j = nlohmann::json::parse(Read("result.json"));
-  const double scale = std::sqrt(variance) / r("sigma");
-  for (int i = 1; i <= static_cast<int>(r("parameters")); ++i)
-    ExpectNear(j["coefficients"][i - 1]["std_error"], r("std_error", i) * scale, kTight,
-               "std_error " + std::to_string(i));
-  EXPECT_NE(run.out.find("assigned response variance 25 (10 degrees of freedom)"),
-            std::string::npos);
+  for (int i = 1; i <= static_cast<int>(r("parameters")); ++i) {
+    const auto& c = j["coefficients"][i - 1];
+    const std::string at = "coefficient " + std::to_string(i);
+    ExpectNear(c["std_error"], r("std_error", i), kTight, at + " std_error");
+    ExpectNear(c["t_value"], r("t_value", i), kTight, at + " t_value");
+    ExpectNear(c["p_value"], r("p_value", i), kTight, at + " p_value");
+    ExpectNear(c["ci95"][0], r("ci95_low", i), kTight, at + " ci95 low");
+    ExpectNear(c["ci95"][1], r("ci95_high", i), kTight, at + " ci95 high");
+  }
+  const auto& assigned = j["assigned_variance"];
+  EXPECT_EQ(assigned["variance"].get<double>(), 25.0);
+  EXPECT_EQ(assigned["dof"].get<int>(), 10);
+  ExpectNear(assigned["f_statistic"], r("f_experimental"), kTight, "F against the variance");
+  ExpectNear(assigned["f_p_value"], r("f_p_value"), kTight, "its P value");
+  EXPECT_NE(run.out.find("assigned response variance 25 (10 degrees of freedom),\n"
+                         "with t on the 41 residual degrees of freedom.\n"
+                         "F test of the residual mean square against it: 2.054 on 41 and 10 DF,"
+                         "  p-value: 0.1112"),
+            std::string::npos)
+      << run.out;
 }
 
 }  // namespace

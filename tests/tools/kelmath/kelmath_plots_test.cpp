@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,26 @@ TEST_F(KelmathPlots, EachPlotIsTitledLabelledAndHasOneMarkerPerObservation) {
     EXPECT_EQ(WithClass(document, "circle", "marker").size(), 111u) << e.file;
     // Observations are markers only: no line joins them.
     EXPECT_EQ(WithClass(document, "polyline", "line").size(), 0u) << e.file;
+  }
+}
+
+// The residual plot carries R's smoother, one vertex per observation in increasing fitted value
+// (its values are checked against R's lowess in lowess_test.cpp); the other plots have none.
+TEST_F(KelmathPlots, OnlyTheResidualPlotHasTheSmootherThroughEveryObservation) {
+  for (const char* file : kPlots) {
+    const auto document = xml_check::Parse(Read(std::string("plots/") + file));
+    const auto smoothers = WithClass(document, "polyline", "smoother");
+    if (std::string(file) != "residuals_fitted.svg") {
+      EXPECT_TRUE(smoothers.empty()) << file;
+      continue;
+    }
+    ASSERT_EQ(smoothers.size(), 1u);
+    std::istringstream points(smoothers[0]->attributes.at("points"));
+    std::string vertex;
+    std::vector<double> xs;
+    while (points >> vertex) xs.push_back(std::stod(vertex.substr(0, vertex.find(','))));
+    ASSERT_EQ(xs.size(), 111u);
+    for (size_t i = 1; i < xs.size(); ++i) EXPECT_LE(xs[i - 1], xs[i]) << i;
   }
 }
 
