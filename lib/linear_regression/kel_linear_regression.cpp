@@ -111,9 +111,26 @@ void KelLinearRegression::SetResponseVariance(double variance, int assignedDegre
   robustComputed = 0;
 }
 
-double KelLinearRegression::GetR2() {
+// The one place each result struct is reached from outside: the computation runs first when
+// its results are not current, then the struct is handed out read-only. Every accessor of a
+// single result is a read of one of these.
+const KelLinearLeastSquaresFit& KelLinearRegression::LeastSquaresFit() {
   EnsureLeastSquares();
-  return r2;
+  return *this;
+}
+
+const KelLinearDiagnostics& KelLinearRegression::Diagnostics() {
+  EnsureDiagnostics();
+  return *this;
+}
+
+const KelLinearRobustFit& KelLinearRegression::RobustFit() {
+  EnsureRobust();
+  return *this;
+}
+
+double KelLinearRegression::GetR2() {
+  return LeastSquaresFit().r2;
 }
 
 void KelLinearRegression::GetParameters(KelVector& parameters) {
@@ -136,13 +153,11 @@ void KelLinearRegression::GetWeightedRightVectors(KelMatrix& weighted) {
 }
 
 const KelVector& KelLinearRegression::Parameters() {
-  EnsureLeastSquares();
-  return b;
+  return LeastSquaresFit().b;
 }
 
 const KelVector& KelLinearRegression::ParameterStandardErrors() {
-  EnsureLeastSquares();
-  return seB;
+  return LeastSquaresFit().seB;
 }
 
 KelVector KelLinearRegression::ParameterTValues() {
@@ -161,23 +176,19 @@ KelVector KelLinearRegression::PartialCorrelations() {
 }
 
 const KelMatrixSymmetric& KelLinearRegression::Covariance() {
-  EnsureLeastSquares();
-  return covariance;
+  return LeastSquaresFit().covariance;
 }
 
 const KelVector& KelLinearRegression::EstimatedResponses() {
-  EnsureLeastSquares();
-  return yEstimated;
+  return LeastSquaresFit().yEstimated;
 }
 
 const KelVector& KelLinearRegression::Residuals() {
-  EnsureLeastSquares();
-  return residuals;
+  return LeastSquaresFit().residuals;
 }
 
 const KelVector& KelLinearRegression::EstimatedResponseStandardErrors() {
-  EnsureLeastSquares();
-  return seYEstimated;
+  return LeastSquaresFit().seYEstimated;
 }
 
 KelVector KelLinearRegression::NormalizedResiduals() {
@@ -186,73 +197,59 @@ KelVector KelLinearRegression::NormalizedResiduals() {
 }
 
 const KelVector& KelLinearRegression::SingularValues() {
-  EnsureLeastSquares();
-  return d;
+  return LeastSquaresFit().d;
 }
 
 double KelLinearRegression::SumOfSquares() {
-  EnsureLeastSquares();
-  return sumOfSquares;
+  return LeastSquaresFit().sumOfSquares;
 }
 
 double KelLinearRegression::MeanSquareError() {
-  EnsureLeastSquares();
-  return meanSquareError;
+  return LeastSquaresFit().meanSquareError;
 }
 
 double KelLinearRegression::StandardDeviation() {
-  EnsureLeastSquares();
-  return standardDeviation;
+  return LeastSquaresFit().standardDeviation;
 }
 
 double KelLinearRegression::ResidualsNorm() {
-  EnsureLeastSquares();
-  return residualsNorm;
+  return LeastSquaresFit().residualsNorm;
 }
 
 double KelLinearRegression::ParametersNorm() {
-  EnsureLeastSquares();
-  return parametersNorm;
+  return LeastSquaresFit().parametersNorm;
 }
 
 double KelLinearRegression::TotalSumOfSquares() {
-  EnsureLeastSquares();
-  return totalSumOfSquares;
+  return LeastSquaresFit().totalSumOfSquares;
 }
 
 double KelLinearRegression::CorrectedTotalSumOfSquares() {
-  EnsureLeastSquares();
-  return correctedTotalSumOfSquares;
+  return LeastSquaresFit().correctedTotalSumOfSquares;
 }
 
 double KelLinearRegression::AdjustedR2() {
-  EnsureLeastSquares();
-  return adjustedR2;
+  return LeastSquaresFit().adjustedR2;
 }
 
 double KelLinearRegression::ConditionNumber() {
-  EnsureLeastSquares();
-  return conditionNumber;
+  return LeastSquaresFit().conditionNumber;
 }
 
 double KelLinearRegression::SystemConditioning() {
-  EnsureLeastSquares();
-  return systemConditioning;
+  return LeastSquaresFit().systemConditioning;
 }
 
 double KelLinearRegression::VarianceUsed() {
-  EnsureLeastSquares();
-  return varianceUsed;
+  return LeastSquaresFit().varianceUsed;
 }
 
 double KelLinearRegression::T95() {
-  EnsureLeastSquares();
-  return t95;
+  return LeastSquaresFit().t95;
 }
 
 double KelLinearRegression::T99() {
-  EnsureLeastSquares();
-  return t99;
+  return LeastSquaresFit().t99;
 }
 
 bool KelLinearRegression::SolutionsDisagree() {
@@ -261,23 +258,19 @@ bool KelLinearRegression::SolutionsDisagree() {
 }
 
 double KelLinearRegression::LeaveOneOutBestSumOfSquares() {
-  EnsureLeastSquares();
-  return leaveOneOutBest;
+  return LeastSquaresFit().leaveOneOutBest;
 }
 
 int KelLinearRegression::LeaveOneOutBestIndex() {
-  EnsureLeastSquares();
-  return leaveOneOutBestIndex;
+  return LeastSquaresFit().leaveOneOutBestIndex;
 }
 
 int KelLinearRegression::HighlyProbableOutlier() {
-  EnsureLeastSquares();
-  return highlyProbableOutlier;
+  return LeastSquaresFit().highlyProbableOutlier;
 }
 
 int KelLinearRegression::ProbableOutlier() {
-  EnsureLeastSquares();
-  return probableOutlier;
+  return LeastSquaresFit().probableOutlier;
 }
 
 double KelLinearRegression::FExperimental() {

@@ -70,6 +70,14 @@ class KelLinearRegression : public KelBase,
   // made is redone at the next query.
   void SetResponseVariance(double variance, int degreesOfFreedom);
 
+  // The results as read-only structs, each computed first when it is not current: the
+  // least-squares fit, its diagnostics (with the values behind every verdict of the report),
+  // and the least-median-of-squares fit. A later computation of the object (new data, the
+  // singular value analysis, the robust fit) may change what they hold.
+  const KelLinearLeastSquaresFit& LeastSquaresFit();
+  const KelLinearDiagnostics& Diagnostics();
+  const KelLinearRobustFit& RobustFit();
+
   // Queries of the fit (each runs it when needed).
   // Coefficient of determination (corrected by the mean for a model with intercept).
   double GetR2();

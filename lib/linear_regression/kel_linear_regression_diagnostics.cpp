@@ -16,7 +16,9 @@ namespace {
 // The auxiliary regression on the other columns that the tolerances are defined by is an
 // object of this class and takes a serial number; drawing it keeps the numbers of the objects
 // created later as documented, although its fit is no longer needed.
-void DrawAuxiliaryRegressionNumber() { const KelLinearRegression auxiliary; }
+void DrawAuxiliaryRegressionNumber() {
+  const KelLinearRegression auxiliary;
+}
 
 }  // namespace
 
@@ -50,23 +52,19 @@ void KelLinearRegression::ComputeParameterCorrelation() {
 }
 
 const KelMatrixSymmetric& KelLinearRegression::ParameterCorrelation() {
-  EnsureDiagnostics();
-  return parameterCorrelation;
+  return Diagnostics().parameterCorrelation;
 }
 
 KelVector KelLinearRegression::VarianceInflationFactors() {
-  EnsureDiagnostics();
-  return varianceInflationFactors;
+  return Diagnostics().varianceInflationFactors;
 }
 
 const KelVector& KelLinearRegression::Tolerances() {
-  EnsureDiagnostics();
-  return tolerances;
+  return Diagnostics().tolerances;
 }
 
 const KelVector& KelLinearRegression::ColumnsCorrelationFactors() {
-  EnsureDiagnostics();
-  return columnFactors;
+  return Diagnostics().columnFactors;
 }
 
 double KelLinearRegression::NormalityIndex() {

@@ -20,8 +20,7 @@ double LeverageComplement(double leverage) {
 }  // namespace
 
 const KelVector& KelLinearRegression::Leverages() {
-  EnsureLeastSquares();
-  return leverages;
+  return LeastSquaresFit().leverages;
 }
 
 KelVector KelLinearRegression::StudentizedResiduals() {

@@ -338,43 +338,35 @@ void KelLinearRegression::ClassifyRobustResiduals() {
 // Accessors
 
 double KelLinearRegression::LeastMedianOfSquares() {
-  EnsureRobust();
-  return leastMedianOfSquares;
+  return RobustFit().leastMedianOfSquares;
 }
 
 const KelVector& KelLinearRegression::RobustParameters() {
-  EnsureRobust();
-  return robustB;
+  return RobustFit().robustB;
 }
 
 const KelVector& KelLinearRegression::RobustEstimatedResponses() {
-  EnsureRobust();
-  return robustYEstimated;
+  return RobustFit().robustYEstimated;
 }
 
 const KelVector& KelLinearRegression::RobustResiduals() {
-  EnsureRobust();
-  return robustResiduals;
+  return RobustFit().robustResiduals;
 }
 
 const KelVector& KelLinearRegression::NormalizedRobustResiduals() {
-  EnsureRobust();
-  return normalizedRobustResiduals;
+  return RobustFit().normalizedRobustResiduals;
 }
 
 double KelLinearRegression::RobustScale() {
-  EnsureRobust();
-  return scale;
+  return RobustFit().scale;
 }
 
 double KelLinearRegression::RobustResidualMedian() {
-  EnsureRobust();
-  return residualMedian;
+  return RobustFit().residualMedian;
 }
 
 double KelLinearRegression::RobustResidualMad() {
-  EnsureRobust();
-  return residualMad;
+  return RobustFit().residualMad;
 }
 
 double KelLinearRegression::RobustR2() {
@@ -385,58 +377,47 @@ double KelLinearRegression::RobustR2() {
 }
 
 double KelLinearRegression::MedianOfY() {
-  EnsureRobust();
-  return medianOfY;
+  return RobustFit().medianOfY;
 }
 
 double KelLinearRegression::DispersionOfY() {
-  EnsureRobust();
-  return dispersionOfY;
+  return RobustFit().dispersionOfY;
 }
 
 const KelVector& KelLinearRegression::StandardizedY() {
-  EnsureRobust();
-  return standardizedY;
+  return RobustFit().standardizedY;
 }
 
 const KelVector& KelLinearRegression::ColumnMedians() {
-  EnsureRobust();
-  return columnMedians;
+  return RobustFit().columnMedians;
 }
 
 const KelVector& KelLinearRegression::ColumnDispersions() {
-  EnsureRobust();
-  return columnDispersions;
+  return RobustFit().columnDispersions;
 }
 
 const KelMatrix& KelLinearRegression::StandardizedF() {
-  EnsureRobust();
-  return standardizedF;
+  return RobustFit().standardizedF;
 }
 
 double KelLinearRegression::RobustComponentMaximum() {
-  EnsureRobust();
-  return robustComponentMaximum;
+  return RobustFit().robustComponentMaximum;
 }
 
 double KelLinearRegression::RobustComponentMinimum() {
-  EnsureRobust();
-  return robustComponentMinimum;
+  return RobustFit().robustComponentMinimum;
 }
 
 const KelVectorInt& KelLinearRegression::RobustOutliers() {
-  EnsureRobust();
-  return allOutliers;
+  return RobustFit().allOutliers;
 }
 
 const KelVectorInt& KelLinearRegression::RobustHighlyProbableOutliers() {
-  EnsureRobust();
-  return highlyProbableOutliers;
+  return RobustFit().highlyProbableOutliers;
 }
 
 const KelVectorInt& KelLinearRegression::RobustPossibleOutliers() {
-  EnsureRobust();
-  return possibleOutliers;
+  return RobustFit().possibleOutliers;
 }
 
 // Positions of |residual| sorted ascending, reversed, first k = number of outliers.

@@ -64,13 +64,11 @@ void CandidateCorrelation(KelSvdCandidate& fit) {
 }  // namespace
 
 int KelLinearRegression::SmallSingularValueCount() {
-  EnsureLeastSquares();
-  return smallSingularValues;
+  return LeastSquaresFit().smallSingularValues;
 }
 
 int KelLinearRegression::NegligibleSingularValueCount() {
-  EnsureLeastSquares();
-  return negligibleSingularValues;
+  return LeastSquaresFit().negligibleSingularValues;
 }
 
 KelVector KelLinearRegression::CandidateParameters(int i) {
