@@ -16,15 +16,15 @@ constexpr int kKC = 256;
 constexpr int kMC = 96;
 constexpr int kNC = 2048;
 
-KelKernelLevel DetectLevel() {
+KelKernelLevel detectLevel() {
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx512f")) return KelKernelLevel::kAvx512;
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return KelKernelLevel::kAvx2;
   return KelKernelLevel::kPortable;
 }
 
-KelKernelLevel& LevelInUse() {
-  static KelKernelLevel level = DetectLevel();
+KelKernelLevel& levelInUse() {
+  static KelKernelLevel level = detectLevel();
   return level;
 }
 
@@ -96,7 +96,7 @@ __attribute__((target("avx2,fma"))) void tileAvx2(int kc, const double* ap, cons
 }
 
 // Without a fused instruction in the base instruction set both roundings are the same here.
-void TilePortable(int kc, const double* ap, const double* bp, double* const* c) {
+void tilePortable(int kc, const double* ap, const double* bp, double* const* c) {
   constexpr int kRows = 4;
   constexpr int kColumns = 8;
   double acc[kRows][kColumns];
@@ -115,7 +115,7 @@ struct TileShape {
   int columns;  // NR
 };
 
-TileShape ShapeFor(KelKernelLevel level, KelRounding rounding) {
+TileShape shapeFor(KelKernelLevel level, KelRounding rounding) {
   const bool fused = rounding == KelRounding::kFused;
   switch (level) {
     case KelKernelLevel::kAvx512:
@@ -123,7 +123,7 @@ TileShape ShapeFor(KelKernelLevel level, KelRounding rounding) {
     case KelKernelLevel::kAvx2:
       return {fused ? tileAvx2<true> : tileAvx2<false>, 6, 8};
     default:
-      return {TilePortable, 4, 8};
+      return {tilePortable, 4, 8};
   }
 }
 
@@ -135,7 +135,7 @@ struct Operand {
 };
 
 // B rows k0 .. k0+kc-1, columns j0 .. j0+nc-1 into strips of NR columns, zero beyond nc.
-void PackB(const Operand& b, int k0, int kc, int j0, int nc, int nr, double* out) {
+void packB(const Operand& b, int k0, int kc, int j0, int nc, int nr, double* out) {
   for (int s = 0; s < nc; s += nr) {
     const int width = std::min(nr, nc - s);
     for (int k = 0; k < kc; ++k, out += nr) {
@@ -148,7 +148,7 @@ void PackB(const Operand& b, int k0, int kc, int j0, int nc, int nr, double* out
 }
 
 // A rows i0 .. i0+mc-1, columns k0 .. k0+kc-1 times sign into strips of MR rows, zero beyond mc.
-void PackA(const Operand& a, double sign, int i0, int mc, int k0, int kc, int mr, double* out) {
+void packA(const Operand& a, double sign, int i0, int mc, int k0, int kc, int mr, double* out) {
   for (int s = 0; s < mc; s += mr) {
     const int height = std::min(mr, mc - s);
     for (int r = 0; r < mr; ++r) {
@@ -165,7 +165,7 @@ void PackA(const Operand& a, double sign, int i0, int mc, int k0, int kc, int mr
 
 // One tile of C at rows i, columns j; a partial tile goes through a padded copy so that the
 // routine always works on a full MR x NR tile.
-void RunTile(const TileShape& shape, int kc, const double* ap, const double* bp, double* const* c,
+void runTile(const TileShape& shape, int kc, const double* ap, const double* bp, double* const* c,
              int cColumn, int i, int j, int height, int width) {
   double* rows[16];
   if (height == shape.rows && width == shape.columns) {
@@ -185,28 +185,28 @@ void RunTile(const TileShape& shape, int kc, const double* ap, const double* bp,
 }  // namespace
 
 KelKernelLevel KelSupportedKernelLevel() {
-  static const KelKernelLevel supported = DetectLevel();
+  static const KelKernelLevel supported = detectLevel();
   return supported;
 }
 
 KelKernelLevel KelDenseKernelLevel() {
-  return LevelInUse();
+  return levelInUse();
 }
 
 KelKernelLevel KelSetDenseKernelLevel(KelKernelLevel level) {
-  LevelInUse() = std::min(level, KelSupportedKernelLevel());
-  return LevelInUse();
+  levelInUse() = std::min(level, KelSupportedKernelLevel());
+  return levelInUse();
 }
 
 bool KelFusedMultiplyAddInUse() {
-  return LevelInUse() != KelKernelLevel::kPortable;
+  return levelInUse() != KelKernelLevel::kPortable;
 }
 
 void KelDenseMultiplyAdd(int m, int n, int p, const double* const* a, int aColumn, double aSign,
                          const double* const* b, int bColumn, double* const* c, int cColumn,
                          KelRounding rounding) {
   if (m <= 0 || n <= 0 || p <= 0) return;
-  const TileShape shape = ShapeFor(LevelInUse(), rounding);
+  const TileShape shape = shapeFor(levelInUse(), rounding);
   const Operand left{a, aColumn};
   const Operand right{b, bColumn};
   const int ncMax = std::min(kNC, p);
@@ -220,17 +220,17 @@ void KelDenseMultiplyAdd(int m, int n, int p, const double* const* a, int aColum
     // Runs of k in ascending order: each element of C continues its single chain of sums.
     for (int k0 = 0; k0 < n; k0 += kKC) {
       const int kc = std::min(kKC, n - k0);
-      PackB(right, k0, kc, j0, nc, shape.columns, packedB.data());
+      packB(right, k0, kc, j0, nc, shape.columns, packedB.data());
       for (int i0 = 0; i0 < m; i0 += kMC) {
         const int mc = std::min(kMC, m - i0);
-        PackA(left, aSign, i0, mc, k0, kc, shape.rows, packedA.data());
+        packA(left, aSign, i0, mc, k0, kc, shape.rows, packedA.data());
         for (int js = 0; js < nc; js += shape.columns) {
           const double* bp = packedB.data() + static_cast<size_t>(js) * kc;
           const int width = std::min(shape.columns, nc - js);
           for (int is = 0; is < mc; is += shape.rows) {
             const double* ap = packedA.data() + static_cast<size_t>(is) * kc;
             const int height = std::min(shape.rows, mc - is);
-            RunTile(shape, kc, ap, bp, c, cColumn, i0 + is, j0 + js, height, width);
+            runTile(shape, kc, ap, bp, c, cColumn, i0 + is, j0 + js, height, width);
           }
         }
       }

@@ -23,7 +23,7 @@ struct CompressedColumns {
   bool allFinite = true;
 };
 
-CompressedColumns CompressColumns(const KelMatrix& B, long long nonZeros) {
+CompressedColumns compressColumns(const KelMatrix& B, long long nonZeros) {
   CompressedColumns columns;
   const int n = B.Rows();
   const int p = B.Columns();
@@ -116,16 +116,16 @@ inline __attribute__((always_inline)) void sparseSums(const KelMatrix& A,
     }
 }
 
-__attribute__((target("fma"))) void SparseSumsFused(const KelMatrix& A,
+__attribute__((target("fma"))) void sparseSumsFused(const KelMatrix& A,
                                                     const CompressedColumns& columns,
                                                     KelMatrix& C) {
   sparseSums<true>(A, columns, C);
 }
 
-void SparseProduct(const KelMatrix& A, const KelMatrix& B, long long nonZeros, KelMatrix& C) {
-  const CompressedColumns columns = CompressColumns(B, nonZeros);
+void sparseProduct(const KelMatrix& A, const KelMatrix& B, long long nonZeros, KelMatrix& C) {
+  const CompressedColumns columns = compressColumns(B, nonZeros);
   if (KelFusedMultiplyAddInUse()) {
-    SparseSumsFused(A, columns, C);
+    sparseSumsFused(A, columns, C);
   } else {
     sparseSums<false>(A, columns, C);
   }
@@ -133,7 +133,7 @@ void SparseProduct(const KelMatrix& A, const KelMatrix& B, long long nonZeros, K
 
 // Dense path: the blocked kernel. Its terms A(i, k) B(k, j) with A(i, k) = 0 are signed zeros
 // (B is finite here), which leave every sum unchanged as on the sparse path.
-void DenseProduct(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
+void denseProduct(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
   try {
     KelDenseMultiplyAdd(A.Rows(), A.Columns(), B.Columns(), A.RowPointers() + 1, 1, 1.0,
                         B.RowPointers() + 1, 1, C.RowPointers() + 1, 1, KelRounding::kFused);
@@ -144,7 +144,7 @@ void DenseProduct(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
 }
 
 // C = A B into a cleared C distinct from A and B.
-void ProductInto(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
+void productInto(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
   C.Resize(A.Rows(), B.Columns(), true);
   const int n = B.Rows();
   const int p = B.Columns();
@@ -159,9 +159,9 @@ void ProductInto(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
     }
   // A non-finite B goes to the walk that never forms 0 x inf, whatever its density.
   if (static_cast<double>(n) * p * 0.3 > static_cast<double>(nonZeros) || !allFinite) {
-    SparseProduct(A, B, nonZeros, C);
+    sparseProduct(A, B, nonZeros, C);
   } else {
-    DenseProduct(A, B, C);
+    denseProduct(A, B, C);
   }
 }
 
@@ -172,10 +172,10 @@ void Product(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
     KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
   if (C.GetSerialNumber() == A.GetSerialNumber() || C.GetSerialNumber() == B.GetSerialNumber()) {
     KelMatrix local;
-    ProductInto(A, B, local);
+    productInto(A, B, local);
     Swap(local, C);
   } else {
-    ProductInto(A, B, C);
+    productInto(A, B, C);
   }
 }
 
@@ -183,7 +183,7 @@ KelMatrix operator*(const KelMatrix& A, const KelMatrix& B) {
   if (A.Columns() != B.Rows())
     KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
   KelMatrix C;
-  ProductInto(A, B, C);
+  productInto(A, B, C);
   return C;
 }
 

@@ -10,21 +10,21 @@
 
 namespace {
 
-bool SameObject(const KelVector& a, const KelVector& b) {
+bool sameObject(const KelVector& a, const KelVector& b) {
   return a.GetSerialNumber() == b.GetSerialNumber();
 }
 
-void CheckEqualSizes(const KelVector& a, const KelVector& b, const char* format, const char* kind) {
+void checkEqualSizes(const KelVector& a, const KelVector& b, const char* format, const char* kind) {
   if (a.Size() != b.Size()) KelError(format, kelClassVector, kelErrCheck, kind);
 }
 
 }  // namespace
 
 void Sum(const KelVector& a, const KelVector& b, KelVector& c) {
-  CheckEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
-  if (SameObject(c, a)) {
+  checkEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
+  if (sameObject(c, a)) {
     c += b;
-  } else if (SameObject(c, b)) {
+  } else if (sameObject(c, b)) {
     c += a;
   } else {
     c.Resize(a.Size(), false);
@@ -33,15 +33,15 @@ void Sum(const KelVector& a, const KelVector& b, KelVector& c) {
 }
 
 KelVector operator+(const KelVector& a, const KelVector& b) {
-  CheckEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
+  checkEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
   KelVector c('u', a.Size());
   KelArraySum(a.Size(), a.Data(), b.Data(), c.Data());
   return c;
 }
 
 KelVector& KelVector::operator+=(const KelVector& b) {
-  CheckEqualSizes(*this, b, "%s%s%s+=", kelErrOperator);
-  if (SameObject(*this, b)) {
+  checkEqualSizes(*this, b, "%s%s%s+=", kelErrOperator);
+  if (sameObject(*this, b)) {
     KelArrayDouble(dimensions, Data());
   } else {
     KelArrayAccumulate(dimensions, Data(), b.Data());
@@ -50,10 +50,10 @@ KelVector& KelVector::operator+=(const KelVector& b) {
 }
 
 void Difference(const KelVector& a, const KelVector& b, KelVector& c) {
-  CheckEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
-  if (SameObject(c, a)) {
+  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  if (sameObject(c, a)) {
     c -= b;
-  } else if (SameObject(c, b)) {
+  } else if (sameObject(c, b)) {
     KelArrayReverseSubtract(a.Size(), a.Data(), c.Data());
   } else {
     c.Resize(a.Size(), false);
@@ -62,8 +62,8 @@ void Difference(const KelVector& a, const KelVector& b, KelVector& c) {
 }
 
 void Difference(const KelVector& a, KelVector& b) {
-  CheckEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
-  if (SameObject(a, b)) {
+  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  if (sameObject(a, b)) {
     b = 0.0;
   } else {
     KelArrayReverseSubtract(a.Size(), a.Data(), b.Data());
@@ -71,15 +71,15 @@ void Difference(const KelVector& a, KelVector& b) {
 }
 
 KelVector operator-(const KelVector& a, const KelVector& b) {
-  CheckEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
   KelVector c('u', a.Size());
   KelArrayDifference(a.Size(), a.Data(), b.Data(), c.Data());
   return c;
 }
 
 KelVector& KelVector::operator-=(const KelVector& b) {
-  CheckEqualSizes(*this, b, "%s%s%s-=", kelErrOperator);
-  if (SameObject(*this, b)) {
+  checkEqualSizes(*this, b, "%s%s%s-=", kelErrOperator);
+  if (sameObject(*this, b)) {
     *this = 0.0;
   } else {
     KelArraySubtract(dimensions, Data(), b.Data());
@@ -90,7 +90,7 @@ KelVector& KelVector::operator-=(const KelVector& b) {
 namespace {
 
 // y_i = (row i of A) . x, each accumulated in extended precision; y must not be x.
-void MatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
+void matrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
   y.Resize(A.Rows(), false);
   const double* const* a = A.RowPointers();
   double* out = y.Data();
@@ -98,7 +98,7 @@ void MatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
 }
 
 // y = A^T x as a sum of the rows of A weighted by x; rows with x_i = 0 are skipped.
-void TransposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
+void transposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVector& y) {
   y.Resize(A.Columns(), true);
   const double* const* a = A.RowPointers();
   double* out = y.Data();
@@ -116,12 +116,12 @@ void TransposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVect
 void Product(const KelMatrix& A, const KelVector& x, KelVector& y) {
   if (x.Size() != A.Columns())
     KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
-  if (SameObject(x, y)) {
+  if (sameObject(x, y)) {
     KelVector local;
-    MatrixTimesVector(A, x, local);
+    matrixTimesVector(A, x, local);
     Swap(local, y);
   } else {
-    MatrixTimesVector(A, x, y);
+    matrixTimesVector(A, x, y);
   }
 }
 
@@ -129,12 +129,12 @@ KelVector operator*(const KelMatrix& A, const KelVector& x) {
   if (x.Size() != A.Columns())
     KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
   KelVector y;
-  MatrixTimesVector(A, x, y);
+  matrixTimesVector(A, x, y);
   return y;
 }
 
 void Product(double s, const KelVector& x, KelVector& y) {
-  if (SameObject(x, y)) {
+  if (sameObject(x, y)) {
     KelArrayScaleInPlace(y.Size(), s, y.Data());
   } else {
     y.Resize(x.Size(), false);
@@ -159,7 +159,7 @@ KelVector& KelVector::operator/=(double s) {
 }
 
 double TProduct(const KelVector& x, const KelVector& y) {
-  CheckEqualSizes(x, y, "%s%s%sTProduct", kelErrFunction);
+  checkEqualSizes(x, y, "%s%s%sTProduct", kelErrFunction);
   return KelArrayDot(x.Size(), x.Data(), y.Data());
 }
 
@@ -167,19 +167,19 @@ void TProduct(const KelMatrix& A, const KelVector& x, KelVector& y) {
   // The documented message names the operation "%TProduct"; it is printed literally.
   if (x.Size() != A.Rows())
     KelError("%s%s%s%%TProduct", kelClassVector, kelErrCheck, kelErrFunction);
-  if (SameObject(x, y)) {
+  if (sameObject(x, y)) {
     KelVector local;
-    TransposedMatrixTimesVector(A, x, local);
+    transposedMatrixTimesVector(A, x, local);
     Swap(local, y);
   } else {
-    TransposedMatrixTimesVector(A, x, y);
+    transposedMatrixTimesVector(A, x, y);
   }
 }
 
 void ElementByElementProduct(const KelVector& x, const KelVector& y, KelVector& z) {
-  CheckEqualSizes(x, y, "%s%s%sElementByElementProduct", kelErrFunction);
+  checkEqualSizes(x, y, "%s%s%sElementByElementProduct", kelErrFunction);
   const int n = x.Size();
-  if (SameObject(z, x) || SameObject(z, y)) {
+  if (sameObject(z, x) || sameObject(z, y)) {
     KelVector local('u', n);
     for (int i = 0; i < n; ++i) local.Data()[i] = x.Data()[i] * y.Data()[i];
     Swap(local, z);
@@ -190,7 +190,7 @@ void ElementByElementProduct(const KelVector& x, const KelVector& y, KelVector& 
 }
 
 double LinearRegressionCoefficient(const KelVector& x, const KelVector& y) {
-  CheckEqualSizes(x, y, "%s%s%sLinearRegressionCoefficient", kelErrFunction);
+  checkEqualSizes(x, y, "%s%s%sLinearRegressionCoefficient", kelErrFunction);
   const int n = x.Size();
   KelVector xc(x);
   KelVector yc(y);

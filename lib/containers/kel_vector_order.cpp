@@ -11,7 +11,7 @@ namespace {
 
 // Index (0-based) of the first element that `better` prefers to all before it.
 template <typename Better>
-int FirstExtreme(const double* x, int n, Better better) {
+int firstExtreme(const double* x, int n, Better better) {
   int best = 0;
   for (int i = 1; i < n; ++i)
     if (better(x[i], x[best])) best = i;
@@ -22,7 +22,7 @@ int FirstExtreme(const double* x, int n, Better better) {
 // reported to `exchanged(a, b)`, so that the positions of a sort with positions follow the
 // very same sequence: that sequence decides where equal values end up.
 template <typename OnExchange>
-void HeapSort(double* p, int n, OnExchange exchanged) {
+void heapSort(double* p, int n, OnExchange exchanged) {
   if (n < 2) return;
   auto exchange = [&](int a, int b) {
     std::swap(p[a], p[b]);
@@ -57,21 +57,21 @@ void HeapSort(double* p, int n, OnExchange exchanged) {
 
 double KelVector::Max(int* position) const {
   if (dimensions == 0) return 0.0;
-  int best = FirstExtreme(Data(), dimensions, [](double a, double b) { return a > b; });
+  int best = firstExtreme(Data(), dimensions, [](double a, double b) { return a > b; });
   if (position != nullptr) *position = best + 1;
   return buffer[best + 1];
 }
 
 double KelVector::Min(int* position) const {
   if (dimensions == 0) return 0.0;
-  int best = FirstExtreme(Data(), dimensions, [](double a, double b) { return a < b; });
+  int best = firstExtreme(Data(), dimensions, [](double a, double b) { return a < b; });
   if (position != nullptr) *position = best + 1;
   return buffer[best + 1];
 }
 
 double KelVector::MaxAbs(int* position) const {
   if (dimensions == 0) return 0.0;
-  int best = FirstExtreme(Data(), dimensions,
+  int best = firstExtreme(Data(), dimensions,
                           [](double a, double b) { return std::fabs(a) > std::fabs(b); });
   if (position != nullptr) *position = best + 1;
   return std::fabs(buffer[best + 1]);
@@ -92,12 +92,12 @@ void KelVector::Reverse() {
 }
 
 void KelVector::Sort() {
-  HeapSort(Data(), dimensions, [](int, int) {});
+  heapSort(Data(), dimensions, [](int, int) {});
 }
 
 void KelVector::Sort(KelVectorInt& positions) {
   positions.Resize(dimensions, false);
   int* former = positions.Data();
   for (int i = 0; i < dimensions; ++i) former[i] = i + 1;
-  HeapSort(Data(), dimensions, [former](int a, int b) { std::swap(former[a], former[b]); });
+  heapSort(Data(), dimensions, [former](int a, int b) { std::swap(former[a], former[b]); });
 }

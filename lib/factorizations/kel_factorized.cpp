@@ -53,8 +53,7 @@ void MoveMatrixIntoFactorized(KelMatrix* A, KelFactorized* F) {
 }
 
 double& KelFactorized::operator()(int i, int j) {
-  if (matrixStatus == KelMatrixStatus::kDestroyed)
-    KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
+  if (matrixStatus == KelMatrixStatus::kDestroyed) KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
   if (i < 1 || i > numRows || j < 1 || j > numColumns)
     KelError("%s%s", kelClassFactorized, kelErrCheck);
   if (factorized != 0) matrixStatus = KelMatrixStatus::kModified;
@@ -144,7 +143,7 @@ namespace {
 // Solves column by column; the result replaces BX, with another row count when the solution
 // has another length than the right-hand side.
 template <typename SolveColumn>
-void SolveByColumns(KelMatrix* BX, SolveColumn solveColumn) {
+void solveByColumns(KelMatrix* BX, SolveColumn solveColumn) {
   const int rows = BX->Rows();
   const int columns = BX->Columns();
   if (rows == 0 || columns == 0) return;
@@ -167,7 +166,7 @@ void SolveByColumns(KelMatrix* BX, SolveColumn solveColumn) {
 }  // namespace
 
 void KelFactorized::SpecificSolve(KelMatrix* BX) {
-  SolveByColumns(BX, [this](KelVector* column) { SpecificSolve(column); });
+  solveByColumns(BX, [this](KelVector* column) { SpecificSolve(column); });
 }
 
 void KelFactorized::SpecificSolve(const KelMatrix& B, KelMatrix* X) {
@@ -176,7 +175,7 @@ void KelFactorized::SpecificSolve(const KelMatrix& B, KelMatrix* X) {
 }
 
 void KelFactorized::SpecificTransposeSolve(KelMatrix* BX) {
-  SolveByColumns(BX, [this](KelVector* column) { SpecificTransposeSolve(column); });
+  solveByColumns(BX, [this](KelVector* column) { SpecificTransposeSolve(column); });
 }
 
 void KelFactorized::SpecificTransposeSolve(const KelMatrix& B, KelMatrix* X) {

@@ -34,7 +34,7 @@ constexpr double kBlockedMinimumDensity = 0.3;
 // narrow enough that the column-by-column work in the panel stays small.
 constexpr int kPanelWidth = 32;
 
-bool WorthBlocking(double* const* a, int n) {
+bool worthBlocking(double* const* a, int n) {
   if (n < kBlockedMinimumOrder) return false;
   long long nonZeros = 0;
   bool allFinite = true;
@@ -72,7 +72,7 @@ void KelFactorizedGauss::Factorization() {
     // A zero row gets a vanishing scale instead of a division by zero; it never wins a pivot.
     scale[i] = 1.0 / (largest == 0.0 ? kelBigValue : largest);
   }
-  if (WorthBlocking(a, n)) {
+  if (worthBlocking(a, n)) {
     FactorizeBlocked();
   } else {
     for (int k = 1; k < n; ++k)

@@ -13,24 +13,24 @@ namespace {
 constexpr double kTinyPivot = 1e-30;
 
 // Element (i, j) of a packed symmetric matrix, whichever triangle is named.
-double& PackedAt(double* const* a, int i, int j) {
+double& at(double* const* a, int i, int j) {
   return i >= j ? a[i][j] : a[j][i];
 }
 
 // Exchanges rows and columns p < q of the packed symmetric matrix.
-void ExchangeSymmetric(int n, double* const* a, int p, int q) {
+void exchangeSymmetric(int n, double* const* a, int p, int q) {
   for (int j = 1; j <= n; ++j)
-    if (j != p && j != q) std::swap(PackedAt(a, p, j), PackedAt(a, q, j));
+    if (j != p && j != q) std::swap(at(a, p, j), at(a, q, j));
   std::swap(a[p][p], a[q][q]);
 }
 
-double DivideOrZero(double x, double y) {
+double divideOrZero(double x, double y) {
   return y != 0.0 ? x / y : 0.0;
 }
 
 // A 1 x 1 pivot at row i: the multipliers replace column i below the diagonal and the trailing
 // lower triangle is updated (rows whose multiplier is zero are left alone).
-void EliminateOneByOne(int n, double* const* a, int i, std::vector<double>& first) {
+void eliminateOneByOne(int n, double* const* a, int i, std::vector<double>& first) {
   const double D = a[i][i];
   for (int k = i + 1; k <= n; ++k) first[k] = a[k][i];
   for (int j = i + 1; j <= n; ++j) {
@@ -44,7 +44,7 @@ void EliminateOneByOne(int n, double* const* a, int i, std::vector<double>& firs
 // The partner row of a 2 x 2 pivot at row i: the one whose diagonal is smallest relative to its
 // coupling with row i, so that the block is as far from singular as the column allows; 0 when
 // column i is zero below the diagonal.
-int ChooseTwoByTwoPartner(int n, double* const* a, int i) {
+int chooseTwoByTwoPartner(int n, double* const* a, int i) {
   int partner = 0;
   double best = 0.0;
   for (int j = i + 1; j <= n; ++j) {
@@ -80,17 +80,17 @@ void KelFactorizedSymmetricPivot::Factorization() {
     const double B = a[i + 1][i];
     const double G = a[i + 1][i + 1];
     if (std::fabs(D) > std::fabs(B) && std::fabs(G) > std::fabs(B)) {
-      EliminateOneByOne(n, a, i, first);
+      eliminateOneByOne(n, a, i, first);
       ++i;
       continue;
     }
-    int partner = ChooseTwoByTwoPartner(n, a, i);
+    int partner = chooseTwoByTwoPartner(n, a, i);
     if (partner == 0) {
       singular = 1;
       partner = i + 1;
     }
     if (partner != i + 1) {
-      ExchangeSymmetric(n, a, i + 1, partner);
+      exchangeSymmetric(n, a, i + 1, partner);
       interchanges(i + 1) = partner;
     }
     EliminateTwoByTwo(i, D, first, second);
@@ -162,8 +162,8 @@ void KelFactorizedSymmetricPivot::SolveKernel(int n, double* const* a, double* x
     if (block <= twoByTwo.Size() && twoByTwo(block) == i) {
       const double e = eValues(block), c = cValues(block);
       const double y1 = x[i], y2 = x[i + 1];
-      const double z2 = DivideOrZero(y1 - e * y2, a[i + 1][i + 1]);
-      const double z1 = DivideOrZero(y2 - c * z2, a[i][i]);
+      const double z2 = divideOrZero(y1 - e * y2, a[i + 1][i + 1]);
+      const double z1 = divideOrZero(y2 - c * z2, a[i][i]);
       x[i] = z1;
       x[i + 1] = z2;
       ++block;

@@ -13,7 +13,7 @@ namespace {
 
 // Euclidean norm safe against overflow and underflow of the squares: magnitudes far from 1 are
 // scaled by the largest one before squaring, so that a column of 1e-200 keeps its true norm.
-double SafeNorm(int count, const double* x) {
+double safeNorm(int count, const double* x) {
   double largest = 0.0;
   for (int i = 0; i < count; ++i) largest = std::max(largest, std::fabs(x[i]));
   if (largest == 0.0 || !std::isfinite(largest)) return largest;
@@ -33,7 +33,7 @@ double SafeNorm(int count, const double* x) {
 double HouseholderVector(int count, const double* x, double* u) {
   // 0-based: x[0] is the element that receives the diagonal value.
   if (count <= 0) return 0.0;
-  const double c = count == 1 ? std::fabs(x[0]) : SafeNorm(count, x);
+  const double c = count == 1 ? std::fabs(x[0]) : safeNorm(count, x);
   if (c == 0.0) {
     for (int i = 0; i < count; ++i) u[i] = 0.0;
     return 0.0;
@@ -56,17 +56,17 @@ void HouseholderApply(int count, const double* u, double* y) {
 namespace {
 
 // Norm of column j over rows first..m through the overflow-safe kernel (gathers the column).
-double ColumnNorm(int first, int m, int j, double* const* a, std::vector<double>& gather) {
+double columnNorm(int first, int m, int j, double* const* a, std::vector<double>& gather) {
   const int count = m - first + 1;
   if (count <= 0) return 0.0;
   gather.resize(static_cast<size_t>(count));
   for (int i = first; i <= m; ++i) gather[i - first] = a[i][j];
-  return count == 1 ? std::fabs(gather[0]) : SafeNorm(count, gather.data());
+  return count == 1 ? std::fabs(gather[0]) : safeNorm(count, gather.data());
 }
 
 // Sums of squares are trusted for the norm (and cross products for the dot products) only where
 // no square can have overflowed or underflowed harmfully.
-bool SafeSumOfSquares(double s) {
+bool safeSumOfSquares(double s) {
   return s > 1e-280 && s < 1e280;
 }
 
@@ -82,7 +82,7 @@ struct ReflectionSweep {
   double* sums;
 };
 
-double SweepRows(const ReflectionSweep& w, double* const* a) {
+double sweepRows(const ReflectionSweep& w, double* const* a) {
   const int k = w.k;
   const int next = k + 1;
   const int n = w.n;
@@ -111,12 +111,12 @@ double SweepRows(const ReflectionSweep& w, double* const* a) {
   return nextTail;
 }
 
-// SweepRows for a number of columns after k + 1 known at compile time (k < n, k < m): the
+// sweepRows for a number of columns after k + 1 known at compile time (k < n, k < m): the
 // sums and 2 (u . column j) stay in registers across the rows instead of going through
 // memory at every row, which chained each row to the previous one. The operations and
-// their order are those of SweepRows, so the results are the same to the bit.
+// their order are those of sweepRows, so the results are the same to the bit.
 template <int kWidth>
-double SweepFixedWidth(const ReflectionSweep& w, double* const* a) {
+double sweepFixedWidth(const ReflectionSweep& w, double* const* a) {
   const int k = w.k;
   const int next = k + 1;
   const int first = next + 1;
@@ -155,7 +155,7 @@ double SweepFixedWidth(const ReflectionSweep& w, double* const* a) {
 // The sums before the first reflection: column sums of squares of the matrix as given, and
 // the squared norm of column 1 below row 1 (returned) with its cross products with the
 // later columns.
-double FirstSums(int m, int n, double* const* a, double* squares, double* cross) {
+double firstSums(int m, int n, double* const* a, double* squares, double* cross) {
   double tail = 0.0;
   for (int i = 1; i <= m; ++i) {
     const double* row = a[i];
@@ -168,9 +168,9 @@ double FirstSums(int m, int n, double* const* a, double* squares, double* cross)
   return tail;
 }
 
-// FirstSums for n known at compile time, its sums in registers as in SweepFixedWidth.
+// firstSums for n known at compile time, its sums in registers as in sweepFixedWidth.
 template <int kColumns>
-double FirstSumsFixedWidth(int m, double* const* a, double* squares, double* cross) {
+double firstSumsFixedWidth(int m, double* const* a, double* squares, double* cross) {
   double columnSquares[kColumns + 1] = {};
   double columnCross[kColumns + 1] = {};
   double tail = 0.0;
@@ -194,22 +194,22 @@ using SweepRoutine = double (*)(const ReflectionSweep&, double* const*);
 constexpr int kLargestFixedWidth = 15;
 
 template <int... kWidths>
-constexpr std::array<SweepRoutine, sizeof...(kWidths)> FixedWidthSweeps(
+constexpr std::array<SweepRoutine, sizeof...(kWidths)> fixedWidthSweeps(
     std::integer_sequence<int, kWidths...>) {
-  return {SweepFixedWidth<kWidths>...};
+  return {sweepFixedWidth<kWidths>...};
 }
 
 constexpr auto kFixedWidthSweeps =
-    FixedWidthSweeps(std::make_integer_sequence<int, kLargestFixedWidth + 1>());
+    fixedWidthSweeps(std::make_integer_sequence<int, kLargestFixedWidth + 1>());
 
 template <int... kColumns>
-constexpr std::array<FirstSumsRoutine, sizeof...(kColumns)> FixedWidthFirstSums(
+constexpr std::array<FirstSumsRoutine, sizeof...(kColumns)> fixedWidthFirstSums(
     std::integer_sequence<int, kColumns...>) {
-  return {FirstSumsFixedWidth<kColumns>...};
+  return {firstSumsFixedWidth<kColumns>...};
 }
 
 constexpr auto kFixedWidthFirstSums =
-    FixedWidthFirstSums(std::make_integer_sequence<int, kLargestFixedWidth + 1>());
+    fixedWidthFirstSums(std::make_integer_sequence<int, kLargestFixedWidth + 1>());
 
 }  // namespace
 
@@ -228,16 +228,16 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
   std::vector<double> gather;
   // tail: sum over rows > k of a(i, k)^2
   double tail = n <= kLargestFixedWidth ? kFixedWidthFirstSums[n](m, a, squares, cross)
-                                        : FirstSums(m, n, a, squares, cross);
+                                        : firstSums(m, n, a, squares, cross);
   for (int j = 1; j <= n; ++j)
     norms[j] =
-        SafeSumOfSquares(squares[j]) ? std::sqrt(squares[j]) : ColumnNorm(1, m, j, a, gather);
+        safeSumOfSquares(squares[j]) ? std::sqrt(squares[j]) : columnNorm(1, m, j, a, gather);
 
   bool anySingular = false;
   for (int k = 1; k <= n; ++k) {
     const double head = a[k][k];
     const double squaredNorm = head * head + tail;
-    bool fast = SafeSumOfSquares(squaredNorm);
+    bool fast = safeSumOfSquares(squaredNorm);
     for (int j = k + 1; fast && j <= n; ++j) fast = std::isfinite(cross[j]);
     double c;
     if (k == m)
@@ -245,7 +245,7 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
     else if (fast)
       c = std::sqrt(squaredNorm);
     else
-      c = ColumnNorm(k, m, k, a, gather);
+      c = columnNorm(k, m, k, a, gather);
 
     double f = 1.0;
     double inverseG = 0.0;
@@ -280,7 +280,7 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
     const int width = n - k - 1;  // columns after k + 1
     const double nextTail = k < n && k < m && width <= kLargestFixedWidth
                                 ? kFixedWidthSweeps[width](sweep, a)
-                                : SweepRows(sweep, a);
+                                : sweepRows(sweep, a);
     tail = nextTail;
     std::swap(cross, nextCross);
   }
@@ -365,7 +365,7 @@ bool LQFactorization(int m, int n, double* const* a, double* d, double* norms, d
                      std::vector<double>& scratch) {
   if (m > n) KelError("rows > columns in LQFactorization");
   scratch.assign(static_cast<size_t>(n) + 1, 0.0);
-  for (int i = 1; i <= m; ++i) norms[i] = SafeNorm(n, a[i] + 1);
+  for (int i = 1; i <= m; ++i) norms[i] = safeNorm(n, a[i] + 1);
   bool anySingular = false;
   int pivot = 1;
   for (int k = 1; k <= m; ++k) {

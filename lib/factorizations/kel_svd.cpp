@@ -13,7 +13,7 @@
 
 namespace {
 
-double Dot(int count, const double* x, const double* y) {
+double dot(int count, const double* x, const double* y) {
   double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
   int i = 0;
   for (; i + 4 <= count; i += 4) {
@@ -27,14 +27,14 @@ double Dot(int count, const double* x, const double* y) {
 }
 
 // y -= 2 (u . y) u over count elements.
-void Reflect(int count, const double* u, double* y) {
-  const double s = 2.0 * Dot(count, u, y);
+void reflect(int count, const double* u, double* y) {
+  const double s = 2.0 * dot(count, u, y);
   if (s == 0.0) return;
   for (int i = 0; i < count; ++i) y[i] -= s * u[i];
 }
 
 // Rows p and q of T, as columns p and q of its transpose: (y, z) -> (y c + z s, z c - y s).
-void RotateRows(KelMatrix* T, int p, int q, double c, double s) {
+void rotateRows(KelMatrix* T, int p, int q, double c, double s) {
   double* y = T->RowPointers()[p] + 1;
   double* z = T->RowPointers()[q] + 1;
   const int count = T->Columns();
@@ -46,24 +46,24 @@ void RotateRows(KelMatrix* T, int p, int q, double c, double s) {
   }
 }
 
-void NegateRow(KelMatrix* T, int p) {
+void negateRow(KelMatrix* T, int p) {
   double* y = T->RowPointers()[p] + 1;
   for (int r = 0; r < T->Columns(); ++r) y[r] = -y[r];
 }
 
 // T (n x n) = I; rows then take, from last to first, the right reflections stored in rows
 // 1..n-1 of b: T = V^T.
-void FormRightTransposed(int n, double* const* b, KelMatrix* T) {
+void formRightTransposed(int n, double* const* b, KelMatrix* T) {
   T->Resize(n, n, true);
   double* const* t = T->RowPointers();
   for (int j = 1; j <= n; ++j) t[j][j] = 1.0;
   // Row j of I P(n-1) ... P(k+1) is still e_j for j <= k, and P(k) acts on positions k+1..n.
   for (int k = n - 1; k >= 1; --k)
-    for (int j = k + 1; j <= n; ++j) Reflect(n - k, b[k] + k + 1, t[j] + k + 1);
+    for (int j = k + 1; j <= n; ++j) reflect(n - k, b[k] + k + 1, t[j] + k + 1);
 }
 
 // T (n x m) = [I 0] H(n) ... H(1) = U^T for the left reflections stored in the columns of b.
-void FormLeftTransposed(int m, int n, double* const* b, KelMatrix* T, std::vector<double>& u) {
+void formLeftTransposed(int m, int n, double* const* b, KelMatrix* T, std::vector<double>& u) {
   T->Resize(n, m, true);
   double* const* t = T->RowPointers();
   for (int j = 1; j <= n; ++j) t[j][j] = 1.0;
@@ -72,35 +72,35 @@ void FormLeftTransposed(int m, int n, double* const* b, KelMatrix* T, std::vecto
     const int count = m - k + 1;
     for (int i = k; i <= m; ++i) u[i - k] = b[i][k];
     // Rows j < k are still e_j, untouched by a reflection acting on positions k..m.
-    for (int j = k; j <= n; ++j) Reflect(count, u.data(), t[j] + k);
+    for (int j = k; j <= n; ++j) reflect(count, u.data(), t[j] + k);
   }
 }
 
 // A value is negligible when adding it to the matrix norm changes nothing in double.
-bool NegligibleAgainst(double x, double anorm) {
+bool negligibleAgainst(double x, double anorm) {
   volatile double sum = x + anorm;
   return sum == anorm;
 }
 
 // w(l-1) is zero for all practical purposes: chase e(l) away with rotations.
-void ChaseSuperdiagonal(int l, int k, double anorm, double* w, double* e, KelMatrix* ut) {
+void chaseSuperdiagonal(int l, int k, double anorm, double* w, double* e, KelMatrix* ut) {
   double c = 0.0, s = 1.0;
   for (int i = l; i <= k; ++i) {
     const double f = s * e[i];
     e[i] = c * e[i];
-    if (NegligibleAgainst(f, anorm)) break;
+    if (negligibleAgainst(f, anorm)) break;
     const double g = w[i];
     const double h = std::hypot(f, g);
     w[i] = h;
     c = g / h;
     s = -f / h;
-    if (ut != nullptr) RotateRows(ut, l - 1, i, c, s);
+    if (ut != nullptr) rotateRows(ut, l - 1, i, c, s);
   }
 }
 
 // One implicit QR sweep on rows l..k of the bidiagonal, shifted by the eigenvalue of the
 // trailing 2 x 2 block nearer its last element.
-void ShiftedSweep(int l, int k, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
+void shiftedSweep(int l, int k, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
   const double z0 = w[k];
   double x = w[l];
   double y = w[k - 1];
@@ -126,7 +126,7 @@ void ShiftedSweep(int l, int k, double* w, double* e, KelMatrix* ut, KelMatrix* 
     g = g * c - x * s;
     h = y * s;
     y *= c;
-    if (vt != nullptr) RotateRows(vt, j, i, c, s);
+    if (vt != nullptr) rotateRows(vt, j, i, c, s);
     z = std::hypot(f, h);
     w[j] = z;
     if (z != 0.0) {
@@ -135,7 +135,7 @@ void ShiftedSweep(int l, int k, double* w, double* e, KelMatrix* ut, KelMatrix* 
     }
     f = c * g + s * y;
     x = c * y - s * g;
-    if (ut != nullptr) RotateRows(ut, j, i, c, s);
+    if (ut != nullptr) rotateRows(ut, j, i, c, s);
   }
   e[l] = 0.0;
   e[k] = f;
@@ -144,7 +144,7 @@ void ShiftedSweep(int l, int k, double* w, double* e, KelMatrix* ut, KelMatrix* 
 
 // Golub-Reinsch iteration on the bidiagonal (w, e); the rotations are applied to the rows of
 // U^T and V^T when given. Sweeps for one singular value stop after 30 without convergence.
-void Diagonalize(int n, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
+void diagonalize(int n, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
   double anorm = 0.0;
   for (int i = 1; i <= n; ++i) anorm = std::max(anorm, std::fabs(w[i]) + std::fabs(e[i]));
   for (int k = n; k >= 1; --k) {
@@ -153,21 +153,21 @@ void Diagonalize(int n, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
       bool cancel = false;
       for (; l >= 1; --l) {
         // e(1) = 0 always splits, so the search never runs past the first row (even on NaN).
-        if (l == 1 || NegligibleAgainst(e[l], anorm)) break;
-        if (NegligibleAgainst(w[l - 1], anorm)) {
+        if (l == 1 || negligibleAgainst(e[l], anorm)) break;
+        if (negligibleAgainst(w[l - 1], anorm)) {
           cancel = true;
           break;
         }
       }
-      if (cancel) ChaseSuperdiagonal(l, k, anorm, w, e, ut);
+      if (cancel) chaseSuperdiagonal(l, k, anorm, w, e, ut);
       if (l == k || sweep > 30) {
         if (w[k] < 0.0) {
           w[k] = -w[k];
-          if (vt != nullptr) NegateRow(vt, k);
+          if (vt != nullptr) negateRow(vt, k);
         }
         break;
       }
-      ShiftedSweep(l, k, w, e, ut, vt);
+      shiftedSweep(l, k, w, e, ut, vt);
     }
   }
 }
@@ -202,7 +202,7 @@ void Bidiagonal(int m, int n, double* const* a, double* w, double* e) {
       }
       double* right = a[i] + i + 1;
       e[i + 1] = HouseholderVector(n - i, right, right);
-      for (int r = i + 1; r <= m; ++r) Reflect(n - i, right, a[r] + i + 1);
+      for (int r = i + 1; r <= m; ++r) reflect(n - i, right, a[r] + i + 1);
     }
   }
 }
@@ -241,9 +241,9 @@ void SVDFactorization(int mode, int m, int n, double* const* a, double* w, KelMa
   Bidiagonal(mb, n, b, w, e);
   KelMatrix* vt = wantV ? &workspace.rightTransposed : nullptr;
   KelMatrix* ut = wantU ? &workspace.leftTransposed : nullptr;
-  if (wantV) FormRightTransposed(n, b, vt);
-  if (wantU) FormLeftTransposed(mb, n, b, ut, workspace.buffer);
-  Diagonalize(n, w, e, ut, vt);
+  if (wantV) formRightTransposed(n, b, vt);
+  if (wantU) formLeftTransposed(mb, n, b, ut, workspace.buffer);
+  diagonalize(n, w, e, ut, vt);
   if (wantV) {
     V->Resize(n, n, false);
     double* const* v = V->RowPointers();
@@ -270,7 +270,7 @@ void SVDFactorization(int mode, int m, int n, double* const* a, double* w, KelMa
     for (int j = 1; j <= n; ++j)
       for (int i = 1; i <= n; ++i) x[j][i] = small[j][i];
     for (int k = n; k >= 1; --k)
-      for (int j = 1; j <= n; ++j) Reflect(m - k + 1, h[k] + k, x[j] + k);
+      for (int j = 1; j <= n; ++j) reflect(m - k + 1, h[k] + k, x[j] + k);
     Swap(*ut, extended);
   }
   double* const* t = full->RowPointers();
@@ -294,7 +294,7 @@ void SVDBack(int m, int n, double* const* u, const double* w, const KelMatrix& V
     for (int i = 1; i <= n; ++i) y[i] = std::fabs(t) <= w[i] ? y[i] / w[i] : 0.0;
   }
   const double* const* v = V.RowPointers();
-  for (int j = 1; j <= n; ++j) x[j] = t != 0.0 ? Dot(n, v[j] + 1, y.data() + 1) : 0.0;
+  for (int j = 1; j <= n; ++j) x[j] = t != 0.0 ? dot(n, v[j] + 1, y.data() + 1) : 0.0;
 }
 
 void SVDSolution(int m, int n, double* const* u, const double* w, const KelMatrix& V,
@@ -309,5 +309,5 @@ void SVDSolution(int m, int n, double* const* u, const double* w, const KelMatri
     }
     for (int j = 1; j <= n; ++j) y[j] = KelClampToFloat(std::fabs(t) <= w[j] ? y[j] / w[j] : 0.0);
   }
-  for (int i = 1; i <= m; ++i) x[i] = KelClampToFloat(Dot(n, u[i] + 1, y.data() + 1));
+  for (int i = 1; i <= m; ++i) x[i] = KelClampToFloat(dot(n, u[i] + 1, y.data() + 1));
 }

@@ -22,7 +22,7 @@ namespace {
 
 // Message boxes have no console equivalent in batch runs: caption and text go to standard
 // error, and nothing waits for a key.
-void ShowMessageBox(const char* caption, const char* text) {
+void showMessageBox(const char* caption, const char* text) {
   std::fprintf(stderr, "%s\n%s\n", caption, text);
   std::fflush(stderr);
 }
@@ -30,7 +30,7 @@ void ShowMessageBox(const char* caption, const char* text) {
 // Computes the epsilon of the working precision the way the start-up sequence prescribes:
 // halve until 1 + e no longer differs from 1, and take twice the last e.
 template <typename Real>
-Real HalvingEpsilon() {
+Real halvingEpsilon() {
   volatile Real e = 1;
   volatile Real sum = 0;
   for (;;) {
@@ -47,7 +47,7 @@ struct KelStartup {
   KelFloatingPointSetting floatingPointSetting;
 
   KelStartup() {
-    volatile double e = HalvingEpsilon<double>();
+    volatile double e = halvingEpsilon<double>();
     // The single-precision constant is computed in the working precision; when that is finer
     // than single precision the documented 2^-23 is used instead.
     kelMachEpsFloat = e / 2 >= 1e-7 ? static_cast<float>(e) : 1.1920929e-7f;
@@ -62,12 +62,12 @@ struct KelStartup {
 // Runs before the static objects of the programs that link the library.
 __attribute__((init_priority(101))) KelStartup kelStartup;
 
-void FormatBounded(char* buffer, const char* format, va_list arguments) {
+void formatBounded(char* buffer, const char* format, va_list arguments) {
   // vsnprintf never writes past the buffer and always terminates it: longer texts are cut.
   std::vsnprintf(buffer, kelMessageBufferSize, format, arguments);
 }
 
-int PrintToChannel(const char* format, va_list arguments) {
+int printToChannel(const char* format, va_list arguments) {
   // After a fatal error has closed the channel, exit handlers may still try to print.
   if (kelOutputFile == nullptr) return -1;
   return std::vfprintf(kelOutputFile, format, arguments);
@@ -78,7 +78,7 @@ int PrintToChannel(const char* format, va_list arguments) {
 int KelPrint(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  int written = PrintToChannel(format, arguments);
+  int written = printToChannel(format, arguments);
   va_end(arguments);
   return written;
 }
@@ -87,7 +87,7 @@ int KelMessage(const char* format, ...) {
   if (kelPrintMessages != 'Y') return 0;
   va_list arguments;
   va_start(arguments, format);
-  int written = PrintToChannel(format, arguments);
+  int written = printToChannel(format, arguments);
   va_end(arguments);
   return written;
 }
@@ -96,9 +96,9 @@ void KelError(const char* format, ...) {
   char text[kelMessageBufferSize];
   va_list arguments;
   va_start(arguments, format);
-  FormatBounded(text, format, arguments);
+  formatBounded(text, format, arguments);
   va_end(arguments);
-  ShowMessageBox("Error in KelMath Library", text);
+  showMessageBox("Error in KelMath Library", text);
   // Without a channel (it failed to open at start-up) there is nothing to write or close.
   if (kelOutputFile != nullptr) {
     std::fprintf(kelOutputFile, "\nFatal Error!!\n%s", text);
@@ -113,9 +113,9 @@ void KelWarning(const char* format, ...) {
   char text[kelMessageBufferSize];
   va_list arguments;
   va_start(arguments, format);
-  FormatBounded(text, format, arguments);
+  formatBounded(text, format, arguments);
   va_end(arguments);
-  if (kelWarningMode == 1) ShowMessageBox("Warning", text);
+  if (kelWarningMode == 1) showMessageBox("Warning", text);
   if (kelOutputFile != nullptr) std::fprintf(kelOutputFile, "\nWarning!!\n%s", text);
 }
 

@@ -27,7 +27,7 @@ const char* const clippedValueFormat = "\nFc %e";
 const char* const trajectoryValueFormat = "\n%22.14e ";
 const char* const trajectoryComponentFormat = "%22.14e ";
 
-const char* ExitCauseMessage(signed char cause) {
+const char* exitCauseMessage(signed char cause) {
   switch (cause) {
     case KelMinimizationRobust::kIterationLimit:
       return "\nMaximum number of iterations\n";
@@ -227,5 +227,5 @@ void KelMinimizationRobust::PrintObject() {
   xMin.Print("xMin KelVector");
   vertexValues.Print("Function values in all final vertices");
   KelPrint("\n\nCause of exit:");
-  KelPrint("%s", ExitCauseMessage(exitCause));
+  KelPrint("%s", exitCauseMessage(exitCause));
 }

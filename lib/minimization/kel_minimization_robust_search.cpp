@@ -16,7 +16,7 @@ constexpr double stallValue = 1e-20;
 constexpr double improvementFactor = 1.0001;
 
 // z = x + s y over n contiguous values (0-based).
-void AddScaled(int n, const double* x, double s, const double* y, double* z) {
+void addScaled(int n, const double* x, double s, const double* y, double* z) {
   for (int i = 0; i < n; ++i) z[i] = x[i] + s * y[i];
 }
 
@@ -125,11 +125,11 @@ void KelMinimizationRobust::RegularMove() {
   const double* c = barycenter.Data();
   const double* d = direction.Data();
   Trace("\n*** KelMinimizationRobust: Reflection");
-  AddScaled(n, c, 1.0, d, reflectionPoint.Data());
+  addScaled(n, c, 1.0, d, reflectionPoint.Data());
   reflectionValue = Evaluate(reflectionPoint);
   if (reflectionValue < vertexValues(order(1))) {
     Trace("\n*** KelMinimizationRobust: Expansion");
-    AddScaled(n, c, 2.0, d, expansionPoint.Data());
+    addScaled(n, c, 2.0, d, expansionPoint.Data());
     expansionValue = Evaluate(expansionPoint);
     if (expansionValue > reflectionValue)
       ReplaceWorst(reflectionPoint, reflectionValue);
@@ -141,10 +141,10 @@ void KelMinimizationRobust::RegularMove() {
   } else {
     if (reflectionValue < worstValue) {
       Trace("\n*** KelMinimizationRobust: Forward Contraction");
-      AddScaled(n, c, 0.5, d, secondContractionPoint.Data());
+      addScaled(n, c, 0.5, d, secondContractionPoint.Data());
     } else {
       Trace("\n*** KelMinimizationRobust: Backward Contraction");
-      AddScaled(n, c, -0.5, d, secondContractionPoint.Data());
+      addScaled(n, c, -0.5, d, secondContractionPoint.Data());
     }
     secondContractionValue = Evaluate(secondContractionPoint);
     ReplaceWorst(secondContractionPoint, secondContractionValue);
@@ -198,8 +198,8 @@ void KelMinimizationRobust::HalfMove() {
   const double* s = vertices[static_cast<size_t>(secondWorst - 1)].Data();
   double* e = workVector.Data();
   for (int i = 0; i < n; ++i) e[i] = 0.5 * (s[i] - b[i]);
-  AddScaled(n, b, 1.0, e, trialPoint.Data());
-  AddScaled(n, b, -1.0, e, reflectionPoint.Data());
+  addScaled(n, b, 1.0, e, trialPoint.Data());
+  addScaled(n, b, -1.0, e, reflectionPoint.Data());
   vertices[static_cast<size_t>(secondWorst - 1)] = trialPoint;
   vertexValues(secondWorst) = Evaluate(trialPoint);
   const double mirrorValue = Evaluate(reflectionPoint);
