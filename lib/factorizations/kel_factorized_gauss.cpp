@@ -50,7 +50,7 @@ bool worthBlocking(double* const* a, int n) {
 
 // The columns first..last of row[from..to] outside which the row holds only zeros (first > last
 // when it is all zeros): the elimination skips the terms the pivot row cannot change.
-void NonZeroSpan(const double* row, int from, int to, int* first, int* last) {
+void nonZeroSpan(const double* row, int from, int to, int* first, int* last) {
   int begin = from;
   while (begin <= to && row[begin] == 0.0) ++begin;
   int end = to;
@@ -125,7 +125,7 @@ void KelFactorizedGauss::EliminateBelow(int k, int fromColumn, int toColumn, int
   const double* pivotRow = a[k];
   int first = 0;
   int last = -1;
-  NonZeroSpan(pivotRow, fromColumn, toColumn, &first, &last);
+  nonZeroSpan(pivotRow, fromColumn, toColumn, &first, &last);
   const double reciprocal = 1.0 / pivotRow[k];
   for (int i = k + 1; i <= lastRow; ++i) {
     double* row = a[i];
@@ -175,7 +175,7 @@ void KelFactorizedGauss::ApplyMultipliers(int k, int fromColumn, int toColumn, i
   const double* pivotRow = a[k];
   int first = 0;
   int last = -1;
-  NonZeroSpan(pivotRow, fromColumn, toColumn, &first, &last);
+  nonZeroSpan(pivotRow, fromColumn, toColumn, &first, &last);
   for (int i = k + 1; i <= lastRow; ++i) {
     double* row = a[i];
     const double m = row[k];

@@ -16,7 +16,7 @@ namespace {
 // The auxiliary regression on the other columns that the tolerances are defined by is an
 // object of this class and takes a serial number; drawing it keeps the numbers of the objects
 // created later as documented, although its fit is no longer needed.
-void DrawAuxiliaryRegressionNumber() {
+void drawAuxiliaryRegressionNumber() {
   const KelLinearRegression auxiliary;
 }
 
@@ -30,7 +30,7 @@ void KelLinearRegression::EnsureDiagnostics() {
   factorization.Inverse(&inverseCorrelation);
   // Both diagnostics share one factorization; the auxiliary regression's number is drawn as
   // ComputeTolerances draws it.
-  if (numParameters >= 2) DrawAuxiliaryRegressionNumber();
+  if (numParameters >= 2) drawAuxiliaryRegressionNumber();
   KelCollinearity collinearity = ComputeCollinearity(F, interceptFlag != 0);
   tolerances = std::move(collinearity.tolerances);
   columnFactors = std::move(collinearity.columnFactors);
@@ -75,7 +75,7 @@ double KelLinearRegression::NormalityIndex() {
 // Each column regressed on the others (centred R^2 for a model with intercept, uncentred
 // without), from one factorization of F instead of one regression per column.
 KelVector KelLinearRegression::ComputeTolerances() {
-  if (numParameters >= 2) DrawAuxiliaryRegressionNumber();
+  if (numParameters >= 2) drawAuxiliaryRegressionNumber();
   return ComputeCollinearity(F, interceptFlag != 0).tolerances;
 }
 

@@ -12,7 +12,7 @@ constexpr double kNotDefined = std::numeric_limits<double>::quiet_NaN();
 
 // 1 - h, or 0 where the leverage is 1 up to rounding: the fit then passes through the
 // experiment whatever its response, and its residual carries no information.
-double LeverageComplement(double leverage) {
+double leverageComplement(double leverage) {
   const double complement = 1.0 - leverage;
   return complement > 10.0 * kelMachEps ? complement : 0.0;
 }
@@ -29,7 +29,7 @@ KelVector KelLinearRegression::StudentizedResiduals() {
   KelVector studentized(m);
   const int reducedDof = degreesOfFreedom - 1;
   for (int i = 1; i <= m; ++i) {
-    const double complement = LeverageComplement(leverages(i));
+    const double complement = leverageComplement(leverages(i));
     if (complement == 0.0 || reducedDof < 1) {
       studentized(i) = kNotDefined;
       continue;
@@ -47,7 +47,7 @@ KelVector KelLinearRegression::CooksDistances() {
   const int m = numExperiments;
   KelVector distances(m);
   for (int i = 1; i <= m; ++i) {
-    const double complement = LeverageComplement(leverages(i));
+    const double complement = leverageComplement(leverages(i));
     if (complement == 0.0 || degreesOfFreedom < 1) {
       distances(i) = kNotDefined;
       continue;

@@ -10,7 +10,7 @@
 
 namespace {
 
-void PrintCorrelationVerdict(bool found, const char* diagnostic) {
+void printCorrelationVerdict(bool found, const char* diagnostic) {
   if (found)
     KelPrint(
         "\n\n %s Correlation between Parameters\nThe %s identifies serious multicollinearities",
@@ -142,7 +142,7 @@ void KelLinearRegression::PrintVarianceInflationFactors() const {
     KelPrint("\n%d %16.7e", i, vif(i));
     if (vif(i) > kel_linear_thresholds::kVarianceInflation) KelPrint(" %s", kelReportWarning);
   }
-  PrintCorrelationVerdict(varianceInflationFound, "Variance inflation factor");
+  printCorrelationVerdict(varianceInflationFound, "Variance inflation factor");
   KelPause();
 }
 
@@ -152,7 +152,7 @@ void KelLinearRegression::PrintTolerances() const {
     KelPrint("\n%d %16.7e", i, tolerances(i));
     if (tolerances(i) < kel_linear_thresholds::kTolerance) KelPrint(" %s", kelReportWarning);
   }
-  PrintCorrelationVerdict(toleranceFound, "Tj Tolerance");
+  printCorrelationVerdict(toleranceFound, "Tj Tolerance");
   KelPause();
 }
 
@@ -162,7 +162,7 @@ void KelLinearRegression::PrintColumnsCorrelation() const {
     KelPrint("\n%d %16.7e", i, columnFactors(i));
     if (columnFactors(i) < kel_linear_thresholds::kColumnFactor) KelPrint(" %s", kelReportWarning);
   }
-  PrintCorrelationVerdict(columnsCorrelationFound, "kelColumnsCorrelation factor");
+  printCorrelationVerdict(columnsCorrelationFound, "kelColumnsCorrelation factor");
   KelPause();
 }
 

@@ -24,17 +24,17 @@ KelLinearRegression* regressionUnderAnalysis = nullptr;
 
 // An elemental matrix worse conditioned than this maps the minimizer's point to parameters too
 // inaccurately; the search then works on the parameters themselves.
-constexpr double elementalConditionLimit = 100000.0;
+constexpr double kElementalConditionLimit = 100000.0;
 // Normalized residuals beyond these bounds mark possible and highly probable outliers.
-constexpr double outlierBound = 2.5;
-constexpr double highlyProbableBound = 10.0;
+constexpr double kOutlierBound = 2.5;
+constexpr double kHighlyProbableBound = 10.0;
 // Restarts of the minimizer from its own best point after the documented search, and the
 // relative gain below which a restart is the last one (the exchange refinement that follows
 // finishes such slow descents at a fraction of their cost).
-constexpr int restartLimit = 20;
-constexpr double restartGain = 1e-3;
+constexpr int kRestartLimit = 20;
+constexpr double kRestartGain = 1e-3;
 // 1.4826 turns a median absolute deviation into a standard deviation for normal data.
-constexpr double madFactor = 1.4826;
+constexpr double kMadFactor = 1.4826;
 
 // Clears the pointer on every way out of the search.
 class AnalysisPointer {
@@ -172,7 +172,7 @@ void KelLinearRegression::ChooseElementalRows() {
 void KelLinearRegression::PrepareElementalSolver(KelVector* x0) {
   elementalSolver.AssignMatrix(elementalRows);
   Product(elementalRows, b, *x0);
-  if (elementalSolver.ConditionNumber() > elementalConditionLimit) {
+  if (elementalSolver.ConditionNumber() > kElementalConditionLimit) {
     const int n = numParameters;
     elementalRows.Resize(n, n, true);
     for (int i = 1; i <= n; ++i) elementalRows(i, i) = 1.0;
@@ -183,19 +183,19 @@ void KelLinearRegression::PrepareElementalSolver(KelVector* x0) {
 
 // The criterion is not smooth: the simplex often collapses on a kink of it, short of the
 // minimum. A restart builds a full-size simplex around the best point again; restarts go on
-// while they improve by at least restartGain (at most restartLimit of them), so they can only
+// while they improve by at least kRestartGain (at most kRestartLimit of them), so they can only
 // lower the result.
 void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
   KelVector x(numParameters);
   KelVector candidate(numParameters);
-  for (int restart = 1; restart <= restartLimit; ++restart) {
+  for (int restart = 1; restart <= kRestartLimit; ++restart) {
     Product(elementalRows, robustB, x);
     minimizer->Initialize(x);
     (*minimizer)(0);
     ++robustMinimizerRuns;
     if (!(minimizer->FSolution() < leastMedianOfSquares)) break;
     Solve(&elementalSolver, minimizer->XMin(), &candidate);
-    const bool small = !(minimizer->FSolution() < leastMedianOfSquares * (1.0 - restartGain));
+    const bool small = !(minimizer->FSolution() < leastMedianOfSquares * (1.0 - kRestartGain));
     leastMedianOfSquares = minimizer->FSolution();
     robustB = candidate;
     if (small) break;
@@ -276,7 +276,7 @@ void KelLinearRegression::ComputeRobustScale() {
     leastMedianOfSquares = residualMad;
     scale = residualMad;
   } else {
-    scale = std::sqrt(leastMedianOfSquares) * (1.0 + 5.0 / degreesOfFreedom) * madFactor;
+    scale = std::sqrt(leastMedianOfSquares) * (1.0 + 5.0 / degreesOfFreedom) * kMadFactor;
   }
   const double trimmed = KelTrimmedScale(robustResiduals, (m + n + 1) / 2, residualMedian);
   // A criterion of exactly 0 means more than half of the experiments lie exactly on the fit:
@@ -299,7 +299,7 @@ void KelLinearRegression::NormalizeRobustResiduals() {
   double sum = 0.0;
   for (int i = 1; i <= m && scale != 0.0; ++i) {
     const double r = robustResiduals(i);
-    if (std::fabs(r / scale) <= outlierBound) {
+    if (std::fabs(r / scale) <= kOutlierBound) {
       weight += 1.0;
       sum += r * r;
     }
@@ -325,9 +325,9 @@ void KelLinearRegression::ClassifyRobustResiduals() {
   possibleOutliers.Resize(0);
   for (int i = 1; i <= numExperiments; ++i) {
     const double e = std::fabs(normalizedRobustResiduals(i));
-    if (!(e > outlierBound)) continue;
+    if (!(e > kOutlierBound)) continue;
     allOutliers.Append(i);
-    if (e > highlyProbableBound)
+    if (e > kHighlyProbableBound)
       highlyProbableOutliers.Append(i);
     else
       possibleOutliers.Append(i);

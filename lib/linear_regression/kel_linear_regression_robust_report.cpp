@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr double outlierBound = 2.5;
+constexpr double kOutlierBound = 2.5;
 
-void PrintVerdict(bool found, const char* diagnostic) {
+void printVerdict(bool found, const char* diagnostic) {
   if (found)
     KelPrint("\n\n %s\nThe %s identifies serious multicollinearities", kelReportWarning,
              diagnostic);
@@ -20,7 +20,7 @@ void PrintVerdict(bool found, const char* diagnostic) {
     KelPrint("\nThe %s does not identify serious multicollinearities", diagnostic);
 }
 
-void PrintIndices(const KelVectorInt& indices) {
+void printIndices(const KelVectorInt& indices) {
   for (int i = 1; i <= indices.Size(); ++i) KelPrint(" %d", indices(i));
 }
 
@@ -53,7 +53,7 @@ void KelLinearRegression::PrintRobustResponse() {
   KelPrint("\n\ny Standardized");
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d %16.7e", j, standardizedY(j));
-    if (std::fabs(standardizedY(j)) > outlierBound) KelPrint("%s", kelReportWarning);
+    if (std::fabs(standardizedY(j)) > kOutlierBound) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -73,7 +73,7 @@ void KelLinearRegression::PrintStandardizedF() {
     bool extreme = false;
     for (int i = 1; i <= numParameters; ++i) {
       KelPrint(" %12.3e", standardizedF(j, i));
-      if (std::fabs(standardizedF(j, i)) > outlierBound) extreme = true;
+      if (std::fabs(standardizedF(j, i)) > kOutlierBound) extreme = true;
     }
     if (extreme) KelPrint("%s", kelReportWarning);
   }
@@ -103,7 +103,7 @@ void KelLinearRegression::PrintRobustResiduals() {
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), robustYEstimated(j), robustResiduals(j),
              normalizedRobustResiduals(j));
-    if (std::fabs(normalizedRobustResiduals(j)) > outlierBound) KelPrint("%s", kelReportWarning);
+    if (std::fabs(normalizedRobustResiduals(j)) > kOutlierBound) KelPrint("%s", kelReportWarning);
   }
 }
 
@@ -115,17 +115,17 @@ void KelLinearRegression::PrintRobustOutliers() {
   // The earlier form of the regression had no list by importance.
   if (earlierForm == 0) {
     KelPrint("\n\nOutliers sorted by importance:\n");
-    PrintIndices(RobustOutliersByImportance());
+    printIndices(RobustOutliersByImportance());
   }
   if (highlyProbableOutliers.Size() == 0) {
     KelPrint("\n\nThere are no highly probable Outliers");
   } else {
     KelPrint("\n\nThese are highly probable Outliers:");
-    PrintIndices(highlyProbableOutliers);
+    printIndices(highlyProbableOutliers);
   }
   if (possibleOutliers.Size() != 0) {
     KelPrint("\n\nThese are possible Outliers:");
-    PrintIndices(possibleOutliers);
+    printIndices(possibleOutliers);
   }
 }
 
@@ -141,7 +141,7 @@ void KelLinearRegression::PrintRobustVerdicts() {
         "\n\n %s\nThe robust principal component analysis identifies serious "
         "multicollinearities ",
         kelReportWarning);
-  PrintVerdict(multicollinearityFound != 0, "correlation matrix");
+  printVerdict(multicollinearityFound != 0, "correlation matrix");
   if (conditioningVerdict == kIllConditioned)
     KelPrint("\n\n %s\nThe condition number identifies serious multicollinearities",
              kelReportWarning);
@@ -150,7 +150,7 @@ void KelLinearRegression::PrintRobustVerdicts() {
              kelReportWarning);
   else
     KelPrint("\nThe condition number does not identify serious multicollinearities");
-  PrintVerdict(principalComponentsFlag != 0, "principal component analysis");
+  printVerdict(principalComponentsFlag != 0, "principal component analysis");
   KelPause();
 }
 

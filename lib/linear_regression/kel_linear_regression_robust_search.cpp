@@ -19,38 +19,38 @@ namespace {
 // Row evaluations (experiments times candidates) spent on random subsets, and the bounds on
 // their number: the draws grow as 1 / m between the bounds, so the cost of the draws is at most
 // minimumDraws m (n + 1) products for large m.
-constexpr double drawWork = 2.0e5;
+constexpr double kDrawWork = 2.0e5;
 constexpr long long minimumDraws = 500;
 constexpr long long maximumDraws = 20000;
 // Candidates refined by the local search and the minimizer.
-constexpr size_t poolSize = 5;
+constexpr size_t kPoolSize = 5;
 // Iterations of the local search from one candidate, and the subsets it tries per iteration at
 // most (the window around the median rank shrinks to respect it).
-constexpr int localIterationLimit = 30;
-constexpr double localWork = 4.0e6;
+constexpr int kLocalIterationLimit = 30;
+constexpr double kLocalWork = 4.0e6;
 // The window holds n + 1 + extra experiments: up to 8 extra for small problems (where a wide
 // window finds minima that a narrow one misses, at little cost), 4 for the others.
-constexpr int smallProblem = 100;
-constexpr int smallExtra = 8;
-constexpr int largeExtra = 4;
+constexpr int kSmallProblem = 100;
+constexpr int kSmallExtra = 8;
+constexpr int kLargeExtra = 4;
 // Exchange refinement: its rounds from one candidate, and the row evaluations one round of swaps
 // may spend (each swap is a minimax fit of the nearest half, about its size times a few rows):
 // the experiments tried just outside the half shrink as the half grows, to none for large m.
-constexpr int exchangeRoundLimit = 60;
-constexpr double swapWork = 8.0e4;
+constexpr int kExchangeRoundLimit = 60;
+constexpr double kSwapWork = 8.0e4;
 // The exchange refinement starts from the best point and from as many of the refined candidates
 // as 1000 / m allows (the best point and all five up to m = 166, only the best point above
 // m = 500): from the others it rarely finds more on large problems, at the cost of many fits.
-constexpr double exchangeStartWork = 1.0e3;
-constexpr std::uint64_t drawSeed = 0x4B656C4D61746831ull;
-// Exchange refinements from random subsets: randomStartWork / m^2 of them (none above m = 316),
+constexpr double kExchangeStartWork = 1.0e3;
+constexpr std::uint64_t kDrawSeed = 0x4B656C4D61746831ull;
+// Exchange refinements from random subsets: kRandomStartWork / m^2 of them (none above m = 316),
 // at most maximumRandomStarts.
-constexpr double randomStartWork = 1.0e5;
+constexpr double kRandomStartWork = 1.0e5;
 constexpr long long maximumRandomStarts = 200;
-constexpr std::uint64_t randomStartSeed = 0x4B656C4D61746832ull;
+constexpr std::uint64_t kRandomStartSeed = 0x4B656C4D61746832ull;
 
 // Number of k-subsets of m, or a value above limit when it exceeds it.
-double SubsetCount(int m, int k, double limit) {
+double subsetCount(int m, int k, double limit) {
   double count = 1.0;
   for (int i = 1; i <= k; ++i) {
     count = count * (m - k + i) / i;
@@ -68,11 +68,11 @@ KelLmsCandidateSearch::KelLmsCandidateSearch(KelLinearRegression& regression)
       intercept(regression.interceptFlag != 0),
       f(regression.F.RowPointers()),
       y(regression.y.Data() - 1) {
-  draws = std::clamp(static_cast<long long>(drawWork / m), minimumDraws, maximumDraws);
+  draws = std::clamp(static_cast<long long>(kDrawWork / m), minimumDraws, maximumDraws);
 }
 
 double KelLmsCandidateSearch::Threshold() const {
-  return pool.size() < poolSize ? std::numeric_limits<double>::infinity() : pool.back().value;
+  return pool.size() < kPoolSize ? std::numeric_limits<double>::infinity() : pool.back().value;
 }
 
 // Replaces the intercept by the least-median location of the residuals without it, the exact
@@ -101,7 +101,7 @@ bool KelLmsCandidateSearch::Evaluate(KelVector& p, double bound, double* value) 
   return regression.LmsCriterionBelow(p, bound, value);
 }
 
-// Keeps the poolSize best distinct candidates, ascending.
+// Keeps the kPoolSize best distinct candidates, ascending.
 void KelLmsCandidateSearch::Offer(const KelVector& candidate) {
   work = candidate;
   double value = 0.0;
@@ -116,7 +116,7 @@ void KelLmsCandidateSearch::Offer(const KelVector& candidate) {
   auto place = std::upper_bound(pool.begin(), pool.end(), value,
                                 [](double v, const Candidate& c) { return v < c.value; });
   pool.insert(place, std::move(entry));
-  if (pool.size() > poolSize) pool.pop_back();
+  if (pool.size() > kPoolSize) pool.pop_back();
 }
 
 // Pass o solves through experiments o .. o + n - 2 and each later one (the documented passes),
@@ -161,8 +161,8 @@ void KelLmsCandidateSearch::CollectSubsetFits() {
   std::vector<int> rows(static_cast<size_t>(k));
   std::vector<double> fit(static_cast<size_t>(n));
   KelVector candidate(n);
-  const bool enumerate = SubsetCount(m, k, static_cast<double>(draws)) <= draws;
-  KelLmsRandom random(drawSeed);
+  const bool enumerate = subsetCount(m, k, static_cast<double>(draws)) <= draws;
+  KelLmsRandom random(kDrawSeed);
   if (enumerate)
     for (int i = 0; i < k; ++i) rows[static_cast<size_t>(i)] = i + 1;
   long long tried = 0;
@@ -182,8 +182,8 @@ void KelLmsCandidateSearch::CollectSubsetFits() {
 // the experiments ranked there and moves to the best one that lowers the criterion.
 void KelLmsCandidateSearch::LocalSearch(KelVector& p, double* value) {
   const int median = m % 2 == 1 ? (m + 1) / 2 : m / 2;
-  int extra = m <= smallProblem ? smallExtra : largeExtra;
-  while (extra > 1 && SubsetCount(n + 1 + extra, extra, 1e12) * m > localWork) --extra;
+  int extra = m <= kSmallProblem ? kSmallExtra : kLargeExtra;
+  while (extra > 1 && subsetCount(n + 1 + extra, extra, 1e12) * m > kLocalWork) --extra;
   const int low = std::max(1, median - n - extra / 2);
   const int high = std::min(m, low + n + extra);
   const int width = high - low + 1;
@@ -195,7 +195,7 @@ void KelLmsCandidateSearch::LocalSearch(KelVector& p, double* value) {
   std::vector<double> fit(static_cast<size_t>(n));
   KelVector candidate(n);
   KelVector best(n);
-  for (int iteration = 1; iteration <= localIterationLimit; ++iteration) {
+  for (int iteration = 1; iteration <= kLocalIterationLimit; ++iteration) {
     for (int i = 1; i <= m; ++i) {
       double estimate = 0.0;
       for (int j = 1; j <= n; ++j) estimate += f[i][j] * p(j);
@@ -260,13 +260,13 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
   const int k = n + 1;
   const int half = m / 2 + 1;
   if (half < k || half >= m) return;
-  const int outside = std::min(m - half, static_cast<int>(swapWork / (k * half)));
+  const int outside = std::min(m - half, static_cast<int>(kSwapWork / (k * half)));
   std::vector<int> rows(static_cast<size_t>(half));
   std::vector<int> reference(static_cast<size_t>(k));
   std::vector<int> trial(static_cast<size_t>(k));
   std::vector<double> fit(static_cast<size_t>(n));
   KelVector b(n);
-  for (int round = 1; round <= exchangeRoundLimit; ++round) {
+  for (int round = 1; round <= kExchangeRoundLimit; ++round) {
     RankAt(p);
     for (int i = 0; i < half; ++i)
       rows[static_cast<size_t>(i)] = ranked[static_cast<size_t>(i)].second;
@@ -369,7 +369,7 @@ void KelLmsCandidateSearch::PolishBest() {
   LocalSearch(p, &value);
   refined.insert(refined.begin(), {value, p});
   const size_t starts =
-      std::min(refined.size(), static_cast<size_t>(std::max(1.0, exchangeStartWork / m)));
+      std::min(refined.size(), static_cast<size_t>(std::max(1.0, kExchangeStartWork / m)));
   for (size_t s = 0; s < starts; ++s) {
     p = refined[s].p;
     value = refined[s].value;
@@ -388,12 +388,12 @@ void KelLmsCandidateSearch::PolishBest() {
 // as m^2 (a minimax fit of half the experiments per exchange, up to m / 2 exchanges per round).
 void KelLmsCandidateSearch::ExchangeFromRandomSubsets() {
   const long long starts = std::min<long long>(
-      maximumRandomStarts, static_cast<long long>(randomStartWork / (static_cast<double>(m) * m)));
+      maximumRandomStarts, static_cast<long long>(kRandomStartWork / (static_cast<double>(m) * m)));
   const int k = n + 1;
   std::vector<int> rows(static_cast<size_t>(k));
   std::vector<double> fit(static_cast<size_t>(n));
   KelVector p(n);
-  KelLmsRandom random(randomStartSeed);
+  KelLmsRandom random(kRandomStartSeed);
   for (long long start = 0; start < starts; ++start) {
     random.DrawSubset(m, k, rows.data());
     if (!KelChebyshevFit(f, y, rows.data(), n, fit.data(), scratch)) continue;

@@ -33,7 +33,7 @@ constexpr double kRunThreshold[kRuns + 1] = {0.0, 0.0, kNoModel, 2.0, 5.0, 3.0, 
 
 // Mean with one correction pass, so that a constant column centres to exact zeros (and is
 // recognised as having no spread).
-double CorrectedMean(const std::vector<double>& values) {
+double correctedMean(const std::vector<double>& values) {
   const int m = static_cast<int>(values.size());
   double sum = 0.0;
   for (double v : values) sum += v;
@@ -107,7 +107,7 @@ StepwiseSearch::StepwiseSearch(const KelMatrix& F, const KelVector& y, int inter
   std::vector<double> column(m);
   for (int u = 1; u <= p; ++u) {
     for (int i = 1; i <= m; ++i) column[i - 1] = F(i, c + u);
-    const double mean = c != 0 ? CorrectedMean(column) : 0.0;
+    const double mean = c != 0 ? correctedMean(column) : 0.0;
     columnMean[u] = mean;
     for (int i = 1; i <= m; ++i) x[static_cast<size_t>(i - 1) * p + (u - 1)] = column[i - 1] - mean;
   }
@@ -346,13 +346,13 @@ const KelVector& KelLinearRegression::StepwiseMeanSquareErrors() {
 
 namespace {
 
-void PrintStepwiseTitle() {
+void printStepwiseTitle() {
   KelPrint("\n\n\n==================================");
   KelPrint("\nBest Models with Stepwise Analysis");
   KelPrint("\n==================================\n");
 }
 
-void PrintStepwiseModel(int k, int intercept, const KelMatrix& parameters, const KelMatrix& tRatios,
+void printStepwiseModel(int k, int intercept, const KelMatrix& parameters, const KelMatrix& tRatios,
                         double meanSquareError) {
   KelPrint("\n\n\nNumber of Parameter(s) = %d", k);
   KelPrint("\nMean Square Error = %e", meanSquareError);
@@ -375,9 +375,9 @@ void PrintStepwiseModel(int k, int intercept, const KelMatrix& parameters, const
 
 void KelLinearRegression::StepwiseAnalysis() {
   if (!stepwiseComputed) ComputeStepwise();
-  PrintStepwiseTitle();
+  printStepwiseTitle();
   for (int k = 1; k <= numParameters; ++k) {
-    PrintStepwiseModel(k, interceptFlag, stepwiseParameters, stepwiseTRatios,
+    printStepwiseModel(k, interceptFlag, stepwiseParameters, stepwiseTRatios,
                        stepwiseMeanSquareErrors(k));
     KelPause();
   }

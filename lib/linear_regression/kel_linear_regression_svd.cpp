@@ -18,7 +18,7 @@ constexpr double kMinorComponent = 0.001;
 // Least squares with the i largest singular values. A singular value of exactly 0 among them is
 // left out, as the covariance leaves it out: taken as the solve's relative threshold, 0 would
 // drop every singular value and give the zero vector.
-void CandidateSolve(KelFactorizedSVD& svd, const KelVector& d, const KelVector& y, int i,
+void candidateSolve(KelFactorizedSVD& svd, const KelVector& d, const KelVector& y, int i,
                     KelVector& parameters) {
   int kept = i;
   while (kept > 1 && d(kept) == 0.0) --kept;
@@ -27,8 +27,8 @@ void CandidateSolve(KelFactorizedSVD& svd, const KelVector& d, const KelVector& 
 
 // Cov = s^2 V D^-2 V^T over the i largest singular values (zero ones left out), and the
 // standard errors from its diagonal.
-void CandidateCovariance(const KelVector& d, const KelMatrix& V, int i, double varianceUsed,
-                         KelMatrixSymmetric& covariance, KelVector& standardErrors) {
+void fillCandidateCovariance(const KelVector& d, const KelMatrix& V, int i, double varianceUsed,
+                             KelMatrixSymmetric& covariance, KelVector& standardErrors) {
   const int n = V.Rows();
   covariance.ChangeDimensions(n, n);
   for (int k = 1; k <= i; ++k) {
@@ -44,7 +44,7 @@ void CandidateCovariance(const KelVector& d, const KelMatrix& V, int i, double v
 }
 
 // The correlation matrix of the candidate and whether two of its parameters are correlated.
-void CandidateCorrelation(KelSvdCandidate& fit) {
+void candidateCorrelation(KelSvdCandidate& fit) {
   const int n = fit.covariance.Rows();
   fit.correlation = fit.covariance;
   fit.correlated = false;
@@ -76,7 +76,7 @@ KelVector KelLinearRegression::CandidateParameters(int i) {
     KelError("%s%s%sCandidateParameters", kelClassLinearRegression, kelErrIndex, kelErrFunction);
   EnsureLeastSquares();
   KelVector parameters;
-  CandidateSolve(plainSvd, d, y, i, parameters);
+  candidateSolve(plainSvd, d, y, i, parameters);
   return parameters;
 }
 
@@ -87,7 +87,7 @@ KelVector KelLinearRegression::CandidateStandardErrors(int i) {
   EnsureLeastSquares();
   KelMatrixSymmetric candidateCovariance;
   KelVector standardErrors;
-  CandidateCovariance(d, V, i, varianceUsed, candidateCovariance, standardErrors);
+  fillCandidateCovariance(d, V, i, varianceUsed, candidateCovariance, standardErrors);
   return standardErrors;
 }
 
@@ -102,9 +102,9 @@ double KelLinearRegression::CandidateTotalSumOfSquares() const {
 
 // Candidate i, from the current fit's decomposition and variance.
 void KelLinearRegression::ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit) {
-  CandidateSolve(plainSvd, d, y, i, fit.parameters);
-  CandidateCovariance(d, V, i, varianceUsed, fit.covariance, fit.standardErrors);
-  CandidateCorrelation(fit);
+  candidateSolve(plainSvd, d, y, i, fit.parameters);
+  fillCandidateCovariance(d, V, i, varianceUsed, fit.covariance, fit.standardErrors);
+  candidateCorrelation(fit);
   fit.parametersNorm = fit.parameters.Norm2();
   Product(F, fit.parameters, fit.estimated);
   Difference(y, fit.estimated, fit.residuals);

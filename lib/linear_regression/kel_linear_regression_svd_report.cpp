@@ -20,18 +20,18 @@ constexpr double kWideInterval = 2.5;
 constexpr double kLargeResidual = 2.5;
 
 // sqrt(single-precision epsilon): singular values below this fraction of the largest are small.
-double SmallRelativeThreshold() {
+double smallRelativeThreshold() {
   return std::sqrt(static_cast<double>(kelMachEpsFloat));
 }
 
-void PrintAnalysisTitle() {
+void printAnalysisTitle() {
   KelPrint("\n\n=====================================");
   KelPrint("\nSingular Value Decomposition Analysis");
   KelPrint("\n=====================================\n");
 }
 
-void PrintSingularValues(const KelVector& d) {
-  const double threshold = SmallRelativeThreshold() * d(1);
+void printSingularValues(const KelVector& d) {
+  const double threshold = smallRelativeThreshold() * d(1);
   KelPrint("\n\nSingular Values D");
   for (int i = 1; i <= d.Size(); ++i) {
     KelPrint("\n%3d%16.7e", i, d(i));
@@ -40,8 +40,8 @@ void PrintSingularValues(const KelVector& d) {
   KelPause();
 }
 
-void PrintPrincipalDiameters(const KelVector& d, const KelMatrix& V) {
-  const double threshold = SmallRelativeThreshold() * d(1);
+void printPrincipalDiameters(const KelVector& d, const KelMatrix& V) {
+  const double threshold = smallRelativeThreshold() * d(1);
   KelPrint("\n\nColumns of Matrix V = Principal Diameters of the Confidence Region");
   for (int i = 1; i <= d.Size(); ++i) {
     KelPrint("\n\nDiameter N. %d Semi-Diameter Length = %e", i,
@@ -52,7 +52,7 @@ void PrintPrincipalDiameters(const KelVector& d, const KelMatrix& V) {
   }
 }
 
-void PrintLeftVectors(const KelMatrix& U) {
+void printLeftVectors(const KelMatrix& U) {
   KelPrint("\n\nColumns of Matrix U");
   for (int i = 1; i <= U.Columns(); ++i) {
     KelPrint("\n\nColumns N. %d", i);
@@ -61,20 +61,20 @@ void PrintLeftVectors(const KelMatrix& U) {
   }
 }
 
-void PrintCandidatesTitle() {
+void printCandidatesTitle() {
   KelPrint("\n\n\n===============================");
   KelPrint("\nSequence of Candidate Solutions");
   KelPrint("\n===============================\n");
 }
 
-void PrintCandidateHeader(int i, bool discarded) {
+void printCandidateHeader(int i, bool discarded) {
   KelPrint("\n\n===============================");
   KelPrint("\nModel with %d Singular Value(s)", i);
   KelPrint("\n===============================\n");
   if (discarded) KelPrint("\n\n%s\nThis Model should be probably discarded", kelReportWarning);
 }
 
-void PrintCandidateParameters(const KelSvdCandidate& fit) {
+void printCandidateParameters(const KelSvdCandidate& fit) {
   KelPrint("\nParameters Norm2 %16.7e", fit.parametersNorm);
   KelPrint("\n\n Par.      Value       Standard Error     T-Value");
   for (int k = 1; k <= fit.parameters.Size(); ++k) {
@@ -83,7 +83,7 @@ void PrintCandidateParameters(const KelSvdCandidate& fit) {
   }
 }
 
-void PrintCandidateInterval(const KelSvdCandidate& fit, const char* title, double t) {
+void printCandidateInterval(const KelSvdCandidate& fit, const char* title, double t) {
   KelPrint("%s", title);
   KelPrint("\n Par.      Lower           Upper");
   for (int k = 1; k <= fit.parameters.Size(); ++k) {
@@ -93,7 +93,7 @@ void PrintCandidateInterval(const KelSvdCandidate& fit, const char* title, doubl
   }
 }
 
-void PrintCandidateCorrelation(const KelSvdCandidate& fit) {
+void printCandidateCorrelation(const KelSvdCandidate& fit) {
   KelPrintResult(fit.covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
   KelPrintResult(fit.correlation, "Correlation Matrix");
@@ -101,7 +101,7 @@ void PrintCandidateCorrelation(const KelSvdCandidate& fit) {
   KelPause();
 }
 
-void PrintCandidateGoodnessOfFit(const KelSvdCandidate& fit, double totalSumOfSquares) {
+void printCandidateGoodnessOfFit(const KelSvdCandidate& fit, double totalSumOfSquares) {
   KelPrint("\n\n\nTotal Sum of Squares              = %16.7e", totalSumOfSquares);
   KelPrint("\nResiduals Norm2                   = %16.7e", fit.residualsNorm);
   KelPrint("\nSum of Squares                    = %16.7e", fit.sumOfSquares);
@@ -111,7 +111,7 @@ void PrintCandidateGoodnessOfFit(const KelSvdCandidate& fit, double totalSumOfSq
   KelPause();
 }
 
-void PrintCandidateResiduals(const KelSvdCandidate& fit, const KelVector& y) {
+void printCandidateResiduals(const KelSvdCandidate& fit, const KelVector& y) {
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
@@ -126,19 +126,19 @@ void PrintCandidateResiduals(const KelSvdCandidate& fit, const KelVector& y) {
 }
 
 // The small least-squares report of candidate i.
-void PrintCandidate(int i, const KelSvdCandidate& fit, const KelVector& y, double sst, double t95,
+void printCandidate(int i, const KelSvdCandidate& fit, const KelVector& y, double sst, double t95,
                     double t99) {
-  PrintCandidateHeader(i, fit.discarded);
-  PrintCandidateParameters(fit);
-  PrintCandidateInterval(fit, "\n\nConfidence Interval 95%", t95);
-  PrintCandidateInterval(fit, "\n\nConfidence Interval 99%", t99);
+  printCandidateHeader(i, fit.discarded);
+  printCandidateParameters(fit);
+  printCandidateInterval(fit, "\n\nConfidence Interval 95%", t95);
+  printCandidateInterval(fit, "\n\nConfidence Interval 99%", t99);
   KelPause();
-  PrintCandidateCorrelation(fit);
-  PrintCandidateGoodnessOfFit(fit, sst);
-  PrintCandidateResiduals(fit, y);
+  printCandidateCorrelation(fit);
+  printCandidateGoodnessOfFit(fit, sst);
+  printCandidateResiduals(fit, y);
 }
 
-void PrintPrincipalComponents(const KelVector& d, const KelMatrix& W) {
+void printPrincipalComponentsTable(const KelVector& d, const KelMatrix& W) {
   KelPrint("\n\n\n=============================");
   KelPrint("\nPrincipal Components Analysis");
   KelPrint("\n=============================");
@@ -150,7 +150,7 @@ void PrintPrincipalComponents(const KelVector& d, const KelMatrix& W) {
   }
 }
 
-void PrintPrincipalComponentsVerdict(bool multicollinear) {
+void printPrincipalComponentsVerdict(bool multicollinear) {
   if (!multicollinear) return;
   KelPrint("\n\n %s", kelReportWarning);
   KelPrint("\nThe principal component analysis identifies serious multicollinearities");
@@ -160,15 +160,15 @@ void PrintPrincipalComponentsVerdict(bool multicollinear) {
 
 // The candidates are computed one at a time, each printed before the next replaces it.
 void KelLinearRegression::SVDAnalysis() {
-  PrintAnalysisTitle();
+  printAnalysisTitle();
   EnsureLeastSquares();
-  PrintSingularValues(d);
-  PrintPrincipalDiameters(d, V);
-  PrintLeftVectors(U);
+  printSingularValues(d);
+  printPrincipalDiameters(d, V);
+  printLeftVectors(U);
   // Checked only here, after the sections above, which a response of zeros still prints.
   const double sst = CandidateTotalSumOfSquares();
 
-  PrintCandidatesTitle();
+  printCandidatesTitle();
   const int n = numParameters;
   KelVector parameterNorms(n);
   KelVector residualNorms(n);
@@ -177,10 +177,10 @@ void KelLinearRegression::SVDAnalysis() {
     ComputeSvdCandidate(i, sst, fit);
     parameterNorms(i) = fit.parametersNorm;
     residualNorms(i) = fit.residualsNorm;
-    PrintCandidate(i, fit, y, sst, t95, t99);
+    printCandidate(i, fit, y, sst, t95, t99);
   }
-  PrintPrincipalComponents(d, W);
+  printPrincipalComponentsTable(d, W);
   const bool multicollinear = PrincipalComponentsMulticollinear();
-  PrintPrincipalComponentsVerdict(multicollinear);
+  printPrincipalComponentsVerdict(multicollinear);
   LeaveSvdResults(fit, parameterNorms, residualNorms, multicollinear);
 }

@@ -11,14 +11,14 @@ namespace {
 
 // Below this fraction of the largest element a pivot counts as zero: the subset is degenerate
 // and its fit would be dominated by rounding.
-constexpr double pivotTolerance = 1e-12;
+constexpr double kPivotTolerance = 1e-12;
 
 // Solves the k x k system a x = rhs (a row-major, overwritten) by Gauss elimination with partial
 // pivoting; x replaces rhs. False when a pivot vanishes.
-bool SolveInPlace(double* a, double* rhs, int k) {
+bool solveSmallSystem(double* a, double* rhs, int k) {
   double largest = 0.0;
   for (int i = 0; i < k * k; ++i) largest = std::max(largest, std::fabs(a[i]));
-  const double tiny = pivotTolerance * largest;
+  const double tiny = kPivotTolerance * largest;
   if (!(largest > 0.0) || !std::isfinite(largest)) return false;
   for (int col = 0; col < k; ++col) {
     int pivot = col;
@@ -47,12 +47,12 @@ bool SolveInPlace(double* a, double* rhs, int k) {
 // A nonzero lambda (n + 1 values) with lambda' A = 0 for the (n + 1) x n matrix A of the
 // subset, by row echelon form of A' (t, n x (n + 1), overwritten). False unless A has rank n,
 // when lambda is unique up to its scale.
-bool LeftNullVector(double* t, int n, double* lambda) {
+bool leftNullVector(double* t, int n, double* lambda) {
   const int columns = n + 1;
   double largest = 0.0;
   for (int i = 0; i < n * columns; ++i) largest = std::max(largest, std::fabs(t[i]));
   if (!(largest > 0.0) || !std::isfinite(largest)) return false;
-  const double tiny = pivotTolerance * largest;
+  const double tiny = kPivotTolerance * largest;
   int pivotColumns[64];
   std::vector<int> pivotStorage;
   int* pivotColumn = pivotColumns;
@@ -95,7 +95,7 @@ bool LeftNullVector(double* t, int n, double* lambda) {
 // h + 1 values nearest c form the window s[k .. k + h], which only moves right as c grows (the
 // caller passes increasing c and keeps k); its two largest distances are the h-th and
 // (h + 1)-th smallest, and they sit at the window's ends or next to them.
-double EvenMedianOfSquares(const std::vector<double>& s, double c, int* k) {
+double evenMedianOfSquares(const std::vector<double>& s, double c, int* k) {
   const int m = static_cast<int>(s.size());
   const int h = m / 2;
   while (*k + h + 1 < m && s[static_cast<size_t>(*k + h + 1)] - c < c - s[static_cast<size_t>(*k)])
@@ -175,14 +175,14 @@ bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, i
     const double* row = f[rows[i]];
     for (int j = 0; j < n; ++j) transposed[j * k + i] = row[j + 1];
   }
-  if (!LeftNullVector(transposed, n, lambda)) return false;
+  if (!leftNullVector(transposed, n, lambda)) return false;
   for (int i = 0; i < k; ++i) {
     const double* row = f[rows[i]];
     for (int j = 0; j < n; ++j) system[i * k + j] = row[j + 1];
     system[i * k + n] = lambda[i] > 0.0 ? 1.0 : (lambda[i] < 0.0 ? -1.0 : 0.0);
     rhs[i] = y[rows[i]];
   }
-  if (!SolveInPlace(system, rhs, k)) return false;
+  if (!solveSmallSystem(system, rhs, k)) return false;
   for (int j = 0; j < n; ++j) {
     if (!std::isfinite(rhs[j])) return false;
     b[j] = rhs[j];
@@ -192,7 +192,7 @@ bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, i
 
 namespace {
 
-double AbsoluteResidual(const double* const* f, const double* y, int row, int n, const double* b) {
+double absoluteResidual(const double* const* f, const double* y, int row, int n, const double* b) {
   const double* x = f[row];
   double estimate = 0.0;
   for (int j = 0; j < n; ++j) estimate += x[j + 1] * b[j];
@@ -200,10 +200,10 @@ double AbsoluteResidual(const double* const* f, const double* y, int row, int n,
 }
 
 // Chebyshev fit of the reference and its level (the common |residual| there).
-bool ReferenceFit(const double* const* f, const double* y, const int* reference, int n, double* b,
+bool referenceFit(const double* const* f, const double* y, const int* reference, int n, double* b,
                   double* level, std::vector<double>& scratch) {
   if (!KelChebyshevFit(f, y, reference, n, b, scratch)) return false;
-  *level = AbsoluteResidual(f, y, reference[0], n, b);
+  *level = absoluteResidual(f, y, reference[0], n, b);
   return std::isfinite(*level);
 }
 
@@ -214,7 +214,7 @@ bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int
   const int k = n + 1;
   std::vector<double> trial(static_cast<size_t>(n));
   std::vector<double> scratchFit;
-  if (!ReferenceFit(f, y, reference, n, b, level, scratch)) return false;
+  if (!referenceFit(f, y, reference, n, b, level, scratch)) return false;
   // The level rises strictly, and there are finitely many references; the bound only guards
   // against rounding making it stall.
   const int stepLimit = 4 * count + 50;
@@ -222,7 +222,7 @@ bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int
     int worst = -1;
     double largest = *level;
     for (int i = 0; i < count; ++i) {
-      const double r = AbsoluteResidual(f, y, rows[i], n, b);
+      const double r = absoluteResidual(f, y, rows[i], n, b);
       if (!(r <= largest)) {
         largest = r;
         worst = rows[i];
@@ -239,7 +239,7 @@ bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int
       const int kept = reference[t];
       reference[t] = worst;
       double candidateLevel = 0.0;
-      if (ReferenceFit(f, y, reference, n, trial.data(), &candidateLevel, scratchFit) &&
+      if (referenceFit(f, y, reference, n, trial.data(), &candidateLevel, scratchFit) &&
           candidateLevel > highest) {
         highest = candidateLevel;
         replaced = t;
@@ -248,7 +248,7 @@ bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int
     }
     if (replaced < 0) return false;
     reference[replaced] = worst;
-    if (!ReferenceFit(f, y, reference, n, b, level, scratch)) return false;
+    if (!referenceFit(f, y, reference, n, b, level, scratch)) return false;
   }
   return false;
 }
@@ -258,17 +258,17 @@ namespace {
 // Above this many values the location sorts by radix: four counting passes over 16-bit digits
 // of the keys cost less than the comparisons of a sort (the candidate search sorts the
 // residuals of every promising candidate, which dominates its time for large m).
-constexpr size_t radixSortMinimum = 4096;
+constexpr size_t kRadixSortMinimum = 4096;
 
 // Order-preserving key of a double: the sign bit flipped for positive values, all bits for
 // negative ones, so that unsigned comparison of keys orders the values (-0 before +0).
-std::uint64_t SortKey(double v) {
+std::uint64_t sortKey(double v) {
   std::uint64_t bits = 0;
   std::memcpy(&bits, &v, sizeof bits);
   return (bits >> 63) != 0 ? ~bits : bits | 0x8000000000000000ull;
 }
 
-double FromSortKey(std::uint64_t key) {
+double fromSortKey(std::uint64_t key) {
   const std::uint64_t bits = (key >> 63) != 0 ? key & 0x7FFFFFFFFFFFFFFFull : ~key;
   double v = 0.0;
   std::memcpy(&v, &bits, sizeof v);
@@ -276,15 +276,15 @@ double FromSortKey(std::uint64_t key) {
 }
 
 // Ascending order of values without NaN. A digit shared by all keys needs no pass.
-void SortValues(std::vector<double>& values) {
+void sortValues(std::vector<double>& values) {
   const size_t m = values.size();
-  if (m < radixSortMinimum) {
+  if (m < kRadixSortMinimum) {
     std::sort(values.begin(), values.end());
     return;
   }
   std::vector<std::uint64_t> keys(m);
   std::vector<std::uint64_t> other(m);
-  for (size_t i = 0; i < m; ++i) keys[i] = SortKey(values[i]);
+  for (size_t i = 0; i < m; ++i) keys[i] = sortKey(values[i]);
   std::vector<size_t> count(65536);
   for (int shift = 0; shift < 64; shift += 16) {
     std::fill(count.begin(), count.end(), 0);
@@ -299,13 +299,13 @@ void SortValues(std::vector<double>& values) {
     for (std::uint64_t key : keys) other[count[(key >> shift) & 0xFFFF]++] = key;
     keys.swap(other);
   }
-  for (size_t i = 0; i < m; ++i) values[i] = FromSortKey(keys[i]);
+  for (size_t i = 0; i < m; ++i) values[i] = fromSortKey(keys[i]);
 }
 
 }  // namespace
 
 double KelLmsLocation(std::vector<double>& values) {
-  SortValues(values);
+  sortValues(values);
   const int m = static_cast<int>(values.size());
   if (m == 0) return 0.0;
   if (m % 2 == 1) {
@@ -330,7 +330,7 @@ double KelLmsLocation(std::vector<double>& values) {
     for (int i = 0; i + span < m; ++i) {
       const double c =
           (values[static_cast<size_t>(i)] + values[static_cast<size_t>(i + span)]) / 2.0;
-      const double g = EvenMedianOfSquares(values, c, &window);
+      const double g = evenMedianOfSquares(values, c, &window);
       if (g < bestValue) {
         bestValue = g;
         bestLocation = c;

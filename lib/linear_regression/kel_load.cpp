@@ -20,13 +20,13 @@ constexpr size_t kBlockSize = size_t{1} << 20;
 constexpr size_t kQuotedLength = 40;
 
 // White space as the C locale's isspace sees it.
-inline bool IsSpace(char c) {
+inline bool isSpace(char c) {
   return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
 // The item as it may be quoted in one line: cut at kQuotedLength characters, every character
 // that is not printable ASCII shown as '?'.
-std::string Quoted(std::string_view text) {
+std::string quotedForMessage(std::string_view text) {
   std::string quoted;
   for (size_t i = 0; i < text.size() && i < kQuotedLength; ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -60,7 +60,7 @@ void KelLoad::Close() {
 
 void KelLoad::Fail(std::string_view text) const {
   KelError("%s%s%s\nline %lld, item %lld: \"%s\"", kelClassLoad, kelErrRead, name.c_str(), line,
-           itemsRead, Quoted(text).c_str());
+           itemsRead, quotedForMessage(text).c_str());
 }
 
 void KelLoad::FailWithReason(const char* reason, long long itemNumber) const {
@@ -87,7 +87,7 @@ bool KelLoad::Refill() {
 
 bool KelLoad::SkipSpace() {
   for (;;) {
-    while (begin < end && IsSpace(buffer[begin])) {
+    while (begin < end && isSpace(buffer[begin])) {
       if (buffer[begin] == '\n') ++line;
       ++begin;
     }
@@ -101,7 +101,7 @@ std::string_view KelLoad::NextItem() {
   if (!SkipSpace()) FailWithReason("end of file", itemsRead + 1);
   size_t stop = begin;
   for (;;) {
-    while (stop < end && !IsSpace(buffer[stop])) ++stop;
+    while (stop < end && !isSpace(buffer[stop])) ++stop;
     if (stop < end || endOfFile) break;
     const size_t scanned = stop - begin;
     if (!Refill() && !endOfFile) {

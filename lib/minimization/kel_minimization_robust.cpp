@@ -14,18 +14,18 @@ KelObjectCounter KelMinimizationRobust::counter;
 namespace {
 
 // A clipped point costs this much per unit of the violation, on top of the unfeasible value.
-constexpr double clipPenaltyFactor = 10000.0;
-constexpr double clipValueFactor = 1000.0;
-constexpr int unlimitedIterations = 100000000;
+constexpr double kClipPenaltyFactor = 10000.0;
+constexpr double kClipValueFactor = 1000.0;
+constexpr int kUnlimitedIterations = 100000000;
 
-const char* const missingObjectiveFormat = "%s Error in Initialization";
-const char* const unfeasibleStartText =
+const char* const kMissingObjectiveFormat = "%s Error in Initialization";
+const char* const kUnfeasibleStartText =
     "The starting point must be feasible in KelMinimizationRobust";
-const char* const stoppedWarningFormat = "%s\nObject KelMinimizationRobust used with kelStop == 1";
-const char* const exceptionWarningText = "KelExceptionHandling";
-const char* const clippedValueFormat = "\nFc %e";
-const char* const trajectoryValueFormat = "\n%22.14e ";
-const char* const trajectoryComponentFormat = "%22.14e ";
+const char* const kStoppedWarningFormat = "%s\nObject KelMinimizationRobust used with kelStop == 1";
+const char* const kExceptionWarningText = "KelExceptionHandling";
+const char* const kClippedValueFormat = "\nFc %e";
+const char* const kTrajectoryValueFormat = "\n%22.14e ";
+const char* const kTrajectoryComponentFormat = "%22.14e ";
 
 const char* exitCauseMessage(signed char cause) {
   switch (cause) {
@@ -46,7 +46,7 @@ const char* exitCauseMessage(signed char cause) {
 
 KelMinimizationRobust::KelMinimizationRobust(const KelVector& start, KelObjectiveFunction f)
     : serialNumber(counter.Draw()) {
-  if (f == nullptr) KelError(missingObjectiveFormat, kelClassMinimizationRobust);
+  if (f == nullptr) KelError(kMissingObjectiveFormat, kelClassMinimizationRobust);
   // Without a variable there is no simplex to build (and the barycenter would divide by 0).
   if (start.Size() < 1) KelError("%s%s", kelClassMinimizationRobust, kelErrCheck);
   objective = f;
@@ -80,7 +80,7 @@ KelMinimizationRobust::~KelMinimizationRobust() {
 }
 
 void KelMinimizationRobust::Initialize(const KelVector& start) {
-  if (objective == nullptr) KelError(missingObjectiveFormat, kelClassMinimizationRobust);
+  if (objective == nullptr) KelError(kMissingObjectiveFormat, kelClassMinimizationRobust);
   if (start.Size() != n) KelError("%s%s", kelClassMinimizationRobust, kelErrCheck);
   StartFrom(start);
 }
@@ -93,7 +93,7 @@ void KelMinimizationRobust::StartFrom(const KelVector& start) {
   iterationsInLastCall = 0;
   bool feasible = false;
   const double value = Evaluate(startPoint, &feasible);
-  if (!feasible) KelError("%s", unfeasibleStartText);
+  if (!feasible) KelError("%s", kUnfeasibleStartText);
   iterationsInLastCall = 0;
   valueAtStart = value;
   fSolution = value;
@@ -153,34 +153,34 @@ double KelMinimizationRobust::BoundedValue(const KelVector& x) {
     clipped[i] = point[i];
     if (point[i] < lower[i]) {
       clipped[i] = lower[i];
-      penalty = clipPenaltyFactor * (lower[i] - point[i]);
+      penalty = kClipPenaltyFactor * (lower[i] - point[i]);
       violated = true;
     } else if (point[i] > upper[i]) {
       clipped[i] = upper[i];
-      penalty = clipPenaltyFactor * (point[i] - upper[i]);
+      penalty = kClipPenaltyFactor * (point[i] - upper[i]);
       violated = true;
     }
   }
   double value = objective(clippedPoint);
   if (!violated) return value;
-  value = value * clipValueFactor + kelUnfeasibleValue + penalty;
-  KelPrint(clippedValueFormat, value);
+  value = value * kClipValueFactor + kelUnfeasibleValue + penalty;
+  KelPrint(kClippedValueFormat, value);
   return value;
 }
 
 signed char KelMinimizationRobust::operator()(int limit) {
-  maxIterations = limit > 0 ? limit : unlimitedIterations;
+  maxIterations = limit > 0 ? limit : kUnlimitedIterations;
   iterationsInLastCall = 0;
   Trace("\n*** KelMinimizationRobust: operator()");
   if (stopFlag == 1) {
     exitCause = kStopped;
-    KelWarning(stoppedWarningFormat, kelClassMinimizationRobust);
+    KelWarning(kStoppedWarningFormat, kelClassMinimizationRobust);
     return kStopped;
   }
   try {
     return MinimumSolve();
   } catch (KelExceptionHandling&) {
-    KelWarning("%s", exceptionWarningText);
+    KelWarning("%s", kExceptionWarningText);
     stopFlag = 1;
     exitCause = kStopped;
     throw;
@@ -201,8 +201,8 @@ void KelMinimizationRobust::Save(const char* fileName) {
 }
 
 void KelMinimizationRobust::WriteTrajectoryLine(double value, const KelVector& point) {
-  std::fprintf(trajectoryFile, trajectoryValueFormat, value);
-  for (int i = 1; i <= n; ++i) std::fprintf(trajectoryFile, trajectoryComponentFormat, point(i));
+  std::fprintf(trajectoryFile, kTrajectoryValueFormat, value);
+  for (int i = 1; i <= n; ++i) std::fprintf(trajectoryFile, kTrajectoryComponentFormat, point(i));
 }
 
 // Only a strict improvement on the last saved value earns a line.

@@ -7,13 +7,13 @@
 namespace {
 
 // First simplex: edge 10 % of the coordinate plus 0.01, so that zero coordinates move too.
-constexpr double startStepRelative = 0.1;
-constexpr double startStepAbsolute = 0.01;
+constexpr double kStartStepRelative = 0.1;
+constexpr double kStartStepAbsolute = 0.01;
 // Stall guard: every vertex value below this while the best is still positive.
-constexpr double stallValue = 1e-20;
+constexpr double kStallValue = 1e-20;
 // A best value counts as a significant improvement on the reference when it falls below
 // previous best - 1.0001 |best|, i.e. roughly halves a positive value.
-constexpr double improvementFactor = 1.0001;
+constexpr double kImprovementFactor = 1.0001;
 
 // z = x + s y over n contiguous values (0-based).
 void addScaled(int n, const double* x, double s, const double* y, double* z) {
@@ -49,7 +49,8 @@ void KelMinimizationRobust::Start() {
   const double* lower = lowerBounds.Data();
   const double* upper = upperBounds.Data();
   double* step = steps.Data();
-  for (int i = 0; i < n; ++i) step[i] = startStepRelative * std::fabs(start[i]) + startStepAbsolute;
+  for (int i = 0; i < n; ++i)
+    step[i] = kStartStepRelative * std::fabs(start[i]) + kStartStepAbsolute;
   for (int i = 0; i < n; ++i) {
     trialPoint = startPoint;
     double& t = trialPoint.Data()[i];
@@ -80,7 +81,7 @@ void KelMinimizationRobust::Start() {
 // the barycenter of the others.
 void KelMinimizationRobust::Action() {
   Trace("\n*** KelMinimizationRobust: Action");
-  if (fSolution > 0.0 && vertexValues.Max() < stallValue && totalIterations > 2 * n + 100) {
+  if (fSolution > 0.0 && vertexValues.Max() < kStallValue && totalIterations > 2 * n + 100) {
     KelWarning("Robust %d %d %e", restartPhase, totalIterations, fSolution);
     exitCause = kStall;
     state = 0;
@@ -168,7 +169,7 @@ void KelMinimizationRobust::CollapseHandling(double tolX) {
   workVector = xMin;
   workVector -= referencePoint;
   const double dxr = workVector.Norm2() / n;
-  const bool improved = fSolution < previousBest - improvementFactor * std::fabs(fSolution);
+  const bool improved = fSolution < previousBest - kImprovementFactor * std::fabs(fSolution);
   if (restartPhase == 1) {
     if (dxr > 10.0 * tolX && improved) {
       previousBest = fSolution;

@@ -22,7 +22,7 @@ const KelMatrix emptyMatrix;
 const KelMatrixSymmetric emptySymmetric;
 
 template <typename Record, typename T, typename Part>
-const T& MemberOr(const Record* m, T Part::*member, const std::type_identity_t<T>& neutral) {
+const T& memberOr(const Record* m, T Part::*member, const std::type_identity_t<T>& neutral) {
   return m == nullptr ? neutral : m->*member;
 }
 
@@ -236,101 +236,101 @@ double KelNonLinearRegression::FinalSSE(int model) {
   return m == nullptr ? kelUnsetValue : m->finalSSE;
 }
 
-// Every result accessor of a model reads one member of its record through MemberOr: Ready
+// Every result accessor of a model reads one member of its record through memberOr: Ready
 // estimates the model when needed, Diagnosed also computes the diagnostics of its report, and a
 // model without starting parameters gives the neutral value.
 KelEstimationStop KelNonLinearRegression::StopReason(int model) {
-  return MemberOr(Ready(model), &Model::stopReason, KelEstimationStop::kNotEstimated);
+  return memberOr(Ready(model), &Model::stopReason, KelEstimationStop::kNotEstimated);
 }
 int KelNonLinearRegression::ModelEvaluations(int model) {
-  return MemberOr(Ready(model), &Model::evaluations, 0);
+  return memberOr(Ready(model), &Model::evaluations, 0);
 }
 int KelNonLinearRegression::Iterations(int model) {
-  return MemberOr(Ready(model), &Model::iterations, 0);
+  return memberOr(Ready(model), &Model::iterations, 0);
 }
 const KelVector& KelNonLinearRegression::Predictions(int model) {
-  return MemberOr(Ready(model), &Model::predictions, emptyVector);
+  return memberOr(Ready(model), &Model::predictions, emptyVector);
 }
 const KelVector& KelNonLinearRegression::Residuals(int model) {
-  return MemberOr(Ready(model), &Model::residuals, emptyVector);
+  return memberOr(Ready(model), &Model::residuals, emptyVector);
 }
 const KelVector& KelNonLinearRegression::WeightedResiduals(int model) {
-  return MemberOr(Ready(model), &Model::weightedResiduals, emptyVector);
+  return memberOr(Ready(model), &Model::weightedResiduals, emptyVector);
 }
 const KelVector& KelNonLinearRegression::PredictionStandardErrors(int model) {
-  return MemberOr(Ready(model), &Model::predictionStandardErrors, emptyVector);
+  return memberOr(Ready(model), &Model::predictionStandardErrors, emptyVector);
 }
 const KelMatrix& KelNonLinearRegression::Jacobian(int model) {
-  return MemberOr(Ready(model), &Model::jacobian, emptyMatrix);
+  return memberOr(Ready(model), &Model::jacobian, emptyMatrix);
 }
 const KelVector& KelNonLinearRegression::SingularValues(int model) {
-  return MemberOr(Ready(model), &Model::singularValues, emptyVector);
+  return memberOr(Ready(model), &Model::singularValues, emptyVector);
 }
 const KelMatrix& KelNonLinearRegression::RightSingularVectors(int model) {
-  return MemberOr(Ready(model), &Model::rightVectors, emptyMatrix);
+  return memberOr(Ready(model), &Model::rightVectors, emptyMatrix);
 }
 int KelNonLinearRegression::RankDeficiency(int model) {
-  return MemberOr(Ready(model), &Model::rankDeficiency, 0);
+  return memberOr(Ready(model), &Model::rankDeficiency, 0);
 }
 const KelVector& KelNonLinearRegression::StandardErrors(int model) {
-  return MemberOr(Ready(model), &Model::standardErrors, emptyVector);
+  return memberOr(Ready(model), &Model::standardErrors, emptyVector);
 }
 const KelMatrixSymmetric& KelNonLinearRegression::Covariance(int model) {
-  return MemberOr(Ready(model), &Model::covariance, emptySymmetric);
+  return memberOr(Ready(model), &Model::covariance, emptySymmetric);
 }
 double KelNonLinearRegression::ConditionNumber(int model) {
-  return MemberOr(Ready(model), &Model::conditionNumber, 0.0);
+  return memberOr(Ready(model), &Model::conditionNumber, 0.0);
 }
 double KelNonLinearRegression::ParametersNorm(int model) {
-  return MemberOr(Ready(model), &Model::parametersNorm, 0.0);
+  return memberOr(Ready(model), &Model::parametersNorm, 0.0);
 }
 double KelNonLinearRegression::ResidualsNorm(int model) {
-  return MemberOr(Ready(model), &Model::residualsNorm, 0.0);
+  return memberOr(Ready(model), &Model::residualsNorm, 0.0);
 }
 double KelNonLinearRegression::SumOfSquares(int model) {
-  return MemberOr(Ready(model), &Model::sumOfSquares, 0.0);
+  return memberOr(Ready(model), &Model::sumOfSquares, 0.0);
 }
 double KelNonLinearRegression::StandardDeviation(int model) {
-  return MemberOr(Ready(model), &Model::standardDeviation, 0.0);
+  return memberOr(Ready(model), &Model::standardDeviation, 0.0);
 }
 double KelNonLinearRegression::MeanSquareError(int model) {
-  return MemberOr(Ready(model), &Model::meanSquareError, 0.0);
+  return memberOr(Ready(model), &Model::meanSquareError, 0.0);
 }
 double KelNonLinearRegression::R2(int model) {
-  return MemberOr(Ready(model), &Model::r2, 0.0);
+  return memberOr(Ready(model), &Model::r2, 0.0);
 }
 int KelNonLinearRegression::DegreesOfFreedom(int model) {
-  return MemberOr(Ready(model), &Model::degreesOfFreedom, 0);
+  return memberOr(Ready(model), &Model::degreesOfFreedom, 0);
 }
 double KelNonLinearRegression::T95(int model) {
-  return MemberOr(Ready(model), &Model::t95, 0.0);
+  return memberOr(Ready(model), &Model::t95, 0.0);
 }
 double KelNonLinearRegression::T99(int model) {
-  return MemberOr(Ready(model), &Model::t99, 0.0);
+  return memberOr(Ready(model), &Model::t99, 0.0);
 }
 const KelVector& KelNonLinearRegression::NewtonStep(int model) {
-  return MemberOr(Diagnosed(model), &Model::newtonStep, emptyVector);
+  return memberOr(Diagnosed(model), &Model::newtonStep, emptyVector);
 }
 const KelMatrixSymmetric& KelNonLinearRegression::ParameterCorrelation(int model) {
-  return MemberOr(Diagnosed(model), &Model::correlation, emptySymmetric);
+  return memberOr(Diagnosed(model), &Model::correlation, emptySymmetric);
 }
 const KelVector& KelNonLinearRegression::VarianceInflationFactors(int model) {
-  return MemberOr(Diagnosed(model), &Model::inflationFactors, emptyVector);
+  return memberOr(Diagnosed(model), &Model::inflationFactors, emptyVector);
 }
 const KelVector& KelNonLinearRegression::Tolerances(int model) {
-  return MemberOr(Diagnosed(model), &Model::tolerances, emptyVector);
+  return memberOr(Diagnosed(model), &Model::tolerances, emptyVector);
 }
 bool KelNonLinearRegression::CorrelationFlag(int model) {
-  return MemberOr(Diagnosed(model), &Model::correlationFlag, false);
+  return memberOr(Diagnosed(model), &Model::correlationFlag, false);
 }
 bool KelNonLinearRegression::Multicollinearity(int model) {
-  return MemberOr(Diagnosed(model), &Model::multicollinearity, false);
+  return memberOr(Diagnosed(model), &Model::multicollinearity, false);
 }
 double KelNonLinearRegression::FExperimental(int model) {
-  return MemberOr(Diagnosed(model), &Model::fExperimental, 0.0);
+  return memberOr(Diagnosed(model), &Model::fExperimental, 0.0);
 }
 double KelNonLinearRegression::FTestProbability(int model) {
-  return MemberOr(Diagnosed(model), &Model::fProbability, 1.0);
+  return memberOr(Diagnosed(model), &Model::fProbability, 1.0);
 }
 
 bool KelNonLinearRegression::Converged(int model) {

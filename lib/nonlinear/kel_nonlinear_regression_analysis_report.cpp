@@ -5,7 +5,7 @@
 
 namespace {
 
-const char* const bannerRule =
+const char* const kBannerRule =
     "===========================================================================";
 
 }  // namespace
@@ -24,9 +24,9 @@ void KelNonLinearRegression::LeastSquaresAnalysis() {
 
 void KelNonLinearRegression::PrintIndependentVariables() const {
   KelPrint("\n\n");
-  KelPrint("%s", bannerRule);
+  KelPrint("%s", kBannerRule);
   KelPrint("\n=====================< Independent Variables >=============================");
-  KelPrint("\n%s", bannerRule);
+  KelPrint("\n%s", kBannerRule);
   const KelMatrix& measured = MeasuredIndependentVariables();
   for (int k = 1; k <= numX; ++k) {
     KelPrint("\n\n===============< Independent Variables  %d >=============================", k);
@@ -40,9 +40,9 @@ void KelNonLinearRegression::PrintIndependentVariables() const {
 void KelNonLinearRegression::PrintSummary(const KelModelComparison& primary,
                                           const KelModelComparison& chiSquare) const {
   KelPrint("\n\n");
-  KelPrint("%s", bannerRule);
+  KelPrint("%s", kBannerRule);
   KelPrint("\n================================< Summary >================================");
-  KelPrint("\n%s", bannerRule);
+  KelPrint("\n%s", kBannerRule);
   if (primary.table != KelComparisonTable::kChiSquare) PrintComparisonTable(primary);
   PrintComparisonTable(chiSquare);
   KelPause();

@@ -12,13 +12,13 @@
 namespace {
 
 // Above these the parameters are too correlated, or a variance too inflated, to be told apart.
-constexpr double correlationLimit = 0.99;
-constexpr double inflationLimit = 1000.0;
+constexpr double kCorrelationLimit = 0.99;
+constexpr double kInflationLimit = 1000.0;
 // Below this a Jacobian column is nearly a combination of the others.
-constexpr double toleranceLimit = 0.01;
+constexpr double kToleranceLimit = 0.01;
 
 // Correlation of the parameters from their covariance; raises the flag above the limit.
-void CorrelationFromCovariance(const KelMatrixSymmetric& covariance, KelNonLinearDiagnostics& d) {
+void correlationFromCovariance(const KelMatrixSymmetric& covariance, KelNonLinearDiagnostics& d) {
   const int n = covariance.Rows();
   d.correlation = covariance;
   KelVector sd(n);
@@ -27,14 +27,14 @@ void CorrelationFromCovariance(const KelMatrixSymmetric& covariance, KelNonLinea
     // The small term keeps a parameter of zero variance from dividing by zero.
     for (int j = 1; j < i; ++j) {
       d.correlation(i, j) = covariance(i, j) / (sd(i) * sd(j) + 1e-20);
-      if (std::fabs(d.correlation(i, j)) > correlationLimit) d.correlationFlag = true;
+      if (std::fabs(d.correlation(i, j)) > kCorrelationLimit) d.correlationFlag = true;
     }
     d.correlation(i, i) = 1.0;
   }
 }
 
 // Variance inflation factors: the diagonal of the inverse correlation matrix.
-void InflationFactors(KelNonLinearDiagnostics& d) {
+void computeInflationFactors(KelNonLinearDiagnostics& d) {
   const int n = d.correlation.Rows();
   KelMatrix inverse;
   {
@@ -45,12 +45,12 @@ void InflationFactors(KelNonLinearDiagnostics& d) {
   d.inflationFactors.Resize(n, false);
   for (int k = 1; k <= n; ++k) {
     d.inflationFactors(k) = std::fabs(inverse(k, k));
-    if (d.inflationFactors(k) > inflationLimit) d.correlationFlag = true;
+    if (d.inflationFactors(k) > kInflationLimit) d.correlationFlag = true;
   }
 }
 
 // 1 - R2 of column k of J regressed on the others.
-double Tolerance(const KelMatrix& J, int k) {
+double columnTolerance(const KelMatrix& J, int k) {
   const int rows = J.Rows(), n = J.Columns();
   KelMatrix others(rows, n - 1);
   KelVector column(rows);
@@ -65,7 +65,7 @@ double Tolerance(const KelMatrix& J, int k) {
 
 // Tolerance of each Jacobian column. A lone column, or one with no more rows than other
 // columns, has nothing to compare with or is explained exactly.
-void ColumnTolerances(const KelMatrix& J, KelNonLinearDiagnostics& d) {
+void columnTolerances(const KelMatrix& J, KelNonLinearDiagnostics& d) {
   const int rows = J.Rows(), n = J.Columns();
   d.tolerances.Resize(n, false);
   d.multicollinearity = false;
@@ -75,8 +75,8 @@ void ColumnTolerances(const KelMatrix& J, KelNonLinearDiagnostics& d) {
     else if (rows <= n - 1)
       d.tolerances(k) = 0.0;
     else
-      d.tolerances(k) = Tolerance(J, k);
-    if (d.tolerances(k) < toleranceLimit) d.multicollinearity = true;
+      d.tolerances(k) = columnTolerance(J, k);
+    if (d.tolerances(k) < kToleranceLimit) d.multicollinearity = true;
   }
 }
 
@@ -94,9 +94,9 @@ void KelNonLinearRegression::ComputeDiagnostics(int model) {
   // One more Gauss-Newton step from the final parameters: how well Newton agrees.
   jacobianSvd = m.jacobian;
   Solve(&jacobianSvd, m.weightedResiduals, &d.newtonStep);
-  CorrelationFromCovariance(m.covariance, d);
-  InflationFactors(d);
-  ColumnTolerances(m.jacobian, d);
+  correlationFromCovariance(m.covariance, d);
+  computeInflationFactors(d);
+  columnTolerances(m.jacobian, d);
   ModelFTest(m, d);
   m.diagnosticsReady = true;
 }

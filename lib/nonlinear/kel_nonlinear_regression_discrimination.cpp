@@ -8,16 +8,16 @@
 
 namespace {
 
-constexpr double tijThreshold = 1.2;
-constexpr double tijSumThreshold = 1.3;
-constexpr double distanceThreshold = 0.5;
+constexpr double kTijThreshold = 1.2;
+constexpr double kTijSumThreshold = 1.3;
+constexpr double kDistanceThreshold = 0.5;
 // A P-value below this marks the model as not fitting.
-constexpr double significanceLevel = 0.05;
+constexpr double kSignificanceLevel = 0.05;
 
 }  // namespace
 
 double KelNonLinearRegression::TijThreshold() {
-  return tijThreshold;
+  return kTijThreshold;
 }
 
 int KelNonLinearRegression::CountComparedModels() const {
@@ -68,8 +68,8 @@ KelModelComparison KelNonLinearRegression::ComputeComparison(KelComparisonTable 
         kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom, row.statistic);
     row.probabilityOneMoreDegree =
         kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom + 1, row.statistic);
-    if (row.probability < significanceLevel) ++result.warnings;
-    if (row.probabilityOneMoreDegree < significanceLevel) ++result.warningsOneMoreDegree;
+    if (row.probability < kSignificanceLevel) ++result.warnings;
+    if (row.probabilityOneMoreDegree < kSignificanceLevel) ++result.warningsOneMoreDegree;
   }
   return result;
 }
@@ -77,12 +77,12 @@ KelModelComparison KelNonLinearRegression::ComputeComparison(KelComparisonTable 
 bool KelNonLinearRegression::ComparisonWarning(const KelModelComparison& comparison,
                                                const KelModelComparisonRow& row) {
   if (comparison.table == KelComparisonTable::kChiSquare)
-    return row.probability < significanceLevel || row.pseudoProbability < significanceLevel;
-  return row.probability < significanceLevel;
+    return row.probability < kSignificanceLevel || row.pseudoProbability < kSignificanceLevel;
+  return row.probability < kSignificanceLevel;
 }
 
 bool KelNonLinearRegression::OneMoreDegreeWarning(const KelModelComparisonRow& row) {
-  return row.probabilityOneMoreDegree < significanceLevel;
+  return row.probabilityOneMoreDegree < kSignificanceLevel;
 }
 
 const KelModelComparison& KelNonLinearRegression::EnsureComparison() {
@@ -136,7 +136,7 @@ void KelNonLinearRegression::ComputeTij() {
           where = c;
         }
         d.tijSum(c) += tij;
-        if (tij >= tijThreshold) ++d.tijCount[static_cast<size_t>(c)];
+        if (tij >= kTijThreshold) ++d.tijCount[static_cast<size_t>(c)];
       }
       d.bestTij(a, b) = largest;
       d.bestTijCandidate[static_cast<size_t>((a - 1) * numModels + (b - 1))] = where;
@@ -155,7 +155,7 @@ void KelNonLinearRegression::ChooseDiscriminationCandidate() {
   }
   d.largestSumCandidate = g;
   d.largestSum = g > 0 ? d.tijSum(g) : 0.0;
-  d.candidate = (d.largestSum >= tijSumThreshold || d.mostCounts > 0) ? g : 0;
+  d.candidate = (d.largestSum >= kTijSumThreshold || d.mostCounts > 0) ? g : 0;
 }
 
 void KelNonLinearRegression::ComputeBalancedSuggestion() {
@@ -182,10 +182,10 @@ void KelNonLinearRegression::ComputeBalancedSuggestion() {
   s.score.Resize(numCandidates);
   for (int c = 1; c <= numCandidates; ++c) {
     const double p = relativeXDistancePrincipal(c);
-    if (g > tijSumThreshold) {
-      if (p > distanceThreshold) s.score(c) = p + s.estimation(c) + s.discrimination(c);
+    if (g > kTijSumThreshold) {
+      if (p > kDistanceThreshold) s.score(c) = p + s.estimation(c) + s.discrimination(c);
     } else if (compared > 1) {
-      if (p > distanceThreshold) s.score(c) = p + s.estimation(c);
+      if (p > kDistanceThreshold) s.score(c) = p + s.estimation(c);
     } else {
       s.score(c) = s.estimation(c);
     }

@@ -13,13 +13,13 @@ namespace {
 
 // Estimation loops end by strict decrease of the objective; these caps only guard against a
 // sequence of ever smaller decreases that would run for an absurd time.
-constexpr int maximumRefinementPasses = 10000;
+constexpr int kMaximumRefinementPasses = 10000;
 
 enum class StepSize { kSmall, kModerate, kLarge };
 
 // A step s from b is large when some |s_k| > 0.1 (|b_k| + 1), moderate when some exceeds 0.01
 // (|b_k| + 1), small otherwise. A non-finite step counts as small: it ends the refinement.
-StepSize ClassifyStep(const KelVector& s, const KelVector& b) {
+StepSize classifyStep(const KelVector& s, const KelVector& b) {
   bool moderate = false;
   for (int k = 1; k <= s.Size(); ++k) {
     if (!std::isfinite(s(k))) return StepSize::kSmall;
@@ -31,7 +31,7 @@ StepSize ClassifyStep(const KelVector& s, const KelVector& b) {
 }
 
 // A large step is shortened so that no parameter moves by much more than a tenth of itself.
-KelVector ShortenedStep(const KelVector& s, const KelVector& b) {
+KelVector shortenedStep(const KelVector& s, const KelVector& b) {
   // Starts unset so that any finite bound of a component replaces it.
   double factor = kelUnsetValue;
   for (int k = 1; k <= s.Size(); ++k)
@@ -41,8 +41,8 @@ KelVector ShortenedStep(const KelVector& s, const KelVector& b) {
 }
 
 // The step as the refinement applies it: shortened when large, whole otherwise.
-KelVector AppliedStep(const KelVector& s, const KelVector& b) {
-  return ClassifyStep(s, b) == StepSize::kLarge ? ShortenedStep(s, b) : s;
+KelVector appliedStep(const KelVector& s, const KelVector& b) {
+  return classifyStep(s, b) == StepSize::kLarge ? shortenedStep(s, b) : s;
 }
 
 // Singular values (decreasing) and right singular vectors of J. A column of J that is exactly
@@ -50,7 +50,7 @@ KelVector AppliedStep(const KelVector& s, const KelVector& b) {
 // vector as right singular vector; the factorization's rotations would otherwise mix it with
 // the other columns and return rounding noise instead, so the other columns are factorized
 // alone.
-void SortedSingularValues(const KelMatrix& J, KelVector& sigma, KelMatrix& V) {
+void sortedSingularValues(const KelMatrix& J, KelVector& sigma, KelMatrix& V) {
   const int rows = J.Rows();
   const int n = J.Columns();
   std::vector<int> kept;
@@ -86,13 +86,13 @@ void SortedSingularValues(const KelMatrix& J, KelVector& sigma, KelMatrix& V) {
 }
 
 // Product of two vectors component by component: parameters from their scaled values.
-KelVector Times(const KelVector& u, const KelVector& t) {
+KelVector times(const KelVector& u, const KelVector& t) {
   KelVector r(u.Size());
   for (int k = 1; k <= u.Size(); ++k) r(k) = u(k) * t(k);
   return r;
 }
 
-KelVector Over(const KelVector& b, const KelVector& t) {
+KelVector dividedElementwise(const KelVector& b, const KelVector& t) {
   KelVector r(b.Size());
   for (int k = 1; k <= b.Size(); ++k) r(k) = b(k) / t(k);
   return r;
@@ -155,7 +155,7 @@ double KelNonLinearRegression::Objective(int model, KelVector& b) {
 double KelNonLinearRegression::LeastSquaresObjective(KelVector& u) {
   KelNonLinearRegression& self = *active;
   const Model& m = self.models[static_cast<size_t>(activeModel - 1)];
-  self.bObjective = Times(u, m.typical);
+  self.bObjective = times(u, m.typical);
   return self.Objective(activeModel, self.bObjective);
 }
 
@@ -285,35 +285,35 @@ double KelNonLinearRegression::RefinementPhase(int model, const KelVector& start
   // Minimization from the start, then Gauss-Newton steps judged against the scaled parameters.
   m.working = start;
   Refinement R;
-  R.trial = Over(start, t);
+  R.trial = dividedElementwise(start, t);
   KelMinimizationRobust minimizer(R.trial, LeastSquaresObjective);
   minimizer(m.iterationLimit);
   R.p = minimizer.XMin();
   R.g = minimizer.FSolution();
   KelVector s;
-  for (int pass = 0; pass < maximumRefinementPasses; ++pass) {
+  for (int pass = 0; pass < kMaximumRefinementPasses; ++pass) {
     ScaledGaussNewtonStep(model, R.p, s);
-    const StepSize size = ClassifyStep(s, R.p);
+    const StepSize size = classifyStep(s, R.p);
     if (size == StepSize::kSmall) return R.g;
     if (size == StepSize::kModerate)
       R.trial = R.p + s;
     else if (R.rememberedLarge)
       R.trial = R.remembered;
     else
-      R.trial = R.p + ShortenedStep(s, R.p);
-    m.working = Times(R.trial, t);
+      R.trial = R.p + shortenedStep(s, R.p);
+    m.working = times(R.trial, t);
     const RefinementOutcome outcome = RestartMinimizer(model, minimizer, R);
     if (outcome == RefinementOutcome::kFinished) return R.g;
     if (outcome == RefinementOutcome::kEndPasses) break;
   }
-  m.parameters = Times(R.p, t);
+  m.parameters = times(R.p, t);
   return R.g;
 }
 
 void KelNonLinearRegression::ScaledGaussNewtonStep(int model, const KelVector& p, KelVector& s) {
   Model& m = ModelAt(model);
   const KelVector& t = m.typical;
-  m.parameters = Times(p, t);
+  m.parameters = times(p, t);
   Predict(model, m.parameters, m.predictions);
   ComputeJacobian(model, m.parameters, m.jacobian);
   ++m.iterations;
@@ -333,32 +333,32 @@ KelNonLinearRegression::RefinementOutcome KelNonLinearRegression::RestartMinimiz
   const KelVector& t = m.typical;
   // Restarts from the trial point until an improvement ends the pass or the refinement. A
   // restart that finds nothing better is retried twice from the mirror of its move.
-  for (int restart = 0; restart < maximumRefinementPasses; ++restart) {
+  for (int restart = 0; restart < kMaximumRefinementPasses; ++restart) {
     minimizer.Initialize(R.trial);
     minimizer(m.iterationLimit);
     KelVector q = minimizer.XMin();
     const double v = minimizer.FSolution();
     KelVector change = q - R.p;
-    const StepSize changeSize = ClassifyStep(change, R.p);
+    const StepSize changeSize = classifyStep(change, R.p);
     if (!(v < R.g)) {
       if (changeSize != StepSize::kSmall && R.retries < 2) {
         ++R.retries;
         KelVector reversed = R.p - q;
-        R.trial = R.p + AppliedStep(reversed, R.p);
-        m.working = Times(R.trial, t);
+        R.trial = R.p + appliedStep(reversed, R.p);
+        m.working = times(R.trial, t);
         continue;
       }
-      m.parameters = Times(R.p, t);
+      m.parameters = times(R.p, t);
       return RefinementOutcome::kFinished;
     }
     R.retries = 0;
-    m.parameters = Times(q, t);
+    m.parameters = times(q, t);
     R.g = v;
     R.p = q;
     if (changeSize == StepSize::kSmall) return RefinementOutcome::kFinished;
     if (changeSize == StepSize::kModerate) {
       R.trial = q + change;
-      m.working = Times(R.trial, t);
+      m.working = times(R.trial, t);
       continue;
     }
     R.remembered = q + change;
@@ -391,7 +391,7 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   m.t99 = kel_student_t::Quantile99(dof);
 
   // Singular values of the weighted Jacobian, rank deficiency, scaled singular vectors.
-  SortedSingularValues(m.jacobian, m.singularValues, m.rightVectors);
+  sortedSingularValues(m.jacobian, m.singularValues, m.rightVectors);
   jacobianSvd = m.jacobian;
   const KelVector& sigma = m.singularValues;
   const double sigma1 = sigma(1);
@@ -441,7 +441,7 @@ void KelNonLinearRegression::ComputeCovariance(int model) {
   }
   KelVector sigma;
   KelMatrix V;
-  SortedSingularValues(scaled, sigma, V);
+  sortedSingularValues(scaled, sigma, V);
 
   m.covariance = KelMatrixSymmetric(n, n);
   for (int k = 1; k <= n; ++k) {

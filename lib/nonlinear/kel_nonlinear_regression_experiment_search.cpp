@@ -23,7 +23,7 @@ const char* const criterionNames[8] = {"",
                                        "\nSphericity Criterion"};
 
 // Value of criterion 1, 2, 5, 6 or 7 from the singular values w[1..n].
-double CriterionValue(int criterion, int n, const double* w) {
+double criterionValue(int criterion, int n, const double* w) {
   double product = 1.0, sum = 0.0, smallest = 0.0, largest = 0.0;
   for (int k = 1; k <= n; ++k) {
     product *= std::fabs(w[k]);
@@ -44,7 +44,7 @@ double CriterionValue(int criterion, int n, const double* w) {
 }
 
 // Position of the largest element (the first on ties); 0 for an empty vector.
-int PositionOfLargest(const KelVector& v) {
+int positionOfLargest(const KelVector& v) {
   int best = 0;
   for (int i = 1; i <= v.Size(); ++i)
     if (best == 0 || v(i) > v(best)) best = i;
@@ -52,7 +52,7 @@ int PositionOfLargest(const KelVector& v) {
 }
 
 // Smallest Euclidean distance from each row of `points` to any row of `existing`.
-void SmallestDistances(const KelMatrix& points, const KelMatrix& existing, KelVector& distance) {
+void smallestDistances(const KelMatrix& points, const KelMatrix& existing, KelVector& distance) {
   distance.Resize(points.Rows(), false);
   for (int c = 1; c <= points.Rows(); ++c) {
     double best = 0.0;
@@ -69,7 +69,7 @@ void SmallestDistances(const KelMatrix& points, const KelMatrix& existing, KelVe
 }
 
 // Rows mapped onto the principal axes: z_i = (v_i^T x) / sigma_i.
-KelMatrix PrincipalCoordinates(const KelMatrix& points, const KelMatrix& V,
+KelMatrix principalCoordinates(const KelMatrix& points, const KelMatrix& V,
                                const KelVector& sigma) {
   const int n = points.Columns();
   KelMatrix z(points.Rows(), n);
@@ -83,7 +83,7 @@ KelMatrix PrincipalCoordinates(const KelMatrix& points, const KelMatrix& V,
 }
 
 // value / largest value, with a largest value of 0 taken as 1e-10.
-void MakeRelative(KelVector& v) {
+void makeRelative(KelVector& v) {
   double largest = v.Size() > 0 ? v.Max() : 0.0;
   if (largest == 0.0) largest = 1e-10;
   for (int i = 1; i <= v.Size(); ++i) v(i) /= largest;
@@ -176,7 +176,7 @@ void KelNonLinearRegression::BuildCandidates(const KelVector& xMin, const KelVec
 }
 
 void KelNonLinearRegression::ComputeXDistances() {
-  SmallestDistances(candidates, X, relativeXDistance);
+  smallestDistances(candidates, X, relativeXDistance);
   relativeXDistancePrincipal = relativeXDistance;
   if (numExperiments >= numX && numX != 1) {
     KelFactorizedSVD svd(X);
@@ -184,13 +184,13 @@ void KelNonLinearRegression::ComputeXDistances() {
     KelMatrix V, U;
     svd.GetSortedDecomposition(&sigma, &V, &U);
     if (sigma.Size() >= numX && sigma(numX) > 0.0) {
-      const KelMatrix existing = PrincipalCoordinates(X, V, sigma);
-      const KelMatrix mapped = PrincipalCoordinates(candidates, V, sigma);
-      SmallestDistances(mapped, existing, relativeXDistancePrincipal);
+      const KelMatrix existing = principalCoordinates(X, V, sigma);
+      const KelMatrix mapped = principalCoordinates(candidates, V, sigma);
+      smallestDistances(mapped, existing, relativeXDistancePrincipal);
     }
   }
-  MakeRelative(relativeXDistance);
-  MakeRelative(relativeXDistancePrincipal);
+  makeRelative(relativeXDistance);
+  makeRelative(relativeXDistancePrincipal);
 }
 
 void KelNonLinearRegression::ComputeCandidateModel(int model) {
@@ -218,16 +218,16 @@ void KelNonLinearRegression::ComputeFDistances(int model) {
   for (int e = 1; e <= numExperiments; ++e)
     for (int k = 1; k <= n; ++k)
       existingRows(e, k) = m.jacobian(e + (numY - 1) * numExperiments, k);
-  SmallestDistances(candidateRows, existingRows, m.fDistance);
+  smallestDistances(candidateRows, existingRows, m.fDistance);
   m.fDistancePrincipal = m.fDistance;
   const KelVector& sigma = m.singularValues;
   if (sigma.Size() >= n && sigma(n) > 0.0 && n != 1) {
-    const KelMatrix existing = PrincipalCoordinates(existingRows, m.rightVectors, sigma);
-    const KelMatrix mapped = PrincipalCoordinates(candidateRows, m.rightVectors, sigma);
-    SmallestDistances(mapped, existing, m.fDistancePrincipal);
+    const KelMatrix existing = principalCoordinates(existingRows, m.rightVectors, sigma);
+    const KelMatrix mapped = principalCoordinates(candidateRows, m.rightVectors, sigma);
+    smallestDistances(mapped, existing, m.fDistancePrincipal);
   }
-  MakeRelative(m.fDistance);
-  MakeRelative(m.fDistancePrincipal);
+  makeRelative(m.fDistance);
+  makeRelative(m.fDistancePrincipal);
 }
 
 void KelNonLinearRegression::ChooseCriterion(int model) {
@@ -241,7 +241,7 @@ void KelNonLinearRegression::ChooseCriterion(int model) {
     if (nY < n)
       base = 0.0;
     else if (criterion != 3 && criterion != 4)
-      base = CriterionValue(criterion, n, m.singularValues.Data() - 1);
+      base = criterionValue(criterion, n, m.singularValues.Data() - 1);
     if (base == 0.0) criterion = 10;
   }
   m.effectiveCriterion = criterion;
@@ -282,7 +282,7 @@ void KelNonLinearRegression::RunCriterion(int model) {
       TransposeSolve(&jacobianSvd, g, &zExisting);
       value(c) = TProduct(zExisting, zExisting);
     } else {
-      value(c) = CriterionValue(criterion, n, sigma.data());
+      value(c) = criterionValue(criterion, n, sigma.data());
     }
     for (int j = 1; j <= numY; ++j) {
       for (int k = 1; k <= n; ++k)
@@ -293,15 +293,15 @@ void KelNonLinearRegression::RunCriterion(int model) {
       m.predictionVariance(c, j) = zz * candidateVariances(c, j);
     }
   }
-  m.suggestions[kSuggestionCriterion] = PositionOfLargest(value);
+  m.suggestions[kSuggestionCriterion] = positionOfLargest(value);
 }
 
 void KelNonLinearRegression::ChooseSuggestions(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  m.suggestions[kSuggestionXDistance] = PositionOfLargest(relativeXDistance);
-  m.suggestions[kSuggestionFDistance] = PositionOfLargest(m.fDistance);
-  m.suggestions[kSuggestionXDistancePrincipal] = PositionOfLargest(relativeXDistancePrincipal);
-  m.suggestions[kSuggestionFDistancePrincipal] = PositionOfLargest(m.fDistancePrincipal);
+  m.suggestions[kSuggestionXDistance] = positionOfLargest(relativeXDistance);
+  m.suggestions[kSuggestionFDistance] = positionOfLargest(m.fDistance);
+  m.suggestions[kSuggestionXDistancePrincipal] = positionOfLargest(relativeXDistancePrincipal);
+  m.suggestions[kSuggestionFDistancePrincipal] = positionOfLargest(m.fDistancePrincipal);
 }
 
 void KelNonLinearRegression::PrintSuggestions(int model) const {

@@ -13,7 +13,7 @@ namespace {
 // Relative accuracy asked of the parameters: a Gauss-Newton step below sqrt(eps) of every
 // parameter changes no more than the last half of its digits, and the quadratic model that
 // gave the step has then converged as far as differences of the model can tell.
-const double stepTolerance = std::sqrt(kelMachEps);
+const double kStepTolerance = std::sqrt(kelMachEps);
 
 // One iterate's linearization: the weighted Jacobian with its columns scaled to unit norm,
 // J D^-1 = U diag(sigma) V^T, and g = U^T r. Scaling the columns makes the damping and the
@@ -37,7 +37,7 @@ struct Rounding {
   double bound = 0.0;
 };
 
-Rounding SumOfSquaresRounding(const KelVector& r, const KelVector& wy, const KelVector& w,
+Rounding sumOfSquaresRounding(const KelVector& r, const KelVector& wy, const KelVector& w,
                               const KelVector& yHat) {
   double sum = 0.0;
   double shifts = 0.0;
@@ -55,7 +55,7 @@ Rounding SumOfSquaresRounding(const KelVector& r, const KelVector& wy, const Kel
   return e;
 }
 
-void Linearize(const KelMatrix& J, const KelVector& r, KelFactorizedSVD& svd, Linearization& L) {
+void linearize(const KelMatrix& J, const KelVector& r, KelFactorizedSVD& svd, Linearization& L) {
   const int rows = J.Rows();
   const int n = J.Columns();
   L.columnNorm.Resize(n, false);
@@ -90,7 +90,7 @@ void Linearize(const KelMatrix& J, const KelVector& r, KelFactorizedSVD& svd, Li
 
 // The step minimizing ||J s - r||^2 + lambda ||D s||^2 in the original units, and the
 // reduction of the sum of squares that the linear model predicts for it.
-KelVector DampedStep(const Linearization& L, double lambda, double& predicted) {
+KelVector dampedStep(const Linearization& L, double lambda, double& predicted) {
   const int n = L.columnNorm.Size();
   KelVector s(n);
   predicted = 0.0;
@@ -106,10 +106,10 @@ KelVector DampedStep(const Linearization& L, double lambda, double& predicted) {
 
 // The step is negligible when every component is below the tolerance of its parameter; a
 // parameter at or near zero is measured against its typical size instead.
-bool NegligibleStep(const KelVector& s, const KelVector& b, const KelVector& typical) {
+bool negligibleStep(const KelVector& s, const KelVector& b, const KelVector& typical) {
   for (int k = 1; k <= s.Size(); ++k) {
-    const double size = std::max(std::fabs(b(k)), stepTolerance * typical(k));
-    if (!(std::fabs(s(k)) <= stepTolerance * size)) return false;
+    const double size = std::max(std::fabs(b(k)), kStepTolerance * typical(k));
+    if (!(std::fabs(s(k)) <= kStepTolerance * size)) return false;
   }
   return true;
 }
@@ -121,12 +121,12 @@ bool NegligibleStep(const KelVector& s, const KelVector& b, const KelVector& typ
 // reduction (Nielsen's rule: shrink by up to 3 after a good prediction, grow by 2, 4, 8, ...
 // after failures).
 template <typename ObjectiveAt>
-bool DampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda, double& growth,
+bool dampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda, double& growth,
                  ObjectiveAt objective) {
   KelVector trial;
   double predicted = 0.0;
   while (lambda <= L.sigma(1) * L.sigma(1) / kelMachEps) {
-    trial = b + DampedStep(L, lambda, predicted);
+    trial = b + dampedStep(L, lambda, predicted);
     const double value = objective(trial);
     if (value < f) {
       const double rho = predicted > 0.0 ? (f - value) / predicted : 1.0;
@@ -147,10 +147,10 @@ bool DampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda
 // against every parameter, or when the reduction of the sum of squares it promises, ||g||^2,
 // is below the rounding error of that sum, so that no step could be seen to lower it. Returns
 // kIterationLimit when neither is met.
-KelEstimationStop ConvergenceTest(const Linearization& L, const Rounding& rounding,
+KelEstimationStop convergenceTest(const Linearization& L, const Rounding& rounding,
                                   const KelVector& newton, const KelVector& b,
                                   const KelVector& typical) {
-  if (NegligibleStep(newton, b, typical)) return KelEstimationStop::kStep;
+  if (negligibleStep(newton, b, typical)) return KelEstimationStop::kStep;
   if (L.projectedNorm * L.projectedNorm <= rounding.typical) return KelEstimationStop::kGradient;
   return KelEstimationStop::kIterationLimit;
 }
@@ -180,18 +180,18 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
     Predict(model, b, m.predictions);
     for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * m.predictions(i);
     ComputeJacobian(model, b, m.jacobian);
-    Linearize(m.jacobian, r, svd, L);
+    linearize(m.jacobian, r, svd, L);
     double predicted = 0.0;
-    const KelVector newton = DampedStep(L, 0.0, predicted);
-    const Rounding rounding = SumOfSquaresRounding(r, wy, w, m.predictions);
-    const KelEstimationStop reason = ConvergenceTest(L, rounding, newton, b, m.typical);
+    const KelVector newton = dampedStep(L, 0.0, predicted);
+    const Rounding rounding = sumOfSquaresRounding(r, wy, w, m.predictions);
+    const KelEstimationStop reason = convergenceTest(L, rounding, newton, b, m.typical);
     if (reason != KelEstimationStop::kIterationLimit) {
       TakeLastStep(model, newton, rounding.typical, b, f);
       m.stopReason = reason;
       break;
     }
     if (lambda < 0.0) lambda = 1e-3 * L.sigma(1) * L.sigma(1);
-    const bool accepted = DampedSteps(L, b, f, lambda, growth, [&](KelVector& point) {
+    const bool accepted = dampedSteps(L, b, f, lambda, growth, [&](KelVector& point) {
       m.working = point;
       return Objective(model, point);
     });

@@ -11,8 +11,8 @@ namespace {
 
 // The x step is a correction between two estimations, not a search of its own: 300
 // evaluations per uncertain value, never more than 10000 in all.
-constexpr int xStepIterationsPerValue = 300;
-constexpr int xStepIterationLimit = 10000;
+constexpr int kXStepIterationsPerValue = 300;
+constexpr int kXStepIterationLimit = 10000;
 
 }  // namespace
 
@@ -42,7 +42,7 @@ void KelNonLinearRegression::EstimateIndependentVariables(int model) {
   activeModel = model;
   xTrial.Resize(numX);
   KelMinimizationRobust minimizer(z, IndependentVariablesObjective);
-  minimizer(std::min(xStepIterationsPerValue * n, xStepIterationLimit));
+  minimizer(std::min(kXStepIterationsPerValue * n, kXStepIterationLimit));
   const KelVector& best = minimizer.XMin();
   for (int u = 0; u < n; ++u)
     X(uncertainRow[static_cast<size_t>(u)], uncertainColumn[static_cast<size_t>(u)]) = best(u + 1);

@@ -15,7 +15,7 @@
 namespace {
 
 // How an estimation ended, as the report says it.
-const char* StopText(KelEstimationStop reason) {
+const char* stopText(KelEstimationStop reason) {
   switch (reason) {
     case KelEstimationStop::kStep:
       return "converged on the step";
@@ -68,7 +68,7 @@ void KelNonLinearRegression::PrintSSEAndConditioning(int model) const {
   KelPrint("\nFinal value of SSE %e", m.finalSSE);
   const bool converged =
       m.stopReason == KelEstimationStop::kStep || m.stopReason == KelEstimationStop::kGradient;
-  KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s", StopText(m.stopReason),
+  KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s", stopText(m.stopReason),
            m.iterations, m.evaluations, converged ? "" : kelReportWarning);
   KelPrint("\n\nCondition Number %e", m.conditionNumber);
   if (m.conditionNumber > 1000.0)

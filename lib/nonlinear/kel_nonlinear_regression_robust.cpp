@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr int extrapolationRounds = 10;
+constexpr int kExtrapolationRounds = 10;
 // An extrapolation longer than this many times the best point's size stops the search.
-constexpr double extrapolationLimit = 1000.0;
+constexpr double kExtrapolationLimit = 1000.0;
 
 }  // namespace
 
@@ -59,7 +59,7 @@ struct KelNonLinearRegression::RobustTriple {
 namespace {
 
 // Runs the minimizer from x0 and returns its best point, with its value in f.
-KelVector MinimizeFrom(KelMinimizationRobust& minimizer, const KelVector& x0, int limit,
+KelVector minimizeFrom(KelMinimizationRobust& minimizer, const KelVector& x0, int limit,
                        double& f) {
   minimizer.Initialize(x0);
   minimizer(limit);
@@ -110,12 +110,12 @@ void KelNonLinearRegression::RobustEstimate(int model) {
   // The estimation moved the objectives' pointers to the least-squares objective's model.
   active = this;
   activeModel = model;
-  t.middle = MinimizeFrom(minimizer, leastSquares, limit, t.fMiddle);
+  t.middle = minimizeFrom(minimizer, leastSquares, limit, t.fMiddle);
   KelVector beyond(m.numParameters);
   for (int k = 1; k <= m.numParameters; ++k)
     beyond(k) =
         m.upper(k) >= kelUnbounded ? 1.5 * t.middle(k) + 1.0 : 0.3 * (m.upper(k) + t.middle(k));
-  t.worst = MinimizeFrom(minimizer, beyond, limit, t.fWorst);
+  t.worst = minimizeFrom(minimizer, beyond, limit, t.fWorst);
   t.Order();
   ExtrapolateRobust(model, minimizer, t);
   KeepRobustFit(model, t.best);
@@ -130,14 +130,14 @@ void KelNonLinearRegression::ExtrapolateRobust(int model, KelMinimizationRobust&
   // From the middle of the worse two through the best, a tenth of the way relative to the
   // best point's largest coordinate.
   KelVector c(n);
-  for (int round = 0; round < extrapolationRounds; ++round) {
+  for (int round = 0; round < kExtrapolationRounds; ++round) {
     const KelVector& d = t.best;
     int p = 1;
     d.MaxAbs(&p);
     double e = 1.0;
     if (std::fabs(d(p)) >= 0.001) {
       e = std::fabs((d(p) - 0.5 * (t.worst(p) + t.middle(p))) / d(p));
-      if (e > extrapolationLimit) break;
+      if (e > kExtrapolationLimit) break;
     }
     for (int k = 1; k <= n; ++k) {
       c(k) = d(k) + (d(k) - 0.5 * (t.worst(k) + t.middle(k))) * (0.1 / e);
@@ -145,7 +145,7 @@ void KelNonLinearRegression::ExtrapolateRobust(int model, KelMinimizationRobust&
       if (c(k) >= m.upper(k)) c(k) = m.upper(k) - 1.1 * std::fabs(m.upper(k)) - 0.01;
     }
     double fc = 0.0;
-    KelVector found = MinimizeFrom(minimizer, c, limit, fc);
+    KelVector found = minimizeFrom(minimizer, c, limit, fc);
     t.Insert(std::move(found), fc);
   }
 }

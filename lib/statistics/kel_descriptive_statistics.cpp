@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
-std::vector<double> CopyOf(const KelVector& x) {
+std::vector<double> copyOf(const KelVector& x) {
   const double* data = x.Data();
   return data == nullptr ? std::vector<double>() : std::vector<double>(data, data + x.Size());
 }
@@ -22,7 +22,7 @@ std::vector<double> CopyOf(const KelVector& x) {
 
 double KelMean(const KelVector& x) {
   const int n = x.Size();
-  if (n == 0) return notANumber;
+  if (n == 0) return kNotANumber;
   const double* data = x.Data();
   long double sum = 0.0L;
   for (int i = 0; i < n; ++i) sum += data[i];
@@ -35,7 +35,7 @@ double KelVariance(const KelVector& x) {
 
 double KelVariance(const KelVector& x, double m) {
   const int n = x.Size();
-  if (n == 0) return notANumber;
+  if (n == 0) return kNotANumber;
   const double* data = x.Data();
   long double sum = 0.0L;
   for (int i = 0; i < n; ++i) {
@@ -47,7 +47,7 @@ double KelVariance(const KelVector& x, double m) {
 
 double KelStandardDeviation(const KelVector& x, double m) {
   const int n = x.Size();
-  std::vector<double> deviations = CopyOf(x);
+  std::vector<double> deviations = copyOf(x);
   for (double& d : deviations) d -= m;
   // An empty vector reaches SqrtSumSqr's fatal check of the count.
   return SqrtSumSqr(n, deviations.data()) / std::sqrt(static_cast<double>(n - 1));
@@ -58,17 +58,17 @@ double KelStandardDeviation(const KelVector& x) {
 }
 
 double KelMedian(const KelVector& x) {
-  std::vector<double> scratch = CopyOf(x);
+  std::vector<double> scratch = copyOf(x);
   return kel_median::MedianInPlace(scratch);
 }
 
 double KelFastMedian(const KelVector& x) {
-  std::vector<double> scratch = CopyOf(x);
+  std::vector<double> scratch = copyOf(x);
   return kel_median::FastMedianInPlace(scratch);
 }
 
 double KelMedianAbs(const KelVector& x) {
-  std::vector<double> scratch = CopyOf(x);
+  std::vector<double> scratch = copyOf(x);
   for (double& v : scratch) v = std::fabs(v);
   return kel_median::MedianInPlace(scratch);
 }

@@ -18,7 +18,7 @@ namespace {
 // I_x(a, b) at x = u / (u + v), with the complement v / (u + v) formed directly: near x = 1
 // (a small statistic against many degrees of freedom) 1 - x would keep only the digits of v
 // that survive the rounding of u + v.
-double IncompleteBetaOfRatio(double a, double b, double u, double v) {
+double incompleteBetaOfRatio(double a, double b, double u, double v) {
   const double sum = u + v;
   // An infinite statistic: the ratio is 0 and its complement 1 (inf / inf would be NaN).
   if (std::isinf(v) && v > 0.0) return KelIncompleteBeta(a, b, 0.0, 1.0);
@@ -29,13 +29,13 @@ double IncompleteBetaOfRatio(double a, double b, double u, double v) {
 
 double KelTStudentProbability(int dof, double t) {
   const double n = dof;
-  return 0.5 * IncompleteBetaOfRatio(0.5 * n, 0.5, n, t * t);
+  return 0.5 * incompleteBetaOfRatio(0.5 * n, 0.5, n, t * t);
 }
 
 double KelFProbability(int dfNum, int dfDen, double f) {
   const double num = dfNum;
   const double den = dfDen;
-  return IncompleteBetaOfRatio(0.5 * den, 0.5 * num, den, num * f);
+  return incompleteBetaOfRatio(0.5 * den, 0.5 * num, den, num * f);
 }
 
 double KelFTwoWayProbability(int dfNum, int dfDen, double f) {
@@ -44,11 +44,11 @@ double KelFTwoWayProbability(int dfNum, int dfDen, double f) {
   const double den = dfDen;
   double p;
   if (f > 1.0) {
-    p = 2.0 * IncompleteBetaOfRatio(0.5 * den, 0.5 * num, den, f * num);
+    p = 2.0 * incompleteBetaOfRatio(0.5 * den, 0.5 * num, den, f * num);
   } else {
     // Twice the upper tail of F(dfDen, dfNum) at 1/f, i.e. twice the lower tail at f. A
     // negative f lands here and meets the beta function's check of x.
-    p = 2.0 * IncompleteBetaOfRatio(0.5 * num, 0.5 * den, num, den / f);
+    p = 2.0 * incompleteBetaOfRatio(0.5 * num, 0.5 * den, num, den / f);
   }
   return p > 1.0 ? 2.0 - p : p;
 }

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int maxIterations = 1000;
+constexpr int kMaxIterations = 1000;
 // Four units of roundoff: a term or a factor of the fraction that changes the value by less
 // than this cannot change it by more than its last bits.
 constexpr double kTolerance = 4.0 * 2.220446049250313e-16;
@@ -46,7 +46,7 @@ constexpr const char* warnBeta =
 
 // x^a e^-x / Gamma(a + 1), the Poisson probability of a at mean x extended to real a, as
 // exp(-StirlingError(a) - DevianceTerm(a, x)) / sqrt(2 pi a).
-double GammaFront(double a, double x) {
+double gammaFront(double a, double x) {
   using kel_saddle_point::DevianceTerm;
   using kel_saddle_point::StirlingError;
   return std::exp(-StirlingError(a) - DevianceTerm(a, x)) / std::sqrt(2.0 * std::numbers::pi * a);
@@ -55,7 +55,7 @@ double GammaFront(double a, double x) {
 // x^a y^b / B(a, b) with y = 1 - x: a b / (a + b) times the binomial probability of a in a + b
 // trials with success probability x, extended to real a and b. In the saddle-point form the
 // terms a ln x and ln Gamma(a + b) never appear, so nothing large cancels.
-double BetaFront(double a, double b, double x, double y) {
+double betaFront(double a, double b, double x, double y) {
   using kel_saddle_point::DevianceTerm;
   using kel_saddle_point::StirlingError;
   const double n = a + b;
@@ -65,13 +65,13 @@ double BetaFront(double a, double b, double x, double y) {
 }
 
 // Continued fraction of Q(a, x) times e^x x^-a Gamma(a) (modified Lentz); false if it did not
-// converge in maxIterations steps, with the last convergent in *fraction.
-bool GammaFraction(double a, double x, double* fraction) {
+// converge in kMaxIterations steps, with the last convergent in *fraction.
+bool gammaFraction(double a, double x, double* fraction) {
   double b = x + 1.0 - a;
   double c = 1.0 / kTiny;
   double d = 1.0 / b;
   double h = d;
-  for (int i = 1; i <= maxIterations; ++i) {
+  for (int i = 1; i <= kMaxIterations; ++i) {
     const double an = -i * (i - a);
     b += 2.0;
     d = an * d + b;
@@ -91,7 +91,7 @@ bool GammaFraction(double a, double x, double* fraction) {
 }
 
 // One step of the modified Lentz method for a partial numerator aa (denominator 1).
-long double LentzStep(long double aa, long double* c, long double* d) {
+long double lentzStep(long double aa, long double* c, long double* d) {
   *d = 1.0L + aa * *d;
   if (std::fabs(*d) < kTiny) *d = kTiny;
   *c = 1.0L + aa / *c;
@@ -101,7 +101,7 @@ long double LentzStep(long double aa, long double* c, long double* d) {
 }
 
 // Continued fraction of I_x(a, b) (modified Lentz) with y = 1 - x; false if it did not converge
-// in maxIterations steps, with the last convergent in *fraction. Its first denominator,
+// in kMaxIterations steps, with the last convergent in *fraction. Its first denominator,
 // 1 - (a + b) x / (a + 1), is near 2/(a + b) where the fraction is used for large a and x
 // near 1; written there as (1 - b + (a + b) y) / (a + 1) it keeps the digits that the
 // subtraction would lose, while for x below 1/2 the first form is the accurate one.
@@ -109,7 +109,7 @@ long double LentzStep(long double aa, long double* c, long double* d) {
 // large (aa near -1): in double the value kept only about 2e-11 at a = 5 10^5, so the fraction
 // runs in long double, which on x86 carries 11 more bits and brings that to 3e-13. Where long
 // double is double the accuracy is the former one.
-bool BetaFraction(double a, double b, double x, double y, double* fraction) {
+bool betaFraction(double a, double b, double x, double y, double* fraction) {
   const long double la = a, lb = b, lx = x;
   const long double qab = la + lb;
   const long double qap = la + 1.0L;
@@ -119,12 +119,12 @@ bool BetaFraction(double a, double b, double x, double y, double* fraction) {
   if (std::fabs(d) < kTiny) d = kTiny;
   d = 1.0L / d;
   long double h = d;
-  for (int m = 1; m <= maxIterations; ++m) {
+  for (int m = 1; m <= kMaxIterations; ++m) {
     const long double m2 = 2.0L * m;
     // The even and the odd partial numerator of the fraction.
-    h *= LentzStep(m * (lb - m) * lx / ((qam + m2) * (la + m2)), &c, &d);
+    h *= lentzStep(m * (lb - m) * lx / ((qam + m2) * (la + m2)), &c, &d);
     const long double delta =
-        LentzStep(-(la + m) * (qab + m) * lx / ((la + m2) * (qap + m2)), &c, &d);
+        lentzStep(-(la + m) * (qab + m) * lx / ((la + m2) * (qap + m2)), &c, &d);
     h *= delta;
     if (std::fabs(delta - 1.0L) <= kTolerance) {
       *fraction = static_cast<double>(h);
@@ -136,14 +136,14 @@ bool BetaFraction(double a, double b, double x, double y, double* fraction) {
 }
 
 // I_x(a, b) for 0 < x < 1 with y = 1 - x, from the fraction on the side where it converges.
-double IncompleteBetaInside(double a, double b, double x, double y) {
-  const double front = BetaFront(a, b, x, y);
+double incompleteBetaInside(double a, double b, double x, double y) {
+  const double front = betaFront(a, b, x, y);
   double fraction = 0.0;
   if (x < (a + 1.0) / (a + b + 2.0)) {
-    if (!BetaFraction(a, b, x, y, &fraction)) KelWarning("%s", warnBeta);
+    if (!betaFraction(a, b, x, y, &fraction)) KelWarning("%s", warnBeta);
     return front * fraction / a;
   }
-  if (!BetaFraction(b, a, y, x, &fraction)) KelWarning("%s", warnBeta);
+  if (!betaFraction(b, a, y, x, &fraction)) KelWarning("%s", warnBeta);
   return 1.0 - front * fraction / b;
 }
 
@@ -161,26 +161,26 @@ void KelGammaSerie(double* result, double a, double x, double* lnGammaA) {
   double ap = a;
   double term = 1.0;
   double sum = 1.0;
-  for (int n = 1; n <= maxIterations; ++n) {
+  for (int n = 1; n <= kMaxIterations; ++n) {
     ap += 1.0;
     term *= x / ap;
     sum += term;
     if (term < sum * kTolerance) {
-      *result = sum * GammaFront(a, x);
+      *result = sum * gammaFront(a, x);
       return;
     }
   }
   KelWarning("%s", warnSerie);
-  *result = sum * GammaFront(a, x);
+  *result = sum * gammaFront(a, x);
 }
 
 void KelGammaContinueFractions(double* result, double a, double x, double* lnGammaA) {
   *lnGammaA = KelLnGamma(a);
   double fraction = 0.0;
-  const bool converged = GammaFraction(a, x, &fraction);
+  const bool converged = gammaFraction(a, x, &fraction);
   if (!converged) KelWarning("%s", warnContinueFractions);
   // e^-x x^a / Gamma(a) = a e^-x x^a / Gamma(a + 1).
-  *result = a * GammaFront(a, x) * fraction;
+  *result = a * gammaFront(a, x) * fraction;
 }
 
 double KelIncompleteGammaP(double a, double x) {
@@ -218,11 +218,11 @@ double KelIncompleteBeta(double a, double b, double x, double y) {
   if (x < 0.0 || x > 1.0) KelError("%s", errBetaX);
   if (x == 0.0) return 0.0;
   if (x == 1.0 || y <= 0.0) return 1.0;
-  return IncompleteBetaInside(a, b, x, y);
+  return incompleteBetaInside(a, b, x, y);
 }
 
 double KelBetaContinuedFractions(double a, double b, double x) {
   double fraction = 0.0;
-  if (!BetaFraction(a, b, x, 1.0 - x, &fraction)) KelWarning("%s", warnBeta);
+  if (!betaFraction(a, b, x, 1.0 - x, &fraction)) KelWarning("%s", warnBeta);
   return fraction;
 }

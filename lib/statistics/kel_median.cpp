@@ -7,9 +7,9 @@
 namespace {
 
 // Above this many values the fast median reduces the sample by triples.
-constexpr size_t fastMedianExactLimit = 30000;
+constexpr size_t kFastMedianExactLimit = 30000;
 
-double MiddleOfThree(double a, double b, double c) {
+double middleOfThree(double a, double b, double c) {
   return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
@@ -29,13 +29,13 @@ double kel_median::MedianInPlace(std::vector<double>& values) {
 }
 
 double kel_median::FastMedianInPlace(std::vector<double>& values) {
-  while (values.size() > fastMedianExactLimit) {
+  while (values.size() > kFastMedianExactLimit) {
     // 0-based: triple g covers indices 3g, 3g+1, 3g+2; the reduced values are written over the
     // front of the same array, which the loop has already read.
     const size_t triples = values.size() / 3;
     const size_t rest = values.size() % 3;
     for (size_t g = 0; g < triples; ++g) {
-      values[g] = MiddleOfThree(values[3 * g], values[3 * g + 1], values[3 * g + 2]);
+      values[g] = middleOfThree(values[3 * g], values[3 * g + 1], values[3 * g + 2]);
     }
     for (size_t r = 0; r < rest; ++r) values[triples + r] = values[3 * triples + r];
     values.resize(triples + rest);

@@ -15,12 +15,12 @@
 namespace {
 
 // Makes the MAD a consistent estimate of the standard deviation of normal data.
-constexpr double madConsistency = 1.4826;
+constexpr double kMadConsistency = 1.4826;
 // Distance, in standard deviations of the others, beyond which an element is an outlier.
-constexpr double outlierThreshold = 2.5;
+constexpr double kOutlierThreshold = 2.5;
 constexpr const char* errCleverCandidates = "TODO";
 
-std::vector<double> CopyOf(const KelVector& x) {
+std::vector<double> copyOf(const KelVector& x) {
   const double* data = x.Data();
   return data == nullptr ? std::vector<double>() : std::vector<double>(data, data + x.Size());
 }
@@ -64,7 +64,7 @@ class CandidateList {
 
 // One attempt with k candidates per side. Returns false when a list was used up before a
 // candidate was kept; otherwise sets mean and variance of the elements kept.
-bool CleverAttempt(const KelVector& x, int k, double* mean, double* variance,
+bool cleverAttempt(const KelVector& x, int k, double* mean, double* variance,
                    KelVectorInt& outlierIndices, KelVector& outlierValues) {
   const int n = x.Size();
   const double* data = x.Data();
@@ -97,7 +97,7 @@ bool CleverAttempt(const KelVector& x, int k, double* mean, double* variance,
     // v is a difference of sums and may come out a rounding error below 0 when the others are
     // all equal; and a candidate equal to them must not count as an outlier because its mean
     // differs from them in the last bits.
-    const long double spread = outlierThreshold * std::sqrt(std::max(v, 0.0L));
+    const long double spread = kOutlierThreshold * std::sqrt(std::max(v, 0.0L));
     const long double rounding = (64 * std::numeric_limits<double>::epsilon() +
                                   4 * q * std::numeric_limits<long double>::epsilon()) *
                                  std::max(std::fabs(u), std::fabs(t));
@@ -124,9 +124,9 @@ bool CleverAttempt(const KelVector& x, int k, double* mean, double* variance,
 }  // namespace
 
 double KelMad(const KelVector& x, double c) {
-  std::vector<double> deviations = CopyOf(x);
+  std::vector<double> deviations = copyOf(x);
   for (double& d : deviations) d = std::fabs(d - c);
-  return madConsistency * kel_median::FastMedianInPlace(deviations);
+  return kMadConsistency * kel_median::FastMedianInPlace(deviations);
 }
 
 double KelMad(const KelVector& x) {
@@ -151,7 +151,7 @@ double KelShortestHalfMidpoint(const KelVector& x) {
   const double* data = x.Data();
   if (n == 1) return data[0];
   if (n == 2) return (data[0] + data[1]) / 2.0;
-  std::vector<double> s = CopyOf(x);
+  std::vector<double> s = copyOf(x);
   std::sort(s.begin(), s.end());
   // 0-based from here: s[i] is the sorted value s_(i+1).
   if (n == 3) {
@@ -176,7 +176,7 @@ double KelShortestHalfMidpoint(const KelVector& x) {
 double KelTrimmedScale(const KelVector& x, int h, double c) {
   const int n = x.Size();
   const int hUsed = std::min(h, n);
-  std::vector<double> d = CopyOf(x);
+  std::vector<double> d = copyOf(x);
   for (double& v : d) v = (v - c) * (v - c);
   std::sort(d.begin(), d.end());
   double sum = 0.0;
@@ -203,7 +203,7 @@ void GetCleverMeanVarianceOutliers(const KelVector& x, double* mean, double* var
     outlierValues.Resize(0);
     // Never more than a third of the sample per side.
     k = std::min(k, x.Size() / 3);
-    if (CleverAttempt(x, k, mean, variance, outlierIndices, outlierValues)) return;
+    if (cleverAttempt(x, k, mean, variance, outlierIndices, outlierValues)) return;
   }
   KelError("%s", errCleverCandidates);
 }

@@ -28,7 +28,7 @@ constexpr int kMaxFractionTerms = 100000;
 // ln Gamma(a + 1/2) - ln Gamma(a). For large a the two log-gammas are huge and nearly equal, so
 // the difference is formed from Stirling's series directly: the leading terms cancel
 // analytically and what is left is small, keeping an absolute error near 1e-16.
-double LogGammaHalfStep(double a) {
+double logGammaHalfStep(double a) {
   if (a < 16.0) return std::lgamma(a + 0.5) - std::lgamma(a);
   auto stirlingTail = [](double z) {
     const double z2 = z * z;
@@ -39,7 +39,7 @@ double LogGammaHalfStep(double a) {
 }
 
 // Continued fraction of I_x(a, b) (modified Lentz), converging fast for x < (a+1)/(a+b+2).
-double BetaFraction(double a, double b, double x) {
+double betaFraction(double a, double b, double x) {
   const double qab = a + b;
   const double qap = a + 1.0;
   const double qam = a - 1.0;
@@ -71,35 +71,35 @@ double BetaFraction(double a, double b, double x) {
 }
 
 // P(|T| > t) for t >= 0 with nu degrees of freedom.
-double TwoSidedTail(double t, double nu) {
+double twoSidedTail(double t, double nu) {
   if (t == 0.0) return 1.0;
   const double a = 0.5 * nu;
   const double ratio = t * t / nu;
   const double x = 1.0 / (1.0 + ratio);    // nu / (nu + t^2)
   const double y = ratio / (1.0 + ratio);  // t^2 / (nu + t^2), without 1 - x
   if (y == 0.0) return 1.0;
-  // ln of x^a y^(1/2) / B(a, 1/2), with ln B(a, 1/2) = ln sqrt(pi) - LogGammaHalfStep(a).
+  // ln of x^a y^(1/2) / B(a, 1/2), with ln B(a, 1/2) = ln sqrt(pi) - logGammaHalfStep(a).
   const double logFront = -a * std::log1p(ratio) + 0.5 * std::log(y) -
-                          0.5 * std::log(std::numbers::pi) + LogGammaHalfStep(a);
+                          0.5 * std::log(std::numbers::pi) + logGammaHalfStep(a);
   const double front = std::exp(logFront);
-  if (x < (a + 1.0) / (a + 2.5)) return front * BetaFraction(a, 0.5, x) / a;
-  return 1.0 - front * BetaFraction(0.5, a, y) / 0.5;
+  if (x < (a + 1.0) / (a + 2.5)) return front * betaFraction(a, 0.5, x) / a;
+  return 1.0 - front * betaFraction(0.5, a, y) / 0.5;
 }
 
 // Density of T at t.
-double Density(double t, double nu) {
+double studentDensity(double t, double nu) {
   const double a = 0.5 * nu;
-  return std::exp(LogGammaHalfStep(a) - 0.5 * std::log(nu * std::numbers::pi) -
+  return std::exp(logGammaHalfStep(a) - 0.5 * std::log(nu * std::numbers::pi) -
                   (a + 0.5) * std::log1p(t * t / nu));
 }
 
 // The t > 0 with P(|T| > t) = alpha, 0 < alpha < 1: Newton's method on ln P(|T| > t), which is
 // nearly linear in t in the centre and in ln t in the tails, kept inside a bracket that
 // bisection shrinks whenever a Newton step would leave it.
-double TwoSidedQuantile(double alpha, double nu) {
+double twoSidedQuantile(double alpha, double nu) {
   double low = 0.0;
   double high = 1.0;
-  while (TwoSidedTail(high, nu) > alpha) {
+  while (twoSidedTail(high, nu) > alpha) {
     low = high;
     high *= 2.0;
     if (!std::isfinite(high)) return high;
@@ -107,14 +107,14 @@ double TwoSidedQuantile(double alpha, double nu) {
   const double target = std::log(alpha);
   double t = 0.5 * (low + high);
   for (int iteration = 0; iteration < 200; ++iteration) {
-    const double tail = TwoSidedTail(t, nu);
+    const double tail = twoSidedTail(t, nu);
     if (tail > alpha) {
       low = t;
     } else {
       high = t;
     }
     // d ln P(|T| > t) / dt = -2 f(t) / P(|T| > t).
-    const double slope = -2.0 * Density(t, nu) / tail;
+    const double slope = -2.0 * studentDensity(t, nu) / tail;
     double next = t - (std::log(tail) - target) / slope;
     if (!(next > low && next < high)) next = 0.5 * (low + high);
     const double step = std::fabs(next - t);
@@ -131,6 +131,6 @@ double KelTStudentQuantile(double upperTailProbability, double degreesOfFreedom)
   if (!(p > 0.0 && p < 1.0)) KelError("%s", errQuantileProbability);
   if (!(degreesOfFreedom > 0.0)) KelError("%s", errQuantileDof);
   if (p == 0.5) return 0.0;
-  if (p > 0.5) return -TwoSidedQuantile(2.0 * (1.0 - p), degreesOfFreedom);
-  return TwoSidedQuantile(2.0 * p, degreesOfFreedom);
+  if (p > 0.5) return -twoSidedQuantile(2.0 * (1.0 - p), degreesOfFreedom);
+  return twoSidedQuantile(2.0 * p, degreesOfFreedom);
 }
