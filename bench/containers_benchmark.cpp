@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "kel_dense_kernel.h"
+#include "containers/kel_dense_kernel.h"
 #include "kelmath.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <random>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
-#include "kel_load.h"
-#include "kel_matrix.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
+#include "linear_regression/kel_load.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

@@ -1,43 +1,46 @@
-// KelMath: the one header a program includes. Installed, it lives with every other header of
-// the library in include/kelmath/.
+// KelMath: the one header a program includes. Installed, it lives in include/kelmath/ above the
+// folders of the other public headers; they are listed here lowest layer first.
 #ifndef KELMATH_KELMATH_H
 #define KELMATH_KELMATH_H
 
+// clang-format off
 #include "kelmath_version.h"
 
-#include "kel_array_kernels.h"
-#include "kel_base.h"
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_base.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
-#include "kel_matrix.h"
-#include "kel_matrix_left.h"
-#include "kel_matrix_packed.h"
-#include "kel_matrix_sparse.h"
-#include "kel_matrix_symmetric.h"
-#include "kel_save.h"
-#include "kel_vector.h"
-#include "kel_vector_int.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_left.h"
+#include "containers/kel_matrix_packed.h"
+#include "containers/kel_matrix_sparse.h"
+#include "containers/kel_matrix_symmetric.h"
+#include "containers/kel_save.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
 
-#include "kel_minimization_robust.h"
-#include "kel_nonlinear_regression.h"
+#include "factorizations/kel_factorized.h"
+#include "factorizations/kel_factorized_gauss.h"
+#include "factorizations/kel_factorized_householder.h"
+#include "factorizations/kel_factorized_svd.h"
+#include "factorizations/kel_factorized_symmetric.h"
+#include "factorizations/kel_householder.h"
+#include "factorizations/kel_solve_square.h"
+#include "factorizations/kel_svd.h"
 
-#include "kel_descriptive_statistics.h"
-#include "kel_distributions.h"
-#include "kel_robust_statistics.h"
-#include "kel_special_functions.h"
+#include "statistics/kel_descriptive_statistics.h"
+#include "statistics/kel_distributions.h"
+#include "statistics/kel_robust_statistics.h"
+#include "statistics/kel_special_functions.h"
 
-#include "kel_factorized.h"
-#include "kel_factorized_gauss.h"
-#include "kel_factorized_householder.h"
-#include "kel_factorized_svd.h"
-#include "kel_factorized_symmetric.h"
-#include "kel_householder.h"
-#include "kel_solve_square.h"
-#include "kel_svd.h"
+#include "minimization/kel_minimization_robust.h"
 
-#include "kel_linear_regression.h"
-#include "kel_load.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_load.h"
+
+#include "nonlinear/kel_nonlinear_regression.h"
+// clang-format on
 
 #endif

@@ -1,7 +1,7 @@
 // C += A B in blocks: panels of B and A are copied into contiguous strips that a register-tile
 // routine (one per instruction set) walks, keeping an MR x NR tile of C in registers for a
 // whole run of k. Work is 0-based throughout; the callers pass row tables and first columns.
-#include "kel_dense_kernel.h"
+#include "containers/kel_dense_kernel.h"
 
 #include <immintrin.h>
 

@@ -1,11 +1,11 @@
-#include "kel_finite_check.h"
+#include "containers/kel_finite_check.h"
 
 #include <cmath>
 
-#include "kel_array_kernels.h"
-#include "kel_matrix.h"
-#include "kel_output.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_output.h"
 
 namespace {
 constexpr const char* kNonFinite = "Non-finite data\n";

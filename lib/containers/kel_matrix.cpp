@@ -1,13 +1,13 @@
 // KelMatrix: storage, construction, assignment, element, row and column access, printing.
-#include "kel_matrix.h"
+#include "containers/kel_matrix.h"
 
 #include <cstring>
 #include <utility>
 
-#include "kel_errors.h"
-#include "kel_output.h"
-#include "kel_storage.h"
-#include "kel_vector.h"
+#include "containers/kel_storage.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelMatrix::counter;
 

@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-#include "kel_base.h"
+#include "foundation/kel_base.h"
 
 class KelVector;
 

@@ -1,9 +1,9 @@
-#include "kel_matrix_left.h"
+#include "containers/kel_matrix_left.h"
 
-#include "kel_array_kernels.h"
-#include "kel_errors.h"
-#include "kel_output.h"
-#include "kel_vector.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelMatrixLeft::counter;
 

@@ -1,11 +1,11 @@
-#include "kel_matrix_packed.h"
+#include "containers/kel_matrix_packed.h"
 
 #include <cstring>
 #include <utility>
 
-#include "kel_errors.h"
-#include "kel_output.h"
-#include "kel_storage.h"
+#include "containers/kel_storage.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelMatrixPacked::KelMatrixPacked(KelObjectCounter& counter, const char* text, int rows, int columns)
     : serialNumber(counter.Draw()), classText(text) {

@@ -3,7 +3,7 @@
 #ifndef KELMATH_KEL_MATRIX_PACKED_H
 #define KELMATH_KEL_MATRIX_PACKED_H
 
-#include "kel_base.h"
+#include "foundation/kel_base.h"
 
 class KelMatrixPacked : public KelBase {
  public:

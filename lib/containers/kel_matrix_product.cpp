@@ -5,13 +5,13 @@
 #include <new>
 #include <vector>
 
-#include "kel_array_kernels.h"
-#include "kel_dense_kernel.h"
-#include "kel_errors.h"
-#include "kel_matrix.h"
-#include "kel_output.h"
-#include "kel_storage.h"
-#include "kel_vector.h"
+#include "containers/kel_dense_kernel.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_storage.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

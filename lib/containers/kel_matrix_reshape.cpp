@@ -5,11 +5,11 @@
 #include <cstring>
 #include <utility>
 
-#include "kel_array_kernels.h"
-#include "kel_errors.h"
-#include "kel_matrix.h"
-#include "kel_output.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 void KelMatrix::ScaleRows(const KelVector& v) {
   if (v.Size() != numRows) KelError("%s%s%sInsertRow", kelClassMatrix, kelErrCheck, kelErrFunction);

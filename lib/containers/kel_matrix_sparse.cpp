@@ -1,9 +1,9 @@
-#include "kel_matrix_sparse.h"
+#include "containers/kel_matrix_sparse.h"
 
 #include <new>
 
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelMatrixSparse::counter;
 

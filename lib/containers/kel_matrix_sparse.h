@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "kel_base.h"
+#include "foundation/kel_base.h"
 
 class KelMatrixSparse : public KelBase {
  public:

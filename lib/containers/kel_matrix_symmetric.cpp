@@ -1,7 +1,7 @@
-#include "kel_matrix_symmetric.h"
+#include "containers/kel_matrix_symmetric.h"
 
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelMatrixSymmetric::counter;
 

@@ -3,7 +3,7 @@
 #ifndef KELMATH_KEL_MATRIX_SYMMETRIC_H
 #define KELMATH_KEL_MATRIX_SYMMETRIC_H
 
-#include "kel_matrix_packed.h"
+#include "containers/kel_matrix_packed.h"
 
 class KelMatrixSymmetric : public KelMatrixPacked {
  public:

@@ -1,12 +1,12 @@
-#include "kel_save.h"
+#include "containers/kel_save.h"
 
 #include <cstdarg>
 
-#include "kel_errors.h"
-#include "kel_matrix.h"
-#include "kel_matrix_sparse.h"
-#include "kel_output.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_sparse.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelSave::KelSave(const char* fileName) {
   file = std::fopen(fileName, "w");

@@ -8,8 +8,8 @@
 #include <new>
 #include <utility>
 
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 namespace kel_storage {
 

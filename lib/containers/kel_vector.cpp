@@ -1,13 +1,13 @@
 // KelVector: construction, assignment, element access, printing.
-#include "kel_vector.h"
+#include "containers/kel_vector.h"
 
 #include <cstring>
 #include <utility>
 
-#include "kel_array_kernels.h"
-#include "kel_errors.h"
-#include "kel_output.h"
-#include "kel_storage.h"
+#include "containers/kel_storage.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelVector::counter;
 

@@ -4,7 +4,7 @@
 
 #include <type_traits>
 
-#include "kel_base.h"
+#include "foundation/kel_base.h"
 
 class KelMatrix;
 class KelVectorInt;

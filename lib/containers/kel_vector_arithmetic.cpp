@@ -2,11 +2,11 @@
 // results that may not overlap an input are built in a local vector and exchanged in.
 #include <cmath>
 
-#include "kel_array_kernels.h"
-#include "kel_errors.h"
-#include "kel_matrix.h"
-#include "kel_output.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

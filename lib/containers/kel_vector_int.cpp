@@ -1,11 +1,11 @@
-#include "kel_vector_int.h"
+#include "containers/kel_vector_int.h"
 
 #include <cstring>
 #include <utility>
 
-#include "kel_errors.h"
-#include "kel_output.h"
-#include "kel_storage.h"
+#include "containers/kel_storage.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelVectorInt::counter;
 

@@ -2,7 +2,7 @@
 #ifndef KELMATH_KEL_VECTOR_INT_H
 #define KELMATH_KEL_VECTOR_INT_H
 
-#include "kel_base.h"
+#include "foundation/kel_base.h"
 
 class KelVectorInt : public KelBase {
  public:

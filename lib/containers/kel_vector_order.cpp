@@ -2,10 +2,10 @@
 #include <cmath>
 #include <utility>
 
-#include "kel_array_kernels.h"
-#include "kel_storage.h"
-#include "kel_vector.h"
-#include "kel_vector_int.h"
+#include "containers/kel_storage.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
+#include "foundation/kel_array_kernels.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // KelFactorized: lifecycle (loading, preparation, element access), the solve dispatchers, the
 // scaled solve and printing.
-#include "kel_factorized.h"
+#include "factorizations/kel_factorized.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 const char* const kelErrMatrixDestroyed = "KelMatrix Destroyed";
 
@@ -53,7 +53,8 @@ void MoveMatrixIntoFactorized(KelMatrix* A, KelFactorized* F) {
 }
 
 double& KelFactorized::operator()(int i, int j) {
-  if (matrixStatus == KelMatrixStatus::kDestroyed) KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
+  if (matrixStatus == KelMatrixStatus::kDestroyed)
+    KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
   if (i < 1 || i > numRows || j < 1 || j > numColumns)
     KelError("%s%s", kelClassFactorized, kelErrCheck);
   if (factorized != 0) matrixStatus = KelMatrixStatus::kModified;

@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "kel_base.h"
-#include "kel_matrix.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_base.h"
 
 // What became of the loaded matrix: kept beside the factors, destroyed (its storage became the
 // factors), or modified after the factorization (the next preparation factorizes again).

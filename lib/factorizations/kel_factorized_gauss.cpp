@@ -1,15 +1,15 @@
 // KelFactorizedGauss: elimination with scaled partial pivoting, solves, condition estimate,
 // determinant and the rows found singular.
-#include "kel_factorized_gauss.h"
+#include "factorizations/kel_factorized_gauss.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "kel_constants.h"
-#include "kel_dense_kernel.h"
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "containers/kel_dense_kernel.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 void KelFactorizedGauss::SpecificInitialize() {
   if (numRows != numColumns)

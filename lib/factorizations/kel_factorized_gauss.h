@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "kel_factorized.h"
-#include "kel_vector_int.h"
+#include "containers/kel_vector_int.h"
+#include "factorizations/kel_factorized.h"
 
 // Solve contract (n x n only): Solve gives x with A x = b and TransposeSolve x with A^T x = b.
 // A zero pivot marks the matrix singular ("\nSingular: row = %d" when factorizing); a singular

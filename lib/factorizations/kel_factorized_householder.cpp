@@ -1,9 +1,9 @@
 // KelFactorizedHouseholder: work arrays and determinant shared by the QR and LQ factorizations.
-#include "kel_factorized_householder.h"
+#include "factorizations/kel_factorized_householder.h"
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelFactorizedHouseholder::KelFactorizedHouseholder() : tolerance(kelTenMachEpsFloat) {}
 

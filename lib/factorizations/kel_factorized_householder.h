@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "kel_factorized.h"
-#include "kel_matrix_left.h"
+#include "containers/kel_matrix_left.h"
+#include "factorizations/kel_factorized.h"
 
 class KelFactorizedHouseholder : public KelFactorized {
  public:

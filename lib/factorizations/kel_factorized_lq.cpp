@@ -3,11 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "kel_errors.h"
-#include "kel_factorized_householder.h"
-#include "kel_householder.h"
-#include "kel_output.h"
-#include "kel_triangular_condition.h"
+#include "factorizations/kel_factorized_householder.h"
+#include "factorizations/kel_householder.h"
+#include "factorizations/kel_triangular_condition.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 void KelFactorizedLQ::Factorization() {
   if (numRows > numColumns)

@@ -1,15 +1,15 @@
 // KelFactorizedSVD: factorization modes, solves with dropped singular values, accessors.
-#include "kel_factorized_svd.h"
+#include "factorizations/kel_factorized_svd.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numeric>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_factorized_gauss.h"
-#include "kel_output.h"
+#include "factorizations/kel_factorized_gauss.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 int KelFactorizedSVD::requiredMode = 4;
 

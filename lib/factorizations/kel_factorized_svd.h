@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "kel_factorized.h"
-#include "kel_svd.h"
+#include "factorizations/kel_factorized.h"
+#include "factorizations/kel_svd.h"
 
 // Solve contract (m >= n): Solve takes b of size m and gives the x of size n minimizing
 // |A x - b| with the singular values below 2.22e-16 times the largest dropped (a zero matrix

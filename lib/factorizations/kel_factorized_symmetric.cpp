@@ -1,13 +1,13 @@
 // KelFactorizedSymmetricBase (lifecycle, solves, inverse, printing) and
 // KelFactorizedSymmetricNoPivot (Cholesky or outer-product L D L^T, rank-one update).
-#include "kel_factorized_symmetric.h"
+#include "factorizations/kel_factorized_symmetric.h"
 
 #include <cmath>
 #include <vector>
 
-#include "kel_errors.h"
-#include "kel_factorized.h"
-#include "kel_output.h"
+#include "factorizations/kel_factorized.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 
 #include <vector>
 
-#include "kel_base.h"
-#include "kel_factorized.h"
-#include "kel_matrix.h"
-#include "kel_matrix_symmetric.h"
-#include "kel_vector.h"
-#include "kel_vector_int.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_symmetric.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
+#include "factorizations/kel_factorized.h"
+#include "foundation/kel_base.h"
 
 class KelFactorizedSymmetricBase : public KelBase {
  public:

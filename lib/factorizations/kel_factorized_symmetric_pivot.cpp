@@ -3,9 +3,9 @@
 #include <utility>
 #include <vector>
 
-#include "kel_errors.h"
-#include "kel_factorized_symmetric.h"
-#include "kel_output.h"
+#include "factorizations/kel_factorized_symmetric.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // Householder reflections and the QR and LQ factorizations built from them.
-#include "kel_householder.h"
+#include "factorizations/kel_householder.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
 
-#include "kel_array_kernels.h"
-#include "kel_output.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

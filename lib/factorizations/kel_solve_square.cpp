@@ -1,14 +1,14 @@
 // SolveSquare: the common n - 1 equations are factorized once by LQ; each further equation
 // completes the triangular system with one row, at O(n^2) per square system.
-#include "kel_solve_square.h"
+#include "factorizations/kel_solve_square.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "kel_errors.h"
-#include "kel_factorized_householder.h"
-#include "kel_matrix_left.h"
-#include "kel_output.h"
+#include "containers/kel_matrix_left.h"
+#include "factorizations/kel_factorized_householder.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 void SolveSquare(const KelMatrix& A0, const KelVector& b, KelMatrix* X) {
   const KelQuietMessages quiet;

@@ -2,8 +2,8 @@
 #ifndef KELMATH_KEL_SOLVE_SQUARE_H
 #define KELMATH_KEL_SOLVE_SQUARE_H
 
-#include "kel_matrix.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
 
 // For A (m x n, m >= n) and b (m): row k of X (m - n + 1 rows, n columns) solves equations
 // 1 .. n-1 together with equation n - 1 + k. Singular subsystems give zero components, silently.

@@ -2,14 +2,14 @@
 // The singular vectors are accumulated as the rows of U^T and V^T: the rotations of the
 // iteration then combine two contiguous rows instead of two strided columns of a row-major
 // matrix, and each reflection updates whole rows.
-#include "kel_svd.h"
+#include "factorizations/kel_svd.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "kel_array_kernels.h"
-#include "kel_householder.h"
-#include "kel_output.h"
+#include "factorizations/kel_householder.h"
+#include "foundation/kel_array_kernels.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

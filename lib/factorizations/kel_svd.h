@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "kel_matrix.h"
+#include "containers/kel_matrix.h"
 
 // Reused storage of SVDFactorization, so that refactorizing allocates nothing new.
 struct KelSvdWorkspace {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "kel_constants.h"
+#include "foundation/kel_constants.h"
 
 // The factor is presented as an upper triangular U of order n: diagonal(i) and upper(j, i) for
 // j < i (1-based). Returns ||U||_1 times an estimate of ||U^-1||_1, or the big value for a zero

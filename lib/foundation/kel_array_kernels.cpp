@@ -1,12 +1,12 @@
-#include "kel_array_kernels.h"
+#include "foundation/kel_array_kernels.h"
 
 #include <cmath>
 #include <new>
 #include <vector>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 // The sums and products of two doubles in these kernels are exact in long double before the
 // single rounding to double, which is what "formed in extended precision" means for one

@@ -1,9 +1,9 @@
-#include "kel_base.h"
+#include "foundation/kel_base.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 
 void KelBase::Print(const char* format, ...) {
   if (kelOutputFile != nullptr) {

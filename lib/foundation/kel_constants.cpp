@@ -1,4 +1,4 @@
-#include "kel_constants.h"
+#include "foundation/kel_constants.h"
 
 #include <cfenv>
 

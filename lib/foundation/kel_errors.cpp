@@ -1,4 +1,4 @@
-#include "kel_errors.h"
+#include "foundation/kel_errors.h"
 
 const char* const kelErrIndex = "\nIndex out of range\n";
 const char* const kelErrSpace = "\nNo room in heap\n";

@@ -1,11 +1,11 @@
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
 
 FILE* kelOutputFile = nullptr;
 char kelPrintMessages = 'Y';

@@ -1,11 +1,11 @@
 // KelLinearRegression: constructors, new data, result accessors and the printed object.
-#include "kel_linear_regression.h"
+#include "linear_regression/kel_linear_regression.h"
 
 #include <cmath>
 
-#include "kel_errors.h"
-#include "kel_finite_check.h"
-#include "kel_output.h"
+#include "containers/kel_finite_check.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelLinearRegression::counter;
 

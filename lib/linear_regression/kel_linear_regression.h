@@ -22,15 +22,15 @@
 
 #include <vector>
 
-#include "kel_base.h"
-#include "kel_factorized_gauss.h"
-#include "kel_factorized_svd.h"
-#include "kel_linear_regression_results.h"
-#include "kel_matrix.h"
-#include "kel_matrix_symmetric.h"
-#include "kel_report_format.h"
-#include "kel_vector.h"
-#include "kel_vector_int.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_symmetric.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
+#include "factorizations/kel_factorized_gauss.h"
+#include "factorizations/kel_factorized_svd.h"
+#include "foundation/kel_base.h"
+#include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_regression_results.h"
 
 class KelMinimizationRobust;
 class KelLmsCandidateSearch;

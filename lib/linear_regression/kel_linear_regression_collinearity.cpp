@@ -1,15 +1,15 @@
 // Tj tolerances and column-correlation factors from one QR factorization of the normalized
 // regressor matrix (see the header for why the small factorizations give the same values).
-#include "kel_linear_regression_collinearity.h"
+#include "linear_regression/kel_linear_regression_collinearity.h"
 
 #include <cmath>
 #include <utility>
 #include <vector>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_householder.h"
-#include "kel_output.h"
+#include "factorizations/kel_householder.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_COLLINEARITY_H
 #define KELMATH_KEL_LINEAR_REGRESSION_COLLINEARITY_H
 
-#include "kel_matrix.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
 
 struct KelCollinearity {
   // T(i) = 1 - R^2 of column i on the other columns (1 for the intercept, whose entry is not

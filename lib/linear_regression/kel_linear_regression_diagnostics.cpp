@@ -5,11 +5,11 @@
 #include <cmath>
 #include <utility>
 
-#include "kel_distributions.h"
-#include "kel_factorized_symmetric.h"
-#include "kel_linear_regression.h"
-#include "kel_linear_regression_collinearity.h"
-#include "kel_output.h"
+#include "factorizations/kel_factorized_symmetric.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_linear_regression_collinearity.h"
+#include "statistics/kel_distributions.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // KelLinearRegression read from a regression data file: F, y, then optionally the response
 // variance and its degrees of freedom.
-#include "kel_errors.h"
-#include "kel_finite_check.h"
-#include "kel_linear_regression.h"
-#include "kel_load.h"
+#include "containers/kel_finite_check.h"
+#include "foundation/kel_errors.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_load.h"
 
 KelLinearRegression::KelLinearRegression(const char* fileName) {
   SetUpEmpty();

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <vector>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_factorized_householder.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
-#include "kel_student_t_table.h"
+#include "factorizations/kel_factorized_householder.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "statistics/kel_student_t_table.h"
 
 void KelLinearRegression::EnsureLeastSquares() {
   if (leastSquaresComputed == 0) ComputeLeastSquares();

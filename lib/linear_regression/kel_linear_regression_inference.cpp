@@ -3,11 +3,11 @@
 #include <cmath>
 #include <limits>
 
-#include "kel_constants.h"
-#include "kel_distributions.h"
-#include "kel_errors.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "statistics/kel_distributions.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "kel_constants.h"
-#include "kel_linear_regression.h"
+#include "foundation/kel_constants.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <utility>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
-#include "kel_report_rows.h"
+#include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_report_rows.h"
 
 namespace {
 

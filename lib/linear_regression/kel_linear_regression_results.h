@@ -11,11 +11,11 @@
 
 #include <vector>
 
-#include "kel_base.h"
-#include "kel_matrix.h"
-#include "kel_matrix_symmetric.h"
-#include "kel_vector.h"
-#include "kel_vector_int.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_symmetric.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
+#include "foundation/kel_base.h"
 
 // Thresholds of the verdicts of the least-squares report, shared by the diagnostics that decide
 // a verdict and by the report that marks the rows behind it.

@@ -6,15 +6,15 @@
 #include <cmath>
 #include <vector>
 
-#include "kel_constants.h"
-#include "kel_descriptive_statistics.h"
-#include "kel_errors.h"
-#include "kel_linear_regression.h"
-#include "kel_linear_regression_robust_search.h"
-#include "kel_median.h"
-#include "kel_minimization_robust.h"
-#include "kel_output.h"
-#include "kel_robust_statistics.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_linear_regression_robust_search.h"
+#include "minimization/kel_minimization_robust.h"
+#include "statistics/kel_descriptive_statistics.h"
+#include "statistics/kel_median.h"
+#include "statistics/kel_robust_statistics.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 // singular value reports left.
 #include <cmath>
 
-#include "kel_descriptive_statistics.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
+#include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "statistics/kel_descriptive_statistics.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 // Chebyshev fits of n + 1 experiments drawn by a fixed-seed generator, or all of them when they
 // are few), each with the exact least-median intercept for its slopes. The best few are refined
 // by a local search over the experiments ranked around the median and by the simplex minimizer.
-#include "kel_linear_regression_robust_search.h"
+#include "linear_regression/kel_linear_regression_robust_search.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "kel_lms_search.h"
-#include "kel_minimization_robust.h"
-#include "kel_solve_square.h"
+#include "factorizations/kel_solve_square.h"
+#include "linear_regression/kel_lms_search.h"
+#include "minimization/kel_minimization_robust.h"
 
 namespace {
 

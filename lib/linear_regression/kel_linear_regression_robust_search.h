@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "kel_linear_regression.h"
+#include "linear_regression/kel_linear_regression.h"
 
 class KelLmsCandidateSearch {
  public:

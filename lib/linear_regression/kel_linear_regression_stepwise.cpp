@@ -7,10 +7,10 @@
 #include <limits>
 #include <vector>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
-#include "kel_sweep.h"
+#include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_sweep.h"
 
 namespace {
 

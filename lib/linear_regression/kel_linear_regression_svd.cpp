@@ -3,10 +3,10 @@
 // singular values and the principal components verdict.
 #include <cmath>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <limits>
 
-#include "kel_constants.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

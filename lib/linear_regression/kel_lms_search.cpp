@@ -1,6 +1,6 @@
 // Kernels of the least-median-of-squares search; all work 0-based internally (the experiment
 // indices they receive and return are 1-based, as everywhere in the library).
-#include "kel_lms_search.h"
+#include "linear_regression/kel_lms_search.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // KelLoad: the checked text reader of regression data files and KelSave files.
-#include "kel_load.h"
+#include "linear_regression/kel_load.h"
 
 #include <cerrno>
 #include <charconv>
@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "kel_errors.h"
-#include "kel_matrix.h"
-#include "kel_output.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

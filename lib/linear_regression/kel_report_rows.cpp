@@ -1,11 +1,11 @@
 // Per-experiment rows of the least-squares report written through one buffer.
-#include "kel_report_rows.h"
+#include "linear_regression/kel_report_rows.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 
 namespace {
 

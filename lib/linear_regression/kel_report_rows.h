@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "kel_vector.h"
+#include "containers/kel_vector.h"
 
 class KelRowWriter {
  public:

@@ -1,4 +1,4 @@
-#include "kel_sweep.h"
+#include "linear_regression/kel_sweep.h"
 
 void SweepOperator(int size, double* const* a, int pivot) {
   const double* pivotRow = a[pivot];

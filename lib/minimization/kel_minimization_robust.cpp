@@ -1,11 +1,11 @@
 // KelMinimizationRobust: construction, restart, bounded evaluation, trajectory file, summary.
-#include "kel_minimization_robust.h"
+#include "minimization/kel_minimization_robust.h"
 
 #include <cmath>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_output.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 unsigned char kelUnfeasible = 0;
 

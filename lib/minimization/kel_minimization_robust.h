@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "kel_base.h"
-#include "kel_constants.h"
-#include "kel_vector.h"
-#include "kel_vector_int.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
+#include "foundation/kel_base.h"
+#include "foundation/kel_constants.h"
 
 // Set to 1 by an objective that finds its argument unacceptable. The minimizer clears it right
 // before every call of the objective and reads it right after; the returned value is then

@@ -1,8 +1,8 @@
 // KelMinimizationRobust: the simplex search (first simplex, moves, collapse handling).
 #include <cmath>
 
-#include "kel_minimization_robust.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
+#include "minimization/kel_minimization_robust.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // KelNonLinearRegression: construction and the singleton rule, flattening of the data, weights
 // from variances, starting parameters and the per-model accessors.
-#include "kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_regression.h"
 
 #include <cmath>
 #include <type_traits>
 
-#include "kel_constants.h"
-#include "kel_errors.h"
-#include "kel_finite_check.h"
-#include "kel_output.h"
+#include "containers/kel_finite_check.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 
 KelObjectCounter KelNonLinearRegression::counter;
 KelNonLinearRegression* KelNonLinearRegression::active = nullptr;

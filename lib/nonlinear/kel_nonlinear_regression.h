@@ -11,12 +11,12 @@
 
 #include <vector>
 
-#include "kel_base.h"
-#include "kel_factorized_svd.h"
-#include "kel_matrix.h"
-#include "kel_matrix_symmetric.h"
-#include "kel_nonlinear_regression_results.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_symmetric.h"
+#include "containers/kel_vector.h"
+#include "factorizations/kel_factorized_svd.h"
+#include "foundation/kel_base.h"
+#include "nonlinear/kel_nonlinear_regression_results.h"
 
 class KelMinimizationRobust;
 

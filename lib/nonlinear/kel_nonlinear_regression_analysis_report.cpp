@@ -1,7 +1,7 @@
 // KelNonLinearRegression analysis without experiment search: the least-squares report of every
 // model, the report of the re-estimated independent variables and the summary comparison.
-#include "kel_nonlinear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
+#include "nonlinear/kel_nonlinear_regression.h"
 
 namespace {
 

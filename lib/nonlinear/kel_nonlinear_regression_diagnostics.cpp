@@ -3,11 +3,11 @@
 // parameters, variance inflation, tolerances and the F-test against the assigned variances.
 #include <cmath>
 
-#include "kel_factorized_symmetric.h"
-#include "kel_linear_regression.h"
-#include "kel_nonlinear_regression.h"
-#include "kel_nonlinear_tails.h"
-#include "kel_output.h"
+#include "factorizations/kel_factorized_symmetric.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "nonlinear/kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_tails.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // candidate experiment, and the discrimination and balanced suggestions.
 #include <vector>
 
-#include "kel_nonlinear_regression.h"
-#include "kel_nonlinear_tails.h"
+#include "nonlinear/kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_tails.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // KelNonLinearRegression discrimination reports: the comparison tables, the best experiment for
 // each couple of models and the discrimination and balanced suggestions. Each prints results
 // already computed and changes nothing.
-#include "kel_nonlinear_regression.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
+#include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
+#include "nonlinear/kel_nonlinear_regression.h"
 
 void KelNonLinearRegression::PrintModelComparison() const {
   KelPrint("\n\n=================================================");

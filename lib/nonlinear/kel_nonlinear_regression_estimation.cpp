@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "kel_constants.h"
-#include "kel_minimization_robust.h"
-#include "kel_nonlinear_regression.h"
-#include "kel_student_t_table.h"
+#include "foundation/kel_constants.h"
+#include "minimization/kel_minimization_robust.h"
+#include "nonlinear/kel_nonlinear_regression.h"
+#include "statistics/kel_student_t_table.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <vector>
 
-#include "kel_errors.h"
-#include "kel_nonlinear_regression.h"
-#include "kel_output.h"
-#include "kel_svd.h"
+#include "factorizations/kel_svd.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+#include "nonlinear/kel_nonlinear_regression.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kel_constants.h"
-#include "kel_nonlinear_regression.h"
+#include "foundation/kel_constants.h"
+#include "nonlinear/kel_nonlinear_regression.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kel_constants.h"
-#include "kel_minimization_robust.h"
-#include "kel_nonlinear_regression.h"
+#include "foundation/kel_constants.h"
+#include "minimization/kel_minimization_robust.h"
+#include "nonlinear/kel_nonlinear_regression.h"
 
 namespace {
 

@@ -3,14 +3,14 @@
 // components, variance analysis, the F-test against assigned variances, and residuals.
 #include <cmath>
 
-#include "kel_constants.h"
-#include "kel_distributions.h"
-#include "kel_factorized_symmetric.h"
-#include "kel_linear_regression.h"
-#include "kel_nonlinear_regression.h"
-#include "kel_nonlinear_tails.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
+#include "factorizations/kel_factorized_symmetric.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "nonlinear/kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_tails.h"
+#include "statistics/kel_distributions.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include <vector>
 
-#include "kel_constants.h"
-#include "kel_matrix.h"
-#include "kel_matrix_symmetric.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_matrix_symmetric.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_constants.h"
 
 // The user's model: fills y (numY values) from the parameters b and the independent variables x
 // of one experiment. experiment is the stored experiment's number, or 0 for a candidate.

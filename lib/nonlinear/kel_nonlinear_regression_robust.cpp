@@ -5,10 +5,10 @@
 #include <limits>
 #include <utility>
 
-#include "kel_constants.h"
-#include "kel_median.h"
-#include "kel_minimization_robust.h"
-#include "kel_nonlinear_regression.h"
+#include "foundation/kel_constants.h"
+#include "minimization/kel_minimization_robust.h"
+#include "nonlinear/kel_nonlinear_regression.h"
+#include "statistics/kel_median.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <limits>
 
-#include "kel_median.h"
-#include "kel_minimization_robust.h"
-#include "kel_nonlinear_regression.h"
-#include "kel_output.h"
-#include "kel_report_format.h"
+#include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
+#include "minimization/kel_minimization_robust.h"
+#include "nonlinear/kel_nonlinear_regression.h"
+#include "statistics/kel_median.h"
 
 void KelNonLinearRegression::RobustAnalysis() {
   for (int model = 1; model <= numModels; ++model) RobustAnalysisOfModel(model);

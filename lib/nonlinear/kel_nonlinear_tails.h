@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "kel_distributions.h"
+#include "statistics/kel_distributions.h"
 
 namespace kel_nonlinear_tails {
 

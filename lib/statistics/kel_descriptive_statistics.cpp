@@ -1,13 +1,13 @@
 // Mean, variance, standard deviation, medians and standardisation.
-#include "kel_descriptive_statistics.h"
+#include "statistics/kel_descriptive_statistics.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "kel_array_kernels.h"
-#include "kel_median.h"
+#include "foundation/kel_array_kernels.h"
+#include "statistics/kel_median.h"
 
 namespace {
 

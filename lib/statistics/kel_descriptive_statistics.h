@@ -7,7 +7,7 @@
 #ifndef KELMATH_KEL_DESCRIPTIVE_STATISTICS_H
 #define KELMATH_KEL_DESCRIPTIVE_STATISTICS_H
 
-#include "kel_vector.h"
+#include "containers/kel_vector.h"
 
 // Sum of the elements over n, accumulated in extended precision.
 double KelMean(const KelVector& x);

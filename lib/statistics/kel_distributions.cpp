@@ -1,9 +1,9 @@
 // Distribution tails through the incomplete gamma and beta functions.
-#include "kel_distributions.h"
+#include "statistics/kel_distributions.h"
 
 #include <cmath>
 
-#include "kel_special_functions.h"
+#include "statistics/kel_special_functions.h"
 
 double KelChiSquareProbability(int dof, double x) {
   return KelIncompleteGammaQ(0.5 * dof, 0.5 * x);

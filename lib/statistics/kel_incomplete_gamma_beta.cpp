@@ -16,9 +16,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "kel_output.h"
-#include "kel_saddle_point.h"
-#include "kel_special_functions.h"
+#include "foundation/kel_output.h"
+#include "statistics/kel_saddle_point.h"
+#include "statistics/kel_special_functions.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Exact and triple-reduced medians without a full sort.
-#include "kel_median.h"
+#include "statistics/kel_median.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,16 +1,16 @@
 // MAD, shortest half, trimmed scale and the outlier-rejecting mean and variance.
-#include "kel_robust_statistics.h"
+#include "statistics/kel_robust_statistics.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "kel_constants.h"
-#include "kel_descriptive_statistics.h"
-#include "kel_median.h"
-#include "kel_output.h"
-#include "kel_special_functions.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_output.h"
+#include "statistics/kel_descriptive_statistics.h"
+#include "statistics/kel_median.h"
+#include "statistics/kel_special_functions.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #ifndef KELMATH_KEL_ROBUST_STATISTICS_H
 #define KELMATH_KEL_ROBUST_STATISTICS_H
 
-#include "kel_vector.h"
-#include "kel_vector_int.h"
+#include "containers/kel_vector.h"
+#include "containers/kel_vector_int.h"
 
 // 1.4826 times the fast median of |x_i - c| (a standard deviation for normal data).
 double KelMad(const KelVector& x, double c);

@@ -1,4 +1,4 @@
-#include "kel_saddle_point.h"
+#include "statistics/kel_saddle_point.h"
 
 #include <cmath>
 #include <numbers>

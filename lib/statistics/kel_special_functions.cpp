@@ -1,14 +1,14 @@
 // Log-gamma, integer powers, log-factorials and the discrete distributions (the incomplete gamma
 // and beta functions are in kel_incomplete_gamma_beta.cpp).
-#include "kel_special_functions.h"
+#include "statistics/kel_special_functions.h"
 
 #include <array>
 #include <climits>
 #include <cmath>
 #include <numbers>
 
-#include "kel_output.h"
-#include "kel_saddle_point.h"
+#include "foundation/kel_output.h"
+#include "statistics/kel_saddle_point.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <limits>
 #include <numbers>
 
-#include "kel_distributions.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
+#include "statistics/kel_distributions.h"
 
 namespace {
 

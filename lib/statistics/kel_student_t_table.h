@@ -3,7 +3,7 @@
 #ifndef KELMATH_KEL_STUDENT_T_TABLE_H
 #define KELMATH_KEL_STUDENT_T_TABLE_H
 
-#include "kel_distributions.h"
+#include "statistics/kel_distributions.h"
 
 namespace kel_student_t {
 

@@ -1,6 +1,6 @@
 // The product kernel on its own: blocks of larger matrices reached through permuted row
 // tables, both roundings and both signs, at every instruction set level of this processor.
-#include "kel_dense_kernel.h"
+#include "containers/kel_dense_kernel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "kel_dense_kernel.h"
+#include "containers/kel_dense_kernel.h"
 #include "kel_test_support.h"
 #include "kelmath.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "containers/kel_dense_kernel.h"
 #include "factorization_test_helpers.h"
-#include "kel_dense_kernel.h"
 #include "kel_test_support.h"
 #include "kelmath.h"
 

@@ -21,9 +21,19 @@ function(expect_fit output)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(required include/kelmath/kelmath.h include/kelmath/kelmath_version.h bin/kel_plot_sparse)
+foreach(required include/kelmath/kelmath.h include/kelmath/kelmath_version.h
+                 include/kelmath/containers/kel_matrix.h
+                 include/kelmath/linear_regression/kel_linear_regression.h bin/kel_plot_sparse)
   if(NOT EXISTS ${prefix}/${required})
     message(FATAL_ERROR "missing ${required}")
+  endif()
+endforeach()
+# Internal headers stay in the source tree, and no header is installed outside its folder.
+foreach(internal containers/kel_storage.h containers/kel_dense_kernel.h linear_regression/kel_sweep.h
+                 factorizations/kel_triangular_condition.h statistics/kel_student_t_table.h
+                 nonlinear/kel_nonlinear_tails.h kel_matrix.h)
+  if(EXISTS ${prefix}/include/kelmath/${internal})
+    message(FATAL_ERROR "installed, but internal or outside its folder: ${internal}")
   endif()
 endforeach()
 

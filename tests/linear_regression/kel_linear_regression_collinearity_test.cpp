@@ -1,6 +1,6 @@
 // Tj tolerances and column-correlation factors from one factorization, against the regression
 // of each column on the others done independently: Gram-Schmidt in long double, twice.
-#include "kel_linear_regression_collinearity.h"
+#include "linear_regression/kel_linear_regression_collinearity.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "kel_linear_regression.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-#include "kel_linear_regression.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {

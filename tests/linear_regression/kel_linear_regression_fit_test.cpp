@@ -1,15 +1,15 @@
 // The least-squares fit against R (lm and summary) on the data sets of the regression
-// demonstration, and the fit's rules: exact Student t quantiles, intercept detection, rank deficiency,
-// assigned variance, leave-one-out verdicts, constructors and their fatal errors.
+// demonstration, and the fit's rules: exact Student t quantiles, intercept detection, rank
+// deficiency, assigned variance, leave-one-out verdicts, constructors and their fatal errors.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "kel_constants.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {
@@ -27,7 +27,9 @@ struct DataSet {
   KelVector (*responses)();
 };
 // Names the case in test listings instead of a byte dump of the struct.
-void PrintTo(const DataSet& value, std::ostream* os) { *os << value.name; }
+void PrintTo(const DataSet& value, std::ostream* os) {
+  *os << value.name;
+}
 
 const DataSet kDataSets[] = {
     {"X6", "r/lm_X6.txt", lr_test::MakeX6, lr_test::MakeY6},

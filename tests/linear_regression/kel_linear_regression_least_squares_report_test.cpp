@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {
@@ -36,7 +36,9 @@ struct DataSet {
   KelVector (*responses)();
 };
 // Names the case in test listings instead of a byte dump of the struct.
-void PrintTo(const DataSet& value, std::ostream* os) { *os << value.name; }
+void PrintTo(const DataSet& value, std::ostream* os) {
+  *os << value.name;
+}
 
 const DataSet kDataSets[] = {
     {"X6", "r/lm_X6.txt", lr_test::MakeX6, lr_test::MakeY6},

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <random>
 
-#include "kel_constants.h"
-#include "kel_factorized_householder.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "factorizations/kel_factorized_householder.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <string>
 
-#include "kel_linear_regression.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "kel_linear_regression.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 #include "regression_demo_files.h"
 

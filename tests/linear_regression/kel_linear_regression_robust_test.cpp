@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {
@@ -50,7 +50,9 @@ struct DataSet {
   KelVector (*responses)();
 };
 // Names the case in test listings instead of a byte dump of the struct.
-void PrintTo(const DataSet& value, std::ostream* os) { *os << value.name; }
+void PrintTo(const DataSet& value, std::ostream* os) {
+  *os << value.name;
+}
 
 KelMatrix X20Columns147() {
   return lr_test::MakeX20Columns147();

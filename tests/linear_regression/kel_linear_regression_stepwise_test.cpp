@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
-#include "kel_sweep.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_sweep.h"
 #include "linear_regression_test_data.h"
 
 namespace {

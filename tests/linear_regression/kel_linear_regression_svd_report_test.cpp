@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {
@@ -361,7 +361,9 @@ struct ReferenceCase {
   int varianceDof;
 };
 // Names the case in test listings instead of a byte dump of the struct.
-void PrintTo(const ReferenceCase& value, std::ostream* os) { *os << value.name; }
+void PrintTo(const ReferenceCase& value, std::ostream* os) {
+  *os << value.name;
+}
 
 class SVDAnalysisAgainstR : public ::testing::TestWithParam<ReferenceCase> {};
 

@@ -1,7 +1,7 @@
 // Kernels of the least-median-of-squares search: the generator against the published SplitMix64
 // sequence, subsets, the Chebyshev fit against its defining property, and the least-median
 // location and its rejection test against brute force over a fine grid of locations.
-#include "kel_lms_search.h"
+#include "linear_regression/kel_lms_search.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // KelLoad: well-formed files with any line breaks, the KelSave round trip bit for bit, and every
 // malformed, missing, truncated or overflowing item ending the program with the read message.
-#include "kel_load.h"
+#include "linear_regression/kel_load.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "kel_matrix.h"
-#include "kel_output.h"
-#include "kel_save.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_save.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
-#include "kel_vector.h"
 
 namespace {
 

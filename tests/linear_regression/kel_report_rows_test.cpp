@@ -1,7 +1,7 @@
 // The report's row writer gives the bytes of printf's formats, on values chosen to stress the
 // conversions (rounding ties, carries into a new digit, three-digit exponents, subnormals, signed
 // zero, NaN and infinities) and on many random ones.
-#include "kel_report_rows.h"
+#include "linear_regression/kel_report_rows.h"
 
 #include <gtest/gtest.h>
 

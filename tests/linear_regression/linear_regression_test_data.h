@@ -10,9 +10,9 @@
 #include <sstream>
 #include <string>
 
-#include "kel_matrix.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
 #include "kel_test_support.h"
-#include "kel_vector.h"
 
 namespace lr_test {
 

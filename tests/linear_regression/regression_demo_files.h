@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-#include "kel_matrix.h"
-#include "kel_save.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_save.h"
+#include "containers/kel_vector.h"
 
 namespace demo_files {
 

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 #include "kel_test_support.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "regression_demo_files.h"
 
 namespace {

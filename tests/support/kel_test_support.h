@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "kel_output.h"
+#include "foundation/kel_output.h"
 
 namespace kel_test {
 

@@ -18,8 +18,8 @@
 
 #include "csv_table.h"
 #include "diagnostic_plots.h"
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
 #include "regression_data.h"
 #include "regression_json.h"
 #include "regression_result.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kel_constants.h"
-#include "kel_linear_regression.h"
-#include "kel_matrix.h"
-#include "kel_vector.h"
+#include "containers/kel_matrix.h"
+#include "containers/kel_vector.h"
+#include "foundation/kel_constants.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace kelmath_cli {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "kel_linear_regression.h"
-#include "kel_output.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace kelmath_cli {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "../../linear_regression/linear_regression_test_data.h"
-#include "kel_linear_regression.h"
 #include "kelmath_command_support.h"
+#include "linear_regression/kel_linear_regression.h"
 
 namespace {
 
