@@ -130,3 +130,27 @@ KelCollinearity ComputeCollinearity(const KelMatrix& F, bool intercept) {
   }
   return result;
 }
+
+double GuardedDeviation(double variance) {
+  return std::fmax(std::sqrt(std::fabs(variance)), kelSmallestDeviation);
+}
+
+void CorrelationOfCovariance(const KelMatrixSymmetric& covariance,
+                             KelMatrixSymmetric* correlation) {
+  const int n = covariance.Rows();
+  *correlation = covariance;
+  std::vector<double> deviation(static_cast<size_t>(n) + 1);
+  for (int k = 1; k <= n; ++k) deviation[k] = GuardedDeviation(covariance(k, k));
+  KelMatrixSymmetric& r = *correlation;
+  for (int j = 1; j <= n; ++j) {
+    for (int k = 1; k < j; ++k) r(j, k) = covariance(j, k) / (deviation[j] * deviation[k]);
+    r(j, j) = 1.0;
+  }
+}
+
+double LargestCorrelation(const KelMatrixSymmetric& correlation) {
+  double largest = 0.0;
+  for (int j = 1; j <= correlation.Rows(); ++j)
+    for (int k = 1; k < j; ++k) largest = std::fmax(largest, std::fabs(correlation(j, k)));
+  return largest;
+}

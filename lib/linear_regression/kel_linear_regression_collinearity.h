@@ -13,7 +13,22 @@
 #define KELMATH_KEL_LINEAR_REGRESSION_COLLINEARITY_H
 
 #include "containers/kel_matrix.h"
+#include "containers/kel_matrix_symmetric.h"
 #include "containers/kel_vector.h"
+
+// A standard deviation below this counts as this value when parameters are correlated, so that
+// a parameter of zero (or, by rounding, slightly negative) variance gets correlations 0 instead
+// of a division by zero. Both regressions and the singular value candidates use it.
+inline constexpr double kelSmallestDeviation = 1e-20;
+
+// The standard deviation of a parameter from its variance under the guard above.
+double GuardedDeviation(double variance);
+// Correlation of the parameters from their covariance: R(j, k) = Cov(j, k) / (sd(j) sd(k)) with
+// guarded deviations, unit diagonal. Written into *correlation (assigned, not a new object:
+// the reports print object numbers).
+void CorrelationOfCovariance(const KelMatrixSymmetric& covariance, KelMatrixSymmetric* correlation);
+// The largest |R(j, k)|, j != k, of a correlation matrix (0 for one parameter).
+double LargestCorrelation(const KelMatrixSymmetric& correlation);
 
 struct KelCollinearity {
   // T(i) = 1 - R^2 of column i on the other columns (1 for the intercept, whose entry is not

@@ -39,16 +39,9 @@ void KelLinearRegression::EnsureDiagnostics() {
   diagnosticsComputed = 1;
 }
 
-// R(j, k) = Cov(j, k) / (sd(j) sd(k)), computed in a copy so that Cov stays.
+// R(j, k) = Cov(j, k) / (sd(j) sd(k)), in its own matrix so that Cov stays.
 void KelLinearRegression::ComputeParameterCorrelation() {
-  const int n = numParameters;
-  parameterCorrelation = covariance;
-  std::vector<double> sd(static_cast<size_t>(n) + 1);
-  for (int i = 1; i <= n; ++i) sd[i] = std::max(std::sqrt(covariance(i, i)), 1e-20);
-  for (int j = 1; j <= n; ++j) {
-    for (int k = 1; k < j; ++k) parameterCorrelation(j, k) = covariance(j, k) / (sd[j] * sd[k]);
-    parameterCorrelation(j, j) = 1.0;
-  }
+  CorrelationOfCovariance(covariance, &parameterCorrelation);
 }
 
 const KelMatrixSymmetric& KelLinearRegression::ParameterCorrelation() {
@@ -109,15 +102,8 @@ void KelLinearRegression::ComputeVerdicts() {
   if (illConditioned) conditioning = KelConditioning::kIllConditioned;
   if (badlyScaled || solutionsDisagree != 0) conditioning = KelConditioning::kMustBeNormalized;
 
-  largestCorrelation = 0.0;
-  correlatedParameters = false;
-  for (int j = 1; j <= n; ++j) {
-    for (int k = 1; k < j; ++k) {
-      const double r = std::fabs(parameterCorrelation(j, k));
-      largestCorrelation = std::max(largestCorrelation, r);
-      if (r > limit::kCorrelated) correlatedParameters = true;
-    }
-  }
+  largestCorrelation = LargestCorrelation(parameterCorrelation);
+  correlatedParameters = largestCorrelation > limit::kCorrelated;
   largestVarianceInflation = 0.0;
   varianceInflationFound = false;
   smallestTolerance = 1.0;

@@ -7,11 +7,12 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_linear_regression_collinearity.h"
 
 namespace {
 
-constexpr double kSmallestDeviation = 1e-20;
-constexpr double kCorrelated = 0.99;
+// Two parameters of a candidate are correlated by the least-squares report's threshold.
+constexpr double kCorrelated = kel_linear_thresholds::kCorrelated;
 // A principal component smaller than this fraction of the first marks a multicollinearity.
 constexpr double kMinorComponent = 0.001;
 
@@ -39,26 +40,13 @@ void fillCandidateCovariance(const KelVector& d, const KelMatrix& V, int i, doub
     }
   }
   standardErrors.Resize(n, false);
-  for (int j = 1; j <= n; ++j)
-    standardErrors(j) = std::fmax(std::sqrt(covariance(j, j)), kSmallestDeviation);
+  for (int j = 1; j <= n; ++j) standardErrors(j) = GuardedDeviation(covariance(j, j));
 }
 
 // The correlation matrix of the candidate and whether two of its parameters are correlated.
 void candidateCorrelation(KelSvdCandidate& fit) {
-  const int n = fit.covariance.Rows();
-  fit.correlation = fit.covariance;
-  fit.correlated = false;
-  KelVector deviation(n);
-  for (int k = 1; k <= n; ++k)
-    deviation(k) = std::fmax(std::sqrt(fit.covariance(k, k)), kSmallestDeviation);
-  for (int l = 1; l <= n; ++l) {
-    for (int k = 1; k < l; ++k) {
-      const double r = fit.covariance(l, k) / (deviation(l) * deviation(k));
-      fit.correlation(l, k) = r;
-      if (std::fabs(r) > kCorrelated) fit.correlated = true;
-    }
-    fit.correlation(l, l) = 1.0;
-  }
+  CorrelationOfCovariance(fit.covariance, &fit.correlation);
+  fit.correlated = LargestCorrelation(fit.correlation) > kCorrelated;
 }
 
 }  // namespace

@@ -6,31 +6,23 @@
 #include "factorizations/kel_factorized_symmetric.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_linear_regression_collinearity.h"
 #include "nonlinear/kel_nonlinear_regression.h"
 #include "nonlinear/kel_nonlinear_tails.h"
 
 namespace {
 
-// Above these the parameters are too correlated, or a variance too inflated, to be told apart.
-constexpr double kCorrelationLimit = 0.99;
-constexpr double kInflationLimit = 1000.0;
-// Below this a Jacobian column is nearly a combination of the others.
-constexpr double kToleranceLimit = 0.01;
+// The thresholds of the linear regression's verdicts, read the same way: above the first two the
+// parameters are too correlated, or a variance too inflated, to be told apart; below the third
+// a Jacobian column is nearly a combination of the others.
+constexpr double kCorrelationLimit = kel_linear_thresholds::kCorrelated;
+constexpr double kInflationLimit = kel_linear_thresholds::kVarianceInflation;
+constexpr double kToleranceLimit = kel_linear_thresholds::kTolerance;
 
 // Correlation of the parameters from their covariance; raises the flag above the limit.
 void correlationFromCovariance(const KelMatrixSymmetric& covariance, KelNonLinearDiagnostics& d) {
-  const int n = covariance.Rows();
-  d.correlation = covariance;
-  KelVector sd(n);
-  for (int i = 1; i <= n; ++i) sd(i) = std::sqrt(std::fabs(covariance(i, i)));
-  for (int i = 1; i <= n; ++i) {
-    // The small term keeps a parameter of zero variance from dividing by zero.
-    for (int j = 1; j < i; ++j) {
-      d.correlation(i, j) = covariance(i, j) / (sd(i) * sd(j) + 1e-20);
-      if (std::fabs(d.correlation(i, j)) > kCorrelationLimit) d.correlationFlag = true;
-    }
-    d.correlation(i, i) = 1.0;
-  }
+  CorrelationOfCovariance(covariance, &d.correlation);
+  if (LargestCorrelation(d.correlation) > kCorrelationLimit) d.correlationFlag = true;
 }
 
 // Variance inflation factors: the diagonal of the inverse correlation matrix.

@@ -238,3 +238,34 @@ TEST(CollinearityDeathTest, ConstantColumnOfAModelWithoutInterceptRegressedOnOne
 }
 
 }  // namespace
+
+namespace {
+
+// The correlation kernel both regressions share: R = D^-1 C D^-1 by hand, the guard for a
+// parameter of zero (or rounding-negative) variance, and the largest off-diagonal entry.
+TEST(CorrelationOfCovariance, HandValuesAndTheZeroVarianceGuard) {
+  KelMatrixSymmetric covariance(3, 3);
+  covariance(1, 1) = 4.0;
+  covariance(2, 1) = -3.0;
+  covariance(2, 2) = 9.0;
+  covariance(3, 1) = 0.0;
+  covariance(3, 2) = 0.0;
+  covariance(3, 3) = -0.0;
+  KelMatrixSymmetric correlation;
+  CorrelationOfCovariance(covariance, &correlation);
+  EXPECT_DOUBLE_EQ(correlation(2, 1), -3.0 / (2.0 * 3.0));
+  EXPECT_EQ(correlation(3, 1), 0.0);
+  EXPECT_EQ(correlation(3, 2), 0.0);
+  for (int j = 1; j <= 3; ++j) EXPECT_EQ(correlation(j, j), 1.0);
+  EXPECT_DOUBLE_EQ(LargestCorrelation(correlation), 0.5);
+  // The covariance itself is left as it was.
+  EXPECT_EQ(covariance(2, 1), -3.0);
+  EXPECT_EQ(GuardedDeviation(-1e-300), kelSmallestDeviation);
+  EXPECT_EQ(GuardedDeviation(0.25), 0.5);
+  KelMatrixSymmetric single(1, 1);
+  single(1, 1) = 2.0;
+  CorrelationOfCovariance(single, &correlation);
+  EXPECT_EQ(LargestCorrelation(correlation), 0.0);
+}
+
+}  // namespace
