@@ -385,17 +385,22 @@ class KelLinearRegression : public KelBase,
   bool LmsCriterionBelow(const KelVector& p, double bound, double* value);
   // The minimizer's objective: the criterion at E^-1 x for the regression under analysis.
   static double LmsObjective(KelVector& x);
-  // Robust report (kel_linear_regression_robust_report.cpp).
-  void PrintRobustTitle();
-  void PrintRobustResponse();
-  void PrintRobustColumns();
-  void PrintStandardizedF();
-  void PrintRobustParameters();
-  void PrintRobustGoodnessOfFit();
-  void PrintRobustResiduals();
-  void PrintRobustOutliers();
-  void PrintRobustVerdicts();
-  void PrintHomoscedasticity();
+  // Values the robust report derives from a current robust fit, computed without writing
+  // anything (kel_linear_regression_robust.cpp).
+  double RobustR2Of() const;
+  KelVectorInt OutliersByImportance() const;
+  KelHomoscedasticity Homoscedasticity() const;
+  // Robust report (kel_linear_regression_robust_report.cpp): reads a current robust fit only.
+  void PrintRobustTitle() const;
+  void PrintRobustResponse() const;
+  void PrintRobustColumns() const;
+  void PrintStandardizedF() const;
+  void PrintRobustParameters() const;
+  void PrintRobustGoodnessOfFit() const;
+  void PrintRobustResiduals() const;
+  void PrintRobustOutliers() const;
+  void PrintRobustVerdicts() const;
+  void PrintHomoscedasticity() const;
 
   // Factorizations.
   KelFactorizedSVD plainSvd;

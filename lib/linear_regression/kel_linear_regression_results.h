@@ -118,6 +118,11 @@ struct KelLinearDiagnostics {
   KelNormality normality = KelNormality::kViolated;
 };
 
+// The homoscedasticity verdict of the robust report: outliers violate it (highly probable ones)
+// or probably violate it; without outliers it is possibly violated when the median |normalized
+// residual| is below a fifth of the largest.
+enum class KelHomoscedasticity { kVerified, kPossiblyViolated, kProbablyViolated, kViolated };
+
 // The least-median-of-squares fit, the standardized data and the classified residuals.
 struct KelLinearRobustFit {
   KelMatrix standardizedF;

@@ -371,6 +371,10 @@ double KelLinearRegression::RobustResidualMad() {
 
 double KelLinearRegression::RobustR2() {
   EnsureRobust();
+  return RobustR2Of();
+}
+
+double KelLinearRegression::RobustR2Of() const {
   const double typical = interceptFlag != 0 ? dispersionOfY : KelMedianAbs(y);
   const double a = KelMedianAbs(robustResiduals) / typical;
   return 1.0 - a * a;
@@ -423,6 +427,10 @@ const KelVectorInt& KelLinearRegression::RobustPossibleOutliers() {
 // Positions of |residual| sorted ascending, reversed, first k = number of outliers.
 KelVectorInt KelLinearRegression::RobustOutliersByImportance() {
   EnsureRobust();
+  return OutliersByImportance();
+}
+
+KelVectorInt KelLinearRegression::OutliersByImportance() const {
   const int m = numExperiments;
   KelVector magnitudes(m);
   for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robustResiduals(i));
@@ -432,4 +440,17 @@ KelVectorInt KelLinearRegression::RobustOutliersByImportance() {
   KelVectorInt important(allOutliers.Size());
   for (int i = 1; i <= important.Size(); ++i) important(i) = positions(i);
   return important;
+}
+
+KelHomoscedasticity KelLinearRegression::Homoscedasticity() const {
+  if (allOutliers.Size() != 0)
+    return highlyProbableOutliers.Size() != 0 ? KelHomoscedasticity::kViolated
+                                              : KelHomoscedasticity::kProbablyViolated;
+  const int m = numExperiments;
+  KelVector magnitudes(m);
+  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(normalizedRobustResiduals(i));
+  const double typical = KelMedianAbs(normalizedRobustResiduals);
+  const double largest = magnitudes.Max();
+  return largest == 0.0 || typical / largest >= 0.2 ? KelHomoscedasticity::kVerified
+                                                    : KelHomoscedasticity::kPossiblyViolated;
 }

@@ -41,13 +41,13 @@ void KelLinearRegression::RobustAnalysis() {
   PrintHomoscedasticity();
 }
 
-void KelLinearRegression::PrintRobustTitle() {
+void KelLinearRegression::PrintRobustTitle() const {
   KelPrint("\n\n\n==========================");
   KelPrint("\nRobust Regression Analysis");
   KelPrint("\n==========================\n");
 }
 
-void KelLinearRegression::PrintRobustResponse() {
+void KelLinearRegression::PrintRobustResponse() const {
   KelPrint("\nMedian of y     = %16.7e", medianOfY);
   KelPrint("\nDispersion of y = %16.7e", dispersionOfY);
   KelPrint("\n\ny Standardized");
@@ -58,7 +58,7 @@ void KelLinearRegression::PrintRobustResponse() {
   KelPause();
 }
 
-void KelLinearRegression::PrintRobustColumns() {
+void KelLinearRegression::PrintRobustColumns() const {
   KelPrint("\n\nMatrix F columns");
   KelPrint("\n\n Par.    Median         Dispersion");
   for (int i = 1; i <= numParameters; ++i)
@@ -66,7 +66,7 @@ void KelLinearRegression::PrintRobustColumns() {
   KelPause();
 }
 
-void KelLinearRegression::PrintStandardizedF() {
+void KelLinearRegression::PrintStandardizedF() const {
   KelPrint("\n\nStandardized Matrix F");
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d", j);
@@ -80,23 +80,23 @@ void KelLinearRegression::PrintStandardizedF() {
   KelPause();
 }
 
-void KelLinearRegression::PrintRobustParameters() {
+void KelLinearRegression::PrintRobustParameters() const {
   KelPrint("\n\n\n Parameters for Least Median of Squares");
   KelPrint("\n\n Par.      Value");
   for (int i = 1; i <= numParameters; ++i) KelPrint("\n%3d %16.7e", i, robustB(i));
   KelPause();
 }
 
-void KelLinearRegression::PrintRobustGoodnessOfFit() {
+void KelLinearRegression::PrintRobustGoodnessOfFit() const {
   KelPrint("\n\n\nLeast Median of Squares      = %16.7e", leastMedianOfSquares);
   KelPrint("\nResiduals median             = %16.7e", residualMedian);
   KelPrint("\nResiduals Mad                = %16.7e", residualMad);
   KelPrint("\nScale                        = %16.7e", scale);
-  KelPrint("\nCoefficient of Determination = %16.7e", RobustR2());
+  KelPrint("\nCoefficient of Determination = %16.7e", RobustR2Of());
   KelPause();
 }
 
-void KelLinearRegression::PrintRobustResiduals() {
+void KelLinearRegression::PrintRobustResiduals() const {
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
@@ -107,7 +107,7 @@ void KelLinearRegression::PrintRobustResiduals() {
   }
 }
 
-void KelLinearRegression::PrintRobustOutliers() {
+void KelLinearRegression::PrintRobustOutliers() const {
   if (allOutliers.Size() == 0) {
     KelPrint("\n\nThere are no Outliers");
     return;
@@ -115,7 +115,7 @@ void KelLinearRegression::PrintRobustOutliers() {
   // The earlier form of the regression had no list by importance.
   if (earlierForm == 0) {
     KelPrint("\n\nOutliers sorted by importance:\n");
-    printIndices(RobustOutliersByImportance());
+    printIndices(OutliersByImportance());
   }
   if (highlyProbableOutliers.Size() == 0) {
     KelPrint("\n\nThere are no highly probable Outliers");
@@ -131,7 +131,7 @@ void KelLinearRegression::PrintRobustOutliers() {
 
 // The robust components, then the verdicts the least-squares and singular value reports left
 // (clear when those reports have not run for the current data).
-void KelLinearRegression::PrintRobustVerdicts() {
+void KelLinearRegression::PrintRobustVerdicts() const {
   if (1000.0 * robustComponentMinimum >= robustComponentMaximum)
     KelPrint(
         "\n\nThe robust principal component analysis does not identify serious "
@@ -154,25 +154,20 @@ void KelLinearRegression::PrintRobustVerdicts() {
   KelPause();
 }
 
-void KelLinearRegression::PrintHomoscedasticity() {
-  if (allOutliers.Size() != 0) {
-    KelPrint("\n\n%s", kelReportWarning);
-    if (highlyProbableOutliers.Size() != 0)
-      KelPrint("\nThe homoscedasticity hypothesis is violated");
-    else
-      KelPrint("\nProbable violation of homoscedasticity hypothesis");
-  } else {
-    const int m = numExperiments;
-    KelVector magnitudes(m);
-    for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(normalizedRobustResiduals(i));
-    const double typical = KelMedianAbs(normalizedRobustResiduals);
-    const double largest = magnitudes.Max();
-    if (largest == 0.0 || typical / largest >= 0.2) {
+void KelLinearRegression::PrintHomoscedasticity() const {
+  switch (Homoscedasticity()) {
+    case KelHomoscedasticity::kViolated:
+      KelPrint("\n\n%s\nThe homoscedasticity hypothesis is violated", kelReportWarning);
+      break;
+    case KelHomoscedasticity::kProbablyViolated:
+      KelPrint("\n\n%s\nProbable violation of homoscedasticity hypothesis", kelReportWarning);
+      break;
+    case KelHomoscedasticity::kVerified:
       KelPrint("\nThe homoscedasticity hypothesis seems verified");
-    } else {
-      KelPrint("\n\n%s", kelReportWarning);
-      KelPrint("\nPossible violation of homoscedasticity hypothesis");
-    }
+      break;
+    case KelHomoscedasticity::kPossiblyViolated:
+      KelPrint("\n\n%s\nPossible violation of homoscedasticity hypothesis", kelReportWarning);
+      break;
   }
   KelPause();
 }
