@@ -6,6 +6,7 @@
 #include "containers/kel_finite_check.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
+#include "foundation/kel_report_format.h"
 
 KelObjectCounter KelLinearRegression::counter;
 

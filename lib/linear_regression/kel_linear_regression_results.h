@@ -177,10 +177,4 @@ struct KelLinearStepwiseTables {
   KelVector columnMeans;
 };
 
-// KelBase::Print is not const, although printing changes nothing: the reports print their const
-// results through this.
-inline void KelPrintResult(const KelBase& result, const char* title) {
-  const_cast<KelBase&>(result).Print("%s", title);
-}
-
 #endif

@@ -302,7 +302,7 @@ class KelNonLinearRegression : public KelBase {
   void PrintParameters(int model) const;
   void PrintParameterConfidenceIntervals(int model) const;
   // Not const only because KelBase::Print, which prints the two matrices, is not.
-  void PrintCovarianceAndCorrelation(int model);
+  void PrintCovarianceAndCorrelation(int model) const;
   void PrintVarianceInflationFactors(int model) const;
   void PrintTolerances(int model) const;
   void PrintSingularValueAnalysis(int model) const;

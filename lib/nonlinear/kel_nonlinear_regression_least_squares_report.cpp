@@ -143,11 +143,11 @@ void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) const 
   KelPause();
 }
 
-void KelNonLinearRegression::PrintCovarianceAndCorrelation(int model) {
-  Model& m = ModelAt(model);
-  m.covariance.Print("\n\nVariance-Covariance Matrix");
+void KelNonLinearRegression::PrintCovarianceAndCorrelation(int model) const {
+  const Model& m = ModelAt(model);
+  KelPrintResult(m.covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
-  m.correlation.Print("Correlation Matrix");
+  KelPrintResult(m.correlation, "Correlation Matrix");
   KelPause();
 }
 
