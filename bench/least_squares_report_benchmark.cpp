@@ -24,33 +24,14 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
 
 namespace {
 
-void MakeProblem(int m, int n, KelMatrix* F, KelVector* y) {
-  std::mt19937_64 random(20240601u + static_cast<unsigned>(m * 31 + n));
-  std::normal_distribution<double> normal(0.0, 1.0);
-  F->Resize(m, n, false);
-  y->Resize(m, false);
-  for (int i = 1; i <= m; ++i) {
-    (*F)(i, 1) = 1.0;
-    double value = 3.0;
-    for (int j = 2; j <= n; ++j) {
-      (*F)(i, j) = normal(random) * j;
-      value += (*F)(i, j) * (0.5 + j);
-    }
-    (*y)(i) = value + 0.1 * normal(random);
-  }
-  (*y)(m / 2) += 25.0;
-}
-
 bool RWithCarAvailable() {
-  static const bool available =
-      std::system(
-          "Rscript -e 'quit(status = !requireNamespace(\"car\", quietly = TRUE))' "
-          ">/dev/null 2>&1") == 0;
+  static const bool available = kel_bench::RPackageAvailable("car");
   return available;
 }
 
@@ -77,11 +58,10 @@ void WriteBinary(const std::string& path, const KelMatrix& F, const KelVector& y
 
 RTimes RunR(const KelMatrix& F, const KelVector& y) {
   RTimes result;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path();
-  const std::string stem = "kelmath_lm_" + std::to_string(getpid());
-  const std::string data = (folder / (stem + "_data.bin")).string();
-  const std::string output = (folder / (stem + "_out.txt")).string();
-  const std::string script = (folder / (stem + ".R")).string();
+  const kel_bench::RScratchFiles files("kelmath_lm", ".bin");
+  const std::string& data = files.data;
+  const std::string& output = files.output;
+  const std::string& script = files.script;
   WriteBinary(data, F, y);
   // Enough repetitions for about 0.2 s of lm, at least one.
   const int repetitions = std::max(1, 200000 / F.Rows());
@@ -111,15 +91,11 @@ RTimes RunR(const KelMatrix& F, const KelVector& y) {
          << "writeLines(sprintf('%.17g', c((t1 - t0) / reps, (t2 - t1) / reps, heap)), '" << output
          << "')\n";
   }
-  const std::string command = "Rscript '" + script + "' >/dev/null 2>&1";
-  if (std::system(command.c_str()) == 0) {
+  if (files.Run()) {
     std::ifstream in(output);
     result.ran =
         static_cast<bool>(in >> result.lmSeconds >> result.setSeconds >> result.heapMegabytes);
   }
-  std::remove(data.c_str());
-  std::remove(output.c_str());
-  std::remove(script.c_str());
   return result;
 }
 
@@ -151,7 +127,7 @@ void BM_Fit(benchmark::State& state) {
   const int n = static_cast<int>(state.range(1));
   KelMatrix F;
   KelVector y;
-  MakeProblem(m, n, &F, &y);
+  kel_bench::MakeRegressionProblem(m, n, &F, &y);
   for (auto _ : state) {
     KelLinearRegression regression(F, y);
     benchmark::DoNotOptimize(regression.GetR2());
@@ -164,7 +140,7 @@ void BM_FitAndReport(benchmark::State& state) {
   const int n = static_cast<int>(state.range(1));
   KelMatrix F;
   KelVector y;
-  MakeProblem(m, n, &F, &y);
+  kel_bench::MakeRegressionProblem(m, n, &F, &y);
   KelSetOutputFile("least_squares_report_benchmark_report.txt");
   for (auto _ : state) {
     KelLinearRegression regression(F, y);

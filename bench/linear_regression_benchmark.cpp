@@ -6,34 +6,18 @@
 #include <cstdio>
 #include <random>
 
+#include "bench_support.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
 
 namespace {
-
-void MakeProblem(int m, int n, KelMatrix* F, KelVector* y) {
-  std::mt19937_64 random(20240601u + static_cast<unsigned>(m * 31 + n));
-  std::normal_distribution<double> normal(0.0, 1.0);
-  F->Resize(m, n, false);
-  y->Resize(m, false);
-  for (int i = 1; i <= m; ++i) {
-    (*F)(i, 1) = 1.0;
-    double value = 3.0;
-    for (int j = 2; j <= n; ++j) {
-      (*F)(i, j) = normal(random) * j;
-      value += (*F)(i, j) * (0.5 + j);
-    }
-    (*y)(i) = value + 0.1 * normal(random);
-  }
-  (*y)(m / 2) += 25.0;
-}
 
 void BM_LeastSquaresFit(benchmark::State& state) {
   const int m = static_cast<int>(state.range(0));
   const int n = static_cast<int>(state.range(1));
   KelMatrix F;
   KelVector y;
-  MakeProblem(m, n, &F, &y);
+  kel_bench::MakeRegressionProblem(m, n, &F, &y);
   for (auto _ : state) {
     KelLinearRegression regression(F, y);
     benchmark::DoNotOptimize(regression.GetR2());
@@ -45,7 +29,7 @@ void BM_LeastSquaresAnalysis(benchmark::State& state) {
   const int n = static_cast<int>(state.range(1));
   KelMatrix F;
   KelVector y;
-  MakeProblem(m, n, &F, &y);
+  kel_bench::MakeRegressionProblem(m, n, &F, &y);
   KelSetOutputFile("linear_regression_benchmark_report.txt");
   for (auto _ : state) {
     KelLinearRegression regression(F, y);

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
 
@@ -61,10 +62,7 @@ double MedianOfSquares(const KelMatrix& F, const KelVector& y, const std::vector
 }
 
 bool RWithMassAvailable() {
-  static const bool available =
-      std::system(
-          "Rscript -e 'quit(status = !requireNamespace(\"MASS\", quietly = TRUE))' "
-          ">/dev/null 2>&1") == 0;
+  static const bool available = kel_bench::RPackageAvailable("MASS");
   return available;
 }
 
@@ -79,11 +77,10 @@ struct LqsResult {
 // coefficients (intercept first).
 LqsResult RunLqs(const KelMatrix& F, const KelVector& y) {
   LqsResult result;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path();
-  const std::string stem = "kelmath_lqs_" + std::to_string(getpid());
-  const std::string data = (folder / (stem + "_data.txt")).string();
-  const std::string output = (folder / (stem + "_out.txt")).string();
-  const std::string script = (folder / (stem + ".R")).string();
+  const kel_bench::RScratchFiles files("kelmath_lqs", ".txt");
+  const std::string& data = files.data;
+  const std::string& output = files.output;
+  const std::string& script = files.script;
   {
     std::ofstream out(data);
     char field[40];
@@ -104,8 +101,7 @@ LqsResult RunLqs(const KelMatrix& F, const KelVector& y) {
          << "writeLines(sprintf('%.17g', c(t[['elapsed']], t[['user.self']] + t[['sys.self']], "
          << "fit$coefficients)), '" << output << "')\n";
   }
-  const std::string command = "Rscript '" + script + "' >/dev/null 2>&1";
-  if (std::system(command.c_str()) == 0) {
+  if (files.Run()) {
     std::ifstream in(output);
     double value = 0.0;
     if (in >> result.seconds >> result.cpuSeconds) {
@@ -113,9 +109,6 @@ LqsResult RunLqs(const KelMatrix& F, const KelVector& y) {
       result.ran = static_cast<int>(result.coefficients.size()) == F.Columns();
     }
   }
-  std::remove(data.c_str());
-  std::remove(output.c_str());
-  std::remove(script.c_str());
   return result;
 }
 
