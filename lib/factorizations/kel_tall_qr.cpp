@@ -1,0 +1,140 @@
+// KelTallQR: the factorization in place, the compact form of Q, Q^T y and Q X.
+#include "factorizations/kel_tall_qr.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "factorizations/kel_householder.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+
+namespace {
+
+// G(i, k) = y_i . y_k for i < k, the inner products of the reflection vectors; row r of the
+// factors holds the components of the vectors 1 .. min(r, n) (the rest of a row is R).
+KelMatrix reflectionGram(int m, int n, const double* const* a) {
+  KelMatrix gram(n, n);
+  double* const* g = gram.RowPointers();
+  std::vector<double> sums(static_cast<size_t>(n) * static_cast<size_t>(n), 0.0);
+  for (int r = 1; r <= m; ++r) {
+    const double* row = a[r];
+    const int last = std::min(r, n);
+    for (int i = 1; i < last; ++i) {
+      const double yi = row[i];
+      if (yi == 0.0) continue;
+      double* sum = sums.data() + static_cast<size_t>(i - 1) * static_cast<size_t>(n) - 1;
+      for (int k = i + 1; k <= last; ++k) sum[k] += yi * row[k];
+    }
+  }
+  for (int i = 1; i <= n; ++i)
+    for (int k = i + 1; k <= n; ++k)
+      g[i][k] = sums[static_cast<size_t>(i - 1) * static_cast<size_t>(n) + (k - 1)];
+  return gram;
+}
+
+// T with H(1) ... H(n) = I - Y T Y^T for H(k) = I - 2 y_k y_k^T: T(k, k) = 2 and column k above
+// the diagonal -2 T(1..k-1, 1..k-1) Y(:, 1..k-1)^T y_k.
+KelMatrix compactFactor(int n, const KelMatrix& gram) {
+  KelMatrix t(n, n);
+  double* const* tt = t.RowPointers();
+  const double* const* g = gram.RowPointers();
+  for (int k = 1; k <= n; ++k) {
+    tt[k][k] = 2.0;
+    for (int i = 1; i < k; ++i) {
+      double sum = 0.0;
+      for (int j = i; j < k; ++j) sum += tt[i][j] * g[j][k];
+      tt[i][k] = -2.0 * sum;
+    }
+  }
+  return t;
+}
+
+}  // namespace
+
+KelTallQR::KelTallQR(KelMatrix* A) : factors(std::move(*A)) {
+  const int m = factors.Rows();
+  const int n = factors.Columns();
+  if (n < 1 || m < n) KelError("%s%s%sKelTallQR", kelClassFactorized, kelErrCheck, kelErrFunction);
+  double* const* a = factors.RowPointers();
+  std::vector<double> diagonal(static_cast<size_t>(n) + 1);
+  std::vector<double> norms(static_cast<size_t>(n) + 1);
+  std::vector<double> scratch;
+  {
+    // Zero tolerance: only an exactly dependent column is singular, and that is no news here.
+    const KelQuietMessages quiet;
+    QRFactorization(m, n, a, diagonal.data(), norms.data(), 0.0, scratch);
+  }
+  triangle = KelMatrix(n, n);
+  double* const* t = triangle.RowPointers();
+  for (int i = 1; i <= n; ++i) {
+    t[i][i] = diagonal[static_cast<size_t>(i)];
+    for (int j = i + 1; j <= n; ++j) t[i][j] = a[i][j];
+  }
+  compact = compactFactor(n, reflectionGram(m, n, a));
+}
+
+KelVector KelTallQR::LeadingTransposedProduct(const KelVector& y) const {
+  const int m = Rows();
+  const int n = Columns();
+  if (y.Size() != m)
+    KelError("%s%s%sLeadingTransposedProduct", kelClassFactorized, kelErrCheck, kelErrFunction);
+  const double* const* a = factors.RowPointers();
+  const double* const* t = compact.RowPointers();
+  const double* v = y.Data() - 1;
+  // s = Y^T y, then w = T^T s, then (Q^T y)(i) = y(i) - (Y w)(i) for i <= n.
+  std::vector<double> s(static_cast<size_t>(n) + 1, 0.0);
+  for (int r = 1; r <= m; ++r) {
+    const double* row = a[r];
+    const double yr = v[r];
+    const int last = std::min(r, n);
+    for (int k = 1; k <= last; ++k) s[static_cast<size_t>(k)] += row[k] * yr;
+  }
+  std::vector<double> w(static_cast<size_t>(n) + 1, 0.0);
+  for (int k = 1; k <= n; ++k)
+    for (int j = 1; j <= k; ++j) w[static_cast<size_t>(k)] += t[j][k] * s[static_cast<size_t>(j)];
+  KelVector head(n);
+  for (int i = 1; i <= n; ++i) {
+    double sum = 0.0;
+    for (int k = 1; k <= i; ++k) sum += a[i][k] * w[static_cast<size_t>(k)];
+    head(i) = v[i] - sum;
+  }
+  return head;
+}
+
+KelMatrix KelTallQR::TakeProduct(const KelMatrix& X) {
+  const int m = Rows();
+  const int n = Columns();
+  if (X.Rows() != n || X.Columns() != n)
+    KelError("%s%s%sTakeProduct", kelClassFactorized, kelErrCheck, kelErrFunction);
+  double* const* a = factors.RowPointers();
+  const double* const* x = X.RowPointers();
+  const double* const* t = compact.RowPointers();
+  // Q [X; 0] = [X; 0] - Y Z with Z = T Y1^T X, Y1 the first n rows of Y.
+  std::vector<double> yx(static_cast<size_t>(n) * static_cast<size_t>(n), 0.0);
+  auto at = [n](std::vector<double>& v, int i, int j) -> double& {
+    return v[static_cast<size_t>(i - 1) * static_cast<size_t>(n) + static_cast<size_t>(j - 1)];
+  };
+  for (int r = 1; r <= n; ++r)
+    for (int k = 1; k <= r; ++k)
+      for (int c = 1; c <= n; ++c) at(yx, k, c) += a[r][k] * x[r][c];
+  std::vector<double> z(static_cast<size_t>(n) * static_cast<size_t>(n), 0.0);
+  for (int i = 1; i <= n; ++i)
+    for (int k = i; k <= n; ++k)
+      for (int c = 1; c <= n; ++c) at(z, i, c) += t[i][k] * at(yx, k, c);
+  // Row r of the result needs only row r of Y: it is written over it.
+  std::vector<double> result(static_cast<size_t>(n) + 1);
+  for (int r = 1; r <= m; ++r) {
+    double* row = a[r];
+    for (int c = 1; c <= n; ++c) result[static_cast<size_t>(c)] = r <= n ? x[r][c] : 0.0;
+    const int last = std::min(r, n);
+    for (int k = 1; k <= last; ++k) {
+      const double yk = row[k];
+      if (yk == 0.0) continue;
+      const double* zk = z.data() + static_cast<size_t>(k - 1) * static_cast<size_t>(n) - 1;
+      for (int c = 1; c <= n; ++c) result[static_cast<size_t>(c)] -= yk * zk[c];
+    }
+    std::copy(result.begin() + 1, result.end(), row + 1);
+  }
+  return std::move(factors);
+}
