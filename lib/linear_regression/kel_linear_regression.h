@@ -7,16 +7,18 @@
 // computation use the fit's members as working storage and clear the fit's flag, so the next
 // least-squares query refits first.
 //
-// Growth. The fit is O(m n^2) in time: three singular value decompositions of m x n matrices
-// (balanced, plain, column-scaled), a residual refinement, the leverages and the leave-one-out
-// test from the closed form, plus one O(m n^2) refit for each experiment that the closed form
-// cannot tell from the best (usually one; every experiment when the data are fitted exactly,
-// where every sum is rounding noise, and then the test is O(m^2 n^2)). The least-squares
-// report adds O(m n^2 + n^4) for the tolerances and column factors (one QR of the normalized
-// F and an n x n QR per column), O(n^3) for the inverse correlation, O(m log m) for the
-// normality index and O(m) lines of output. Memory: the object keeps F, U and the left vectors
-// of the scaled F (3 m x n) besides O(m) vectors; the plain factorization keeps two more, and
-// the fit's peak holds a few transient m x n copies inside the factorizations.
+// Growth. The fit is O(m n^2) in time: one Householder QR of F, from whose triangle R the
+// balanced, plain and column-scaled singular value decompositions follow at O(n^3) each, U
+// formed from the QR in one pass over the rows, a residual refinement, the leverages and the
+// leave-one-out test from the closed form, plus one O(m n^2) refit for each experiment that the
+// closed form cannot tell from the best (usually one; every experiment when the data are fitted
+// exactly or F is rank deficient, where the closed form cannot be trusted, and then the test is
+// O(m^2 n^2)). The least-squares report adds O(m n^2 + n^4) for the tolerances and column
+// factors (one QR of the normalized F and an n x n QR per column), O(n^3) for the inverse
+// correlation, O(m log m) for the normality index and O(m) lines of output. Memory: the object
+// keeps F and U (2 m x n) besides O(m) vectors; the fit holds no other m x n matrix, because the
+// QR is made in the storage that becomes U; a refit and the report's tolerances each hold one
+// transient m x n copy.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_H
 #define KELMATH_KEL_LINEAR_REGRESSION_H
 
@@ -27,13 +29,13 @@
 #include "containers/kel_vector.h"
 #include "containers/kel_vector_int.h"
 #include "factorizations/kel_factorized_gauss.h"
-#include "factorizations/kel_factorized_svd.h"
 #include "foundation/kel_base.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression_results.h"
 
 class KelMinimizationRobust;
 class KelLmsCandidateSearch;
+class KelTallQR;
 
 // The result structs are private bases: the computations fill their fields by name, and the
 // public interface hands them out only as const structs through the accessors below.
@@ -308,11 +310,21 @@ class KelLinearRegression : public KelBase,
   // The fit (kel_linear_regression_fit.cpp).
   void EnsureLeastSquares();
   void ComputeLeastSquares();
-  void ComputeBalancedSolution();
+  struct ColumnMeasures {
+    std::vector<double> largest;  // 1-based: largest magnitude of column j
+    std::vector<double> squares;  // 1-based: sum of squares of column j
+  };
+  ColumnMeasures MeasureColumns() const;
+  void ComputeBalancedSolution(const KelMatrix& R, const KelVector& leadingQty,
+                               const std::vector<double>& columnLargest);
   KelVector ResidualCrossProduct() const;
-  void ComputeSingularValueDecomposition();
+  KelMatrix ComputeSingularValueDecomposition(KelTallQR* qr, const KelVector& leadingQty);
+  // Least squares with the singular values of F not below d(kept), from U^T y.
+  KelVector PlainSolution(int kept) const;
   void ComputeResidualStatistics();
-  void ComputeCovariance();
+  void ComputeCovariance(const KelMatrix& R, const KelMatrix& leftOfR,
+                         const std::vector<double>& columnSquares);
+  double ScaledLeftRowSquares(int j) const;
   void ComputeResponseStandardErrors();
   void ComputeLeaveOneOut();
   // Residual sum of squares of the fit without experiment t, by Householder QR of the other
@@ -402,9 +414,6 @@ class KelLinearRegression : public KelBase,
   void PrintRobustVerdicts() const;
   void PrintHomoscedasticity() const;
 
-  // Factorizations.
-  KelFactorizedSVD plainSvd;
-  KelFactorizedSVD balancedSvd;
   // Data.
   KelMatrix F;
   KelVector y;

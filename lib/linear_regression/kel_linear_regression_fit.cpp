@@ -1,10 +1,13 @@
-// KelLinearRegression: the least-squares fit (balanced and plain SVD, statistics, covariance,
-// standard errors of the estimated responses, leave-one-out outlier test).
+// KelLinearRegression: the least-squares fit (balanced and plain SVD from one QR, statistics,
+// covariance, standard errors of the estimated responses); the leave-one-out outlier test that
+// ends it is in kel_linear_regression_leave_one_out.cpp.
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "factorizations/kel_factorized_householder.h"
+#include "factorizations/kel_factorized_svd.h"
+#include "factorizations/kel_tall_qr.h"
+#include "foundation/kel_array_kernels.h"
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
@@ -16,6 +19,12 @@ void KelLinearRegression::EnsureLeastSquares() {
 }
 
 // Runs the whole fit for the current data and marks it current.
+//
+// Every decomposition comes from one Householder QR of a copy of F, F = Q R: the balanced, plain
+// and column-scaled singular value decompositions are those of R with its columns scaled (n x n
+// each), the left singular vectors U = Q U_R are formed over the copy itself, and Q^T y gives
+// the solutions. The fit thus holds one m x n matrix besides F (which becomes U) and reads the
+// rows O(1) times: O(m n^2 + n^3) work.
 void KelLinearRegression::ComputeLeastSquares() {
   if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
   // Every later step reads y element by element next to the rows of F.
@@ -23,13 +32,17 @@ void KelLinearRegression::ComputeLeastSquares() {
   // The earlier form of the regression lets the factorizations' notes through.
   const KelQuietMessages quiet(earlierForm == 0);
   degreesOfFreedom = numExperiments - numParameters;
-  ComputeBalancedSolution();
-  ComputeSingularValueDecomposition();
+  KelMatrix factored(F);
+  KelTallQR qr(&factored);
+  const KelVector leadingQty = qr.LeadingTransposedProduct(y);
+  const ColumnMeasures columns = MeasureColumns();
+  ComputeBalancedSolution(qr.R(), leadingQty, columns.largest);
+  const KelMatrix leftOfR = ComputeSingularValueDecomposition(&qr, leadingQty);
   const int dof = degreesOfFreedom;
   t95 = kel_student_t::Quantile95(dof);
   t99 = kel_student_t::Quantile99(dof);
   ComputeResidualStatistics();
-  ComputeCovariance();
+  ComputeCovariance(qr.R(), leftOfR, columns.squares);
   ComputeResponseStandardErrors();
   ComputeLeaveOneOut();
   ClassifyLeaveOneOut();
@@ -37,23 +50,134 @@ void KelLinearRegression::ComputeLeastSquares() {
   leastSquaresComputed = 1;
 }
 
-// b = the solution of the row- and column-balanced problem, which is the one kept, refined once
-// by the corrected semi-normal equations: with the residual r = y - F b and g = F^T r both
-// formed in extended precision, the correction d of A^T A d = g comes from the same balanced
-// factorization. On a polynomial of degree 10 (condition number about 1e15) this gains about
-// a digit; on well-conditioned problems the correction is below the last digit.
-void KelLinearRegression::ComputeBalancedSolution() {
-  balancedSvd.AssignMatrix(F);
-  b = y;
-  balancedSvd.SolveScaled(&F, &b);
+namespace {
+
+// The singular value decomposition of a small square matrix: w, V and U (n x n each), sorted
+// by decreasing w when asked.
+struct SmallSvd {
+  KelVector w;
+  KelMatrix V;
+  KelMatrix U;
+};
+
+SmallSvd smallSvd(const KelMatrix& A, bool sorted) {
+  SmallSvd svd;
+  KelFactorizedSVD factorized(A);
+  if (sorted)
+    factorized.GetSortedDecomposition(&svd.w, &svd.V, &svd.U);
+  else
+    factorized.GetDecomposition(&svd.w, &svd.V, &svd.U);
+  return svd;
+}
+
+// R with column j multiplied by scale[j] (1-based).
+KelMatrix scaledColumns(const KelMatrix& R, const std::vector<double>& scale) {
+  KelMatrix scaled(R);
+  double* const* s = scaled.RowPointers();
+  for (int i = 1; i <= scaled.Rows(); ++i)
+    for (int j = 1; j <= scaled.Columns(); ++j) s[i][j] *= scale[static_cast<size_t>(j)];
+  return scaled;
+}
+
+// The largest and smallest of w; their ratio, or the big value when the smallest is 0.
+double conditionOf(const KelVector& w) {
+  double largest = w(1);
+  double smallest = w(1);
+  for (int i = 2; i <= w.Size(); ++i) {
+    largest = std::max(largest, w(i));
+    smallest = std::min(smallest, w(i));
+  }
+  return smallest == 0.0 ? kelBigValue : largest / smallest;
+}
+
+// V W^+ p over the singular values not below threshold (none when the threshold is 0, which
+// gives x = 0: the rule of the SVD solve), with p = U^T y given.
+KelVector solveThrough(const SmallSvd& svd, const KelVector& projection, double threshold) {
+  const int n = svd.w.Size();
+  KelVector x(n);
+  if (threshold == 0.0) return x;
+  std::vector<double> scaled(static_cast<size_t>(n) + 1, 0.0);
+  for (int i = 1; i <= n; ++i)
+    if (std::fabs(threshold) <= svd.w(i)) scaled[static_cast<size_t>(i)] = projection(i) / svd.w(i);
+  for (int j = 1; j <= n; ++j) {
+    double sum = 0.0;
+    for (int i = 1; i <= n; ++i) sum += svd.V(j, i) * scaled[static_cast<size_t>(i)];
+    x(j) = sum;
+  }
+  return x;
+}
+
+// U^T v for an n x n U.
+KelVector transposedProduct(const KelMatrix& U, const KelVector& v) {
+  const int n = U.Rows();
+  KelVector p(U.Columns());
+  for (int i = 1; i <= U.Columns(); ++i) {
+    double sum = 0.0;
+    for (int k = 1; k <= n; ++k) sum += U(k, i) * v(k);
+    p(i) = sum;
+  }
+  return p;
+}
+
+}  // namespace
+
+// The largest magnitude and the sum of squares of every column of F, in one pass over the rows.
+KelLinearRegression::ColumnMeasures KelLinearRegression::MeasureColumns() const {
+  const int n = numParameters;
+  ColumnMeasures columns;
+  columns.largest.assign(static_cast<size_t>(n) + 1, 0.0);
+  columns.squares.assign(static_cast<size_t>(n) + 1, 0.0);
+  double* largest = columns.largest.data();
+  double* squares = columns.squares.data();
+  const double* const* f = F.RowPointers();
+  for (int i = 1; i <= numExperiments; ++i) {
+    const double* row = f[i];
+    for (int j = 1; j <= n; ++j) {
+      largest[j] = std::max(largest[j], std::fabs(row[j]));
+      squares[j] += row[j] * row[j];
+    }
+  }
+  return columns;
+}
+
+// b = the solution of the column-balanced problem (each column divided by its largest
+// magnitude), which is the one kept, refined once by the corrected semi-normal equations: with
+// the residual r = y - F b and g = F^T r both formed in extended precision, the correction d of
+// F^T F d = g comes from the same balanced decomposition. On a polynomial of degree 10
+// (condition number about 1e15) this gains about a digit; on well-conditioned problems the
+// correction is below the last digit. With F C = Q (R C) and R C = U W V^T, the balanced
+// solution is C V W^+ U^T (Q^T y) and d = C V W^+ W^+ V^T C g.
+void KelLinearRegression::ComputeBalancedSolution(const KelMatrix& R, const KelVector& leadingQty,
+                                                  const std::vector<double>& columnLargest) {
+  const int n = numParameters;
+  std::vector<double> columnScale(static_cast<size_t>(n) + 1, 1.0);
+  for (int j = 1; j <= n; ++j) {
+    const double largest = columnLargest[static_cast<size_t>(j)];
+    if (largest != 0.0) columnScale[static_cast<size_t>(j)] = 1.0 / largest;
+  }
+  const SmallSvd balanced = smallSvd(scaledColumns(R, columnScale), false);
+  double largest = 0.0;
+  for (int i = 1; i <= n; ++i) largest = std::max(largest, balanced.w(i));
+  const double threshold = kelMachEps * largest;
+  b = solveThrough(balanced, transposedProduct(balanced.U, leadingQty), threshold);
+  for (int j = 1; j <= n; ++j) b(j) *= columnScale[static_cast<size_t>(j)];
+
   KelVector correction = ResidualCrossProduct();
-  balancedSvd.SolveScaledNormalEquations(&correction);
-  b += correction;
-  systemConditioning = balancedSvd.ConditionNumber();
+  for (int j = 1; j <= n; ++j) correction(j) *= columnScale[static_cast<size_t>(j)];
+  // W^+ V^T (C g), held to the float range as the transposed solve holds its result, then
+  // V W^+ of it: U^T U = I in between.
+  KelVector inner(n);
+  if (threshold != 0.0) {
+    for (int i = 1; i <= n; ++i) {
+      double sum = 0.0;
+      for (int j = 1; j <= n; ++j) sum += balanced.V(j, i) * correction(j);
+      inner(i) = KelClampToFloat(std::fabs(threshold) <= balanced.w(i) ? sum / balanced.w(i) : 0.0);
+    }
+  }
+  correction = solveThrough(balanced, inner, threshold);
+  for (int j = 1; j <= n; ++j) b(j) += correction(j) * columnScale[static_cast<size_t>(j)];
+  systemConditioning = conditionOf(balanced.w);
   if (earlierForm != 0) KelPrint("\nsystemConditioning %e", systemConditioning);
-  // Nothing later solves with the balanced factorization: its copies of F (the loaded matrix
-  // and the factors) are freed before the next factorizations need their own.
-  balancedSvd.AssignMatrix(KelMatrix());
 }
 
 // F^T (y - F b), the residual and the products formed in extended precision.
@@ -73,11 +197,17 @@ KelVector KelLinearRegression::ResidualCrossProduct() const {
 }
 
 // Singular values (decreasing), V, U and W, and the comparison of b with the plain solution.
-void KelLinearRegression::ComputeSingularValueDecomposition() {
+// The singular values and V are those of R; U = Q U_R is formed over the QR's storage, and
+// U^T y = U_R^T (Q^T y) is kept for the solutions with fewer singular values. Returns U_R.
+KelMatrix KelLinearRegression::ComputeSingularValueDecomposition(KelTallQR* qr,
+                                                                 const KelVector& leadingQty) {
   const int n = numParameters;
-  plainSvd.AssignMatrix(F);
-  plainSvd.GetSortedDecomposition(&d, &V, &U);
-  maximumSingularValue = plainSvd.MaximumSingularValue();
+  SmallSvd plain = smallSvd(qr->R(), true);
+  d = plain.w;
+  V = plain.V;
+  leftProjection = transposedProduct(plain.U, leadingQty);
+  U = qr->TakeProduct(plain.U);
+  maximumSingularValue = d(1);
   const double epsilon = kelMachEpsFloat;
   const double smallBound = d(1) * std::sqrt(epsilon);
   const double negligibleBound = 10.0 * epsilon * d(1);
@@ -92,17 +222,33 @@ void KelLinearRegression::ComputeSingularValueDecomposition() {
   for (int i = 1; i <= kept; ++i)
     for (int j = 1; j <= n; ++j) W(i, j) = V(j, i) / d(i);
 
-  KelVector plain;
-  Solve(&plainSvd, y, &plain, n);
+  const KelVector plainSolution = PlainSolution(n);
   solutionsDisagree = 0;
   if (earlierForm != 0) {
     // The earlier form keeps the plain solution and does not compare the two.
-    b = plain;
+    b = plainSolution;
   } else {
     for (int i = 1; i <= n; ++i)
-      if (std::fabs(b(i) - plain(i)) > 0.1 * std::fabs(b(i))) solutionsDisagree = 1;
+      if (std::fabs(b(i) - plainSolution(i)) > 0.1 * std::fabs(b(i))) solutionsDisagree = 1;
   }
-  conditionNumber = plainSvd.ConditionNumber();
+  conditionNumber = conditionOf(d);
+  return std::move(plain.U);
+}
+
+// Least squares with the singular values not below d(kept): V D^+ (U^T y) over them, or 0 when
+// that singular value is 0.
+KelVector KelLinearRegression::PlainSolution(int kept) const {
+  const int n = numParameters;
+  const double threshold = d(kept);
+  KelVector x(n);
+  if (threshold == 0.0) return x;
+  for (int j = 1; j <= n; ++j) {
+    double sum = 0.0;
+    for (int i = 1; i <= n; ++i)
+      if (threshold <= d(i)) sum += V(j, i) * (leftProjection(i) / d(i));
+    x(j) = sum;
+  }
+  return x;
 }
 
 // Estimated responses, residuals, sums of squares and coefficients of determination.
@@ -149,32 +295,27 @@ void KelLinearRegression::ComputeResidualStatistics() {
 // quadratic in x ~ 1e6 leaves barely five correct digits in the standard errors); the scaled
 // one keeps them. Zero columns keep the scale 1, so an exactly zero singular value stays zero
 // and is left out as before.
-void KelLinearRegression::ComputeCovariance() {
-  const int m = numExperiments;
+//
+// Fs = Q (R C^-1), so Ds and Vs are those of R C^-1, and Us = Q U_Rs = U (U_R^T U_Rs): its kept
+// columns are U times an n x scaledRank matrix, which is all that is kept of them.
+void KelLinearRegression::ComputeCovariance(const KelMatrix& R, const KelMatrix& leftOfR,
+                                            const std::vector<double>& columnSquares) {
   const int n = numParameters;
   varianceUsed = responseVariance != 0.0 ? responseVariance : meanSquareError;
 
-  std::vector<double> columnNorm(static_cast<size_t>(n) + 1, 0.0);
-  const double* const* f = F.RowPointers();
-  for (int i = 1; i <= m; ++i)
-    for (int j = 1; j <= n; ++j) columnNorm[j] += f[i][j] * f[i][j];
+  std::vector<double> columnNorm(columnSquares);
+  std::vector<double> inverseNorm(static_cast<size_t>(n) + 1, 1.0);
   for (int j = 1; j <= n; ++j) {
     columnNorm[j] = std::sqrt(columnNorm[j]);
     if (columnNorm[j] == 0.0) columnNorm[j] = 1.0;
+    inverseNorm[j] = 1.0 / columnNorm[j];
   }
-  KelMatrix scaled(m, n);
-  double* const* g = scaled.RowPointers();
-  for (int i = 1; i <= m; ++i)
-    for (int j = 1; j <= n; ++j) g[i][j] = f[i][j] / columnNorm[j];
-  KelFactorizedSVD scaledSvd;
-  MoveMatrixIntoFactorized(&scaled, &scaledSvd);
-  KelVector ds;
-  KelMatrix vs;
-  scaledSvd.GetSortedDecomposition(&ds, &vs, &scaledLeftVectors);
+  const SmallSvd scaled = smallSvd(scaledColumns(R, inverseNorm), true);
+  const KelVector& ds = scaled.w;
 
   covariance.ChangeDimensions(n, n, true);
   double* const* cov = covariance.RowPointers();
-  const double* const* v = vs.RowPointers();
+  const double* const* v = scaled.V.RowPointers();
   for (int i = 1; i <= n; ++i) {
     // An exactly zero singular value carries no information and is left out.
     if (ds(i) == 0.0) continue;
@@ -193,128 +334,45 @@ void KelLinearRegression::ComputeCovariance() {
   if (ds(1) != 0.0)
     while (scaledRank < n && ds(scaledRank + 1) >= threshold) ++scaledRank;
   scaledConditioning = ds(n) != 0.0 ? ds(1) / ds(n) : kelBigValue;
+
+  scaledLeftInU.Resize(n, scaledRank, false);
+  for (int i = 1; i <= n; ++i)
+    for (int c = 1; c <= scaledRank; ++c) {
+      double sum = 0.0;
+      for (int k = 1; k <= n; ++k) sum += leftOfR(k, i) * scaled.U(k, c);
+      scaledLeftInU(i, c) = sum;
+    }
+}
+
+// Squared norm of row j of the kept columns of Us = U M (M = scaledLeftInU). With every column
+// kept, M is orthogonal and the norm is that of row j of U.
+double KelLinearRegression::ScaledLeftRowSquares(int j) const {
+  const int n = numParameters;
+  const double* u = U.RowPointers()[j];
+  double h = 0.0;
+  if (scaledRank == n) {
+    for (int k = 1; k <= n; ++k) h += u[k] * u[k];
+    return h;
+  }
+  const double* const* mm = scaledLeftInU.RowPointers();
+  for (int c = 1; c <= scaledRank; ++c) {
+    double component = 0.0;
+    for (int k = 1; k <= n; ++k) component += u[k] * mm[k][c];
+    h += component * component;
+  }
+  return h;
 }
 
 // se(yhat)(j)^2 = s^2 f_j^T (F^T F)^+ f_j. With F = U D V^T this is s^2 times the squared norm
 // of row j of U over the kept singular values, i.e. the leverage h_jj: O(n) per experiment
-// instead of one transposed solve of size m each.
+// (O(n^2) when F is rank deficient) instead of one transposed solve of size m each.
 void KelLinearRegression::ComputeResponseStandardErrors() {
   const int m = numExperiments;
   leverages.Resize(m, false);
   seYEstimated.Resize(m, false);
-  const double* const* u = scaledLeftVectors.RowPointers();
   for (int j = 1; j <= m; ++j) {
-    double h = 0.0;
-    for (int k = 1; k <= scaledRank; ++k) h += u[j][k] * u[j][k];
+    const double h = ScaledLeftRowSquares(j);
     leverages(j) = h;
     seYEstimated(j) = std::sqrt(varianceUsed * h);
   }
-}
-
-// Residual sum of squares of the least-squares fit, by Householder QR, of every experiment
-// except t.
-double KelLinearRegression::LeaveOneOutRefit(int t) {
-  const int m = numExperiments;
-  const int n = numParameters;
-  KelMatrix reduced(m - 1, n);
-  KelVector reducedY(m - 1);
-  const double* const* f = F.RowPointers();
-  double* const* g = reduced.RowPointers();
-  for (int i = 1, row = 1; i <= m; ++i) {
-    if (i == t) continue;
-    std::copy(f[i] + 1, f[i] + 1 + n, g[row] + 1);
-    reducedY(row) = y(i);
-    ++row;
-  }
-  KelFactorizedQR qr;
-  MoveMatrixIntoFactorized(&reduced, &qr);
-  KelVector reducedB;
-  Solve(&qr, reducedY, &reducedB);
-  KelVector reducedResiduals(m - 1);
-  for (int i = 1, row = 1; i <= m; ++i) {
-    if (i == t) continue;
-    double estimate = 0.0;
-    for (int j = 1; j <= n; ++j) estimate += f[i][j] * reducedB(j);
-    reducedResiduals(row) = y(i) - estimate;
-    ++row;
-  }
-  const double norm = reducedResiduals.Norm2();
-  return norm * norm;
-}
-
-// The experiment whose removal leaves the lowest residual sum of squares; strict comparison,
-// so the lowest index wins a tie.
-//
-// Refitting without every experiment costs m factorizations, O(m^2 n^2). The sum without
-// experiment t follows from the full fit instead: SS - r_t^2 / (1 - h_tt). Each of these is
-// given an error bound that covers rounding in the shortcut (cancellation against SS, a small
-// 1 - h_tt, the conditioning of F) and in the explicit refit; only the experiments whose bound
-// reaches the best upper bound are refitted explicitly, in index order, and the refits decide.
-// Any experiment whose removal the shortcut cannot judge (1 - h_tt tiny or inaccurate) is
-// refitted as well, and a rank-deficient F is refitted throughout. The chosen index and the
-// best sum are therefore those of refitting every experiment, at O(m n^2) plus a few refits.
-void KelLinearRegression::ComputeLeaveOneOut() {
-  const int m = numExperiments;
-  leaveOneOutBest = kelBigValue;
-  leaveOneOutBestIndex = 0;
-  leaveOneOutRefits = 0;
-
-  std::vector<double> lower(static_cast<size_t>(m) + 1);
-  std::vector<double> upper(static_cast<size_t>(m) + 1);
-  std::vector<unsigned char> mustRefit(static_cast<size_t>(m) + 1, 0);
-  const bool fullRank = scaledRank == numParameters && scaledConditioning < 1e12;
-  if (fullRank) {
-    const double epsilon = kelMachEps;
-    double normY = 0.0;
-    for (int i = 1; i <= m; ++i) normY += y(i) * y(i);
-    normY = std::sqrt(normY);
-    // Error of a computed residual, generously: rounding amplified by the conditioning.
-    const double residualError = 1e3 * epsilon * scaledConditioning * normY;
-    const double absoluteFloor =
-        2.0 * residualsNorm * residualError + residualError * residualError;
-    const double leverageError = 1e3 * epsilon * scaledConditioning;
-    for (int t = 1; t <= m; ++t) {
-      const double complement = 1.0 - leverages(t);
-      if (!(complement > 1e-8) || leverageError / complement > 1e-2) {
-        mustRefit[t] = 1;
-        continue;
-      }
-      const double removed = residuals(t) * residuals(t) / complement;
-      const double estimate = sumOfSquares - removed;
-      const double bound =
-          1e-9 * (sumOfSquares + removed) + removed * leverageError / complement + absoluteFloor;
-      lower[t] = estimate - bound;
-      upper[t] = estimate + bound;
-    }
-  } else {
-    std::fill(mustRefit.begin(), mustRefit.end(), 1);
-  }
-  double bestUpper = kelBigValue;
-  for (int t = 1; t <= m; ++t)
-    if (mustRefit[t] == 0) bestUpper = std::min(bestUpper, upper[t]);
-  for (int t = 1; t <= m; ++t) {
-    if (mustRefit[t] == 0 && lower[t] > bestUpper) continue;
-    ++leaveOneOutRefits;
-    const double rss = LeaveOneOutRefit(t);
-    if (rss < leaveOneOutBest) {
-      leaveOneOutBest = rss;
-      leaveOneOutBestIndex = t;
-    }
-  }
-}
-
-// Outlier verdicts from the mean square error without the best experiment to leave out.
-void KelLinearRegression::ClassifyLeaveOneOut() {
-  highlyProbableOutlier = 0;
-  probableOutlier = 0;
-  const int reducedDof = numExperiments - 1 - numParameters;
-  if (reducedDof <= 0 || leaveOneOutBestIndex == 0) return;
-  const double p = leaveOneOutBest / reducedDof;
-  // With an assigned variance the test only runs when the reduced mean square error exceeds
-  // the square root of that variance (the documented comparison).
-  if (responseVariance != 0.0 && !(p > std::sqrt(responseVariance))) return;
-  if (p < 0.5 * meanSquareError)
-    highlyProbableOutlier = leaveOneOutBestIndex;
-  else if (p < 0.8 * meanSquareError)
-    probableOutlier = leaveOneOutBestIndex;
 }

@@ -2,6 +2,7 @@
 // Breusch-Pagan test, centred variance inflation factors and confidence intervals at any level.
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
@@ -67,7 +68,8 @@ double KelLinearRegression::BIC() {
 }
 
 // The fit of w on F is the projection onto the column space of F, formed with the same left
-// singular vectors (of the column-scaled F, over the kept singular values) as the leverages.
+// singular vectors (of the column-scaled F, over the kept singular values) as the leverages;
+// with all of them kept, those of U span the same space.
 double KelLinearRegression::BreuschPaganStatistic() {
   EnsureLeastSquares();
   const int m = numExperiments;
@@ -82,11 +84,23 @@ double KelLinearRegression::BreuschPaganStatistic() {
   // Squared residuals equal up to rounding leave nothing to explain; the ratio of two rounding
   // errors would be an arbitrary number.
   if (std::sqrt(wSquares) <= 64.0 * kelMachEps * sumOfSquares) return 0.0;
-  const double* const* u = scaledLeftVectors.RowPointers();
+  // The components of w along the kept columns of Us = U M: M^T (U^T w).
+  const int n = numParameters;
+  std::vector<double> alongU(static_cast<size_t>(n) + 1, 0.0);
+  const double* const* u = U.RowPointers();
+  for (int i = 1; i <= m; ++i) {
+    const double wi = w(i);
+    for (int k = 1; k <= n; ++k) alongU[static_cast<size_t>(k)] += u[i][k] * wi;
+  }
   double fittedSquares = 0.0;
-  for (int k = 1; k <= scaledRank; ++k) {
+  for (int c = 1; c <= scaledRank; ++c) {
     double component = 0.0;
-    for (int i = 1; i <= m; ++i) component += u[i][k] * w(i);
+    if (scaledRank == n) {
+      component = alongU[static_cast<size_t>(c)];
+    } else {
+      for (int k = 1; k <= n; ++k)
+        component += scaledLeftInU(k, c) * alongU[static_cast<size_t>(k)];
+    }
     fittedSquares += component * component;
   }
   return m * fittedSquares / wSquares;

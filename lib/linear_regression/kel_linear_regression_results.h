@@ -38,16 +38,19 @@ constexpr double kProbablyNormal = 0.9;
 
 // The least-squares fit (balanced and plain SVD, statistics, covariance, leave-one-out test).
 struct KelLinearLeastSquaresFit {
-  KelMatrix V;                  // right singular vectors; column i belongs to d(i)
-  KelMatrix U;                  // left singular vectors
-  KelMatrix scaledLeftVectors;  // left singular vectors of F with unit-norm columns
+  KelMatrix V;  // right singular vectors; column i belongs to d(i)
+  KelMatrix U;  // left singular vectors
+  // The kept left singular vectors of F with unit-norm columns are U times this n x scaledRank
+  // matrix.
+  KelMatrix scaledLeftInU;
   KelMatrix W;  // W(i, j) = V(j, i) / d(i) for the singular values that are not negligible
   KelMatrixSymmetric covariance;
   KelVector yEstimated;
   KelVector b;
   KelVector residuals;
-  KelVector d;          // singular values of F, decreasing
-  KelVector leverages;  // diagonal of the hat matrix over the kept singular values
+  KelVector d;               // singular values of F, decreasing
+  KelVector leftProjection;  // U^T y
+  KelVector leverages;       // diagonal of the hat matrix over the kept singular values
   KelVector seB;
   KelVector seYEstimated;
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "factorizations/kel_factorized_svd.h"
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"

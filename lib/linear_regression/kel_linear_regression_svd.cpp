@@ -16,14 +16,13 @@ constexpr double kCorrelated = kel_linear_thresholds::kCorrelated;
 // A principal component smaller than this fraction of the first marks a multicollinearity.
 constexpr double kMinorComponent = 0.001;
 
-// Least squares with the i largest singular values. A singular value of exactly 0 among them is
-// left out, as the covariance leaves it out: taken as the solve's relative threshold, 0 would
-// drop every singular value and give the zero vector.
-void candidateSolve(KelFactorizedSVD& svd, const KelVector& d, const KelVector& y, int i,
-                    KelVector& parameters) {
+// The number of largest singular values a candidate with i of them solves with: a singular
+// value of exactly 0 among them is left out, as the covariance leaves it out; taken as the
+// solve's threshold, 0 would drop every singular value and give the zero vector.
+int candidateKept(const KelVector& d, int i) {
   int kept = i;
   while (kept > 1 && d(kept) == 0.0) --kept;
-  Solve(&svd, y, &parameters, kept);
+  return kept;
 }
 
 // Cov = s^2 V D^-2 V^T over the i largest singular values (zero ones left out), and the
@@ -63,9 +62,7 @@ KelVector KelLinearRegression::CandidateParameters(int i) {
   if (i < 1 || i > numParameters)
     KelError("%s%s%sCandidateParameters", kelClassLinearRegression, kelErrIndex, kelErrFunction);
   EnsureLeastSquares();
-  KelVector parameters;
-  candidateSolve(plainSvd, d, y, i, parameters);
-  return parameters;
+  return PlainSolution(candidateKept(d, i));
 }
 
 KelVector KelLinearRegression::CandidateStandardErrors(int i) {
@@ -90,7 +87,7 @@ double KelLinearRegression::CandidateTotalSumOfSquares() const {
 
 // Candidate i, from the current fit's decomposition and variance.
 void KelLinearRegression::ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit) {
-  candidateSolve(plainSvd, d, y, i, fit.parameters);
+  fit.parameters = PlainSolution(candidateKept(d, i));
   fillCandidateCovariance(d, V, i, varianceUsed, fit.covariance, fit.standardErrors);
   candidateCorrelation(fit);
   fit.parametersNorm = fit.parameters.Norm2();

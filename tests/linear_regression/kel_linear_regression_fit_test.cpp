@@ -264,6 +264,57 @@ TEST(LinearRegressionFit, ZeroSingularValueIsLeftOutOfTheCovariance) {
   EXPECT_NEAR(deficient.Parameters()(3), 0.0, 1e-14);
 }
 
+// A column repeated exactly: the column-scaled F keeps one singular value fewer, and the
+// leverages, the standard errors of the estimated responses and the Breusch-Pagan statistic are
+// those of the fit without the copy (the left singular vectors kept span the same space), while
+// U stays an orthonormal basis that reproduces F with the singular values.
+TEST(LinearRegressionFit, RepeatedColumnLeavesTheProjectionOfTheFitWithoutIt) {
+  const int m = 300;
+  KelMatrix F(m, 5);
+  KelMatrix G(m, 4);
+  KelVector y(m);
+  for (int i = 1; i <= m; ++i) {
+    const double x = 0.01 * i;
+    F(i, 1) = G(i, 1) = 1.0;
+    F(i, 2) = G(i, 2) = x;
+    F(i, 3) = G(i, 3) = std::sin(7.0 * x);
+    F(i, 4) = G(i, 4) = 1e3 * std::cos(3.0 * x);
+    F(i, 5) = F(i, 2);
+    y(i) = 2.0 + x + 0.5 * std::sin(7.0 * x) + 0.3 * std::sin(101.0 * i) * (1.0 + x);
+  }
+  KelLinearRegression repeated(F, y);
+  KelLinearRegression plain(G, y);
+  // One variance for both: their residual degrees of freedom differ.
+  repeated.SetResponseVariance(0.25, 10);
+  plain.SetResponseVariance(0.25, 10);
+  EXPECT_EQ(repeated.LeastSquaresFit().scaledRank, 4);
+  EXPECT_EQ(plain.LeastSquaresFit().scaledRank, 4);
+  for (int i = 1; i <= m; ++i) {
+    EXPECT_NEAR(repeated.Leverages()(i), plain.Leverages()(i), 1e-13) << i;
+    EXPECT_NEAR(repeated.EstimatedResponseStandardErrors()(i),
+                plain.EstimatedResponseStandardErrors()(i), 1e-12)
+        << i;
+  }
+  EXPECT_NEAR(repeated.BreuschPaganStatistic(), plain.BreuschPaganStatistic(),
+              1e-10 * plain.BreuschPaganStatistic());
+  KelVector d;
+  KelMatrix V;
+  KelMatrix U;
+  repeated.GetSingularValueDecomposition(d, V, U);
+  for (int j = 1; j <= 5; ++j)
+    for (int k = 1; k <= 5; ++k) {
+      double dot = 0.0;
+      for (int i = 1; i <= m; ++i) dot += U(i, j) * U(i, k);
+      EXPECT_NEAR(dot, j == k ? 1.0 : 0.0, 1e-13) << j << ", " << k;
+    }
+  for (int i = 1; i <= m; ++i)
+    for (int c = 1; c <= 5; ++c) {
+      double value = 0.0;
+      for (int k = 1; k <= 5; ++k) value += U(i, k) * d(k) * V(c, k);
+      EXPECT_NEAR(value, F(i, c), 1e-12 * std::max(1.0, std::fabs(F(i, c)))) << i << ", " << c;
+    }
+}
+
 TEST(LinearRegressionFit, WeightedRightVectorsAndDecompositionQueries) {
   KelLinearRegression regression(lr_test::MakeX6(), lr_test::MakeY6());
   KelVector d;

@@ -1,0 +1,121 @@
+// KelLinearRegression: the leave-one-out outlier test of the least-squares fit (the experiment
+// whose removal leaves the lowest residual sum of squares, and the verdict on it).
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "factorizations/kel_householder.h"
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "linear_regression/kel_linear_regression.h"
+
+// Residual sum of squares of the least-squares fit, by Householder QR, of every experiment
+// except t: the factorization and solution of KelFactorizedQR (its singularity tolerance, its
+// notes), made on the one reduced copy.
+double KelLinearRegression::LeaveOneOutRefit(int t) {
+  const int m = numExperiments;
+  const int n = numParameters;
+  KelMatrix reduced(m - 1, n);
+  KelVector reducedY(m - 1);
+  const double* const* f = F.RowPointers();
+  double* const* g = reduced.RowPointers();
+  for (int i = 1, row = 1; i <= m; ++i) {
+    if (i == t) continue;
+    std::copy(f[i] + 1, f[i] + 1 + n, g[row] + 1);
+    reducedY(row) = y(i);
+    ++row;
+  }
+  std::vector<double> diagonal(static_cast<size_t>(n) + 1);
+  std::vector<double> norms(static_cast<size_t>(n) + 1);
+  std::vector<double> scratch;
+  QRFactorization(m - 1, n, g, diagonal.data(), norms.data(), kelTenMachEpsFloat, scratch);
+  KelVector reducedB(n);
+  QRSolution(m - 1, n, g, diagonal.data(), reducedY.Data() - 1, reducedB.Data() - 1);
+  KelVector reducedResiduals(m - 1);
+  for (int i = 1, row = 1; i <= m; ++i) {
+    if (i == t) continue;
+    double estimate = 0.0;
+    for (int j = 1; j <= n; ++j) estimate += f[i][j] * reducedB(j);
+    reducedResiduals(row) = y(i) - estimate;
+    ++row;
+  }
+  const double norm = reducedResiduals.Norm2();
+  return norm * norm;
+}
+
+// The experiment whose removal leaves the lowest residual sum of squares; strict comparison,
+// so the lowest index wins a tie.
+//
+// Refitting without every experiment costs m factorizations, O(m^2 n^2). The sum without
+// experiment t follows from the full fit instead: SS - r_t^2 / (1 - h_tt). Each of these is
+// given an error bound that covers rounding in the shortcut (cancellation against SS, a small
+// 1 - h_tt, the conditioning of F) and in the explicit refit; only the experiments whose bound
+// reaches the best upper bound are refitted explicitly, in index order, and the refits decide.
+// Any experiment whose removal the shortcut cannot judge (1 - h_tt tiny or inaccurate) is
+// refitted as well, and a rank-deficient F is refitted throughout. The chosen index and the
+// best sum are therefore those of refitting every experiment, at O(m n^2) plus a few refits.
+void KelLinearRegression::ComputeLeaveOneOut() {
+  const int m = numExperiments;
+  leaveOneOutBest = kelBigValue;
+  leaveOneOutBestIndex = 0;
+  leaveOneOutRefits = 0;
+
+  std::vector<double> lower(static_cast<size_t>(m) + 1);
+  std::vector<double> upper(static_cast<size_t>(m) + 1);
+  std::vector<unsigned char> mustRefit(static_cast<size_t>(m) + 1, 0);
+  const bool fullRank = scaledRank == numParameters && scaledConditioning < 1e12;
+  if (fullRank) {
+    const double epsilon = kelMachEps;
+    double normY = 0.0;
+    for (int i = 1; i <= m; ++i) normY += y(i) * y(i);
+    normY = std::sqrt(normY);
+    // Error of a computed residual, generously: rounding amplified by the conditioning.
+    const double residualError = 1e3 * epsilon * scaledConditioning * normY;
+    const double absoluteFloor =
+        2.0 * residualsNorm * residualError + residualError * residualError;
+    const double leverageError = 1e3 * epsilon * scaledConditioning;
+    for (int t = 1; t <= m; ++t) {
+      const double complement = 1.0 - leverages(t);
+      if (!(complement > 1e-8) || leverageError / complement > 1e-2) {
+        mustRefit[t] = 1;
+        continue;
+      }
+      const double removed = residuals(t) * residuals(t) / complement;
+      const double estimate = sumOfSquares - removed;
+      const double bound =
+          1e-9 * (sumOfSquares + removed) + removed * leverageError / complement + absoluteFloor;
+      lower[t] = estimate - bound;
+      upper[t] = estimate + bound;
+    }
+  } else {
+    std::fill(mustRefit.begin(), mustRefit.end(), 1);
+  }
+  double bestUpper = kelBigValue;
+  for (int t = 1; t <= m; ++t)
+    if (mustRefit[t] == 0) bestUpper = std::min(bestUpper, upper[t]);
+  for (int t = 1; t <= m; ++t) {
+    if (mustRefit[t] == 0 && lower[t] > bestUpper) continue;
+    ++leaveOneOutRefits;
+    const double rss = LeaveOneOutRefit(t);
+    if (rss < leaveOneOutBest) {
+      leaveOneOutBest = rss;
+      leaveOneOutBestIndex = t;
+    }
+  }
+}
+
+// Outlier verdicts from the mean square error without the best experiment to leave out.
+void KelLinearRegression::ClassifyLeaveOneOut() {
+  highlyProbableOutlier = 0;
+  probableOutlier = 0;
+  const int reducedDof = numExperiments - 1 - numParameters;
+  if (reducedDof <= 0 || leaveOneOutBestIndex == 0) return;
+  const double p = leaveOneOutBest / reducedDof;
+  // With an assigned variance the test only runs when the reduced mean square error exceeds
+  // the square root of that variance (the documented comparison).
+  if (responseVariance != 0.0 && !(p > std::sqrt(responseVariance))) return;
+  if (p < 0.5 * meanSquareError)
+    highlyProbableOutlier = leaveOneOutBestIndex;
+  else if (p < 0.8 * meanSquareError)
+    probableOutlier = leaveOneOutBestIndex;
+}
