@@ -91,9 +91,10 @@ class KelVector : public KelBase {
   double Normalize();
   // Reverses the order of the elements.
   void Reverse();
-  // Ascending heap sort in place.
+  // Ascending sort in place (negative zeros before positive ones; a vector holding a NaN is heap
+  // sorted).
   void Sort();
-  // The same sort; positions(i) is the former index of the i-th sorted element.
+  // Ascending heap sort in place; positions(i) is the former index of the i-th sorted element.
   void Sort(KelVectorInt& positions);
   // Exchanges storage and sizes; serial numbers stay.
   friend void Swap(KelVector& a, KelVector& b) noexcept;

@@ -2,6 +2,7 @@
 // regressor matrix (see the header for why the small factorizations give the same values).
 #include "linear_regression/kel_linear_regression_collinearity.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -44,21 +45,90 @@ double sumOfSquares(const KelMatrix& F, int j) {
   return sum;
 }
 
-void checkCentredSumOfSquares(const KelMatrix& F, int j) {
-  if (centredSumOfSquares(F, j) == 0.0) KelError("%s\nssm == 0.", kelClassLinearRegression);
+// Fatal when a column among first..last is constant (its corrected sum of squares, formed as
+// centredSumOfSquares forms it, is 0). Row passes with one sum per column: the same sums as
+// walking down each column.
+void checkCentredSumsOfSquares(const KelMatrix& F, int first, int last) {
+  if (first > last) return;
+  const int m = F.Rows();
+  const double* const* f = F.RowPointers();
+  const size_t size = static_cast<size_t>(last) + 1;
+  std::vector<double> means(size, 0.0);
+  for (int i = 1; i <= m; ++i)
+    for (int j = first; j <= last; ++j) means[j] += f[i][j];
+  for (int j = first; j <= last; ++j) means[j] /= m;
+  std::vector<double> sums(size, 0.0);
+  for (int i = 1; i <= m; ++i)
+    for (int j = first; j <= last; ++j) {
+      const double deviation = f[i][j] - means[j];
+      sums[j] += deviation * deviation;
+    }
+  for (int j = first; j <= last; ++j)
+    if (sums[j] == 0.0) KelError("%s\nssm == 0.", kelClassLinearRegression);
+}
+
+// Columns first..n of g: centred (when asked) and divided by their norms, a zero norm leaving
+// the column as it is. The arithmetic is that of KelMatrix::NormalizeColumn and SqrtSumSqr
+// (mean of a long-double sum; the norm's long-double sum of squares, scaled by the largest
+// magnitude where a square could overflow or underflow), so the results are the same to the
+// bit, but every step is a pass down the rows instead of a walk down each column.
+void normalizeColumnsByRows(KelMatrix* g, int first, bool centre) {
+  const int m = g->Rows();
+  const int n = g->Columns();
+  if (m < 1 || first > n) return;
+  double* const* a = g->RowPointers();
+  const size_t size = static_cast<size_t>(n) + 1;
+  if (centre) {
+    std::vector<long double> sums(size, 0.0L);
+    for (int i = 1; i <= m; ++i)
+      for (int j = first; j <= n; ++j) sums[j] += a[i][j];
+    std::vector<double> means(size, 0.0);
+    for (int j = first; j <= n; ++j) means[j] = static_cast<double>(sums[j] / m);
+    for (int i = 1; i <= m; ++i)
+      for (int j = first; j <= n; ++j) a[i][j] -= means[j];
+  }
+  std::vector<double> largest(size, 0.0);
+  std::vector<long double> squares(size, 0.0L);
+  for (int i = 1; i <= m; ++i)
+    for (int j = first; j <= n; ++j) {
+      largest[j] = std::max(largest[j], std::fabs(a[i][j]));
+      squares[j] += static_cast<long double>(a[i][j]) * a[i][j];
+    }
+  std::vector<double> norms(size, 0.0);
+  std::vector<unsigned char> scaled(size, 0);
+  bool anyScaled = false;
+  for (int j = first; j <= n; ++j) {
+    if (largest[j] == 0.0) continue;
+    const bool fast = largest[j] < std::sqrt(kelBigValue / m) &&
+                      largest[j] > kelDoubleMinNormal / static_cast<double>(kelMachEpsFloat);
+    if (fast) {
+      norms[j] = static_cast<double>(std::sqrt(squares[j]));
+    } else {
+      scaled[j] = 1;
+      anyScaled = true;
+      squares[j] = 0.0L;
+    }
+  }
+  if (anyScaled) {
+    for (int i = 1; i <= m; ++i)
+      for (int j = first; j <= n; ++j) {
+        if (scaled[j] == 0) continue;
+        const double x = a[i][j] / largest[j];
+        squares[j] += static_cast<long double>(x) * x;
+      }
+    for (int j = first; j <= n; ++j)
+      if (scaled[j] != 0) norms[j] = largest[j] * std::sqrt(static_cast<double>(squares[j]));
+  }
+  for (int i = 1; i <= m; ++i)
+    for (int j = first; j <= n; ++j)
+      if (norms[j] != 0.0) a[i][j] /= norms[j];
 }
 
 // The copy G whose columns the diagnostics compare: with an intercept, columns 2..n centred
 // and of unit norm (column 1 kept); without, every column of unit norm (zero columns stay).
 KelMatrix normalizedCopy(const KelMatrix& F, bool intercept) {
   KelMatrix g = F;
-  if (intercept) {
-    double mean = 0.0;
-    double norm = 0.0;
-    for (int j = 2; j <= g.Columns(); ++j) g.NormalizeColumn(j, &mean, &norm);
-  } else {
-    g.NormalizeColumns();
-  }
+  normalizeColumnsByRows(&g, intercept ? 2 : 1, intercept);
   return g;
 }
 
@@ -101,9 +171,8 @@ KelCollinearity ComputeCollinearity(const KelMatrix& F, bool intercept) {
   const int first = intercept ? 2 : 1;
   // The regression of column 1 on the others decides its intercept from its first column.
   const bool firstHasIntercept = !intercept && n >= 2 && columnIsOnes(F, 2);
-  if (n >= 2 && intercept)
-    for (int i = 2; i <= n; ++i) checkCentredSumOfSquares(F, i);
-  if (firstHasIntercept) checkCentredSumOfSquares(F, 1);
+  if (n >= 2 && intercept) checkCentredSumsOfSquares(F, 2, n);
+  if (firstHasIntercept) checkCentredSumsOfSquares(F, 1, 1);
 
   const KelQuietMessages quiet;
   KelCollinearity result;

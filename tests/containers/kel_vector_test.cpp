@@ -219,6 +219,37 @@ TEST(VectorOrder, NormNormalizeAndReverse) {
   EXPECT_KEL_FATAL(KelVector().Norm2(), "\nIndex out of range\n\nFunction: SqrtSumSqr");
 }
 
+// The sort without positions gives the values of the sort with positions, on a long vector
+// with many repeated values and zeros of both signs; a NaN leaves the heap sort in charge.
+TEST(VectorOrder, SortWithoutPositionsGivesTheSameValues) {
+  const int n = 5000;
+  KelVector a(n);
+  for (int i = 1; i <= n; ++i) a(i) = ((i * 7919) % 101 - 50) * 0.25;
+  a(17) = -0.0;
+  a(4000) = 0.0;
+  KelVector b = a;
+  a.Sort();
+  KelVectorInt positions;
+  b.Sort(positions);
+  for (int i = 1; i <= n; ++i) ASSERT_EQ(a(i), b(i)) << i;
+  for (int i = 2; i <= n; ++i) {
+    ASSERT_LE(a(i - 1), a(i)) << i;
+    if (a(i - 1) == 0.0 && a(i) == 0.0) {
+      EXPECT_FALSE(std::signbit(a(i)) && !std::signbit(a(i - 1)));
+    }
+  }
+  KelVector withNaN(5, 3., std::nan(""), 1., 2., 0.5);
+  KelVector heap = withNaN;
+  withNaN.Sort();
+  heap.Sort(positions);
+  for (int i = 1; i <= 5; ++i) {
+    EXPECT_EQ(std::isnan(withNaN(i)), std::isnan(heap(i))) << i;
+    if (!std::isnan(heap(i))) {
+      EXPECT_EQ(withNaN(i), heap(i)) << i;
+    }
+  }
+}
+
 TEST(VectorOrder, SortAscendsAndPositionsFollowTheHeapExchanges) {
   KelVector v(6, 3., -1., 7., 0., 2.5, -8.);
   v.Sort();
