@@ -177,6 +177,7 @@ void BM_RobustComputation(benchmark::State& state) {
 BENCHMARK(BM_RobustComputation)
     ->Args({50, 2})
     ->Args({200, 3})
+    ->Args({300, 8})
     ->Args({1000, 5})
     ->Args({10000, 10})
     ->Args({100000, 5})

@@ -264,7 +264,7 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
   std::vector<int> rows(static_cast<size_t>(half));
   std::vector<int> reference(static_cast<size_t>(k));
   std::vector<int> trial(static_cast<size_t>(k));
-  std::vector<double> fit(static_cast<size_t>(n));
+  std::vector<double> levels(static_cast<size_t>(k));
   KelVector b(n);
   for (int round = 1; round <= kExchangeRoundLimit; ++round) {
     RankAt(p);
@@ -285,13 +285,12 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
     bool improved = false;
     for (int o = 0; o < outside && !improved; ++o) {
       const int entering = ranked[static_cast<size_t>(half + o)].second;
+      SwapLevels(reference, entering, levels);
       for (int t = 0; t < k && !improved; ++t) {
+        const double swapLevel = levels[static_cast<size_t>(t)];
+        if (!(swapLevel >= 0.0 && swapLevel < level)) continue;
         trial = reference;
         trial[static_cast<size_t>(t)] = entering;
-        if (!KelChebyshevFit(f, y, trial.data(), n, fit.data(), scratch)) continue;
-        double estimate = 0.0;
-        for (int j = 1; j <= n; ++j) estimate += f[entering][j] * fit[static_cast<size_t>(j - 1)];
-        if (!(std::fabs(y[entering] - estimate) < level)) continue;
         const int leaving = reference[static_cast<size_t>(t)];
         // The minimax fit takes its reference from the rows; the test only guards the write.
         std::vector<int>::iterator place = std::find(rows.begin(), rows.end(), leaving);
@@ -308,6 +307,25 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
       }
     }
     if (!improved) break;
+  }
+}
+
+// levels[t]: the Chebyshev level of reference with member t replaced by entering (negative when
+// that reference is degenerate). All at once from the null space of the n + 2 experiments; one
+// fit per member only when those have rank below n.
+void KelLmsCandidateSearch::SwapLevels(const std::vector<int>& reference, int entering,
+                                       std::vector<double>& levels) {
+  if (KelExchangeLevels(f, y, reference.data(), n, entering, levels.data(), scratch)) return;
+  std::vector<int> trial(reference);
+  std::vector<double> fit(static_cast<size_t>(n));
+  for (int t = 0; t <= n; ++t) {
+    levels[static_cast<size_t>(t)] = -1.0;
+    trial = reference;
+    trial[static_cast<size_t>(t)] = entering;
+    if (!KelChebyshevFit(f, y, trial.data(), n, fit.data(), scratch)) continue;
+    double estimate = 0.0;
+    for (int j = 1; j <= n; ++j) estimate += f[entering][j] * fit[static_cast<size_t>(j - 1)];
+    levels[static_cast<size_t>(t)] = std::fabs(y[entering] - estimate);
   }
 }
 

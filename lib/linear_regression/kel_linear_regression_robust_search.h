@@ -53,6 +53,7 @@ class KelLmsCandidateSearch {
   void LocalSearch(KelVector& p, double* value);
   bool NextPositions(int width, int* positions) const;
   void Exchange(KelVector& p, double* value);
+  void SwapLevels(const std::vector<int>& reference, int entering, std::vector<double>& levels);
   void ExchangeFromRandomSubsets();
   void RankAt(const KelVector& p);
   bool MinimaxOf(const std::vector<int>& rows, std::vector<int>& reference, KelVector& b,

@@ -192,6 +192,107 @@ bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, i
 
 namespace {
 
+// Basis u, v of the left null space of the (n + 2) x n matrix whose transpose t (n x (n + 2),
+// overwritten) is given, by row echelon form: u is 1 at the first free column and 0 at the
+// second, v the other way round. False unless the matrix has rank n (exactly two free columns).
+bool leftNullPair(double* t, int n, double* u, double* v) {
+  const int columns = n + 2;
+  double largest = 0.0;
+  for (int i = 0; i < n * columns; ++i) largest = std::max(largest, std::fabs(t[i]));
+  if (!(largest > 0.0) || !std::isfinite(largest)) return false;
+  const double tiny = kPivotTolerance * largest;
+  int pivotColumns[64];
+  std::vector<int> pivotStorage;
+  int* pivotColumn = pivotColumns;
+  if (n > 64) {
+    pivotStorage.resize(static_cast<size_t>(n));
+    pivotColumn = pivotStorage.data();
+  }
+  int freeColumns[2] = {-1, -1};
+  int frees = 0;
+  int row = 0;
+  for (int col = 0; col < columns; ++col) {
+    int pivot = row;
+    for (int r = row + 1; r < n; ++r)
+      if (std::fabs(t[r * columns + col]) > std::fabs(t[pivot * columns + col])) pivot = r;
+    if (row == n || !(std::fabs(t[pivot * columns + col]) > tiny)) {
+      if (frees == 2) return false;  // rank below n
+      freeColumns[frees++] = col;
+      continue;
+    }
+    if (pivot != row)
+      for (int c = 0; c < columns; ++c) std::swap(t[pivot * columns + c], t[row * columns + c]);
+    for (int r = row + 1; r < n; ++r) {
+      const double factor = t[r * columns + col] / t[row * columns + col];
+      for (int c = col; c < columns; ++c) t[r * columns + c] -= factor * t[row * columns + c];
+    }
+    pivotColumn[row++] = col;
+  }
+  if (row < n || frees != 2) return false;
+  for (int c = 0; c < columns; ++c) u[c] = v[c] = 0.0;
+  u[freeColumns[0]] = 1.0;
+  v[freeColumns[1]] = 1.0;
+  for (int r = n - 1; r >= 0; --r) {
+    const int p = pivotColumn[r];
+    double sumU = 0.0;
+    double sumV = 0.0;
+    for (int c = p + 1; c < columns; ++c) {
+      sumU += t[r * columns + c] * u[c];
+      sumV += t[r * columns + c] * v[c];
+    }
+    u[p] = -sumU / t[r * columns + p];
+    v[p] = -sumV / t[r * columns + p];
+  }
+  return true;
+}
+
+}  // namespace
+
+// Every left null vector of the n + 2 experiments is a combination of u and v; the one of the
+// reference without member t is v(t) u - u(t) v, zero at t. Both coefficients near zero mean the
+// remaining n + 1 experiments have rank below n.
+bool KelExchangeLevels(const double* const* f, const double* y, const int* reference, int n,
+                       int entering, double* levels, std::vector<double>& scratch) {
+  const int columns = n + 2;
+  scratch.resize(static_cast<size_t>(n * columns + 3 * columns));
+  double* transposed = scratch.data();
+  double* u = transposed + n * columns;
+  double* v = u + columns;
+  double* responses = v + columns;
+  for (int i = 0; i < columns; ++i) {
+    const int experiment = i <= n ? reference[i] : entering;
+    const double* row = f[experiment];
+    for (int j = 0; j < n; ++j) transposed[j * columns + i] = row[j + 1];
+    responses[i] = y[experiment];
+  }
+  if (!leftNullPair(transposed, n, u, v)) return false;
+  double largestU = 0.0;
+  double largestV = 0.0;
+  for (int i = 0; i < columns; ++i) {
+    largestU = std::max(largestU, std::fabs(u[i]));
+    largestV = std::max(largestV, std::fabs(v[i]));
+  }
+  for (int t = 0; t <= n; ++t) {
+    levels[t] = -1.0;
+    const double a = v[t];
+    const double c = u[t];
+    if (!(std::fabs(a) > kPivotTolerance * largestV || std::fabs(c) > kPivotTolerance * largestU))
+      continue;
+    double product = 0.0;
+    double norm = 0.0;
+    for (int i = 0; i < columns; ++i) {
+      const double lambda = a * u[i] - c * v[i];
+      product += lambda * responses[i];
+      norm += std::fabs(lambda);
+    }
+    const double level = std::fabs(product) / norm;
+    if (std::isfinite(level)) levels[t] = level;
+  }
+  return true;
+}
+
+namespace {
+
 double absoluteResidual(const double* const* f, const double* y, int row, int n, const double* b) {
   const double* x = f[row];
   double estimate = 0.0;
@@ -205,6 +306,40 @@ bool referenceFit(const double* const* f, const double* y, const int* reference,
   if (!KelChebyshevFit(f, y, reference, n, b, scratch)) return false;
   *level = absoluteResidual(f, y, reference[0], n, b);
   return std::isfinite(*level);
+}
+
+// One exchange step with the member chosen from the levels of all n + 1 exchanges at once: the
+// highest level, as the step by one fit per exchange would choose. Confirmed by the fit of the
+// new reference, whose level must rise; false (reference, b and level untouched) when the
+// levels cannot be formed or the fit does not confirm them, and the caller fits each exchange.
+bool fastExchange(const double* const* f, const double* y, int* reference, int n, int entering,
+                  double* b, double* level, double* trial, std::vector<double>& scratch) {
+  double levels[65];
+  std::vector<double> levelStorage;
+  double* levelOf = levels;
+  if (n + 1 > 65) {
+    levelStorage.resize(static_cast<size_t>(n + 1));
+    levelOf = levelStorage.data();
+  }
+  if (!KelExchangeLevels(f, y, reference, n, entering, levelOf, scratch)) return false;
+  int replaced = -1;
+  double highest = *level;
+  for (int t = 0; t <= n; ++t)
+    if (levelOf[t] > highest) {
+      highest = levelOf[t];
+      replaced = t;
+    }
+  if (replaced < 0) return false;
+  const int kept = reference[replaced];
+  reference[replaced] = entering;
+  double fitLevel = 0.0;
+  if (referenceFit(f, y, reference, n, trial, &fitLevel, scratch) && fitLevel > *level) {
+    std::copy(trial, trial + n, b);
+    *level = fitLevel;
+    return true;
+  }
+  reference[replaced] = kept;
+  return false;
 }
 
 }  // namespace
@@ -233,6 +368,7 @@ bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int
       *level = std::max(*level, largest);
       return true;
     }
+    if (fastExchange(f, y, reference, n, worst, b, level, trial.data(), scratch)) continue;
     int replaced = -1;
     double highest = *level;
     for (int t = 0; t < k; ++t) {

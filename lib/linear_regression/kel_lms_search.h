@@ -38,6 +38,14 @@ bool KelNextSubset(int m, int k, int* indices);
 bool KelChebyshevFit(const double* const* f, const double* y, const int* rows, int n, double* b,
                      std::vector<double>& scratch);
 
+// Chebyshev levels of the n + 1 references made by putting experiment entering in place of each
+// member of reference (levels[t] for member t), from the two-dimensional left null space of the
+// n + 2 experiments together, without a fit per reference: a reference with left null vector
+// lambda has the level |lambda' y| / |lambda|_1. levels[t] is negative when that reference is
+// degenerate. False when the n + 2 experiments have rank below n.
+bool KelExchangeLevels(const double* const* f, const double* y, const int* reference, int n,
+                       int entering, double* levels, std::vector<double>& scratch);
+
 // Minimax fit of the experiments rows[0 .. count - 1] (count >= n + 1): b minimizes the largest
 // |y(i) - f(i) b| over them. The exchange method: reference (n + 1 of those rows) starts as
 // given and ends as the n + 1 experiments whose Chebyshev fit is the minimax fit; each step

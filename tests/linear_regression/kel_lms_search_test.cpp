@@ -140,6 +140,127 @@ TEST(LmsChebyshevFit, DegenerateSubsetIsRefused) {
   EXPECT_FALSE(KelChebyshevFit(rows, y, subset, 2, b, scratch));
 }
 
+// Three points on the lines x -> (1, x) of a straight-line fit: the Chebyshev level of three
+// points is half the distance of the middle response from the line through the outer two. With
+// reference (0, 0), (1, 1), (2, 0) and (3, 3) entering: {1, 2, 3} -> |0 - 2| / 2 = 1,
+// {0, 2, 3} -> |0 - 2| / 2 = 1, {0, 1, 3} -> |1 - 1| / 2 = 0.
+TEST(LmsExchangeLevels, HandWorkedStraightLine) {
+  const double r1[] = {0.0, 1.0, 0.0};
+  const double r2[] = {0.0, 1.0, 1.0};
+  const double r3[] = {0.0, 1.0, 2.0};
+  const double r4[] = {0.0, 1.0, 3.0};
+  const double* rows[] = {nullptr, r1, r2, r3, r4};
+  const double y[] = {0.0, 0.0, 1.0, 0.0, 3.0};
+  const int reference[] = {1, 2, 3};
+  double levels[3];
+  std::vector<double> scratch;
+  ASSERT_TRUE(KelExchangeLevels(rows, y, reference, 2, 4, levels, scratch));
+  EXPECT_NEAR(levels[0], 1.0, 1e-14);
+  EXPECT_NEAR(levels[1], 1.0, 1e-14);
+  EXPECT_NEAR(levels[2], 0.0, 1e-14);
+}
+
+// Removing the experiment at x = 3 leaves three at x = 1, which fit no line uniquely; the other
+// exchanges keep a unique fit: two responses at x = 1 and one elsewhere have level half their
+// difference. All four at the same x have rank 1: no levels at all.
+TEST(LmsExchangeLevels, DegenerateExchangesAreMarked) {
+  const double one[] = {0.0, 1.0, 1.0};
+  const double three[] = {0.0, 1.0, 3.0};
+  const double* rows[] = {nullptr, one, one, three, one};
+  const double y[] = {0.0, 2.0, 5.0, 7.0, 4.0};
+  const int reference[] = {1, 2, 3};
+  double levels[3];
+  std::vector<double> scratch;
+  ASSERT_TRUE(KelExchangeLevels(rows, y, reference, 2, 4, levels, scratch));
+  EXPECT_NEAR(levels[0], 0.5, 1e-14);  // {5, 4} at x = 1
+  EXPECT_NEAR(levels[1], 1.0, 1e-14);  // {2, 4} at x = 1
+  EXPECT_LT(levels[2], 0.0);
+  const double* flat[] = {nullptr, one, one, one, one};
+  EXPECT_FALSE(KelExchangeLevels(flat, y, reference, 2, 4, levels, scratch));
+}
+
+// Gauss elimination with partial pivoting on a copy; false when a pivot vanishes.
+bool SolveDense(std::vector<std::vector<double>> a, std::vector<double> rhs,
+                std::vector<double>* x) {
+  const size_t k = rhs.size();
+  for (size_t c = 0; c < k; ++c) {
+    size_t p = c;
+    for (size_t r = c + 1; r < k; ++r)
+      if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
+    if (std::fabs(a[p][c]) < 1e-12) return false;
+    std::swap(a[p], a[c]);
+    std::swap(rhs[p], rhs[c]);
+    for (size_t r = c + 1; r < k; ++r) {
+      const double factor = a[r][c] / a[c][c];
+      for (size_t j = c; j < k; ++j) a[r][j] -= factor * a[c][j];
+      rhs[r] -= factor * rhs[c];
+    }
+  }
+  x->assign(k, 0.0);
+  for (size_t r = k; r-- > 0;) {
+    double sum = rhs[r];
+    for (size_t j = r + 1; j < k; ++j) sum -= a[r][j] * (*x)[j];
+    (*x)[r] = sum / a[r][r];
+  }
+  return true;
+}
+
+// The Chebyshev level of n + 1 experiments by every sign pattern of the residuals: each pattern
+// s gives the fit with residuals s(i) delta, and the least |delta| is the minimax level.
+double LevelBySigns(const std::vector<std::vector<double>>& x, const std::vector<double>& y) {
+  const size_t k = y.size();
+  double best = HUGE_VAL;
+  for (unsigned pattern = 0; pattern < (1u << (k - 1)); ++pattern) {
+    std::vector<std::vector<double>> a(x);
+    for (size_t i = 0; i < k; ++i)
+      a[i].push_back(i == 0 || ((pattern >> (i - 1)) & 1u) == 0 ? 1.0 : -1.0);
+    std::vector<double> solution;
+    if (SolveDense(a, y, &solution)) best = std::min(best, std::fabs(solution.back()));
+  }
+  return best;
+}
+
+TEST(LmsExchangeLevels, MatchLevelsBySignPatterns) {
+  KelLmsRandom random(29);
+  auto uniform = [&random]() {
+    return static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
+  };
+  for (int trial = 0; trial < 30; ++trial) {
+    const int n = 2 + trial % 4;
+    const int count = n + 2;
+    std::vector<std::vector<double>> storage(static_cast<size_t>(count + 1),
+                                             std::vector<double>(static_cast<size_t>(n + 1)));
+    std::vector<const double*> rows(static_cast<size_t>(count + 1), nullptr);
+    std::vector<double> y(static_cast<size_t>(count + 1), 0.0);
+    for (int i = 1; i <= count; ++i) {
+      std::vector<double>& row = storage[static_cast<size_t>(i)];
+      row[1] = 1.0;
+      for (int j = 2; j <= n; ++j) row[static_cast<size_t>(j)] = 10.0 * uniform() - 5.0;
+      y[static_cast<size_t>(i)] = 20.0 * uniform();
+      rows[static_cast<size_t>(i)] = row.data();
+    }
+    std::vector<int> reference;
+    for (int i = 1; i <= n + 1; ++i) reference.push_back(i);
+    std::vector<double> levels(static_cast<size_t>(n + 1));
+    std::vector<double> scratch;
+    ASSERT_TRUE(KelExchangeLevels(rows.data(), y.data(), reference.data(), n, count, levels.data(),
+                                  scratch));
+    for (int t = 0; t <= n; ++t) {
+      std::vector<std::vector<double>> x;
+      std::vector<double> responses;
+      for (int i = 1; i <= count; ++i) {
+        if (i == t + 1) continue;
+        x.emplace_back(storage[static_cast<size_t>(i)].begin() + 1,
+                       storage[static_cast<size_t>(i)].end());
+        responses.push_back(y[static_cast<size_t>(i)]);
+      }
+      const double expected = LevelBySigns(x, responses);
+      EXPECT_NEAR(levels[static_cast<size_t>(t)], expected, 1e-10 * (1.0 + expected))
+          << trial << " " << t;
+    }
+  }
+}
+
 // The minimax fit over many experiments against linear programming duality: its level equals
 // the largest Chebyshev level over all (n + 1)-subsets (each is a lower bound, and the
 // reference reaches it), every residual is within it, and moving any parameter raises it.
