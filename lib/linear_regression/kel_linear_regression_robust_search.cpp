@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -267,6 +268,7 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
   std::vector<double> levels(static_cast<size_t>(k));
   KelVector b(n);
   for (int round = 1; round <= kExchangeRoundLimit; ++round) {
+    if (!FirstVisit(p, *value)) break;
     RankAt(p);
     for (int i = 0; i < half; ++i)
       rows[static_cast<size_t>(i)] = ranked[static_cast<size_t>(i)].second;
@@ -327,6 +329,16 @@ void KelLmsCandidateSearch::SwapLevels(const std::vector<int>& reference, int en
     for (int j = 1; j <= n; ++j) estimate += f[entering][j] * fit[static_cast<size_t>(j - 1)];
     levels[static_cast<size_t>(t)] = std::fabs(y[entering] - estimate);
   }
+}
+
+// The rounds from a point depend only on the point and its criterion: when another start has
+// passed through the same ones (bit for bit), everything this start would still find has already
+// been found. Refined candidates often converge to one point.
+bool KelLmsCandidateSearch::FirstVisit(const KelVector& p, double value) {
+  std::vector<std::uint64_t> key(static_cast<size_t>(n + 1));
+  std::memcpy(key.data(), p.Data(), static_cast<size_t>(n) * sizeof(double));
+  std::memcpy(&key[static_cast<size_t>(n)], &value, sizeof(double));
+  return visited.insert(std::move(key)).second;
 }
 
 bool KelLmsCandidateSearch::NextPositions(int width, int* positions) const {

@@ -19,6 +19,8 @@
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 #define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 
+#include <cstdint>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -53,6 +55,7 @@ class KelLmsCandidateSearch {
   void LocalSearch(KelVector& p, double* value);
   bool NextPositions(int width, int* positions) const;
   void Exchange(KelVector& p, double* value);
+  bool FirstVisit(const KelVector& p, double value);
   void SwapLevels(const std::vector<int>& reference, int entering, std::vector<double>& levels);
   void ExchangeFromRandomSubsets();
   void RankAt(const KelVector& p);
@@ -72,7 +75,8 @@ class KelLmsCandidateSearch {
   std::vector<double> partial;     // residuals without the intercept
   std::vector<double> scratch;
   std::vector<int> counts;
-  std::vector<std::pair<double, int>> ranked;  // |residual| and experiment, by RankAt
+  std::vector<std::pair<double, int>> ranked;    // |residual| and experiment, by RankAt
+  std::set<std::vector<std::uint64_t>> visited;  // points where an exchange round began (bits)
   KelVector work;
 };
 
