@@ -93,7 +93,9 @@ bool KelLmsCandidateSearch::AdjustIntercept(KelVector& p, double bound) {
     partial[static_cast<size_t>(i - 1)] = r;
   }
   if (!KelLmsLocationCanBeBelow(partial, bound, counts)) return false;
-  p(1) = KelLmsLocation(partial);
+  double location = 0.0;
+  if (!KelLmsLocationBelow(partial, bound, &location)) return false;
+  p(1) = location;
   return true;
 }
 

@@ -411,6 +411,9 @@ double fromSortKey(std::uint64_t key) {
   return v;
 }
 
+// The least-median location of sorted values (KelLmsLocation after its sort).
+double sortedLocation(const std::vector<double>& values);
+
 // Ascending order of values without NaN. A digit shared by all keys needs no pass.
 void sortValues(std::vector<double>& values) {
   const size_t m = values.size();
@@ -442,6 +445,30 @@ void sortValues(std::vector<double>& values) {
 
 double KelLmsLocation(std::vector<double>& values) {
   sortValues(values);
+  return sortedLocation(values);
+}
+
+// The criterion at any location is at least the square of half the width of the narrowest h
+// values (h as in the rejection test below): the h nearest values lie within its root. The
+// tolerance keeps a candidate whose criterion would come out within rounding of the bound.
+bool KelLmsLocationBelow(std::vector<double>& values, double bound, double* location) {
+  sortValues(values);
+  const int m = static_cast<int>(values.size());
+  if (m > 0 && std::isfinite(bound)) {
+    const int span = (m % 2 == 0 ? m / 2 : (m + 1) / 2) - 1;
+    double narrowest = std::numeric_limits<double>::infinity();
+    for (int i = 0; i + span < m; ++i)
+      narrowest = std::min(narrowest,
+                           values[static_cast<size_t>(i + span)] - values[static_cast<size_t>(i)]);
+    if (narrowest > 2.0 * std::sqrt(bound) * (1.0 + 1e-6)) return false;
+  }
+  *location = sortedLocation(values);
+  return true;
+}
+
+namespace {
+
+double sortedLocation(const std::vector<double>& values) {
   const int m = static_cast<int>(values.size());
   if (m == 0) return 0.0;
   if (m % 2 == 1) {
@@ -476,6 +503,8 @@ double KelLmsLocation(std::vector<double>& values) {
   return bestLocation;
 }
 
+}  // namespace
+
 bool KelLmsLocationCanBeBelow(const std::vector<double>& values, double bound,
                               std::vector<int>& counts) {
   const int m = static_cast<int>(values.size());
@@ -494,8 +523,9 @@ bool KelLmsLocationCanBeBelow(const std::vector<double>& values, double bound,
   if (!std::isfinite(range) || range < width) return true;
   // Bins of an eighth of the width: h values within less than the width lie in nine adjacent
   // bins, which span at most 9 / 8 of it (the test passes some candidates that the exact
-  // location then rejects, after a sort: finer bins leave fewer of them). Wider bins keep their number below 2 m + 2 and the rounding of the bin index far
-  // below one bin; with them fewer candidates are rejected, never a wrong one.
+  // location then rejects, after a sort: finer bins leave fewer of them). Wider bins keep their
+  // number below 2 m + 2 and the rounding of the bin index far below one bin; with them fewer
+  // candidates are rejected, never a wrong one.
   constexpr int binsPerWidth = 8;
   const double bin =
       std::max({width / binsPerWidth, range / (2.0 * m), 1e-9 * range}) * (1.0 + 1e-6);

@@ -62,6 +62,11 @@ bool KelMinimaxFit(const double* const* f, const double* y, const int* rows, int
 // apart, where the minimum always lies.
 double KelLmsLocation(std::vector<double>& values);
 
+// KelLmsLocation, but false (location untouched; values still sorted) when no location can give
+// a median of (values(i) - c)^2 below bound: no h values (as below) lie within 2 sqrt(bound).
+// Exact, after the sort, where the histogram test below is a quick necessary condition.
+bool KelLmsLocationBelow(std::vector<double>& values, double bound, double* location);
+
 // False only when no location c gives a median of (values(i) - c)^2 below bound: fewer than h
 // values (h = m / 2 for even m, (m + 1) / 2 for odd m) fit in any interval of width 2 sqrt(bound).
 // One pass over the values with a histogram, without sorting; counts is scratch.

@@ -385,9 +385,9 @@ TEST(LmsLocation, RejectionNeverRejectsAnAttainableBound) {
     const double minimum = BruteForceMinimum(values);
     EXPECT_TRUE(KelLmsLocationCanBeBelow(values, minimum * 1.0001 + 1e-300, counts)) << m;
     // Odd m, a tenth of the minimum: h values would have to fit in 2 sqrt(0.1) < 0.64 of the
-    // shortest interval holding h values; the histogram sees that when its bins (a quarter of
-    // that width, or range / 2m when larger) are narrow enough. (For even m the minimum also
-    // involves the (h + 1)-th value, so a low bound can still be plausible for h values.)
+    // shortest interval holding h values; the histogram sees that when its bins (at most a
+    // quarter of that width, or range / 2m when larger) are narrow enough. (For even m the minimum
+    // also involves the (h + 1)-th value, so a low bound can still be plausible for h values.)
     const double width = 2.0 * std::sqrt(0.1 * minimum);
     const auto [low, high] = std::minmax_element(values.begin(), values.end());
     if (m % 2 == 1 && minimum > 0.0 && (*high - *low) / (2.0 * m) < width / 4.0) {
@@ -396,6 +396,44 @@ TEST(LmsLocation, RejectionNeverRejectsAnAttainableBound) {
   }
   std::vector<double> none = {1.0, 2.0, 3.0};
   EXPECT_FALSE(KelLmsLocationCanBeBelow(none, 0.0, counts));
+}
+
+// {0, 1, 2, 10}, h = 2: no two values are closer than 1, so no location has a criterion below
+// (1 / 2)^2; the best location is 1, with squared distances 0, 1, 1, 81 and criterion 1.
+TEST(LmsLocation, ExactRejectionHandWorked) {
+  std::vector<double> values = {10.0, 2.0, 0.0, 1.0};
+  double location = -1.0;
+  EXPECT_FALSE(KelLmsLocationBelow(values, 0.2, &location));
+  EXPECT_EQ(location, -1.0);
+  EXPECT_TRUE(KelLmsLocationBelow(values, 1.0001, &location));
+  EXPECT_DOUBLE_EQ(location, 1.0);
+}
+
+// Never false when the brute-force minimum is below the bound, and then the location attains
+// that minimum; false whenever the bound is under the square of half the narrowest h values
+// (counted by brute force over all intervals between two values).
+TEST(LmsLocation, ExactRejectionAgainstBruteForce) {
+  KelLmsRandom random(17);
+  for (int m = 3; m <= 60; ++m) {
+    std::vector<double> values = Sample(random, m);
+    const double minimum = BruteForceMinimum(values);
+    const int h = m % 2 == 0 ? m / 2 : (m + 1) / 2;
+    double narrowest = HUGE_VAL;
+    for (double a : values)
+      for (double b : values) {
+        if (b < a) continue;
+        const auto inside =
+            std::count_if(values.begin(), values.end(), [&](double v) { return v >= a && v <= b; });
+        if (inside >= h) narrowest = std::min(narrowest, b - a);
+      }
+    std::vector<double> work = values;
+    double location = 0.0;
+    ASSERT_TRUE(KelLmsLocationBelow(work, minimum * 1.0001 + 1e-300, &location)) << m;
+    EXPECT_NEAR(MedianOfSquares(values, location), minimum, 1e-12 * (1.0 + minimum)) << m;
+    work = values;
+    const double below = 0.99 * (narrowest / 2.0) * (narrowest / 2.0);
+    EXPECT_FALSE(KelLmsLocationBelow(work, below, &location)) << m;
+  }
 }
 
 }  // namespace
