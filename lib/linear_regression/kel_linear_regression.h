@@ -422,6 +422,8 @@ class KelLinearRegression : public KelBase,
   KelMatrix elementalRows;   // E: the rows of F that map the minimizer's point to parameters
   KelVector elementalPoint;  // scratch parameters of the criterion
   std::vector<double> squaredResiduals;  // scratch of the criterion
+  std::vector<double> medianBuffer;      // scratch of the criterion's median
+  double criterionGuess = 0.0;           // the last criterion: where the next median is sought
   // Left by the last singular value analysis.
   KelVector candidateParameterNorms;
   KelVector candidateResidualNorms;

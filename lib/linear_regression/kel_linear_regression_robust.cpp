@@ -12,6 +12,7 @@
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_linear_regression_robust_search.h"
+#include "linear_regression/kel_lms_search.h"
 #include "minimization/kel_minimization_robust.h"
 #include "statistics/kel_descriptive_statistics.h"
 #include "statistics/kel_median.h"
@@ -67,6 +68,7 @@ void KelLinearRegression::ComputeRobust() {
   robustElementalCandidates = 0;
   robustSubsetCandidates = 0;
   squaredResiduals.assign(static_cast<size_t>(m), 0.0);
+  criterionGuess = 0.0;
   elementalPoint.Resize(n, true);
   StandardizeData();
   robustComponentMaximum = 0.0;
@@ -204,7 +206,8 @@ void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
 }
 
 // The squared residuals go to a buffer sized once per computation; the residuals are formed
-// row by row from the raw storage (no temporary F p).
+// row by row from the raw storage (no temporary F p). Successive points (of the minimizer, of the
+// refinements) have similar criteria: the median is selected among the squares near the last one.
 double KelLinearRegression::LmsCriterion(const KelVector& p) {
   ++robustEvaluations;
   const int m = numExperiments;
@@ -220,7 +223,8 @@ double KelLinearRegression::LmsCriterion(const KelVector& p) {
     const double r = responses[i] - estimate;
     squares[i - 1] = r * r;
   }
-  return kel_median::MedianInPlace(squaredResiduals);
+  criterionGuess = KelMedianNear(squaredResiduals, criterionGuess, medianBuffer);
+  return criterionGuess;
 }
 
 // The median is below the bound only if at least (m + 1) / 2 squared residuals are (for even m
@@ -247,7 +251,8 @@ bool KelLinearRegression::LmsCriterionBelow(const KelVector& p, double bound, do
     squares[i - 1] = square;
     if (!(square < bound) && ++notBelow > allowed) return false;
   }
-  *value = kel_median::MedianInPlace(squaredResiduals);
+  *value = KelMedianNear(squaredResiduals, criterionGuess, medianBuffer);
+  criterionGuess = *value;
   return *value < bound;
 }
 

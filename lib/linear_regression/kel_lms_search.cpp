@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "statistics/kel_median.h"
+
 namespace {
 
 // Below this fraction of the largest element a pivot counts as zero: the subset is degenerate
@@ -540,4 +542,47 @@ bool KelLmsLocationCanBeBelow(const std::vector<double>& values, double bound,
     if (inWindow >= h) return true;
   }
   return false;
+}
+
+namespace {
+
+// Below this many values a selection over all of them costs about as much as the gathering.
+constexpr size_t kNearMedianMinimum = 64;
+constexpr double kNearMedianFactor = 1.3;
+
+}  // namespace
+
+// 0-based ranks: the upper middle value has rank m / 2, the lower one m / 2 - 1 for even m. Both
+// lie among the gathered values when fewer than the lower rank lie below them and more than the
+// upper rank lie below or among them; a NaN (no order) sends the values to the full selection.
+double KelMedianNear(std::vector<double>& values, double guess, std::vector<double>& buffer) {
+  const size_t m = values.size();
+  if (m >= kNearMedianMinimum && guess > 0.0 && std::isfinite(guess)) {
+    const size_t upper = m / 2;
+    const size_t lower = m % 2 == 0 ? upper - 1 : upper;
+    const double low = guess / kNearMedianFactor;
+    const double high = guess * kNearMedianFactor;
+    size_t below = 0;
+    bool ordered = true;
+    buffer.clear();
+    for (double v : values) {
+      if (v < low) {
+        ++below;
+      } else if (v <= high) {
+        buffer.push_back(v);
+      } else if (!(v > high)) {
+        ordered = false;
+        break;
+      }
+    }
+    if (ordered && below <= lower && below + buffer.size() > upper) {
+      const auto middle = buffer.begin() + static_cast<std::ptrdiff_t>(upper - below);
+      std::nth_element(buffer.begin(), middle, buffer.end());
+      if (m % 2 == 1) return *middle;
+      // Everything before the selected value is not greater: the lower middle is their largest.
+      const double lowerMiddle = *std::max_element(buffer.begin(), middle);
+      return (lowerMiddle + *middle) / 2.0;
+    }
+  }
+  return kel_median::MedianInPlace(values);
 }

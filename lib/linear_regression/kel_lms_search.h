@@ -73,4 +73,10 @@ bool KelLmsLocationBelow(std::vector<double>& values, double bound, double* loca
 bool KelLmsLocationCanBeBelow(const std::vector<double>& values, double bound,
                               std::vector<int>& counts);
 
+// The library's median of values (the middle one for odd m, the mean of the two middle ones for
+// even m), the same value as a selection over all of them. When guess is near the median (the
+// criterion of a nearby point), the selection runs only over the values within a factor 1.3 of
+// it, gathered in buffer. values are reordered.
+double KelMedianNear(std::vector<double>& values, double guess, std::vector<double>& buffer);
+
 #endif

@@ -437,3 +437,36 @@ TEST(LmsLocation, ExactRejectionAgainstBruteForce) {
 }
 
 }  // namespace
+
+namespace {
+
+// The library's median rule by a full sort: the middle value, or the mean of the two middle ones.
+double SortedMedian(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t m = values.size();
+  return m % 2 == 1 ? values[m / 2] : (values[m / 2 - 1] + values[m / 2]) / 2.0;
+}
+
+// Exactly the sorted median whatever the guess: at the median, near it (the selection among the
+// gathered values), far off or meaningless (the full selection), for odd and even sizes, with
+// ties and with values at the edges of the gathered range.
+TEST(LmsMedianNear, SameValueAsTheSortedMedianForAnyGuess) {
+  KelLmsRandom random(41);
+  std::vector<double> buffer;
+  for (int m : {1, 2, 63, 64, 65, 100, 201, 1000}) {
+    std::vector<double> values;
+    for (int i = 0; i < m; ++i) {
+      const double u = static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
+      // Squares of residuals: many small ones, some ties, a few very large.
+      values.push_back(i % 7 == 0 ? 400.0 * u : (i % 11 == 0 ? 0.25 : u * u));
+    }
+    const double expected = SortedMedian(values);
+    for (double guess : {expected, 0.95 * expected, 1.05 * expected, expected / 1.3, expected * 1.3,
+                         0.5 * expected, 2.0 * expected, 0.0, -1.0, HUGE_VAL}) {
+      std::vector<double> work = values;
+      EXPECT_EQ(KelMedianNear(work, guess, buffer), expected) << m << " guess " << guess;
+    }
+  }
+}
+
+}  // namespace
