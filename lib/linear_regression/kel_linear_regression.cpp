@@ -2,6 +2,7 @@
 #include "linear_regression/kel_linear_regression.h"
 
 #include <cmath>
+#include <utility>
 
 #include "containers/kel_finite_check.h"
 #include "foundation/kel_errors.h"
@@ -21,6 +22,11 @@ KelLinearRegression::KelLinearRegression() {
 KelLinearRegression::KelLinearRegression(const KelMatrix& regressors, const KelVector& responses) {
   SetUpEmpty();
   Initialize(regressors, responses);
+}
+
+KelLinearRegression::KelLinearRegression(KelMatrix&& regressors, KelVector&& responses) {
+  SetUpEmpty();
+  Initialize(std::move(regressors), std::move(responses));
 }
 
 KelLinearRegression::KelLinearRegression(const KelMatrix& X, const KelVector& Y,
@@ -54,11 +60,34 @@ void KelLinearRegression::CheckDimensions() const {
     KelError("%s%s", kelClassLinearRegression, kelErrCheck);
 }
 
-void KelLinearRegression::Initialize(const KelMatrix& regressors, const KelVector& responses) {
+namespace {
+
+void checkRegressorShape(const KelMatrix& regressors) {
   if (regressors.Columns() < 1 || regressors.Columns() >= regressors.Rows())
     KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+}
+
+}  // namespace
+
+void KelLinearRegression::Initialize(const KelMatrix& regressors, const KelVector& responses) {
+  checkRegressorShape(regressors);
   F = regressors;
   y = responses;
+  NewDataTaken();
+}
+
+void KelLinearRegression::Initialize(KelMatrix&& regressors, KelVector&& responses) {
+  checkRegressorShape(regressors);
+  F = std::move(regressors);
+  y = std::move(responses);
+  // The moves swap storage: what F and y held before is released here.
+  regressors.Resize(0, 0, false);
+  responses.Resize(0, false);
+  NewDataTaken();
+}
+
+// New data forget the assigned variance with every result.
+void KelLinearRegression::NewDataTaken() {
   responseVariance = 0.0;
   varianceDegreesOfFreedom = 0;
   DataChanged();

@@ -54,6 +54,8 @@ class KelLinearRegression : public KelBase,
   KelLinearRegression();
   // Copies F and y; n >= m is fatal (the length of y is checked when the fit runs).
   KelLinearRegression(const KelMatrix& F, const KelVector& y);
+  // Takes over the storage of F and y, which are left empty: no copy of a large data set.
+  KelLinearRegression(KelMatrix&& F, KelVector&& y);
   // F(i, j) = X(experimentRows(i), parameterColumns(j)), y(i) = Y(experimentRows(i)). An empty
   // selection, fewer rows than columns, or a selection larger than X is fatal; as many rows as
   // columns is fatal as well (a fit with no residual degrees of freedom).
@@ -68,6 +70,8 @@ class KelLinearRegression : public KelBase,
   // New data for an existing object: the assigned variance and every computed result are
   // forgotten; n >= m is fatal.
   void Initialize(const KelMatrix& F, const KelVector& y);
+  // The same, taking over the storage of F and y (left empty).
+  void Initialize(KelMatrix&& F, KelVector&& y);
   // Assigns the experimental variance of y (0: none) and its degrees of freedom; a fit already
   // made is redone at the next query.
   void SetResponseVariance(double variance, int degreesOfFreedom);
@@ -304,6 +308,7 @@ class KelLinearRegression : public KelBase,
   void CheckDimensions() const;
   // Fatal when y does not have one element per row of F; the message gives both sizes.
   void CheckResponseSize() const;
+  void NewDataTaken();
   // Fatal at the first NaN or infinity in F, y or the assigned variance, naming the entry.
   void CheckFiniteData() const;
 

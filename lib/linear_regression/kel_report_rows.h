@@ -3,8 +3,11 @@
 //
 // KelRowWriter gathers text in a buffer and hands it to the output channel in large pieces;
 // its number conversions write the same bytes as printf's "%W.Pe", "%W.Pf" and "%Wd" (std::
-// to_chars gives the correctly rounded shortest-digit forms that glibc's printf gives in the
-// round-to-nearest mode the library runs in; NaN and infinities go through snprintf).
+// to_chars gives the correctly rounded digits that glibc's printf gives in the round-to-nearest
+// mode the library runs in; NaN and infinities go through snprintf). "%W.Pe" with P <= 14 of a
+// normal value whose decimal exponent is within 22 of P forms its digits itself, from one product
+// with an exact power of ten, and leaves to to_chars only the values within rounding of a halfway
+// point.
 #ifndef KELMATH_KEL_REPORT_ROWS_H
 #define KELMATH_KEL_REPORT_ROWS_H
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "foundation/kel_constants.h"
 #include "foundation/kel_output.h"
@@ -335,6 +336,32 @@ TEST(LinearRegressionFit, WeightedRightVectorsAndDecompositionQueries) {
       for (int k = 1; k <= 2; ++k) value += U(r, k) * d(k) * V(c, k);
       EXPECT_NEAR(value, lr_test::MakeX6()(r, c), 1e-13);
     }
+}
+
+// Handing the data over: F and y are left empty, the object's serial number is its own, and
+// the fit is the one of the copying constructor, bit for bit; Initialize by moving forgets the
+// assigned variance like the copying one.
+TEST(LinearRegressionFit, MovedDataGiveTheFitOfCopiedData) {
+  const KelMatrix F = lr_test::MakeX12();
+  const KelVector y = lr_test::MakeY12();
+  KelLinearRegression copied(F, y);
+  KelMatrix handedF = F;
+  KelVector handedY = y;
+  KelLinearRegression moved(std::move(handedF), std::move(handedY));
+  EXPECT_EQ(handedF.Rows(), 0);
+  EXPECT_EQ(handedY.Size(), 0);
+  EXPECT_EQ(moved.GetSerialNumber(), copied.GetSerialNumber() + 1);
+  for (int j = 1; j <= F.Columns(); ++j) {
+    EXPECT_EQ(moved.Parameters()(j), copied.Parameters()(j));
+    EXPECT_EQ(moved.ParameterStandardErrors()(j), copied.ParameterStandardErrors()(j));
+  }
+  moved.SetResponseVariance(0.5, 4);
+  KelMatrix again = F;
+  KelVector againY = y;
+  moved.Initialize(std::move(again), std::move(againY));
+  EXPECT_EQ(again.Rows(), 0);
+  EXPECT_EQ(moved.ResponseVariance(), 0.0);
+  EXPECT_EQ(moved.GetR2(), copied.GetR2());
 }
 
 TEST(LinearRegressionFit, InitializeForgetsVarianceAndEarlierResults) {

@@ -76,6 +76,58 @@ TEST(ReportRows, ConversionsMatchPrintf) {
   }
 }
 
+// Values whose digits the writer forms itself (decimal exponents -15 .. 30): random ones at every
+// precision, and values at and next to the halfway points between two outputs, where the digit
+// kept depends on the last bits of the double.
+TEST(ReportRows, ScientificDigitsMatchPrintfAroundEveryRoundingBoundary) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> exponent(-15.0, 30.0);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::vector<std::pair<double, int>> cases;
+  for (int k = 0; k < 60000; ++k) {
+    const int precision = 1 + k % 15;
+    const double value = mantissa(random) * std::pow(10.0, std::floor(exponent(random)));
+    cases.push_back({k % 2 == 0 ? value : -value, precision});
+    // The halfway point between two outputs of this precision, and its neighbours.
+    const double scale = std::pow(10.0, std::floor(std::log10(value)) - precision);
+    const double halfway = (std::floor(value / scale) + 0.5) * scale;
+    cases.push_back({halfway, precision});
+    cases.push_back({std::nextafter(halfway, 0.0), precision});
+    cases.push_back({std::nextafter(halfway, 1e300), precision});
+  }
+  // Carries into a new leading digit and exact binary ties.
+  for (int precision = 1; precision <= 15; ++precision) {
+    for (double value : {9.9999999999999999, 99.999999999999, 0.999999995, 999999.5, 1.5, 2.5,
+                         0.375, 1e22, 1e-15, 123456785.0, 1.25e-7}) {
+      cases.push_back({value, precision});
+      cases.push_back({std::nextafter(value, 0.0), precision});
+      cases.push_back({std::nextafter(value, 1e300), precision});
+    }
+  }
+  std::string expected;
+  char text[64];
+  for (const auto& [value, precision] : cases) {
+    std::snprintf(text, sizeof text, "%.*e\n", precision, value);
+    expected += text;
+  }
+  const std::string written = kel_test::CaptureOutput([&] {
+    KelRowWriter out;
+    for (const auto& [value, precision] : cases) {
+      out.Scientific(value, 0, precision);
+      out.Text("\n");
+    }
+  });
+  ASSERT_EQ(written.size(), expected.size());
+  size_t line = 0;
+  for (size_t start = 0; start < expected.size();) {
+    const size_t end = expected.find('\n', start);
+    ASSERT_EQ(written.substr(start, end - start), expected.substr(start, end - start))
+        << "value " << cases[line].first << " precision " << cases[line].second;
+    start = end + 1;
+    ++line;
+  }
+}
+
 TEST(ReportRows, IntegersArePaddedLikePrintf) {
   const std::string written = kel_test::CaptureOutput([] {
     KelRowWriter out;
