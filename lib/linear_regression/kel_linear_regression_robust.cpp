@@ -95,8 +95,7 @@ void KelLinearRegression::ComputeRobust() {
     KelLmsCandidateSearch search(*this);
     search.CollectElementalPasses();
     search.CollectSubsetFits();
-    search.RefineBest(&minimizer);
-    RestartFromTheBest(&minimizer);
+    if (search.RefineBest(&minimizer)) RestartFromTheBest(&minimizer);
     search.PolishBest();
   }
   ComputeRobustStatistics();

@@ -365,7 +365,7 @@ void KelLmsCandidateSearch::TryIntercept(KelVector& p, double* value) {
 // The best few candidates, each improved by the local search; the best result then by the
 // simplex minimizer (whose point is x = E p). The best of all becomes the regression's robust
 // parameters.
-void KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
+bool KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
   Offer(regression.robustB);
   KelVector p;
   refined.clear();
@@ -384,11 +384,11 @@ void KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
   minimizer->Initialize(x);
   (*minimizer)(0);
   ++regression.robustMinimizerRuns;
-  if (minimizer->FSolution() < regression.leastMedianOfSquares) {
-    Solve(&regression.elementalSolver, minimizer->XMin(), &p);
-    regression.leastMedianOfSquares = regression.LmsCriterion(p);
-    regression.robustB = p;
-  }
+  if (!(minimizer->FSolution() < regression.leastMedianOfSquares)) return false;
+  Solve(&regression.elementalSolver, minimizer->XMin(), &p);
+  regression.leastMedianOfSquares = regression.LmsCriterion(p);
+  regression.robustB = p;
+  return true;
 }
 
 // The exchange refinement runs last, from the best point and from the refined candidates: the

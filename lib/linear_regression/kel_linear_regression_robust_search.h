@@ -38,7 +38,9 @@ class KelLmsCandidateSearch {
   void CollectSubsetFits();
   // Refines the best candidates (and the regression's current robust parameters); the best
   // result, if lower, becomes the regression's robust parameters and least median of squares.
-  void RefineBest(KelMinimizationRobust* minimizer);
+  // True when the minimizer's run lowered the criterion (a restart from the same point would
+  // only repeat that run).
+  bool RefineBest(KelMinimizationRobust* minimizer);
   // Intercept and local search once more from the regression's robust parameters, then the
   // exchange refinement from them and from the refined candidates.
   void PolishBest();
