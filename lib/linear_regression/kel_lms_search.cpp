@@ -533,12 +533,20 @@ bool KelLmsLocationCanBeBelow(const std::vector<double>& values, double bound,
       std::max({width / binsPerWidth, range / (2.0 * m), 1e-9 * range}) * (1.0 + 1e-6);
   const int bins = static_cast<int>(range / bin) + 1;
   counts.assign(static_cast<size_t>(bins), 0);
+  // The reciprocal's rounding moves an index by far less than the widening above.
+  const double perBin = 1.0 / bin;
   for (double v : values)
-    ++counts[static_cast<size_t>(std::min(bins - 1, static_cast<int>((v - low) / bin)))];
+    ++counts[static_cast<size_t>(std::min(bins - 1, static_cast<int>((v - low) * perBin)))];
+  // Once more than m - h values lie before the window, no later window can hold h of them.
   int inWindow = 0;
-  for (int i = 0; i < bins; ++i) {
+  int before = 0;
+  for (int i = 0; i < bins && before <= m - h; ++i) {
     inWindow += counts[static_cast<size_t>(i)];
-    if (i > binsPerWidth) inWindow -= counts[static_cast<size_t>(i - binsPerWidth - 1)];
+    if (i > binsPerWidth) {
+      const int leaving = counts[static_cast<size_t>(i - binsPerWidth - 1)];
+      inWindow -= leaving;
+      before += leaving;
+    }
     if (inWindow >= h) return true;
   }
   return false;
