@@ -8,13 +8,16 @@
 // fifth best so far, a sort of m values: O(D m n) in all, so the candidate stage grows linearly
 // with m (as m n) once m exceeds 400. The 5 best candidates are refined: the local search
 // tries at most about 4e6 / m Chebyshev fits of experiments ranked around the median per
-// iteration (each O(m n)), and the simplex minimizer runs once from the best of them, plus the
-// restarts from the best point. The local search window holds n + 1 + 8 experiments up to m = 100
-// and n + 1 + 4 above (fewer when the subsets exceed the bound). Last, the exchange refinement
-// starts from the best point and, up to m = 166, from all five refined candidates (fewer up to
-// m = 500, none above): a round is a sort of m residuals and minimax fits of the nearest half
-// (each O(m n) per exchange step), and tries at most 8e4 / ((n + 1) m / 2) experiments outside
-// the half (none above m = 26666 for n = 5); at most 60 rounds per start. Up to m = 316 it also
+// iteration (each O(m n)), and the simplex minimizer runs once from the best of them, plus,
+// when that run lowers the criterion, the restarts from the best point. The local search window
+// holds n + 1 + 8 experiments up to m = 100 and n + 1 + 4 above (fewer when the subsets exceed the
+// bound). Last, the exchange refinement starts from the best point and, up to m = 166, from all
+// five refined candidates (fewer up to m = 500, none above): a round is a sort of m residuals and
+// minimax fits of the nearest half (each O(m n + n^3) per exchange step: the member to leave comes
+// from the levels of all n + 1 exchanges at once, one elimination of the n + 2 experiments), and
+// tries at most 8e4 / ((n + 1) m / 2) experiments outside the half (none above m = 26666 for
+// five parameters), each with one such elimination for its n + 1 exchanges; at most 60 rounds
+// per start, and a start stops at a point where an earlier round began. Up to m = 316 it also
 // starts from 1e5 / m^2 (at most 200) Chebyshev fits of random (n + 1)-subsets.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
 #define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
