@@ -162,7 +162,9 @@ class KelLinearRegression : public KelBase,
   double T99();
   bool SolutionsDisagree();
   // Leave-one-out outlier test: the lowest residual sum of squares over the fits without one
-  // experiment, the experiment left out there, and the verdicts (0 for none).
+  // experiment (refitted, or from the closed form within a bound of about 1e-9 of it when one
+  // experiment wins beyond doubt and the verdict is clear), the experiment left out there, and
+  // the verdicts (0 for none).
   double LeaveOneOutBestSumOfSquares();
   int LeaveOneOutBestIndex();
   int HighlyProbableOutlier();
@@ -335,6 +337,7 @@ class KelLinearRegression : public KelBase,
   // Residual sum of squares of the fit without experiment t, by Householder QR of the other
   // rows (the explicit refit).
   double LeaveOneOutRefit(int t);
+  int LeaveOneOutVerdict(double best) const;
   void ClassifyLeaveOneOut();
 
   // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp).
