@@ -7,18 +7,19 @@
 // computation use the fit's members as working storage and clear the fit's flag, so the next
 // least-squares query refits first.
 //
-// Growth. The fit is O(m n^2) in time: one Householder QR of F, from whose triangle R the
-// balanced, plain and column-scaled singular value decompositions follow at O(n^3) each, U
-// formed from the QR in one pass over the rows, a residual refinement, the leverages and the
-// leave-one-out test from the closed form, plus one O(m n^2) refit for each experiment that the
-// closed form cannot tell from the best (usually one; every experiment when the data are fitted
-// exactly or F is rank deficient, where the closed form cannot be trusted, and then the test is
-// O(m^2 n^2)). The least-squares report adds O(m n^2 + n^4) for the tolerances and column
-// factors (one QR of the normalized F and an n x n QR per column), O(n^3) for the inverse
-// correlation, O(m log m) for the normality index and O(m) lines of output. Memory: the object
-// keeps F and U (2 m x n) besides O(m) vectors; the fit holds no other m x n matrix, because the
-// QR is made in the storage that becomes U; a refit and the report's tolerances each hold one
-// transient m x n copy.
+// Growth. The fit is O(m n^2) in time: one Householder QR of F (by cache-sized blocks of rows
+// on large data, so that F is read and written once), from whose triangle R the balanced, plain
+// and column-scaled singular value decompositions follow at O(n^3) each, U formed from the QR
+// in one pass over the rows, a residual refinement, the leverages and the leave-one-out test
+// from the closed form, plus one O(m n^2) refit for each experiment that the closed form cannot
+// tell from the best or whose verdict it cannot decide (usually none; every experiment when the
+// data are fitted exactly or F is rank deficient, where the closed form cannot be trusted, and
+// then the test is O(m^2 n^2)). The least-squares report adds O(m n^2 + n^4) for the tolerances
+// and column factors (one QR of the normalized F and an n x n QR per column), O(n^3) for the
+// inverse correlation, O(m log m) for the normality index and O(m) lines of output. Memory: the
+// object keeps F and U (2 m x n) besides O(m) vectors; the fit holds no other m x n matrix,
+// because the QR is made in the storage that becomes U; a refit and the report's tolerances
+// each hold one transient m x n copy.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_H
 #define KELMATH_KEL_LINEAR_REGRESSION_H
 
@@ -162,7 +163,9 @@ class KelLinearRegression : public KelBase,
   double T99();
   bool SolutionsDisagree();
   // Leave-one-out outlier test: the lowest residual sum of squares over the fits without one
-  // experiment, the experiment left out there, and the verdicts (0 for none).
+  // experiment (refitted, or from the closed form within a bound of about 1e-9 of it when one
+  // experiment wins beyond doubt and the verdict is clear), the experiment left out there, and
+  // the verdicts (0 for none).
   double LeaveOneOutBestSumOfSquares();
   int LeaveOneOutBestIndex();
   int HighlyProbableOutlier();
@@ -335,6 +338,7 @@ class KelLinearRegression : public KelBase,
   // Residual sum of squares of the fit without experiment t, by Householder QR of the other
   // rows (the explicit refit).
   double LeaveOneOutRefit(int t);
+  int LeaveOneOutVerdict(double best) const;
   void ClassifyLeaveOneOut();
 
   // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "factorizations/kel_householder.h"
+#include "factorizations/kel_tall_qr.h"
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
@@ -132,23 +133,11 @@ KelMatrix normalizedCopy(const KelMatrix& F, bool intercept) {
   return g;
 }
 
-// R (n x n) of G = Q R, G destroyed. No column is judged dependent (tolerance 0), so R^T R
+// R (n x n) of G = Q R, G's storage taken. No column is judged dependent (tolerance 0), so R^T R
 // equals G^T G to rounding and every later decision is taken on R alone.
 KelMatrix triangularFactor(KelMatrix* g) {
-  const int m = g->Rows();
-  const int n = g->Columns();
-  std::vector<double> diagonal(static_cast<size_t>(n) + 1);
-  std::vector<double> norms(static_cast<size_t>(n) + 1);
-  std::vector<double> scratch;
-  double* const* a = g->RowPointers();
-  QRFactorization(m, n, a, diagonal.data(), norms.data(), 0.0, scratch);
-  KelMatrix r(n, n);
-  double* const* t = r.RowPointers();
-  for (int i = 1; i <= n; ++i) {
-    t[i][i] = diagonal[static_cast<size_t>(i)];
-    for (int j = i + 1; j <= n; ++j) t[i][j] = a[i][j];
-  }
-  return r;
+  const KelTallQR qr(g);
+  return qr.R();
 }
 
 // |last diagonal| of the QR of R with columns i and n exchanged, with the given singularity

@@ -116,6 +116,57 @@ TEST(TallQR, ZeroColumnKeepsQOrthonormal) {
     }
 }
 
+// Matrices of many rows go by blocks: R is the triangle of the one-block Householder QR up to
+// the signs of its rows, Q [X; 0] has orthonormal columns when X is orthogonal and reproduces A
+// through R, and Q^T y is U^T y for that Q.
+TEST(TallQR, BlocksOfRowsGiveTheSameFactorization) {
+  for (const Shape shape : {Shape{3 * KelTallQR::BlockRows(4) + 17, 4}, Shape{5000, 40}}) {
+    const int m = shape.m, n = shape.n;
+    ASSERT_GT(m, 2 * KelTallQR::BlockRows(n));
+    const KelMatrix A = fact_test::GradedMatrix(m, n, 11);
+    ThinQ reference(A);
+    reference.Q();  // factorizes
+    KelMatrix copy(A);
+    KelTallQR qr(&copy);
+    const KelMatrix R = qr.R();
+    // Householder QR is accurate column by column: errors relative to the norm of each column.
+    std::vector<double> columnNorm(static_cast<size_t>(n) + 1, 0.0);
+    for (int j = 1; j <= n; ++j) {
+      for (int i = 1; i <= m; ++i) columnNorm[j] += A(i, j) * A(i, j);
+      columnNorm[j] = std::sqrt(columnNorm[j]);
+    }
+    for (int i = 1; i <= n; ++i) {
+      const double sign = (R(i, i) < 0.0) == (reference.Diagonal(i) < 0.0) ? 1.0 : -1.0;
+      EXPECT_NEAR(R(i, i), sign * reference.Diagonal(i), 1e-12 * columnNorm[i]);
+      for (int j = 1; j < i; ++j) EXPECT_EQ(R(i, j), 0.0);
+      for (int j = i + 1; j <= n; ++j)
+        EXPECT_NEAR(R(i, j), sign * reference.Above(i, j), 1e-12 * columnNorm[j]) << i << ", " << j;
+    }
+    const KelVector y = fact_test::RandomVector(m, 12);
+    const KelVector head = qr.LeadingTransposedProduct(y);
+    KelMatrix identity(n, n);
+    for (int i = 1; i <= n; ++i) identity(i, i) = 1.0;
+    const KelMatrix Q = qr.TakeProduct(identity);
+    ASSERT_EQ(Q.Rows(), m);
+    for (int j = 1; j <= n; ++j) {
+      long double projection = 0.0L;
+      for (int i = 1; i <= m; ++i) projection += static_cast<long double>(Q(i, j)) * y(i);
+      EXPECT_NEAR(head(j), static_cast<double>(projection), 1e-12) << j;
+      for (int k = j; k <= n; ++k) {
+        long double dot = 0.0L;
+        for (int i = 1; i <= m; ++i) dot += static_cast<long double>(Q(i, j)) * Q(i, k);
+        EXPECT_NEAR(static_cast<double>(dot), j == k ? 1.0 : 0.0, 1e-13) << j << ", " << k;
+      }
+    }
+    for (int i = 1; i <= m; i += 97)
+      for (int j = 1; j <= n; ++j) {
+        long double sum = 0.0L;
+        for (int k = 1; k <= j; ++k) sum += static_cast<long double>(Q(i, k)) * R(k, j);
+        EXPECT_NEAR(static_cast<double>(sum), A(i, j), 1e-13 * columnNorm[j]) << i << ", " << j;
+      }
+  }
+}
+
 TEST(TallQR, WideMatrixAndWrongSizesAreFatal) {
   KelMatrix wide = fact_test::RandomMatrix(3, 4, 1);
   EXPECT_KEL_FATAL(KelTallQR qr(&wide),
