@@ -12,7 +12,13 @@
 // column), which a machine shared with other work disturbs less than the elapsed time.
 // "R_heap_MB" is R's peak heap during those computations (gc's "max used"). A table of both
 // sides is printed at the end.
+//
+// "peak_over_data" is the library's own peak memory in units of the data (F and y): the rise of
+// the process's peak resident size over its resident size before the first construction. It is
+// reported where that run raised the process's peak, i.e. for the largest size (the sizes run in
+// increasing order and R runs in a child process).
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -115,6 +121,32 @@ const RTimes& RFor(int m, int n, const KelMatrix& F, const KelVector& y) {
   return rows.back().r;
 }
 
+// Resident and peak resident size of this process, bytes.
+double ResidentBytes() {
+  long pages = 0;
+  long resident = 0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+  }
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+double PeakResidentBytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return 1024.0 * static_cast<double>(usage.ru_maxrss);
+}
+
+// Peak memory of the runs since `before` (the resident size then), over the data, when they
+// raised the process's peak above `peakBefore`.
+void AddMemoryCounter(benchmark::State& state, double before, double peakBefore, int m, int n) {
+  const double peak = PeakResidentBytes();
+  if (peak <= peakBefore) return;
+  const double data = 8.0 * static_cast<double>(m) * (n + 1);
+  state.counters["peak_over_data"] = (peak - before) / data;
+}
+
 void AddRCounters(benchmark::State& state, const RTimes& r) {
   if (!r.ran) return;
   state.counters["R_lm_ms"] = 1000.0 * r.lmSeconds;
@@ -128,10 +160,13 @@ void BM_Fit(benchmark::State& state) {
   KelMatrix F;
   KelVector y;
   kel_bench::MakeRegressionProblem(m, n, &F, &y);
+  const double before = ResidentBytes();
+  const double peakBefore = PeakResidentBytes();
   for (auto _ : state) {
     KelLinearRegression regression(F, y);
     benchmark::DoNotOptimize(regression.GetR2());
   }
+  AddMemoryCounter(state, before, peakBefore, m, n);
   AddRCounters(state, RFor(m, n, F, y));
 }
 
@@ -142,10 +177,13 @@ void BM_FitAndReport(benchmark::State& state) {
   KelVector y;
   kel_bench::MakeRegressionProblem(m, n, &F, &y);
   KelSetOutputFile("least_squares_report_benchmark_report.txt");
+  const double before = ResidentBytes();
+  const double peakBefore = PeakResidentBytes();
   for (auto _ : state) {
     KelLinearRegression regression(F, y);
     regression.LeastSquaresAnalysis();
   }
+  AddMemoryCounter(state, before, peakBefore, m, n);
   KelSetOutputFile("least_squares_report_benchmark_rest.txt");
   std::remove("least_squares_report_benchmark_report.txt");
   AddRCounters(state, RFor(m, n, F, y));

@@ -57,6 +57,8 @@ double KelLinearRegression::LeaveOneOutRefit(int t) {
 // best sum is that of the refit, or the closed form's (within its bound of it) when a single
 // experiment wins beyond doubt and the verdict is the same anywhere within the bound: then no
 // refit is made at all, which on large data saves a copy of F and a second factorization.
+// Data fitted exactly (every residual within rounding of zero) have no experiment to leave out:
+// index 0 and no verdict, where the refits would only rank rounding noise.
 void KelLinearRegression::ComputeLeaveOneOut() {
   const int m = numExperiments;
   leaveOneOutBest = kelBigValue;
@@ -75,6 +77,13 @@ void KelLinearRegression::ComputeLeaveOneOut() {
     normY = std::sqrt(normY);
     // Error of a computed residual, generously: rounding amplified by the conditioning.
     const double residualError = 1e3 * epsilon * scaledConditioning * normY;
+    // Residuals all within rounding of zero: the data are fitted exactly, every sum without one
+    // experiment is rounding noise, and none of them tells an outlier (refitting every
+    // experiment would only pick the noise of one).
+    if (residualsNorm <= residualError) {
+      leaveOneOutBest = sumOfSquares;
+      return;
+    }
     const double absoluteFloor =
         2.0 * residualsNorm * residualError + residualError * residualError;
     const double leverageError = 1e3 * epsilon * scaledConditioning;
