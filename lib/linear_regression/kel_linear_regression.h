@@ -338,6 +338,8 @@ class KelLinearRegression : public KelBase,
   // Residual sum of squares of the fit without experiment t, by Householder QR of the other
   // rows (the explicit refit).
   double LeaveOneOutRefit(int t);
+  struct LeaveOneOutBounds;
+  bool ClosedFormBounds(LeaveOneOutBounds* bounds) const;
   int LeaveOneOutVerdict(double best) const;
   void ClassifyLeaveOneOut();
 

@@ -43,6 +43,16 @@ double KelLinearRegression::LeaveOneOutRefit(int t) {
   return norm * norm;
 }
 
+// Per experiment t (1-based): the closed form's sum without t and the interval that holds both
+// it and the refit's sum, or the mark that only a refit can tell (every experiment of a rank-
+// deficient or badly conditioned F).
+struct KelLinearRegression::LeaveOneOutBounds {
+  std::vector<double> estimates;
+  std::vector<double> lower;
+  std::vector<double> upper;
+  std::vector<unsigned char> mustRefit;
+};
+
 // The experiment whose removal leaves the lowest residual sum of squares; strict comparison,
 // so the lowest index wins a tie.
 //
@@ -64,66 +74,32 @@ void KelLinearRegression::ComputeLeaveOneOut() {
   leaveOneOutBest = kelBigValue;
   leaveOneOutBestIndex = 0;
   leaveOneOutRefits = 0;
-
-  std::vector<double> lower(static_cast<size_t>(m) + 1);
-  std::vector<double> upper(static_cast<size_t>(m) + 1);
-  std::vector<double> estimates(static_cast<size_t>(m) + 1);
-  std::vector<unsigned char> mustRefit(static_cast<size_t>(m) + 1, 0);
-  const bool fullRank = scaledRank == numParameters && scaledConditioning < 1e12;
-  if (fullRank) {
-    const double epsilon = kelMachEps;
-    double normY = 0.0;
-    for (int i = 1; i <= m; ++i) normY += y(i) * y(i);
-    normY = std::sqrt(normY);
-    // Error of a computed residual, generously: rounding amplified by the conditioning.
-    const double residualError = 1e3 * epsilon * scaledConditioning * normY;
-    // Residuals all within rounding of zero: the data are fitted exactly, every sum without one
-    // experiment is rounding noise, and none of them tells an outlier (refitting every
-    // experiment would only pick the noise of one).
-    if (residualsNorm <= residualError) {
-      leaveOneOutBest = sumOfSquares;
-      return;
-    }
-    const double absoluteFloor =
-        2.0 * residualsNorm * residualError + residualError * residualError;
-    const double leverageError = 1e3 * epsilon * scaledConditioning;
-    for (int t = 1; t <= m; ++t) {
-      const double complement = 1.0 - leverages(t);
-      if (!(complement > 1e-8) || leverageError / complement > 1e-2) {
-        mustRefit[t] = 1;
-        continue;
-      }
-      const double removed = residuals(t) * residuals(t) / complement;
-      const double estimate = sumOfSquares - removed;
-      estimates[t] = estimate;
-      const double bound =
-          1e-9 * (sumOfSquares + removed) + removed * leverageError / complement + absoluteFloor;
-      lower[t] = estimate - bound;
-      upper[t] = estimate + bound;
-    }
-  } else {
-    std::fill(mustRefit.begin(), mustRefit.end(), 1);
+  LeaveOneOutBounds bounds;
+  if (!ClosedFormBounds(&bounds)) {
+    leaveOneOutBest = sumOfSquares;
+    return;
   }
+  const std::vector<unsigned char>& mustRefit = bounds.mustRefit;
   double bestUpper = kelBigValue;
   for (int t = 1; t <= m; ++t)
-    if (mustRefit[t] == 0) bestUpper = std::min(bestUpper, upper[t]);
+    if (mustRefit[t] == 0) bestUpper = std::min(bestUpper, bounds.upper[t]);
   int candidates = 0;
   int candidate = 0;
   for (int t = 1; t <= m; ++t)
-    if (mustRefit[t] != 0 || lower[t] <= bestUpper) {
+    if (mustRefit[t] != 0 || bounds.lower[t] <= bestUpper) {
       ++candidates;
       candidate = t;
     }
   // One experiment beats all others beyond doubt and the verdict is the same anywhere within
   // its bound: the closed form's sum stands, and no refit is needed.
   if (candidates == 1 && mustRefit[candidate] == 0 &&
-      LeaveOneOutVerdict(lower[candidate]) == LeaveOneOutVerdict(upper[candidate])) {
-    leaveOneOutBest = estimates[candidate];
+      LeaveOneOutVerdict(bounds.lower[candidate]) == LeaveOneOutVerdict(bounds.upper[candidate])) {
+    leaveOneOutBest = bounds.estimates[candidate];
     leaveOneOutBestIndex = candidate;
     return;
   }
   for (int t = 1; t <= m; ++t) {
-    if (mustRefit[t] == 0 && lower[t] > bestUpper) continue;
+    if (mustRefit[t] == 0 && bounds.lower[t] > bestUpper) continue;
     ++leaveOneOutRefits;
     const double rss = LeaveOneOutRefit(t);
     if (rss < leaveOneOutBest) {
@@ -131,6 +107,42 @@ void KelLinearRegression::ComputeLeaveOneOut() {
       leaveOneOutBestIndex = t;
     }
   }
+}
+
+// Fills the bounds; false when the data are fitted exactly (every residual within rounding of
+// zero), where every sum without one experiment is rounding noise and none tells an outlier
+// (refitting every experiment would only pick the noise of one).
+bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
+  const int m = numExperiments;
+  const size_t size = static_cast<size_t>(m) + 1;
+  bounds->estimates.assign(size, 0.0);
+  bounds->lower.assign(size, 0.0);
+  bounds->upper.assign(size, 0.0);
+  bounds->mustRefit.assign(size, 1);
+  const bool fullRank = scaledRank == numParameters && scaledConditioning < 1e12;
+  if (!fullRank) return true;
+  const double epsilon = kelMachEps;
+  double normY = 0.0;
+  for (int i = 1; i <= m; ++i) normY += y(i) * y(i);
+  normY = std::sqrt(normY);
+  // Error of a computed residual, generously: rounding amplified by the conditioning.
+  const double residualError = 1e3 * epsilon * scaledConditioning * normY;
+  if (residualsNorm <= residualError) return false;
+  const double absoluteFloor = 2.0 * residualsNorm * residualError + residualError * residualError;
+  const double leverageError = 1e3 * epsilon * scaledConditioning;
+  for (int t = 1; t <= m; ++t) {
+    const double complement = 1.0 - leverages(t);
+    if (!(complement > 1e-8) || leverageError / complement > 1e-2) continue;
+    const double removed = residuals(t) * residuals(t) / complement;
+    const double estimate = sumOfSquares - removed;
+    const double bound =
+        1e-9 * (sumOfSquares + removed) + removed * leverageError / complement + absoluteFloor;
+    bounds->mustRefit[t] = 0;
+    bounds->estimates[t] = estimate;
+    bounds->lower[t] = estimate - bound;
+    bounds->upper[t] = estimate + bound;
+  }
+  return true;
 }
 
 // The verdict on a best sum of squares without one experiment: 2 highly probable outlier, 1
