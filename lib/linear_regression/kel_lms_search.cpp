@@ -44,31 +44,42 @@ bool solveSmallSystem(double* a, double* rhs, int k) {
   return true;
 }
 
-// A nonzero lambda (n + 1 values) with lambda' A = 0 for the (n + 1) x n matrix A of the
-// subset, by row echelon form of A' (t, n x (n + 1), overwritten). False unless A has rank n,
-// when lambda is unique up to its scale.
-bool leftNullVector(double* t, int n, double* lambda) {
-  const int columns = n + 1;
+// Pivot columns of an echelon form: on the stack up to 64 rows (every subset of the search),
+// on the heap beyond.
+class PivotColumns {
+ public:
+  explicit PivotColumns(int n) {
+    if (n > kOnStack) heap.resize(static_cast<size_t>(n));
+    data = n > kOnStack ? heap.data() : local;
+  }
+  PivotColumns(const PivotColumns&) = delete;
+  PivotColumns& operator=(const PivotColumns&) = delete;
+  int* data;
+
+ private:
+  static constexpr int kOnStack = 64;
+  int local[kOnStack];
+  std::vector<int> heap;
+};
+
+// Row echelon form of t (n x columns, row-major, overwritten) by partial pivoting, a pivot below
+// kPivotTolerance times the largest element counting as zero. pivotColumn[0 .. n - 1] receives
+// the pivot columns, freeColumns the others; false unless t is finite and nonzero with exactly
+// `frees` columns without a pivot (rank n).
+bool rowEchelon(double* t, int n, int columns, int* pivotColumn, int* freeColumns, int frees) {
   double largest = 0.0;
   for (int i = 0; i < n * columns; ++i) largest = std::max(largest, std::fabs(t[i]));
   if (!(largest > 0.0) || !std::isfinite(largest)) return false;
   const double tiny = kPivotTolerance * largest;
-  int pivotColumns[64];
-  std::vector<int> pivotStorage;
-  int* pivotColumn = pivotColumns;
-  if (n > 64) {
-    pivotStorage.resize(static_cast<size_t>(n));
-    pivotColumn = pivotStorage.data();
-  }
+  int found = 0;
   int row = 0;
-  int freeColumn = -1;
   for (int col = 0; col < columns; ++col) {
     int pivot = row;
     for (int r = row + 1; r < n; ++r)
       if (std::fabs(t[r * columns + col]) > std::fabs(t[pivot * columns + col])) pivot = r;
     if (row == n || !(std::fabs(t[pivot * columns + col]) > tiny)) {
-      if (freeColumn >= 0) return false;  // rank below n
-      freeColumn = col;
+      if (found == frees) return false;  // rank below n
+      freeColumns[found++] = col;
       continue;
     }
     if (pivot != row)
@@ -79,15 +90,30 @@ bool leftNullVector(double* t, int n, double* lambda) {
     }
     pivotColumn[row++] = col;
   }
-  if (row < n || freeColumn < 0) return false;
-  for (int c = 0; c < columns; ++c) lambda[c] = 0.0;
-  lambda[freeColumn] = 1.0;
+  return row == n && found == frees;
+}
+
+// The null vector x of the echelon form that is 1 at free column `one` and 0 at the other free
+// columns, by back substitution.
+void nullVectorOf(const double* t, int n, int columns, const int* pivotColumn, int one, double* x) {
+  for (int c = 0; c < columns; ++c) x[c] = 0.0;
+  x[one] = 1.0;
   for (int r = n - 1; r >= 0; --r) {
     const int p = pivotColumn[r];
     double sum = 0.0;
-    for (int c = p + 1; c < columns; ++c) sum += t[r * columns + c] * lambda[c];
-    lambda[p] = -sum / t[r * columns + p];
+    for (int c = p + 1; c < columns; ++c) sum += t[r * columns + c] * x[c];
+    x[p] = -sum / t[r * columns + p];
   }
+}
+
+// A nonzero lambda (n + 1 values) with lambda' A = 0 for the (n + 1) x n matrix A of the
+// subset, by row echelon form of A' (t, n x (n + 1), overwritten). False unless A has rank n,
+// when lambda is unique up to its scale.
+bool leftNullVector(double* t, int n, double* lambda) {
+  PivotColumns pivots(n);
+  int freeColumn = -1;
+  if (!rowEchelon(t, n, n + 1, pivots.data, &freeColumn, 1)) return false;
+  nullVectorOf(t, n, n + 1, pivots.data, freeColumn, lambda);
   return true;
 }
 
@@ -166,53 +192,11 @@ namespace {
 // overwritten) is given, by row echelon form: u is 1 at the first free column and 0 at the
 // second, v the other way round. False unless the matrix has rank n (exactly two free columns).
 bool leftNullPair(double* t, int n, double* u, double* v) {
-  const int columns = n + 2;
-  double largest = 0.0;
-  for (int i = 0; i < n * columns; ++i) largest = std::max(largest, std::fabs(t[i]));
-  if (!(largest > 0.0) || !std::isfinite(largest)) return false;
-  const double tiny = kPivotTolerance * largest;
-  int pivotColumns[64];
-  std::vector<int> pivotStorage;
-  int* pivotColumn = pivotColumns;
-  if (n > 64) {
-    pivotStorage.resize(static_cast<size_t>(n));
-    pivotColumn = pivotStorage.data();
-  }
+  PivotColumns pivots(n);
   int freeColumns[2] = {-1, -1};
-  int frees = 0;
-  int row = 0;
-  for (int col = 0; col < columns; ++col) {
-    int pivot = row;
-    for (int r = row + 1; r < n; ++r)
-      if (std::fabs(t[r * columns + col]) > std::fabs(t[pivot * columns + col])) pivot = r;
-    if (row == n || !(std::fabs(t[pivot * columns + col]) > tiny)) {
-      if (frees == 2) return false;  // rank below n
-      freeColumns[frees++] = col;
-      continue;
-    }
-    if (pivot != row)
-      for (int c = 0; c < columns; ++c) std::swap(t[pivot * columns + c], t[row * columns + c]);
-    for (int r = row + 1; r < n; ++r) {
-      const double factor = t[r * columns + col] / t[row * columns + col];
-      for (int c = col; c < columns; ++c) t[r * columns + c] -= factor * t[row * columns + c];
-    }
-    pivotColumn[row++] = col;
-  }
-  if (row < n || frees != 2) return false;
-  for (int c = 0; c < columns; ++c) u[c] = v[c] = 0.0;
-  u[freeColumns[0]] = 1.0;
-  v[freeColumns[1]] = 1.0;
-  for (int r = n - 1; r >= 0; --r) {
-    const int p = pivotColumn[r];
-    double sumU = 0.0;
-    double sumV = 0.0;
-    for (int c = p + 1; c < columns; ++c) {
-      sumU += t[r * columns + c] * u[c];
-      sumV += t[r * columns + c] * v[c];
-    }
-    u[p] = -sumU / t[r * columns + p];
-    v[p] = -sumV / t[r * columns + p];
-  }
+  if (!rowEchelon(t, n, n + 2, pivots.data, freeColumns, 2)) return false;
+  nullVectorOf(t, n, n + 2, pivots.data, freeColumns[0], u);
+  nullVectorOf(t, n, n + 2, pivots.data, freeColumns[1], v);
   return true;
 }
 
