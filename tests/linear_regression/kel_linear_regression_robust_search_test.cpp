@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dense_solve_test_support.h"
 #include "kel_test_support.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
@@ -39,32 +40,6 @@ RealData LoadRealData(const std::string& name) {
   return data;
 }
 
-// Solves the k x k system by Gauss elimination with partial pivoting; false when singular.
-bool SolveSmall(std::vector<std::vector<double>> a, std::vector<double> rhs,
-                std::vector<double>* x) {
-  const size_t k = rhs.size();
-  for (size_t c = 0; c < k; ++c) {
-    size_t p = c;
-    for (size_t r = c + 1; r < k; ++r)
-      if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
-    if (std::fabs(a[p][c]) < 1e-11) return false;
-    std::swap(a[p], a[c]);
-    std::swap(rhs[p], rhs[c]);
-    for (size_t r = c + 1; r < k; ++r) {
-      const double factor = a[r][c] / a[c][c];
-      for (size_t j = c; j < k; ++j) a[r][j] -= factor * a[c][j];
-      rhs[r] -= factor * rhs[c];
-    }
-  }
-  x->assign(k, 0.0);
-  for (size_t r = k; r-- > 0;) {
-    double sum = rhs[r];
-    for (size_t j = r + 1; j < k; ++j) sum -= a[r][j] * (*x)[j];
-    (*x)[r] = sum / a[r][r];
-  }
-  return true;
-}
-
 // Chebyshev fit of the experiments S (n + 1 of them) by trying every sign pattern: each gives
 // parameters with residuals +-level at S; the minimax fit is the one of least |level|.
 bool ChebyshevBySigns(const KelMatrix& F, const KelVector& y, const std::vector<int>& S,
@@ -82,7 +57,9 @@ bool ChebyshevBySigns(const KelMatrix& F, const KelVector& y, const std::vector<
       rhs.push_back(y(S[static_cast<size_t>(i)]));
     }
     std::vector<double> x;
-    if (!SolveSmall(a, rhs, &x) || !(std::fabs(x[static_cast<size_t>(n)]) < bestLevel)) continue;
+    if (!lr_test::SolveDense(a, rhs, &x, 1e-11) ||
+        !(std::fabs(x[static_cast<size_t>(n)]) < bestLevel))
+      continue;
     bestLevel = std::fabs(x[static_cast<size_t>(n)]);
     b->assign(x.begin(), x.begin() + n);
   }

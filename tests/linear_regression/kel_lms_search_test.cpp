@@ -10,6 +10,8 @@
 #include <set>
 #include <vector>
 
+#include "dense_solve_test_support.h"
+
 namespace {
 
 // The library's median rule over the squared distances from c, by a full sort.
@@ -179,32 +181,6 @@ TEST(LmsExchangeLevels, DegenerateExchangesAreMarked) {
   EXPECT_FALSE(KelExchangeLevels(flat, y, reference, 2, 4, levels, scratch));
 }
 
-// Gauss elimination with partial pivoting on a copy; false when a pivot vanishes.
-bool SolveDense(std::vector<std::vector<double>> a, std::vector<double> rhs,
-                std::vector<double>* x) {
-  const size_t k = rhs.size();
-  for (size_t c = 0; c < k; ++c) {
-    size_t p = c;
-    for (size_t r = c + 1; r < k; ++r)
-      if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
-    if (std::fabs(a[p][c]) < 1e-12) return false;
-    std::swap(a[p], a[c]);
-    std::swap(rhs[p], rhs[c]);
-    for (size_t r = c + 1; r < k; ++r) {
-      const double factor = a[r][c] / a[c][c];
-      for (size_t j = c; j < k; ++j) a[r][j] -= factor * a[c][j];
-      rhs[r] -= factor * rhs[c];
-    }
-  }
-  x->assign(k, 0.0);
-  for (size_t r = k; r-- > 0;) {
-    double sum = rhs[r];
-    for (size_t j = r + 1; j < k; ++j) sum -= a[r][j] * (*x)[j];
-    (*x)[r] = sum / a[r][r];
-  }
-  return true;
-}
-
 // The Chebyshev level of n + 1 experiments by every sign pattern of the residuals: each pattern
 // s gives the fit with residuals s(i) delta, and the least |delta| is the minimax level.
 double LevelBySigns(const std::vector<std::vector<double>>& x, const std::vector<double>& y) {
@@ -215,7 +191,8 @@ double LevelBySigns(const std::vector<std::vector<double>>& x, const std::vector
     for (size_t i = 0; i < k; ++i)
       a[i].push_back(i == 0 || ((pattern >> (i - 1)) & 1u) == 0 ? 1.0 : -1.0);
     std::vector<double> solution;
-    if (SolveDense(a, y, &solution)) best = std::min(best, std::fabs(solution.back()));
+    if (lr_test::SolveDense(a, y, &solution, 1e-12))
+      best = std::min(best, std::fabs(solution.back()));
   }
   return best;
 }
