@@ -35,7 +35,9 @@ class KelFactorizedHouseholder : public KelFactorized {
 
 // Solve contract (m >= n): Solve takes b of size m and gives the x of size n minimizing
 // |A x - b|; TransposeSolve takes b of size n and gives the x of size m with A^T x = b and least
-// |x|. A singular column yields 0 for its unknown, with a message.
+// |x|. A singular column (within the tolerance of the span of the earlier ones) yields 0 for its
+// unknown, with a message; the other unknowns are then the least-squares fit on the regular
+// columns alone, and TransposeSolve ignores the singular columns' equations.
 class KelFactorizedQR : public KelFactorizedHouseholder {
  public:
   KelFactorizedQR() = default;

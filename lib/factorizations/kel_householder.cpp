@@ -70,13 +70,14 @@ bool safeSumOfSquares(double s) {
   return s > 1e-280 && s < 1e280;
 }
 
-// One sweep of QRFactorization down rows k+1 .. m: the multipliers u(i) = a(i, k) / g
-// stored, reflection k applied to columns k+1 .. n with the given 2 (u . column j), and the
-// sums for reflection k + 1 formed from the updated elements. Returns the sum of squares of
-// column k + 1 below row k + 1; sums[j] receives its cross products with the later columns.
+// One sweep of QRFactorization down the rows below pivot row p: the multipliers u(i) = a(i, k) / g
+// stored in column k, reflection k applied to columns k+1 .. n with the given 2 (u . column j),
+// and the sums for the next reflection (column k + 1, pivot row p + 1) formed from the updated
+// elements. Returns the sum of squares of column k + 1 below row p + 1; sums[j] receives its
+// cross products with the later columns.
 struct ReflectionSweep {
-  int k, m, n;
-  bool regular;  // false for a singular column: its multipliers are 0
+  int k, p, m, n;
+  bool regular;  // false for a sign change (a dependent column kept in place): multipliers 0
   double inverseG;
   const double* dots;
   double* sums;
@@ -85,18 +86,19 @@ struct ReflectionSweep {
 double sweepRows(const ReflectionSweep& w, double* const* a) {
   const int k = w.k;
   const int next = k + 1;
+  const int nextPivot = w.p + 1;
   const int n = w.n;
   const double* __restrict__ dots = w.dots;
   double* __restrict__ sums = w.sums;
   double nextTail = 0.0;
-  for (int i = k + 1; i <= w.m; ++i) {
+  for (int i = w.p + 1; i <= w.m; ++i) {
     double* __restrict__ row = a[i];
     const double u = w.regular ? row[k] * w.inverseG : 0.0;
     row[k] = u;
     if (next > n) continue;
     const double x = row[next] - dots[next] * u;
     row[next] = x;
-    if (i == next) {
+    if (i == nextPivot) {
       for (int j = next + 1; j <= n; ++j) row[j] -= dots[j] * u;
       continue;
     }
@@ -111,7 +113,7 @@ double sweepRows(const ReflectionSweep& w, double* const* a) {
   return nextTail;
 }
 
-// sweepRows for a number of columns after k + 1 known at compile time (k < n, k < m): the
+// sweepRows for a number of columns after k + 1 known at compile time (k < n, p < m): the
 // sums and 2 (u . column j) stay in registers across the rows instead of going through
 // memory at every row, which chained each row to the previous one. The operations and
 // their order are those of sweepRows, so the results are the same to the bit.
@@ -128,14 +130,14 @@ double sweepFixedWidth(const ReflectionSweep& w, double* const* a) {
   }
   const double dotNext = w.dots[next];
   {
-    double* row = a[next];
+    double* row = a[w.p + 1];
     const double u = w.regular ? row[k] * w.inverseG : 0.0;
     row[k] = u;
     row[next] -= dotNext * u;
     for (int t = 0; t < kWidth; ++t) row[first + t] -= dots[t] * u;
   }
   double nextTail = 0.0;
-  for (int i = next + 1; i <= w.m; ++i) {
+  for (int i = w.p + 2; i <= w.m; ++i) {
     double* __restrict__ row = a[i];
     const double u = w.regular ? row[k] * w.inverseG : 0.0;
     row[k] = u;
@@ -214,19 +216,19 @@ constexpr auto kFixedWidthFirstSums =
 }  // namespace
 
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
-                     std::vector<double>& scratch) {
+                     std::vector<double>& scratch, QRDependentColumns dependent) {
   if (m < n) KelError("rows < columns in QRFactorization");
   // The matrix is row-major, so every step is organised as one sweep down the rows: while row i
   // receives reflection k, its updated elements already feed the sums that reflection k + 1
-  // needs (the squared norm of column k + 1 below row k + 1 and the cross products of that
+  // needs (the squared norm of column k + 1 below its pivot row and the cross products of that
   // column with the later ones). Each step thus reads the trailing matrix once.
   scratch.assign(4 * (static_cast<size_t>(n) + 1), 0.0);
-  double* cross = scratch.data();          // cross[j]: sum over rows > k of a(i, k) a(i, j)
+  double* cross = scratch.data();          // cross[j]: sum below the pivot row of a(i, k) a(i, j)
   double* nextCross = cross + (n + 1);     // the same for step k + 1
   double* twiceDot = nextCross + (n + 1);  // 2 (u . column j)
   double* squares = twiceDot + (n + 1);    // column sums of squares of the matrix as given
   std::vector<double> gather;
-  // tail: sum over rows > k of a(i, k)^2
+  // tail: sum below the pivot row of a(i, k)^2
   double tail = n <= kLargestFixedWidth ? kFixedWidthFirstSums[n](m, a, squares, cross)
                                         : firstSums(m, n, a, squares, cross);
   for (int j = 1; j <= n; ++j)
@@ -234,18 +236,20 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
         safeSumOfSquares(squares[j]) ? std::sqrt(squares[j]) : columnNorm(1, m, j, a, gather);
 
   bool anySingular = false;
+  bool sumsValid = true;  // tail and cross hold column k's sums below the pivot row
+  int p = 1;              // pivot row: the row that receives the diagonal of column k
   for (int k = 1; k <= n; ++k) {
-    const double head = a[k][k];
+    const double head = a[p][k];
     const double squaredNorm = head * head + tail;
-    bool fast = safeSumOfSquares(squaredNorm);
+    bool fast = sumsValid && safeSumOfSquares(squaredNorm);
     for (int j = k + 1; fast && j <= n; ++j) fast = std::isfinite(cross[j]);
     double c;
-    if (k == m)
+    if (p == m)
       c = std::fabs(head);
     else if (fast)
       c = std::sqrt(squaredNorm);
     else
-      c = columnNorm(k, m, k, a, gather);
+      c = columnNorm(p, m, k, a, gather);
 
     double f = 1.0;
     double inverseG = 0.0;
@@ -255,63 +259,92 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
       d[k] = head >= 0.0 ? -c : c;
       inverseG = 1.0 / (head >= 0.0 ? 2.0 * c * f : -2.0 * c * f);
     } else {
-      // A dependent column: its reflection becomes the sign change of row k.
       d[k] = 0.0;
       anySingular = true;
       KelMessage("\nSingular matrix in QRDec for column %d", k);
+      if (dependent == QRDependentColumns::kSkipped) {
+        // The column lies in the span of the earlier ones: it takes no reflection and no
+        // pivot row, so every later column keeps all the rows not yet used. Its remainder
+        // below the pivot row (within the tolerance of 0) is dropped.
+        for (int i = p; i <= m; ++i) a[i][k] = 0.0;
+        sumsValid = false;
+        continue;
+      }
+      // Kept in place: the reflection becomes the sign change of row p (the sweep below
+      // zeroes the multipliers).
     }
-    double* rowK = a[k];
-    rowK[k] = f;
+    double* rowP = a[p];
+    rowP[k] = f;
     if (regular && !fast) {
-      for (int j = k + 1; j <= n; ++j) twiceDot[j] = f * rowK[j];
-      for (int i = k + 1; i <= m; ++i) {
+      for (int j = k + 1; j <= n; ++j) twiceDot[j] = f * rowP[j];
+      for (int i = p + 1; i <= m; ++i) {
         const double* row = a[i];
         const double u = row[k] * inverseG;
         for (int j = k + 1; j <= n; ++j) twiceDot[j] += u * row[j];
       }
       for (int j = k + 1; j <= n; ++j) twiceDot[j] *= 2.0;
     } else {
-      for (int j = k + 1; j <= n; ++j) twiceDot[j] = 2.0 * (f * rowK[j] + inverseG * cross[j]);
+      for (int j = k + 1; j <= n; ++j) twiceDot[j] = 2.0 * (f * rowP[j] + inverseG * cross[j]);
     }
-    for (int j = k + 1; j <= n; ++j) rowK[j] -= twiceDot[j] * f;
+    for (int j = k + 1; j <= n; ++j) rowP[j] -= twiceDot[j] * f;
 
     for (int j = k + 2; j <= n; ++j) nextCross[j] = 0.0;
-    const ReflectionSweep sweep{k, m, n, regular, inverseG, twiceDot, nextCross};
+    const ReflectionSweep sweep{k, p, m, n, regular, inverseG, twiceDot, nextCross};
     const int width = n - k - 1;  // columns after k + 1
-    const double nextTail = k < n && k < m && width <= kLargestFixedWidth
+    const double nextTail = k < n && p < m && width <= kLargestFixedWidth
                                 ? kFixedWidthSweeps[width](sweep, a)
                                 : sweepRows(sweep, a);
     tail = nextTail;
     std::swap(cross, nextCross);
+    sumsValid = true;
+    ++p;
   }
   return anySingular;
 }
 
+namespace {
+
+// The regular columns in order (0-based list of 1-based columns): reflection q (1-based) of a
+// QR made with dependent columns skipped lives in column regular[q - 1], rows q .. m.
+std::vector<int> regularColumns(int n, const double* d) {
+  std::vector<int> regular;
+  regular.reserve(static_cast<size_t>(n));
+  for (int k = 1; k <= n; ++k)
+    if (d[k] != 0.0) regular.push_back(k);
+  return regular;
+}
+
+}  // namespace
+
 void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x) {
-  // Q^T b, one sweep down the rows per reflection: while row i receives reflection k, its new
-  // b[i] already feeds the dot product that reflection k + 1 needs, so each sweep reads a row's
+  // Q^T b, one sweep down the rows per reflection: while row i receives reflection q, its new
+  // b[i] already feeds the dot product that reflection q + 1 needs, so each sweep reads a row's
   // cache line once instead of twice. Two partial sums (alternate rows from the first row of
   // the reflection) shorten the dependency chain of the long tall columns.
   if (n < 1) return;
+  const std::vector<int> regular = regularColumns(n, d);
+  const int rank = static_cast<int>(regular.size());
   double twice = 0.0;
-  {
+  if (rank > 0) {
+    const int k = regular[0];
     double s0 = 0.0, s1 = 0.0;
     int i = 1;
     for (; i + 1 <= m; i += 2) {
-      s0 += a[i][1] * b[i];
-      s1 += a[i + 1][1] * b[i + 1];
+      s0 += a[i][k] * b[i];
+      s1 += a[i + 1][k] * b[i + 1];
     }
-    if (i <= m) s0 += a[i][1] * b[i];
+    if (i <= m) s0 += a[i][k] * b[i];
     twice = 2.0 * (s0 + s1);
   }
-  for (int k = 1; k <= n; ++k) {
-    b[k] -= twice * a[k][k];
-    const int next = k + 1;
-    int i = next;
-    if (next > n) {
+  for (int q = 1; q <= rank; ++q) {
+    const int k = regular[static_cast<size_t>(q - 1)];
+    b[q] -= twice * a[q][k];
+    int i = q + 1;
+    if (q == rank) {
       for (; i <= m; ++i) b[i] -= twice * a[i][k];
       break;
     }
+    const int next = regular[static_cast<size_t>(q)];
     double s0 = 0.0, s1 = 0.0;
     for (; i + 1 <= m; i += 2) {
       const double* row0 = a[i];
@@ -327,12 +360,16 @@ void QRSolution(int m, int n, double* const* a, const double* d, double* b, doub
     }
     twice = 2.0 * (s0 + s1);
   }
+  // Back substitution on the pivot rows; a dependent column's unknown is 0.
+  int q = rank;
   for (int i = n; i >= 1; --i) {
     if (d[i] != 0.0) {
-      const double* row = a[i];
-      long double sum = b[i];
-      for (int j = i + 1; j <= n; ++j) sum -= static_cast<long double>(row[j]) * x[j];
+      const double* row = a[q];
+      long double sum = b[q];
+      for (int j = i + 1; j <= n; ++j)
+        if (d[j] != 0.0) sum -= static_cast<long double>(row[j]) * x[j];
       x[i] = static_cast<double>(sum) / d[i];
+      --q;
     } else {
       KelMessage("\nSingular matrix in QRSolution! for variable %d", i);
       x[i] = 0.0;
@@ -342,22 +379,28 @@ void QRSolution(int m, int n, double* const* a, const double* d, double* b, doub
 
 void QRTransposeSolution(int m, int n, double* const* a, const double* d, const double* b,
                          double* x) {
+  // A^T x = b reads R^T w = b with w = (Q^T x)(1..rank): forward substitution on the regular
+  // columns (a dependent column's equation follows from the earlier ones and is not used),
+  // then x = Q [w; 0], the least-norm solution.
   for (int i = 1; i <= m; ++i) x[i] = 0.0;
-  for (int k = 1; k <= n; ++k) {
+  const std::vector<int> regular = regularColumns(n, d);
+  const int rank = static_cast<int>(regular.size());
+  for (int k = 1, q = 0; k <= n; ++k) {
     if (d[k] != 0.0) {
+      ++q;
       long double sum = b[k];
-      for (int j = 1; j < k; ++j) sum -= static_cast<long double>(a[j][k]) * x[j];
-      x[k] = static_cast<double>(sum) / d[k];
+      for (int j = 1; j < q; ++j) sum -= static_cast<long double>(a[j][k]) * x[j];
+      x[q] = static_cast<double>(sum) / d[k];
     } else {
       KelMessage("\nSingular matrix in QRTransposeSolution! for column %d", k);
-      x[k] = 0.0;
     }
   }
-  for (int k = n; k >= 1; --k) {
+  for (int q = rank; q >= 1; --q) {
+    const int k = regular[static_cast<size_t>(q - 1)];
     long double s = 0.0L;
-    for (int i = k; i <= m; ++i) s += static_cast<long double>(a[i][k]) * x[i];
+    for (int i = q; i <= m; ++i) s += static_cast<long double>(a[i][k]) * x[i];
     const double twice = static_cast<double>(2.0L * s);
-    for (int i = k; i <= m; ++i) x[i] -= twice * a[i][k];
+    for (int i = q; i <= m; ++i) x[i] -= twice * a[i][k];
   }
 }
 

@@ -12,12 +12,27 @@ double HouseholderVector(int count, const double* x, double* u);
 // y -= 2 (u . y) u over count 0-based elements.
 void HouseholderApply(int count, const double* u, double* y);
 
-// A (m x n, m >= n) = Q R in place: reflection k in column k rows k..m, R's strict upper triangle
-// above the diagonal, R's diagonal in d[1..n] (0 for a column within tolerance x norms[k] of the
-// previous ones); norms[1..n] receives the column norms. Returns true when a column was singular.
+// What QRFactorization does with a column within tolerance x norms[k] of the span of the earlier
+// ones (its diagonal element is 0 either way, and a note is printed):
+//  - kSkipped: it takes no reflection and no pivot row; the regular columns' reflections fill
+//    rows 1, 2, 3 ... in turn, so the solutions are those of the regular columns alone (the
+//    least-squares fit on them, the dependent unknowns 0).
+//  - kSignChange: its remainder is dropped and its reflection becomes the sign change of row k.
+//    Q stays orthogonal and R square with A = Q R (to within the remainder), as the singular
+//    value decomposition of R needs; the solutions then lose the equation of row k.
+enum class QRDependentColumns { kSkipped, kSignChange };
+
+// A (m x n, m >= n) = Q R in place. With every column regular: reflection k in column k rows
+// k..m, R's strict upper triangle above the diagonal, R's diagonal in d[1..n]. A dependent column
+// has d[k] = 0 and is handled as above; with kSkipped, the q-th regular column holds its
+// reflection in rows q..m and its part of R in rows 1..q-1 (row q of the later columns holds
+// the q-th row of R). norms[1..n] receives the column norms. Returns true when a column was
+// singular.
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
-                     std::vector<double>& scratch);
-// Least squares: b[1..m] is transformed (its tail holds the residual components), x[1..n] solved.
+                     std::vector<double>& scratch,
+                     QRDependentColumns dependent = QRDependentColumns::kSkipped);
+// Least squares on the regular columns: b[1..m] is transformed (b[rank+1..m] holds the residual
+// components), x[1..n] solved (0 for a dependent column, with a note).
 void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x);
 // Minimum-norm solution x[1..m] of A^T x = b[1..n].
 void QRTransposeSolution(int m, int n, double* const* a, const double* d, const double* b,

@@ -227,7 +227,7 @@ void SVDFactorization(int mode, int m, int n, double* const* a, double* w, KelMa
     {
       const KelQuietMessages quiet;
       QRFactorization(m, n, a, workspace.qrDiagonal.data(), workspace.qrNorms.data(), 0.0,
-                      workspace.buffer);
+                      workspace.buffer, QRDependentColumns::kSignChange);
     }
     workspace.triangle.Resize(n, n, true);
     double* const* t = workspace.triangle.RowPointers();

@@ -57,7 +57,8 @@ void factorInPlace(int m, int n, double* const* a, std::vector<double>& diagonal
   diagonal.assign(static_cast<size_t>(n) + 1, 0.0);
   // Zero tolerance: only an exactly dependent column is singular, and that is no news here.
   const KelQuietMessages quiet;
-  QRFactorization(m, n, a, diagonal.data(), norms.data(), 0.0, scratch);
+  QRFactorization(m, n, a, diagonal.data(), norms.data(), 0.0, scratch,
+                  QRDependentColumns::kSignChange);
 }
 
 // head[1..n] = the first n components of Q^T v for the factorization in rows 1..m of a, whose

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "factorization_test_helpers.h"
 #include "kel_test_support.h"
@@ -212,6 +214,111 @@ TEST(QRSingular, MultipleOfEarlierColumnIsClassifiedSingular) {
   EXPECT_NE(d(1), 0.0);
   EXPECT_NE(d(2), 0.0);
   EXPECT_EQ(d(3), 0.0);
+}
+
+namespace {
+
+// A without its columns listed (1-based, ascending).
+KelMatrix WithoutColumns(const KelMatrix& A, std::vector<int> dropped) {
+  KelMatrix kept(A.Rows(), A.Columns() - static_cast<int>(dropped.size()));
+  for (int j = 1, target = 1; j <= A.Columns(); ++j) {
+    if (std::find(dropped.begin(), dropped.end(), j) != dropped.end()) continue;
+    for (int i = 1; i <= A.Rows(); ++i) kept(i, target) = A(i, j);
+    ++target;
+  }
+  return kept;
+}
+
+// 40 x 7 with column 3 = column 1 - 2 column 2 and column 6 within 1e-9 (relative) of
+// 3 column 4 + column 5: both are dependent at the tolerance, and later columns follow them.
+KelMatrix TwoDependentColumns() {
+  KelMatrix A = fact_test::RandomMatrix(40, 7, 71);
+  const KelMatrix noise = fact_test::RandomMatrix(40, 1, 72);
+  for (int i = 1; i <= 40; ++i) {
+    A(i, 3) = A(i, 1) - 2.0 * A(i, 2);
+    A(i, 6) = 3.0 * A(i, 4) + A(i, 5) + 1e-9 * noise(i, 1);
+  }
+  return A;
+}
+
+}  // namespace
+
+TEST(QRSingular, DependentColumnsLeaveTheLeastSquaresFitOnTheOthers) {
+  // The unknowns of the regular columns are the least-squares fit on those columns alone,
+  // and the residual is orthogonal to every column but for the noise of column 6: the rows
+  // the dependent columns would have taken stay in the fit of the later ones.
+  const KelMatrix A = TwoDependentColumns();
+  for (unsigned seed : {73u, 74u}) {
+    const KelVector b = fact_test::RandomVector(40, seed);
+    KelFactorizedQR F(A);
+    KelVector x;
+    const std::string text = CaptureOutput([&] { Solve(&F, b, &x); });
+    EXPECT_EQ(text,
+              "\nSingular matrix in QRDec for column 3\nSingular matrix in QRDec for column 6"
+              "\nSingular matrix in QRSolution! for variable 6"
+              "\nSingular matrix in QRSolution! for variable 3");
+    const std::vector<long double> reference =
+        fact_test::NormalEquations(WithoutColumns(A, {3, 6}), b);
+    ASSERT_EQ(x.Size(), 7);
+    EXPECT_EQ(x(3), 0.0);
+    EXPECT_EQ(x(6), 0.0);
+    const int kept[] = {1, 2, 4, 5, 7};
+    for (int t = 0; t < 5; ++t)
+      EXPECT_NEAR(x(kept[t]), static_cast<double>(reference[static_cast<size_t>(t)]),
+                  1e-12 * (1.0 + std::fabs(static_cast<double>(reference[t]))))
+          << "column " << kept[t];
+    for (int j = 1; j <= 7; ++j) {
+      long double gradient = 0.0L;
+      for (int i = 1; i <= 40; ++i) {
+        long double fitted = 0.0L;
+        for (int c = 1; c <= 7; ++c) fitted += static_cast<long double>(A(i, c)) * x(c);
+        gradient += A(i, j) * (b(i) - fitted);
+      }
+      // Column 6 differs from the span of the others by its 1e-9 noise, which the fit ignores.
+      EXPECT_LT(std::fabs(static_cast<double>(gradient)), j == 6 ? 1e-8 : 1e-12) << "column " << j;
+    }
+  }
+}
+
+TEST(QRSingular, TransposeSolveWithDependentColumnsGivesTheLeastNormSolution) {
+  // A consistent right-hand side (b = A^T x0): x satisfies every equation, the dependent ones
+  // included, and lies in the span of the regular columns (the least-norm solution).
+  const KelMatrix A = TwoDependentColumns();
+  const KelVector x0 = fact_test::RandomVector(40, 75);
+  KelVector b(7);
+  for (int j = 1; j <= 7; ++j)
+    for (int i = 1; i <= 40; ++i) b(j) += A(i, j) * x0(i);
+  KelFactorizedQR F(A);
+  KelVector x;
+  const std::string text = CaptureOutput([&] { TransposeSolve(&F, b, &x); });
+  EXPECT_EQ(text,
+            "\nSingular matrix in QRDec for column 3\nSingular matrix in QRDec for column 6"
+            "\nSingular matrix in QRTransposeSolution! for column 3"
+            "\nSingular matrix in QRTransposeSolution! for column 6");
+  ASSERT_EQ(x.Size(), 40);
+  KelMatrix keptT = WithoutColumns(A, {3, 6});
+  keptT.Transpose();
+  const std::vector<long double> reference =
+      fact_test::MinimumNorm(keptT, KelVector(5, b(1), b(2), b(4), b(5), b(7)));
+  EXPECT_LT(fact_test::MaxDifference(x, reference), 1e-12);
+  for (int j = 1; j <= 7; ++j) {
+    long double sum = 0.0L;
+    for (int i = 1; i <= 40; ++i) sum += static_cast<long double>(A(i, j)) * x(i);
+    EXPECT_NEAR(static_cast<double>(sum), b(j), 1e-8 * (1.0 + std::fabs(b(j)))) << j;
+  }
+}
+
+TEST(QRDiagonal, LastElementIsTheDistanceEvenAfterADependentColumn) {
+  // Column 2 = 2 column 1; |d(3)| is column 3's distance from the span of column 1, found over
+  // all rows (rows 2.. alone would give |(0, 3, 4)| = 5 after a sign change of row 2).
+  KelMatrix A(4, 3, 1., 2., 1., 1., 2., 2., 0., 0., 3., 0., 0., 4.);
+  KelFactorizedQR F(A);
+  KelVector d;
+  const std::string text = CaptureOutput([&] { F.GetDiagonal(&d); });
+  EXPECT_EQ(text, "\nSingular matrix in QRDec for column 2");
+  EXPECT_EQ(d(2), 0.0);
+  // Column 3 minus its projection on (1, 1, 0, 0): (-0.5, 0.5, 3, 4), of length sqrt(25.5).
+  EXPECT_NEAR(std::fabs(d(3)), std::sqrt(25.5), 1e-14);
 }
 
 TEST(QRDiagonal, LastElementIsDistanceOfLastColumnFromTheOthers) {
