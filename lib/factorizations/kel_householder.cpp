@@ -113,45 +113,87 @@ double sweepRows(const ReflectionSweep& w, double* const* a) {
   return nextTail;
 }
 
+// Two doubles operated on together (the compiler's vector extension, one SSE2 register on
+// x86-64): each lane does exactly the scalar operations, so the results do not change, but a
+// row's columns go through in half the instructions and the sums need half the registers.
+using Pair = double __attribute__((vector_size(16)));
+
+inline Pair loadPair(const double* p) {
+  Pair v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void storePair(double* p, Pair v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
+
 // sweepRows for a number of columns after k + 1 known at compile time (k < n, p < m): the
 // sums and 2 (u . column j) stay in registers across the rows instead of going through
-// memory at every row, which chained each row to the previous one. The operations and
-// their order are those of sweepRows, so the results are the same to the bit.
+// memory at every row, which chained each row to the previous one. Column k + 1 and the later
+// ones are taken in pairs; the sum of squares of column k + 1 is its lane of the cross
+// products. The operations and their order are those of sweepRows, so the results are the
+// same to the bit.
 template <int kWidth>
 double sweepFixedWidth(const ReflectionSweep& w, double* const* a) {
   const int k = w.k;
   const int next = k + 1;
-  const int first = next + 1;
-  double dots[kWidth > 0 ? kWidth : 1];
-  double sums[kWidth > 0 ? kWidth : 1];
-  for (int t = 0; t < kWidth; ++t) {
-    dots[t] = w.dots[first + t];
-    sums[t] = w.sums[first + t];
+  constexpr int kLanes = kWidth + 1;  // column k + 1 and the kWidth after it
+  constexpr int kPairs = kLanes / 2;
+  constexpr bool kOdd = kLanes % 2 != 0;
+  const double* dotsIn = w.dots + next;
+  Pair dots[kPairs > 0 ? kPairs : 1];
+  Pair sums[kPairs > 0 ? kPairs : 1];
+  for (int t = 0; t < kPairs; ++t) {
+    dots[t] = loadPair(dotsIn + 2 * t);
+    sums[t] = Pair{0.0, 0.0};
   }
-  const double dotNext = w.dots[next];
+  if (kPairs > 0) sums[0][1] = w.sums[next + 1];
+  for (int t = 1; t < kPairs; ++t) sums[t] = loadPair(w.sums + next + 2 * t);
+  const double dotLast = kOdd ? dotsIn[kLanes - 1] : 0.0;
+  double sumLast = kOdd && kLanes > 1 ? w.sums[next + kLanes - 1] : 0.0;
   {
     double* row = a[w.p + 1];
     const double u = w.regular ? row[k] * w.inverseG : 0.0;
     row[k] = u;
-    row[next] -= dotNext * u;
-    for (int t = 0; t < kWidth; ++t) row[first + t] -= dots[t] * u;
+    for (int t = 0; t < kLanes; ++t) row[next + t] -= dotsIn[t] * u;
   }
-  double nextTail = 0.0;
+  double tailOdd = 0.0;  // used when column k + 1 is the only lane
   for (int i = w.p + 2; i <= w.m; ++i) {
     double* __restrict__ row = a[i];
     const double u = w.regular ? row[k] * w.inverseG : 0.0;
     row[k] = u;
-    const double x = row[next] - dotNext * u;
-    row[next] = x;
-    nextTail += x * x;
-    for (int t = 0; t < kWidth; ++t) {
-      const double updated = row[first + t] - dots[t] * u;
-      row[first + t] = updated;
-      sums[t] += x * updated;
+    double* segment = row + next;
+    if constexpr (kPairs > 0) {
+      const Pair uu = Pair{u, u};
+      Pair v0 = loadPair(segment) - dots[0] * uu;
+      storePair(segment, v0);
+      const double x = v0[0];
+      const Pair xx = Pair{x, x};
+      sums[0] += xx * v0;
+      for (int t = 1; t < kPairs; ++t) {
+        const Pair v = loadPair(segment + 2 * t) - dots[t] * uu;
+        storePair(segment + 2 * t, v);
+        sums[t] += xx * v;
+      }
+      if constexpr (kOdd) {
+        const double v = segment[kLanes - 1] - dotLast * u;
+        segment[kLanes - 1] = v;
+        sumLast += x * v;
+      }
+    } else {
+      const double x = segment[0] - dotLast * u;
+      segment[0] = x;
+      tailOdd += x * x;
     }
   }
-  for (int t = 0; t < kWidth; ++t) w.sums[first + t] = sums[t];
-  return nextTail;
+  if constexpr (kPairs > 0) {
+    w.sums[next + 1] = sums[0][1];
+    for (int t = 1; t < kPairs; ++t) storePair(w.sums + next + 2 * t, sums[t]);
+    if constexpr (kOdd) w.sums[next + kLanes - 1] = sumLast;
+    return sums[0][0];
+  } else {
+    return tailOdd;
+  }
 }
 
 // The sums before the first reflection: column sums of squares of the matrix as given, and
@@ -170,24 +212,43 @@ double firstSums(int m, int n, double* const* a, double* squares, double* cross)
   return tail;
 }
 
-// firstSums for n known at compile time, its sums in registers as in sweepFixedWidth.
+// firstSums for n known at compile time, its sums in registers in pairs as in sweepFixedWidth;
+// the cross products of column 1 with itself are the tail. The operations and their order are
+// those of firstSums, so the results are the same to the bit.
 template <int kColumns>
 double firstSumsFixedWidth(int m, double* const* a, double* squares, double* cross) {
-  double columnSquares[kColumns + 1] = {};
-  double columnCross[kColumns + 1] = {};
-  double tail = 0.0;
+  constexpr int kPairs = kColumns / 2;
+  constexpr bool kOdd = kColumns % 2 != 0;
+  Pair square[kPairs > 0 ? kPairs : 1] = {};
+  Pair product[kPairs > 0 ? kPairs : 1] = {};  // lane j: sum of a(i, 1) a(i, j) over i >= 2
+  double squareLast = 0.0;
+  double productLast = 0.0;
   for (int i = 1; i <= m; ++i) {
-    const double* row = a[i];
-    for (int j = 1; j <= kColumns; ++j) columnSquares[j] += row[j] * row[j];
-    if (i >= 2) {
-      tail += row[1] * row[1];
-      for (int j = 2; j <= kColumns; ++j) columnCross[j] += row[1] * row[j];
+    const double* row = a[i] + 1;
+    const double x = row[0];
+    const Pair xx = Pair{x, x};
+    const bool below = i >= 2;
+    for (int t = 0; t < kPairs; ++t) {
+      const Pair v = loadPair(row + 2 * t);
+      square[t] += v * v;
+      if (below) product[t] += xx * v;
+    }
+    if constexpr (kOdd) {
+      const double v = row[kColumns - 1];
+      squareLast += v * v;
+      if (below) productLast += x * v;
     }
   }
-  for (int j = 1; j <= kColumns; ++j) {
-    squares[j] += columnSquares[j];
-    cross[j] += columnCross[j];
+  for (int t = 0; t < kPairs; ++t) {
+    storePair(squares + 1 + 2 * t, square[t]);
+    storePair(cross + 1 + 2 * t, product[t]);
   }
+  if constexpr (kOdd) {
+    squares[kColumns] = squareLast;
+    cross[kColumns] = productLast;
+  }
+  const double tail = cross[1];
+  cross[1] = 0.0;
   return tail;
 }
 
