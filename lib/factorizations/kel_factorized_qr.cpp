@@ -23,7 +23,10 @@ void KelFactorizedQR::SpecificSolve(KelVector* bx) {
   work.resize(static_cast<size_t>(m) + 1);
   std::memcpy(work.data() + 1, bx->Data(), sizeof(double) * static_cast<size_t>(m));
   bx->Resize(n, false);
-  QRSolution(m, n, FactorRows(), diagonal.data(), work.data(), bx->Data() - 1);
+  if (singular != 0)
+    QRSolution(m, n, FactorRows(), diagonal.data(), work.data(), bx->Data() - 1);
+  else
+    QRSolutionByGroups(m, n, FactorRows(), diagonal.data(), work.data(), bx->Data() - 1);
 }
 
 void KelFactorizedQR::SpecificTransposeSolve(KelVector* bx) {

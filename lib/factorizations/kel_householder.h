@@ -34,6 +34,12 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
 // Least squares on the regular columns: b[1..m] is transformed (b[rank+1..m] holds the residual
 // components), x[1..n] solved (0 for a dependent column, with a note).
 void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x);
+// QRSolution for a factorization without dependent columns (every d[k] nonzero): c[1..m] holds
+// b on entry and is overwritten (its first n elements become those of Q^T b), x[1..n] solved.
+// The reflections are applied in groups, one pass over the rows a group; the result equals
+// QRSolution's to rounding.
+void QRSolutionByGroups(int m, int n, const double* const* a, const double* d, double* c,
+                        double* x);
 // Minimum-norm solution x[1..m] of A^T x = b[1..n].
 void QRTransposeSolution(int m, int n, double* const* a, const double* d, const double* b,
                          double* x);

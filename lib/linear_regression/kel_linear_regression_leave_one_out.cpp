@@ -28,9 +28,13 @@ double KelLinearRegression::LeaveOneOutRefit(int t) {
   std::vector<double> diagonal(static_cast<size_t>(n) + 1);
   std::vector<double> norms(static_cast<size_t>(n) + 1);
   std::vector<double> scratch;
-  QRFactorization(m - 1, n, g, diagonal.data(), norms.data(), kelTenMachEpsFloat, scratch);
+  const bool singular =
+      QRFactorization(m - 1, n, g, diagonal.data(), norms.data(), kelTenMachEpsFloat, scratch);
   KelVector reducedB(n);
-  QRSolution(m - 1, n, g, diagonal.data(), reducedY.Data() - 1, reducedB.Data() - 1);
+  if (singular)
+    QRSolution(m - 1, n, g, diagonal.data(), reducedY.Data() - 1, reducedB.Data() - 1);
+  else
+    QRSolutionByGroups(m - 1, n, g, diagonal.data(), reducedY.Data() - 1, reducedB.Data() - 1);
   KelVector reducedResiduals(m - 1);
   for (int i = 1, row = 1; i <= m; ++i) {
     if (i == t) continue;

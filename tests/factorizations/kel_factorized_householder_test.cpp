@@ -140,6 +140,31 @@ TEST(QRSolve, LeastSquaresMatchesNormalEquationsInLongDouble) {
   }
 }
 
+TEST(QRSolve, GroupedReflectionsGiveTheOneByOneSolution) {
+  // Every shape from square to tall, around the group boundaries (groups of five reflections)
+  // and the rows that the later reflections of a group do not reach yet: the head of Q^T b and
+  // the solution agree with the reflections applied one by one, to rounding.
+  for (int n = 1; n <= 17; ++n) {
+    for (int m : {n, n + 1, n + 4, 3 * n + 7, 200}) {
+      KelMatrix A = fact_test::RandomMatrix(m, n, static_cast<unsigned>(100 * n + m));
+      const KelVector b = fact_test::RandomVector(m, static_cast<unsigned>(7 * n + m));
+      std::vector<double> d(static_cast<size_t>(n) + 1), norms(d), scratch;
+      ASSERT_FALSE(QRFactorization(m, n, A.RowPointers(), d.data(), norms.data(),
+                                   kelTenMachEpsFloat, scratch));
+      std::vector<double> oneByOne(b.Data() - 1, b.Data() + m), grouped(oneByOne);
+      std::vector<double> x1(static_cast<size_t>(n) + 1), x2(x1);
+      QRSolution(m, n, A.RowPointers(), d.data(), oneByOne.data(), x1.data());
+      QRSolutionByGroups(m, n, A.RowPointers(), d.data(), grouped.data(), x2.data());
+      double largest = 0.0;
+      for (int j = 1; j <= n; ++j) largest = std::max(largest, std::fabs(x1[j]));
+      for (int j = 1; j <= n; ++j) {
+        EXPECT_NEAR(grouped[j], oneByOne[j], 1e-13 * std::sqrt(m)) << m << "x" << n << " " << j;
+        EXPECT_NEAR(x2[j], x1[j], 1e-12 * (1.0 + largest)) << m << "x" << n << " " << j;
+      }
+    }
+  }
+}
+
 TEST(QRSolve, FiveByThreeReplacesVectorByThreeElementSolution) {
   // Fits y = 1 + 2 t + 3 t^2 exactly at five points.
   KelMatrix A(5, 3);
