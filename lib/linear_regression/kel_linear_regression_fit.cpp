@@ -334,6 +334,14 @@ void KelLinearRegression::ComputeCovariance(const KelMatrix& R, const KelMatrix&
   if (ds(1) != 0.0)
     while (scaledRank < n && ds(scaledRank + 1) >= threshold) ++scaledRank;
   scaledConditioning = ds(n) != 0.0 ? ds(1) / ds(n) : kelBigValue;
+  // Column k's distance from the others is 1 / sqrt(((Fs^T Fs)^-1)(k, k)).
+  leastColumnIndependence = kelBigValue;
+  for (int k = 1; k <= n; ++k) {
+    double sum = 0.0;
+    for (int i = 1; i <= n; ++i)
+      if (ds(i) != 0.0) sum += (v[k][i] / ds(i)) * (v[k][i] / ds(i));
+    leastColumnIndependence = std::min(leastColumnIndependence, 1.0 / std::sqrt(sum));
+  }
 
   scaledLeftInU.Resize(n, scaledRank, false);
   for (int i = 1; i <= n; ++i)

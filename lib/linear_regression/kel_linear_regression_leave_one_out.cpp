@@ -7,6 +7,7 @@
 #include "factorizations/kel_householder.h"
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
+#include "linear_regression/kel_kept_columns_fit.h"
 #include "linear_regression/kel_linear_regression.h"
 
 // Residual sum of squares of the least-squares fit, by Householder QR, of every experiment
@@ -48,8 +49,8 @@ double KelLinearRegression::LeaveOneOutRefit(int t) {
 }
 
 // Per experiment t (1-based): the closed form's sum without t and the interval that holds both
-// it and the refit's sum, or the mark that only a refit can tell (every experiment of a rank-
-// deficient or badly conditioned F).
+// it and the refit's sum, or the mark that only a refit can tell (every experiment of a badly
+// conditioned F).
 struct KelLinearRegression::LeaveOneOutBounds {
   std::vector<double> estimates;
   std::vector<double> lower;
@@ -65,8 +66,9 @@ struct KelLinearRegression::LeaveOneOutBounds {
 // given an error bound that covers rounding in the shortcut (cancellation against SS, a small
 // 1 - h_tt, the conditioning of F) and in the explicit refit; only the experiments whose bound
 // reaches the best upper bound are refitted explicitly, in index order, and the refits decide.
-// Any experiment whose removal the shortcut cannot judge (1 - h_tt tiny or inaccurate) is
-// refitted as well, and a rank-deficient F is refitted throughout. The chosen index and the
+// Any experiment whose removal the shortcut cannot judge (1 - h_tt tiny or inaccurate, or,
+// with dependent columns, a refit that might keep other columns) is refitted as well, and a
+// badly conditioned F is refitted throughout. The chosen index and the
 // verdict are therefore those of refitting every experiment, at O(m n^2) plus a few refits; the
 // best sum is that of the refit, or the closed form's (within its bound of it) when a single
 // experiment wins beyond doubt and the verdict is the same anywhere within the bound: then no
@@ -113,9 +115,30 @@ void KelLinearRegression::ComputeLeaveOneOut() {
   }
 }
 
+namespace {
+
+// What the closed form needs from the least-squares fit that the refits reproduce (arrays
+// 1-based).
+struct ClosedFormInputs {
+  const double* residuals;
+  const double* leverages;
+  double sumOfSquares;
+  double residualsNorm;
+  double conditioning;  // of the fitted columns scaled to unit length
+  // Experiments whose refit fits the same columns.
+  const unsigned char* sameColumnsWithout;
+};
+
+}  // namespace
+
 // Fills the bounds; false when the data are fitted exactly (every residual within rounding of
 // zero), where every sum without one experiment is rounding noise and none tells an outlier
 // (refitting every experiment would only pick the noise of one).
+//
+// The refits fit the columns that their QR keeps. When every column is clearly independent the
+// closed form comes from the fit itself; otherwise from the fit on the columns that the QR of
+// all experiments keeps. Either way it serves only the experiments whose removal keeps the same
+// columns.
 bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
   const int m = numExperiments;
   const size_t size = static_cast<size_t>(m) + 1;
@@ -123,24 +146,52 @@ bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
   bounds->lower.assign(size, 0.0);
   bounds->upper.assign(size, 0.0);
   bounds->mustRefit.assign(size, 1);
-  const bool fullRank = scaledRank == numParameters && scaledConditioning < 1e12;
-  if (!fullRank) return true;
+  ClosedFormInputs inputs{residuals.Data() - 1, leverages.Data() - 1, sumOfSquares,
+                          residualsNorm,        scaledConditioning,   nullptr};
+  // The refit without t keeps every column when each column's distance from the others, which
+  // falls at most by the factor sqrt(1 - h_tt) without t, stays clear of the QR's tolerance.
+  const double tolerance = kelTenMachEpsFloat;
+  const double qrRounding = 16.0 * std::sqrt(static_cast<double>(m)) * kelMachEps *
+                            (1.0 + std::min(scaledConditioning, 1e100));
+  const double clearOfTolerance = tolerance * (1.0 + 1e-3) + qrRounding;
+  std::vector<unsigned char> everyColumnWithout;
+  KeptColumnsFit kept;
+  const bool fullRank = scaledRank == numParameters && scaledConditioning < 1e12 &&
+                        leastColumnIndependence > clearOfTolerance;
+  if (fullRank) {
+    everyColumnWithout.assign(size, 1);
+    for (int t = 1; t <= m; ++t)
+      everyColumnWithout[static_cast<size_t>(t)] =
+          leastColumnIndependence * std::sqrt(std::max(1.0 - leverages(t), 0.0)) > clearOfTolerance
+              ? 1
+              : 0;
+    inputs.sameColumnsWithout = everyColumnWithout.data();
+  } else {
+    if (!FitKeptColumns(F, y, tolerance, &kept)) return true;
+    inputs = ClosedFormInputs{kept.residuals.data(), kept.leverages.data(),
+                              kept.sumOfSquares,     std::sqrt(kept.sumOfSquares),
+                              kept.conditioning,     kept.sameColumnsWithout.data()};
+  }
+  if (!(inputs.conditioning < 1e12)) return true;
   const double epsilon = kelMachEps;
   double normY = 0.0;
   for (int i = 1; i <= m; ++i) normY += y(i) * y(i);
   normY = std::sqrt(normY);
   // Error of a computed residual, generously: rounding amplified by the conditioning.
-  const double residualError = 1e3 * epsilon * scaledConditioning * normY;
-  if (residualsNorm <= residualError) return false;
-  const double absoluteFloor = 2.0 * residualsNorm * residualError + residualError * residualError;
-  const double leverageError = 1e3 * epsilon * scaledConditioning;
+  const double residualError = 1e3 * epsilon * inputs.conditioning * normY;
+  if (inputs.residualsNorm <= residualError) return false;
+  const double absoluteFloor =
+      2.0 * inputs.residualsNorm * residualError + residualError * residualError;
+  const double leverageError = 1e3 * epsilon * inputs.conditioning;
   for (int t = 1; t <= m; ++t) {
-    const double complement = 1.0 - leverages(t);
+    if (inputs.sameColumnsWithout[t] == 0) continue;
+    const double complement = 1.0 - inputs.leverages[t];
     if (!(complement > 1e-8) || leverageError / complement > 1e-2) continue;
-    const double removed = residuals(t) * residuals(t) / complement;
-    const double estimate = sumOfSquares - removed;
-    const double bound =
-        1e-9 * (sumOfSquares + removed) + removed * leverageError / complement + absoluteFloor;
+    const double residual = inputs.residuals[t];
+    const double removed = residual * residual / complement;
+    const double estimate = inputs.sumOfSquares - removed;
+    const double bound = 1e-9 * (inputs.sumOfSquares + removed) +
+                         removed * leverageError / complement + absoluteFloor;
     bounds->mustRefit[t] = 0;
     bounds->estimates[t] = estimate;
     bounds->lower[t] = estimate - bound;

@@ -80,6 +80,9 @@ struct KelLinearLeastSquaresFit {
   double meanOfY = 0.0;
   double leaveOneOutBest = 0.0;
   double scaledConditioning = 0.0;  // condition number of F with unit-norm columns
+  // Least distance of a column of F, scaled to unit norm, from the span of the other columns
+  // (over the nonzero singular values of the scaled F).
+  double leastColumnIndependence = 0.0;
   unsigned char solutionsDisagree = 0;
 };
 
