@@ -51,17 +51,17 @@ Rows thinQ(int m, const double* const* a, const std::vector<int>& kept) {
   return q;
 }
 
-// Condition number bound of the kept columns scaled to unit length, from R: the estimate of
-// the 1-norm condition number of R with its columns scaled, times 10 r for the estimate and for
-// the 2-norm.
+// Condition number bound of the first `count` kept columns scaled to unit length, from R: the
+// estimate of the 1-norm condition number of R's leading block with its columns scaled, times
+// 10 count for the estimate and for the 2-norm (1 for no column).
 double keptConditioning(const double* const* a, const double* d, const double* norms,
-                        const std::vector<int>& kept) {
-  const int r = static_cast<int>(kept.size());
+                        const std::vector<int>& kept, int count) {
+  if (count == 0) return 1.0;
   auto column = [&](int s) { return kept[static_cast<size_t>(s - 1)]; };
   const double estimate = TriangularConditionEstimate(
-      r, [&](int i) { return d[column(i)] / norms[column(i)]; },
+      count, [&](int i) { return d[column(i)] / norms[column(i)]; },
       [&](int j, int i) { return a[j][column(i)] / norms[column(i)]; });
-  return estimate >= kelBigValue ? kelBigValue : 10.0 * r * estimate;
+  return estimate >= kelBigValue ? kelBigValue : 10.0 * count * estimate;
 }
 
 // Whether the QR of the data without experiment t judges column k as it did with all of them:
@@ -98,7 +98,13 @@ bool FitKeptColumns(const KelMatrix& F, const KelVector& y, double tolerance, Ke
   const int r = static_cast<int>(kept.size());
   if (r == 0) return false;
   fit->rank = r;
-  fit->conditioning = keptConditioning(g.pointers.data(), d.data(), norms.data(), kept);
+  // The conditioning of the kept columns before each column bounds the rounding of that
+  // column's distance from them (in this QR and in a refit's).
+  std::vector<double> conditioningBefore(static_cast<size_t>(r) + 1);
+  for (int count = 0; count <= r; ++count)
+    conditioningBefore[static_cast<size_t>(count)] =
+        keptConditioning(g.pointers.data(), d.data(), norms.data(), kept, count);
+  fit->conditioning = conditioningBefore[static_cast<size_t>(r)];
   const Rows q = thinQ(m, g.pointers.data(), kept);
   const double* const* qr = q.pointers.data();
 
@@ -128,8 +134,7 @@ bool FitKeptColumns(const KelMatrix& F, const KelVector& y, double tolerance, Ke
   std::vector<double> earlierLeverage(static_cast<size_t>(m) + 1, 0.0);
   std::vector<double> remainder(static_cast<size_t>(m) + 1);
   std::vector<double> coefficients(static_cast<size_t>(r) + 1);
-  const double roundingScale = 16.0 * std::sqrt(static_cast<double>(m)) * kelMachEps *
-                               (1.0 + std::min(fit->conditioning, 1e100));
+  const double roundingScale = 16.0 * std::sqrt(static_cast<double>(m)) * kelMachEps;
   int earlier = 0;  // kept columns before column k
   for (int k = 1; k <= n; ++k) {
     const double norm = norms[static_cast<size_t>(k)];
@@ -151,6 +156,9 @@ bool FitKeptColumns(const KelMatrix& F, const KelVector& y, double tolerance, Ke
         distanceSquared += value * value;
       }
     }
+    const double rounding =
+        roundingScale * (1.0 + std::min(conditioningBefore[static_cast<size_t>(earlier)], 1e100)) *
+        norm;
     for (int t = 1; t <= m; ++t) {
       unsigned char& same = fit->sameColumnsWithout[static_cast<size_t>(t)];
       if (same == 0) continue;
@@ -166,10 +174,7 @@ bool FitKeptColumns(const KelMatrix& F, const KelVector& y, double tolerance, Ke
                                      : remainder[static_cast<size_t>(t)];
       const double without = distanceSquared - residual * residual / complement;
       const double normWithout = norm * norm - f[t][k] * f[t][k];
-      same =
-          sameJudgment(isKept, without, normWithout, norm * norm, tolerance, roundingScale * norm)
-              ? 1
-              : 0;
+      same = sameJudgment(isKept, without, normWithout, norm * norm, tolerance, rounding) ? 1 : 0;
     }
     if (isKept) {
       ++earlier;

@@ -264,9 +264,19 @@ TEST(LeaveOneOut, OrdinaryDataNeedOnlyAFewRefits) {
 
 // Dependent columns of the kinds met in practice: a multiple of another column, the dummy-
 // variable trap (an intercept and an indicator for every group), a zero column, a column
-// within the tolerance of the span of the others, and a column that is dependent except at one
-// experiment (so that leaving that experiment out changes which columns the refit keeps).
-enum Deficiency { kMultiple, kDummyTrap, kZeroColumn, kNearlyDependent, kDependentButOne, kCount };
+// within the tolerance of the span of the others, a column that is dependent except at one
+// experiment (so that leaving that experiment out changes which columns the refit keeps), and
+// one that leaves the span at two experiments by just enough to be kept (without either of them
+// it is dependent, though neither has a leverage near 1); the first of those is an outlier.
+enum Deficiency {
+  kMultiple,
+  kDummyTrap,
+  kZeroColumn,
+  kNearlyDependent,
+  kDependentButOne,
+  kDependentButTwo,
+  kCount
+};
 
 void MakeRankDeficient(std::mt19937_64& random, Deficiency kind, KelMatrix* F, KelVector* y) {
   std::uniform_int_distribution<int> parameters(3, 6);
@@ -304,11 +314,22 @@ void MakeRankDeficient(std::mt19937_64& random, Deficiency kind, KelMatrix* F, K
     }
   }
   if (kind == kDependentButOne) (*F)(row(random), target) += 1.0 + normal(random);
+  const int first = row(random);
+  if (kind == kDependentButTwo) {
+    // 1e-6 of the norm at each: sqrt(2) 1e-6 from the span, 1e-6 without either, about the
+    // tolerance (1.19e-6) apart.
+    double norm = 0.0;
+    for (int i = 1; i <= m; ++i) norm += (*F)(i, target) * (*F)(i, target);
+    const int second = first % m + 1;
+    (*F)(first, target) += 1e-6 * std::sqrt(norm);
+    (*F)(second, target) += 1e-6 * std::sqrt(norm);
+  }
   for (int i = 1; i <= m; ++i) {
     double value = 0.0;
     for (int j = 1; j <= n; ++j) value += (*F)(i, j) * (j - 2.5);
     (*y)(i) = value + 0.3 * normal(random);
   }
+  if (kind == kDependentButTwo) (*y)(first) += 10.0;
   const int count = static_cast<int>(random() % 3);
   for (int k = 0; k < count; ++k) (*y)(row(random)) += (random() % 2 ? 1 : -1) * (4.0 + 20.0 * k);
 }
