@@ -1,20 +1,22 @@
-// QRSolutionByGroups: the least-squares solution from a Householder QR, the reflections applied
-// to the right-hand side a few at a time.
+// The solutions from a Householder QR made by QRFactorization: the least-squares solution with
+// the reflections applied one by one (QRSolution) or a few at a time (QRSolutionByGroups), and
+// the least-norm solution of the transposed system (QRTransposeSolution).
 //
-// Applied one by one, the n reflections cost n passes over the rows of the row-major factor,
-// each reading a cache line per row for two multiplications. Here each pass applies a group of
-// reflections and forms the dot products of the next group: for reflections H_j = I - 2 u_j
-// u_j^T applied in order to c, the coefficients s_j = u_j . (c after H_1 .. H_{j-1}) of a group
-// follow from the dot products z_j = u_j . c taken before the group and the inner products of
-// its vectors, s_j = z_j - 2 sum_{l < j} s_l (u_l . u_j), so one pass over the rows gives them
-// all. Each row is still updated by the reflections one after the other, as the one-by-one
-// application does.
+// Applied one by one (QRSolution), the n reflections cost n passes over the rows of the
+// row-major factor, each reading a cache line per row for two multiplications.
+// QRSolutionByGroups applies a group of reflections in each pass and forms there the dot
+// products of the next group: for reflections H_j = I - 2 u_j u_j^T applied in order to c, the
+// coefficients s_j = u_j . (c after H_1 .. H_{j-1}) of a group follow from the dot products
+// z_j = u_j . c taken before the group and the inner products of its vectors,
+// s_j = z_j - 2 sum_{l < j} s_l (u_l . u_j), so one pass over the rows gives them all. Each row
+// is still updated by the reflections one after the other, as the one-by-one application does.
 #include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
 
 #include "factorizations/kel_householder.h"
+#include "foundation/kel_output.h"
 
 namespace {
 
@@ -138,5 +140,107 @@ void QRSolutionByGroups(int m, int n, const double* const* a, const double* d, d
     long double sum = c[i];
     for (int j = i + 1; j <= n; ++j) sum -= static_cast<long double>(row[j]) * x[j];
     x[i] = static_cast<double>(sum) / d[i];
+  }
+}
+
+namespace {
+
+// The regular columns in order (0-based list of 1-based columns): reflection q (1-based) of a
+// QR made with dependent columns skipped lives in column regular[q - 1], rows q .. m.
+std::vector<int> regularColumns(int n, const double* d) {
+  std::vector<int> regular;
+  regular.reserve(static_cast<size_t>(n));
+  for (int k = 1; k <= n; ++k)
+    if (d[k] != 0.0) regular.push_back(k);
+  return regular;
+}
+
+}  // namespace
+
+void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x) {
+  // Q^T b, one sweep down the rows per reflection: while row i receives reflection q, its new
+  // b[i] already feeds the dot product that reflection q + 1 needs, so each sweep reads a row's
+  // cache line once instead of twice. Two partial sums (alternate rows from the first row of
+  // the reflection) shorten the dependency chain of the long tall columns.
+  if (n < 1) return;
+  const std::vector<int> regular = regularColumns(n, d);
+  const int rank = static_cast<int>(regular.size());
+  double twice = 0.0;
+  if (rank > 0) {
+    const int k = regular[0];
+    double s0 = 0.0, s1 = 0.0;
+    int i = 1;
+    for (; i + 1 <= m; i += 2) {
+      s0 += a[i][k] * b[i];
+      s1 += a[i + 1][k] * b[i + 1];
+    }
+    if (i <= m) s0 += a[i][k] * b[i];
+    twice = 2.0 * (s0 + s1);
+  }
+  for (int q = 1; q <= rank; ++q) {
+    const int k = regular[static_cast<size_t>(q - 1)];
+    b[q] -= twice * a[q][k];
+    int i = q + 1;
+    if (q == rank) {
+      for (; i <= m; ++i) b[i] -= twice * a[i][k];
+      break;
+    }
+    const int next = regular[static_cast<size_t>(q)];
+    double s0 = 0.0, s1 = 0.0;
+    for (; i + 1 <= m; i += 2) {
+      const double* row0 = a[i];
+      const double* row1 = a[i + 1];
+      b[i] -= twice * row0[k];
+      s0 += row0[next] * b[i];
+      b[i + 1] -= twice * row1[k];
+      s1 += row1[next] * b[i + 1];
+    }
+    if (i <= m) {
+      b[i] -= twice * a[i][k];
+      s0 += a[i][next] * b[i];
+    }
+    twice = 2.0 * (s0 + s1);
+  }
+  // Back substitution on the pivot rows; a dependent column's unknown is 0.
+  int q = rank;
+  for (int i = n; i >= 1; --i) {
+    if (d[i] != 0.0) {
+      const double* row = a[q];
+      long double sum = b[q];
+      for (int j = i + 1; j <= n; ++j)
+        if (d[j] != 0.0) sum -= static_cast<long double>(row[j]) * x[j];
+      x[i] = static_cast<double>(sum) / d[i];
+      --q;
+    } else {
+      KelMessage("\nSingular matrix in QRSolution! for variable %d", i);
+      x[i] = 0.0;
+    }
+  }
+}
+
+void QRTransposeSolution(int m, int n, double* const* a, const double* d, const double* b,
+                         double* x) {
+  // A^T x = b reads R^T w = b with w = (Q^T x)(1..rank): forward substitution on the regular
+  // columns (a dependent column's equation follows from the earlier ones and is not used),
+  // then x = Q [w; 0], the least-norm solution.
+  for (int i = 1; i <= m; ++i) x[i] = 0.0;
+  const std::vector<int> regular = regularColumns(n, d);
+  const int rank = static_cast<int>(regular.size());
+  for (int k = 1, q = 0; k <= n; ++k) {
+    if (d[k] != 0.0) {
+      ++q;
+      long double sum = b[k];
+      for (int j = 1; j < q; ++j) sum -= static_cast<long double>(a[j][k]) * x[j];
+      x[q] = static_cast<double>(sum) / d[k];
+    } else {
+      KelMessage("\nSingular matrix in QRTransposeSolution! for column %d", k);
+    }
+  }
+  for (int q = rank; q >= 1; --q) {
+    const int k = regular[static_cast<size_t>(q - 1)];
+    long double s = 0.0L;
+    for (int i = q; i <= m; ++i) s += static_cast<long double>(a[i][k]) * x[i];
+    const double twice = static_cast<double>(2.0L * s);
+    for (int i = q; i <= m; ++i) x[i] -= twice * a[i][k];
   }
 }
