@@ -92,7 +92,7 @@ void KelFactorized::PrepOnlySolve() {
   if (factorized == 0) {
     if (matrixStatus == KelMatrixStatus::kDestroyed)
       KelError("%s%s%sPrepOnlySolve", kelClassFactorized, kelErrMatrixDestroyed, kelErrFunction);
-    ComputeNorm();
+    if (!FactorizationSetsNorm()) ComputeNorm();
     factorStorage.Resize(0, 0);
     Swap(factorStorage, matrix);
     BindFactorRows();
@@ -101,7 +101,7 @@ void KelFactorized::PrepOnlySolve() {
     SpecificInitialize();
     Factorization();
   } else if (matrixStatus == KelMatrixStatus::kModified) {
-    ComputeNorm();
+    if (!FactorizationSetsNorm()) ComputeNorm();
     factorStorage.Resize(0, 0);
     Swap(factorStorage, matrix);
     BindFactorRows();

@@ -102,6 +102,9 @@ class KelFactorized : public KelBase {
   virtual double SpecificConditionNumber() = 0;
   // Called whenever a new matrix is loaded (results tied to the old one become unknown).
   virtual void MatrixLoaded() {}
+  // True for a factorization that sets the norm itself, from its own first pass over the
+  // matrix, so that the matrix is not read once more only for it.
+  virtual bool FactorizationSetsNorm() const { return false; }
 
   // Factor rows: factorRows[i][j] is element (i, j) of the matrix being factorized; rows may be
   // exchanged by swapping these pointers.

@@ -50,6 +50,7 @@ class KelFactorizedQR : public KelFactorizedHouseholder {
 
  protected:
   void Factorization() override;
+  bool FactorizationSetsNorm() const override { return true; }
   // b (rows) replaced by the least-squares solution (columns).
   void SpecificSolve(KelVector* bx) override;
   // b (columns) replaced by the minimum-norm solution of A^T x = b (rows).

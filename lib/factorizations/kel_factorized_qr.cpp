@@ -12,7 +12,7 @@ void KelFactorizedQR::Factorization() {
     KelError("%s%s%sFactorization QR", kelClassFactorized, kelErrCheck, kelErrFunction);
   norms.Resize(numColumns, false);
   singular = QRFactorization(numRows, numColumns, FactorRows(), diagonal.data(), norms.Data() - 1,
-                             tolerance, scratch)
+                             tolerance, scratch, QRDependentColumns::kSkipped, &norm)
                  ? 1
                  : 0;
 }

@@ -196,19 +196,30 @@ double sweepFixedWidth(const ReflectionSweep& w, double* const* a) {
   }
 }
 
+// |x[0]| + ... + |x[count - 1]|, in that order.
+inline double absoluteSum(int count, const double* x) {
+  double sum = 0.0;
+  for (int j = 0; j < count; ++j) sum += std::fabs(x[j]);
+  return sum;
+}
+
 // The sums before the first reflection: column sums of squares of the matrix as given, and
 // the squared norm of column 1 below row 1 (returned) with its cross products with the
 // later columns.
-double firstSums(int m, int n, double* const* a, double* squares, double* cross) {
+double firstSums(int m, int n, double* const* a, double* squares, double* cross,
+                 double* largestRowSum) {
   double tail = 0.0;
+  double largest = 0.0;
   for (int i = 1; i <= m; ++i) {
     const double* row = a[i];
+    if (largestRowSum != nullptr) largest = std::max(largest, absoluteSum(n, row + 1));
     for (int j = 1; j <= n; ++j) squares[j] += row[j] * row[j];
     if (i >= 2) {
       tail += row[1] * row[1];
       for (int j = 2; j <= n; ++j) cross[j] += row[1] * row[j];
     }
   }
+  if (largestRowSum != nullptr) *largestRowSum = largest;
   return tail;
 }
 
@@ -216,15 +227,18 @@ double firstSums(int m, int n, double* const* a, double* squares, double* cross)
 // the cross products of column 1 with itself are the tail. The operations and their order are
 // those of firstSums, so the results are the same to the bit.
 template <int kColumns>
-double firstSumsFixedWidth(int m, double* const* a, double* squares, double* cross) {
+double firstSumsFixedWidth(int m, double* const* a, double* squares, double* cross,
+                           double* largestRowSum) {
   constexpr int kPairs = kColumns / 2;
   constexpr bool kOdd = kColumns % 2 != 0;
   Pair square[kPairs > 0 ? kPairs : 1] = {};
   Pair product[kPairs > 0 ? kPairs : 1] = {};  // lane j: sum of a(i, 1) a(i, j) over i >= 2
   double squareLast = 0.0;
   double productLast = 0.0;
+  double largest = 0.0;
   for (int i = 1; i <= m; ++i) {
     const double* row = a[i] + 1;
+    if (largestRowSum != nullptr) largest = std::max(largest, absoluteSum(kColumns, row));
     const double x = row[0];
     const Pair xx = Pair{x, x};
     const bool below = i >= 2;
@@ -249,10 +263,11 @@ double firstSumsFixedWidth(int m, double* const* a, double* squares, double* cro
   }
   const double tail = cross[1];
   cross[1] = 0.0;
+  if (largestRowSum != nullptr) *largestRowSum = largest;
   return tail;
 }
 
-using FirstSumsRoutine = double (*)(int, double* const*, double*, double*);
+using FirstSumsRoutine = double (*)(int, double* const*, double*, double*, double*);
 using SweepRoutine = double (*)(const ReflectionSweep&, double* const*);
 constexpr int kLargestFixedWidth = 15;
 
@@ -277,7 +292,8 @@ constexpr auto kFixedWidthFirstSums =
 }  // namespace
 
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
-                     std::vector<double>& scratch, QRDependentColumns dependent) {
+                     std::vector<double>& scratch, QRDependentColumns dependent,
+                     double* largestRowSum) {
   if (m < n) KelError("rows < columns in QRFactorization");
   // The matrix is row-major, so every step is organised as one sweep down the rows: while row i
   // receives reflection k, its updated elements already feed the sums that reflection k + 1
@@ -290,8 +306,9 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
   double* squares = twiceDot + (n + 1);    // column sums of squares of the matrix as given
   std::vector<double> gather;
   // tail: sum below the pivot row of a(i, k)^2
-  double tail = n <= kLargestFixedWidth ? kFixedWidthFirstSums[n](m, a, squares, cross)
-                                        : firstSums(m, n, a, squares, cross);
+  double tail = n <= kLargestFixedWidth
+                    ? kFixedWidthFirstSums[n](m, a, squares, cross, largestRowSum)
+                    : firstSums(m, n, a, squares, cross, largestRowSum);
   for (int j = 1; j <= n; ++j)
     norms[j] =
         safeSumOfSquares(squares[j]) ? std::sqrt(squares[j]) : columnNorm(1, m, j, a, gather);

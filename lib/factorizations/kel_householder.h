@@ -26,11 +26,13 @@ enum class QRDependentColumns { kSkipped, kSignChange };
 // k..m, R's strict upper triangle above the diagonal, R's diagonal in d[1..n]. A dependent column
 // has d[k] = 0 and is handled as above; with kSkipped, the q-th regular column holds its
 // reflection in rows q..m and its part of R in rows 1..q-1 (row q of the later columns holds
-// the q-th row of R). norms[1..n] receives the column norms. Returns true when a column was
-// singular.
+// the q-th row of R). norms[1..n] receives the column norms and, when given, *largestRowSum the
+// infinity norm of A (the largest sum of absolute values of a row, each summed in column order),
+// from the same pass. Returns true when a column was singular.
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
                      std::vector<double>& scratch,
-                     QRDependentColumns dependent = QRDependentColumns::kSkipped);
+                     QRDependentColumns dependent = QRDependentColumns::kSkipped,
+                     double* largestRowSum = nullptr);
 // Least squares on the regular columns: b[1..m] is transformed (b[rank+1..m] holds the residual
 // components), x[1..n] solved (0 for a dependent column, with a note).
 void QRSolution(int m, int n, double* const* a, const double* d, double* b, double* x);

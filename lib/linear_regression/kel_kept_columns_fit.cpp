@@ -66,17 +66,111 @@ double keptConditioning(const double* const* a, const double* d, const double* n
 
 // Whether the QR of the data without experiment t judges column k as it did with all of them:
 // its distance from the earlier kept columns without t against tolerance x its norm without t,
-// clear of the threshold by more than the rounding of either QR (absoluteError) and a relative
-// margin.
-bool sameJudgment(bool kept, double distanceSquared, double normSquared, double originalNormSquared,
-                  double tolerance, double absoluteError) {
+// clear of the threshold by more than the rounding of either QR (absoluteError), the
+// cancellation in the squared distance without t (squaredError) and a relative margin.
+bool sameJudgment(bool kept, double distanceSquared, double squaredError, double normSquared,
+                  double originalNormSquared, double tolerance, double absoluteError) {
   constexpr double kMargin = 1e-3;
   if (originalNormSquared == 0.0) return !kept;  // a zero column stays zero
   if (!(normSquared > 64.0 * kelMachEps * originalNormSquared)) return false;
-  const double distance = std::sqrt(std::max(distanceSquared, 0.0));
   const double threshold = tolerance * std::sqrt(normSquared);
-  return kept ? distance > (1.0 + kMargin) * threshold + absoluteError
-              : distance < (1.0 - kMargin) * threshold - absoluteError;
+  if (kept) {
+    const double above = (1.0 + kMargin) * threshold + absoluteError;
+    return distanceSquared - squaredError > above * above;
+  }
+  const double below = (1.0 - kMargin) * threshold - absoluteError;
+  return below > 0.0 && distanceSquared + squaredError < below * below;
+}
+
+// Residuals, leverages and sum of squares of the fit of y on the columns of Q (m x r).
+void fitOnQ(int m, int r, const double* const* q, const KelVector& y, KeptColumnsFit* fit) {
+  std::vector<double> projection(static_cast<size_t>(r) + 1, 0.0);
+  for (int i = 1; i <= m; ++i)
+    for (int s = 1; s <= r; ++s) projection[static_cast<size_t>(s)] += q[i][s] * y(i);
+  fit->residuals.assign(static_cast<size_t>(m) + 1, 0.0);
+  fit->leverages.assign(static_cast<size_t>(m) + 1, 0.0);
+  fit->sumOfSquares = 0.0;
+  for (int i = 1; i <= m; ++i) {
+    double fitted = 0.0;
+    double leverage = 0.0;
+    for (int s = 1; s <= r; ++s) {
+      fitted += q[i][s] * projection[static_cast<size_t>(s)];
+      leverage += q[i][s] * q[i][s];
+    }
+    const double residual = y(i) - fitted;
+    fit->residuals[static_cast<size_t>(i)] = residual;
+    fit->leverages[static_cast<size_t>(i)] = leverage;
+    fit->sumOfSquares += residual * residual;
+  }
+}
+
+// The QR of the data and what follows from it for the judgments.
+struct KeptColumnsQR {
+  const double* const* f;            // the data
+  const double* d;                   // R's diagonal, 0 for a dropped column
+  const double* norms;               // column norms
+  const double* const* q;            // Q of the kept columns
+  const double* conditioningBefore;  // [s]: of the first s kept columns
+  double tolerance;
+};
+
+// Marks (0) the experiments without which the QR would judge some column otherwise, column by
+// column: for the experiments not yet marked, the earlier kept columns are then the same as
+// with all experiments.
+void markChangedJudgments(int m, int n, const KeptColumnsQR& qr, std::vector<unsigned char>* same) {
+  const double* const* f = qr.f;
+  const double* const* q = qr.q;
+  std::vector<double> earlierLeverage(static_cast<size_t>(m) + 1, 0.0);
+  std::vector<double> remainder(static_cast<size_t>(m) + 1);
+  std::vector<double> coefficients(static_cast<size_t>(n) + 1);
+  const double roundingScale = 16.0 * std::sqrt(static_cast<double>(m)) * kelMachEps;
+  int earlier = 0;  // kept columns before column k
+  for (int k = 1; k <= n; ++k) {
+    const double norm = qr.norms[k];
+    const bool isKept = qr.d[k] != 0.0;
+    double distanceSquared = qr.d[k] * qr.d[k];
+    if (!isKept) {
+      // The part of column k outside the earlier kept columns, in the experiments' coordinates.
+      std::fill(coefficients.begin(), coefficients.end(), 0.0);
+      for (int i = 1; i <= m; ++i)
+        for (int s = 1; s <= earlier; ++s)
+          coefficients[static_cast<size_t>(s)] += q[i][s] * f[i][k];
+      distanceSquared = 0.0;
+      for (int i = 1; i <= m; ++i) {
+        double value = f[i][k];
+        for (int s = 1; s <= earlier; ++s) value -= q[i][s] * coefficients[static_cast<size_t>(s)];
+        remainder[static_cast<size_t>(i)] = value;
+        distanceSquared += value * value;
+      }
+    }
+    const double rounding =
+        roundingScale * (1.0 + std::min(qr.conditioningBefore[earlier], 1e100)) * norm;
+    for (int t = 1; t <= m; ++t) {
+      unsigned char& unchanged = (*same)[static_cast<size_t>(t)];
+      if (unchanged == 0) continue;
+      const double complement = 1.0 - earlierLeverage[static_cast<size_t>(t)];
+      if (!(complement > 1e-8)) {
+        unchanged = 0;
+        continue;
+      }
+      // Deleting row t from the regression of column k on the earlier kept columns lowers its
+      // residual sum of squares by (residual t)^2 / (1 - leverage of t); for a kept column the
+      // residual is d(k) times its column of Q.
+      const double residual =
+          isKept ? qr.d[k] * q[t][earlier + 1] : remainder[static_cast<size_t>(t)];
+      const double removed = residual * residual / complement;
+      const double squaredError = 8.0 * kelMachEps * (distanceSquared + removed);
+      unchanged = sameJudgment(isKept, distanceSquared - removed, squaredError,
+                               norm * norm - f[t][k] * f[t][k], norm * norm, qr.tolerance, rounding)
+                      ? 1
+                      : 0;
+    }
+    if (isKept) {
+      ++earlier;
+      for (int t = 1; t <= m; ++t)
+        earlierLeverage[static_cast<size_t>(t)] += q[t][earlier] * q[t][earlier];
+    }
+  }
 }
 
 }  // namespace
@@ -106,81 +200,10 @@ bool FitKeptColumns(const KelMatrix& F, const KelVector& y, double tolerance, Ke
         keptConditioning(g.pointers.data(), d.data(), norms.data(), kept, count);
   fit->conditioning = conditioningBefore[static_cast<size_t>(r)];
   const Rows q = thinQ(m, g.pointers.data(), kept);
-  const double* const* qr = q.pointers.data();
-
-  // The fit: residuals y - Q Q^T y, leverages the squared row norms of Q.
-  std::vector<double> projection(static_cast<size_t>(r) + 1, 0.0);
-  for (int i = 1; i <= m; ++i)
-    for (int s = 1; s <= r; ++s) projection[static_cast<size_t>(s)] += qr[i][s] * y(i);
-  fit->residuals.assign(static_cast<size_t>(m) + 1, 0.0);
-  fit->leverages.assign(static_cast<size_t>(m) + 1, 0.0);
-  fit->sumOfSquares = 0.0;
-  for (int i = 1; i <= m; ++i) {
-    double fitted = 0.0;
-    double leverage = 0.0;
-    for (int s = 1; s <= r; ++s) {
-      fitted += qr[i][s] * projection[static_cast<size_t>(s)];
-      leverage += qr[i][s] * qr[i][s];
-    }
-    const double residual = y(i) - fitted;
-    fit->residuals[static_cast<size_t>(i)] = residual;
-    fit->leverages[static_cast<size_t>(i)] = leverage;
-    fit->sumOfSquares += residual * residual;
-  }
-
-  // Each column's judgment without each experiment, in column order: the earlier kept columns
-  // are then the same as with all experiments (or the experiment is already marked).
+  fitOnQ(m, r, q.pointers.data(), y, fit);
   fit->sameColumnsWithout.assign(static_cast<size_t>(m) + 1, 1);
-  std::vector<double> earlierLeverage(static_cast<size_t>(m) + 1, 0.0);
-  std::vector<double> remainder(static_cast<size_t>(m) + 1);
-  std::vector<double> coefficients(static_cast<size_t>(r) + 1);
-  const double roundingScale = 16.0 * std::sqrt(static_cast<double>(m)) * kelMachEps;
-  int earlier = 0;  // kept columns before column k
-  for (int k = 1; k <= n; ++k) {
-    const double norm = norms[static_cast<size_t>(k)];
-    const bool isKept = d[static_cast<size_t>(k)] != 0.0;
-    double distanceSquared = 0.0;
-    if (isKept) {
-      const double diagonal = d[static_cast<size_t>(k)];
-      distanceSquared = diagonal * diagonal;
-    } else {
-      // The part of column k outside the earlier kept columns, in the experiments' coordinates.
-      std::fill(coefficients.begin(), coefficients.end(), 0.0);
-      for (int i = 1; i <= m; ++i)
-        for (int s = 1; s <= earlier; ++s)
-          coefficients[static_cast<size_t>(s)] += qr[i][s] * f[i][k];
-      for (int i = 1; i <= m; ++i) {
-        double value = f[i][k];
-        for (int s = 1; s <= earlier; ++s) value -= qr[i][s] * coefficients[static_cast<size_t>(s)];
-        remainder[static_cast<size_t>(i)] = value;
-        distanceSquared += value * value;
-      }
-    }
-    const double rounding =
-        roundingScale * (1.0 + std::min(conditioningBefore[static_cast<size_t>(earlier)], 1e100)) *
-        norm;
-    for (int t = 1; t <= m; ++t) {
-      unsigned char& same = fit->sameColumnsWithout[static_cast<size_t>(t)];
-      if (same == 0) continue;
-      const double complement = 1.0 - earlierLeverage[static_cast<size_t>(t)];
-      if (!(complement > 1e-8)) {
-        same = 0;
-        continue;
-      }
-      // Deleting row t from the regression of column k on the earlier kept columns lowers its
-      // residual sum of squares by (residual t)^2 / (1 - leverage of t); for a kept column the
-      // residual is |d(k)| times its column of Q.
-      const double residual = isKept ? d[static_cast<size_t>(k)] * qr[t][earlier + 1]
-                                     : remainder[static_cast<size_t>(t)];
-      const double without = distanceSquared - residual * residual / complement;
-      const double normWithout = norm * norm - f[t][k] * f[t][k];
-      same = sameJudgment(isKept, without, normWithout, norm * norm, tolerance, rounding) ? 1 : 0;
-    }
-    if (isKept) {
-      ++earlier;
-      for (int t = 1; t <= m; ++t)
-        earlierLeverage[static_cast<size_t>(t)] += qr[t][earlier] * qr[t][earlier];
-    }
-  }
+  const KeptColumnsQR qr{
+      f, d.data(), norms.data(), q.pointers.data(), conditioningBefore.data(), tolerance};
+  markChangedJudgments(m, n, qr, &fit->sameColumnsWithout);
   return true;
 }
