@@ -289,6 +289,19 @@ constexpr std::array<FirstSumsRoutine, sizeof...(kColumns)> fixedWidthFirstSums(
 constexpr auto kFixedWidthFirstSums =
     fixedWidthFirstSums(std::make_integer_sequence<int, kLargestFixedWidth + 1>());
 
+// 2 (u . column j) for j > k by a pass down the rows below pivot row p, for a reflection whose
+// sums could not be trusted (u(p) = f, u(i) = a(i, k) / g below).
+void directTwiceDots(int k, int p, int m, int n, const double* const* a, double f, double inverseG,
+                     double* twiceDot) {
+  for (int j = k + 1; j <= n; ++j) twiceDot[j] = f * a[p][j];
+  for (int i = p + 1; i <= m; ++i) {
+    const double* row = a[i];
+    const double u = row[k] * inverseG;
+    for (int j = k + 1; j <= n; ++j) twiceDot[j] += u * row[j];
+  }
+  for (int j = k + 1; j <= n; ++j) twiceDot[j] *= 2.0;
+}
+
 }  // namespace
 
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
@@ -354,13 +367,7 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
     double* rowP = a[p];
     rowP[k] = f;
     if (regular && !fast) {
-      for (int j = k + 1; j <= n; ++j) twiceDot[j] = f * rowP[j];
-      for (int i = p + 1; i <= m; ++i) {
-        const double* row = a[i];
-        const double u = row[k] * inverseG;
-        for (int j = k + 1; j <= n; ++j) twiceDot[j] += u * row[j];
-      }
-      for (int j = k + 1; j <= n; ++j) twiceDot[j] *= 2.0;
+      directTwiceDots(k, p, m, n, a, f, inverseG, twiceDot);
     } else {
       for (int j = k + 1; j <= n; ++j) twiceDot[j] = 2.0 * (f * rowP[j] + inverseG * cross[j]);
     }
