@@ -27,7 +27,8 @@ double dot(int count, const double* x, const double* y) {
 }
 
 // y -= 2 (u . y) u over count elements.
-void reflect(int count, const double* u, double* y) {
+// Not inlined: inside the large routines that call it, the loop lost its registers to theirs.
+__attribute__((noinline)) void reflect(int count, const double* u, double* y) {
   const double s = 2.0 * dot(count, u, y);
   if (s == 0.0) return;
   for (int i = 0; i < count; ++i) y[i] -= s * u[i];
