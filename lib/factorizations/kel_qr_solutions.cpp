@@ -32,6 +32,7 @@ constexpr int kGramSize = kGroup * (kGroup - 1) / 2;
 struct GroupPass {
   int first;
   int next;
+  int keptRows;  // c[i] is stored for rows i <= keptRows only (later passes read no more)
   const double* twice;
   double* z;
   double* gram;
@@ -70,8 +71,10 @@ void fullRows(int from, int m, const double* const* a, double* c, const GroupPas
   for (int i = from; i <= m; ++i) {
     const double* __restrict__ row = a[i];
     double ci = c[i];
-    for (int t = 0; t < kUpdates; ++t) ci -= twice[t] * row[first + t];
-    c[i] = ci;
+    if constexpr (kUpdates > 0) {
+      for (int t = 0; t < kUpdates; ++t) ci -= twice[t] * row[first + t];
+      if (i <= g.keptRows) c[i] = ci;
+    }
     int pair = 0;
     for (int t = 0; t < kDots; ++t) {
       const double v = row[next + t];
@@ -114,9 +117,11 @@ void QRSolutionByGroups(int m, int n, const double* const* a, const double* d, d
   while (true) {
     z.fill(0.0);
     gram.fill(0.0);
-    const GroupPass pass{first, next, twice.data(), z.data(), gram.data()};
-    // Only rows 1 .. n of the last group's result are needed (the solution's right-hand side).
+    // Only rows 1 .. n of the last group's result are needed (the solution's right-hand side),
+    // and a pass after which only that group follows needs to store no more either.
     const int last = dots > 0 ? m : n;
+    const int keptRows = next + dots <= n ? m : n;
+    const GroupPass pass{first, next, keptRows, twice.data(), z.data(), gram.data()};
     const int from = updates > 0 ? first : next;
     // Reflection j reaches rows j .. m: from this row on, every reflection of both groups does.
     const int reachedByAll =
