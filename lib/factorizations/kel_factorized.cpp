@@ -82,10 +82,12 @@ void KelFactorized::ComputeNorm() {
 }
 
 void KelFactorized::BindFactorRows() {
-  factorRows.assign(static_cast<size_t>(numRows) + 1, nullptr);
-  if (numRows == 0 || numColumns == 0) return;
+  if (numRows == 0 || numColumns == 0) {
+    factorRows.assign(static_cast<size_t>(numRows) + 1, nullptr);
+    return;
+  }
   double* const* rows = factorStorage.RowPointers();
-  for (int i = 0; i <= numRows; ++i) factorRows[i] = rows[i];
+  factorRows.assign(rows, rows + numRows + 1);
 }
 
 void KelFactorized::PrepOnlySolve() {
