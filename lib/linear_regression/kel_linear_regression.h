@@ -12,9 +12,11 @@
 // and column-scaled singular value decompositions follow at O(n^3) each, U formed from the QR
 // in one pass over the rows, a residual refinement, the leverages and the leave-one-out test
 // from the closed form, plus one O(m n^2) refit for each experiment that the closed form cannot
-// tell from the best or whose verdict it cannot decide (usually none; every experiment when the
-// data are fitted exactly or F is rank deficient, where the closed form cannot be trusted, and
-// then the test is O(m^2 n^2)). The least-squares report adds O(m n^2 + n^4) for the tolerances
+// tell from the best or whose verdict it cannot decide (usually none; every experiment only when
+// F, or its columns kept by the QR, have a condition number of 1e12 or more, where the closed
+// form cannot be trusted, and then the test is O(m^2 n^2)). With dependent columns the closed
+// form comes from an O(m n^2) fit on the kept columns, which holds a copy of F and their Q for
+// the while. The least-squares report adds O(m n^2 + n^4) for the tolerances
 // and column factors (one QR of the normalized F and an n x n QR per column), O(n^3) for the
 // inverse correlation, O(m log m) for the normality index and O(m) lines of output. Memory: the
 // object keeps F and U (2 m x n) besides O(m) vectors; the fit holds no other m x n matrix,
