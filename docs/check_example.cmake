@@ -26,7 +26,11 @@ execute_process(COMMAND ${PROGRAM} WORKING_DIRECTORY ${WORKDIR} RESULT_VARIABLE 
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${NAME} ended with status ${status}")
 endif()
-file(READ ${WORKDIR}/${report_name} report)
+# A program that prints nothing leaves no "KelFile.txt": its report is empty.
+set(report "")
+if(EXISTS ${WORKDIR}/${report_name})
+  file(READ ${WORKDIR}/${report_name} report)
+endif()
 
 set(failures "")
 foreach(check IN LISTS checks)

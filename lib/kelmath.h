@@ -10,6 +10,7 @@
 #include "foundation/kel_base.h"
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
+#include "foundation/kel_exception.h"
 #include "foundation/kel_output.h"
 
 #include "containers/kel_matrix.h"

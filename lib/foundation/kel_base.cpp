@@ -6,12 +6,10 @@
 #include "foundation/kel_output.h"
 
 void KelBase::Print(const char* format, ...) {
-  if (kelOutputFile != nullptr) {
-    std::fputc('\n', kelOutputFile);
-    va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(kelOutputFile, format, arguments);
-    va_end(arguments);
-  }
+  KelPrint("\n");
+  va_list arguments;
+  va_start(arguments, format);
+  KelPrintV(format, arguments);
+  va_end(arguments);
   PrintObject();
 }

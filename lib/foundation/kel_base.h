@@ -3,6 +3,7 @@
 #ifndef KELMATH_KEL_BASE_H
 #define KELMATH_KEL_BASE_H
 
+#include <atomic>
 #include <type_traits>
 
 class KelBase {
@@ -19,14 +20,16 @@ class KelBase {
 class KelExceptionHandling {};
 
 // Class-wide numbering: each class owns one of these as a static member. The serial number of
-// an object is the value of createdCount right after its construction.
+// an object is the value of createdCount right after its construction. The counts are atomic so
+// that objects built on several threads at once each draw a distinct number; when one thread
+// works alone its objects are numbered as in a single-threaded program.
 struct KelObjectCounter {
-  int createdCount = 0;
-  int aliveCount = 0;
+  std::atomic<int> createdCount{0};
+  std::atomic<int> aliveCount{0};
   // Draws the number of a newly constructed object.
   int Draw() {
     ++aliveCount;
-    return ++createdCount;
+    return createdCount.fetch_add(1) + 1;
   }
   // Gives back a drawn number when the object takes over another object's number instead.
   void GiveBack() { --createdCount; }

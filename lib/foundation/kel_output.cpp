@@ -6,10 +6,9 @@
 
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
+#include "foundation/kel_exception.h"
+#include "foundation/kel_output_settings.h"
 
-FILE* kelOutputFile = nullptr;
-char kelPrintMessages = 'Y';
-signed char kelWarningMode = 1;
 const char* const kelVersion = "Version 6.0.20091218";
 
 // Referenced by the link options of kelmath so that this object, which runs the start-up
@@ -52,8 +51,9 @@ struct KelStartup {
     // than single precision the documented 2^-23 is used instead.
     kelMachEpsFloat = e / 2 >= 1e-7 ? static_cast<float>(e) : 1.1920929e-7f;
     kelMachEps = e;
-    kelOutputFile = std::fopen("KelFile.txt", "w");
-    if (kelOutputFile == nullptr) KelError("%s", kelErrOpen);
+    // The output channel opens its file on the first write, not here: a program that never
+    // prints leaves no "KelFile.txt" behind, and one in a folder it cannot write still starts.
+    KelRegisterMainThreadSettings();
     kelPi = 4.0 * std::atan(1.0 / 1.0);
     kelTenMachEpsFloat = 10.0 * static_cast<double>(kelMachEpsFloat);
   }
@@ -67,27 +67,29 @@ void formatBounded(char* buffer, const char* format, va_list arguments) {
   std::vsnprintf(buffer, kelMessageBufferSize, format, arguments);
 }
 
-int printToChannel(const char* format, va_list arguments) {
-  // After a fatal error has closed the channel, exit handlers may still try to print.
-  if (kelOutputFile == nullptr) return -1;
-  return std::vfprintf(kelOutputFile, format, arguments);
-}
-
 }  // namespace
+
+int KelPrintV(const char* format, va_list arguments) {
+  // After a fatal error has closed the channel, exit handlers may still try to print.
+  FILE* const channel = kelOutputFile.load();
+  if (channel == nullptr) return -1;
+  KelPrepareOutputChannel();
+  return std::vfprintf(channel, format, arguments);
+}
 
 int KelPrint(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  int written = printToChannel(format, arguments);
+  int written = KelPrintV(format, arguments);
   va_end(arguments);
   return written;
 }
 
 int KelMessage(const char* format, ...) {
-  if (kelPrintMessages != 'Y') return 0;
+  if (kelPrintMessages.load() != 'Y') return 0;
   va_list arguments;
   va_start(arguments, format);
-  int written = printToChannel(format, arguments);
+  int written = KelPrintV(format, arguments);
   va_end(arguments);
   return written;
 }
@@ -98,36 +100,38 @@ void KelError(const char* format, ...) {
   va_start(arguments, format);
   formatBounded(text, format, arguments);
   va_end(arguments);
+  if (kelErrorMode.load() == KelErrorMode::Throw) throw KelMakeException(text);
   showMessageBox("Error in KelMath Library", text);
-  // Without a channel (it failed to open at start-up) there is nothing to write or close.
-  if (kelOutputFile != nullptr) {
-    std::fprintf(kelOutputFile, "\nFatal Error!!\n%s", text);
-    std::fclose(kelOutputFile);
-    kelOutputFile = nullptr;
+  // Without a channel (closed, or a default file that cannot be created) there is nothing to
+  // write or close. The default channel is shared by every thread: it is flushed, not closed.
+  FILE* const channel = kelOutputFile.load();
+  if (KelChannelCanWrite(channel)) {
+    std::fprintf(channel, "\nFatal Error!!\n%s", text);
+    if (channel == KelDefaultOutputChannel()) {
+      std::fflush(channel);
+    } else {
+      std::fclose(channel);
+    }
+    kelOutputFile.store(nullptr);
   }
   std::exit(1);
 }
 
 void KelWarning(const char* format, ...) {
-  if (kelWarningMode == -1) return;
+  const signed char mode = kelWarningMode.load();
+  if (mode == -1) return;
   char text[kelMessageBufferSize];
   va_list arguments;
   va_start(arguments, format);
   formatBounded(text, format, arguments);
   va_end(arguments);
-  if (kelWarningMode == 1) showMessageBox("Warning", text);
-  if (kelOutputFile != nullptr) std::fprintf(kelOutputFile, "\nWarning!!\n%s", text);
+  if (mode == 1) showMessageBox("Warning", text);
+  KelPrint("\nWarning!!\n%s", text);
 }
 
 void KelPause() {
-  if (kelOutputFile != stdout) return;
+  if (kelOutputFile.load() != stdout) return;
   KelPrint("\n>>>>>>Press any key to continue");
   std::getchar();
   KelPrint("\n");
-}
-
-void KelSetOutputFile(const char* fileName) {
-  FILE* file = std::fopen(fileName, "w");
-  if (file == nullptr) KelError("%s", kelErrOpen);
-  kelOutputFile = file;
 }

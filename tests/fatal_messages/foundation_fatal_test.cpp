@@ -12,18 +12,34 @@ TEST(FatalOutputChannel, UnopenableOutputFile) {
   EXPECT_KEL_FATAL(KelSetOutputFile("no_such_folder/KelRegression.txt"), "\nCan't open FILE\n");
 }
 
-// Before main there is no output file yet: the text can only reach the standard error stream.
-// The test program itself is started again in a folder where "KelFile.txt" is a folder.
-TEST(FatalOutputChannel, StartUpWithoutOutputFileEndsBeforeMain) {
+// The default channel creates "KelFile.txt" on its first write. The test program is started
+// again in a folder where "KelFile.txt" is a folder, so that the file cannot be created there.
+namespace {
+constexpr const char* kPrintOnceVariable = "KELMATH_TEST_PRINT_ONCE";
+
+void RunSelfInBlockedFolder(const char* filter, bool print) {
   ::mkdir("startup_blocked", 0755);
   ::mkdir("startup_blocked/KelFile.txt", 0755);
-  EXPECT_EXIT(
-      {
-        if (::chdir("startup_blocked") == 0)
-          ::execl("/proc/self/exe", "fatal_messages_tests", "--gtest_list_tests", nullptr);
-        std::_Exit(2);
-      },
-      ::testing::ExitedWithCode(1), "Error in KelMath Library\n\nCan't open FILE\n");
+  if (::chdir("startup_blocked") != 0) std::_Exit(2);
+  if (print) ::setenv(kPrintOnceVariable, "1", 1);
+  ::execl("/proc/self/exe", "fatal_messages_tests", filter, nullptr);
+  std::_Exit(2);
+}
+}  // namespace
+
+// Started by FirstPrintInAnUnwritableFolderIsFatal; does nothing in a normal run.
+TEST(FatalOutputChannel, PrintsOnceWhenAsked) {
+  if (std::getenv(kPrintOnceVariable) != nullptr) KelPrint("first print");
+}
+
+TEST(FatalOutputChannel, ProgramThatNeverPrintsRunsInAnUnwritableFolder) {
+  EXPECT_EXIT(RunSelfInBlockedFolder("--gtest_list_tests", false), ::testing::ExitedWithCode(0),
+              "");
+}
+
+TEST(FatalOutputChannel, FirstPrintInAnUnwritableFolderIsFatal) {
+  EXPECT_EXIT(RunSelfInBlockedFolder("--gtest_filter=FatalOutputChannel.PrintsOnceWhenAsked", true),
+              ::testing::ExitedWithCode(1), "Error in KelMath Library\n\nCan't open FILE\n");
 }
 
 TEST(FatalArrayKernels, DivisionByZero) {
@@ -55,7 +71,7 @@ TEST(FatalArrayKernels, NormScratchCopyWithoutHeap) {
   if (fatal_walk::kAddressSanitizer) GTEST_SKIP() << "needs an address-space limit";
   KelVector x(1000000);
   x = 1e300;
-  EXPECT_KEL_FATAL(
+  EXPECT_KEL_FATAL_EXIT_ONLY(
       {
         KelPrint("\n");
         std::fflush(kelOutputFile);
