@@ -228,7 +228,7 @@ TEST(FatalKelMatrix, SparseProductWithoutHeap) {
   const int n = 2000000;
   KelMatrix A(1, n), B(n, 1), C;
   for (int k = 1; k <= n; k += 5) B(k, 1) = 1.0;
-  EXPECT_KEL_FATAL(
+  EXPECT_KEL_FATAL_EXIT_ONLY(
       {
         KelPrint("\n");
         std::fflush(kelOutputFile);
@@ -346,7 +346,7 @@ TEST(FatalKelMatrixSparse, ElementOutOfRange) {
 
 TEST(FatalKelMatrixSparse, RowTableWithoutHeap) {
   if (fatal_walk::kAddressSanitizer) GTEST_SKIP() << "needs an address-space limit";
-  EXPECT_KEL_FATAL(
+  EXPECT_KEL_FATAL_EXIT_ONLY(
       {
         KelPrint("\n");
         std::fflush(kelOutputFile);
@@ -359,7 +359,7 @@ TEST(FatalKelMatrixSparse, RowTableWithoutHeap) {
 TEST(FatalKelMatrixSparse, InsertionWithoutHeap) {
   if (fatal_walk::kAddressSanitizer) GTEST_SKIP() << "needs an address-space limit";
   KelMatrixSparse A(1000, 1000);
-  EXPECT_KEL_FATAL(
+  EXPECT_KEL_FATAL_EXIT_ONLY(
       {
         KelPrint("\n");
         std::fflush(kelOutputFile);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "foundation/kel_exception.h"
 #include "foundation/kel_output.h"
 
 namespace kel_test {
@@ -30,6 +31,15 @@ std::ifstream OpenReference(const std::string& relative);
 // Log relative error: -log10(|value - certified| / |certified|), or of the absolute error
 // where the certified value is 0; 15 where they agree exactly.
 double LogRelativeError(double value, double certified);
+
+// Runs `body` in throw mode with its output captured and returns the text of the KelException it
+// throws, or a text saying that it threw nothing or something else.
+template <typename Body>
+std::string ThrownText(Body body);
+// Expects a fixed least-squares and least-median-of-squares analysis, run now, to give results
+// bit-identical to the same analysis in a fresh process (this program started again), so that
+// an error caught before has left nothing behind that changes later results.
+void ExpectAnalysisAsInFreshProcess();
 
 // Fixture for tests that provoke warnings on purpose: while a test runs they go to the output
 // file only, not to the console; the previous mode comes back afterwards.
@@ -55,9 +65,35 @@ std::string kel_test::CaptureOutput(Body body) {
   return ReadFile(path);
 }
 
+template <typename Body>
+std::string kel_test::ThrownText(Body body) {
+  KelErrorModeScope throwing(KelErrorMode::Throw);
+  std::string output;
+  try {
+    KelOutputScope capture(output);
+    body();
+  } catch (const KelException& e) {
+    return e.what();
+  } catch (const std::exception& e) {
+    return std::string("[not a KelException: ") + e.what() + "]";
+  }
+  return "[nothing thrown]";
+}
+
 // Runs `statement` in a child process whose output channel is a scratch file, expects exit
-// status 1, and expects the file to end with "\nFatal Error!!\n" followed by `text`.
-#define EXPECT_KEL_FATAL(statement, text)                                                  \
+// status 1, and expects the file to end with "\nFatal Error!!\n" followed by `text`. Then runs
+// it again in this process in throw mode: the exception's text is `text`, and a later analysis
+// gives the results of a fresh process.
+#define EXPECT_KEL_FATAL(statement, text)                                     \
+  do {                                                                        \
+    EXPECT_KEL_FATAL_EXIT_ONLY(statement, text);                              \
+    EXPECT_EQ(::kel_test::ThrownText([&] { statement; }), std::string(text)); \
+    ::kel_test::ExpectAnalysisAsInFreshProcess();                             \
+  } while (0)
+
+// The death test alone, for statements that must not run in the test's own process (they limit
+// its address space).
+#define EXPECT_KEL_FATAL_EXIT_ONLY(statement, text)                                        \
   do {                                                                                     \
     const std::string kelFatalPath_ = ::kel_test::ScratchPath("fatal");                    \
     EXPECT_EXIT(                                                                           \
