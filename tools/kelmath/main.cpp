@@ -18,6 +18,7 @@
 
 #include "csv_table.h"
 #include "diagnostic_plots.h"
+#include "foundation/kel_exception.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "regression_data.h"
@@ -162,21 +163,22 @@ int RunRegress(const RegressOptions& o, const std::string& call) {
   return 0;
 }
 
-// The library opens its output channel "KelFile.txt" at start-up; the command writes nothing
-// there, so an empty one is not left behind.
-void RemoveEmptyStartupChannel(FILE* startupChannel) {
-  if (startupChannel == nullptr || kelOutputFile != startupChannel) return;
-  if (std::fflush(startupChannel) == 0 && std::ftell(startupChannel) == 0) {
-    std::fclose(startupChannel);
-    kelOutputFile = nullptr;
-    std::remove("KelFile.txt");
-  }
+// A library error as one line: the lines of its text joined, without the empty ones.
+std::string LibraryMessage(const KelException& e) {
+  std::string line;
+  std::istringstream text(e.what());
+  for (std::string part; std::getline(text, part);)
+    if (!part.empty()) line += (line.empty() ? "" : " ") + part;
+  return line;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  FILE* const startupChannel = kelOutputFile;
+  // Library errors come back as exceptions, reported as data errors; the library's own output
+  // goes nowhere unless a report file is asked for, so no "KelFile.txt" is ever created.
+  KelErrorModeScope throwing(KelErrorMode::Throw);
+  KelOutputScope discard(nullptr);
   CLI::App app{"kelmath: analyses of the KelMath library from the command line", "kelmath"};
   app.require_subcommand(1);
   RegressOptions options;
@@ -194,7 +196,10 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     std::fprintf(stderr, "kelmath: %s\n", OneLine(e.what()).c_str());
     status = kUsageOrDataError;
+  } catch (const KelException& e) {
+    std::fprintf(stderr, "kelmath: %s: %s\n", options.dataFile.c_str(),
+                 OneLine(LibraryMessage(e)).c_str());
+    status = kUsageOrDataError;
   }
-  RemoveEmptyStartupChannel(startupChannel);
   return status;
 }

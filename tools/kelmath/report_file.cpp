@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -37,19 +38,22 @@ bool WriteReportFile(const std::string& path, const std::string& header,
   FILE* file = std::fopen(path.c_str(), "w");
   if (file == nullptr) return false;
   std::fputs(header.c_str(), file);
-  FILE* const channel = kelOutputFile;
-  kelOutputFile = file;
-  const auto chosen = [&](const std::string& name) {
-    return std::find(reports.begin(), reports.end(), name) != reports.end();
-  };
-  if (chosen("least-squares")) regression.LeastSquaresAnalysis();
-  if (chosen("svd")) regression.SVDAnalysis();
-  if (chosen("robust")) regression.RobustAnalysis();
-  if (chosen("stepwise")) regression.StepwiseAnalysis();
-  KelPrint("\n");
-  kelOutputFile = channel;
+  // A library error unwinds through here: the scope puts the channel back and the caller's
+  // pending files remove the partial report. The file is closed on every way out.
+  std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
+  {
+    KelOutputScope channel(file);
+    const auto chosen = [&](const std::string& name) {
+      return std::find(reports.begin(), reports.end(), name) != reports.end();
+    };
+    if (chosen("least-squares")) regression.LeastSquaresAnalysis();
+    if (chosen("svd")) regression.SVDAnalysis();
+    if (chosen("robust")) regression.RobustAnalysis();
+    if (chosen("stepwise")) regression.StepwiseAnalysis();
+    KelPrint("\n");
+  }
   const bool written = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && written;
+  return std::fclose(closer.release()) == 0 && written;
 }
 
 }  // namespace kelmath_cli
