@@ -3,12 +3,14 @@
 #include <cmath>
 #include <numbers>
 
+#include "statistics/kel_special_functions.h"
+
 namespace kel_saddle_point {
 
 double StirlingError(double n) {
   if (n <= 15.0) {
     // Small n: the difference of modest numbers loses nothing that matters here.
-    return std::lgamma(n + 1.0) - (n + 0.5) * std::log(n) + n -
+    return KelLnGamma(n + 1.0) - (n + 0.5) * std::log(n) + n -
            0.5 * std::log(2.0 * std::numbers::pi);
   }
   // Large n: the asymptotic series 1/(12n) - 1/(360n^3) + 1/(1260n^5) - 1/(1680n^7)

@@ -1,5 +1,5 @@
-// Log-gamma, integer powers, log-factorials and the discrete distributions (the incomplete gamma
-// and beta functions are in kel_incomplete_gamma_beta.cpp).
+// Integer powers, log-factorials and the discrete distributions (the log-gamma is in
+// kel_log_gamma.cpp, the incomplete gamma and beta functions in kel_incomplete_gamma_beta.cpp).
 #include "statistics/kel_special_functions.h"
 
 #include <array>
@@ -24,24 +24,6 @@ constexpr const char* warnPoissonPositive = "t and lambda must be > 0";
 
 // Entries 2..100 of ln n!, 0 until first asked for.
 std::array<double, 101> logFactorialCache{};
-
-}  // namespace
-
-double KelLnGamma(double x) {
-  static constexpr double coefficients[6] = {76.18009173,  -86.50532033,   24.01409822,
-                                             -1.231739516, 0.120858003e-2, -0.536382e-5};
-  double y = x - 1.0;
-  double t = y + 5.5;
-  t -= (y + 0.5) * std::log(t);
-  double s = 1.0;
-  for (double c : coefficients) {
-    y += 1.0;
-    s += c / y;
-  }
-  return std::log(2.50662827465 * s) - t;
-}
-
-namespace {
 
 // x^n for 1 <= n <= 22 by few multiplications from the squares.
 double powSmall(double x, int n) {

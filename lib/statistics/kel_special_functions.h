@@ -13,7 +13,9 @@
 #ifndef KELMATH_KEL_SPECIAL_FUNCTIONS_H
 #define KELMATH_KEL_SPECIAL_FUNCTIONS_H
 
-// ln Gamma(x) for x > 0 (six-term Lanczos form; absolute error about 2e-10). Not checked.
+// ln Gamma(x) for x > 0, within a few ulps (relative, also near the roots 1 and 2; tiny,
+// subnormal and huge x included; +infinity past about 2.5e305). Not checked: 0 gives +infinity,
+// a negative x or NaN gives NaN.
 double KelLnGamma(double x);
 
 // P(a, x) by its series into *result and ln Gamma(a) into *lnGammaA. x < 0 or (x > 0 and

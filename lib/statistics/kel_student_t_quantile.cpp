@@ -3,7 +3,8 @@
 //
 // The quantile inverts its own evaluation of the tail,
 //   P(|T| > t) = I_x(nu/2, 1/2),  x = nu / (nu + t^2),
-// with the continued fraction run to machine precision, the standard library's log-gamma and a
+// with the continued fraction run to machine precision, the library's log-gamma (not
+// std::lgamma, which writes the global signgam: a data race between threads) and a
 // cancellation-free log of B(nu/2, 1/2) for large nu. It predates the accurate tails of
 // kel_incomplete_gamma_beta.cpp and takes real degrees of freedom, which those do as well;
 // Newton's method below also needs the density, formed from the same log-beta.
@@ -13,6 +14,7 @@
 
 #include "foundation/kel_output.h"
 #include "statistics/kel_distributions.h"
+#include "statistics/kel_special_functions.h"
 
 namespace {
 
@@ -29,7 +31,7 @@ constexpr int kMaxFractionTerms = 100000;
 // the difference is formed from Stirling's series directly: the leading terms cancel
 // analytically and what is left is small, keeping an absolute error near 1e-16.
 double logGammaHalfStep(double a) {
-  if (a < 16.0) return std::lgamma(a + 0.5) - std::lgamma(a);
+  if (a < 16.0) return KelLnGamma(a + 0.5) - KelLnGamma(a);
   auto stirlingTail = [](double z) {
     const double z2 = z * z;
     return (1.0 / 12.0 - (1.0 / 360.0 - (1.0 / 1260.0 - 1.0 / (1680.0 * z2)) / z2) / z2) / z;

@@ -1,10 +1,13 @@
 // Special functions: worked values, the integer power scheme, the log-factorial cache,
 // warnings and fatal argument checks.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "kel_test_support.h"
 #include "kelmath.h"
@@ -12,6 +15,8 @@
 using kel_test::CaptureOutput;
 
 namespace {
+
+constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 
 // Runs body with warnings written to the output file only, and returns what it printed.
 template <typename Body>
@@ -26,17 +31,95 @@ std::string CaptureWarnings(Body body) {
 }  // namespace
 
 TEST(LnGamma, MatchesLogFactorialsOfSmallIntegers) {
-  // Gamma(n) = (n-1)!: ln 1 = 0, ln 1 = 0, ln 2, ln 6, ln 24, ln 3628800 (9!).
-  EXPECT_NEAR(KelLnGamma(1.0), 0.0, 2e-10);
-  EXPECT_NEAR(KelLnGamma(2.0), 0.0, 2e-10);
-  EXPECT_NEAR(KelLnGamma(3.0), std::log(2.0), 2e-10);
-  EXPECT_NEAR(KelLnGamma(4.0), std::log(6.0), 2e-10);
-  EXPECT_NEAR(KelLnGamma(5.0), std::log(24.0), 2e-10);
-  EXPECT_NEAR(KelLnGamma(10.0), std::log(362880.0), 1e-9 * std::log(362880.0));
+  // Gamma(n) = (n-1)!, and the roots Gamma(1) = Gamma(2) = 1 come out exactly 0.
+  EXPECT_EQ(KelLnGamma(1.0), 0.0);
+  EXPECT_EQ(KelLnGamma(2.0), 0.0);
+  double factorial = 1.0;  // (n-1)!, exact in a double up to 22!
+  for (int n = 2; n <= 23; ++n) {
+    const double expected = std::log(factorial);
+    EXPECT_NEAR(KelLnGamma(n), expected, 4 * kEpsilon * expected) << n;
+    factorial *= n;
+  }
 }
 
 TEST(LnGamma, HalfIsLogOfRootPi) {
-  EXPECT_NEAR(KelLnGamma(0.5), 0.5 * std::log(M_PI), 2e-10);
+  const double expected = 0.5 * std::log(M_PI);
+  EXPECT_NEAR(KelLnGamma(0.5), expected, 4 * kEpsilon * expected);
+}
+
+// Near its roots ln Gamma is small and must keep its relative accuracy. The references are the
+// Taylor series about 1 and 2 written with zeta(2) = pi^2/6, zeta(4) = pi^4/90 and decimal
+// zeta(3), zeta(5), in long double, on the exact offset t = x - 1 (or x - 2) of the double x:
+//   ln Gamma(1 + t) = -gamma t + sum_{k>=2} (-1)^k zeta(k)/k t^k,
+//   ln Gamma(2 + t) = ln Gamma(1 + t) + log1p(t).
+// With |t| <= 1e-3 the first omitted term, zeta(6)/6 t^6, is below 3e-16 of the first, gamma t.
+TEST(LnGamma, KeepsItsRelativeAccuracyNearTheRootsOneAndTwo) {
+  const long double pi = 3.14159265358979323846264338327950288L;
+  const long double zeta[6] = {0.0L,
+                               0.0L,
+                               pi * pi / 6.0L,
+                               1.20205690315959428539973816151144999L,
+                               pi * pi * pi * pi / 90.0L,
+                               1.03692775514336992633136548645703417L};
+  const long double euler = 0.577215664901532860606512090082402431L;
+  auto logGammaOnePlus = [&](long double t) {
+    long double sum = -euler * t;
+    long double power = -t;  // (-t)^k
+    for (int k = 2; k <= 5; ++k) {
+      power *= -t;
+      sum += zeta[k] / k * power;
+    }
+    return sum;
+  };
+  int compared = 0;
+  for (int e = 3; e <= 15; ++e) {
+    for (double sign : {-1.0, 1.0}) {
+      for (double root : {1.0, 2.0}) {
+        const double x = root + sign * std::pow(10.0, -e);
+        const long double t = static_cast<long double>(x) - root;  // exact
+        long double reference = logGammaOnePlus(t);
+        if (root == 2.0) reference += std::log1p(t);
+        const double value = KelLnGamma(x);
+        EXPECT_NEAR(value, static_cast<double>(reference),
+                    8 * kEpsilon * std::fabs(static_cast<double>(reference)))
+            << "x = " << x;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 52);
+}
+
+TEST(LnGamma, TinyAndSubnormalArgumentsAreMinusLogXMinusEulerX) {
+  // ln Gamma(x) = -ln x - gamma x + zeta(2)/2 x^2 - ...: from 1e-9 down the x^2 term is below
+  // 1e-18, far below one ulp of -ln x > 20 (formed in long double).
+  const long double euler = 0.577215664901532860606512090082402431L;
+  for (double x : {std::numeric_limits<double>::denorm_min(), 1e-320, 1e-310,
+                   std::numeric_limits<double>::min(), 1e-300, 1e-100, 1e-20, 1e-9}) {
+    const long double xl = x;
+    const double expected = static_cast<double>(-std::log(xl) - euler * xl);
+    EXPECT_NEAR(KelLnGamma(x), expected, 2 * kEpsilon * expected) << x;
+  }
+}
+
+TEST(LnGamma, ZeroIsInfiniteAndNegativeOrNaNArgumentsAreNaN) {
+  EXPECT_EQ(KelLnGamma(0.0), std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(KelLnGamma(-0.5)));
+  EXPECT_TRUE(std::isnan(KelLnGamma(-3.0)));
+  EXPECT_TRUE(std::isnan(KelLnGamma(std::numeric_limits<double>::quiet_NaN())));
+}
+
+TEST(LnGamma, RecurrenceHoldsAcrossTheBranches) {
+  // ln Gamma(x + 1) = ln Gamma(x) + ln x, checked across the joins at 1/2, 3/2, 5/2 and 10 (the
+  // sides use different formulas), to a few ulps of the larger of the terms.
+  for (double x : {0.3, 0.4999, 0.5, 0.7, 1.2, 1.4999, 1.5, 1.6, 2.5, 3.3, 8.9999, 9.0, 9.5, 10.0,
+                   11.7, 150.25}) {
+    const double left = KelLnGamma(x + 1.0);
+    const double right = KelLnGamma(x) + std::log(x);
+    const double scale =
+        std::max({std::fabs(left), std::fabs(KelLnGamma(x)), std::fabs(std::log(x))});
+    EXPECT_NEAR(left, right, 8 * kEpsilon * scale) << x;
+  }
 }
 
 TEST(IncompleteGamma, BoundaryValuesAtZero) {
@@ -56,11 +139,11 @@ TEST(IncompleteGamma, SeriesAndFractionReturnLogGammaOfA) {
   double result = 0.0;
   double lnGammaA = 0.0;
   KelGammaSerie(&result, 4.0, 1.0, &lnGammaA);
-  EXPECT_NEAR(lnGammaA, std::log(6.0), 2e-10);
+  EXPECT_NEAR(lnGammaA, std::log(6.0), 4 * kEpsilon * std::log(6.0));
   // P(4, 1) = 1 - e^-1 (1 + 1 + 1/2 + 1/6)
   EXPECT_NEAR(result, 1.0 - std::exp(-1.0) * (8.0 / 3.0), 1e-15);
   KelGammaContinueFractions(&result, 4.0, 10.0, &lnGammaA);
-  EXPECT_NEAR(lnGammaA, std::log(6.0), 2e-10);
+  EXPECT_NEAR(lnGammaA, std::log(6.0), 4 * kEpsilon * std::log(6.0));
   // Q(4, 10) = e^-10 (1 + 10 + 50 + 1000/6)
   EXPECT_NEAR(result, std::exp(-10.0) * (61.0 + 1000.0 / 6.0), 1e-15);
 }
@@ -162,12 +245,19 @@ TEST(PowInt, MostNegativeExponentDoesNotOverflowTheNegation) {
 TEST(LogFactorial, SmallAndCachedAndLargeValues) {
   EXPECT_EQ(KelLogFactorial(0), 0.0);
   EXPECT_EQ(KelLogFactorial(1), 0.0);
-  EXPECT_NEAR(KelLogFactorial(5), std::log(120.0), 1e-9);
+  EXPECT_NEAR(KelLogFactorial(5), std::log(120.0), 4 * kEpsilon * std::log(120.0));
   const double first = KelLogFactorial(50);
   const double second = KelLogFactorial(50);
   EXPECT_EQ(first, second);
-  EXPECT_NEAR(first, std::lgamma(51.0), 1e-9 * std::lgamma(51.0));
-  EXPECT_NEAR(KelLogFactorial(150), std::lgamma(151.0), 1e-9 * std::lgamma(151.0));
+  // ln 50! and ln 150! as sums of logs in long double (a brute-force reference).
+  long double sum = 0.0L;
+  for (int i = 2; i <= 150; ++i) {
+    sum += std::log(static_cast<long double>(i));
+    if (i == 50) {
+      EXPECT_NEAR(first, static_cast<double>(sum), 8 * kEpsilon * first);
+    }
+  }
+  EXPECT_NEAR(KelLogFactorial(150), static_cast<double>(sum), 8 * kEpsilon * sum);
 }
 
 TEST(Binomial, CoefficientsAreIntegral) {
@@ -176,6 +266,26 @@ TEST(Binomial, CoefficientsAreIntegral) {
   EXPECT_EQ(KelBinomial(10, 10), 1.0);
   EXPECT_EQ(KelBinomial(20, 10), 184756.0);
   EXPECT_EQ(KelBinomial(30, 15), 155117520.0);
+}
+
+TEST(Binomial, AgreesWithPascalsTriangle) {
+  // Pascal's triangle in exact integers up to n = 60 (C(60, 30) < 2^63): the coefficients are
+  // exact up to n = 34 (below 2^32, where the log-gamma's few ulps stay far below 1/2) and within
+  // a relative 2e-13 beyond (the exponential of a difference of log-factorials near 190).
+  std::vector<unsigned long long> row{1};
+  for (int n = 1; n <= 60; ++n) {
+    std::vector<unsigned long long> next(row.size() + 1, 1);
+    for (size_t k = 1; k < row.size(); ++k) next[k] = row[k - 1] + row[k];
+    row = next;
+    for (int k = 0; k <= n; ++k) {
+      const double exact = static_cast<double>(row[static_cast<size_t>(k)]);
+      if (n <= 34) {
+        EXPECT_EQ(KelBinomial(n, k), exact) << n << " " << k;
+      } else {
+        EXPECT_NEAR(KelBinomial(n, k), exact, 2e-13 * exact) << n << " " << k;
+      }
+    }
+  }
 }
 
 TEST(BinomialProbability, WorkedValue) {
