@@ -72,7 +72,7 @@ TEST(SVDFactorization, GetSingularValuesDoesNotKeepItsFactorization) {
   KelVector w;
   F.GetSingularValues(&w);
   EXPECT_FALSE(F.IsFactorized());
-  EXPECT_EQ(KelFactorizedSVD::requiredMode, 4);
+  EXPECT_EQ(F.RequiredMode(), 4);
   EXPECT_EQ(F.MatrixStatus(), 0);
   // The condition number comes from the known values without factorizing.
   F.ConditionNumber();
