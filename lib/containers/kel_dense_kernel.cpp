@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace {
@@ -23,8 +24,11 @@ KelKernelLevel detectLevel() {
   return KelKernelLevel::kPortable;
 }
 
-KelKernelLevel& levelInUse() {
-  static KelKernelLevel level = detectLevel();
+// The one process-wide setting of the kernel. Atomic because a test or benchmark may select a
+// level while products run on other threads; each product reads it once, so a product never
+// mixes two levels.
+std::atomic<KelKernelLevel>& levelInUse() {
+  static std::atomic<KelKernelLevel> level{detectLevel()};
   return level;
 }
 
@@ -190,23 +194,24 @@ KelKernelLevel KelSupportedKernelLevel() {
 }
 
 KelKernelLevel KelDenseKernelLevel() {
-  return levelInUse();
+  return levelInUse().load(std::memory_order_relaxed);
 }
 
 KelKernelLevel KelSetDenseKernelLevel(KelKernelLevel level) {
-  levelInUse() = std::min(level, KelSupportedKernelLevel());
-  return levelInUse();
+  const KelKernelLevel chosen = std::min(level, KelSupportedKernelLevel());
+  levelInUse().store(chosen, std::memory_order_relaxed);
+  return chosen;
 }
 
 bool KelFusedMultiplyAddInUse() {
-  return levelInUse() != KelKernelLevel::kPortable;
+  return KelDenseKernelLevel() != KelKernelLevel::kPortable;
 }
 
 void KelDenseMultiplyAdd(int m, int n, int p, const double* const* a, int aColumn, double aSign,
                          const double* const* b, int bColumn, double* const* c, int cColumn,
                          KelRounding rounding) {
   if (m <= 0 || n <= 0 || p <= 0) return;
-  const TileShape shape = shapeFor(levelInUse(), rounding);
+  const TileShape shape = shapeFor(KelDenseKernelLevel(), rounding);
   const Operand left{a, aColumn};
   const Operand right{b, bColumn};
   const int ncMax = std::min(kNC, p);

@@ -11,8 +11,6 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
-int KelFactorizedSVD::requiredMode = 4;
-
 void KelFactorizedSVD::MatrixLoaded() {
   singularValuesKnown = false;
   largestSingularValue = 0.0;

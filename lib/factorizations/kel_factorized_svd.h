@@ -41,8 +41,11 @@ class KelFactorizedSVD : public KelFactorized {
   friend void Solve(KelFactorizedSVD* A, const KelVector& b, KelVector* x,
                     int numberOfSingularValues);
 
-  // What a factorization computes: 1 singular values, 2 and V, 3 and U, 4 all.
-  static int requiredMode;
+  // What the next factorization of this object computes: 1 singular values, 2 and V, 3 and U,
+  // 4 all (the default). A setting of the object, not of the class, so that objects used on
+  // different threads never change each other's factorizations.
+  void SetRequiredMode(int mode) { requiredMode = mode; }
+  int RequiredMode() const { return requiredMode; }
 
  protected:
   void Factorization() override;
@@ -64,6 +67,7 @@ class KelFactorizedSVD : public KelFactorized {
   double largestSingularValue = 0.0;
   double smallestSingularValue = 0.0;
   bool singularValuesKnown = false;
+  int requiredMode = 4;
   int factorizedMode = 0;
 };
 

@@ -408,8 +408,8 @@ class KelLinearRegression : public KelBase,
   double LmsCriterion(const KelVector& p);
   // True when the criterion at p is below bound, judged without the median when it cannot be.
   bool LmsCriterionBelow(const KelVector& p, double bound, double* value);
-  // The minimizer's objective: the criterion at E^-1 x for the regression under analysis.
-  static double LmsObjective(KelVector& x);
+  // The minimizer's objective: the criterion at E^-1 x for this regression.
+  double LmsObjective(KelVector& x);
   // Values the robust report derives from a current robust fit, computed without writing
   // anything (kel_linear_regression_robust.cpp).
   double RobustR2Of() const;

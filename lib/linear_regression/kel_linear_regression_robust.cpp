@@ -20,10 +20,6 @@
 
 namespace {
 
-// The minimizer calls a plain function of one vector: the objective finds the regression under
-// analysis here. Two robust analyses therefore cannot run at the same time.
-KelLinearRegression* regressionUnderAnalysis = nullptr;
-
 // An elemental matrix worse conditioned than this maps the minimizer's point to parameters too
 // inaccurately; the search then works on the parameters themselves.
 constexpr double kElementalConditionLimit = 100000.0;
@@ -37,17 +33,6 @@ constexpr int kRestartLimit = 20;
 constexpr double kRestartGain = 1e-3;
 // 1.4826 turns a median absolute deviation into a standard deviation for normal data.
 constexpr double kMadFactor = 1.4826;
-
-// Clears the pointer on every way out of the search.
-class AnalysisPointer {
- public:
-  explicit AnalysisPointer(KelLinearRegression* regression) {
-    regressionUnderAnalysis = regression;
-  }
-  ~AnalysisPointer() { regressionUnderAnalysis = nullptr; }
-  AnalysisPointer(const AnalysisPointer&) = delete;
-  AnalysisPointer& operator=(const AnalysisPointer&) = delete;
-};
 
 }  // namespace
 
@@ -86,8 +71,9 @@ void KelLinearRegression::ComputeRobust() {
     EnsureLeastSquares();
     KelVector x0;
     PrepareElementalSolver(&x0);
-    AnalysisPointer pointer(this);
-    KelMinimizationRobust minimizer(x0, LmsObjective);
+    // The objective carries this regression with it, so robust analyses of different
+    // regressions can run at the same time on different threads.
+    KelMinimizationRobust minimizer(x0, [this](KelVector& x) { return LmsObjective(x); });
     minimizer(0);
     ++robustMinimizerRuns;
     Solve(&elementalSolver, minimizer.XMin(), &robustB);
@@ -256,9 +242,8 @@ bool KelLinearRegression::LmsCriterionBelow(const KelVector& p, double bound, do
 }
 
 double KelLinearRegression::LmsObjective(KelVector& x) {
-  KelLinearRegression& regression = *regressionUnderAnalysis;
-  Solve(&regression.elementalSolver, x, &regression.elementalPoint);
-  return regression.LmsCriterion(regression.elementalPoint);
+  Solve(&elementalSolver, x, &elementalPoint);
+  return LmsCriterion(elementalPoint);
 }
 
 // Estimated responses, residuals and their median and dispersion at the robust parameters.

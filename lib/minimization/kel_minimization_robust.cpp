@@ -2,12 +2,14 @@
 #include "minimization/kel_minimization_robust.h"
 
 #include <cmath>
+#include <utility>
 
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
-unsigned char kelUnfeasible = 0;
+// Thread-local: see the declaration.
+thread_local unsigned char kelUnfeasible = 0;
 
 KelObjectCounter KelMinimizationRobust::counter;
 
@@ -44,12 +46,12 @@ const char* exitCauseMessage(signed char cause) {
 
 }  // namespace
 
-KelMinimizationRobust::KelMinimizationRobust(const KelVector& start, KelObjectiveFunction f)
+KelMinimizationRobust::KelMinimizationRobust(const KelVector& start, KelObjective f)
     : serialNumber(counter.Draw()) {
-  if (f == nullptr) KelError(kMissingObjectiveFormat, kelClassMinimizationRobust);
+  if (!f) KelError(kMissingObjectiveFormat, kelClassMinimizationRobust);
   // Without a variable there is no simplex to build (and the barycenter would divide by 0).
   if (start.Size() < 1) KelError("%s%s", kelClassMinimizationRobust, kelErrCheck);
-  objective = f;
+  objective = std::move(f);
   kelUnfeasible = 0;
   n = start.Size();
   n1 = n + 1;
@@ -80,7 +82,7 @@ KelMinimizationRobust::~KelMinimizationRobust() {
 }
 
 void KelMinimizationRobust::Initialize(const KelVector& start) {
-  if (objective == nullptr) KelError(kMissingObjectiveFormat, kelClassMinimizationRobust);
+  if (!objective) KelError(kMissingObjectiveFormat, kelClassMinimizationRobust);
   if (start.Size() != n) KelError("%s%s", kelClassMinimizationRobust, kelErrCheck);
   StartFrom(start);
 }

@@ -4,6 +4,7 @@
 #define KELMATH_KEL_MINIMIZATION_ROBUST_H
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "containers/kel_vector.h"
@@ -13,11 +14,16 @@
 
 // Set to 1 by an objective that finds its argument unacceptable. The minimizer clears it right
 // before every call of the objective and reads it right after; the returned value is then
-// ignored and the point ranks last.
-extern unsigned char kelUnfeasible;
+// ignored and the point ranks last. One flag per thread: the minimizer calls its objective on
+// the thread that runs it, so the clear, the objective's write and the read all happen on that
+// thread, and minimizers running on other threads never see each other's flag.
+extern thread_local unsigned char kelUnfeasible;
 
 // The objective: takes the point and returns the value to minimize.
 using KelObjectiveFunction = double (*)(KelVector& x);
+// An objective that may carry its own context (a lambda capturing the object it works for);
+// a plain KelObjectiveFunction converts to it, and a null one converts to an empty objective.
+using KelObjective = std::function<double(KelVector& x)>;
 
 class KelMinimizationRobust : public KelBase {
  public:
@@ -29,9 +35,10 @@ class KelMinimizationRobust : public KelBase {
   static constexpr signed char kBelowFToll = 3;
   static constexpr signed char kCollapsed = 4;
 
-  // Evaluates f at x0 and prepares the first simplex around it; fatal when f is missing, x0 is
-  // empty or the objective declares x0 unfeasible (a NaN value or coordinate counts as such).
-  KelMinimizationRobust(const KelVector& x0, KelObjectiveFunction f);
+  // Evaluates f at x0 and prepares the first simplex around it; fatal when f is missing (null or
+  // empty), x0 is empty or the objective declares x0 unfeasible (a NaN value or coordinate counts
+  // as such).
+  KelMinimizationRobust(const KelVector& x0, KelObjective f);
   // Closes the trajectory file, if any.
   ~KelMinimizationRobust() override;
   KelMinimizationRobust(const KelMinimizationRobust&) = delete;
@@ -158,7 +165,7 @@ class KelMinimizationRobust : public KelBase {
   double fToll = -kelUnbounded;
 
   KelVectorInt order;
-  KelObjectiveFunction objective = nullptr;
+  KelObjective objective;
 };
 
 #endif

@@ -1,5 +1,5 @@
-// KelNonLinearRegression: construction and the singleton rule, flattening of the data, weights
-// from variances, starting parameters and the per-model accessors.
+// KelNonLinearRegression: construction, flattening of the data, weights from variances, starting
+// parameters and the per-model accessors.
 #include "nonlinear/kel_nonlinear_regression.h"
 
 #include <cmath>
@@ -11,9 +11,6 @@
 #include "foundation/kel_output.h"
 
 KelObjectCounter KelNonLinearRegression::counter;
-KelNonLinearRegression* KelNonLinearRegression::active = nullptr;
-int KelNonLinearRegression::activeModel = 0;
-int KelNonLinearRegression::aliveCount = 0;
 
 namespace {
 
@@ -30,12 +27,8 @@ const T& memberOr(const Record* m, T Part::*member, const std::type_identity_t<T
 
 KelNonLinearRegression::KelNonLinearRegression(int numberOfModels, const KelMatrix& XIn,
                                                const KelMatrix& YIn, KelNonLinearModel model) {
-  if (aliveCount > 0)
-    KelError("%s You can have only one KelNonLinearRegression object in Scope",
-             kelClassNonLinearRegression);
   weightingKind = 3;
   serialNumber = counter.Draw();
-  ++aliveCount;
   weights.Resize(YIn.Rows(), YIn.Columns());
   weights = 1.0;
   varianceKind = 1;
@@ -59,9 +52,7 @@ KelNonLinearRegression::KelNonLinearRegression(int numberOfModels, const KelMatr
 }
 
 KelNonLinearRegression::~KelNonLinearRegression() {
-  --aliveCount;
   counter.Release();
-  if (active == this) active = nullptr;
 }
 
 void KelNonLinearRegression::Flatten() {

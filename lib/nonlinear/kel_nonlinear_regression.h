@@ -5,7 +5,8 @@
 // Measurements are flattened response-major: measurement i = experiment + (response - 1) *
 // numExperiments. A model is estimated the first time anything needs it, and only once until
 // SetInitialParameters gives it new starting values. The objectives handed to the minimizer
-// reach the object through class-wide pointers, which is why only one object may be alive.
+// carry the object and the model with them, so any number of objects may be alive, and
+// different objects may be used on different threads at the same time.
 #ifndef KELMATH_KEL_NONLINEAR_REGRESSION_H
 #define KELMATH_KEL_NONLINEAR_REGRESSION_H
 
@@ -29,8 +30,8 @@ class KelNonLinearRegression : public KelBase {
   static constexpr int kSuggestionXDistancePrincipal = 3;
   static constexpr int kSuggestionFDistancePrincipal = 4;
 
-  // numModels rival models of the experiments X (one per row) with responses Y. A second live
-  // object, differing rows of X and Y, or fewer than one model is fatal.
+  // numModels rival models of the experiments X (one per row) with responses Y. Differing rows
+  // of X and Y, fewer than one model or a missing model function is fatal.
   KelNonLinearRegression(int numModels, const KelMatrix& X, const KelMatrix& Y,
                          KelNonLinearModel model);
   ~KelNonLinearRegression() override;
@@ -104,7 +105,6 @@ class KelNonLinearRegression : public KelBase {
   double XStepInitialValue() const { return xStepInitialValue; }
   double XStepFinalValue() const { return xStepFinalValue; }
   int GetSerialNumber() const { return serialNumber; }
-  static int AliveCount() { return aliveCount; }
 
   // Per model (1-based). The result accessors estimate the model when needed, and are not const
   // for that reason: an estimation runs the user's model and, with errors in the independent
@@ -283,11 +283,12 @@ class KelNonLinearRegression : public KelBase {
   // True when b lies strictly inside the model's bounds, with the barrier terms that keep the
   // search away from them; false (outside, or a NaN coordinate) leaves barrier meaningless.
   bool InsideBounds(int model, const KelVector& b, double& barrier) const;
-  static double LeastSquaresObjective(KelVector& b);
+  // The minimizer's objective of the estimation: Objective at the scaled point u.
+  double LeastSquaresObjective(int model, KelVector& u);
   // The x re-estimation of the errors-in-variables step; runs between the two passes of an
   // estimation with variance kind 2 (kel_nonlinear_regression_independent_variables.cpp).
   void EstimateIndependentVariables(int model);
-  static double IndependentVariablesObjective(KelVector& z);
+  double IndependentVariablesObjective(int model, KelVector& z);
 
   // LeastSquaresAnalysis and its sections (kel_nonlinear_regression_analysis_report.cpp).
   void PrintIndependentVariables() const;
@@ -327,7 +328,7 @@ class KelNonLinearRegression : public KelBase {
   void KeepRobustFit(int model, const KelVector& lms);
   void FindOutliers(int model);
   double MedianOfSquares(int model, KelVector& b);
-  static double MedianObjective(KelVector& b);
+  double MedianObjective(int model, KelVector& b);
 
   // Robust analysis and report (kel_nonlinear_regression_robust_report.cpp).
   void RobustAnalysisOfModel(int model);
@@ -380,12 +381,8 @@ class KelNonLinearRegression : public KelBase {
   void PrintDiscriminationSuggestion() const;
   void PrintBalancedSuggestion() const;
 
-  // The objectives reach the object being estimated through these.
-  static KelNonLinearRegression* active;
-  static int activeModel;
   // Evaluations of the model over all experiments, counted while an estimation runs.
   int evaluationCount = 0;
-  static int aliveCount;
 
   KelNonLinearModel modelFunction = nullptr;
   int numModels = 0;

@@ -152,11 +152,10 @@ double KelNonLinearRegression::Objective(int model, KelVector& b) {
 }
 
 // The minimizer works on the parameters divided by their typical sizes.
-double KelNonLinearRegression::LeastSquaresObjective(KelVector& u) {
-  KelNonLinearRegression& self = *active;
-  const Model& m = self.models[static_cast<size_t>(activeModel - 1)];
-  self.bObjective = times(u, m.typical);
-  return self.Objective(activeModel, self.bObjective);
+double KelNonLinearRegression::LeastSquaresObjective(int model, KelVector& u) {
+  const Model& m = models[static_cast<size_t>(model - 1)];
+  bObjective = times(u, m.typical);
+  return Objective(model, bObjective);
 }
 
 void KelNonLinearRegression::JacobianRows(int model, KelVector& b, const KelMatrix& xs, bool stored,
@@ -278,15 +277,14 @@ struct KelNonLinearRegression::Refinement {
 
 double KelNonLinearRegression::RefinementPhase(int model, const KelVector& start) {
   Model& m = ModelAt(model);
-  active = this;
-  activeModel = model;
   const KelVector& t = m.typical;
 
   // Minimization from the start, then Gauss-Newton steps judged against the scaled parameters.
   m.working = start;
   Refinement R;
   R.trial = dividedElementwise(start, t);
-  KelMinimizationRobust minimizer(R.trial, LeastSquaresObjective);
+  KelMinimizationRobust minimizer(
+      R.trial, [this, model](KelVector& u) { return LeastSquaresObjective(model, u); });
   minimizer(m.iterationLimit);
   R.p = minimizer.XMin();
   R.g = minimizer.FSolution();

@@ -38,10 +38,9 @@ void KelNonLinearRegression::EstimateIndependentVariables(int model) {
   }
   if (n == 0) return;
 
-  active = this;
-  activeModel = model;
   xTrial.Resize(numX);
-  KelMinimizationRobust minimizer(z, IndependentVariablesObjective);
+  KelMinimizationRobust minimizer(
+      z, [this, model](KelVector& v) { return IndependentVariablesObjective(model, v); });
   minimizer(std::min(kXStepIterationsPerValue * n, kXStepIterationLimit));
   const KelVector& best = minimizer.XMin();
   for (int u = 0; u < n; ++u)
@@ -54,26 +53,25 @@ void KelNonLinearRegression::EstimateIndependentVariables(int model) {
 // Weighted squared distance of z from the measured x plus the weighted SSE of the model at the
 // fixed parameters with z in place of the uncertain x. z runs over the uncertain entries in
 // row-major order, as uncertainRow and uncertainColumn list them.
-double KelNonLinearRegression::IndependentVariablesObjective(KelVector& z) {
-  KelNonLinearRegression& self = *active;
-  const size_t n = self.uncertainRow.size();
+double KelNonLinearRegression::IndependentVariablesObjective(int model, KelVector& z) {
+  const size_t n = uncertainRow.size();
   double sum = 0.0;
   for (size_t u = 0; u < n; ++u) {
-    const int l = self.uncertainRow[u];
-    const int k = self.uncertainColumn[u];
-    const double d = self.xWeights(l, k) * (self.measuredX(l, k) - z(static_cast<int>(u) + 1));
+    const int l = uncertainRow[u];
+    const int k = uncertainColumn[u];
+    const double d = xWeights(l, k) * (measuredX(l, k) - z(static_cast<int>(u) + 1));
     sum += d * d;
   }
   size_t u = 0;
-  for (int l = 1; l <= self.numExperiments; ++l) {
-    for (int k = 1; k <= self.numX; ++k) self.xTrial(k) = self.measuredX(l, k);
-    for (; u < n && self.uncertainRow[u] == l; ++u)
-      self.xTrial(self.uncertainColumn[u]) = z(static_cast<int>(u) + 1);
-    self.yRow = 0.0;
-    self.modelFunction(activeModel, l, self.fixedParameters, self.xTrial, self.yRow);
-    for (int j = 1; j <= self.numY; ++j) {
-      const int i = l + (j - 1) * self.numExperiments;
-      const double r = (self.y(i) - self.yRow(j)) * self.w(i);
+  for (int l = 1; l <= numExperiments; ++l) {
+    for (int k = 1; k <= numX; ++k) xTrial(k) = measuredX(l, k);
+    for (; u < n && uncertainRow[u] == l; ++u)
+      xTrial(uncertainColumn[u]) = z(static_cast<int>(u) + 1);
+    yRow = 0.0;
+    modelFunction(model, l, fixedParameters, xTrial, yRow);
+    for (int j = 1; j <= numY; ++j) {
+      const int i = l + (j - 1) * numExperiments;
+      const double r = (y(i) - yRow(j)) * w(i);
       sum += r * r;
     }
   }

@@ -80,11 +80,10 @@ double KelNonLinearRegression::MedianOfSquares(int model, KelVector& b) {
   return kel_median::FastMedianInPlace(squaresScratch);
 }
 
-double KelNonLinearRegression::MedianObjective(KelVector& b) {
-  KelNonLinearRegression& self = *active;
+double KelNonLinearRegression::MedianObjective(int model, KelVector& b) {
   double barrier = 0.0;
-  if (!self.InsideBounds(activeModel, b, barrier)) return kelUnfeasibleValue;
-  const double median = self.MedianOfSquares(activeModel, b);
+  if (!InsideBounds(model, b, barrier)) return kelUnfeasibleValue;
+  const double median = MedianOfSquares(model, b);
   // As in the least-squares objective, a failing model counts as a point outside the bounds.
   if (!std::isfinite(median)) return kelUnfeasibleValue;
   return median + barrier;
@@ -98,18 +97,14 @@ void KelNonLinearRegression::RobustEstimate(int model) {
 
   // Three starts: the starting parameters, the least-squares ones, and a point well beyond.
   RobustTriple t;
-  active = this;
-  activeModel = model;
-  KelMinimizationRobust minimizer(start, MedianObjective);
+  KelMinimizationRobust minimizer(
+      start, [this, model](KelVector& b) { return MedianObjective(model, b); });
   minimizer(limit);
   t.best = minimizer.XMin();
   t.fBest = minimizer.FSolution();
 
   EnsureEstimated(model);
   const KelVector leastSquares = m.parameters;
-  // The estimation moved the objectives' pointers to the least-squares objective's model.
-  active = this;
-  activeModel = model;
   t.middle = minimizeFrom(minimizer, leastSquares, limit, t.fMiddle);
   KelVector beyond(m.numParameters);
   for (int k = 1; k <= m.numParameters; ++k)

@@ -22,8 +22,6 @@ constexpr const char* warnPoissonK = "k < 0";
 constexpr const char* warnPoissonT = "t >= lambda";
 constexpr const char* warnPoissonPositive = "t and lambda must be > 0";
 
-// Entries 2..100 of ln n!, 0 until first asked for.
-std::array<double, 101> logFactorialCache{};
 
 // x^n for 1 <= n <= 22 by few multiplications from the squares.
 double powSmall(double x, int n) {
@@ -119,9 +117,14 @@ double KelLogFactorial(int n) {
   if (n < 0) KelError("%s", errLogFactorial);
   if (n <= 1) return 0.0;
   if (n > 100) return KelLnGamma(n + 1.0);
-  double& cached = logFactorialCache[static_cast<size_t>(n)];
-  if (cached == 0.0) cached = KelLnGamma(n + 1.0);
-  return cached;
+  // Entries 2..100 of ln n!, filled once by the first call from any thread (the initialization
+  // of a local static is thread-safe) and never written again, so concurrent calls only read.
+  static const std::array<double, 101> table = [] {
+    std::array<double, 101> values{};
+    for (int k = 2; k <= 100; ++k) values[static_cast<size_t>(k)] = KelLnGamma(k + 1.0);
+    return values;
+  }();
+  return table[static_cast<size_t>(n)];
 }
 
 double KelBinomial(int n, int k) {

@@ -67,12 +67,28 @@ TEST(SVDFactorization, NegativeDiagonalGivesNonNegativeSingularValues) {
   CheckDecomposition(A, 1e-15);
 }
 
+// The required mode belongs to the object: one object set to singular values only leaves
+// another's factorizations whole, and the other still gives the least-squares solution.
+TEST(SVDFactorization, RequiredModeIsPerObject) {
+  KelFactorizedSVD valuesOnly(fact_test::RandomMatrix(6, 4, 3));
+  KelFactorizedSVD full(fact_test::RandomMatrix(6, 4, 3));
+  valuesOnly.SetRequiredMode(1);
+  EXPECT_EQ(valuesOnly.RequiredMode(), 1);
+  EXPECT_EQ(full.RequiredMode(), 4);
+  const KelMatrix A = fact_test::RandomMatrix(6, 4, 3);
+  KelVector b = fact_test::RandomVector(6, 4);
+  const std::vector<long double> reference = fact_test::NormalEquations(A, b);
+  Solve(&full, &b);
+  EXPECT_LT(fact_test::MaxDifference(b, reference), 1e-13);
+  EXPECT_EQ(valuesOnly.RequiredMode(), 1);
+}
+
 TEST(SVDFactorization, GetSingularValuesDoesNotKeepItsFactorization) {
   KelFactorizedSVD F(fact_test::RandomMatrix(6, 4, 3));
   KelVector w;
   F.GetSingularValues(&w);
   EXPECT_FALSE(F.IsFactorized());
-  EXPECT_EQ(KelFactorizedSVD::requiredMode, 4);
+  EXPECT_EQ(F.RequiredMode(), 4);
   EXPECT_EQ(F.MatrixStatus(), 0);
   // The condition number comes from the known values without factorizing.
   F.ConditionNumber();

@@ -39,7 +39,7 @@ TEST(FatalFactorized, ElementOutOfRange) {
   EXPECT_KEL_FATAL(gauss(3, 1) = 0.0, "KelFactorized class\n\nDimension check failure\n");
 }
 
-// A solve made for singular values only (the public mode switch set to 1) destroys the matrix;
+// A solve made for singular values only (the object's mode set to 1) destroys the matrix;
 // the decomposition asked afterwards needs U and V and so a new factorization of the matrix.
 TEST(FatalFactorized, DestroyedMatrixInPrepSolve) {
   KelFactorizedSVD svd(Tall());
@@ -47,7 +47,7 @@ TEST(FatalFactorized, DestroyedMatrixInPrepSolve) {
   KelMatrix V, U;
   EXPECT_KEL_FATAL(
       {
-        KelFactorizedSVD::requiredMode = 1;
+        svd.SetRequiredMode(1);
         Solve(&svd, &b);
         svd.GetDecomposition(&w, &V, &U);
       },

@@ -91,13 +91,6 @@ TEST(FatalMinimizationRobust, UnopenableTrajectoryFile) {
 
 // ---- KelNonLinearRegression ----
 
-TEST(FatalNonLinearRegression, SecondObjectAlive) {
-  KelNonLinearRegression first(1, Abscissas(), Responses(), Line);
-  EXPECT_KEL_FATAL(KelNonLinearRegression(1, Abscissas(), Responses(), Line),
-                   "KelNonLinearRegression class\n You can have only one KelNonLinearRegression "
-                   "object in Scope");
-}
-
 TEST(FatalNonLinearRegression, ResponsesOfOtherExperimentCount) {
   EXPECT_KEL_FATAL(KelNonLinearRegression(1, Abscissas(), KelMatrix(2, 1, 1., 2.), Line),
                    "KelNonLinearRegression class\n\nDimension check failure\n");
