@@ -22,7 +22,6 @@ constexpr const char* warnPoissonK = "k < 0";
 constexpr const char* warnPoissonT = "t >= lambda";
 constexpr const char* warnPoissonPositive = "t and lambda must be > 0";
 
-
 // x^n for 1 <= n <= 22 by few multiplications from the squares.
 double powSmall(double x, int n) {
   // Few multiplications from the squares; the grouping is fixed, so results may differ in
