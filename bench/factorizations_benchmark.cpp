@@ -59,11 +59,6 @@ double MedianSeconds(Body body, int repetitions) {
   return times[times.size() / 2];
 }
 
-int RepetitionsFor(int m, int n) {
-  const double work = static_cast<double>(m) * n * n;
-  return work > 5e7 ? 3 : (work > 5e6 ? 7 : 21);
-}
-
 // One KelMath factorization and solve; Kind selects the class.
 template <typename Factorized>
 void KelSolve(Factorized& F, const KelMatrix& A, const KelVector& b) {
@@ -74,6 +69,11 @@ void KelSolve(Factorized& F, const KelMatrix& A, const KelVector& b) {
 }
 
 #ifdef KELMATH_HAVE_EIGEN
+int RepetitionsFor(int m, int n) {
+  const double work = static_cast<double>(m) * n * n;
+  return work > 5e7 ? 3 : (work > 5e6 ? 7 : 21);
+}
+
 Eigen::MatrixXd ToEigen(const KelMatrix& A) {
   Eigen::MatrixXd E(A.Rows(), A.Columns());
   for (int i = 1; i <= A.Rows(); ++i)

@@ -4,6 +4,7 @@
 #   input <file>                 copy examples/<file> into the folder before the run
 #   report <file>                the report to check (default KelFile.txt)
 #   same <file>                  after the run, <file> must equal examples/<file> byte for byte
+#   absent <file>                after the run, <file> must not exist
 #   text <text>                  the report holds <text> (the rest of the line, blanks included)
 #   range <low> <high> <regex>   the first match of <regex> in the report captures a number in
 #                                [low, high]; "\n" in <regex> stands for a line break
@@ -40,6 +41,10 @@ foreach(check IN LISTS checks)
     file(READ ${WORKDIR}/${file} actual)
     if(NOT actual STREQUAL expected)
       string(APPEND failures "\n${file} differs from examples/${file}:\n${actual}")
+    endif()
+  elseif(check MATCHES "^absent (.+)$")
+    if(EXISTS ${WORKDIR}/${CMAKE_MATCH_1})
+      string(APPEND failures "\n${CMAKE_MATCH_1} exists")
     endif()
   elseif(check MATCHES "^text (.+)$")
     string(FIND "${report}" "${CMAKE_MATCH_1}" at)

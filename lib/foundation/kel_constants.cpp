@@ -1,11 +1,37 @@
 #include "foundation/kel_constants.h"
 
 #include <cfenv>
+#include <cmath>
 
-float kelMachEpsFloat = 0.0f;
-double kelMachEps = 0.0;
-double kelTenMachEpsFloat = 0.0;
-double kelPi = 0.0;
+namespace {
+
+// The epsilon of a precision the documented way: halve until 1 + e no longer differs from 1,
+// and take the last e that did. Evaluated by the compiler in that precision with rounding to
+// nearest, which is what the floating-point setting establishes at run time, so the constants
+// are fixed before any code runs and no thread ever writes them.
+template <typename Real>
+constexpr Real halvingEpsilon() {
+  Real e = 1;
+  for (;;) {
+    const Real sum = Real(1) + e / 2;
+    if (sum == Real(1)) break;
+    e = e / 2;
+  }
+  return e;
+}
+
+// The single-precision constant is computed in double precision; when that is finer than
+// single precision the documented 2^-23 is used instead.
+constexpr float singleEpsilon(double e) {
+  return e / 2 >= 1e-7 ? static_cast<float>(e) : 1.1920929e-7f;
+}
+
+}  // namespace
+
+const float kelMachEpsFloat = singleEpsilon(halvingEpsilon<double>());
+const double kelMachEps = halvingEpsilon<double>();
+const double kelTenMachEpsFloat = 10.0 * static_cast<double>(kelMachEpsFloat);
+const double kelPi = 4.0 * std::atan(1.0 / 1.0);
 
 KelFloatingPointSetting::KelFloatingPointSetting() {
   SetMode(startMode);

@@ -3,13 +3,13 @@
 #define KELMATH_KEL_CONSTANTS_H
 
 // Single-precision machine epsilon, 2^-23.
-extern float kelMachEpsFloat;
+extern const float kelMachEpsFloat;
 // Double-precision machine epsilon, 2^-52.
-extern double kelMachEps;
+extern const double kelMachEps;
 // Ten times the single-precision epsilon (relative singularity threshold of Householder code).
-extern double kelTenMachEpsFloat;
+extern const double kelTenMachEpsFloat;
 // 4 atan(1).
-extern double kelPi;
+extern const double kelPi;
 
 // Stands for an infinite condition number or an unset minimum: the largest finite double less
 // two units in the last place.

@@ -1,6 +1,5 @@
 #include "foundation/kel_output.h"
 
-#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 
@@ -14,7 +13,7 @@ const char* const kelVersion = "Version 6.0.20091218";
 // Referenced by the link options of kelmath so that this object, which runs the start-up
 // sequence, is part of every program whatever the program itself references.
 extern "C" {
-int kelStartupAnchor = 0;
+extern const int kelStartupAnchor = 0;
 }
 
 namespace {
@@ -26,41 +25,21 @@ void showMessageBox(const char* caption, const char* text) {
   std::fflush(stderr);
 }
 
-// Computes the epsilon of the working precision the way the start-up sequence prescribes:
-// halve until 1 + e no longer differs from 1, and take twice the last e.
-template <typename Real>
-Real halvingEpsilon() {
-  volatile Real e = 1;
-  volatile Real sum = 0;
-  for (;;) {
-    sum = Real(1) + e / 2;
-    if (sum == Real(1)) break;
-    e = e / 2;
-  }
-  return e;
-}
-
-// Start-up sequence, in an order that matters: the floating-point setting comes first because
-// the epsilon loops depend on it.
+// Start-up sequence: the floating-point setting (masked exceptions, rounding to nearest, the
+// arithmetic the machine constants were computed in), then the main thread's output settings
+// become the ones later threads start from.
 struct KelStartup {
   KelFloatingPointSetting floatingPointSetting;
 
   KelStartup() {
-    volatile double e = halvingEpsilon<double>();
-    // The single-precision constant is computed in the working precision; when that is finer
-    // than single precision the documented 2^-23 is used instead.
-    kelMachEpsFloat = e / 2 >= 1e-7 ? static_cast<float>(e) : 1.1920929e-7f;
-    kelMachEps = e;
     // The output channel opens its file on the first write, not here: a program that never
     // prints leaves no "KelFile.txt" behind, and one in a folder it cannot write still starts.
     KelRegisterMainThreadSettings();
-    kelPi = 4.0 * std::atan(1.0 / 1.0);
-    kelTenMachEpsFloat = 10.0 * static_cast<double>(kelMachEpsFloat);
   }
 };
 
 // Runs before the static objects of the programs that link the library.
-__attribute__((init_priority(101))) KelStartup kelStartup;
+__attribute__((init_priority(101))) const KelStartup kelStartup;
 
 void formatBounded(char* buffer, const char* format, va_list arguments) {
   // vsnprintf never writes past the buffer and always terminates it: longer texts are cut.
