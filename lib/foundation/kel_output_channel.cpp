@@ -1,7 +1,6 @@
 // The per-thread output settings and error mode, the default channel that creates "KelFile.txt"
 // on its first write, the scoped output targets and KelSetOutputFile.
 #include <fcntl.h>
-#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,19 +28,18 @@ T inherited(std::atomic<T>* MainThreadSettings::*member, T fallback) {
   return main == nullptr ? fallback : (main->*member)->load();
 }
 
-// The default channel's file. A plain mutex with a static initializer has no destructor, so
-// the channel still works while the run-time flushes the streams at exit, after every static
-// object is gone.
-pthread_mutex_t defaultFileMutex = PTHREAD_MUTEX_INITIALIZER;
-int defaultFileDescriptor = -1;  // guarded by defaultFileMutex
+// The default channel's file descriptor, opened by the first call (the initialization of a
+// local static is thread-safe) and never changed: -1 when "KelFile.txt" cannot be created. It is
+// trivially destructible, so the channel still works while the run-time flushes the streams at
+// exit, after every static object is gone.
+int defaultFileDescriptor() {
+  static const int descriptor =
+      ::open("KelFile.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return descriptor;
+}
 
 bool openDefaultFile() {
-  pthread_mutex_lock(&defaultFileMutex);
-  if (defaultFileDescriptor < 0)
-    defaultFileDescriptor = ::open("KelFile.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  const bool open = defaultFileDescriptor >= 0;
-  pthread_mutex_unlock(&defaultFileMutex);
-  return open;
+  return defaultFileDescriptor() >= 0;
 }
 
 ssize_t writeAll(int descriptor, const char* data, size_t size) {
@@ -55,12 +53,10 @@ ssize_t writeAll(int descriptor, const char* data, size_t size) {
   return static_cast<ssize_t>(size);
 }
 
+// The stream's own lock serializes the calls, whichever threads print.
 ssize_t writeDefaultFile(void*, const char* data, size_t size) {
   if (!openDefaultFile()) return -1;
-  pthread_mutex_lock(&defaultFileMutex);
-  const ssize_t written = writeAll(defaultFileDescriptor, data, size);
-  pthread_mutex_unlock(&defaultFileMutex);
-  return written;
+  return writeAll(defaultFileDescriptor(), data, size);
 }
 
 ssize_t appendToString(void* cookie, const char* data, size_t size) {
