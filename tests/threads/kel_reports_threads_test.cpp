@@ -171,8 +171,8 @@ TEST(ReportsThreads, FourThreadsWriteTheSameTextsAsTheSameWorkAlone) {
     for (std::thread& thread : threads) thread.join();
     for (int t = 0; t < kThreads; ++t) {
       const size_t set = static_cast<size_t>((t + round) % kThreads);
-      SCOPED_TRACE(testing::Message() << "data set " << set << " on thread " << t << " round "
-                                      << round);
+      SCOPED_TRACE(testing::Message()
+                   << "data set " << set << " on thread " << t << " round " << round);
       // The byte-wise equality first: on a difference, the texts themselves are too long to
       // read, so the first differing place is what is shown.
       const std::string& got = together[static_cast<size_t>(t)];
