@@ -121,10 +121,6 @@ void NonLinearReports(const NonLinearProblem& p) {
   r.LeastSquaresAnalysisAndExperimentsSearch(KelVector(2, 0.01, 0.01), KelVector(2, 2., 2.));
 }
 
-// All the work of one data set, its reports captured in a string of its own, serial numbers
-// masked. Warnings go to
-// the captured text only (mode 0), so standard error carries nothing of one thread's work and
-// the text holds all of it; the calling thread's mode is put back afterwards.
 // The text with every object serial number ("No.123", no space: "Component No. 2" is a count of
 // the report and stays) replaced by "No.#".
 std::string MaskSerialNumbers(const std::string& text) {
@@ -132,6 +128,10 @@ std::string MaskSerialNumbers(const std::string& text) {
   return std::regex_replace(text, serial, "No.#");
 }
 
+// All the work of one data set, its reports captured in a string of its own, serial numbers
+// masked. Warnings go to the captured text only (mode 0), so standard error carries nothing of
+// one thread's work and the text holds all of it; the calling thread's mode is put back
+// afterwards.
 std::string Work(int set) {
   const signed char savedWarningMode = kelWarningMode;
   kelWarningMode = 0;
