@@ -69,7 +69,7 @@ KelMatrix::KelMatrix(KelMatrix&& A) noexcept
       serialNumber(A.serialNumber) {
   A.rowPointers = nullptr;
   A.numRows = A.numColumns = A.size = 0;
-  ++counter.aliveCount;
+  counter.CountAlive();
 }
 
 KelMatrix::~KelMatrix() {

@@ -29,7 +29,7 @@ KelMatrixPacked::KelMatrixPacked(KelMatrixPacked&& other, KelObjectCounter& coun
       classText(other.classText) {
   other.rowPointers = nullptr;
   other.numRows = other.numColumns = other.size = 0;
-  ++counter.aliveCount;
+  counter.CountAlive();
 }
 
 KelMatrixPacked::~KelMatrixPacked() {

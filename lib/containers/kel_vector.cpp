@@ -40,7 +40,7 @@ KelVector::KelVector(KelVector&& v) noexcept
   // none, while the emptied temporary stays alive until its own destruction.
   v.buffer = nullptr;
   v.dimensions = 0;
-  ++counter.aliveCount;
+  counter.CountAlive();
 }
 
 KelVector::~KelVector() {

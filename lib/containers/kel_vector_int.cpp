@@ -27,7 +27,7 @@ KelVectorInt::KelVectorInt(KelVectorInt&& v) noexcept
     : buffer(v.buffer), dimensions(v.dimensions), serialNumber(v.serialNumber) {
   v.buffer = nullptr;
   v.dimensions = 0;
-  ++counter.aliveCount;
+  counter.CountAlive();
 }
 
 KelVectorInt::~KelVectorInt() {
