@@ -6,6 +6,7 @@
 
 #include "containers/kel_storage.h"
 #include "containers/kel_vector.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -49,7 +50,8 @@ KelMatrix::KelMatrix(char, int rows, int columns) : serialNumber(counter.Draw())
 
 void KelMatrix::FillFromList(int count, const double* list) {
   if (count != size - (size > 0 ? 1 : 0))
-    KelError("%s%s%sKelMatrix", kelClassMatrix, kelErrCheck, kelErrConstructor);
+    KelError("%s%s%sKelMatrix\n%s", kelClassMatrix, kelErrCheck, kelErrConstructor,
+             KelShapeSizeDetail(numRows, numColumns, count).c_str());
   if (size > 0) {
     rowPointers[0][0] = 0.0;
     std::memcpy(Data(), list, sizeof(double) * size_t(count));
@@ -119,21 +121,22 @@ void Swap(KelMatrix& A, KelMatrix& B) noexcept {
 
 void KelMatrix::CheckElement(int i, int j, const char* format, const char* kind) const {
   if (i < 1 || i > numRows || j < 1 || j > numColumns)
-    KelError(format, kelClassMatrix, kelErrIndex, kind);
+    KelError(format, kelClassMatrix, kelErrIndex, kind,
+             KelElementDetail(i, j, numRows, numColumns).c_str());
 }
 
 double KelMatrix::GetValue(int i, int j) const {
-  CheckElement(i, j, "%s%s%sGetValue", kelErrFunction);
+  CheckElement(i, j, "%s%s%sGetValue\n%s", kelErrFunction);
   return rowPointers[i][j];
 }
 
 double& KelMatrix::operator()(int i, int j) {
-  CheckElement(i, j, "%s%s%s()", kelErrOperator);
+  CheckElement(i, j, "%s%s%s()\n%s", kelErrOperator);
   return rowPointers[i][j];
 }
 
 double KelMatrix::operator()(int i, int j) const {
-  CheckElement(i, j, "%s%s%s()", kelErrOperator);
+  CheckElement(i, j, "%s%s%s()\n%s", kelErrOperator);
   return rowPointers[i][j];
 }
 
@@ -144,7 +147,9 @@ KelVector KelMatrix::GetRow(int i) const {
 }
 
 void KelMatrix::GetRow(int i, KelVector& v) const {
-  if (i < 1 || i > numRows) KelError("%s%s%sGetRow", kelClassMatrix, kelErrIndex, kelErrFunction);
+  if (i < 1 || i > numRows)
+    KelError("%s%s%sGetRow\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelIndexDetail(i, 1, numRows).c_str());
   v.Resize(numColumns, false);
   std::memcpy(v.Data(), rowPointers[i] + 1, sizeof(double) * size_t(numColumns));
 }
@@ -157,28 +162,40 @@ KelVector KelMatrix::GetColumn(int j) const {
 
 void KelMatrix::GetColumn(int j, KelVector& v) const {
   if (j < 1 || j > numColumns)
-    KelError("%s%s%sGetColumn", kelClassMatrix, kelErrIndex, kelErrFunction);
+    KelError("%s%s%sGetColumn\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelIndexDetail(j, 1, numColumns).c_str());
   v.Resize(numRows, false);
   double* out = v.Data();
   for (int i = 1; i <= numRows; ++i) out[i - 1] = rowPointers[i][j];
 }
 
 void KelMatrix::SetRow(int i, const KelVector& v) {
-  if (i < 1 || i > numRows || v.Size() != numColumns)
-    KelError("%s%s%sSetRow", kelClassMatrix, kelErrIndex, kelErrFunction);
+  if (i < 1 || i > numRows)
+    KelError("%s%s%sSetRow\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelIndexDetail(i, 1, numRows).c_str());
+  // A row of the wrong length is an index error too; its detail line gives the two sizes.
+  if (v.Size() != numColumns)
+    KelError("%s%s%sSetRow\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelShapeSizeDetail(numRows, numColumns, v.Size()).c_str());
   std::memcpy(rowPointers[i] + 1, v.Data(), sizeof(double) * size_t(numColumns));
 }
 
 void KelMatrix::SetColumn(int j, const KelVector& v) {
-  if (j < 1 || j > numColumns || v.Size() != numRows)
-    KelError("%s%s%sSetColumn", kelClassMatrix, kelErrIndex, kelErrFunction);
+  if (j < 1 || j > numColumns)
+    KelError("%s%s%sSetColumn\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelIndexDetail(j, 1, numColumns).c_str());
+  // A column of the wrong length is an index error too; its detail line gives the two sizes.
+  if (v.Size() != numRows)
+    KelError("%s%s%sSetColumn\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelShapeSizeDetail(numRows, numColumns, v.Size()).c_str());
   const double* in = v.Data();
   for (int i = 1; i <= numRows; ++i) rowPointers[i][j] = in[i - 1];
 }
 
 void KelMatrix::SetColumn(int j, double c) {
   if (j < 1 || j > numColumns)
-    KelError("%s%s%sSetColumn", kelClassMatrix, kelErrIndex, kelErrFunction);
+    KelError("%s%s%sSetColumn\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelIndexDetail(j, 1, numColumns).c_str());
   for (int i = 1; i <= numRows; ++i) rowPointers[i][j] = c;
 }
 

@@ -2,6 +2,7 @@
 
 #include "containers/kel_vector.h"
 #include "foundation/kel_array_kernels.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -39,7 +40,9 @@ KelMatrixLeft& KelMatrixLeft::operator=(double c) {
 double& KelMatrixLeft::operator()(int i, int j) {
   // The upper half is not stored, so there is nothing to hand out a reference to.
   CheckIndices(i, j);
-  if (j > i) KelError("%s%s%s()", classText, kelErrIndex, kelErrOperator);
+  if (j > i)
+    KelError("%s%s%s()\n%s", classText, kelErrIndex, kelErrOperator,
+             KelIndexDetail(j, 1, i).c_str());
   return rowPointers[i][j];
 }
 
@@ -59,7 +62,9 @@ void KelMatrixLeft::PrintObject() {
 
 void Solve(const KelMatrixLeft& L, KelVector& b) {
   const int n = L.Rows();
-  if (b.Size() != n) KelError("%s%s%sSolve", kelClassMatrixLeft, kelErrCheck, kelErrFunction);
+  if (b.Size() != n)
+    KelError("%s%s%sSolve\n%s", kelClassMatrixLeft, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(n, L.Columns(), b.Size()).c_str());
   if (n == 0) return;
   double* x = b.Data() - 1;  // 1-based view of b
   int first = 1;

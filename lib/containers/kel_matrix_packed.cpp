@@ -4,13 +4,16 @@
 #include <utility>
 
 #include "containers/kel_storage.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
 KelMatrixPacked::KelMatrixPacked(KelObjectCounter& counter, const char* text, int rows, int columns)
     : serialNumber(counter.Draw()), classText(text) {
   if (rows <= 0 || columns <= 0) return;
-  if (rows != columns) KelError("%s%s%sInitialize", classText, kelErrCheck, kelErrFunction);
+  if (rows != columns)
+    KelError("%s%s%sInitialize\n%s", classText, kelErrCheck, kelErrFunction,
+             KelShapeDetail(rows, columns).c_str());
   Allocate(rows, true, "%s%s%sInitialize");
 }
 
@@ -64,7 +67,9 @@ void KelMatrixPacked::Free() {
 }
 
 void KelMatrixPacked::ChangeDimensions(int rows, int columns, bool clear) {
-  if (rows != columns) KelError("%s%s%sChangeDimensions", classText, kelErrCheck, kelErrFunction);
+  if (rows != columns)
+    KelError("%s%s%sChangeDimensions\n%s", classText, kelErrCheck, kelErrFunction,
+             KelShapeDetail(rows, columns).c_str());
   if (rows < 0) rows = 0;
   if (rows != numRows) {
     Free();
@@ -95,5 +100,6 @@ void KelMatrixPacked::Fill(double c) {
 
 void KelMatrixPacked::CheckIndices(int i, int j) const {
   if (i < 1 || i > numRows || j < 1 || j > numColumns)
-    KelError("%s%s%s()", classText, kelErrIndex, kelErrOperator);
+    KelError("%s%s%s()\n%s", classText, kelErrIndex, kelErrOperator,
+             KelElementDetail(i, j, numRows, numColumns).c_str());
 }

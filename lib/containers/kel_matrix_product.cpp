@@ -10,6 +10,7 @@
 #include "containers/kel_storage.h"
 #include "containers/kel_vector.h"
 #include "foundation/kel_array_kernels.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -169,7 +170,8 @@ void productInto(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
 
 void Product(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
   if (A.Columns() != B.Rows())
-    KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
+    KelError("%s%s%sProduct\n%s", kelClassMatrix, kelErrCheck, kelErrOperator,
+             KelShapesDetail(A.Rows(), A.Columns(), B.Rows(), B.Columns()).c_str());
   if (C.GetSerialNumber() == A.GetSerialNumber() || C.GetSerialNumber() == B.GetSerialNumber()) {
     KelMatrix local;
     productInto(A, B, local);
@@ -181,7 +183,8 @@ void Product(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
 
 KelMatrix operator*(const KelMatrix& A, const KelMatrix& B) {
   if (A.Columns() != B.Rows())
-    KelError("%s%s%sProduct", kelClassMatrix, kelErrCheck, kelErrOperator);
+    KelError("%s%s%sProduct\n%s", kelClassMatrix, kelErrCheck, kelErrOperator,
+             KelShapesDetail(A.Rows(), A.Columns(), B.Rows(), B.Columns()).c_str());
   KelMatrix C;
   productInto(A, B, C);
   return C;
@@ -195,7 +198,8 @@ void ProductT(const KelMatrix& A, const KelMatrix& B, KelMatrix& C) {
 
 KelMatrix& KelMatrix::operator+=(const KelMatrix& B) {
   if (numRows != B.numRows || numColumns != B.numColumns)
-    KelError("%s%s%s+=", kelClassMatrix, kelErrCheck, kelErrOperator);
+    KelError("%s%s%s+=\n%s", kelClassMatrix, kelErrCheck, kelErrOperator,
+             KelShapesDetail(numRows, numColumns, B.numRows, B.numColumns).c_str());
   if (size == 0) return *this;
   if (serialNumber == B.serialNumber) {
     KelArrayDouble(size - 1, Data());

@@ -8,18 +8,22 @@
 #include "containers/kel_matrix.h"
 #include "containers/kel_vector.h"
 #include "foundation/kel_array_kernels.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
 void KelMatrix::ScaleRows(const KelVector& v) {
-  if (v.Size() != numRows) KelError("%s%s%sInsertRow", kelClassMatrix, kelErrCheck, kelErrFunction);
+  if (v.Size() != numRows)
+    KelError("%s%s%sInsertRow\n%s", kelClassMatrix, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(numRows, numColumns, v.Size()).c_str());
   for (int i = 1; i <= numRows; ++i)
     KelArrayScaleInPlace(numColumns, v.Data()[i - 1], rowPointers[i] + 1);
 }
 
 void KelMatrix::ScaleColumns(const KelVector& v) {
   if (v.Size() != numColumns)
-    KelError("%s%s%sInsertRow", kelClassMatrix, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sInsertRow\n%s", kelClassMatrix, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(numRows, numColumns, v.Size()).c_str());
   if (size == 0) return;
   const double* s = v.Data() - 1;  // 1-based view of v
   for (int i = 1; i <= numRows; ++i) {
@@ -96,7 +100,8 @@ void KelMatrix::SwapColumns(int j1, int j2) {
 
 void KelMatrix::NormalizeColumn(int j, double* mean, double* norm) {
   if (j < 1 || j > numColumns)
-    KelError("%s%s%sNormalizeColumn", kelClassMatrix, kelErrIndex, kelErrFunction);
+    KelError("%s%s%sNormalizeColumn\n%s", kelClassMatrix, kelErrIndex, kelErrFunction,
+             KelIndexDetail(j, 1, numColumns).c_str());
   long double sum = 0.0L;
   for (int i = 1; i <= numRows; ++i) sum += rowPointers[i][j];
   const double columnMean = static_cast<double>(sum / numRows);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -64,7 +65,8 @@ void KelMatrixSparse::CopyLists(const KelMatrixSparse& A) {
 
 double& KelMatrixSparse::operator()(int i, int j) {
   if (i < 1 || i > rows || j < 1 || j > columns)
-    KelError("%s%s%s()", kelClassMatrixSparse, kelErrCheck, kelErrOperator);
+    KelError("%s%s%s()\n%s", kelClassMatrixSparse, kelErrCheck, kelErrOperator,
+             KelElementDetail(i, j, rows, columns).c_str());
   // Walk to the first node whose column is not smaller than j; insert before it if needed.
   Node** link = &rowLists[static_cast<size_t>(i)];
   while (*link != nullptr && (*link)->column < j) link = &(*link)->next;

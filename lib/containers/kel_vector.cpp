@@ -6,6 +6,7 @@
 
 #include "containers/kel_storage.h"
 #include "foundation/kel_array_kernels.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -23,7 +24,8 @@ KelVector::KelVector(char, int n) : serialNumber(counter.Draw()) {
 
 void KelVector::FillFromList(int n, int count, const double* list) {
   if (count != (n > 0 ? n : 0))
-    KelError("%s%s%sKelVector", kelClassVector, kelErrCheck, kelErrConstructor);
+    KelError("%s%s%sKelVector\n%s", kelClassVector, kelErrCheck, kelErrConstructor,
+             KelSizesDetail(n, count).c_str());
   if (n > 0) {
     buffer[0] = 0.0;
     std::memcpy(buffer + 1, list, sizeof(double) * static_cast<size_t>(n));
@@ -74,27 +76,29 @@ KelVector& KelVector::operator=(double c) {
 }
 
 void KelVector::CheckIndex(int i, const char* format, const char* kind) const {
-  if (i < 1 || i > dimensions) KelError(format, kelClassVector, kelErrIndex, kind);
+  if (i < 1 || i > dimensions)
+    KelError(format, kelClassVector, kelErrIndex, kind, KelIndexDetail(i, 1, dimensions).c_str());
 }
 
 double KelVector::GetValue(int i) const {
-  CheckIndex(i, "%s%s%sGetValue", kelErrFunction);
+  CheckIndex(i, "%s%s%sGetValue\n%s", kelErrFunction);
   return buffer[i];
 }
 
 double& KelVector::operator()(int i) {
-  CheckIndex(i, "%s%s%s()", kelErrOperator);
+  CheckIndex(i, "%s%s%s()\n%s", kelErrOperator);
   return buffer[i];
 }
 
 double KelVector::operator()(int i) const {
-  CheckIndex(i, "%s%s%s()", kelErrOperator);
+  CheckIndex(i, "%s%s%s()\n%s", kelErrOperator);
   return buffer[i];
 }
 
 KelVector KelVector::GetKelVector(int n, int start) const {
   if (n < 1 || start < 1 || static_cast<long long>(start) + n - 1 > dimensions)
-    KelError("%s%s%sGetKelVector", kelClassVector, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sGetKelVector\n%s", kelClassVector, kelErrCheck, kelErrFunction,
+             KelRangeDetail(start, static_cast<long long>(start) + n - 1, 1, dimensions).c_str());
   KelVector result('u', n);
   std::memcpy(result.buffer + 1, buffer + start, sizeof(double) * size_t(n));
   return result;

@@ -5,6 +5,7 @@
 #include "containers/kel_matrix.h"
 #include "containers/kel_vector.h"
 #include "foundation/kel_array_kernels.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -15,13 +16,14 @@ bool sameObject(const KelVector& a, const KelVector& b) {
 }
 
 void checkEqualSizes(const KelVector& a, const KelVector& b, const char* format, const char* kind) {
-  if (a.Size() != b.Size()) KelError(format, kelClassVector, kelErrCheck, kind);
+  if (a.Size() != b.Size())
+    KelError(format, kelClassVector, kelErrCheck, kind, KelSizesDetail(a.Size(), b.Size()).c_str());
 }
 
 }  // namespace
 
 void Sum(const KelVector& a, const KelVector& b, KelVector& c) {
-  checkEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
+  checkEqualSizes(a, b, "%s%s%sSum\n%s", kelErrFunction);
   if (sameObject(c, a)) {
     c += b;
   } else if (sameObject(c, b)) {
@@ -33,14 +35,14 @@ void Sum(const KelVector& a, const KelVector& b, KelVector& c) {
 }
 
 KelVector operator+(const KelVector& a, const KelVector& b) {
-  checkEqualSizes(a, b, "%s%s%sSum", kelErrFunction);
+  checkEqualSizes(a, b, "%s%s%sSum\n%s", kelErrFunction);
   KelVector c('u', a.Size());
   KelArraySum(a.Size(), a.Data(), b.Data(), c.Data());
   return c;
 }
 
 KelVector& KelVector::operator+=(const KelVector& b) {
-  checkEqualSizes(*this, b, "%s%s%s+=", kelErrOperator);
+  checkEqualSizes(*this, b, "%s%s%s+=\n%s", kelErrOperator);
   if (sameObject(*this, b)) {
     KelArrayDouble(dimensions, Data());
   } else {
@@ -50,7 +52,7 @@ KelVector& KelVector::operator+=(const KelVector& b) {
 }
 
 void Difference(const KelVector& a, const KelVector& b, KelVector& c) {
-  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  checkEqualSizes(a, b, "%s%s%sDifference\n%s", kelErrFunction);
   if (sameObject(c, a)) {
     c -= b;
   } else if (sameObject(c, b)) {
@@ -62,7 +64,7 @@ void Difference(const KelVector& a, const KelVector& b, KelVector& c) {
 }
 
 void Difference(const KelVector& a, KelVector& b) {
-  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  checkEqualSizes(a, b, "%s%s%sDifference\n%s", kelErrFunction);
   if (sameObject(a, b)) {
     b = 0.0;
   } else {
@@ -71,14 +73,14 @@ void Difference(const KelVector& a, KelVector& b) {
 }
 
 KelVector operator-(const KelVector& a, const KelVector& b) {
-  checkEqualSizes(a, b, "%s%s%sDifference", kelErrFunction);
+  checkEqualSizes(a, b, "%s%s%sDifference\n%s", kelErrFunction);
   KelVector c('u', a.Size());
   KelArrayDifference(a.Size(), a.Data(), b.Data(), c.Data());
   return c;
 }
 
 KelVector& KelVector::operator-=(const KelVector& b) {
-  checkEqualSizes(*this, b, "%s%s%s-=", kelErrOperator);
+  checkEqualSizes(*this, b, "%s%s%s-=\n%s", kelErrOperator);
   if (sameObject(*this, b)) {
     *this = 0.0;
   } else {
@@ -115,7 +117,8 @@ void transposedMatrixTimesVector(const KelMatrix& A, const KelVector& x, KelVect
 
 void Product(const KelMatrix& A, const KelVector& x, KelVector& y) {
   if (x.Size() != A.Columns())
-    KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
+    KelError("%s%s%sProduct\n%s", kelClassVector, kelErrCheck, kelErrOperator,
+             KelShapeSizeDetail(A.Rows(), A.Columns(), x.Size()).c_str());
   if (sameObject(x, y)) {
     KelVector local;
     matrixTimesVector(A, x, local);
@@ -127,7 +130,8 @@ void Product(const KelMatrix& A, const KelVector& x, KelVector& y) {
 
 KelVector operator*(const KelMatrix& A, const KelVector& x) {
   if (x.Size() != A.Columns())
-    KelError("%s%s%sProduct", kelClassVector, kelErrCheck, kelErrOperator);
+    KelError("%s%s%sProduct\n%s", kelClassVector, kelErrCheck, kelErrOperator,
+             KelShapeSizeDetail(A.Rows(), A.Columns(), x.Size()).c_str());
   KelVector y;
   matrixTimesVector(A, x, y);
   return y;
@@ -159,14 +163,15 @@ KelVector& KelVector::operator/=(double s) {
 }
 
 double TProduct(const KelVector& x, const KelVector& y) {
-  checkEqualSizes(x, y, "%s%s%sTProduct", kelErrFunction);
+  checkEqualSizes(x, y, "%s%s%sTProduct\n%s", kelErrFunction);
   return KelArrayDot(x.Size(), x.Data(), y.Data());
 }
 
 void TProduct(const KelMatrix& A, const KelVector& x, KelVector& y) {
   // The documented message names the operation "%TProduct"; it is printed literally.
   if (x.Size() != A.Rows())
-    KelError("%s%s%s%%TProduct", kelClassVector, kelErrCheck, kelErrFunction);
+    KelError("%s%s%s%%TProduct\n%s", kelClassVector, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(A.Rows(), A.Columns(), x.Size()).c_str());
   if (sameObject(x, y)) {
     KelVector local;
     transposedMatrixTimesVector(A, x, local);
@@ -177,7 +182,7 @@ void TProduct(const KelMatrix& A, const KelVector& x, KelVector& y) {
 }
 
 void ElementByElementProduct(const KelVector& x, const KelVector& y, KelVector& z) {
-  checkEqualSizes(x, y, "%s%s%sElementByElementProduct", kelErrFunction);
+  checkEqualSizes(x, y, "%s%s%sElementByElementProduct\n%s", kelErrFunction);
   const int n = x.Size();
   if (sameObject(z, x) || sameObject(z, y)) {
     KelVector local('u', n);
@@ -190,7 +195,7 @@ void ElementByElementProduct(const KelVector& x, const KelVector& y, KelVector& 
 }
 
 double LinearRegressionCoefficient(const KelVector& x, const KelVector& y) {
-  checkEqualSizes(x, y, "%s%s%sLinearRegressionCoefficient", kelErrFunction);
+  checkEqualSizes(x, y, "%s%s%sLinearRegressionCoefficient\n%s", kelErrFunction);
   const int n = x.Size();
   KelVector xc(x);
   KelVector yc(y);

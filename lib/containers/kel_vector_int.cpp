@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "containers/kel_storage.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -59,12 +60,16 @@ KelVectorInt& KelVectorInt::operator=(int c) {
 }
 
 int& KelVectorInt::operator()(int i) {
-  if (i < 1 || i > dimensions) KelError("%s%s%s()", kelClassVectorInt, kelErrIndex, kelErrOperator);
+  if (i < 1 || i > dimensions)
+    KelError("%s%s%s()\n%s", kelClassVectorInt, kelErrIndex, kelErrOperator,
+             KelIndexDetail(i, 1, dimensions).c_str());
   return buffer[i];
 }
 
 int KelVectorInt::operator()(int i) const {
-  if (i < 1 || i > dimensions) KelError("%s%s%s()", kelClassVectorInt, kelErrIndex, kelErrOperator);
+  if (i < 1 || i > dimensions)
+    KelError("%s%s%s()\n%s", kelClassVectorInt, kelErrIndex, kelErrOperator,
+             KelIndexDetail(i, 1, dimensions).c_str());
   return buffer[i];
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -56,7 +57,8 @@ double& KelFactorized::operator()(int i, int j) {
   if (matrixStatus == KelMatrixStatus::kDestroyed)
     KelError("%s%s", kelClassFactorized, kelErrMatrixDestroyed);
   if (i < 1 || i > numRows || j < 1 || j > numColumns)
-    KelError("%s%s", kelClassFactorized, kelErrCheck);
+    KelError("%s%s%s", kelClassFactorized, kelErrCheck,
+             KelElementDetail(i, j, numRows, numColumns).c_str());
   if (factorized != 0) matrixStatus = KelMatrixStatus::kModified;
   return matrix.RowPointers()[i][j];
 }
@@ -198,14 +200,16 @@ void KelFactorized::SpecificTransposeSolve(const KelMatrix& B, KelMatrix* X) {
 
 void Solve(KelFactorized* F, KelVector* bx) {
   if (bx->Size() != F->numRows)
-    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(F->numRows, F->numColumns, bx->Size()).c_str());
   F->PrepOnlySolve();
   F->SpecificSolve(bx);
 }
 
 void Solve(KelFactorized* F, const KelVector& b, KelVector* x) {
   if (b.Size() != F->numRows)
-    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(F->numRows, F->numColumns, b.Size()).c_str());
   F->PrepOnlySolve();
   if (b.GetSerialNumber() == x->GetSerialNumber())
     F->SpecificSolve(x);
@@ -215,14 +219,16 @@ void Solve(KelFactorized* F, const KelVector& b, KelVector* x) {
 
 void Solve(KelFactorized* F, KelMatrix* BX) {
   if (BX->Rows() != F->numRows)
-    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapesDetail(F->numRows, F->numColumns, BX->Rows(), BX->Columns()).c_str());
   F->PrepOnlySolve();
   F->SpecificSolve(BX);
 }
 
 void Solve(KelFactorized* F, const KelMatrix& B, KelMatrix* X) {
   if (B.Rows() != F->numRows)
-    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapesDetail(F->numRows, F->numColumns, B.Rows(), B.Columns()).c_str());
   F->PrepOnlySolve();
   if (B.GetSerialNumber() == X->GetSerialNumber())
     F->SpecificSolve(X);
@@ -232,14 +238,16 @@ void Solve(KelFactorized* F, const KelMatrix& B, KelMatrix* X) {
 
 void TransposeSolve(KelFactorized* F, KelVector* bx) {
   if (bx->Size() != F->numColumns)
-    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sTransposeSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(F->numRows, F->numColumns, bx->Size()).c_str());
   F->PrepOnlySolve();
   F->SpecificTransposeSolve(bx);
 }
 
 void TransposeSolve(KelFactorized* F, const KelVector& b, KelVector* x) {
   if (b.Size() != F->numColumns)
-    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sTransposeSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(F->numRows, F->numColumns, b.Size()).c_str());
   F->PrepOnlySolve();
   if (b.GetSerialNumber() == x->GetSerialNumber())
     F->SpecificTransposeSolve(x);
@@ -249,14 +257,16 @@ void TransposeSolve(KelFactorized* F, const KelVector& b, KelVector* x) {
 
 void TransposeSolve(KelFactorized* F, KelMatrix* BX) {
   if (BX->Rows() != F->numColumns)
-    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sTransposeSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapesDetail(F->numRows, F->numColumns, BX->Rows(), BX->Columns()).c_str());
   F->PrepOnlySolve();
   F->SpecificTransposeSolve(BX);
 }
 
 void TransposeSolve(KelFactorized* F, const KelMatrix& B, KelMatrix* X) {
   if (B.Rows() != F->numColumns)
-    KelError("%s%s%sTransposeSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sTransposeSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapesDetail(F->numRows, F->numColumns, B.Rows(), B.Columns()).c_str());
   F->PrepOnlySolve();
   if (B.GetSerialNumber() == X->GetSerialNumber())
     F->SpecificTransposeSolve(X);
@@ -301,7 +311,8 @@ void KelFactorized::SolveScaledNormalEquations(KelVector* g) {
     KelError("%s\nSolveScaledNormalEquations needs the factorization of a SolveScaled",
              kelClassFactorized);
   if (g->Size() != numColumns)
-    KelError("%s%s%sSolveScaledNormalEquations", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolveScaledNormalEquations\n%s", kelClassFactorized, kelErrCheck,
+             kelErrFunction, KelShapeSizeDetail(numRows, numColumns, g->Size()).c_str());
   const double* c = columnScale.Data();
   double* x = g->Data();
   for (int j = 0; j < numColumns; ++j) x[j] *= c[j];

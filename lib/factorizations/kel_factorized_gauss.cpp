@@ -8,12 +8,14 @@
 
 #include "containers/kel_dense_kernel.h"
 #include "foundation/kel_constants.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
 void KelFactorizedGauss::SpecificInitialize() {
   if (numRows != numColumns)
-    KelError("%s%s%sSpecificInitialize", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSpecificInitialize\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeDetail(numRows, numColumns).c_str());
   pivots.assign(static_cast<size_t>(numRows) + 1, 0);
   scale.assign(static_cast<size_t>(numRows) + 1, 0.0);
 }

@@ -6,12 +6,14 @@
 #include "factorizations/kel_factorized_householder.h"
 #include "factorizations/kel_householder.h"
 #include "factorizations/kel_triangular_condition.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
 void KelFactorizedLQ::Factorization() {
   if (numRows > numColumns)
-    KelError("%s%s%sFactorization LQ", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sFactorization LQ\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeDetail(numRows, numColumns).c_str());
   norms.Resize(numRows, false);
   singular = LQFactorization(numRows, numColumns, FactorRows(), diagonal.data(), norms.Data() - 1,
                              tolerance, scratch)
@@ -70,7 +72,9 @@ void KelFactorizedLQ::GetLowerFactor(KelMatrixLeft* L) {
 void KelFactorizedLQ::GetKelMatrixP(KelMatrix* P) {
   const int m = numRows;
   const int n = numColumns;
-  if (m > n) KelError("%s%s%s GetKelMatrixP", kelClassFactorized, kelErrCheck, kelErrFunction);
+  if (m > n)
+    KelError("%s%s%s GetKelMatrixP\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeDetail(m, n).c_str());
   PrepSolve();
   double** a = FactorRows();
   int singularRows = 0;

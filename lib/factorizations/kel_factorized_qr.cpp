@@ -4,12 +4,14 @@
 #include "factorizations/kel_factorized_householder.h"
 #include "factorizations/kel_householder.h"
 #include "factorizations/kel_triangular_condition.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
 void KelFactorizedQR::Factorization() {
   if (numRows < numColumns)
-    KelError("%s%s%sFactorization QR", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sFactorization QR\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeDetail(numRows, numColumns).c_str());
   norms.Resize(numColumns, false);
   singular = QRFactorization(numRows, numColumns, FactorRows(), diagonal.data(), norms.Data() - 1,
                              tolerance, scratch, QRDependentColumns::kSkipped, &norm)

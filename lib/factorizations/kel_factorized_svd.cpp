@@ -8,6 +8,7 @@
 
 #include "factorizations/kel_factorized_gauss.h"
 #include "foundation/kel_constants.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -31,7 +32,8 @@ void KelFactorizedSVD::SpecificDeinitialize() {
 
 void KelFactorizedSVD::Factorization() {
   if (numRows < numColumns)
-    KelError("%s%s%sFactorization SVD", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sFactorization SVD\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeDetail(numRows, numColumns).c_str());
   factorizedMode = requiredMode;
   SVDFactorization(requiredMode, numRows, numColumns, FactorRows(), singularValues.data(), &V,
                    workspace);
@@ -73,7 +75,8 @@ void Solve(KelFactorizedSVD* A, const KelVector& b, KelVector* x, int numberOfSi
   if (b.GetSerialNumber() == x->GetSerialNumber())
     KelError("%s%s b is equal to x", kelClassFactorized, kelErrFunction);
   if (b.Size() != A->numRows)
-    KelError("%s%s%sSolve", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolve\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(A->numRows, A->numColumns, b.Size()).c_str());
   A->PrepOnlySolve();
   const int n = A->numColumns;
   const int k = std::min(std::max(1, numberOfSingularValues), n);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "factorizations/kel_factorized.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -50,7 +51,8 @@ void KelFactorizedSymmetricBase::PrepSolve() {
 
 void KelFactorizedSymmetricBase::Solve(KelVector* bx) {
   if (bx->Size() != numRows)
-    KelError("%s%s%sSolve", kelClassFactorizedSymmetricBase, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolve\n%s", kelClassFactorizedSymmetricBase, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(numRows, numRows, bx->Size()).c_str());
   PrepSolve();
   if (numRows > 0) SolveKernel(numRows, FactorRows(), bx->Data() - 1);
 }
@@ -58,7 +60,8 @@ void KelFactorizedSymmetricBase::Solve(KelVector* bx) {
 void Solve(KelFactorizedSymmetricBase* A, KelMatrix* BX) {
   const int n = A->numRows;
   if (BX->Rows() != n)
-    KelError("%s%s%sSolve", kelClassFactorizedSymmetricBase, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSolve\n%s", kelClassFactorizedSymmetricBase, kelErrCheck, kelErrFunction,
+             KelShapesDetail(n, n, BX->Rows(), BX->Columns()).c_str());
   A->PrepSolve();
   std::vector<double> column(static_cast<size_t>(n) + 1);
   double* const* bx = BX->RowPointers();
@@ -147,8 +150,8 @@ void KelFactorizedSymmetricNoPivot::ChangeFactorization(double alpha, KelVector*
   PrepSolve();
   const int n = numRows;
   if (z->Size() != n)
-    KelError("%s%s%sChangeFactorization", kelClassFactorizedSymmetricBase, kelErrCheck,
-             kelErrFunction);
+    KelError("%s%s%sChangeFactorization\n%s", kelClassFactorizedSymmetricBase, kelErrCheck,
+             kelErrFunction, KelShapeSizeDetail(n, n, z->Size()).c_str());
   double* const* a = FactorRows();
   double* v = z->Data() - 1;
   for (int i = 1; i <= n; ++i) {

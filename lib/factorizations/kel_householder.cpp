@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "foundation/kel_array_kernels.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_output.h"
 
 namespace {
@@ -307,7 +308,7 @@ void directTwiceDots(int k, int p, int m, int n, const double* const* a, double 
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
                      std::vector<double>& scratch, QRDependentColumns dependent,
                      double* largestRowSum) {
-  if (m < n) KelError("rows < columns in QRFactorization");
+  if (m < n) KelError("rows < columns in QRFactorization\n%s", KelShapeDetail(m, n).c_str());
   // The matrix is row-major, so every step is organised as one sweep down the rows: while row i
   // receives reflection k, its updated elements already feed the sums that reflection k + 1
   // needs (the squared norm of column k + 1 below its pivot row and the cross products of that
@@ -389,7 +390,7 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
 
 bool LQFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
                      std::vector<double>& scratch) {
-  if (m > n) KelError("rows > columns in LQFactorization");
+  if (m > n) KelError("rows > columns in LQFactorization\n%s", KelShapeDetail(m, n).c_str());
   scratch.assign(static_cast<size_t>(n) + 1, 0.0);
   for (int i = 1; i <= m; ++i) norms[i] = safeNorm(n, a[i] + 1);
   bool anySingular = false;

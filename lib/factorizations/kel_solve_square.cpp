@@ -7,6 +7,7 @@
 
 #include "containers/kel_matrix_left.h"
 #include "factorizations/kel_factorized_householder.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -14,8 +15,12 @@ void SolveSquare(const KelMatrix& A0, const KelVector& b, KelMatrix* X) {
   const KelQuietMessages quiet;
   const int m = A0.Rows();
   const int n = A0.Columns();
-  if (m < n) KelError("\n\nERROR!!!\n%s%sSolveSquare", kelErrCheck, kelErrFunction);
-  if (b.Size() != m) KelError("\n\nERROR!!!\n%s%sSolveSquare", kelErrCheck, kelErrFunction);
+  if (m < n)
+    KelError("\n\nERROR!!!\n%s%sSolveSquare\n%s", kelErrCheck, kelErrFunction,
+             KelShapeDetail(m, n).c_str());
+  if (b.Size() != m)
+    KelError("\n\nERROR!!!\n%s%sSolveSquare\n%s", kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(m, n, b.Size()).c_str());
   // X may be A itself: keep the equations before X is resized.
   KelMatrix copy;
   const bool aliased = X->GetSerialNumber() == A0.GetSerialNumber();

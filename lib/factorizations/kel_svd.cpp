@@ -9,6 +9,7 @@
 
 #include "factorizations/kel_householder.h"
 #include "foundation/kel_array_kernels.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_output.h"
 
 namespace {
@@ -176,7 +177,7 @@ void diagonalize(int n, double* w, double* e, KelMatrix* ut, KelMatrix* vt) {
 }  // namespace
 
 void Bidiagonal(int m, int n, double* const* a, double* w, double* e) {
-  if (m < n) KelError("\n m < n in Bidiagonal");
+  if (m < n) KelError("\n m < n in Bidiagonal\n%s", KelShapeDetail(m, n).c_str());
   std::vector<double> u(static_cast<size_t>(m) + 1);
   std::vector<double> s(static_cast<size_t>(n) + 1);
   e[1] = 0.0;
@@ -210,8 +211,9 @@ void Bidiagonal(int m, int n, double* const* a, double* w, double* e) {
 
 void SVDFactorization(int mode, int m, int n, double* const* a, double* w, KelMatrix* V,
                       KelSvdWorkspace& workspace) {
-  if (mode < 1 || mode > 4) KelError("1 <= required <= 4 in SVD");
-  if (m < n) KelError("m < n in SVD");
+  if (mode < 1 || mode > 4)
+    KelError("1 <= required <= 4 in SVD\n%s", KelValueDetail("required", mode).c_str());
+  if (m < n) KelError("m < n in SVD\n%s", KelShapeDetail(m, n).c_str());
   if (n <= 0) return;
   const bool wantU = mode >= 3;
   const bool wantV = mode == 2 || mode == 4;
@@ -283,7 +285,7 @@ void SVDFactorization(int mode, int m, int n, double* const* a, double* w, KelMa
 
 void SVDBack(int m, int n, double* const* u, const double* w, const KelMatrix& V, const double* b,
              double* x, double t) {
-  if (m < n) KelError("\nm<n in SVDBack");
+  if (m < n) KelError("\nm<n in SVDBack\n%s", KelShapeDetail(m, n).c_str());
   std::vector<double> y(static_cast<size_t>(n) + 1, 0.0);
   if (t != 0.0) {
     for (int j = 1; j <= m; ++j) {
@@ -300,7 +302,7 @@ void SVDBack(int m, int n, double* const* u, const double* w, const KelMatrix& V
 
 void SVDSolution(int m, int n, double* const* u, const double* w, const KelMatrix& V,
                  const double* b, double* x, double t) {
-  if (m < n) KelError("\nrows < columns in SVDSolution");
+  if (m < n) KelError("\nrows < columns in SVDSolution\n%s", KelShapeDetail(m, n).c_str());
   std::vector<double> y(static_cast<size_t>(n) + 1, 0.0);
   const double* const* v = V.RowPointers();
   if (t != 0.0) {

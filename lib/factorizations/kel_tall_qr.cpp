@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "factorizations/kel_householder.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -123,7 +124,9 @@ void productInPlace(int m, int n, double* const* a, const KelMatrix& compact,
 KelTallQR::KelTallQR(KelMatrix* A) : factors(std::move(*A)) {
   const int m = factors.Rows();
   const int n = factors.Columns();
-  if (n < 1 || m < n) KelError("%s%s%sKelTallQR", kelClassFactorized, kelErrCheck, kelErrFunction);
+  if (n < 1 || m < n)
+    KelError("%s%s%sKelTallQR\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeDetail(m, n).c_str());
   double* const* a = factors.RowPointers();
   std::vector<double> diagonal;
   std::vector<double> scratch;
@@ -174,7 +177,8 @@ KelVector KelTallQR::LeadingTransposedProduct(const KelVector& y) const {
   const int m = Rows();
   const int n = Columns();
   if (y.Size() != m)
-    KelError("%s%s%sLeadingTransposedProduct", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sLeadingTransposedProduct\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapeSizeDetail(m, n, y.Size()).c_str());
   const double* const* a = factors.RowPointers();
   const double* v = y.Data() - 1;
   if (!top) {
@@ -198,7 +202,8 @@ KelMatrix KelTallQR::TakeProduct(const KelMatrix& X) {
   const int m = Rows();
   const int n = Columns();
   if (X.Rows() != n || X.Columns() != n)
-    KelError("%s%s%sTakeProduct", kelClassFactorized, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sTakeProduct\n%s", kelClassFactorized, kelErrCheck, kelErrFunction,
+             KelShapesDetail(m, n, X.Rows(), X.Columns()).c_str());
   double* const* a = factors.RowPointers();
   if (!top) {
     productInPlace(m, n, a, blocks.front().compact, X.RowPointers());

@@ -5,11 +5,20 @@
 #include <utility>
 
 #include "containers/kel_finite_check.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 
 KelObjectCounter KelLinearRegression::counter;
+
+namespace {
+
+// The messages of SetResponseVariance; the kind and the value follow on their own lines.
+constexpr const char* kBadVarianceText = "\nBad response variance, negative\n";
+constexpr const char* kBadDegreesOfFreedomText = "\nBad degrees of freedom, negative\n";
+
+}  // namespace
 
 void KelLinearRegression::SetUpEmpty() {
   serialNumber = counter.Draw();
@@ -36,11 +45,13 @@ KelLinearRegression::KelLinearRegression(const KelMatrix& X, const KelVector& Y,
   const int m = experimentRows.Size();
   const int n = parameterColumns.Size();
   if (m < 1 || n < 1)
-    KelError("%s%s%sConstructor", kelClassLinearRegression, kelErrCheck, kelErrConstructor);
+    KelError("%s%s%sConstructor\n%s", kelClassLinearRegression, kelErrCheck, kelErrConstructor,
+             KelShapeDetail(m, n).c_str());
   // m == n would leave no residual degrees of freedom (every statistic divides by m - n), so the
   // selection is held to the rule of the other constructors.
   if (m <= n || n > X.Columns() || m > X.Rows())
-    KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+    KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
+             KelShapesDetail(m, n, X.Rows(), X.Columns()).c_str());
   F.Resize(m, n, false);
   y.Resize(m, false);
   for (int i = 1; i <= m; ++i) {
@@ -57,14 +68,16 @@ KelLinearRegression::~KelLinearRegression() {
 
 void KelLinearRegression::CheckDimensions() const {
   if (F.Columns() < 1 || F.Columns() >= F.Rows())
-    KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+    KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
+             KelShapeDetail(F.Rows(), F.Columns()).c_str());
 }
 
 namespace {
 
 void checkRegressorShape(const KelMatrix& regressors) {
   if (regressors.Columns() < 1 || regressors.Columns() >= regressors.Rows())
-    KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+    KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
+             KelShapeDetail(regressors.Rows(), regressors.Columns()).c_str());
 }
 
 }  // namespace
@@ -133,6 +146,15 @@ void KelLinearRegression::DataChanged() {
 
 void KelLinearRegression::SetResponseVariance(double variance, int assignedDegreesOfFreedom) {
   KelRequireFinite(kelClassLinearRegression, "variance", variance);
+  // A negative variance would only fail much later, inside the F distribution of the first
+  // report, with a message that names neither the class nor this call.
+  if (variance < 0.0)
+    KelError("%s%s%sSetResponseVariance\n%s", kelClassLinearRegression, kBadVarianceText,
+             kelErrFunction, KelValueDetail("variance", variance).c_str());
+  if (assignedDegreesOfFreedom < 0)
+    KelError("%s%s%sSetResponseVariance\n%s", kelClassLinearRegression, kBadDegreesOfFreedomText,
+             kelErrFunction,
+             KelValueDetail("degrees of freedom", assignedDegreesOfFreedom).c_str());
   responseVariance = variance;
   varianceDegreesOfFreedom = assignedDegreesOfFreedom;
   // Results scaled by the former variance would otherwise stay cached: the next query refits.

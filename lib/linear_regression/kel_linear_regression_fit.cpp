@@ -9,6 +9,7 @@
 #include "factorizations/kel_tall_qr.h"
 #include "foundation/kel_array_kernels.h"
 #include "foundation/kel_constants.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -26,7 +27,9 @@ void KelLinearRegression::EnsureLeastSquares() {
 // the solutions. The fit thus holds one m x n matrix besides F (which becomes U) and reads the
 // rows O(1) times: O(m n^2 + n^3) work.
 void KelLinearRegression::ComputeLeastSquares() {
-  if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  if (numParameters < 1)
+    KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
+             KelShapeDetail(numExperiments, numParameters).c_str());
   // Every later step reads y element by element next to the rows of F.
   CheckResponseSize();
   // The earlier form of the regression lets the factorizations' notes through.

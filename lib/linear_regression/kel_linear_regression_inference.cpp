@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/kel_constants.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -26,7 +27,9 @@ KelVector KelLinearRegression::CenteredVarianceInflationFactors() {
 }
 
 KelMatrix KelLinearRegression::ConfidenceIntervals(double level) {
-  if (!(level > 0.0 && level < 1.0)) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  if (!(level > 0.0 && level < 1.0))
+    KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
+             KelValueDetail("level", level).c_str());
   EnsureLeastSquares();
   const double t = KelTStudentQuantile((1.0 - level) / 2.0, degreesOfFreedom);
   KelMatrix intervals(numParameters, 2);

@@ -8,6 +8,7 @@
 
 #include "factorizations/kel_factorized_svd.h"
 #include "foundation/kel_constants.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -43,7 +44,9 @@ void KelLinearRegression::EnsureRobust() {
 // The whole robust computation; it ends with the least-squares fit marked stale, since b served
 // as working storage for the search.
 void KelLinearRegression::ComputeRobust() {
-  if (numParameters < 1) KelError("%s%s", kelClassLinearRegression, kelErrCheck);
+  if (numParameters < 1)
+    KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
+             KelShapeDetail(numExperiments, numParameters).c_str());
   CheckResponseSize();
   const int m = numExperiments;
   const int n = numParameters;

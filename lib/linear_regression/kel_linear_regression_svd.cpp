@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "foundation/kel_constants.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -60,15 +61,16 @@ int KelLinearRegression::NegligibleSingularValueCount() {
 
 KelVector KelLinearRegression::CandidateParameters(int i) {
   if (i < 1 || i > numParameters)
-    KelError("%s%s%sCandidateParameters", kelClassLinearRegression, kelErrIndex, kelErrFunction);
+    KelError("%s%s%sCandidateParameters\n%s", kelClassLinearRegression, kelErrIndex, kelErrFunction,
+             KelIndexDetail(i, 1, numParameters).c_str());
   EnsureLeastSquares();
   return PlainSolution(candidateKept(d, i));
 }
 
 KelVector KelLinearRegression::CandidateStandardErrors(int i) {
   if (i < 1 || i > numParameters)
-    KelError("%s%s%sCandidateStandardErrors", kelClassLinearRegression, kelErrIndex,
-             kelErrFunction);
+    KelError("%s%s%sCandidateStandardErrors\n%s", kelClassLinearRegression, kelErrIndex,
+             kelErrFunction, KelIndexDetail(i, 1, numParameters).c_str());
   EnsureLeastSquares();
   KelMatrixSymmetric candidateCovariance;
   KelVector standardErrors;

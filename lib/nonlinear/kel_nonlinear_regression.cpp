@@ -3,10 +3,12 @@
 #include "nonlinear/kel_nonlinear_regression.h"
 
 #include <cmath>
+#include <string>
 #include <type_traits>
 
 #include "containers/kel_finite_check.h"
 #include "foundation/kel_constants.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 
@@ -35,8 +37,10 @@ KelNonLinearRegression::KelNonLinearRegression(int numberOfModels, const KelMatr
   numExperiments = XIn.Rows();
   numX = XIn.Columns();
   numY = YIn.Columns();
-  if (XIn.Rows() != YIn.Rows() || YIn.Columns() != weights.Columns() || numberOfModels < 1 ||
-      model == nullptr)
+  if (XIn.Rows() != YIn.Rows())
+    KelError("%s%s%s", kelClassNonLinearRegression, kelErrCheck,
+             KelShapesDetail(XIn.Rows(), XIn.Columns(), YIn.Rows(), YIn.Columns()).c_str());
+  if (numberOfModels < 1 || model == nullptr)
     KelError("%s%s", kelClassNonLinearRegression, kelErrCheck);
   KelRequireFinite(kelClassNonLinearRegression, "X", XIn);
   KelRequireFinite(kelClassNonLinearRegression, "Y", YIn);
@@ -98,14 +102,19 @@ void KelNonLinearRegression::SetVariances(int degreesOfFreedom, const KelVector&
     // measurements when the variances are assigned again.
     if (measuredX.Rows() == 0) measuredX = X;
   } else {
-    KelError("\n%sWrong number of variances", kelClassNonLinearRegression);
+    // Two lengths are valid: the responses' variances alone, or followed by the x variances.
+    KelError("\n%sWrong number of variances\n%s or %d", kelClassNonLinearRegression,
+             KelSizesDetail(variances.Size(), numY).c_str(), numY + numX);
   }
   weightingKind = 2;
   varianceDegreesOfFreedom = degreesOfFreedom;
   if (degreesOfFreedom <= 0)
-    KelError("\n%sDegree of fredom must be greater than 0", kelClassNonLinearRegression);
+    KelError("\n%sDegree of fredom must be greater than 0\n%s", kelClassNonLinearRegression,
+             KelValueDetail("degrees of freedom", degreesOfFreedom).c_str());
   for (int j = 1; j <= numY; ++j)
-    if (responseVariances(j) == 0.0) KelError("\n%sVariances null", kelClassNonLinearRegression);
+    if (responseVariances(j) == 0.0)
+      KelError("\n%sVariances null\n%s", kelClassNonLinearRegression,
+               KelValueDetail(("variance " + std::to_string(j)).c_str(), 0.0).c_str());
   for (int j = 1; j <= numY; ++j) {
     const double weight = 1.0 / std::sqrt(responseVariances(j));
     for (int l = 1; l <= numExperiments; ++l) weights(l, j) = weight;
@@ -129,7 +138,9 @@ void KelNonLinearRegression::SetVariances(int degreesOfFreedom, const KelVector&
 
 void KelNonLinearRegression::SetWeights(const KelMatrix& newWeights) {
   if (newWeights.Rows() != numExperiments || newWeights.Columns() != numY)
-    KelError("%s%s%sSetWeights", kelClassNonLinearRegression, kelErrCheck, kelErrFunction);
+    KelError(
+        "%s%s%sSetWeights\n%s", kelClassNonLinearRegression, kelErrCheck, kelErrFunction,
+        KelShapesDetail(newWeights.Rows(), newWeights.Columns(), numExperiments, numY).c_str());
   KelRequireFinite(kelClassNonLinearRegression, "weights", newWeights);
   weights = newWeights;
   weightingKind = 1;
@@ -138,8 +149,10 @@ void KelNonLinearRegression::SetWeights(const KelMatrix& newWeights) {
 }
 
 void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0) {
-  if (model < 1 || model > numModels || b0.Size() < 1)
-    KelError("%s%s", kelClassNonLinearRegression, kelErrCheck);
+  if (model < 1 || model > numModels)
+    KelError("%s%s%s", kelClassNonLinearRegression, kelErrCheck,
+             KelIndexDetail(model, 1, numModels).c_str());
+  if (b0.Size() < 1) KelError("%s%s", kelClassNonLinearRegression, kelErrCheck);
   KelRequireFinite(kelClassNonLinearRegression, "b0", b0);
   Model& m = models[static_cast<size_t>(model - 1)];
   m.start = b0;
@@ -167,14 +180,15 @@ void KelNonLinearRegression::SetJacobian(int model, KelNonLinearJacobian jacobia
 
 void KelNonLinearRegression::SetExperimentCriterion(int criterion) {
   if (criterion < 0 || criterion > 7)
-    KelError("%s%s%sSetExperimentCriterion", kelClassNonLinearRegression, kelErrCheck,
-             kelErrFunction);
+    KelError("%s%s%sSetExperimentCriterion\n%s", kelClassNonLinearRegression, kelErrCheck,
+             kelErrFunction, KelIndexDetail(criterion, 0, 7).c_str());
   requestedCriterion = criterion;
 }
 
 void KelNonLinearRegression::CheckModel(int model, const char* operation) const {
   if (model < 1 || model > numModels)
-    KelError("%s%s%s%s", kelClassNonLinearRegression, kelErrCheck, kelErrFunction, operation);
+    KelError("%s%s%s%s\n%s", kelClassNonLinearRegression, kelErrCheck, kelErrFunction, operation,
+             KelIndexDetail(model, 1, numModels).c_str());
 }
 
 const KelNonLinearRegression::Model& KelNonLinearRegression::ModelAt(int model) const {
@@ -365,7 +379,8 @@ int KelNonLinearRegression::EffectiveCriterion(int model) const {
 }
 int KelNonLinearRegression::SuggestedCandidate(int model, int kind) const {
   if (kind < 0 || kind > 4)
-    KelError("%s%s%sSuggestedCandidate", kelClassNonLinearRegression, kelErrCheck, kelErrFunction);
+    KelError("%s%s%sSuggestedCandidate\n%s", kelClassNonLinearRegression, kelErrCheck,
+             kelErrFunction, KelIndexDetail(kind, 0, 4).c_str());
   return ModelAt(model).suggestions[kind];
 }
 double KelNonLinearRegression::ComparisonValue(int model) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "factorizations/kel_svd.h"
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "nonlinear/kel_nonlinear_regression.h"
@@ -95,9 +96,12 @@ void KelNonLinearRegression::PrepareSearch(const KelVector& xMin, const KelVecto
   if (weightingKind == 1)
     KelError("%s\nYou MUST use the weight version of\nLeastSquaresAnalysisAndExperimentsSearch",
              kelClassNonLinearRegression);
-  if (xMin.Size() != numX || xMax.Size() != numX)
-    KelError("%s%sLeastSquaresAnalysisAndExperimentsSearch", kelClassNonLinearRegression,
-             kelErrCheck);
+  if (xMin.Size() != numX)
+    KelError("%s%sLeastSquaresAnalysisAndExperimentsSearch\n%s", kelClassNonLinearRegression,
+             kelErrCheck, KelSizesDetail(xMin.Size(), numX).c_str());
+  if (xMax.Size() != numX)
+    KelError("%s%sLeastSquaresAnalysisAndExperimentsSearch\n%s", kelClassNonLinearRegression,
+             kelErrCheck, KelSizesDetail(xMax.Size(), numX).c_str());
   BuildCandidates(xMin, xMax);
   ComputeXDistances();
   for (Model& m : models) {

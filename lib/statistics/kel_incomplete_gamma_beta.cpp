@@ -16,6 +16,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_output.h"
 #include "statistics/kel_saddle_point.h"
 #include "statistics/kel_special_functions.h"
@@ -151,12 +152,12 @@ double incompleteBetaInside(double a, double b, double x, double y) {
 
 void KelGammaSerie(double* result, double a, double x, double* lnGammaA) {
   *lnGammaA = KelLnGamma(a);
-  if (x < 0.0) KelError("%s", errSerieNegativeX);
+  if (x < 0.0) KelError("%s\n%s", errSerieNegativeX, KelValueDetail("x", x).c_str());
   if (x == 0.0) {
     *result = 0.0;
     return;
   }
-  if (a <= 0.0) KelError("%s", errSerieNonPositiveA);
+  if (a <= 0.0) KelError("%s\n%s", errSerieNonPositiveA, KelValueDetail("a", a).c_str());
   // P(a, x) = x^a e^-x / Gamma(a + 1) (1 + x/(a+1) + x^2/((a+1)(a+2)) + ...).
   double ap = a;
   double term = 1.0;
@@ -184,7 +185,9 @@ void KelGammaContinueFractions(double* result, double a, double x, double* lnGam
 }
 
 double KelIncompleteGammaP(double a, double x) {
-  if (x < 0.0 || a <= 0.0) KelError("%s", errGammaP);
+  if (x < 0.0 || a <= 0.0)
+    KelError("%s\n%s, %s", errGammaP, KelValueDetail("a", a).c_str(),
+             KelValueDetail("x", x).c_str());
   double value = 0.0;
   double lnGammaA = 0.0;
   // The series converges fast below a + 1, the continued fraction above.
@@ -197,7 +200,9 @@ double KelIncompleteGammaP(double a, double x) {
 }
 
 double KelIncompleteGammaQ(double a, double x) {
-  if (x < 0.0 || a <= 0.0) KelError("%s", errGammaQ);
+  if (x < 0.0 || a <= 0.0)
+    KelError("%s\n%s, %s", errGammaQ, KelValueDetail("a", a).c_str(),
+             KelValueDetail("x", x).c_str());
   double value = 0.0;
   double lnGammaA = 0.0;
   if (x < a + 1.0) {
@@ -213,9 +218,9 @@ double KelIncompleteBeta(double a, double b, double x) {
 }
 
 double KelIncompleteBeta(double a, double b, double x, double y) {
-  if (a <= 0.0) KelError("%s", errBetaA);
-  if (b <= 0.0) KelError("%s", errBetaB);
-  if (x < 0.0 || x > 1.0) KelError("%s", errBetaX);
+  if (a <= 0.0) KelError("%s\n%s", errBetaA, KelValueDetail("a", a).c_str());
+  if (b <= 0.0) KelError("%s\n%s", errBetaB, KelValueDetail("b", b).c_str());
+  if (x < 0.0 || x > 1.0) KelError("%s\n%s", errBetaX, KelValueDetail("x", x).c_str());
   if (x == 0.0) return 0.0;
   if (x == 1.0 || y <= 0.0) return 1.0;
   return incompleteBetaInside(a, b, x, y);

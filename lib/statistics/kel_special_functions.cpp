@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_output.h"
 #include "statistics/kel_saddle_point.h"
 
@@ -95,7 +96,9 @@ double powSmall(double x, int n) {
 
 double KelPowInt(double x, int n) {
   if (n <= 0) {
-    if (x == 0.0) KelError("%s", errPowInt);
+    if (x == 0.0)
+      KelError("%s\n%s, %s", errPowInt, KelValueDetail("x", x).c_str(),
+               KelValueDetail("n", n).c_str());
     if (n == 0) return 1.0;
     // -INT_MIN does not exist as an int: split off one factor first.
     if (n == INT_MIN) return 1.0 / (KelPowInt(x, INT_MAX) * x);
@@ -113,7 +116,7 @@ double KelPowInt(double x, int n) {
 }
 
 double KelLogFactorial(int n) {
-  if (n < 0) KelError("%s", errLogFactorial);
+  if (n < 0) KelError("%s\n%s", errLogFactorial, KelValueDetail("n", n).c_str());
   if (n <= 1) return 0.0;
   if (n > 100) return KelLnGamma(n + 1.0);
   // Entries 2..100 of ln n!, filled once by the first call from any thread (the initialization
@@ -127,8 +130,12 @@ double KelLogFactorial(int n) {
 }
 
 double KelBinomial(int n, int k) {
-  if (n < 0 || k < 0) KelError("%s", errBinomialNegative);
-  if (k > n) KelError("%s", errBinomialOrder);
+  if (n < 0 || k < 0)
+    KelError("%s\n%s, %s", errBinomialNegative, KelValueDetail("n", n).c_str(),
+             KelValueDetail("k", k).c_str());
+  if (k > n)
+    KelError("%s\n%s, %s", errBinomialOrder, KelValueDetail("n", n).c_str(),
+             KelValueDetail("k", k).c_str());
   // Rounded to the nearest integer: the log-factorials carry the log-gamma's small error.
   return std::floor(std::exp(KelLogFactorial(n) - KelLogFactorial(k) - KelLogFactorial(n - k)) +
                     0.5);
@@ -139,8 +146,12 @@ double KelBinomialProbability(int n, int k, double p) {
     KelWarning("%s", warnBinomialP);
     return 0.0;
   }
-  if (n < 0 || k < 0) KelError("%s", errBinomialNegative);
-  if (k > n) KelError("%s", errBinomialOrder);
+  if (n < 0 || k < 0)
+    KelError("%s\n%s, %s", errBinomialNegative, KelValueDetail("n", n).c_str(),
+             KelValueDetail("k", k).c_str());
+  if (k > n)
+    KelError("%s\n%s, %s", errBinomialOrder, KelValueDetail("n", n).c_str(),
+             KelValueDetail("k", k).c_str());
   using kel_saddle_point::DevianceTerm;
   using kel_saddle_point::StirlingError;
   const double q = 1.0 - p;

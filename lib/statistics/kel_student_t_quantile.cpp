@@ -12,6 +12,7 @@
 #include <limits>
 #include <numbers>
 
+#include "foundation/kel_error_details.h"
 #include "foundation/kel_output.h"
 #include "statistics/kel_distributions.h"
 #include "statistics/kel_special_functions.h"
@@ -130,8 +131,10 @@ double twoSidedQuantile(double alpha, double nu) {
 
 double KelTStudentQuantile(double upperTailProbability, double degreesOfFreedom) {
   const double p = upperTailProbability;
-  if (!(p > 0.0 && p < 1.0)) KelError("%s", errQuantileProbability);
-  if (!(degreesOfFreedom > 0.0)) KelError("%s", errQuantileDof);
+  if (!(p > 0.0 && p < 1.0))
+    KelError("%s\n%s", errQuantileProbability, KelValueDetail("p", p).c_str());
+  if (!(degreesOfFreedom > 0.0))
+    KelError("%s\n%s", errQuantileDof, KelValueDetail("df", degreesOfFreedom).c_str());
   if (p == 0.5) return 0.0;
   if (p > 0.5) return -twoSidedQuantile(2.0 * (1.0 - p), degreesOfFreedom);
   return twoSidedQuantile(2.0 * p, degreesOfFreedom);

@@ -24,16 +24,19 @@ TEST(MatrixSymmetric, MirroredIndicesReachTheSameElement) {
   KelMatrixSymmetric copy(S);
   EXPECT_EQ(copy(1, 3), 4.5);
   EXPECT_EQ(copy(2, 2), -1.0);
-  EXPECT_KEL_FATAL(S(4, 1), "KelMatrixSymmetric class\n\nIndex out of range\n\nOperator: ()");
+  EXPECT_KEL_FATAL(S(4, 1),
+                   "KelMatrixSymmetric class\n\nIndex out of range\n\nOperator: ()\nindex (4, 1), "
+                   "valid (1..3, 1..3)");
 }
 
 TEST(MatrixSymmetric, NonSquareIsFatal) {
-  EXPECT_KEL_FATAL(KelMatrixSymmetric(1, 2),
-                   "KelMatrixSymmetric class\n\nDimension check failure\n\nFunction: Initialize");
+  EXPECT_KEL_FATAL(
+      KelMatrixSymmetric(1, 2),
+      "KelMatrixSymmetric class\n\nDimension check failure\n\nFunction: Initialize\n1 x 2");
   KelMatrixSymmetric S;
   EXPECT_KEL_FATAL(
       S.ChangeDimensions(2, 3),
-      "KelMatrixSymmetric class\n\nDimension check failure\n\nFunction: ChangeDimensions");
+      "KelMatrixSymmetric class\n\nDimension check failure\n\nFunction: ChangeDimensions\n2 x 3");
   S.ChangeDimensions(2, 2);
   EXPECT_EQ(S.Rows(), 2);
   EXPECT_EQ(S(2, 1), 0.0);
@@ -83,8 +86,9 @@ TEST(MatrixLeft, ForwardSubstitutionSolves) {
   KelVector leading(3, 0., 4., 4.);  // x1 = 0 kept, x2 = 1, x3 = (4 - 2) / 0.5
   Solve(L, leading);
   EXPECT_TRUE(leading == KelVector(3, 0., 1., 4.));
-  EXPECT_KEL_FATAL(Solve(L, zero = KelVector(2)),
-                   "KelMatrixLeft class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(L, zero = KelVector(2)),
+      "KelMatrixLeft class\n\nDimension check failure\n\nFunction: Solve\n3 x 3 and size 2");
 }
 
 TEST(MatrixLeft, ZeroPivotGivesZeroComponentAndOneNote) {

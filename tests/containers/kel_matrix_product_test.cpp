@@ -82,8 +82,9 @@ TEST(MatrixProduct, SmallProductByHand) {
   KelMatrix D;
   ProductT(A, KelMatrix(2, 3, 7., 9., 11., 8., 10., 12.), D);
   EXPECT_TRUE(bitwiseEqual(C, D));
-  EXPECT_KEL_FATAL(Product(A, A, C),
-                   "KelMatrix class\n\nDimension check failure\n\nOperator: Product");
+  EXPECT_KEL_FATAL(
+      Product(A, A, C),
+      "KelMatrix class\n\nDimension check failure\n\nOperator: Product\n2 x 3 and 2 x 3");
 }
 
 TEST(MatrixProduct, AliasedResultMatchesDistinctResult) {

@@ -27,8 +27,12 @@ TEST(MatrixSparse, AccessStoresElementsInColumnOrder) {
 
 TEST(MatrixSparse, IndicesOutsideAreFatal) {
   KelMatrixSparse A(2, 2);
-  EXPECT_KEL_FATAL(A(3, 1), "KelMatrixSparse class\n\nDimension check failure\n\nOperator: ()");
-  EXPECT_KEL_FATAL(A(1, 0), "KelMatrixSparse class\n\nDimension check failure\n\nOperator: ()");
+  EXPECT_KEL_FATAL(A(3, 1),
+                   "KelMatrixSparse class\n\nDimension check failure\n\nOperator: ()\nindex (3, "
+                   "1), valid (1..2, 1..2)");
+  EXPECT_KEL_FATAL(A(1, 0),
+                   "KelMatrixSparse class\n\nDimension check failure\n\nOperator: ()\nindex (1, "
+                   "0), valid (1..2, 1..2)");
 }
 
 TEST(MatrixSparse, CopyIsDeepAndPrintListsStoredElements) {

@@ -32,8 +32,9 @@ TEST(MatrixConstruction, ValueListFillsRowByRow) {
 }
 
 TEST(MatrixConstruction, WrongValueCountAndOverflowingSizesAreFatal) {
-  EXPECT_KEL_FATAL(KelMatrix(2, 2, 1., 2., 3.),
-                   "KelMatrix class\n\nDimension check failure\n\nConstructor: KelMatrix");
+  EXPECT_KEL_FATAL(
+      KelMatrix(2, 2, 1., 2., 3.),
+      "KelMatrix class\n\nDimension check failure\n\nConstructor: KelMatrix\n2 x 2 and size 3");
   const char* noRoom = "KelMatrix class\n\nNo room in heap\n\nFunction: Initialize";
   EXPECT_KEL_FATAL(KelMatrix(100000, 100000), noRoom);
   EXPECT_KEL_FATAL(KelMatrix(2147483647, 2), noRoom);
@@ -66,17 +67,19 @@ TEST(MatrixConstruction, CopyMoveAndAssignmentKeepNumbers) {
 TEST(MatrixAccess, IndicesOutsideAreFatalWithOperationName) {
   KelMatrix A(2, 3);
   const std::string head = "KelMatrix class\n\nIndex out of range\n";
-  EXPECT_KEL_FATAL(A(3, 1), head + "\nOperator: ()");
-  EXPECT_KEL_FATAL(A(1, 0), head + "\nOperator: ()");
-  EXPECT_KEL_FATAL(A.GetValue(0, 1), head + "\nFunction: GetValue");
-  EXPECT_KEL_FATAL(A.GetRow(3), head + "\nFunction: GetRow");
-  EXPECT_KEL_FATAL(A.GetColumn(0), head + "\nFunction: GetColumn");
-  EXPECT_KEL_FATAL(A.GetColumn(4), head + "\nFunction: GetColumn");
-  EXPECT_KEL_FATAL(A.SetRow(1, KelVector(2)), head + "\nFunction: SetRow");
-  EXPECT_KEL_FATAL(A.SetColumn(1, KelVector(3)), head + "\nFunction: SetColumn");
-  EXPECT_KEL_FATAL(A.SetColumn(4, 1.0), head + "\nFunction: SetColumn");
+  EXPECT_KEL_FATAL(A(3, 1), head + "\nOperator: ()\nindex (3, 1), valid (1..2, 1..3)");
+  EXPECT_KEL_FATAL(A(1, 0), head + "\nOperator: ()\nindex (1, 0), valid (1..2, 1..3)");
+  EXPECT_KEL_FATAL(A.GetValue(0, 1),
+                   head + "\nFunction: GetValue\nindex (0, 1), valid (1..2, 1..3)");
+  EXPECT_KEL_FATAL(A.GetRow(3), head + "\nFunction: GetRow\nindex 3, valid 1..2");
+  EXPECT_KEL_FATAL(A.GetColumn(0), head + "\nFunction: GetColumn\nindex 0, valid 1..3");
+  EXPECT_KEL_FATAL(A.GetColumn(4), head + "\nFunction: GetColumn\nindex 4, valid 1..3");
+  EXPECT_KEL_FATAL(A.SetRow(1, KelVector(2)), head + "\nFunction: SetRow\n2 x 3 and size 2");
+  EXPECT_KEL_FATAL(A.SetColumn(1, KelVector(3)), head + "\nFunction: SetColumn\n2 x 3 and size 3");
+  EXPECT_KEL_FATAL(A.SetColumn(4, 1.0), head + "\nFunction: SetColumn\nindex 4, valid 1..3");
   double mean, norm;
-  EXPECT_KEL_FATAL(A.NormalizeColumn(4, &mean, &norm), head + "\nFunction: NormalizeColumn");
+  EXPECT_KEL_FATAL(A.NormalizeColumn(4, &mean, &norm),
+                   head + "\nFunction: NormalizeColumn\nindex 4, valid 1..3");
 }
 
 TEST(MatrixAccess, RowsAndColumnsReadAndWrite) {
@@ -153,9 +156,9 @@ TEST(MatrixReshape, RowAndColumnScalingCheckSizes) {
   expectMatrix(A, 2, 2, {2, 4, -3, -4});
   A.ScaleColumns(KelVector(2, 0.5, 0.25));
   expectMatrix(A, 2, 2, {1, 1, -1.5, -1});
-  const std::string text = "KelMatrix class\n\nDimension check failure\n\nFunction: InsertRow";
-  EXPECT_KEL_FATAL(A.ScaleRows(KelVector(3)), text);
-  EXPECT_KEL_FATAL(A.ScaleColumns(KelVector(1)), text);
+  const std::string text = "KelMatrix class\n\nDimension check failure\n\nFunction: InsertRow\n";
+  EXPECT_KEL_FATAL(A.ScaleRows(KelVector(3)), text + "2 x 2 and size 3");
+  EXPECT_KEL_FATAL(A.ScaleColumns(KelVector(1)), text + "2 x 2 and size 1");
 }
 
 TEST(MatrixBalance, TallScalesColumnsWideScalesRowsWithRightHandSide) {
@@ -191,7 +194,7 @@ TEST(MatrixArithmetic, AccumulateAndOuterProduct) {
   A += KelMatrix(2, 2, 1., 1., 1., 1.);
   expectMatrix(A, 2, 2, {3, 5, 7, 9});
   EXPECT_KEL_FATAL(A += KelMatrix(2, 3),
-                   "KelMatrix class\n\nDimension check failure\n\nOperator: +=");
+                   "KelMatrix class\n\nDimension check failure\n\nOperator: +=\n2 x 2 and 2 x 3");
   KelMatrix M(5, 5);
   OuterProduct(KelVector(2, 1., 2.), KelVector(3, 1., 0., -1.), M);
   expectMatrix(M, 2, 3, {1, 0, -1, 2, 0, -2});

@@ -62,7 +62,8 @@ TEST(VectorIntBasics, SumMaxReverseAndRemove) {
 
 TEST(VectorIntBasics, IndexOutsideIsFatalWithReversedClassText) {
   KelVectorInt v(2);
-  EXPECT_KEL_FATAL(v(3), "class KelVectorInt\n\nIndex out of range\n\nOperator: ()");
+  EXPECT_KEL_FATAL(v(3),
+                   "class KelVectorInt\n\nIndex out of range\n\nOperator: ()\nindex 3, valid 1..2");
   EXPECT_KEL_FATAL(KelVectorInt(2147483647),
                    "class KelVectorInt\n\nNo room in heap\n\nFunction: Initialize");
 }

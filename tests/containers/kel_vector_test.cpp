@@ -36,10 +36,12 @@ TEST(VectorConstruction, ValueListRefusesNonDoubleArgumentsAtCompileTime) {
 }
 
 TEST(VectorConstruction, ValueCountDifferentFromSizeIsFatal) {
-  EXPECT_KEL_FATAL(KelVector(3, 1., 2.),
-                   "KelVector class\n\nDimension check failure\n\nConstructor: KelVector");
-  EXPECT_KEL_FATAL(KelVector(1, 1., 2.),
-                   "KelVector class\n\nDimension check failure\n\nConstructor: KelVector");
+  EXPECT_KEL_FATAL(
+      KelVector(3, 1., 2.),
+      "KelVector class\n\nDimension check failure\n\nConstructor: KelVector\nsizes 3 and 2");
+  EXPECT_KEL_FATAL(
+      KelVector(1, 1., 2.),
+      "KelVector class\n\nDimension check failure\n\nConstructor: KelVector\nsizes 1 and 2");
 }
 
 TEST(VectorConstruction, HugeSizeIsNoRoomInHeap) {
@@ -68,19 +70,23 @@ TEST(VectorNumbering, SerialNumbersCountConstructionsAndReturnedValuesKeepOne) {
 
 TEST(VectorAccess, OutOfRangeIndexIsFatalWithItsKind) {
   KelVector v(3);
-  EXPECT_KEL_FATAL(v(0), "KelVector class\n\nIndex out of range\n\nOperator: ()");
-  EXPECT_KEL_FATAL(v(4), "KelVector class\n\nIndex out of range\n\nOperator: ()");
-  EXPECT_KEL_FATAL(v.GetValue(4), "KelVector class\n\nIndex out of range\n\nFunction: GetValue");
+  EXPECT_KEL_FATAL(v(0),
+                   "KelVector class\n\nIndex out of range\n\nOperator: ()\nindex 0, valid 1..3");
+  EXPECT_KEL_FATAL(v(4),
+                   "KelVector class\n\nIndex out of range\n\nOperator: ()\nindex 4, valid 1..3");
+  EXPECT_KEL_FATAL(
+      v.GetValue(4),
+      "KelVector class\n\nIndex out of range\n\nFunction: GetValue\nindex 4, valid 1..3");
 }
 
 TEST(VectorAccess, SubvectorCopiesTheRangeAndChecksIt) {
   KelVector v(5, 1., 2., 3., 4., 5.);
   expectElements(v.GetKelVector(3, 2), {2, 3, 4});
   expectElements(v.GetKelVector(1, 5), {5});
-  const char* text = "KelVector class\n\nDimension check failure\n\nFunction: GetKelVector";
-  EXPECT_KEL_FATAL(v.GetKelVector(3, 4), text);
-  EXPECT_KEL_FATAL(v.GetKelVector(0, 1), text);
-  EXPECT_KEL_FATAL(v.GetKelVector(1, 0), text);
+  const std::string text = "KelVector class\n\nDimension check failure\n\nFunction: GetKelVector\n";
+  EXPECT_KEL_FATAL(v.GetKelVector(3, 4), text + "range 4..6, valid 1..5");
+  EXPECT_KEL_FATAL(v.GetKelVector(0, 1), text + "range 1..0, valid 1..5");
+  EXPECT_KEL_FATAL(v.GetKelVector(1, 0), text + "range 0..0, valid 1..5");
 }
 
 TEST(VectorComparison, EqualityIsByteWise) {
@@ -150,15 +156,16 @@ TEST(VectorArithmetic, SelfUpdateOperatorsDoubleAndClear) {
 TEST(VectorArithmetic, SizeMismatchesAreFatalWithOperationName) {
   KelVector a(2), b(3), c;
   const std::string head = "KelVector class\n\nDimension check failure\n";
-  EXPECT_KEL_FATAL(Sum(a, b, c), head + "\nFunction: Sum");
-  EXPECT_KEL_FATAL(a += b, head + "\nOperator: +=");
-  EXPECT_KEL_FATAL(a -= b, head + "\nOperator: -=");
-  EXPECT_KEL_FATAL(Difference(a, b, c), head + "\nFunction: Difference");
-  EXPECT_KEL_FATAL(TProduct(a, b), head + "\nFunction: TProduct");
-  EXPECT_KEL_FATAL(ElementByElementProduct(a, b, c), head + "\nFunction: ElementByElementProduct");
+  EXPECT_KEL_FATAL(Sum(a, b, c), head + "\nFunction: Sum\nsizes 2 and 3");
+  EXPECT_KEL_FATAL(a += b, head + "\nOperator: +=\nsizes 2 and 3");
+  EXPECT_KEL_FATAL(a -= b, head + "\nOperator: -=\nsizes 2 and 3");
+  EXPECT_KEL_FATAL(Difference(a, b, c), head + "\nFunction: Difference\nsizes 2 and 3");
+  EXPECT_KEL_FATAL(TProduct(a, b), head + "\nFunction: TProduct\nsizes 2 and 3");
+  EXPECT_KEL_FATAL(ElementByElementProduct(a, b, c),
+                   head + "\nFunction: ElementByElementProduct\nsizes 2 and 3");
   KelMatrix A(3, 2);
-  EXPECT_KEL_FATAL(Product(A, b, c), head + "\nOperator: Product");
-  EXPECT_KEL_FATAL(TProduct(A, a, c), head + "\nFunction: %TProduct");
+  EXPECT_KEL_FATAL(Product(A, b, c), head + "\nOperator: Product\n3 x 2 and size 3");
+  EXPECT_KEL_FATAL(TProduct(A, a, c), head + "\nFunction: %TProduct\n3 x 2 and size 2");
   EXPECT_KEL_FATAL(a /= 0.0, "Division with 0.");
 }
 

@@ -198,7 +198,7 @@ TEST(GaussBadInput, NonSquareSolveIsFatalInSpecificInitialize) {
   KelVector b(2);
   EXPECT_KEL_FATAL(
       Solve(&F, &b),
-      "KelFactorized class\n\nDimension check failure\n\nFunction: SpecificInitialize");
+      "KelFactorized class\n\nDimension check failure\n\nFunction: SpecificInitialize\n2 x 3");
 }
 
 TEST(GaussBadInput, NanMatrixDoesNotCrash) {

@@ -461,12 +461,14 @@ TEST(LQSingular, DuplicatedRowIsSkippedAndTheNextRowsKeepThePivotColumn) {
 TEST(HouseholderBadInput, WrongShapesAreFatal) {
   KelFactorizedQR Q(KelMatrix(2, 3));
   KelVector b2(2);
-  EXPECT_KEL_FATAL(Solve(&Q, &b2),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization QR");
+  EXPECT_KEL_FATAL(
+      Solve(&Q, &b2),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization QR\n2 x 3");
   KelFactorizedLQ L(KelMatrix(3, 2));
   KelVector b3(3);
-  EXPECT_KEL_FATAL(Solve(&L, &b3),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization LQ");
+  EXPECT_KEL_FATAL(
+      Solve(&L, &b3),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization LQ\n3 x 2");
 }
 
 TEST(HouseholderBadInput, NanAndInfinityDoNotCrash) {

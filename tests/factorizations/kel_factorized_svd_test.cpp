@@ -229,8 +229,9 @@ TEST(SVDBadInput, SameVectorForBAndXIsFatal) {
 TEST(SVDBadInput, WideMatrixAndTransposedMatrixSolveAreFatal) {
   KelFactorizedSVD F(KelMatrix(2, 3));
   KelVector b(2);
-  EXPECT_KEL_FATAL(Solve(&F, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization SVD");
+  EXPECT_KEL_FATAL(
+      Solve(&F, &b),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization SVD\n2 x 3");
   KelFactorizedSVD G(KelMatrix(3, 2, 1., 0., 0., 1., 1., 1.));
   KelMatrix B(2, 1);
   EXPECT_KEL_FATAL(TransposeSolve(&G, &B), "KelFactorized class\n\nFunction not implemented\n");

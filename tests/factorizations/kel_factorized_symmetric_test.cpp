@@ -179,9 +179,9 @@ TEST(SymmetricBadInput, NumericalAndDimensionFailuresAreFatal) {
   EXPECT_KEL_FATAL(G.Solve(&b), "KelFactorizedSymmetricBase class\n The matrix is singular");
   KelFactorizedSymmetricPivot P(indefinite);
   KelMatrix wrong(3, 1);
-  EXPECT_KEL_FATAL(
-      Solve(&P, &wrong),
-      "KelFactorizedSymmetricBase class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(Solve(&P, &wrong),
+                   "KelFactorizedSymmetricBase class\n\nDimension check failure\n\nFunction: "
+                   "Solve\n2 x 2 and 3 x 1");
   KelVector z(2, 1., 1.);
   EXPECT_KEL_FATAL(P.ChangeFactorization(1.0, &z),
                    "ChangeFactorization\nFunction not implemented\n");

@@ -162,7 +162,7 @@ TEST(FactorizedLifecycle, ScaledNormalEquationsNeedASolveScaledFirst) {
   KelVector wrong(3);
   EXPECT_KEL_FATAL(F.SolveScaledNormalEquations(&wrong),
                    "KelFactorized class\n\nDimension check failure\n\nFunction: "
-                   "SolveScaledNormalEquations");
+                   "SolveScaledNormalEquations\n3 x 2 and size 3");
 }
 
 TEST(FactorizedLifecycle, PrintObjectShowsLoadedMatrix) {
@@ -176,16 +176,21 @@ TEST(FactorizedLifecycle, PrintObjectShowsLoadedMatrix) {
 TEST(FactorizedBadInput, WrongVectorSizesAreFatal) {
   KelFactorizedGauss F(kSystem);
   KelVector b(3);
-  EXPECT_KEL_FATAL(Solve(&F, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(&F, &b),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Solve\n2 x 2 and size 3");
   EXPECT_KEL_FATAL(TransposeSolve(&F, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve");
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve\n2 "
+                   "x 2 and size 3");
   KelMatrix B(3, 1);
-  EXPECT_KEL_FATAL(Solve(&F, &B),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(&F, &B),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Solve\n2 x 2 and 3 x 1");
 }
 
 TEST(FactorizedBadInput, ElementOutOfRangeIsFatal) {
   KelFactorizedGauss F(kSystem);
-  EXPECT_KEL_FATAL(F(3, 1) = 1.0, "KelFactorized class\n\nDimension check failure\n");
+  EXPECT_KEL_FATAL(
+      F(3, 1) = 1.0,
+      "KelFactorized class\n\nDimension check failure\nindex (3, 1), valid (1..2, 1..2)");
 }

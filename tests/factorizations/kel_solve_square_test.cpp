@@ -67,8 +67,9 @@ TEST(LQFactors, SingularRowsLeaveZeroRowsAndColumnsInL) {
 TEST(LQFactors, TallMatrixIsFatalForP) {
   KelFactorizedLQ F(KelMatrix(3, 2));
   KelMatrix P;
-  EXPECT_KEL_FATAL(F.GetKelMatrixP(&P),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction:  GetKelMatrixP");
+  EXPECT_KEL_FATAL(
+      F.GetKelMatrixP(&P),
+      "KelFactorized class\n\nDimension check failure\n\nFunction:  GetKelMatrixP\n3 x 2");
 }
 
 TEST(SolveSquare, SquareSystemGivesOneRowSolution) {
@@ -137,5 +138,5 @@ TEST(SolveSquare, WideMatrixIsFatal) {
   KelVector b(2);
   KelMatrix X;
   EXPECT_KEL_FATAL(SolveSquare(A, b, &X),
-                   "\n\nERROR!!!\n\nDimension check failure\n\nFunction: SolveSquare");
+                   "\n\nERROR!!!\n\nDimension check failure\n\nFunction: SolveSquare\n2 x 3");
 }

@@ -170,14 +170,15 @@ TEST(TallQR, BlocksOfRowsGiveTheSameFactorization) {
 TEST(TallQR, WideMatrixAndWrongSizesAreFatal) {
   KelMatrix wide = fact_test::RandomMatrix(3, 4, 1);
   EXPECT_KEL_FATAL(KelTallQR qr(&wide),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: KelTallQR");
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: KelTallQR\n3 x 4");
   KelMatrix tall = fact_test::RandomMatrix(6, 2, 1);
   KelTallQR qr(&tall);
   EXPECT_KEL_FATAL(qr.LeadingTransposedProduct(KelVector(5)),
                    "KelFactorized class\n\nDimension check failure\n\nFunction: "
-                   "LeadingTransposedProduct");
-  EXPECT_KEL_FATAL(qr.TakeProduct(KelMatrix(3, 3)),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: TakeProduct");
+                   "LeadingTransposedProduct\n6 x 2 and size 5");
+  EXPECT_KEL_FATAL(
+      qr.TakeProduct(KelMatrix(3, 3)),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: TakeProduct\n6 x 2 and 3 x 3");
 }
 
 }  // namespace

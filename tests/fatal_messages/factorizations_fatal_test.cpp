@@ -36,7 +36,9 @@ TEST(FatalFactorized, ElementOfFactorizedMatrix) {
 
 TEST(FatalFactorized, ElementOutOfRange) {
   KelFactorizedGauss gauss(Square());
-  EXPECT_KEL_FATAL(gauss(3, 1) = 0.0, "KelFactorized class\n\nDimension check failure\n");
+  EXPECT_KEL_FATAL(
+      gauss(3, 1) = 0.0,
+      "KelFactorized class\n\nDimension check failure\nindex (3, 1), valid (1..2, 1..2)");
 }
 
 // A solve made for singular values only (the object's mode set to 1) destroys the matrix;
@@ -57,57 +59,65 @@ TEST(FatalFactorized, DestroyedMatrixInPrepSolve) {
 TEST(FatalFactorized, SolveInPlaceWithWrongSize) {
   KelFactorizedGauss gauss(Square());
   KelVector b(3);
-  EXPECT_KEL_FATAL(Solve(&gauss, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(&gauss, &b),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Solve\n2 x 2 and size 3");
 }
 
 TEST(FatalFactorized, SolveIntoOtherWithWrongSize) {
   KelFactorizedGauss gauss(Square());
   KelVector b(3), x;
-  EXPECT_KEL_FATAL(Solve(&gauss, b, &x),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(&gauss, b, &x),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Solve\n2 x 2 and size 3");
 }
 
 TEST(FatalFactorized, SolveMatrixInPlaceWithWrongRows) {
   KelFactorizedQR qr(Tall());
   KelMatrix B(2, 2);
-  EXPECT_KEL_FATAL(Solve(&qr, &B),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(&qr, &B),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Solve\n3 x 2 and 2 x 2");
 }
 
 TEST(FatalFactorized, SolveMatrixIntoOtherWithWrongRows) {
   KelFactorizedQR qr(Tall());
   KelMatrix B(2, 2), X;
-  EXPECT_KEL_FATAL(Solve(&qr, B, &X),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(&qr, B, &X),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Solve\n3 x 2 and 2 x 2");
 }
 
 TEST(FatalFactorized, TransposeSolveInPlaceWithWrongSize) {
   KelFactorizedQR qr(Tall());
   KelVector b(3);
   EXPECT_KEL_FATAL(TransposeSolve(&qr, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve");
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve\n3 "
+                   "x 2 and size 3");
 }
 
 TEST(FatalFactorized, TransposeSolveIntoOtherWithWrongSize) {
   KelFactorizedQR qr(Tall());
   KelVector b(3), x;
   EXPECT_KEL_FATAL(TransposeSolve(&qr, b, &x),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve");
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve\n3 "
+                   "x 2 and size 3");
 }
 
 TEST(FatalFactorized, TransposeSolveMatrixInPlaceWithWrongRows) {
   KelFactorizedLQ lq(Wide());
   KelMatrix B(2, 2);
   EXPECT_KEL_FATAL(TransposeSolve(&lq, &B),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve");
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve\n2 "
+                   "x 3 and 2 x 2");
 }
 
 TEST(FatalFactorized, TransposeSolveMatrixIntoOtherWithWrongRows) {
   KelFactorizedLQ lq(Wide());
   KelMatrix B(2, 2), X;
   EXPECT_KEL_FATAL(TransposeSolve(&lq, B, &X),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve");
+                   "KelFactorized class\n\nDimension check failure\n\nFunction: TransposeSolve\n2 "
+                   "x 3 and 2 x 2");
 }
 
 TEST(FatalFactorized, GaussOfNonSquareMatrix) {
@@ -115,35 +125,39 @@ TEST(FatalFactorized, GaussOfNonSquareMatrix) {
   KelVector b(3);
   EXPECT_KEL_FATAL(
       Solve(&gauss, &b),
-      "KelFactorized class\n\nDimension check failure\n\nFunction: SpecificInitialize");
+      "KelFactorized class\n\nDimension check failure\n\nFunction: SpecificInitialize\n3 x 2");
 }
 
 TEST(FatalFactorized, LQOfTallMatrix) {
   KelFactorizedLQ lq(Tall());
   KelVector b(3);
-  EXPECT_KEL_FATAL(Solve(&lq, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization LQ");
+  EXPECT_KEL_FATAL(
+      Solve(&lq, &b),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization LQ\n3 x 2");
 }
 
 TEST(FatalFactorized, PermutationOfTallLQ) {
   KelFactorizedLQ lq(Tall());
   KelMatrix P;
-  EXPECT_KEL_FATAL(lq.GetKelMatrixP(&P),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction:  GetKelMatrixP");
+  EXPECT_KEL_FATAL(
+      lq.GetKelMatrixP(&P),
+      "KelFactorized class\n\nDimension check failure\n\nFunction:  GetKelMatrixP\n3 x 2");
 }
 
 TEST(FatalFactorized, QROfWideMatrix) {
   KelFactorizedQR qr(Wide());
   KelVector b(2);
-  EXPECT_KEL_FATAL(Solve(&qr, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization QR");
+  EXPECT_KEL_FATAL(
+      Solve(&qr, &b),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization QR\n2 x 3");
 }
 
 TEST(FatalFactorized, SVDOfWideMatrix) {
   KelFactorizedSVD svd(Wide());
   KelVector b(2);
-  EXPECT_KEL_FATAL(Solve(&svd, &b),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization SVD");
+  EXPECT_KEL_FATAL(
+      Solve(&svd, &b),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Factorization SVD\n2 x 3");
 }
 
 TEST(FatalFactorized, SVDTransposeSolveOfMatrixInPlace) {
@@ -168,8 +182,9 @@ TEST(FatalFactorized, SVDTruncatedSolveIntoItsRightHandSide) {
 TEST(FatalFactorized, SVDTruncatedSolveWithWrongSize) {
   KelFactorizedSVD svd(Tall());
   KelVector b(2), x;
-  EXPECT_KEL_FATAL(Solve(&svd, b, &x, 1),
-                   "KelFactorized class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(
+      Solve(&svd, b, &x, 1),
+      "KelFactorized class\n\nDimension check failure\n\nFunction: Solve\n3 x 2 and size 2");
 }
 
 // ---- Symmetric factorizations ----
@@ -189,17 +204,17 @@ KelMatrixSymmetric Symmetric(double a11, double a21, double a22) {
 TEST(FatalFactorizedSymmetric, SolveWithWrongSize) {
   KelFactorizedSymmetricNoPivot f(Symmetric(2.0, 1.0, 2.0));
   KelVector b(3);
-  EXPECT_KEL_FATAL(
-      f.Solve(&b),
-      "KelFactorizedSymmetricBase class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(f.Solve(&b),
+                   "KelFactorizedSymmetricBase class\n\nDimension check failure\n\nFunction: "
+                   "Solve\n2 x 2 and size 3");
 }
 
 TEST(FatalFactorizedSymmetric, SolveMatrixWithWrongRows) {
   KelFactorizedSymmetricNoPivot f(Symmetric(2.0, 1.0, 2.0));
   KelMatrix B(3, 1);
-  EXPECT_KEL_FATAL(
-      Solve(&f, &B),
-      "KelFactorizedSymmetricBase class\n\nDimension check failure\n\nFunction: Solve");
+  EXPECT_KEL_FATAL(Solve(&f, &B),
+                   "KelFactorizedSymmetricBase class\n\nDimension check failure\n\nFunction: "
+                   "Solve\n2 x 2 and 3 x 1");
 }
 
 // Mostly zeros in the first two columns take the outer-product form, which meets a zero pivot.
@@ -228,7 +243,7 @@ TEST(FatalFactorizedSymmetric, RankOneUpdateWithWrongSize) {
   KelVector z(3);
   EXPECT_KEL_FATAL(f.ChangeFactorization(1.0, &z),
                    "KelFactorizedSymmetricBase class\n\nDimension check failure\n\nFunction: "
-                   "ChangeFactorization");
+                   "ChangeFactorization\n2 x 2 and size 3");
 }
 
 TEST(FatalFactorizedSymmetric, RankOneUpdateOfPivotedFactorization) {
@@ -243,13 +258,14 @@ TEST(FatalFactorizedSymmetric, RankOneUpdateOfPivotedFactorization) {
 TEST(FatalSolveSquare, FewerEquationsThanUnknowns) {
   KelMatrix X;
   EXPECT_KEL_FATAL(SolveSquare(Wide(), KelVector(2), &X),
-                   "\n\nERROR!!!\n\nDimension check failure\n\nFunction: SolveSquare");
+                   "\n\nERROR!!!\n\nDimension check failure\n\nFunction: SolveSquare\n2 x 3");
 }
 
 TEST(FatalSolveSquare, RightHandSideOfWrongSize) {
   KelMatrix X;
-  EXPECT_KEL_FATAL(SolveSquare(Tall(), KelVector(2), &X),
-                   "\n\nERROR!!!\n\nDimension check failure\n\nFunction: SolveSquare");
+  EXPECT_KEL_FATAL(
+      SolveSquare(Tall(), KelVector(2), &X),
+      "\n\nERROR!!!\n\nDimension check failure\n\nFunction: SolveSquare\n3 x 2 and size 2");
 }
 
 // ---- Flat routines (the classes check the shape first, so only a direct call reaches these) ----
@@ -272,44 +288,44 @@ struct FlatWide {
 TEST(FatalFlatRoutines, BidiagonalOfWideMatrix) {
   FlatWide f;
   EXPECT_KEL_FATAL(Bidiagonal(2, 3, f.a.RowPointers(), f.w.data(), f.e.data()),
-                   "\n m < n in Bidiagonal");
+                   "\n m < n in Bidiagonal\n2 x 3");
 }
 
 TEST(FatalFlatRoutines, SVDWithUnknownMode) {
   KelMatrix a = Tall();
   FlatWide f;
   EXPECT_KEL_FATAL(SVDFactorization(5, 3, 2, a.RowPointers(), f.w.data(), &f.V, f.workspace),
-                   "1 <= required <= 4 in SVD");
+                   "1 <= required <= 4 in SVD\nrequired = 5");
 }
 
 TEST(FatalFlatRoutines, SVDOfWideMatrix) {
   FlatWide f;
   EXPECT_KEL_FATAL(SVDFactorization(4, 2, 3, f.a.RowPointers(), f.w.data(), &f.V, f.workspace),
-                   "m < n in SVD");
+                   "m < n in SVD\n2 x 3");
 }
 
 TEST(FatalFlatRoutines, SVDBackOfWideMatrix) {
   FlatWide f;
   EXPECT_KEL_FATAL(SVDBack(2, 3, f.a.RowPointers(), f.w.data(), f.V, f.b.data(), f.x.data(), 0.0),
-                   "\nm<n in SVDBack");
+                   "\nm<n in SVDBack\n2 x 3");
 }
 
 TEST(FatalFlatRoutines, SVDSolutionOfWideMatrix) {
   FlatWide f;
   EXPECT_KEL_FATAL(
       SVDSolution(2, 3, f.a.RowPointers(), f.w.data(), f.V, f.b.data(), f.x.data(), 0.0),
-      "\nrows < columns in SVDSolution");
+      "\nrows < columns in SVDSolution\n2 x 3");
 }
 
 TEST(FatalFlatRoutines, QROfWideMatrix) {
   FlatWide f;
   EXPECT_KEL_FATAL(QRFactorization(2, 3, f.a.RowPointers(), f.w.data(), f.e.data(), 0.0, f.scratch),
-                   "rows < columns in QRFactorization");
+                   "rows < columns in QRFactorization\n2 x 3");
 }
 
 TEST(FatalFlatRoutines, LQOfTallMatrix) {
   KelMatrix a = Tall();
   FlatWide f;
   EXPECT_KEL_FATAL(LQFactorization(3, 2, a.RowPointers(), f.w.data(), f.e.data(), 0.0, f.scratch),
-                   "rows > columns in LQFactorization");
+                   "rows > columns in LQFactorization\n3 x 2");
 }

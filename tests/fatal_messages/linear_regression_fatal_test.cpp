@@ -33,7 +33,7 @@ TEST(FatalLinearRegression, SelectionWithoutExperiments) {
   columns(2) = 2;
   EXPECT_KEL_FATAL(KelLinearRegression(X, Y, columns, rows),
                    "KelLinearRegression class\n\nDimension check failure\n\nConstructor: "
-                   "Constructor");
+                   "Constructor\n0 x 2");
 }
 
 TEST(FatalLinearRegression, SelectionWithoutResidualDegreesOfFreedom) {
@@ -45,26 +45,26 @@ TEST(FatalLinearRegression, SelectionWithoutResidualDegreesOfFreedom) {
   rows(1) = 1;
   rows(2) = 2;
   EXPECT_KEL_FATAL(KelLinearRegression(X, Y, columns, rows),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\n2 x 2 and 4 x 2");
 }
 
 TEST(FatalLinearRegression, AsManyParametersAsExperiments) {
   KelMatrix F(2, 2, 1., 1., 1., 2.);
   KelVector y(2, 1., 2.);
   EXPECT_KEL_FATAL(KelLinearRegression(F, y),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\n2 x 2");
 }
 
 TEST(FatalLinearRegression, InitializeWithoutParameters) {
   KelLinearRegression regression;
   EXPECT_KEL_FATAL(regression.Initialize(KelMatrix(), KelVector()),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\n0 x 0");
 }
 
 TEST(FatalLinearRegression, FitWithoutData) {
   KelLinearRegression regression;
   EXPECT_KEL_FATAL(regression.LeastSquaresAnalysis(),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\n0 x 0");
 }
 
 TEST(FatalLinearRegression, FitWithResponsesOfWrongSize) {
@@ -77,7 +77,7 @@ TEST(FatalLinearRegression, FitWithResponsesOfWrongSize) {
 TEST(FatalLinearRegression, RobustAnalysisWithoutData) {
   KelLinearRegression regression;
   EXPECT_KEL_FATAL(regression.RobustAnalysis(),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\n0 x 0");
 }
 
 TEST(FatalLinearRegression, RobustAnalysisWithResponsesOfWrongSize) {
@@ -153,10 +153,32 @@ TEST(FatalLinearRegression, NonFiniteAssignedVariance) {
                    "KelLinearRegression class\nNon-finite data\nvariance = inf");
 }
 
+// A negative variance or degrees of freedom stops at the call that assigns it, not later inside
+// the first report's F distribution.
+TEST(FatalLinearRegression, NegativeAssignedVariance) {
+  KelLinearRegression regression(WithIntercept(), KelVector(4, 1., 2., 3., 5.));
+  EXPECT_KEL_FATAL(regression.SetResponseVariance(-0.25, 5),
+                   "KelLinearRegression class\n\nBad response variance, negative\n\nFunction: "
+                   "SetResponseVariance\nvariance = -0.25");
+}
+
+TEST(FatalLinearRegression, NegativeAssignedDegreesOfFreedom) {
+  KelLinearRegression regression(WithIntercept(), KelVector(4, 1., 2., 3., 5.));
+  EXPECT_KEL_FATAL(regression.SetResponseVariance(0.04, -1),
+                   "KelLinearRegression class\n\nBad degrees of freedom, negative\n\nFunction: "
+                   "SetResponseVariance\ndegrees of freedom = -1");
+}
+
+TEST(FatalLinearRegression, NaNAssignedVariance) {
+  KelLinearRegression regression(WithIntercept(), KelVector(4, 1., 2., 3., 5.));
+  EXPECT_KEL_FATAL(regression.SetResponseVariance(std::nan(""), 5),
+                   "KelLinearRegression class\nNon-finite data\nvariance = nan");
+}
+
 TEST(FatalLinearRegression, DataFileWithAsManyParametersAsExperiments) {
   WriteFile("square.lrg", " 2 2\n 1 1\n 1 2\n 2\n 1 2\n");
   EXPECT_KEL_FATAL(KelLinearRegression("square.lrg"),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\n2 x 2");
 }
 
 TEST(FatalLinearRegression, ConstantResponsesWithIntercept) {
@@ -166,16 +188,16 @@ TEST(FatalLinearRegression, ConstantResponsesWithIntercept) {
 
 TEST(FatalLinearRegression, CandidateParametersOutOfRange) {
   KelLinearRegression regression(WithIntercept(), KelVector(4, 1., 2., 3., 5.));
-  EXPECT_KEL_FATAL(
-      regression.CandidateParameters(3),
-      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateParameters");
+  EXPECT_KEL_FATAL(regression.CandidateParameters(3),
+                   "KelLinearRegression class\n\nIndex out of range\n\nFunction: "
+                   "CandidateParameters\nindex 3, valid 1..2");
 }
 
 TEST(FatalLinearRegression, CandidateStandardErrorsOutOfRange) {
   KelLinearRegression regression(WithIntercept(), KelVector(4, 1., 2., 3., 5.));
-  EXPECT_KEL_FATAL(
-      regression.CandidateStandardErrors(0),
-      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateStandardErrors");
+  EXPECT_KEL_FATAL(regression.CandidateStandardErrors(0),
+                   "KelLinearRegression class\n\nIndex out of range\n\nFunction: "
+                   "CandidateStandardErrors\nindex 0, valid 1..2");
 }
 
 // Without an intercept the fit accepts zero responses; the singular value analysis does not.

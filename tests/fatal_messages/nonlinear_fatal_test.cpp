@@ -93,7 +93,7 @@ TEST(FatalMinimizationRobust, UnopenableTrajectoryFile) {
 
 TEST(FatalNonLinearRegression, ResponsesOfOtherExperimentCount) {
   EXPECT_KEL_FATAL(KelNonLinearRegression(1, Abscissas(), KelMatrix(2, 1, 1., 2.), Line),
-                   "KelNonLinearRegression class\n\nDimension check failure\n");
+                   "KelNonLinearRegression class\n\nDimension check failure\n3 x 1 and 2 x 1");
 }
 
 TEST(FatalNonLinearRegression, NoModel) {
@@ -114,7 +114,7 @@ TEST(FatalNonLinearRegression, AllResponsesZero) {
 TEST(FatalNonLinearRegression, InitialParametersOfUnknownModel) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.SetInitialParameters(2, KelVector(1)),
-                   "KelNonLinearRegression class\n\nDimension check failure\n");
+                   "KelNonLinearRegression class\n\nDimension check failure\nindex 2, valid 1..1");
 }
 
 TEST(FatalNonLinearRegression, EmptyInitialParameters) {
@@ -141,65 +141,68 @@ TEST(FatalNonLinearRegression, WeightsOfWrongShape) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.SetWeights(KelMatrix(2, 1, 1., 1.)),
                    "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
-                   "SetWeights");
+                   "SetWeights\n2 x 1 and 3 x 1");
 }
 
 TEST(FatalNonLinearRegression, WrongNumberOfVariances) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.SetVariances(5, KelVector(3, 1., 1., 1.)),
-                   "\nKelNonLinearRegression class\nWrong number of variances");
+                   "\nKelNonLinearRegression class\nWrong number of variances\nsizes 3 and 1 or 2");
 }
 
 TEST(FatalNonLinearRegression, VariancesWithoutDegreesOfFreedom) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.SetVariances(0, KelVector(1, 0.1)),
-                   "\nKelNonLinearRegression class\nDegree of fredom must be greater than 0");
+                   "\nKelNonLinearRegression class\nDegree of fredom must be greater than "
+                   "0\ndegrees of freedom = 0");
 }
 
 TEST(FatalNonLinearRegression, ZeroResponseVariance) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.SetVariances(5, KelVector(2, 0., 0.01)),
-                   "\nKelNonLinearRegression class\nVariances null");
+                   "\nKelNonLinearRegression class\nVariances null\nvariance 1 = 0");
 }
 
 TEST(FatalNonLinearRegression, ExperimentCriterionOutOfRange) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.SetExperimentCriterion(8),
                    "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
-                   "SetExperimentCriterion");
+                   "SetExperimentCriterion\nindex 8, valid 0..7");
 }
 
 TEST(FatalNonLinearRegression, ParametersOfUnknownModel) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.GetParameters(2),
-                   "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: Model");
+                   "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
+                   "Model\nindex 2, valid 1..1");
 }
 
 TEST(FatalNonLinearRegression, ResultOfModelZero) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.FinalLMS(0),
-                   "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: Model");
+                   "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
+                   "Model\nindex 0, valid 1..1");
 }
 
 TEST(FatalNonLinearRegression, BestTijOfUnknownModel) {
   KelNonLinearRegression regression(2, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.BestTij(1, 3),
                    "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
-                   "BestTij");
+                   "BestTij\nindex 3, valid 1..2");
 }
 
 TEST(FatalNonLinearRegression, BestTijCandidateOfUnknownModel) {
   KelNonLinearRegression regression(2, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.BestTijCandidate(0, 1),
                    "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
-                   "BestTijCandidate");
+                   "BestTijCandidate\nindex 0, valid 1..2");
 }
 
 TEST(FatalNonLinearRegression, SuggestionOfUnknownKind) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.SuggestedCandidate(1, 5),
                    "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
-                   "SuggestedCandidate");
+                   "SuggestedCandidate\nindex 5, valid 0..4");
 }
 
 TEST(FatalNonLinearRegression, ExperimentSearchAfterExplicitWeights) {
@@ -216,7 +219,7 @@ TEST(FatalNonLinearRegression, ExperimentSearchRangeOfWrongSize) {
   EXPECT_KEL_FATAL(
       regression.LeastSquaresAnalysisAndExperimentsSearch(KelVector(2), KelVector(1, 4.)),
       "KelNonLinearRegression class\n\nDimension check failure\n"
-      "LeastSquaresAnalysisAndExperimentsSearch");
+      "LeastSquaresAnalysisAndExperimentsSearch\nsizes 2 and 1");
 }
 
 // ---- KelNonLinearRegression: non-finite data refused where it comes in ----

@@ -135,7 +135,7 @@ TEST(InfluenceAndTestsByHand, InterceptOnlyModelHasNoOverallTests) {
 TEST(InfluenceAndTestsByHand, ConfidenceLevelOutsideZeroOneIsFatal) {
   KelLinearRegression regression(KelMatrix(3, 2, 1., 0., 1., 1., 1., 2.), KelVector(3, 1., 2., 4.));
   EXPECT_KEL_FATAL(regression.ConfidenceIntervals(1.0),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\nlevel = 1");
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ TEST(RegressionDataFileDeathTest, MissingFileIsFatal) {
 TEST(RegressionDataFileDeathTest, AsManyColumnsAsRowsIsFatal) {
   const std::string path = WriteText("lrg", "2 2 1 0 0 1 2 1 2");
   EXPECT_KEL_FATAL(KelLinearRegression(path.c_str()),
-                   "KelLinearRegression class\n\nDimension check failure\n");
+                   "KelLinearRegression class\n\nDimension check failure\n2 x 2");
 }
 
 TEST(RegressionDataFileDeathTest, NonzeroVarianceWithoutDegreesOfFreedomIsFatal) {

@@ -427,13 +427,14 @@ TEST(LinearRegressionFit, SerialNumbersAndLiveCount) {
 
 // ---------------------------------------------------------------------------------------------
 
-const char kDimension[] = "KelLinearRegression class\n\nDimension check failure\n";
+// The detail line names the shape refused, or the selection's shape and that of the data.
+const std::string kDimension = "KelLinearRegression class\n\nDimension check failure\n";
 
 TEST(LinearRegressionFitDeathTest, AsManyParametersAsExperimentsIsFatal) {
   EXPECT_KEL_FATAL(KelLinearRegression(KelMatrix(2, 2, 1., 2., 3., 5.), KelVector(2, 1., 2.)),
-                   kDimension);
+                   kDimension + "2 x 2");
   KelLinearRegression empty;
-  EXPECT_KEL_FATAL(empty.Initialize(KelMatrix(2, 3), KelVector(2)), kDimension);
+  EXPECT_KEL_FATAL(empty.Initialize(KelMatrix(2, 3), KelVector(2)), kDimension + "2 x 3");
 }
 
 TEST(LinearRegressionFitDeathTest, SelectionConstructorChecksInOrder) {
@@ -446,21 +447,21 @@ TEST(LinearRegressionFitDeathTest, SelectionConstructorChecksInOrder) {
   three(3) = 3;
   EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, none),
                    "KelLinearRegression class\n\nDimension check failure\n\nConstructor: "
-                   "Constructor");
+                   "Constructor\n0 x 3");
   KelVectorInt two(2);
   two(1) = 1;
   two(2) = 2;
-  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, two), kDimension);
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, two), kDimension + "2 x 3 and 20 x 9");
   // m = n is rejected: the fit would have no residual degrees of freedom.
-  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, three), kDimension);
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, three), kDimension + "3 x 3 and 20 x 9");
   KelVectorInt tenColumns(10);
   KelVectorInt rows(20);
   for (int i = 1; i <= 20; ++i) rows(i) = i;
   for (int j = 1; j <= 10; ++j) tenColumns(j) = 1;
-  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, tenColumns, rows), kDimension);
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, tenColumns, rows), kDimension + "20 x 10 and 20 x 9");
   KelVectorInt manyRows(21);
   for (int i = 1; i <= 21; ++i) manyRows(i) = 1;
-  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, manyRows), kDimension);
+  EXPECT_KEL_FATAL(KelLinearRegression(X, Y, three, manyRows), kDimension + "21 x 3 and 20 x 9");
 }
 
 TEST(LinearRegressionFitDeathTest, ConstantResponsesOfAnInterceptModelAreFatal) {

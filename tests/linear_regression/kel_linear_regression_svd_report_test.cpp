@@ -458,13 +458,15 @@ TEST(SVDAnalysis, CandidateIndexOutsideTheParametersIsFatal) {
         KelLinearRegression regression(OrthogonalF(), OrthogonalY());
         regression.CandidateParameters(3);
       },
-      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateParameters");
+      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateParameters\nindex 3, "
+      "valid 1..2");
   EXPECT_KEL_FATAL(
       {
         KelLinearRegression regression(OrthogonalF(), OrthogonalY());
         regression.CandidateStandardErrors(0);
       },
-      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateStandardErrors");
+      "KelLinearRegression class\n\nIndex out of range\n\nFunction: CandidateStandardErrors\nindex "
+      "0, valid 1..2");
 }
 
 }  // namespace

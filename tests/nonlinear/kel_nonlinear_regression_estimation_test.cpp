@@ -147,17 +147,21 @@ void SetParametersOfModel(int model, int size) {
 }
 
 TEST_F(NonLinearEstimation, FatalTextsOfTheData) {
-  EXPECT_KEL_FATAL(BuildMismatched(), classText + "\nDimension check failure\n");
+  EXPECT_KEL_FATAL(BuildMismatched(), classText + "\nDimension check failure\n5 x 1 and 4 x 1");
   EXPECT_KEL_FATAL(BuildAllZero(), classText + "\nsst == 0.");
   EXPECT_KEL_FATAL(SetZeroWeight(), classText + "\nThe weight 2 1 must be positive 0.000000e+00");
   // An infinite variance is refused as data before it could become a zero weight.
   EXPECT_KEL_FATAL(SetInfiniteVariance(), classText + "Non-finite data\nvariances(1) = inf");
-  EXPECT_KEL_FATAL(SetThreeVariances(), "\n" + classText + "Wrong number of variances");
-  EXPECT_KEL_FATAL(SetNoDegreesOfFreedom(),
-                   "\n" + classText + "Degree of fredom must be greater than 0");
-  EXPECT_KEL_FATAL(SetNullVariance(), "\n" + classText + "Variances null");
-  EXPECT_KEL_FATAL(SetParametersOfModel(0, 2), classText + "\nDimension check failure\n");
-  EXPECT_KEL_FATAL(SetParametersOfModel(3, 2), classText + "\nDimension check failure\n");
+  EXPECT_KEL_FATAL(SetThreeVariances(),
+                   "\n" + classText + "Wrong number of variances\nsizes 3 and 1 or 2");
+  EXPECT_KEL_FATAL(
+      SetNoDegreesOfFreedom(),
+      "\n" + classText + "Degree of fredom must be greater than 0\ndegrees of freedom = 0");
+  EXPECT_KEL_FATAL(SetNullVariance(), "\n" + classText + "Variances null\nvariance 1 = 0");
+  EXPECT_KEL_FATAL(SetParametersOfModel(0, 2),
+                   classText + "\nDimension check failure\nindex 0, valid 1..2");
+  EXPECT_KEL_FATAL(SetParametersOfModel(3, 2),
+                   classText + "\nDimension check failure\nindex 3, valid 1..2");
   EXPECT_KEL_FATAL(SetParametersOfModel(1, 0), classText + "\nDimension check failure\n");
 }
 

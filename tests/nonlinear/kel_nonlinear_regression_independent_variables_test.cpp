@@ -428,13 +428,18 @@ void SetVariances(int dof, double v1, double v2, double v3) {
 
 TEST_F(IndependentVariables, FatalTextsOfTheVariances) {
   // One response and two x: only 1 or 3 values are accepted.
-  EXPECT_KEL_FATAL(SetVariancesOfSize(2), "\n" + classText + "Wrong number of variances");
-  EXPECT_KEL_FATAL(SetVariancesOfSize(4), "\n" + classText + "Wrong number of variances");
-  EXPECT_KEL_FATAL(SetVariances(2, 0.0, 0.1, 0.2), "\n" + classText + "Variances null");
-  EXPECT_KEL_FATAL(SetVariances(0, 1.0, 0.1, 0.2),
-                   "\n" + classText + "Degree of fredom must be greater than 0");
-  EXPECT_KEL_FATAL(SetVariances(-3, 1.0, 0.1, 0.2),
-                   "\n" + classText + "Degree of fredom must be greater than 0");
+  EXPECT_KEL_FATAL(SetVariancesOfSize(2),
+                   "\n" + classText + "Wrong number of variances\nsizes 2 and 1 or 3");
+  EXPECT_KEL_FATAL(SetVariancesOfSize(4),
+                   "\n" + classText + "Wrong number of variances\nsizes 4 and 1 or 3");
+  EXPECT_KEL_FATAL(SetVariances(2, 0.0, 0.1, 0.2),
+                   "\n" + classText + "Variances null\nvariance 1 = 0");
+  EXPECT_KEL_FATAL(
+      SetVariances(0, 1.0, 0.1, 0.2),
+      "\n" + classText + "Degree of fredom must be greater than 0\ndegrees of freedom = 0");
+  EXPECT_KEL_FATAL(
+      SetVariances(-3, 1.0, 0.1, 0.2),
+      "\n" + classText + "Degree of fredom must be greater than 0\ndegrees of freedom = -3");
 }
 
 }  // namespace

@@ -203,7 +203,8 @@ TEST_F(NonLinearSearch, FatalTextsOfTheSearch) {
                                                  "LeastSquaresAnalysisAndExperimentsSearch");
   EXPECT_KEL_FATAL(
       SearchWithWrongBox(),
-      classText + "\nDimension check failure\nLeastSquaresAnalysisAndExperimentsSearch");
+      classText +
+          "\nDimension check failure\nLeastSquaresAnalysisAndExperimentsSearch\nsizes 2 and 1");
 }
 
 // The demonstration problem of experiment_selection.

@@ -235,11 +235,12 @@ using DistributionsDeathTest = ::testing::Test;
 
 TEST_F(DistributionsDeathTest, BadArgumentsReachTheSpecialFunctionChecks) {
   EXPECT_KEL_FATAL(KelChiSquareProbability(3, -1.0),
-                   "Invalid argument in KelIncompleteGammaQ function");
+                   "Invalid argument in KelIncompleteGammaQ function\na = 1.5, x = -0.5");
   EXPECT_KEL_FATAL(KelChiSquareLowerProbability(0, 1.0),
-                   "Invalid argument in KelIncompleteGammaP function");
-  EXPECT_KEL_FATAL(KelTStudentProbability(0, 1.0), "Bad a in function KelIncompleteBeta");
-  EXPECT_KEL_FATAL(KelFProbability(0, 5, 1.0), "Bad b in function KelIncompleteBeta");
-  EXPECT_KEL_FATAL(KelFProbability(3, 5, -1.0), "Bad x in function KelIncompleteBeta");
-  EXPECT_KEL_FATAL(KelFTwoWayProbability(3, 5, -0.5), "Bad x in function KelIncompleteBeta");
+                   "Invalid argument in KelIncompleteGammaP function\na = 0, x = 0.5");
+  EXPECT_KEL_FATAL(KelTStudentProbability(0, 1.0), "Bad a in function KelIncompleteBeta\na = 0");
+  EXPECT_KEL_FATAL(KelFProbability(0, 5, 1.0), "Bad b in function KelIncompleteBeta\nb = 0");
+  EXPECT_KEL_FATAL(KelFProbability(3, 5, -1.0), "Bad x in function KelIncompleteBeta\nx = 2.5");
+  EXPECT_KEL_FATAL(KelFTwoWayProbability(3, 5, -0.5),
+                   "Bad x in function KelIncompleteBeta\nx = -0.42857142857142855");
 }

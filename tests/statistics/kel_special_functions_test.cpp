@@ -373,36 +373,41 @@ TEST(MassFunctions, SumToOneOverTheSupport) {
 using SpecialFunctionsDeathTest = ::testing::Test;
 
 TEST_F(SpecialFunctionsDeathTest, PowIntOfZeroToNonPositivePowerIsFatal) {
-  EXPECT_KEL_FATAL(KelPowInt(0.0, 0), "\n\nError!!!\nKelPowInt x^n with x == 0. and n <= 0");
-  EXPECT_KEL_FATAL(KelPowInt(0.0, -3), "\n\nError!!!\nKelPowInt x^n with x == 0. and n <= 0");
+  EXPECT_KEL_FATAL(KelPowInt(0.0, 0),
+                   "\n\nError!!!\nKelPowInt x^n with x == 0. and n <= 0\nx = 0, n = 0");
+  EXPECT_KEL_FATAL(KelPowInt(0.0, -3),
+                   "\n\nError!!!\nKelPowInt x^n with x == 0. and n <= 0\nx = 0, n = -3");
 }
 
 TEST_F(SpecialFunctionsDeathTest, IncompleteBetaChecksAThenBThenX) {
-  EXPECT_KEL_FATAL(KelIncompleteBeta(0.0, -1.0, 2.0), "Bad a in function KelIncompleteBeta");
-  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 0.0, 2.0), "Bad b in function KelIncompleteBeta");
-  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 1.0, 1.5), "Bad x in function KelIncompleteBeta");
-  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 1.0, -0.1), "Bad x in function KelIncompleteBeta");
+  EXPECT_KEL_FATAL(KelIncompleteBeta(0.0, -1.0, 2.0), "Bad a in function KelIncompleteBeta\na = 0");
+  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 0.0, 2.0), "Bad b in function KelIncompleteBeta\nb = 0");
+  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 1.0, 1.5),
+                   "Bad x in function KelIncompleteBeta\nx = 1.5");
+  EXPECT_KEL_FATAL(KelIncompleteBeta(1.0, 1.0, -0.1),
+                   "Bad x in function KelIncompleteBeta\nx = -0.1");
 }
 
 TEST_F(SpecialFunctionsDeathTest, IncompleteGammaArgumentChecks) {
   EXPECT_KEL_FATAL(KelIncompleteGammaP(1.0, -1.0),
-                   "Invalid argument in KelIncompleteGammaP function");
+                   "Invalid argument in KelIncompleteGammaP function\na = 1, x = -1");
   EXPECT_KEL_FATAL(KelIncompleteGammaP(0.0, 1.0),
-                   "Invalid argument in KelIncompleteGammaP function");
+                   "Invalid argument in KelIncompleteGammaP function\na = 0, x = 1");
   EXPECT_KEL_FATAL(KelIncompleteGammaQ(-2.0, 1.0),
-                   "Invalid argument in KelIncompleteGammaQ function");
+                   "Invalid argument in KelIncompleteGammaQ function\na = -2, x = 1");
   double result = 0.0;
   double lnGammaA = 0.0;
   EXPECT_KEL_FATAL(KelGammaSerie(&result, 1.0, -1.0, &lnGammaA),
-                   "x less then 0 in function KelGammaSerie");
+                   "x less then 0 in function KelGammaSerie\nx = -1");
   EXPECT_KEL_FATAL(KelGammaSerie(&result, -1.0, 1.0, &lnGammaA),
-                   "a must be positive in function KelGammaSerie");
+                   "a must be positive in function KelGammaSerie\na = -1");
 }
 
 TEST_F(SpecialFunctionsDeathTest, FactorialAndBinomialArgumentChecks) {
-  EXPECT_KEL_FATAL(KelLogFactorial(-1), "KelLogFactorial requires positive argument");
-  EXPECT_KEL_FATAL(KelBinomial(-1, 0), "KelBinomial requires positive argument");
-  EXPECT_KEL_FATAL(KelBinomial(3, -1), "KelBinomial requires positive argument");
-  EXPECT_KEL_FATAL(KelBinomial(3, 4), "KelBinomial(n,k) requires k <= n");
-  EXPECT_KEL_FATAL(KelBinomialProbability(3, 4, 0.0), "KelBinomial(n,k) requires k <= n");
+  EXPECT_KEL_FATAL(KelLogFactorial(-1), "KelLogFactorial requires positive argument\nn = -1");
+  EXPECT_KEL_FATAL(KelBinomial(-1, 0), "KelBinomial requires positive argument\nn = -1, k = 0");
+  EXPECT_KEL_FATAL(KelBinomial(3, -1), "KelBinomial requires positive argument\nn = 3, k = -1");
+  EXPECT_KEL_FATAL(KelBinomial(3, 4), "KelBinomial(n,k) requires k <= n\nn = 3, k = 4");
+  EXPECT_KEL_FATAL(KelBinomialProbability(3, 4, 0.0),
+                   "KelBinomial(n,k) requires k <= n\nn = 3, k = 4");
 }

@@ -66,14 +66,17 @@ TEST(StudentTQuantile, InvertsTheLibraryTailProbability) {
 }
 
 TEST(StudentTQuantileDeathTest, ProbabilityOutsideTheOpenIntervalIsFatal) {
-  EXPECT_KEL_FATAL(KelTStudentQuantile(0.0, 5.0),
-                   "KelTStudentQuantile\nThe tail probability must lie strictly between 0 and 1");
-  EXPECT_KEL_FATAL(KelTStudentQuantile(1.0, 5.0),
-                   "KelTStudentQuantile\nThe tail probability must lie strictly between 0 and 1");
-  EXPECT_KEL_FATAL(KelTStudentQuantile(std::nan(""), 5.0),
-                   "KelTStudentQuantile\nThe tail probability must lie strictly between 0 and 1");
+  EXPECT_KEL_FATAL(
+      KelTStudentQuantile(0.0, 5.0),
+      "KelTStudentQuantile\nThe tail probability must lie strictly between 0 and 1\np = 0");
+  EXPECT_KEL_FATAL(
+      KelTStudentQuantile(1.0, 5.0),
+      "KelTStudentQuantile\nThe tail probability must lie strictly between 0 and 1\np = 1");
+  EXPECT_KEL_FATAL(
+      KelTStudentQuantile(std::nan(""), 5.0),
+      "KelTStudentQuantile\nThe tail probability must lie strictly between 0 and 1\np = nan");
   EXPECT_KEL_FATAL(KelTStudentQuantile(0.025, 0.0),
-                   "KelTStudentQuantile\nThe degrees of freedom must be positive");
+                   "KelTStudentQuantile\nThe degrees of freedom must be positive\ndf = 0");
 }
 
 }  // namespace
