@@ -1,5 +1,6 @@
 #include "csv_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -10,10 +11,11 @@ namespace {
 
 constexpr const char* kStrayQuote = ": a quote inside an unquoted field or after a closing quote";
 
-// Reads records one at a time; position moves past each one and its line break.
+// Reads records one at a time; position moves past each one and its line break. A line break
+// is LF, CRLF or a CR alone (old Mac files), as R's readers take them.
 class RecordReader {
  public:
-  explicit RecordReader(std::string_view text) : text(text) {}
+  RecordReader(std::string_view text, char separator) : text(text), separator(separator) {}
   bool AtEnd() const { return position >= text.size(); }
   int Line() const { return line; }
   // The fields of the next record; problem is set when the record is malformed.
@@ -22,23 +24,24 @@ class RecordReader {
   void SkipBlankLines();
 
  private:
+  // Length of the line break at position: 0 (none), 1 (LF or CR) or 2 (CRLF).
+  size_t BreakAt(size_t at) const {
+    if (at >= text.size()) return 0;
+    if (text[at] == '\n') return 1;
+    if (text[at] != '\r') return 0;
+    return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+  }
   bool ReadQuoted(std::string& field, std::string& problem);
   std::string_view text;
+  char separator;
   size_t position = 0;
   int line = 1;
 };
 
 void RecordReader::SkipBlankLines() {
-  while (position < text.size()) {
-    if (text[position] == '\n') {
-      ++position;
-      ++line;
-    } else if (text[position] == '\r' && position + 1 < text.size() && text[position + 1] == '\n') {
-      position += 2;
-      ++line;
-    } else {
-      break;
-    }
+  for (size_t length = BreakAt(position); length > 0; length = BreakAt(position)) {
+    position += length;
+    ++line;
   }
 }
 
@@ -47,6 +50,13 @@ bool RecordReader::ReadQuoted(std::string& field, std::string& problem) {
   const int startLine = line;
   ++position;
   while (position < text.size()) {
+    const size_t length = BreakAt(position);
+    if (length > 0) {
+      field.append(text.substr(position, length));
+      position += length;
+      ++line;
+      continue;
+    }
     const char c = text[position++];
     if (c == '"') {
       if (position < text.size() && text[position] == '"') {
@@ -56,7 +66,6 @@ bool RecordReader::ReadQuoted(std::string& field, std::string& problem) {
       }
       return true;
     }
-    if (c == '\n') ++line;
     field += c;
   }
   problem = "line " + std::to_string(startLine) + ": a quoted field is not closed";
@@ -70,36 +79,54 @@ std::vector<std::string> RecordReader::Next(std::string& problem) {
     if (position < text.size() && text[position] == '"') {
       if (!ReadQuoted(field, problem)) return fields;
       // RFC 4180: a closing quote ends the field.
-      const bool fieldEnds = position >= text.size() || text[position] == ',' ||
-                             text[position] == '\n' || text.substr(position, 2) == "\r\n";
+      const bool fieldEnds =
+          position >= text.size() || text[position] == separator || BreakAt(position) > 0;
       if (!fieldEnds) {
         problem = "line " + std::to_string(line) + kStrayQuote;
         return fields;
       }
     }
-    while (position < text.size() && text[position] != ',' && text[position] != '\n') {
-      const char c = text[position];
-      if (c == '\r' && position + 1 < text.size() && text[position + 1] == '\n') break;
-      if (c == '"') {
+    while (position < text.size() && text[position] != separator && BreakAt(position) == 0) {
+      if (text[position] == '"') {
         problem = "line " + std::to_string(line) + kStrayQuote;
         return fields;
       }
-      field += c;
-      ++position;
+      field += text[position++];
     }
-    fields.push_back(field);
+    fields.push_back(std::move(field));
     field.clear();
-    if (position < text.size() && text[position] == ',') {
+    if (position < text.size() && text[position] == separator) {
       ++position;
       continue;
     }
     // End of the record: a line break or the end of the text.
     if (position < text.size()) {
-      position += text[position] == '\r' ? 2 : 1;
+      position += BreakAt(position);
       ++line;
     }
     return fields;
   }
+}
+
+// The separator of the file: the one asked for, else a comma unless the first line has none
+// but has a semicolon or a tab (the usual exports of spreadsheets set to a decimal comma).
+char ChooseSeparator(std::string_view text, char asked) {
+  if (asked != 0) return asked;
+  const std::string_view first = text.substr(0, text.find_first_of("\r\n"));
+  if (first.find(',') != std::string_view::npos) return ',';
+  if (first.find(';') != std::string_view::npos) return ';';
+  if (first.find('\t') != std::string_view::npos) return '\t';
+  return ',';
+}
+
+// The field-count problem, with a hint when the header looks like a semicolon-separated one.
+std::string WidthProblem(int line, size_t fields, const std::vector<std::string>& names) {
+  std::string problem = "line " + std::to_string(line) + ": " + std::to_string(fields) +
+                        (fields == 1 ? " field" : " fields") + " where the header has " +
+                        std::to_string(names.size());
+  if (names.size() == 1 && names[0].find(';') != std::string::npos)
+    problem += " (fields separated by ';'? try --sep ';' --decimal ',')";
+  return problem;
 }
 
 std::string_view Trimmed(std::string_view cell) {
@@ -111,11 +138,11 @@ std::string_view Trimmed(std::string_view cell) {
 
 }  // namespace
 
-ParsedCsv ParseCsv(std::string_view text) {
+ParsedCsv ParseCsv(std::string_view text, char separator) {
   ParsedCsv parsed;
   // A byte order mark is not part of the first name.
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  RecordReader reader(text);
+  RecordReader reader(text, ChooseSeparator(text, separator));
   reader.SkipBlankLines();
   if (reader.AtEnd()) {
     parsed.problem = "the file is empty (no header row)";
@@ -131,9 +158,7 @@ ParsedCsv ParseCsv(std::string_view text) {
     std::vector<std::string> fields = reader.Next(parsed.problem);
     if (!parsed.Ok()) return parsed;
     if (fields.size() != width) {
-      parsed.problem = "line " + std::to_string(line) + ": " + std::to_string(fields.size()) +
-                       (fields.size() == 1 ? " field" : " fields") + " where the header has " +
-                       std::to_string(width);
+      parsed.problem = WidthProblem(line, fields.size(), parsed.table.names);
       return parsed;
     }
     parsed.table.rows.push_back(std::move(fields));
@@ -142,8 +167,16 @@ ParsedCsv ParseCsv(std::string_view text) {
   return parsed;
 }
 
-Cell ReadCell(std::string_view cell) {
-  const std::string_view text = Trimmed(cell);
+Cell ReadCell(std::string_view cell, char decimal) {
+  std::string_view text = Trimmed(cell);
+  std::string pointed;
+  if (decimal != '.') {
+    // A decimal comma file has no decimal points: one there makes the cell text.
+    if (text.find('.') != std::string_view::npos) return {};
+    pointed.assign(text);
+    std::replace(pointed.begin(), pointed.end(), decimal, '.');
+    text = pointed;
+  }
   if (text.empty() || text == "NA") return {CellKind::kMissing, 0.0};
   std::string_view digits = text;
   // from_chars takes no plus sign, and would take "inf" and "nan", which are not data here.

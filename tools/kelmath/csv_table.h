@@ -22,12 +22,13 @@ struct ParsedCsv {
   bool Ok() const { return problem.empty(); }
 };
 
-// Splits the text into records: fields separated by commas, records by a line break (LF or
-// CRLF); a field in double quotes may hold commas, line breaks and doubled quotes. The first
-// record is the header. Blank lines (between records or at the end) are skipped. A record with
-// another number of fields than the header, an unterminated quote, text after a closing quote
-// or a text without a header is a problem.
-ParsedCsv ParseCsv(std::string_view text);
+// Splits the text into records: fields separated by the separator, records by a line break (LF,
+// CRLF or a lone CR); a field in double quotes may hold separators, line breaks and doubled
+// quotes. The first record is the header. Blank lines (between records or at the end) are
+// skipped. A record with another number of fields than the header, an unterminated quote, text
+// after a closing quote or a text without a header is a problem. Separator 0 chooses: a comma,
+// unless the first line has none but has a semicolon (then ';') or a tab (then a tab).
+ParsedCsv ParseCsv(std::string_view text, char separator = 0);
 
 // What a cell holds: missing (empty, or NA), a finite number, or something else.
 enum class CellKind { kMissing, kNumber, kOther };
@@ -37,9 +38,10 @@ struct Cell {
 };
 
 // Reads a cell as a number in the C locale, whatever the program's locale: an optional sign,
-// digits with an optional decimal point and exponent. Blanks around it are allowed. Values
-// beyond the range of a double, "inf" and "nan" are not numbers.
-Cell ReadCell(std::string_view cell);
+// digits with an optional decimal mark (decimal: '.' or ',') and exponent. Blanks around it are
+// allowed. Values beyond the range of a double, "inf" and "nan" are not numbers; with a decimal
+// comma, neither is a cell holding a point.
+Cell ReadCell(std::string_view cell, char decimal = '.');
 
 }  // namespace kelmath_cli
 

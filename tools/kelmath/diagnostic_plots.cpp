@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "lowess.h"
+#include "name_text.h"
 #include "plot_frame.h"
 #include "plot_svg.h"
 
@@ -195,7 +196,7 @@ std::vector<kel_plot::Point> Horizontal(const Figure& f, double y) {
 }
 
 std::string Units(const RegressionResult& r) {
-  return "(units of " + r.response + ")";
+  return "(units of " + ShownName(r.response) + ")";
 }
 
 Figure ResidualsAgainstFitted(const RegressionResult& r) {

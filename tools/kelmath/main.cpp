@@ -4,10 +4,12 @@
 //   kelmath regress DATA.csv --response NAME [--columns A,B,...] [--no-intercept]
 //           [--variance V --dof K] [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
+//           [--sep , | ; | tab] [--decimal . | ,]
 //
-// The summary goes to standard output. A usage or data error is one line on standard error
-// and exit status 2, and then no result file is written: every file is written under a
-// temporary name first and renamed only when all of them are complete.
+// The summary goes to standard output, the library's warnings as sentences to standard error.
+// A usage or data error, and any other failure, is one line on standard error and exit status
+// 2, and then no result file is written: every file is written unnamed (or under a temporary
+// name) first and named only when all of them are complete (pending_files.h).
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
@@ -20,7 +22,9 @@
 #include "diagnostic_plots.h"
 #include "foundation/kel_exception.h"
 #include "foundation/kel_output.h"
+#include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "pending_files.h"
 #include "regression_data.h"
 #include "regression_json.h"
 #include "regression_result.h"
@@ -28,6 +32,8 @@
 #include "report_file.h"
 
 namespace {
+
+using kelmath_cli::PendingFiles;
 
 constexpr int kUsageOrDataError = 2;
 
@@ -41,6 +47,8 @@ struct RegressOptions {
   std::string outputFile;
   std::string jsonFile;
   std::string plotFolder;
+  std::string separator = ",";  // ",", ";" or "tab"; unset: chosen from the header
+  std::string decimal = ".";
 };
 
 // Thrown for a usage or data error; what() is the one-line message.
@@ -82,6 +90,31 @@ void DefineRegress(CLI::App& regress, RegressOptions& o) {
   regress.add_option("--output", o.outputFile, "text file for the library's reports");
   regress.add_option("--json", o.jsonFile, "JSON file for the results");
   regress.add_option("--plots", o.plotFolder, "folder for the diagnostic plots (SVG)");
+  auto* sep = regress
+                  .add_option("--sep", o.separator,
+                              "field separator: , ; or tab (default: from the header)")
+                  ->check(CLI::IsMember({",", ";", "tab"}));
+  regress.add_option("--decimal", o.decimal, "decimal mark of the numbers: . or , (default .)")
+      ->check(CLI::IsMember({".", ","}));
+  sep->default_str("");
+}
+
+// The separator as the CSV reader takes it: 0 when it is to be chosen from the header.
+char SeparatorOf(const RegressOptions& o, const CLI::App& regress) {
+  if (regress.count("--sep") == 0) return 0;
+  return o.separator == "tab" ? '\t' : o.separator[0];
+}
+
+// Names in --columns as typed in "A, B": the blanks around each are not part of it.
+std::vector<std::string> TrimmedNames(const std::vector<std::string>& names) {
+  std::vector<std::string> trimmed;
+  for (const std::string& name : names) {
+    const size_t first = name.find_first_not_of(" \t");
+    trimmed.push_back(first == std::string::npos
+                          ? std::string()
+                          : name.substr(first, name.find_last_not_of(" \t") - first + 1));
+  }
+  return trimmed;
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -94,35 +127,9 @@ std::string ReadWholeFile(const std::string& path) {
   return text.str();
 }
 
-// Files complete under temporary names, renamed together at the end.
-class PendingFiles {
- public:
-  ~PendingFiles() {
-    for (const auto& [temporary, final] : files) std::remove(temporary.c_str());
-  }
-  std::string Temporary(const std::string& path) {
-    files.emplace_back(path + ".kelmath-partial", path);
-    return files.back().first;
-  }
-  void Write(const std::string& path, const std::string& text) {
-    const std::string temporary = Temporary(path);
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) throw UsageError(path + ": cannot be written");
-  }
-  void Commit() {
-    for (const auto& [temporary, final] : files) {
-      std::error_code error;
-      std::filesystem::rename(temporary, final, error);
-      if (error) throw UsageError(final + ": cannot be written");
-    }
-    files.clear();
-  }
-
- private:
-  std::vector<std::pair<std::string, std::string>> files;
-};
+void WritePending(PendingFiles& pending, const std::string& path, const std::string& text) {
+  if (!pending.Write(path, text)) throw UsageError(path + ": cannot be written");
+}
 
 void WritePlots(const kelmath_cli::RegressionResult& result, const std::string& folder,
                 PendingFiles& pending) {
@@ -131,14 +138,18 @@ void WritePlots(const kelmath_cli::RegressionResult& result, const std::string& 
   if (!std::filesystem::is_directory(folder, error))
     throw UsageError(folder + ": cannot create the folder for the plots");
   for (const kelmath_cli::PlotImage& image : kelmath_cli::RenderDiagnosticPlots(result))
-    pending.Write((std::filesystem::path(folder) / image.fileName).string(), image.svg);
+    WritePending(pending, (std::filesystem::path(folder) / image.fileName).string(), image.svg);
 }
 
-int RunRegress(const RegressOptions& o, const std::string& call) {
-  const kelmath_cli::ParsedCsv parsed = kelmath_cli::ParseCsv(ReadWholeFile(o.dataFile));
+int RunRegress(const RegressOptions& o, char separator, const std::string& call) {
+  if (separator == ',' && o.decimal == ",")
+    throw UsageError("--sep ',' and --decimal ',' cannot be used together");
+  const kelmath_cli::ParsedCsv parsed = kelmath_cli::ParseCsv(ReadWholeFile(o.dataFile), separator);
   if (!parsed.Ok()) throw UsageError(o.dataFile + ": " + parsed.problem);
   kelmath_cli::ModelRequest model = o.model;
+  model.columns = TrimmedNames(o.model.columns);
   model.intercept = !o.noIntercept;
+  model.decimal = o.decimal[0];
   const kelmath_cli::PreparedData prepared =
       kelmath_cli::PrepareRegressionData(parsed.table, model);
   if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
@@ -146,20 +157,30 @@ int RunRegress(const RegressOptions& o, const std::string& call) {
       o.reports.empty() ? std::vector<std::string>{"least-squares"} : o.reports;
   const bool robust = std::find(reports.begin(), reports.end(), "robust") != reports.end();
   KelLinearRegression regression;
-  const kelmath_cli::ComputedResult computed = kelmath_cli::ComputeRegression(
-      prepared.data, model.intercept, o.variance, o.varianceDof, robust, regression);
+  // The library's warnings are caught here and shown as sentences once the run has succeeded.
+  std::string libraryText;
+  const kelmath_cli::ComputedResult computed = [&] {
+    KelOutputScope capture(libraryText);
+    KelQuietMessages quiet;
+    return kelmath_cli::ComputeRegression(prepared.data, model.intercept, o.variance, o.varianceDof,
+                                          robust, regression);
+  }();
   if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
 
   PendingFiles pending;
-  if (!o.jsonFile.empty()) pending.Write(o.jsonFile, kelmath_cli::FormatJson(computed.result));
+  if (!o.jsonFile.empty())
+    WritePending(pending, o.jsonFile, kelmath_cli::FormatJson(computed.result));
   if (!o.plotFolder.empty()) WritePlots(computed.result, o.plotFolder, pending);
   if (!o.outputFile.empty()) {
     const std::string header = kelmath_cli::ReportHeader(prepared.data, call, o.dataFile);
     if (!kelmath_cli::WriteReportFile(pending.Temporary(o.outputFile), header, reports, regression))
       throw UsageError(o.outputFile + ": cannot be written");
   }
-  pending.Commit();
+  const std::string failed = pending.Commit();
+  if (!failed.empty()) throw UsageError(failed + ": cannot be written");
   std::fputs(kelmath_cli::FormatSummary(computed.result, call, o.dataFile).c_str(), stdout);
+  for (const std::string& line : kelmath_cli::WarningLines(libraryText))
+    std::fprintf(stderr, "kelmath: %s\n", line.c_str());
   return 0;
 }
 
@@ -179,6 +200,8 @@ int main(int argc, char** argv) {
   // goes nowhere unless a report file is asked for, so no "KelFile.txt" is ever created.
   KelErrorModeScope throwing(KelErrorMode::Throw);
   KelOutputScope discard(nullptr);
+  // Warnings go to the channel only (captured, or into the report file), never raw to stderr.
+  kelWarningMode = 0;
   CLI::App app{"kelmath: analyses of the KelMath library from the command line", "kelmath"};
   app.require_subcommand(1);
   RegressOptions options;
@@ -187,7 +210,7 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     app.parse(argc, argv);
-    status = RunRegress(options, CommandLine(argc, argv));
+    status = RunRegress(options, SeparatorOf(options, *regress), CommandLine(argc, argv));
   } catch (const CLI::CallForHelp&) {
     std::fputs(regress->parsed() ? regress->help().c_str() : app.help().c_str(), stdout);
   } catch (const CLI::ParseError& e) {
@@ -199,6 +222,16 @@ int main(int argc, char** argv) {
   } catch (const KelException& e) {
     std::fprintf(stderr, "kelmath: %s: %s\n", options.dataFile.c_str(),
                  OneLine(LibraryMessage(e)).c_str());
+    status = kUsageOrDataError;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "kelmath: %s: not enough memory\n", options.dataFile.c_str());
+    status = kUsageOrDataError;
+  } catch (const std::exception& e) {
+    // Anything else (the JSON writer's errors included) is still one line and status 2.
+    std::fprintf(stderr, "kelmath: %s: %s\n", options.dataFile.c_str(), OneLine(e.what()).c_str());
+    status = kUsageOrDataError;
+  } catch (...) {
+    std::fprintf(stderr, "kelmath: %s: an unexpected error\n", options.dataFile.c_str());
     status = kUsageOrDataError;
   }
   return status;

@@ -1,46 +1,91 @@
 #include "regression_data.h"
 
 #include <algorithm>
+#include <string_view>
+
+#include "name_text.h"
 
 namespace kelmath_cli {
 
 namespace {
 
-// Position of the name in the header, -1 when it is absent, -2 when it names several columns.
-int FindColumn(const CsvTable& table, const std::string& name) {
-  const auto it = std::find(table.names.begin(), table.names.end(), name);
-  if (it == table.names.end()) return -1;
-  if (std::find(it + 1, table.names.end(), name) != table.names.end()) return -2;
-  return static_cast<int>(it - table.names.begin());
+std::string_view TrimmedName(std::string_view name) {
+  const size_t first = name.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return name.substr(first, name.find_last_not_of(" \t") - first + 1);
 }
 
-std::string NotFound(int position, const std::string& name) {
-  return position == -1 ? "no column named '" + name + "'"
-                        : "the header names several columns '" + name + "'";
+// The second header position holding the name of position, or -1 when it is the only one.
+int RepeatOf(const CsvTable& table, int position) {
+  const std::string_view name = TrimmedName(table.names[position]);
+  for (int j = 0; j < static_cast<int>(table.names.size()); ++j)
+    if (j != position && TrimmedName(table.names[j]) == name) return j;
+  return -1;
+}
+
+std::string AppearsTwice(const CsvTable& table, int position) {
+  const int other = RepeatOf(table, position);
+  const int first = std::min(position, other) + 1;
+  const int second = std::max(position, other) + 1;
+  return "column '" + ShownName(table.names[position]) + "' appears twice (columns " +
+         std::to_string(first) + " and " + std::to_string(second) + ")";
+}
+
+// Position of the name in the header (blanks around either ignored), or -1 with the problem set:
+// absent, or held by several columns.
+int FindColumn(const CsvTable& table, const std::string& name, std::string& problem) {
+  const std::string_view wanted = TrimmedName(name);
+  for (int j = 0; j < static_cast<int>(table.names.size()); ++j) {
+    if (TrimmedName(table.names[j]) != wanted) continue;
+    if (RepeatOf(table, j) >= 0) {
+      problem = AppearsTwice(table, j);
+      return -1;
+    }
+    return j;
+  }
+  problem = "no column named '" + ShownName(wanted) + "'";
+  return -1;
 }
 
 // The header positions of the response (first) and the regressor columns, or a problem.
 std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
                           std::vector<int>& positions) {
-  const int response = FindColumn(table, request.response);
-  if (response < 0) return NotFound(response, request.response);
+  std::string problem;
+  const int response = FindColumn(table, request.response, problem);
+  if (response < 0) return problem;
   positions.push_back(response);
   if (request.columns.empty()) {
-    for (int j = 0; j < static_cast<int>(table.names.size()); ++j)
-      if (j != response) positions.push_back(j);
+    for (int j = 0; j < static_cast<int>(table.names.size()); ++j) {
+      if (j == response) continue;
+      // Two columns of one name would be fitted as two parameters no one can tell apart.
+      if (RepeatOf(table, j) >= 0) return AppearsTwice(table, j);
+      positions.push_back(j);
+    }
   } else {
     for (const std::string& name : request.columns) {
-      const int position = FindColumn(table, name);
-      if (position < 0) return NotFound(position, name);
+      const int position = FindColumn(table, name, problem);
+      if (position < 0) return problem;
       positions.push_back(position);
     }
   }
   for (size_t i = 0; i < positions.size(); ++i)
     for (size_t k = 0; k < i; ++k)
       if (positions[i] == positions[k])
-        return "column '" + table.names[positions[i]] + "' is used twice";
+        return "column '" + ShownName(table.names[positions[i]]) + "' is used twice";
   if (positions.size() == 1 && !request.intercept) return "the model has no parameter";
   return "";
+}
+
+// The problem of a cell that is not a number, with a hint when it holds a decimal comma.
+std::string NotANumber(const CsvTable& table, size_t row, int position, char decimal) {
+  const std::string& cell = table.rows[row][position];
+  std::string problem = "line " + std::to_string(table.lines[row]) + ", column '" +
+                        ShownName(table.names[position]) + "': '" + ShownName(cell) +
+                        "' is not a number";
+  if (decimal == '.' && cell.find(',') != std::string::npos &&
+      ReadCell(cell, ',').kind == CellKind::kNumber)
+    problem += " (a decimal comma? try --decimal ',')";
+  return problem;
 }
 
 }  // namespace
@@ -51,7 +96,7 @@ PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& re
   std::vector<int> positions;
   prepared.problem = ChooseColumns(table, request, positions);
   if (!prepared.Ok()) return prepared;
-  data.responseName = request.response;
+  data.responseName = table.names[positions[0]];
   if (request.intercept) data.parameterNames.push_back(kInterceptName);
   for (size_t k = 1; k < positions.size(); ++k)
     data.parameterNames.push_back(table.names[positions[k]]);
@@ -60,11 +105,9 @@ PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& re
     std::vector<double> values;
     bool missing = false;
     for (const int position : positions) {
-      const Cell cell = ReadCell(table.rows[i][position]);
+      const Cell cell = ReadCell(table.rows[i][position], request.decimal);
       if (cell.kind == CellKind::kOther) {
-        prepared.problem = "line " + std::to_string(table.lines[i]) + ", column '" +
-                           table.names[position] + "': '" + table.rows[i][position] +
-                           "' is not a number";
+        prepared.problem = NotANumber(table, i, position, request.decimal);
         return prepared;
       }
       missing = missing || cell.kind == CellKind::kMissing;

@@ -17,6 +17,7 @@ struct ModelRequest {
   std::string response;
   std::vector<std::string> columns;  // empty: every column but the response, in file order
   bool intercept = true;
+  char decimal = '.';  // the decimal mark of the cells: '.' or ','
 };
 
 struct RegressionData {
@@ -36,7 +37,8 @@ struct PreparedData {
   bool Ok() const { return problem.empty(); }
 };
 
-// Takes the response and the columns from the table: unknown or repeated names, a cell that is
+// Takes the response and the columns from the table, names matched with blanks around them
+// ignored: unknown names, names used twice, a used name the header holds twice, a cell that is
 // neither missing nor a number, and fewer rows left than the model needs (one more than its
 // parameters) are problems.
 PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& request);

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "name_text.h"
+
 namespace kelmath_cli {
 
 namespace {
@@ -19,7 +21,7 @@ json Number(double value) {
 json Coefficients(const RegressionResult& r) {
   json list = json::array();
   for (const CoefficientRow& c : r.coefficients) {
-    list.push_back({{"name", c.name},
+    list.push_back({{"name", ValidUtf8(c.name)},
                     {"estimate", Number(c.estimate)},
                     {"std_error", Number(c.stdError)},
                     {"t_value", Number(c.tValue)},
@@ -99,7 +101,8 @@ void AppendValue(const json& value, int depth, std::string* out) {
   } else if (value.is_number_float()) {
     *out += NumberText(value.get<double>());
   } else {
-    *out += value.dump();  // strings (escaped by the library), integers, null
+    // Strings (escaped by the library; any byte that is not UTF-8 replaced), integers, null.
+    *out += value.dump(-1, ' ', false, json::error_handler_t::replace);
   }
 }
 

@@ -7,6 +7,7 @@
 #include "containers/kel_vector.h"
 #include "foundation/kel_constants.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "name_text.h"
 
 namespace kelmath_cli {
 
@@ -22,13 +23,13 @@ std::string DataProblem(const RegressionData& data, bool intercept) {
     return true;
   };
   if (intercept && constant([&](size_t i) { return data.response[i]; }))
-    return "the response '" + data.responseName + "' is constant in the rows used";
+    return "the response '" + ShownName(data.responseName) + "' is constant in the rows used";
   for (size_t j = intercept ? 1 : 0; j < n; ++j) {
     if (intercept && constant([&](size_t i) { return data.regressors[i][j]; }))
-      return "column '" + data.parameterNames[j] +
+      return "column '" + ShownName(data.parameterNames[j]) +
              "' is constant in the rows used, like the intercept";
     if (constant([&](size_t i) { return data.regressors[i][j]; }) && data.regressors[0][j] == 0.0)
-      return "column '" + data.parameterNames[j] + "' is zero in every row used";
+      return "column '" + ShownName(data.parameterNames[j]) + "' is zero in every row used";
   }
   return "";
 }

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "name_text.h"
+
 namespace kelmath_cli {
 
 namespace {
@@ -12,12 +14,17 @@ namespace {
 constexpr const char* kNotDefined = "NA";
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The formatted text, however long: lines hold names, which have no length limit.
 std::string Printf(const char* format, ...) {
-  char text[512];
   va_list arguments;
   va_start(arguments, format);
-  std::vsnprintf(text, sizeof text, format, arguments);
+  va_list again;
+  va_copy(again, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, arguments);
   va_end(arguments);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
   return text;
 }
 
@@ -45,14 +52,17 @@ std::string ResidualLines(const RegressionResult& r) {
 }
 
 std::string CoefficientLines(const RegressionResult& r) {
+  std::vector<std::string> names;
+  for (const CoefficientRow& c : r.coefficients) names.push_back(ShownName(c.name));
   size_t width = 11;
-  for (const CoefficientRow& c : r.coefficients) width = std::max(width, c.name.size());
+  for (const std::string& name : names) width = std::max(width, name.size());
   const int w = static_cast<int>(width);
   std::string text = "\nCoefficients:\n";
   text += Printf("%-*s %13s %13s %9s %10s %13s %13s %9s\n", w, "", "Estimate", "Std. Error",
                  "t value", "Pr(>|t|)", "2.5 %", "97.5 %", "VIF");
-  for (const CoefficientRow& c : r.coefficients) {
-    text += Printf("%-*s %13.6g %13.6g %9.4g %10s %13.6g %13.6g", w, c.name.c_str(), c.estimate,
+  for (size_t k = 0; k < r.coefficients.size(); ++k) {
+    const CoefficientRow& c = r.coefficients[k];
+    text += Printf("%-*s %13.6g %13.6g %9.4g %10s %13.6g %13.6g", w, names[k].c_str(), c.estimate,
                    c.stdError, c.tValue, FormatPValue(c.pValue).c_str(), c.ciLow, c.ciHigh);
     text += std::isnan(c.vif) ? "\n" : Printf(" %9.4g\n", c.vif);
   }

@@ -6,18 +6,19 @@
 
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "name_text.h"
 
 namespace kelmath_cli {
 
 std::string ReportHeader(const RegressionData& data, const std::string& call,
                          const std::string& fileName) {
   std::string text = "kelmath: " + call + "\n";
-  text += "Data: " + fileName + ", response " + data.responseName + ", " +
+  text += "Data: " + fileName + ", response " + ShownName(data.responseName) + ", " +
           std::to_string(data.usedRows.size()) + " of " + std::to_string(data.dataRows) +
           " data rows used\n";
   text += "Parameters:";
   for (size_t j = 0; j < data.parameterNames.size(); ++j)
-    text += " b" + std::to_string(j + 1) + " = " + data.parameterNames[j] +
+    text += " b" + std::to_string(j + 1) + " = " + ShownName(data.parameterNames[j]) +
             (j + 1 < data.parameterNames.size() ? "," : "\n");
   if (data.droppedRows.empty()) {
     text += "Experiment i of the reports is data row i.\n";

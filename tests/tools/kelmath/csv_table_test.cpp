@@ -81,4 +81,38 @@ TEST(CsvCell, AnythingElseIsNotANumber) {
     EXPECT_EQ(ReadCell(text).kind, CellKind::kOther) << text;
 }
 
+TEST(CsvTable, CrOnlyLineEndsAreLines) {
+  const auto parsed = ParseCsv("y,x\r1,2\r\r3,\"a\rb\"\r4,5");
+  ASSERT_TRUE(parsed.Ok()) << parsed.problem;
+  ASSERT_EQ(parsed.table.rows.size(), 3u);
+  EXPECT_EQ(parsed.table.rows[1][1], "a\rb");
+  EXPECT_EQ(parsed.table.lines[1], 4);
+  EXPECT_EQ(parsed.table.lines[2], 6);
+}
+
+TEST(CsvTable, SeparatorIsChosenFromTheHeaderOrGiven) {
+  const struct {
+    const char* text;
+    char separator;
+    size_t width;
+  } cases[] = {{"y;x\n1,5;2\n", 0, 2}, {"y\tx\n1.5\t2\n", 0, 2},      {"y,x;z\n1,2;3\n", 0, 2},
+               {"y;x\n1;2\n", ',', 1}, {"y\tx;z\n1\t2;3\n", '\t', 2}, {"y\n1\n", 0, 1}};
+  for (const auto& c : cases) {
+    const auto parsed = ParseCsv(c.text, c.separator);
+    ASSERT_TRUE(parsed.Ok()) << c.text << ": " << parsed.problem;
+    EXPECT_EQ(parsed.table.names.size(), c.width) << c.text;
+  }
+  EXPECT_EQ(ParseCsv("y;x\n1,5;2,5\n", ',').problem,
+            "line 2: 3 fields where the header has 1 (fields separated by ';'? try --sep ';' "
+            "--decimal ',')");
+}
+
+TEST(CsvCell, DecimalCommaNumbers) {
+  EXPECT_EQ(ReadCell("1,5", ',').value, 1.5);
+  EXPECT_EQ(ReadCell("-2,5e-3", ',').value, -2.5e-3);
+  EXPECT_EQ(ReadCell(" 7 ", ',').value, 7.0);
+  for (const char* text : {"1.5", "1,2,3", "1.000,5"})
+    EXPECT_EQ(ReadCell(text, ',').kind, CellKind::kOther) << text;
+}
+
 }  // namespace

@@ -61,15 +61,15 @@ TEST(RegressionData, ProblemsNameTheColumnLineAndText) {
   EXPECT_EQ(Prepare(kTable, {"y", {"a", "c"}, true}).problem, "no column named 'c'");
   EXPECT_EQ(Prepare(kTable, {"y", {"a", "a"}, true}).problem, "column 'a' is used twice");
   EXPECT_EQ(Prepare("y,x,x\n1,2,3\n", {"y", {"x"}, true}).problem,
-            "the header names several columns 'x'");
+            "column 'x' appears twice (columns 2 and 3)");
   EXPECT_EQ(Prepare("y,x,y\n1,2,3\n", {"y", {"x"}, true}).problem,
-            "the header names several columns 'y'");
+            "column 'y' appears twice (columns 1 and 3)");
   EXPECT_EQ(Prepare(kTable, {"y", {"y"}, true}).problem, "column 'y' is used twice");
   // Text in a used column is an error even in a row dropped for another missing value.
   EXPECT_EQ(Prepare(kTable, {"y", {"a", "label"}, true}).problem,
             "line 2, column 'label': 'first' is not a number");
   EXPECT_EQ(Prepare("y,x\n1,2\n\n2,\"3,5\"\n", {"y", {"x"}, true}).problem,
-            "line 4, column 'x': '3,5' is not a number");
+            "line 4, column 'x': '3,5' is not a number (a decimal comma? try --decimal ',')");
 }
 
 TEST(RegressionData, TooFewCompleteRowsForTheModel) {
