@@ -4,6 +4,7 @@
 //   kelmath regress DATA.csv --response NAME [--columns A,B,...] [--no-intercept]
 //           [--variance V --dof K] [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
+//           [--observations ROWS.csv]
 //
 // The summary goes to standard output. A usage or data error is one line on standard error
 // and exit status 2, and then no result file is written: every file is written under a
@@ -21,6 +22,7 @@
 #include "foundation/kel_exception.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "observations_csv.h"
 #include "regression_data.h"
 #include "regression_json.h"
 #include "regression_result.h"
@@ -41,6 +43,7 @@ struct RegressOptions {
   std::string outputFile;
   std::string jsonFile;
   std::string plotFolder;
+  std::string observationsFile;
 };
 
 // Thrown for a usage or data error; what() is the one-line message.
@@ -82,6 +85,8 @@ void DefineRegress(CLI::App& regress, RegressOptions& o) {
   regress.add_option("--output", o.outputFile, "text file for the library's reports");
   regress.add_option("--json", o.jsonFile, "JSON file for the results");
   regress.add_option("--plots", o.plotFolder, "folder for the diagnostic plots (SVG)");
+  regress.add_option("--observations", o.observationsFile,
+                     "CSV file for every row's fitted value, residual and diagnostics");
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -110,6 +115,14 @@ class PendingFiles {
     out << text;
     out.close();
     if (!out) throw UsageError(path + ": cannot be written");
+  }
+  // Writes the file as writer produces it (writer(FILE*) returns false on a write error).
+  template <typename Writer>
+  void Stream(const std::string& path, Writer writer) {
+    std::FILE* file = std::fopen(Temporary(path).c_str(), "wb");
+    if (file == nullptr) throw UsageError(path + ": cannot be written");
+    const bool written = writer(file);
+    if (std::fclose(file) != 0 || !written) throw UsageError(path + ": cannot be written");
   }
   void Commit() {
     for (const auto& [temporary, final] : files) {
@@ -151,7 +164,15 @@ int RunRegress(const RegressOptions& o, const std::string& call) {
   if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
 
   PendingFiles pending;
-  if (!o.jsonFile.empty()) pending.Write(o.jsonFile, kelmath_cli::FormatJson(computed.result));
+  const kelmath_cli::RegressionResult& result = computed.result;
+  if (!o.jsonFile.empty())
+    pending.Stream(o.jsonFile,
+                   [&](std::FILE* file) { return kelmath_cli::WriteJson(result, file); });
+  if (!o.observationsFile.empty()) {
+    pending.Stream(o.observationsFile, [&](std::FILE* file) {
+      return kelmath_cli::WriteObservationsCsv(result, file);
+    });
+  }
   if (!o.plotFolder.empty()) WritePlots(computed.result, o.plotFolder, pending);
   if (!o.outputFile.empty()) {
     const std::string header = kelmath_cli::ReportHeader(prepared.data, call, o.dataFile);
@@ -159,7 +180,9 @@ int RunRegress(const RegressOptions& o, const std::string& call) {
       throw UsageError(o.outputFile + ": cannot be written");
   }
   pending.Commit();
-  std::fputs(kelmath_cli::FormatSummary(computed.result, call, o.dataFile).c_str(), stdout);
+  std::fputs(
+      kelmath_cli::FormatSummary(computed.result, call, o.dataFile, o.observationsFile).c_str(),
+      stdout);
   return 0;
 }
 
