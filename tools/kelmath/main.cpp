@@ -5,6 +5,7 @@
 //           [--variance V --dof K] [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
 //           [--sep , | ; | tab] [--decimal . | ,]
+//           [--observations ROWS.csv]
 //
 // The summary goes to standard output, the library's warnings as sentences to standard error.
 // A usage or data error, and any other failure, is one line on standard error and exit status
@@ -25,6 +26,7 @@
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "pending_files.h"
+#include "observations_csv.h"
 #include "regression_data.h"
 #include "regression_json.h"
 #include "regression_result.h"
@@ -49,6 +51,7 @@ struct RegressOptions {
   std::string plotFolder;
   std::string separator = ",";  // ",", ";" or "tab"; unset: chosen from the header
   std::string decimal = ".";
+  std::string observationsFile;
 };
 
 // Thrown for a usage or data error; what() is the one-line message.
@@ -90,6 +93,8 @@ void DefineRegress(CLI::App& regress, RegressOptions& o) {
   regress.add_option("--output", o.outputFile, "text file for the library's reports");
   regress.add_option("--json", o.jsonFile, "JSON file for the results");
   regress.add_option("--plots", o.plotFolder, "folder for the diagnostic plots (SVG)");
+  regress.add_option("--observations", o.observationsFile,
+                     "CSV file for every row's fitted value, residual and diagnostics");
   auto* sep = regress
                   .add_option("--sep", o.separator,
                               "field separator: , ; or tab (default: from the header)")
@@ -131,6 +136,15 @@ void WritePending(PendingFiles& pending, const std::string& path, const std::str
   if (!pending.Write(path, text)) throw UsageError(path + ": cannot be written");
 }
 
+// Writes the file as writer produces it (writer(FILE*) returns false on a write error).
+template <typename Writer>
+void StreamPending(PendingFiles& pending, const std::string& path, Writer writer) {
+  std::FILE* file = std::fopen(pending.Temporary(path).c_str(), "wb");
+  if (file == nullptr) throw UsageError(path + ": cannot be written");
+  const bool written = writer(file);
+  if (std::fclose(file) != 0 || !written) throw UsageError(path + ": cannot be written");
+}
+
 void WritePlots(const kelmath_cli::RegressionResult& result, const std::string& folder,
                 PendingFiles& pending) {
   std::error_code error;
@@ -168,8 +182,15 @@ int RunRegress(const RegressOptions& o, char separator, const std::string& call)
   if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
 
   PendingFiles pending;
+  const kelmath_cli::RegressionResult& result = computed.result;
   if (!o.jsonFile.empty())
-    WritePending(pending, o.jsonFile, kelmath_cli::FormatJson(computed.result));
+    StreamPending(pending, o.jsonFile,
+                  [&](std::FILE* file) { return kelmath_cli::WriteJson(result, file); });
+  if (!o.observationsFile.empty()) {
+    StreamPending(pending, o.observationsFile, [&](std::FILE* file) {
+      return kelmath_cli::WriteObservationsCsv(result, file);
+    });
+  }
   if (!o.plotFolder.empty()) WritePlots(computed.result, o.plotFolder, pending);
   if (!o.outputFile.empty()) {
     const std::string header = kelmath_cli::ReportHeader(prepared.data, call, o.dataFile);
@@ -178,7 +199,9 @@ int RunRegress(const RegressOptions& o, char separator, const std::string& call)
   }
   const std::string failed = pending.Commit();
   if (!failed.empty()) throw UsageError(failed + ": cannot be written");
-  std::fputs(kelmath_cli::FormatSummary(computed.result, call, o.dataFile).c_str(), stdout);
+  std::fputs(
+      kelmath_cli::FormatSummary(computed.result, call, o.dataFile, o.observationsFile).c_str(),
+      stdout);
   for (const std::string& line : kelmath_cli::WarningLines(libraryText))
     std::fprintf(stderr, "kelmath: %s\n", line.c_str());
   return 0;

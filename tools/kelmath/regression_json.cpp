@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 
 #include "name_text.h"
 
@@ -28,19 +29,6 @@ json Coefficients(const RegressionResult& r) {
                     {"p_value", Number(c.pValue)},
                     {"ci95", json::array({Number(c.ciLow), Number(c.ciHigh)})},
                     {"vif", Number(c.vif)}});
-  }
-  return list;
-}
-
-json Observations(const RegressionResult& r) {
-  json list = json::array();
-  for (const ObservationRow& o : r.observations) {
-    list.push_back({{"row", o.row},
-                    {"fitted", Number(o.fitted)},
-                    {"residual", Number(o.residual)},
-                    {"leverage", Number(o.leverage)},
-                    {"cooks_distance", Number(o.cooksDistance)},
-                    {"studentized_residual", Number(o.studentizedResidual)}});
   }
   return list;
 }
@@ -106,9 +94,58 @@ void AppendValue(const json& value, int depth, std::string* out) {
   }
 }
 
-}  // namespace
+// The text in pieces of about a megabyte: to the file as it is produced, or, without a file,
+// kept whole.
+class JsonSink {
+ public:
+  explicit JsonSink(std::FILE* file) : file(file) {}
+  std::string& Text() { return text; }
+  void Flush() {
+    if (file != nullptr && !text.empty()) {
+      std::fwrite(text.data(), 1, text.size(), file);
+      text.clear();
+    }
+  }
+  void FlushWhenLarge() {
+    if (text.size() > (1u << 20)) Flush();
+  }
 
-std::string FormatJson(const RegressionResult& r) {
+ private:
+  std::FILE* file;
+  std::string text;
+};
+
+// The text of a number member: 17 digits, or null for a value that is not finite.
+std::string NumberOrNull(double value) {
+  return std::isfinite(value) ? NumberText(value) : std::string("null");
+}
+
+// The observations array, one object at a time, laid out as AppendValue would lay it out at
+// depth 1 (the member of the top-level object).
+void StreamObservations(const RegressionResult& r, JsonSink& sink) {
+  if (r.observations.empty()) {
+    sink.Text() += "[]";
+    return;
+  }
+  sink.Text() += "[";
+  for (size_t i = 0; i < r.observations.size(); ++i) {
+    const ObservationRow& o = r.observations[i];
+    std::string& t = sink.Text();
+    t += i == 0 ? "\n    {\n" : ",\n    {\n";
+    t += "      \"row\": " + std::to_string(o.row) + ",\n";
+    t += "      \"fitted\": " + NumberOrNull(o.fitted) + ",\n";
+    t += "      \"residual\": " + NumberOrNull(o.residual) + ",\n";
+    t += "      \"leverage\": " + NumberOrNull(o.leverage) + ",\n";
+    t += "      \"cooks_distance\": " + NumberOrNull(o.cooksDistance) + ",\n";
+    t += "      \"studentized_residual\": " + NumberOrNull(o.studentizedResidual) + "\n    }";
+    sink.FlushWhenLarge();
+  }
+  sink.Text() += "\n  ]";
+}
+
+// The members of the result's object except the per-row arrays, which are streamed in the
+// place their empty placeholder holds.
+json ResultObject(const RegressionResult& r) {
   json object = {
       {"rows_used", r.RowsUsed()},
       {"dropped_rows", r.droppedRows},
@@ -122,7 +159,7 @@ std::string FormatJson(const RegressionResult& r) {
       {"bic", Number(r.bic)},
       {"breusch_pagan",
        {{"statistic", Number(r.breuschPagan)}, {"p_value", Number(r.breuschPaganPValue)}}},
-      {"observations", Observations(r)}};
+      {"observations", json::array()}};
   if (r.varianceAssigned) {
     object["assigned_variance"] = {{"variance", Number(r.variance)},
                                    {"dof", r.varianceDof},
@@ -130,9 +167,38 @@ std::string FormatJson(const RegressionResult& r) {
                                    {"f_p_value", Number(r.varianceFPValue)}};
   }
   if (r.hasRobust) object["robust"] = Robust(r.robust);
-  std::string text;
-  AppendValue(object, 0, &text);
-  return text + "\n";
+  return object;
+}
+
+void EmitJson(const RegressionResult& r, JsonSink& sink) {
+  const json object = ResultObject(r);
+  bool first = true;
+  sink.Text() += "{";
+  for (auto item = object.begin(); item != object.end(); ++item) {
+    sink.Text() += first ? "\n  " : ",\n  ";
+    first = false;
+    sink.Text() += json(item.key()).dump() + ": ";
+    if (item.key() == "observations")
+      StreamObservations(r, sink);
+    else
+      AppendValue(item.value(), 1, &sink.Text());
+  }
+  sink.Text() += "\n}\n";
+}
+
+}  // namespace
+
+std::string FormatJson(const RegressionResult& r) {
+  JsonSink sink(nullptr);
+  EmitJson(r, sink);
+  return std::move(sink.Text());
+}
+
+bool WriteJson(const RegressionResult& r, std::FILE* file) {
+  JsonSink sink(file);
+  EmitJson(r, sink);
+  sink.Flush();
+  return std::ferror(file) == 0;
 }
 
 }  // namespace kelmath_cli

@@ -105,7 +105,7 @@ void FillObservations(const RegressionData& data, KelLinearRegression& regressio
         complement > 10.0 * kelMachEps ? residuals(i) / (s * std::sqrt(complement)) : std::nan("");
     result.observations.push_back(row);
     sorted.push_back(residuals(i));
-    InfluentialRow flags{row.row, row.cooksDistance > 4.0 / m,
+    InfluentialRow flags{row.row, i - 1, row.cooksDistance > 4.0 / m,
                          std::fabs(row.studentizedResidual) > 3.0, row.leverage > 2.0 * n / m};
     if (flags.cook || flags.studentized || flags.leverage) result.influential.push_back(flags);
   }
@@ -125,8 +125,10 @@ void FillRobust(const RegressionData& data, KelLinearRegression& regression,
   const KelVector& normalized = regression.NormalizedRobustResiduals();
   for (int i = 1; i <= normalized.Size(); ++i) robust.normalizedResiduals.push_back(normalized(i));
   const KelVectorInt& outliers = regression.RobustOutliers();
-  for (int k = 1; k <= outliers.Size(); ++k)
+  for (int k = 1; k <= outliers.Size(); ++k) {
     robust.outlierRows.push_back(data.usedRows[outliers(k) - 1]);
+    robust.outlierObservations.push_back(outliers(k) - 1);
+  }
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ struct ObservationRow {
 // An observation that one of the usual rules of thumb flags.
 struct InfluentialRow {
   int row = 0;
+  int observation = 0;       // its position in RegressionResult::observations, 0-based
   bool cook = false;         // Cook's distance > 4 / m
   bool studentized = false;  // |studentized residual| > 3
   bool leverage = false;     // leverage > 2 n / m
@@ -49,6 +50,7 @@ struct RobustResult {
   std::vector<double> coefficients;
   std::vector<double> normalizedResiduals;  // by row used
   std::vector<int> outlierRows;             // data row numbers, ascending
+  std::vector<int> outlierObservations;     // their positions in observations, 0-based
 };
 
 struct RegressionResult {

@@ -105,7 +105,86 @@ std::string ModelLines(const RegressionResult& r) {
   return text;
 }
 
-std::string InfluenceLines(const RegressionResult& r) {
+// Up to this many flagged rows are listed one by one; beyond it the summary lists the most
+// extreme by each measure and points to the observations file, so that its length does not
+// grow with m.
+constexpr size_t kListedRows = 10;
+
+// A count with thousands separators: 140,772.
+std::string Count(size_t count) {
+  const std::string digits = std::to_string(count);
+  std::string text;
+  for (size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) text += ',';
+    text += digits[k];
+  }
+  return text;
+}
+
+std::string MoreLine(size_t more, const std::string& observationsFile) {
+  const std::string file = observationsFile.empty() ? "--observations FILE" : observationsFile;
+  std::string line = "and ";
+  line += Count(more);
+  line += " more: see ";
+  line += file;
+  return line + "\n";
+}
+
+// The positions (into items) of the count largest keys, largest first; a NaN key counts as the
+// smallest, and equal keys keep the order of items. O(m + count log count).
+template <typename Key>
+std::vector<size_t> Largest(size_t items, size_t count, Key key) {
+  const auto value = [&](size_t k) {
+    const double v = key(k);
+    return std::isnan(v) ? -HUGE_VAL : v;
+  };
+  const auto before = [&](size_t a, size_t b) {
+    return value(a) > value(b) || (value(a) == value(b) && a < b);
+  };
+  std::vector<size_t> order(items);
+  for (size_t k = 0; k < items; ++k) order[k] = k;
+  count = std::min(count, items);
+  std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count), order.end(),
+                   before);
+  order.resize(count);
+  std::sort(order.begin(), order.end(), before);
+  return order;
+}
+
+std::string InfluenceRowLine(const RegressionResult& r, const InfluentialRow& f) {
+  const ObservationRow& o = r.observations[static_cast<size_t>(f.observation)];
+  std::string flags;
+  if (f.cook) flags += " Cook";
+  if (f.studentized) flags += " residual";
+  if (f.leverage) flags += " leverage";
+  return Printf("%6d %12.4g %12.4g %12.4g %s\n", f.row, o.cooksDistance, o.studentizedResidual,
+                o.leverage, flags.c_str());
+}
+
+// The flagged rows the summary shows: all of them, or the kListedRows largest Cook's distances
+// and the kListedRows largest |studentized residuals|, in data row order.
+std::vector<size_t> ShownInfluential(const RegressionResult& r) {
+  const std::vector<InfluentialRow>& flagged = r.influential;
+  std::vector<size_t> shown;
+  if (flagged.size() <= kListedRows) {
+    for (size_t k = 0; k < flagged.size(); ++k) shown.push_back(k);
+    return shown;
+  }
+  const auto observation = [&](size_t k) -> const ObservationRow& {
+    return r.observations[static_cast<size_t>(flagged[k].observation)];
+  };
+  shown =
+      Largest(flagged.size(), kListedRows, [&](size_t k) { return observation(k).cooksDistance; });
+  for (const size_t k : Largest(flagged.size(), kListedRows, [&](size_t k) {
+         return std::fabs(observation(k).studentizedResidual);
+       }))
+    shown.push_back(k);
+  std::sort(shown.begin(), shown.end());
+  shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+  return shown;
+}
+
+std::string InfluenceLines(const RegressionResult& r, const std::string& observationsFile) {
   const int m = r.RowsUsed();
   const int n = static_cast<int>(r.coefficients.size());
   std::string text = Printf(
@@ -113,31 +192,46 @@ std::string InfluenceLines(const RegressionResult& r) {
       "leverage > 2n/m = %.4g):",
       4.0 / m, 2.0 * n / m);
   if (r.influential.empty()) return text + " none\n";
+  const std::vector<size_t> shown = ShownInfluential(r);
+  if (shown.size() < r.influential.size()) {
+    text += Printf(
+        " %s rows\nThe %zu largest Cook's distances and the %zu largest |studentized "
+        "residuals|:",
+        Count(r.influential.size()).c_str(), kListedRows, kListedRows);
+  }
   text += Printf("\n%6s %12s %12s %12s  %s\n", "Row", "Cook's D", "Stud. res.", "Leverage",
                  "Flagged by");
-  for (const InfluentialRow& f : r.influential) {
-    const auto it = std::find_if(r.observations.begin(), r.observations.end(),
-                                 [&](const ObservationRow& o) { return o.row == f.row; });
-    std::string flags;
-    if (f.cook) flags += " Cook";
-    if (f.studentized) flags += " residual";
-    if (f.leverage) flags += " leverage";
-    text += Printf("%6d %12.4g %12.4g %12.4g %s\n", f.row, it->cooksDistance,
-                   it->studentizedResidual, it->leverage, flags.c_str());
-  }
+  for (const size_t k : shown) text += InfluenceRowLine(r, r.influential[k]);
+  if (shown.size() < r.influential.size())
+    text += MoreLine(r.influential.size() - shown.size(), observationsFile);
   return text;
 }
 
-std::string RobustLines(const RegressionResult& r) {
+// The robust outliers' data rows: all of them, or the kListedRows largest |normalized robust
+// residuals|, largest first, with the count and the pointer to the observations file.
+std::string RobustOutlierList(const RobustResult& robust, const std::string& observationsFile) {
+  const std::vector<int>& rows = robust.outlierRows;
+  if (rows.empty()) return "none\n";
+  if (rows.size() <= kListedRows) return "rows " + FormatRows(rows) + "\n";
+  std::vector<int> extreme;
+  for (const size_t k : Largest(rows.size(), kListedRows, [&](size_t k) {
+         const size_t at = static_cast<size_t>(robust.outlierObservations[k]);
+         return std::fabs(robust.normalizedResiduals[at]);
+       }))
+    extreme.push_back(rows[k]);
+  std::string text = Count(rows.size());
+  text += Printf(" rows; the %zu most extreme: rows ", kListedRows);
+  return text + FormatRows(extreme) + "\n" +
+         MoreLine(rows.size() - extreme.size(), observationsFile);
+}
+
+std::string RobustLines(const RegressionResult& r, const std::string& observationsFile) {
   if (!r.hasRobust) return "";
   std::string text =
       Printf("\nRobust fit (least median of squares): LMS = %s, scale = %s\n",
              Short(r.robust.leastMedianOfSquares).c_str(), Short(r.robust.scale).c_str());
-  text += "Robust outliers (|normalized robust residual| > 2.5): " +
-          (r.robust.outlierRows.empty() ? std::string("none")
-                                        : "rows " + FormatRows(r.robust.outlierRows)) +
-          "\n";
-  return text;
+  return text + "Robust outliers (|normalized robust residual| > 2.5): " +
+         RobustOutlierList(r.robust, observationsFile);
 }
 
 }  // namespace
@@ -160,14 +254,14 @@ std::string FormatRows(const std::vector<int>& rows) {
 }
 
 std::string FormatSummary(const RegressionResult& result, const std::string& call,
-                          const std::string& fileName) {
+                          const std::string& fileName, const std::string& observationsFile) {
   std::string text = "Call: " + call + "\n\n";
   text += DataLines(result, fileName);
   text += ResidualLines(result);
   text += CoefficientLines(result);
   text += ModelLines(result);
-  text += InfluenceLines(result);
-  text += RobustLines(result);
+  text += InfluenceLines(result, observationsFile);
+  text += RobustLines(result, observationsFile);
   return text;
 }
 

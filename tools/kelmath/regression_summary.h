@@ -16,9 +16,11 @@ std::string FormatPValue(double p);
 // Data row numbers separated by commas ("none" for an empty list).
 std::string FormatRows(const std::vector<int>& rows);
 
-// The whole summary; call is the command line that produced it.
+// The whole summary; call is the command line that produced it. Its length does not grow with
+// the number of rows: long lists of flagged rows show the most extreme and point to
+// observationsFile (the --observations file, or the option itself when none was asked for).
 std::string FormatSummary(const RegressionResult& result, const std::string& call,
-                          const std::string& fileName);
+                          const std::string& fileName, const std::string& observationsFile = "");
 
 }  // namespace kelmath_cli
 
