@@ -25,7 +25,8 @@ json Coefficients(const RegressionResult& r) {
                     {"t_value", Number(c.tValue)},
                     {"p_value", Number(c.pValue)},
                     {"ci95", json::array({Number(c.ciLow), Number(c.ciHigh)})},
-                    {"vif", Number(c.vif)}});
+                    {"vif", Number(c.vif)},
+                    {"aliased", c.aliased}});
   }
   return list;
 }
@@ -110,6 +111,8 @@ std::string FormatJson(const RegressionResult& r) {
       {"rows_used", r.RowsUsed()},
       {"dropped_rows", r.droppedRows},
       {"coefficients", Coefficients(r)},
+      {"condition_number", Number(r.conditionNumber)},
+      {"exact_fit", r.exactFit},
       {"sigma", Number(r.sigma)},
       {"r_squared", Number(r.rSquared)},
       {"adj_r_squared", Number(r.adjRSquared)},
