@@ -28,7 +28,8 @@ json Coefficients(const RegressionResult& r) {
                     {"t_value", Number(c.tValue)},
                     {"p_value", Number(c.pValue)},
                     {"ci95", json::array({Number(c.ciLow), Number(c.ciHigh)})},
-                    {"vif", Number(c.vif)}});
+                    {"vif", Number(c.vif)},
+                    {"aliased", c.aliased}});
   }
   return list;
 }
@@ -150,6 +151,8 @@ json ResultObject(const RegressionResult& r) {
       {"rows_used", r.RowsUsed()},
       {"dropped_rows", r.droppedRows},
       {"coefficients", Coefficients(r)},
+      {"condition_number", Number(r.conditionNumber)},
+      {"exact_fit", r.exactFit},
       {"sigma", Number(r.sigma)},
       {"r_squared", Number(r.rSquared)},
       {"adj_r_squared", Number(r.adjRSquared)},

@@ -7,30 +7,21 @@
 #include "containers/kel_vector.h"
 #include "foundation/kel_constants.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_scaled_least_squares.h"
 #include "name_text.h"
 
 namespace kelmath_cli {
 
 namespace {
 
-// A regression the library would refuse or could not identify, found before it runs.
+// A regression that has nothing to explain, found before it runs; constant or zero columns are
+// aliased by the fit instead, as R's lm does.
 std::string DataProblem(const RegressionData& data, bool intercept) {
-  const size_t n = data.parameterNames.size();
   const size_t m = data.response.size();
-  const auto constant = [&](auto value) {
-    for (size_t i = 1; i < m; ++i)
-      if (value(i) != value(0)) return false;
-    return true;
-  };
-  if (intercept && constant([&](size_t i) { return data.response[i]; }))
+  for (size_t i = 1; i < m; ++i)
+    if (data.response[i] != data.response[0]) return "";
+  if (intercept)
     return "the response '" + ShownName(data.responseName) + "' is constant in the rows used";
-  for (size_t j = intercept ? 1 : 0; j < n; ++j) {
-    if (intercept && constant([&](size_t i) { return data.regressors[i][j]; }))
-      return "column '" + ShownName(data.parameterNames[j]) +
-             "' is constant in the rows used, like the intercept";
-    if (constant([&](size_t i) { return data.regressors[i][j]; }) && data.regressors[0][j] == 0.0)
-      return "column '" + ShownName(data.parameterNames[j]) + "' is zero in every row used";
-  }
   return "";
 }
 
@@ -43,68 +34,61 @@ double Quantile(const std::vector<double>& sorted, double p) {
   return sorted[low] + fraction * (sorted[high] - sorted[low]);
 }
 
-void FillCoefficients(const RegressionData& data, KelLinearRegression& regression,
+void FillCoefficients(const RegressionData& data, const KelScaledLeastSquaresResult& fit,
                       RegressionResult& result) {
-  const KelVector& b = regression.Parameters();
-  const KelVector& se = regression.ParameterStandardErrors();
-  const KelVector t = regression.ParameterTValues();
-  const KelVector p = regression.ParameterPValues();
-  const KelMatrix ci = regression.ConfidenceIntervals(0.95);
-  const KelVector vif = regression.CenteredVarianceInflationFactors();
-  for (int i = 1; i <= b.Size(); ++i) {
+  for (int i = 1; i <= fit.estimates.Size(); ++i) {
     CoefficientRow row;
     row.name = data.parameterNames[i - 1];
-    row.estimate = b(i);
-    row.stdError = se(i);
-    row.tValue = t(i);
-    row.pValue = p(i);
-    row.ciLow = ci(i, 1);
-    row.ciHigh = ci(i, 2);
-    row.vif = result.intercept && i == 1 ? std::nan("") : vif(i);
+    row.estimate = fit.estimates(i);
+    row.stdError = fit.standardErrors(i);
+    row.tValue = fit.tValues(i);
+    row.pValue = fit.pValues(i);
+    row.ciLow = fit.ciLow(i);
+    row.ciHigh = fit.ciHigh(i);
+    row.vif = fit.varianceInflation(i);
+    row.aliased = std::isnan(row.estimate);
     result.coefficients.push_back(row);
   }
 }
 
-void FillModelStatistics(KelLinearRegression& regression, RegressionResult& result) {
-  result.sigma = regression.StandardDeviation();
-  result.residualDof = regression.DegreesOfFreedom();
-  result.rSquared = regression.R2();
-  result.adjRSquared = regression.AdjustedR2();
-  result.fStatistic = regression.FStatistic();
-  result.fNumeratorDof = regression.NumberOfParameters() - (result.intercept ? 1 : 0);
-  result.fPValue = regression.FStatisticPValue();
-  result.logLikelihood = regression.LogLikelihood();
-  result.aic = regression.AIC();
-  result.bic = regression.BIC();
-  result.breuschPagan = regression.BreuschPaganStatistic();
-  result.breuschPaganDof = regression.NumberOfParameters() - 1;
-  result.breuschPaganPValue = regression.BreuschPaganPValue();
+void FillModelStatistics(const KelScaledLeastSquaresResult& fit, RegressionResult& result) {
+  result.rank = fit.rank;
+  result.exactFit = fit.exactFit;
+  result.conditionNumber = fit.conditionNumber;
+  result.illConditioned = fit.conditionNumber > kIllConditioned;
+  result.sigma = fit.sigma;
+  result.residualDof = fit.residualDegreesOfFreedom;
+  result.rSquared = fit.rSquared;
+  result.adjRSquared = fit.adjustedRSquared;
+  result.fStatistic = fit.fStatistic;
+  result.fNumeratorDof = fit.fNumeratorDegreesOfFreedom;
+  result.fPValue = fit.fPValue;
+  result.logLikelihood = fit.logLikelihood;
+  result.aic = fit.aic;
+  result.bic = fit.bic;
+  result.breuschPagan = fit.breuschPagan;
+  result.breuschPaganDof = fit.breuschPaganDegreesOfFreedom;
+  result.breuschPaganPValue = fit.breuschPaganPValue;
+  result.varianceF = fit.varianceF;
+  result.varianceFPValue = fit.varianceFPValue;
 }
 
-void FillObservations(const RegressionData& data, KelLinearRegression& regression,
+void FillObservations(const RegressionData& data, const KelScaledLeastSquaresResult& fit,
                       RegressionResult& result) {
-  const KelVector& fitted = regression.EstimatedResponses();
-  const KelVector& residuals = regression.Residuals();
-  const KelVector& leverages = regression.Leverages();
-  const KelVector cook = regression.CooksDistances();
-  const KelVector studentized = regression.StudentizedResiduals();
-  const double s = regression.StandardDeviation();
-  const int m = fitted.Size();
-  const int n = regression.NumberOfParameters();
+  const int m = fit.fitted.Size();
+  const int n = fit.rank;
   std::vector<double> sorted;
   for (int i = 1; i <= m; ++i) {
     ObservationRow row;
     row.row = data.usedRows[i - 1];
-    row.fitted = fitted(i);
-    row.residual = residuals(i);
-    row.leverage = leverages(i);
-    row.cooksDistance = cook(i);
-    row.studentizedResidual = studentized(i);
-    const double complement = 1.0 - leverages(i);
-    row.standardizedResidual =
-        complement > 10.0 * kelMachEps ? residuals(i) / (s * std::sqrt(complement)) : std::nan("");
+    row.fitted = fit.fitted(i);
+    row.residual = fit.residuals(i);
+    row.leverage = fit.leverages(i);
+    row.cooksDistance = fit.cooksDistances(i);
+    row.studentizedResidual = fit.studentizedResiduals(i);
+    row.standardizedResidual = fit.standardizedResiduals(i);
     result.observations.push_back(row);
-    sorted.push_back(residuals(i));
+    sorted.push_back(row.residual);
     InfluentialRow flags{row.row, i - 1, row.cooksDistance > 4.0 / m,
                          std::fabs(row.studentizedResidual) > 3.0, row.leverage > 2.0 * n / m};
     if (flags.cook || flags.studentized || flags.leverage) result.influential.push_back(flags);
@@ -112,6 +96,26 @@ void FillObservations(const RegressionData& data, KelLinearRegression& regressio
   std::sort(sorted.begin(), sorted.end());
   const double probabilities[] = {0.0, 0.25, 0.5, 0.75, 1.0};
   for (int k = 0; k < 5; ++k) result.residualQuantiles[k] = Quantile(sorted, probabilities[k]);
+}
+
+// A value that overflowed (or became NaN) where the fit defines one: the result would be
+// incomplete, so it is refused, naming where it happened.
+std::string NonFiniteProblem(const RegressionResult& r) {
+  const auto bad = [](double v) { return !std::isfinite(v); };
+  for (const CoefficientRow& c : r.coefficients) {
+    if (c.aliased) continue;
+    if (bad(c.estimate) || bad(c.stdError) || bad(c.ciLow) || bad(c.ciHigh))
+      return "the coefficient of '" + c.name + "' or its standard error is beyond the range of " +
+             "double precision";
+  }
+  if (bad(r.conditionNumber))
+    return "the condition number of the columns is beyond the range of double precision";
+  if (bad(r.sigma)) return "the residual standard error is beyond the range of double precision";
+  for (const ObservationRow& o : r.observations)
+    if (bad(o.fitted) || bad(o.residual))
+      return "the fitted value or residual of row " + std::to_string(o.row) + " of '" + r.response +
+             "' is beyond the range of double precision";
+  return "";
 }
 
 void FillRobust(const RegressionData& data, KelLinearRegression& regression,
@@ -133,6 +137,11 @@ void FillRobust(const RegressionData& data, KelLinearRegression& regression,
 
 }  // namespace
 
+int TrustedDigits(double conditionNumber) {
+  const double digits = std::floor(-std::log10(kelMachEps * conditionNumber));
+  return digits > 0.0 ? static_cast<int>(digits) : 0;
+}
+
 ComputedResult ComputeRegression(const RegressionData& data, bool intercept, double variance,
                                  int varianceDof, bool robust, KelLinearRegression& regression) {
   ComputedResult computed;
@@ -146,14 +155,11 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
     y(i) = data.response[i - 1];
     for (int j = 1; j <= n; ++j) F(i, j) = data.regressors[i - 1][j - 1];
   }
-  regression.Initialize(F, y);
-  if (variance > 0.0) regression.SetResponseVariance(variance, varianceDof);
-  // Columns dependent up to rounding: the usual numerical rank rule for the singular values.
-  if (regression.ConditionNumber() >= 1.0 / (std::max(m, n) * kelMachEps)) {
-    computed.problem = "the columns are linearly dependent in the rows used (condition number " +
-                       std::to_string(regression.ConditionNumber()) + ")";
-    return computed;
-  }
+  KelScaledLeastSquaresOptions options;
+  options.intercept = intercept;
+  options.responseVariance = variance;
+  options.varianceDegreesOfFreedom = varianceDof;
+  const KelScaledLeastSquaresResult fit = KelFitScaledLeastSquares(F, y, options);
   RegressionResult& result = computed.result;
   result.response = data.responseName;
   result.dataRows = data.dataRows;
@@ -162,13 +168,13 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   result.varianceAssigned = variance > 0.0;
   result.variance = variance;
   result.varianceDof = varianceDof;
-  if (result.varianceAssigned) {
-    result.varianceF = regression.FExperimental();
-    result.varianceFPValue = regression.FTestProbability();
-  }
-  FillCoefficients(data, regression, result);
-  FillModelStatistics(regression, result);
-  FillObservations(data, regression, result);
+  FillCoefficients(data, fit, result);
+  FillModelStatistics(fit, result);
+  FillObservations(data, fit, result);
+  computed.problem = NonFiniteProblem(result);
+  if (!computed.Ok()) return computed;
+  regression.Initialize(F, y);
+  if (variance > 0.0) regression.SetResponseVariance(variance, varianceDof);
   if (robust) FillRobust(data, regression, result);
   return computed;
 }

@@ -13,6 +13,13 @@ class KelLinearRegression;
 
 namespace kelmath_cli {
 
+// A condition number above which the summary says how many digits of the estimates are left:
+// each factor of 10 costs about one of the 16 digits of double precision.
+inline constexpr double kIllConditioned = 1e6;
+
+// The significant digits left to estimates computed with this condition number (at least 0).
+int TrustedDigits(double conditionNumber);
+
 struct CoefficientRow {
   std::string name;
   double estimate = 0.0;
@@ -21,7 +28,8 @@ struct CoefficientRow {
   double pValue = 0.0;
   double ciLow = 0.0;
   double ciHigh = 0.0;
-  double vif = 0.0;  // NaN for the intercept, which has none
+  double vif = 0.0;      // NaN for the intercept, which has none
+  bool aliased = false;  // dropped as dependent on the earlier columns: every entry NaN (R's NA)
 };
 
 struct ObservationRow {
@@ -65,6 +73,10 @@ struct RegressionResult {
   double varianceF = 0.0;
   double varianceFPValue = 0.0;
   std::vector<CoefficientRow> coefficients;
+  int rank = 0;                  // coefficients estimated, the aliased ones left out
+  bool exactFit = false;         // residuals at rounding level: standard errors 0
+  double conditionNumber = 0.0;  // of the kept columns, centred and scaled to unit length
+  bool illConditioned = false;   // conditionNumber > kIllConditioned
   std::array<double, 5> residualQuantiles{};  // minimum, quartiles, maximum (R's type 7)
   double sigma = 0.0;
   int residualDof = 0;
@@ -87,16 +99,16 @@ struct RegressionResult {
 };
 
 // The results, or the problem (in one line) that makes the regression impossible: a constant
-// column beside the intercept, linearly dependent columns, a constant response.
+// response, or a result that does not fit in doubles (named by its column).
 struct ComputedResult {
   RegressionResult result;
   std::string problem;
   bool Ok() const { return problem.empty(); }
 };
 
-// Checks the data, then fits them with the regression (which receives them, and the variance
-// when one is assigned) and gathers the results; with robust, also the least-median-of-squares
-// fit.
+// Checks the data, fits them by KelFitScaledLeastSquares (so that no result depends on their
+// units), hands them to the regression (with the variance when one is assigned) for the report
+// file, and with robust gathers its least-median-of-squares fit.
 ComputedResult ComputeRegression(const RegressionData& data, bool intercept, double variance,
                                  int varianceDof, bool robust, KelLinearRegression& regression);
 

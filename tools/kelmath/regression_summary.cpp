@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "linear_regression/kel_scaled_least_squares.h"
 #include "name_text.h"
 
 namespace kelmath_cli {
@@ -33,6 +34,11 @@ std::string Short(double value) {
   return std::isnan(value) ? std::string(kNotDefined) : Printf("%.4g", value);
 }
 
+// Seven significant digits, or NA.
+std::string Long(double value) {
+  return std::isnan(value) ? std::string(kNotDefined) : Printf("%.7g", value);
+}
+
 std::string DataLines(const RegressionResult& r, const std::string& fileName) {
   std::string text =
       Printf("Data: %s, %d data rows, %d used", fileName.c_str(), r.dataRows, r.RowsUsed());
@@ -51,6 +57,27 @@ std::string ResidualLines(const RegressionResult& r) {
   return text + "\n";
 }
 
+// What the table alone does not say: aliased columns, an exact fit, lost digits.
+std::string FitNoteLines(const RegressionResult& r) {
+  std::string text;
+  for (const CoefficientRow& c : r.coefficients) {
+    if (c.aliased)
+      text += "Column '" + ShownName(c.name) +
+              "' is dropped (NA): it is a linear combination of the earlier columns, within " +
+              Printf("%g", kelAliasTolerance) + " of its length.\n";
+  }
+  if (r.exactFit)
+    text +=
+        "Warning: essentially perfect fit: the residuals are at rounding level, so the "
+        "standard errors are 0 and t, P and F are not defined.\n";
+  if (r.illConditioned)
+    text += Printf(
+        "Conditioning: the condition number of the scaled columns is %.2g: about %d "
+        "significant digits of the estimates can be trusted.\n",
+        r.conditionNumber, TrustedDigits(r.conditionNumber));
+  return text;
+}
+
 std::string CoefficientLines(const RegressionResult& r) {
   std::vector<std::string> names;
   for (const CoefficientRow& c : r.coefficients) names.push_back(ShownName(c.name));
@@ -62,10 +89,17 @@ std::string CoefficientLines(const RegressionResult& r) {
                  "t value", "Pr(>|t|)", "2.5 %", "97.5 %", "VIF");
   for (size_t k = 0; k < r.coefficients.size(); ++k) {
     const CoefficientRow& c = r.coefficients[k];
-    text += Printf("%-*s %13.6g %13.6g %9.4g %10s %13.6g %13.6g", w, names[k].c_str(), c.estimate,
-                   c.stdError, c.tValue, FormatPValue(c.pValue).c_str(), c.ciLow, c.ciHigh);
+    if (c.aliased) {
+      text += Printf("%-*s %13s %13s %9s %10s %13s %13s\n", w, names[k].c_str(), kNotDefined,
+                     kNotDefined, kNotDefined, kNotDefined, kNotDefined, kNotDefined);
+      continue;
+    }
+    text += Printf("%-*s %13.6g %13.6g %9s %10s %13.6g %13.6g", w, names[k].c_str(), c.estimate,
+                   c.stdError, Short(c.tValue).c_str(), FormatPValue(c.pValue).c_str(), c.ciLow,
+                   c.ciHigh);
     text += std::isnan(c.vif) ? "\n" : Printf(" %9.4g\n", c.vif);
   }
+  text += FitNoteLines(r);
   if (r.varianceAssigned) {
     // As in the library's least-squares report, the t quantiles and P values keep the residual
     // degrees of freedom; K enters the F test of the residual mean square against V.
@@ -92,9 +126,9 @@ std::string ModelLines(const RegressionResult& r) {
     text += Printf("F-statistic: %s on %d and %d DF,  p-value: %s\n", Short(r.fStatistic).c_str(),
                    r.fNumeratorDof, r.residualDof, FormatPValue(r.fPValue).c_str());
   }
-  text += Printf("Log-likelihood: %s (df = %zu),  AIC: %s,  BIC: %s\n",
-                 Printf("%.7g", r.logLikelihood).c_str(), r.coefficients.size() + 1,
-                 Printf("%.7g", r.aic).c_str(), Printf("%.7g", r.bic).c_str());
+  text +=
+      Printf("Log-likelihood: %s (df = %d),  AIC: %s,  BIC: %s\n", Long(r.logLikelihood).c_str(),
+             r.rank + 1, Long(r.aic).c_str(), Long(r.bic).c_str());
   if (std::isnan(r.breuschPagan)) {
     text += "Studentized Breusch-Pagan test: NA (a single parameter)\n";
   } else {

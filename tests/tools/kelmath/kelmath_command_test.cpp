@@ -298,30 +298,30 @@ TEST_F(KelmathCommand, UsageErrorsAreOneLineWithStatusTwo) {
   }
 }
 
-// Data the least-squares fit cannot identify are refused before the library would end the
-// program.
-TEST_F(KelmathCommand, UnidentifiableModelsAreDataErrors) {
+// A constant column beside the intercept and a column dependent on the earlier ones are dropped
+// as R's lm drops them, with a note; a constant response leaves nothing to explain.
+TEST_F(KelmathCommand, DependentColumnsAreDroppedAndAConstantResponseIsADataError) {
   Write("constant.csv", "y,x,c\n1,2,5\n2,3,5\n3,5,5\n4,4,5\n");
   Write("dependent.csv", "y,x,z\n1,2,4\n2,3,6\n3,5,10\n4,4,8\n");
   Write("flat.csv", "y,x\n3,2\n3,3\n3,5\n3,4\n");
-  const struct {
-    const char* arguments;
-    const char* message;
-  } cases[] = {
-      {"regress constant.csv --response y",
-       "kelmath: constant.csv: column 'c' is constant in the rows used, like the intercept\n"},
-      {"regress dependent.csv --response y",
-       "kelmath: dependent.csv: the columns are linearly "
-       "dependent in the rows used"},
-      {"regress flat.csv --response y",
-       "kelmath: flat.csv: the response 'y' is constant in the rows used\n"},
-  };
-  for (const auto& c : cases) {
-    const auto run = Run(std::string(c.arguments) + " --json r.json");
-    EXPECT_EQ(run.status, 2) << c.arguments;
-    EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
-    EXPECT_FALSE(Exists("r.json"));
+  for (const char* file : {"constant.csv", "dependent.csv"}) {
+    const auto run = Run(std::string("regress ") + file + " --response y --json r.json");
+    EXPECT_EQ(run.status, 0) << file << ": " << run.err;
+    const std::string name = file[0] == 'c' ? "c" : "z";
+    EXPECT_NE(run.out.find("Column '" + name +
+                           "' is dropped (NA): it is a linear combination of "
+                           "the earlier columns, within 1e-07 of its length.\n"),
+              std::string::npos)
+        << run.out;
+    const auto j = nlohmann::json::parse(Read("r.json"));
+    EXPECT_TRUE(j["coefficients"][2]["estimate"].is_null()) << file;
+    // lm(y ~ x) on the four rows: slope 0.8 (the dropped column changes nothing).
+    EXPECT_TRUE(RelativelyNear(j["coefficients"][1]["estimate"].get<double>(), 0.8, 1e-13));
   }
+  const auto run = Run("regress flat.csv --response y --json r.json");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "kelmath: flat.csv: the response 'y' is constant in the rows used\n");
+  EXPECT_FALSE(Exists("flat.json"));
 }
 
 // Every non-integral number of the JSON text is written as "%.17g" writes the double it reads
@@ -361,8 +361,9 @@ TEST_F(KelmathCommand, JsonNumbersAreWrittenWithSeventeenSignificantDigits) {
   }
   // airquality: 111 observations of 5 numbers each, and the model's numbers.
   EXPECT_GT(reals, 500);
-  // Trailing zeros are dropped, which leaves 17 digits for all but a few in a thousand.
-  EXPECT_GT(fullLength, reals * 9 / 10);
+  // Trailing zeros are dropped: the 17th digit is 0 for about one number in ten (rounding
+  // noise decides which), so at least four in five keep 17 digits.
+  EXPECT_GT(fullLength, reals * 4 / 5);
   const auto j = nlohmann::json::parse(text);
   EXPECT_NE(text.find("\"rows_used\": 111,"), std::string::npos);
   EXPECT_NE(text.find("\"vif\": null"), std::string::npos);

@@ -1,0 +1,379 @@
+#include "linear_regression/kel_scaled_least_squares.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "foundation/kel_constants.h"
+#include "statistics/kel_distributions.h"
+
+namespace {
+
+// Everything here is 0-based: column c of the design is column c + (intercept ? 2 : 1) of F.
+using Column = std::vector<double>;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A column as 2^exponent (mean + norm * unit): the power of two makes it exact, the mean is that
+// of the scaled values (which cannot overflow), the difference from it exact for close values.
+struct ScaledColumn {
+  Column unit;  // centred when asked, unit length (all zero when the column is)
+  int exponent = 0;
+  double mean = 0.0;
+  double norm = 0.0;
+};
+
+ScaledColumn scaleColumn(const Column& values, bool centre) {
+  ScaledColumn s;
+  double largest = 0.0;
+  for (const double v : values) largest = std::max(largest, std::fabs(v));
+  if (largest > 0.0) std::frexp(largest, &s.exponent);
+  s.unit.resize(values.size());
+  double sum = 0.0;
+  for (size_t i = 0; i < values.size(); ++i) {
+    s.unit[i] = std::ldexp(values[i], -s.exponent);
+    sum += s.unit[i];
+  }
+  const double m = static_cast<double>(values.size());
+  if (centre) s.mean = sum / m;
+  // The rounded mean can be off by many units of the deviations when they are small beside it
+  // (an offset of 1e15): a second pass over the exact differences corrects it, and the two parts
+  // are subtracted one after the other so that the deviations sum to zero to their own rounding.
+  double correction = 0.0;
+  for (const double v : s.unit) correction += v - s.mean;
+  correction = centre ? correction / m : 0.0;
+  double squares = 0.0;
+  for (double& v : s.unit) {
+    v = (v - s.mean) - correction;
+    squares += v * v;
+  }
+  s.mean += correction;
+  s.norm = std::sqrt(squares);
+  if (s.norm > 0.0)
+    for (double& v : s.unit) v /= s.norm;
+  return s;
+}
+
+// Householder QR that keeps the columns in order and aliases those too close to the span of the
+// kept earlier ones (LINPACK's limited pivoting as R uses it).
+struct KeptQr {
+  int m = 0;
+  std::vector<int> kept;           // design columns kept
+  std::vector<Column> reflectors;  // v_k (zero above row k), H_k = I - v v^T / beta
+  std::vector<double> betas;
+  std::vector<Column> r;  // column k of R: its first k + 1 entries
+};
+
+void applyReflector(const KeptQr& qr, size_t k, Column& a) {
+  const Column& v = qr.reflectors[k];
+  double dot = 0.0;
+  for (int i = static_cast<int>(k); i < qr.m; ++i) dot += v[i] * a[i];
+  const double factor = dot / qr.betas[k];
+  for (int i = static_cast<int>(k); i < qr.m; ++i) a[i] -= factor * v[i];
+}
+
+void applyQTranspose(const KeptQr& qr, Column& a) {
+  for (size_t k = 0; k < qr.reflectors.size(); ++k) applyReflector(qr, k, a);
+}
+
+void applyQ(const KeptQr& qr, Column& a) {
+  for (size_t k = qr.reflectors.size(); k-- > 0;) applyReflector(qr, k, a);
+}
+
+KeptQr factorKept(const std::vector<ScaledColumn>& columns, int m, double tolerance,
+                  std::vector<int>& aliased) {
+  KeptQr qr;
+  qr.m = m;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    Column a = columns[c].unit;
+    applyQTranspose(qr, a);
+    const int k = static_cast<int>(qr.kept.size());
+    double tail = 0.0;
+    for (int i = k; i < m; ++i) tail += a[i] * a[i];
+    tail = std::sqrt(tail);
+    // The columns have unit length (or none): the tolerance is relative to it.
+    if (columns[c].norm == 0.0 || k == m || tail < tolerance) {
+      aliased.push_back(static_cast<int>(c));
+      continue;
+    }
+    const double alpha = a[k] > 0.0 ? -tail : tail;
+    Column v(m, 0.0);
+    for (int i = k; i < m; ++i) v[i] = a[i];
+    v[k] -= alpha;
+    qr.betas.push_back(-alpha * v[k]);  // v^T v / 2
+    qr.reflectors.push_back(std::move(v));
+    a.resize(k + 1);
+    a[k] = alpha;
+    qr.r.push_back(std::move(a));
+    qr.kept.push_back(static_cast<int>(c));
+  }
+  return qr;
+}
+
+// Inverse of the upper triangular R (k x k), row-major.
+std::vector<Column> invertUpper(const KeptQr& qr) {
+  const size_t k = qr.r.size();
+  std::vector<Column> inverse(k, Column(k, 0.0));
+  for (size_t j = 0; j < k; ++j) {
+    inverse[j][j] = 1.0 / qr.r[j][j];
+    for (size_t i = j; i-- > 0;) {
+      double sum = 0.0;
+      for (size_t l = i + 1; l <= j; ++l) sum += qr.r[l][i] * inverse[l][j];
+      inverse[i][j] = -sum / qr.r[i][i];
+    }
+  }
+  return inverse;
+}
+
+// Ratio of the extreme singular values of R by one-sided Jacobi rotations (R is small).
+double conditionNumber(const KeptQr& qr) {
+  const size_t k = qr.r.size();
+  if (k == 0) return 1.0;
+  std::vector<Column> a(k, Column(k, 0.0));
+  for (size_t j = 0; j < k; ++j)
+    for (size_t i = 0; i <= j; ++i) a[j][i] = qr.r[j][i];
+  for (int sweep = 0; sweep < 60; ++sweep) {
+    bool rotated = false;
+    for (size_t p = 0; p < k; ++p)
+      for (size_t q = p + 1; q < k; ++q) {
+        double alpha = 0.0, beta = 0.0, gamma = 0.0;
+        for (size_t i = 0; i < k; ++i) {
+          alpha += a[p][i] * a[p][i];
+          beta += a[q][i] * a[q][i];
+          gamma += a[p][i] * a[q][i];
+        }
+        if (std::fabs(gamma) <= kelMachEps * std::sqrt(alpha * beta)) continue;
+        rotated = true;
+        const double zeta = (beta - alpha) / (2.0 * gamma);
+        const double t = std::copysign(1.0, zeta) / (std::fabs(zeta) + std::hypot(1.0, zeta));
+        const double c = 1.0 / std::hypot(1.0, t), s = c * t;
+        for (size_t i = 0; i < k; ++i) {
+          const double x = a[p][i], y = a[q][i];
+          a[p][i] = c * x - s * y;
+          a[q][i] = s * x + c * y;
+        }
+      }
+    if (!rotated) break;
+  }
+  double largest = 0.0, smallest = std::numeric_limits<double>::infinity();
+  for (const Column& column : a) {
+    double squares = 0.0;
+    for (const double v : column) squares += v * v;
+    largest = std::max(largest, std::sqrt(squares));
+    smallest = std::min(smallest, std::sqrt(squares));
+  }
+  return largest / smallest;
+}
+
+// The fit in scaled units, shared by the statistics below.
+struct ScaledFit {
+  int m = 0, rank = 0, dof = 0;
+  bool intercept = true;
+  std::vector<ScaledColumn> columns;
+  ScaledColumn response;
+  KeptQr qr;
+  std::vector<Column> rInverse;
+  Column coefficients;  // of the kept unit columns, for the unit response
+  Column residuals;     // of the unit response
+  Column leverages;
+  double rss = 0.0, tss = 0.0, ess = 0.0;
+  // The standard deviation used for the standard errors, as mantissa * 2^exponent.
+  double sigmaMantissa = 0.0;
+  int sigmaExponent = 0;
+};
+
+void solveScaled(ScaledFit& f, double tolerance, KelScaledLeastSquaresResult& out) {
+  std::vector<int> aliased;
+  f.qr = factorKept(f.columns, f.m, tolerance, aliased);
+  const int first = f.intercept ? 2 : 1;
+  for (const int c : aliased) out.aliasedColumns.push_back(c + first);
+  const size_t k = f.qr.kept.size();
+  f.rank = static_cast<int>(k) + (f.intercept ? 1 : 0);
+  f.dof = f.m - f.rank;
+  f.rInverse = invertUpper(f.qr);
+  Column z = f.response.unit;
+  applyQTranspose(f.qr, z);
+  f.coefficients.assign(k, 0.0);
+  for (size_t i = 0; i < k; ++i) {
+    for (size_t j = i; j < k; ++j) f.coefficients[i] += f.rInverse[i][j] * z[j];
+    f.ess += z[i] * z[i];
+    z[i] = 0.0;
+  }
+  applyQ(f.qr, z);
+  f.residuals = z;
+  for (const double e : z) f.rss += e * e;
+  for (const double v : f.response.unit) f.tss += v * v;
+  f.leverages.assign(f.m, f.intercept ? 1.0 / f.m : 0.0);
+  for (size_t j = 0; j < k; ++j) {
+    Column e(f.m, 0.0);
+    e[j] = 1.0;
+    applyQ(f.qr, e);
+    for (int i = 0; i < f.m; ++i) f.leverages[i] += e[i] * e[i];
+  }
+}
+
+// Rounding-level residuals are no evidence of any error: the fit is exact, as R's warning says.
+void detectExactFit(ScaledFit& f, KelScaledLeastSquaresResult& out) {
+  const double bound =
+      kelExactFitUlps * kelMachEps * std::sqrt(static_cast<double>(f.rank)) * std::sqrt(f.tss);
+  out.exactFit = std::sqrt(f.rss) <= bound;
+  if (!out.exactFit) return;
+  f.rss = 0.0;
+  std::fill(f.residuals.begin(), f.residuals.end(), 0.0);
+}
+
+void chooseSigma(ScaledFit& f, const KelScaledLeastSquaresOptions& o,
+                 KelScaledLeastSquaresResult& out) {
+  const double scaledSigma = f.response.norm * std::sqrt(f.rss / f.dof);
+  out.sigma = std::ldexp(scaledSigma, f.response.exponent);
+  if (o.responseVariance > 0.0) {
+    f.sigmaMantissa = std::frexp(std::sqrt(o.responseVariance), &f.sigmaExponent);
+    const double ratio =
+        std::ldexp(scaledSigma / f.sigmaMantissa, f.response.exponent - f.sigmaExponent);
+    out.varianceF = ratio * ratio;
+    out.varianceFPValue = KelFProbability(f.dof, o.varianceDegreesOfFreedom, out.varianceF);
+  } else {
+    f.sigmaMantissa = scaledSigma;
+    f.sigmaExponent = f.response.exponent;
+  }
+}
+
+double rowNorm(const std::vector<Column>& upper, size_t row) {
+  double squares = 0.0;
+  for (const double v : upper[row]) squares += v * v;
+  return std::sqrt(squares);
+}
+
+void fillParameters(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
+  out.estimates = KelVector(n);
+  out.standardErrors = KelVector(n);
+  out.varianceInflation = KelVector(n);
+  for (int j = 1; j <= n; ++j) {
+    out.estimates(j) = out.standardErrors(j) = out.varianceInflation(j) = kNaN;
+  }
+  const int first = f.intercept ? 2 : 1;
+  double interceptMantissa = f.response.mean;
+  Column u(f.qr.kept.size(), 0.0);  // R^-T applied to the column means over the norms
+  for (size_t k = 0; k < f.qr.kept.size(); ++k) {
+    const ScaledColumn& c = f.columns[f.qr.kept[k]];
+    const int j = f.qr.kept[k] + first;
+    const double slope = f.coefficients[k] * f.response.norm / c.norm;  // 2^(ey - ej) units
+    out.estimates(j) = std::ldexp(slope, f.response.exponent - c.exponent);
+    interceptMantissa -= slope * c.mean;
+    const double g = rowNorm(f.rInverse, k);
+    out.standardErrors(j) = std::ldexp(f.sigmaMantissa * g / c.norm, f.sigmaExponent - c.exponent);
+    out.varianceInflation(j) = g * g;
+    for (size_t l = 0; l <= k; ++l)
+      u[k] += f.rInverse[l][k] * f.columns[f.qr.kept[l]].mean / f.columns[f.qr.kept[l]].norm;
+  }
+  if (!f.intercept) return;
+  out.estimates(1) = std::ldexp(interceptMantissa, f.response.exponent);
+  double squares = 1.0 / f.m;
+  for (const double v : u) squares += v * v;
+  out.standardErrors(1) = std::ldexp(f.sigmaMantissa * std::sqrt(squares), f.sigmaExponent);
+}
+
+void fillInference(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
+  out.tValues = KelVector(n);
+  out.pValues = KelVector(n);
+  out.ciLow = KelVector(n);
+  out.ciHigh = KelVector(n);
+  const double q = KelTStudentQuantile(0.025, f.dof);
+  for (int j = 1; j <= n; ++j) {
+    const double b = out.estimates(j), se = out.standardErrors(j);
+    const bool defined = !std::isnan(b) && se > 0.0;
+    out.tValues(j) = defined ? b / se : kNaN;
+    out.pValues(j) = defined ? 2.0 * KelTStudentProbability(f.dof, std::fabs(b / se)) : kNaN;
+    out.ciLow(j) = b - q * se;
+    out.ciHigh(j) = b + q * se;
+  }
+}
+
+void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
+  const double m = f.m;
+  out.rSquared = 1.0 - f.rss / f.tss;
+  out.adjustedRSquared = 1.0 - (1.0 - out.rSquared) * (m - (f.intercept ? 1.0 : 0.0)) / f.dof;
+  out.fNumeratorDegreesOfFreedom = f.rank - (f.intercept ? 1 : 0);
+  const int df1 = out.fNumeratorDegreesOfFreedom;
+  out.fStatistic = df1 > 0 && !out.exactFit ? (f.ess / df1) / (f.rss / f.dof) : kNaN;
+  out.fPValue = std::isnan(out.fStatistic) ? kNaN : KelFProbability(df1, f.dof, out.fStatistic);
+  // log SS = log rss + 2 log(norm 2^e), kept apart so that no power of the data is formed.
+  const double logSs =
+      std::log(f.rss) + 2.0 * std::log(f.response.norm) + 2.0 * f.response.exponent * std::log(2.0);
+  out.logLikelihood =
+      out.exactFit ? kNaN : -0.5 * m * (std::log(2.0 * kelPi) + 1.0 - std::log(m) + logSs);
+  out.aic = -2.0 * out.logLikelihood + 2.0 * (f.rank + 1);
+  out.bic = -2.0 * out.logLikelihood + std::log(m) * (f.rank + 1);
+}
+
+// Koenker's studentized test: m times the share of the centred squared residuals that their
+// least-squares fit on the kept columns explains.
+void fillBreuschPagan(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
+  out.breuschPaganDegreesOfFreedom = f.rank - 1;
+  out.breuschPagan = out.breuschPaganPValue = kNaN;
+  if (f.rank < 2 || out.exactFit) return;
+  Column w(f.m);
+  double total = 0.0;
+  for (int i = 0; i < f.m; ++i) w[i] = f.residuals[i] * f.residuals[i] - f.rss / f.m;
+  for (const double v : w) total += v * v;
+  Column projected = w;
+  applyQTranspose(f.qr, projected);
+  double explained = 0.0;
+  for (size_t k = 0; k < f.qr.kept.size(); ++k) explained += projected[k] * projected[k];
+  out.breuschPagan = f.m * explained / total;
+  out.breuschPaganPValue =
+      KelChiSquareProbability(out.breuschPaganDegreesOfFreedom, out.breuschPagan);
+}
+
+void fillObservations(const ScaledFit& f, const KelVector& y, KelScaledLeastSquaresResult& out) {
+  out.fitted = KelVector(f.m);
+  out.residuals = KelVector(f.m);
+  out.leverages = KelVector(f.m);
+  out.cooksDistances = KelVector(f.m);
+  out.studentizedResiduals = KelVector(f.m);
+  out.standardizedResiduals = KelVector(f.m);
+  const double s2 = f.rss / f.dof;
+  for (int i = 0; i < f.m; ++i) {
+    const double e = f.residuals[i], h = f.leverages[i], complement = 1.0 - h;
+    out.residuals(i + 1) = std::ldexp(e * f.response.norm, f.response.exponent);
+    out.fitted(i + 1) = y(i + 1) - out.residuals(i + 1);
+    out.leverages(i + 1) = h;
+    // A leverage of 1 up to rounding leaves the residual without a scale.
+    const bool defined = complement > 10.0 * kelMachEps && !out.exactFit;
+    const double without = (f.rss - e * e / complement) / (f.dof - 1);
+    out.studentizedResiduals(i + 1) =
+        defined && f.dof > 1 ? e / std::sqrt(without * complement) : kNaN;
+    out.cooksDistances(i + 1) =
+        defined ? e * e * h / (f.rank * s2 * complement * complement) : kNaN;
+    out.standardizedResiduals(i + 1) = defined ? e / std::sqrt(s2 * complement) : kNaN;
+  }
+}
+
+}  // namespace
+
+KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const KelVector& y,
+                                                     const KelScaledLeastSquaresOptions& options) {
+  const int m = F.Rows(), n = F.Columns();
+  ScaledFit f;
+  f.m = m;
+  f.intercept = options.intercept;
+  Column values(m);
+  for (int j = options.intercept ? 2 : 1; j <= n; ++j) {
+    for (int i = 1; i <= m; ++i) values[i - 1] = F(i, j);
+    f.columns.push_back(scaleColumn(values, options.intercept));
+  }
+  for (int i = 1; i <= m; ++i) values[i - 1] = y(i);
+  f.response = scaleColumn(values, options.intercept);
+  KelScaledLeastSquaresResult out;
+  solveScaled(f, options.aliasTolerance, out);
+  out.rank = f.rank;
+  out.residualDegreesOfFreedom = f.dof;
+  out.conditionNumber = conditionNumber(f.qr);
+  detectExactFit(f, out);
+  chooseSigma(f, options, out);
+  fillParameters(f, n, out);
+  fillInference(f, n, out);
+  fillModel(f, out);
+  fillBreuschPagan(f, out);
+  fillObservations(f, y, out);
+  return out;
+}
