@@ -310,13 +310,14 @@ std::vector<std::string> DensityNote(const Figure& f, size_t drawn) {
   std::vector<std::string> lines = {
       "Shaded: density of", Grouped(f.marks.size()) + " points in",
       std::to_string(kDensityColumns) + " x " + std::to_string(kDensityRows) + " bins"};
+  const std::string name = f.poolName.empty() ? "flagged rows" : f.poolName;
   if (drawn >= flagged) {
-    lines.push_back("Markers: " + Grouped(drawn) + " flagged");
-    lines.push_back("or extreme rows");
+    lines.push_back("Markers: " + Grouped(drawn) + " " + name);
+    lines.push_back("and the most extreme");
   } else {
     lines.push_back("Markers: the " + Grouped(drawn) + " most");
     lines.push_back("extreme of " + Grouped(flagged));
-    lines.push_back("flagged rows");
+    lines.push_back(name);
   }
   return lines;
 }
@@ -372,10 +373,12 @@ std::string Render(Figure f) {
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
   WriteLabels(f, svg);
   kel_plot::WriteGridAndAxes(scales, svg);
-  WriteGuides(f, scales, svg);
+  // Over a density the dashed guides come after it, or it would hide them.
+  if (!dense) WriteGuides(f, scales, svg);
   if (dense) {
     const DensityBins bins = BinMarks(f, scales);
     WriteDensity(bins, svg);
+    WriteGuides(f, scales, svg);
     WriteEmphasized(f, scales, chosen, svg);
     WriteDensityKey(bins, Layout::kTop + 10.0 + 16.0 * f.note.size() + 8.0, svg);
   } else {
