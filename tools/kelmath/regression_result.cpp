@@ -25,10 +25,11 @@ std::string DataProblem(const RegressionData& data, bool intercept) {
   if (intercept && constant([&](size_t i) { return data.response[i]; }))
     return "the response '" + ShownName(data.responseName) + "' is constant in the rows used";
   for (size_t j = intercept ? 1 : 0; j < n; ++j) {
-    if (intercept && constant([&](size_t i) { return data.regressors[i][j]; }))
+    const auto value = [&](size_t i) { return data.regressors[i * n + j]; };
+    if (intercept && constant(value))
       return "column '" + ShownName(data.parameterNames[j]) +
              "' is constant in the rows used, like the intercept";
-    if (constant([&](size_t i) { return data.regressors[i][j]; }) && data.regressors[0][j] == 0.0)
+    if (constant(value) && value(0) == 0.0)
       return "column '" + ShownName(data.parameterNames[j]) + "' is zero in every row used";
   }
   return "";
@@ -142,11 +143,10 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   const int n = static_cast<int>(data.parameterNames.size());
   KelMatrix F(m, n);
   KelVector y(m);
-  for (int i = 1; i <= m; ++i) {
-    y(i) = data.response[i - 1];
-    for (int j = 1; j <= n; ++j) F(i, j) = data.regressors[i - 1][j - 1];
-  }
-  regression.Initialize(F, y);
+  // Both hold their values row after row, contiguously.
+  std::copy(data.regressors.begin(), data.regressors.end(), F.Data());
+  for (int i = 1; i <= m; ++i) y(i) = data.response[i - 1];
+  regression.Initialize(std::move(F), std::move(y));
   if (variance > 0.0) regression.SetResponseVariance(variance, varianceDof);
   // Columns dependent up to rounding: the usual numerical rank rule for the singular values.
   if (regression.ConditionNumber() >= 1.0 / (std::max(m, n) * kelMachEps)) {
