@@ -17,20 +17,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const kelmath_cli::CsvTable& table = parsed.table;
-  if (table.lines.size() != table.rows.size()) __builtin_trap();
-  for (const auto& row : table.rows) {
-    if (row.size() != table.names.size()) __builtin_trap();
-    for (const std::string& cell : row) kelmath_cli::ReadCell(cell);
+  const size_t cells = table.RowCount() * table.names.size();
+  if (table.cellStarts.size() != cells || table.cellLengths.size() != cells) __builtin_trap();
+  for (size_t i = 0; i < table.RowCount(); ++i) {
+    for (size_t j = 0; j < table.names.size(); ++j) {
+      if (table.cellStarts[i * table.names.size() + j] + table.Cell(i, j).size() >
+          table.text.size())
+        __builtin_trap();
+      kelmath_cli::ReadCell(table.Cell(i, j));
+    }
   }
   for (const bool intercept : {true, false}) {
     const kelmath_cli::PreparedData prepared =
         kelmath_cli::PrepareRegressionData(table, {table.names.front(), {}, intercept});
     if (!prepared.Ok()) continue;
     const kelmath_cli::RegressionData& d = prepared.data;
-    if (d.usedRows.size() + d.droppedRows.size() != table.rows.size()) __builtin_trap();
+    if (d.usedRows.size() + d.droppedRows.size() != table.RowCount()) __builtin_trap();
     if (d.usedRows.size() <= d.parameterNames.size()) __builtin_trap();
-    for (const auto& regressors : d.regressors)
-      if (regressors.size() != d.parameterNames.size()) __builtin_trap();
+    if (d.regressors.size() != d.usedRows.size() * d.parameterNames.size()) __builtin_trap();
   }
   return 0;
 }

@@ -11,15 +11,23 @@ namespace {
 
 constexpr const char* kStrayQuote = ": a quote inside an unquoted field or after a closing quote";
 
+// Where a field lies in the text, its quotes removed.
+struct FieldSpan {
+  size_t start = 0;
+  size_t length = 0;
+};
+
 // Reads records one at a time; position moves past each one and its line break. A line break
-// is LF, CRLF or a CR alone (old Mac files), as R's readers take them.
+// is LF, CRLF or a CR alone (old Mac files), as R's readers take them. A quoted field is decoded
+// over its own bytes, which is safe because the decoded text is shorter than the quoted one.
 class RecordReader {
  public:
-  RecordReader(std::string_view text, char separator) : text(text), separator(separator) {}
+  RecordReader(std::string& text, size_t start, char separator)
+      : text(text), separator(separator), position(start) {}
   bool AtEnd() const { return position >= text.size(); }
   int Line() const { return line; }
   // The fields of the next record; problem is set when the record is malformed.
-  std::vector<std::string> Next(std::string& problem);
+  void Next(std::vector<FieldSpan>& fields, std::string& problem);
   // Skips line breaks that stand alone (blank lines).
   void SkipBlankLines();
 
@@ -31,8 +39,9 @@ class RecordReader {
     if (text[at] != '\r') return 0;
     return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
   }
-  bool ReadQuoted(std::string& field, std::string& problem);
-  std::string_view text;
+  bool ReadQuoted(FieldSpan& field, std::string& problem);
+  bool ReadField(FieldSpan& field, std::string& problem);
+  std::string& text;
   char separator;
   size_t position = 0;
   int line = 1;
@@ -46,55 +55,63 @@ void RecordReader::SkipBlankLines() {
 }
 
 // Reads a quoted field whose opening quote is at position; stops after the closing quote.
-bool RecordReader::ReadQuoted(std::string& field, std::string& problem) {
+bool RecordReader::ReadQuoted(FieldSpan& field, std::string& problem) {
   const int startLine = line;
+  size_t write = position;
+  field.start = write;
   ++position;
   while (position < text.size()) {
     const size_t length = BreakAt(position);
     if (length > 0) {
-      field.append(text.substr(position, length));
-      position += length;
+      for (size_t k = 0; k < length; ++k) text[write++] = text[position++];
       ++line;
       continue;
     }
     const char c = text[position++];
     if (c == '"') {
       if (position < text.size() && text[position] == '"') {
-        field += '"';
+        text[write++] = '"';
         ++position;
         continue;
       }
+      field.length = write - field.start;
       return true;
     }
-    field += c;
+    text[write++] = c;
   }
   problem = "line " + std::to_string(startLine) + ": a quoted field is not closed";
   return false;
 }
 
-std::vector<std::string> RecordReader::Next(std::string& problem) {
-  std::vector<std::string> fields;
-  std::string field;
+// Reads one field, quoted or not, up to the separator or line break that ends it.
+bool RecordReader::ReadField(FieldSpan& field, std::string& problem) {
+  if (position < text.size() && text[position] == '"') {
+    if (!ReadQuoted(field, problem)) return false;
+    // RFC 4180: a closing quote ends the field.
+    if (position >= text.size() || text[position] == separator || BreakAt(position) > 0)
+      return true;
+    problem = "line " + std::to_string(line) + kStrayQuote;
+    return false;
+  }
+  field.start = position;
+  for (; position < text.size(); ++position) {
+    const char c = text[position];
+    if (c == separator || c == '\n' || c == '\r') break;
+    if (c == '"') {
+      problem = "line " + std::to_string(line) + kStrayQuote;
+      return false;
+    }
+  }
+  field.length = position - field.start;
+  return true;
+}
+
+void RecordReader::Next(std::vector<FieldSpan>& fields, std::string& problem) {
+  fields.clear();
   while (true) {
-    if (position < text.size() && text[position] == '"') {
-      if (!ReadQuoted(field, problem)) return fields;
-      // RFC 4180: a closing quote ends the field.
-      const bool fieldEnds =
-          position >= text.size() || text[position] == separator || BreakAt(position) > 0;
-      if (!fieldEnds) {
-        problem = "line " + std::to_string(line) + kStrayQuote;
-        return fields;
-      }
-    }
-    while (position < text.size() && text[position] != separator && BreakAt(position) == 0) {
-      if (text[position] == '"') {
-        problem = "line " + std::to_string(line) + kStrayQuote;
-        return fields;
-      }
-      field += text[position++];
-    }
-    fields.push_back(std::move(field));
-    field.clear();
+    FieldSpan field;
+    if (!ReadField(field, problem)) return;
+    fields.push_back(field);
     if (position < text.size() && text[position] == separator) {
       ++position;
       continue;
@@ -104,7 +121,7 @@ std::vector<std::string> RecordReader::Next(std::string& problem) {
       position += BreakAt(position);
       ++line;
     }
-    return fields;
+    return;
   }
 }
 
@@ -139,30 +156,53 @@ std::string_view Trimmed(std::string_view cell) {
 }  // namespace
 
 ParsedCsv ParseCsv(std::string_view text, char separator) {
+  return ParseCsvText(std::string(text), separator);
+}
+
+ParsedCsv ParseCsvText(std::string&& text, char separator) {
   ParsedCsv parsed;
+  CsvTable& table = parsed.table;
+  table.text = std::move(text);
   // A byte order mark is not part of the first name.
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  RecordReader reader(text, ChooseSeparator(text, separator));
+  const size_t start = std::string_view(table.text).substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  RecordReader reader(table.text, start,
+                      ChooseSeparator(std::string_view(table.text).substr(start), separator));
   reader.SkipBlankLines();
   if (reader.AtEnd()) {
     parsed.problem = "the file is empty (no header row)";
     return parsed;
   }
-  parsed.table.names = reader.Next(parsed.problem);
+  std::vector<FieldSpan> fields;
+  reader.Next(fields, parsed.problem);
   if (!parsed.Ok()) return parsed;
-  const size_t width = parsed.table.names.size();
+  for (const FieldSpan& field : fields)
+    table.names.emplace_back(table.text, field.start, field.length);
+  const size_t width = table.names.size();
+  // Reserved for cells of eight bytes or more: pages never written are never resident, and
+  // the arrays are not copied as they grow.
+  const size_t cellGuess = table.text.size() / 8;
+  table.cellStarts.reserve(cellGuess);
+  table.cellLengths.reserve(cellGuess);
+  table.lines.reserve(cellGuess / width);
   while (true) {
     reader.SkipBlankLines();
     if (reader.AtEnd()) break;
     const int line = reader.Line();
-    std::vector<std::string> fields = reader.Next(parsed.problem);
+    reader.Next(fields, parsed.problem);
     if (!parsed.Ok()) return parsed;
     if (fields.size() != width) {
-      parsed.problem = WidthProblem(line, fields.size(), parsed.table.names);
+      parsed.problem = WidthProblem(line, fields.size(), table.names);
       return parsed;
     }
-    parsed.table.rows.push_back(std::move(fields));
-    parsed.table.lines.push_back(line);
+    for (const FieldSpan& field : fields) {
+      if (field.length > UINT32_MAX) {
+        parsed.problem = "line " + std::to_string(line) + ": a field longer than 4 GiB";
+        return parsed;
+      }
+      table.cellStarts.push_back(field.start);
+      table.cellLengths.push_back(static_cast<uint32_t>(field.length));
+    }
+    table.lines.push_back(line);
   }
   return parsed;
 }

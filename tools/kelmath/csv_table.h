@@ -2,6 +2,7 @@
 #ifndef KELMATH_TOOLS_KELMATH_CSV_TABLE_H
 #define KELMATH_TOOLS_KELMATH_CSV_TABLE_H
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,10 +10,23 @@
 
 namespace kelmath_cli {
 
+// The cells are views into the file's text, kept once: a large file costs its bytes and twelve
+// bytes a cell, with no allocation per cell.
 struct CsvTable {
-  std::vector<std::string> names;              // the header row
-  std::vector<std::vector<std::string>> rows;  // data rows, each with one cell per name
-  std::vector<int> lines;                      // line of the file where each data row starts
+  std::vector<std::string> names;  // the header row
+  std::vector<int> lines;          // line of the file where each data row starts
+  size_t RowCount() const { return lines.size(); }
+  // The cell of a data row (0-based) in a column (0-based), its quotes removed.
+  std::string_view Cell(size_t row, size_t column) const {
+    const size_t k = row * names.size() + column;
+    return std::string_view(text).substr(cellStarts[k], cellLengths[k]);
+  }
+
+  // The file's text, quoted fields decoded in place (a decoded field is never longer), and
+  // where each cell starts in it and its length, row after row.
+  std::string text;
+  std::vector<size_t> cellStarts;
+  std::vector<uint32_t> cellLengths;
 };
 
 // The table, or the problem that makes the text unusable, in one line without the file name.
@@ -29,6 +43,8 @@ struct ParsedCsv {
 // after a closing quote or a text without a header is a problem. Separator 0 chooses: a comma,
 // unless the first line has none but has a semicolon (then ';') or a tab (then a tab).
 ParsedCsv ParseCsv(std::string_view text, char separator = 0);
+// The same, keeping the text given rather than a copy of it.
+ParsedCsv ParseCsvText(std::string&& text, char separator = 0);
 
 // What a cell holds: missing (empty, or NA), a finite number, or something else.
 enum class CellKind { kMissing, kNumber, kOther };

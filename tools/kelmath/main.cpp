@@ -127,9 +127,23 @@ std::string ReadWholeFile(const std::string& path) {
   if (std::filesystem::is_directory(path, error)) throw UsageError(path + ": is a folder");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw UsageError(path + ": cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  // Read straight into the string that the table keeps: the text is held once.
+  std::string text;
+  const auto size = std::filesystem::file_size(path, error);
+  if (!error) text.reserve(size);
+  char buffer[1 << 16];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    text.append(buffer, static_cast<size_t>(in.gcount()));
+  if (in.bad()) throw UsageError(path + ": cannot be read");
+  return text;
+}
+
+// The regression data of the file; the table read from it is freed before the fit.
+kelmath_cli::PreparedData ReadRegressionData(const std::string& path, char separator,
+                                             const kelmath_cli::ModelRequest& model) {
+  const kelmath_cli::ParsedCsv parsed = kelmath_cli::ParseCsvText(ReadWholeFile(path), separator);
+  if (!parsed.Ok()) throw UsageError(path + ": " + parsed.problem);
+  return kelmath_cli::PrepareRegressionData(parsed.table, model);
 }
 
 void WritePending(PendingFiles& pending, const std::string& path, const std::string& text) {
@@ -158,14 +172,11 @@ void WritePlots(const kelmath_cli::RegressionResult& result, const std::string& 
 int RunRegress(const RegressOptions& o, char separator, const std::string& call) {
   if (separator == ',' && o.decimal == ",")
     throw UsageError("--sep ',' and --decimal ',' cannot be used together");
-  const kelmath_cli::ParsedCsv parsed = kelmath_cli::ParseCsv(ReadWholeFile(o.dataFile), separator);
-  if (!parsed.Ok()) throw UsageError(o.dataFile + ": " + parsed.problem);
   kelmath_cli::ModelRequest model = o.model;
   model.columns = TrimmedNames(o.model.columns);
   model.intercept = !o.noIntercept;
   model.decimal = o.decimal[0];
-  const kelmath_cli::PreparedData prepared =
-      kelmath_cli::PrepareRegressionData(parsed.table, model);
+  const kelmath_cli::PreparedData prepared = ReadRegressionData(o.dataFile, separator, model);
   if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
   const std::vector<std::string> reports =
       o.reports.empty() ? std::vector<std::string>{"least-squares"} : o.reports;

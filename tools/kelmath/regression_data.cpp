@@ -78,14 +78,43 @@ std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
 
 // The problem of a cell that is not a number, with a hint when it holds a decimal comma.
 std::string NotANumber(const CsvTable& table, size_t row, int position, char decimal) {
-  const std::string& cell = table.rows[row][position];
+  const std::string_view cell = table.Cell(row, position);
   std::string problem = "line " + std::to_string(table.lines[row]) + ", column '" +
                         ShownName(table.names[position]) + "': '" + ShownName(cell) +
                         "' is not a number";
-  if (decimal == '.' && cell.find(',') != std::string::npos &&
+  if (decimal == '.' && cell.find(',') != std::string_view::npos &&
       ReadCell(cell, ',').kind == CellKind::kNumber)
     problem += " (a decimal comma? try --decimal ',')";
   return problem;
+}
+
+// Reads the used columns of every row as numbers: a complete row goes into the data, a row with
+// a missing value into the dropped rows; a cell that is not a number is the problem returned.
+std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
+                     const ModelRequest& request, RegressionData& data) {
+  const size_t width = positions.size() - 1 + (request.intercept ? 1 : 0);
+  data.response.reserve(table.RowCount());
+  data.regressors.reserve(table.RowCount() * width);
+  std::vector<double> values(positions.size());
+  for (size_t i = 0; i < table.RowCount(); ++i) {
+    bool missing = false;
+    for (size_t k = 0; k < positions.size(); ++k) {
+      const Cell cell = ReadCell(table.Cell(i, positions[k]), request.decimal);
+      if (cell.kind == CellKind::kOther) return NotANumber(table, i, positions[k], request.decimal);
+      missing = missing || cell.kind == CellKind::kMissing;
+      values[k] = cell.value;
+    }
+    const int row = static_cast<int>(i) + 1;
+    if (missing) {
+      data.droppedRows.push_back(row);
+      continue;
+    }
+    data.usedRows.push_back(row);
+    data.response.push_back(values[0]);
+    if (request.intercept) data.regressors.push_back(1.0);
+    data.regressors.insert(data.regressors.end(), values.begin() + 1, values.end());
+  }
+  return "";
 }
 
 }  // namespace
@@ -100,31 +129,9 @@ PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& re
   if (request.intercept) data.parameterNames.push_back(kInterceptName);
   for (size_t k = 1; k < positions.size(); ++k)
     data.parameterNames.push_back(table.names[positions[k]]);
-  data.dataRows = static_cast<int>(table.rows.size());
-  for (size_t i = 0; i < table.rows.size(); ++i) {
-    std::vector<double> values;
-    bool missing = false;
-    for (const int position : positions) {
-      const Cell cell = ReadCell(table.rows[i][position], request.decimal);
-      if (cell.kind == CellKind::kOther) {
-        prepared.problem = NotANumber(table, i, position, request.decimal);
-        return prepared;
-      }
-      missing = missing || cell.kind == CellKind::kMissing;
-      values.push_back(cell.value);
-    }
-    const int row = static_cast<int>(i) + 1;
-    if (missing) {
-      data.droppedRows.push_back(row);
-      continue;
-    }
-    data.usedRows.push_back(row);
-    data.response.push_back(values[0]);
-    std::vector<double> regressors;
-    if (request.intercept) regressors.push_back(1.0);
-    regressors.insert(regressors.end(), values.begin() + 1, values.end());
-    data.regressors.push_back(std::move(regressors));
-  }
+  data.dataRows = static_cast<int>(table.RowCount());
+  prepared.problem = TakeRows(table, positions, request, data);
+  if (!prepared.Ok()) return prepared;
   const size_t needed = data.parameterNames.size() + 1;
   if (data.usedRows.size() < needed) {
     prepared.problem = std::to_string(data.usedRows.size()) + " complete rows (" +

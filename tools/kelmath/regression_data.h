@@ -3,6 +3,7 @@
 #ifndef KELMATH_TOOLS_KELMATH_REGRESSION_DATA_H
 #define KELMATH_TOOLS_KELMATH_REGRESSION_DATA_H
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,18 @@ struct ModelRequest {
 
 struct RegressionData {
   std::string responseName;
-  std::vector<std::string> parameterNames;      // the intercept first when there is one
-  std::vector<std::vector<double>> regressors;  // one row per row used, one value per parameter
+  std::vector<std::string> parameterNames;  // the intercept first when there is one
+  // Row after row of the rows used, one value per parameter (a flat array: no allocation a row).
+  std::vector<double> regressors;
   std::vector<double> response;
   std::vector<int> usedRows;     // data row numbers (1-based among the file's data rows)
   std::vector<int> droppedRows;  // rows with a missing value in a used column
   int dataRows = 0;
+  // The values of a row used (0-based), one per parameter.
+  std::span<const double> Regressors(size_t row) const {
+    const size_t n = parameterNames.size();
+    return std::span<const double>(regressors).subspan(row * n, n);
+  }
 };
 
 // The regression data, or the problem in one line without the file name.

@@ -1,6 +1,7 @@
 #include "regression_result.h"
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 
 #include "containers/kel_matrix.h"
@@ -151,10 +152,9 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   const int n = static_cast<int>(data.parameterNames.size());
   KelMatrix F(m, n);
   KelVector y(m);
-  for (int i = 1; i <= m; ++i) {
-    y(i) = data.response[i - 1];
-    for (int j = 1; j <= n; ++j) F(i, j) = data.regressors[i - 1][j - 1];
-  }
+  // Both hold their values row after row, contiguously.
+  std::copy(data.regressors.begin(), data.regressors.end(), F.Data());
+  for (int i = 1; i <= m; ++i) y(i) = data.response[i - 1];
   KelScaledLeastSquaresOptions options;
   options.intercept = intercept;
   options.responseVariance = variance;
@@ -173,7 +173,7 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   FillObservations(data, fit, result);
   computed.problem = NonFiniteProblem(result);
   if (!computed.Ok()) return computed;
-  regression.Initialize(F, y);
+  regression.Initialize(std::move(F), std::move(y));
   if (variance > 0.0) regression.SetResponseVariance(variance, varianceDof);
   if (robust) FillRobust(data, regression, result);
   return computed;

@@ -17,10 +17,10 @@ TEST(CsvTable, QuotedFieldsKeepCommasQuotesAndLineBreaks) {
   ASSERT_TRUE(parsed.Ok()) << parsed.problem;
   ASSERT_EQ(parsed.table.names.size(), 2u);
   EXPECT_EQ(parsed.table.names[1], "x, y");
-  ASSERT_EQ(parsed.table.rows.size(), 2u);
-  EXPECT_EQ(parsed.table.rows[0][0], "He said \"hi\"");
-  EXPECT_EQ(parsed.table.rows[0][1], "1\n2");
-  EXPECT_EQ(parsed.table.rows[1][0], "3");
+  ASSERT_EQ(parsed.table.RowCount(), 2u);
+  EXPECT_EQ(parsed.table.Cell(0, 0), "He said \"hi\"");
+  EXPECT_EQ(parsed.table.Cell(0, 1), "1\n2");
+  EXPECT_EQ(parsed.table.Cell(1, 0), "3");
   // The second data row starts on line 4: the quoted line break counts as a line.
   EXPECT_EQ(parsed.table.lines[0], 2);
   EXPECT_EQ(parsed.table.lines[1], 4);
@@ -30,9 +30,9 @@ TEST(CsvTable, CrLfBlankLinesByteOrderMarkAndMissingFinalBreak) {
   const auto parsed = ParseCsv("\xEF\xBB\xBFy,x\r\n1,2\r\n\r\n3,\r\n\n4,5");
   ASSERT_TRUE(parsed.Ok()) << parsed.problem;
   EXPECT_EQ(parsed.table.names[0], "y");
-  ASSERT_EQ(parsed.table.rows.size(), 3u);
-  EXPECT_EQ(parsed.table.rows[1][1], "");
-  EXPECT_EQ(parsed.table.rows[2][1], "5");
+  ASSERT_EQ(parsed.table.RowCount(), 3u);
+  EXPECT_EQ(parsed.table.Cell(1, 1), "");
+  EXPECT_EQ(parsed.table.Cell(2, 1), "5");
   EXPECT_EQ(parsed.table.lines[2], 6);
 }
 
@@ -51,7 +51,7 @@ TEST(CsvTable, MalformedTextsAreProblemsNamingTheLine) {
 TEST(CsvTable, HeaderOnlyGivesNoRows) {
   const auto parsed = ParseCsv("a,b\n");
   ASSERT_TRUE(parsed.Ok());
-  EXPECT_TRUE(parsed.table.rows.empty());
+  EXPECT_TRUE(parsed.table.RowCount() == 0);
 }
 
 TEST(CsvCell, NumbersInEveryUsualForm) {
@@ -84,8 +84,8 @@ TEST(CsvCell, AnythingElseIsNotANumber) {
 TEST(CsvTable, CrOnlyLineEndsAreLines) {
   const auto parsed = ParseCsv("y,x\r1,2\r\r3,\"a\rb\"\r4,5");
   ASSERT_TRUE(parsed.Ok()) << parsed.problem;
-  ASSERT_EQ(parsed.table.rows.size(), 3u);
-  EXPECT_EQ(parsed.table.rows[1][1], "a\rb");
+  ASSERT_EQ(parsed.table.RowCount(), 3u);
+  EXPECT_EQ(parsed.table.Cell(1, 1), "a\rb");
   EXPECT_EQ(parsed.table.lines[1], 4);
   EXPECT_EQ(parsed.table.lines[2], 6);
 }

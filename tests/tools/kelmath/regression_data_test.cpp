@@ -36,15 +36,17 @@ TEST(RegressionData, RowsWithAMissingUsedValueAreDroppedByDataRowNumber) {
   EXPECT_EQ(data.usedRows, (std::vector<int>{1, 4, 5, 6}));
   EXPECT_EQ(data.parameterNames, (std::vector<std::string>{"(Intercept)", "a", "b"}));
   EXPECT_EQ(data.response, (std::vector<double>{1, 4, 5, 6}));
-  ASSERT_EQ(data.regressors.size(), 4u);
-  EXPECT_EQ(data.regressors[1], (std::vector<double>{1.0, 6.0, 7.0}));
+  ASSERT_EQ(data.regressors.size(), 4u * 3u);
+  const auto second = data.Regressors(1);
+  EXPECT_EQ(std::vector<double>(second.begin(), second.end()),
+            (std::vector<double>{1.0, 6.0, 7.0}));
 }
 
 TEST(RegressionData, WithoutInterceptTheColumnsAloneAreParameters) {
   const auto prepared = Prepare(kTable, {"y", {"b"}, false});
   ASSERT_TRUE(prepared.Ok()) << prepared.problem;
   EXPECT_EQ(prepared.data.parameterNames, (std::vector<std::string>{"b"}));
-  EXPECT_EQ(prepared.data.regressors[0], (std::vector<double>{3.0}));
+  EXPECT_EQ(prepared.data.regressors, (std::vector<double>{3.0, 4.0, 7.0, 9.0, 8.0}));
   // Only b and y are used: row 2 (a missing) stays, row 3 (b missing) goes.
   EXPECT_EQ(prepared.data.droppedRows, (std::vector<int>{3}));
 }
