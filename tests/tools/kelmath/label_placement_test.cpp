@@ -59,14 +59,18 @@ TEST(LabelPlacement, CrowdedLabelsAreAllPlacedWithoutOverlap) {
       EXPECT_EQ(placed[i].text, c.requests[i].text) << c.name;
       if (!placed[i].placed) continue;
       ++count;
-      for (size_t j = 0; j < i; ++j)
-        if (placed[j].placed)
+      for (size_t j = 0; j < i; ++j) {
+        if (placed[j].placed) {
           EXPECT_FALSE(Overlap(Measured(placed[i]), Measured(placed[j]))) << c.name << i << j;
+        }
+      }
       // Near its point: within 30 units either way.
       EXPECT_LT(std::abs(placed[i].y - c.requests[i].y), 30.0) << c.name << i;
     }
     // The three-label cases (as R labels three) lose none.
-    if (c.requests.size() == 3) EXPECT_EQ(count, 3u) << c.name;
+    if (c.requests.size() == 3) {
+      EXPECT_EQ(count, 3u) << c.name;
+    }
   }
 }
 
