@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <utility>
 
@@ -67,18 +68,20 @@ double NormalQuantile(double p) {
 
 kel_plot::Scales ChooseScales(const Figure& f) {
   // Without a point the frame still shows, over [0, 1].
-  if (f.marks.empty()) return {kel_plot::ChooseAxis(0.0, 1.0), kel_plot::ChooseAxis(0.0, 1.0)};
-  double xMin = f.xFromZero ? 0.0 : f.marks.front().x, xMax = xMin;
-  double yMin = f.marks.front().y, yMax = yMin;
-  for (const double y : f.yShown) {
-    yMin = std::min(yMin, y);
-    yMax = std::max(yMax, y);
-  }
+  // Only finite values count (a NaN, as a standardized residual at leverage 1, is not drawn); the
+  // ranges start empty, and an axis without a finite value spans [0, 1].
+  const double inf = std::numeric_limits<double>::infinity();
+  double xMin = f.xFromZero ? 0.0 : inf, xMax = f.xFromZero ? 0.0 : -inf;
+  double yMin = inf, yMax = -inf;
+  const auto widen = [](double value, double& low, double& high) {
+    if (!std::isfinite(value)) return;
+    low = std::min(low, value);
+    high = std::max(high, value);
+  };
+  for (const double y : f.yShown) widen(y, yMin, yMax);
   for (const Mark& m : f.marks) {
-    xMin = std::min(xMin, m.x);
-    xMax = std::max(xMax, m.x);
-    yMin = std::min(yMin, m.y);
-    yMax = std::max(yMax, m.y);
+    widen(m.x, xMin, xMax);
+    widen(m.y, yMin, yMax);
   }
   return {kel_plot::ChooseAxis(xMin, xMax), kel_plot::ChooseAxis(yMin, yMax)};
 }
