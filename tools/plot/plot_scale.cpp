@@ -28,7 +28,10 @@ int DecimalExponent(double value) {
 
 Axis ChooseAxis(double smallest, double largest) {
   // Without a finite range (no finite value to show) the axis spans [0, 1].
-  if (!std::isfinite(smallest) || !std::isfinite(largest)) smallest = 0.0, largest = 1.0;
+  if (!std::isfinite(smallest) || !std::isfinite(largest)) {
+    smallest = 0.0;
+    largest = 1.0;
+  }
   const double magnitude = std::max(std::fabs(smallest), std::fabs(largest));
   if (!(largest - smallest > 1e-12 * magnitude)) {
     // Ticks closer than a few units in the last place would not be distinct numbers.
