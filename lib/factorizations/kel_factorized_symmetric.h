@@ -92,6 +92,9 @@ class KelFactorizedSymmetricPivot : public KelFactorizedSymmetricNoPivot {
  private:
   void EliminateTwoByTwo(int i, double D, std::vector<double>& first, std::vector<double>& second);
 
+  // Pivots below this magnitude count as zero: a tiny fraction of the matrix's largest entry.
+  double tinyPivot = 0.0;
+
   KelVectorInt twoByTwo;
   KelVectorInt interchanges;
   KelVector eValues;

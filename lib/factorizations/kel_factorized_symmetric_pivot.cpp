@@ -9,8 +9,22 @@
 
 namespace {
 
-// Pivots below this magnitude are treated as zero.
-constexpr double kTinyPivot = 1e-30;
+// Pivots below this fraction of the matrix's largest magnitude are treated as zero, so that the
+// decision does not depend on the units of the matrix.
+constexpr double kTinyPivotFraction = 1e-30;
+
+// Whether x can serve as a pivot: non-zero and not below the tiny threshold.
+bool usablePivot(double x, double tinyPivot) {
+  return x != 0.0 && std::fabs(x) >= tinyPivot;
+}
+
+// The largest magnitude of the packed lower triangle.
+double largestMagnitude(int n, double* const* a) {
+  double largest = 0.0;
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= i; ++j) largest = std::fmax(largest, std::fabs(a[i][j]));
+  return largest;
+}
 
 // Element (i, j) of a packed symmetric matrix, whichever triangle is named.
 double& at(double* const* a, int i, int j) {
@@ -74,6 +88,7 @@ void KelFactorizedSymmetricPivot::Factorization() {
   cValues.Resize(0);
   singular = 0;
   std::vector<double> first(static_cast<size_t>(n) + 1), second(static_cast<size_t>(n) + 1);
+  tinyPivot = kTinyPivotFraction * largestMagnitude(n, a);
   int i = 1;
   while (i <= n - 1) {
     const double D = a[i][i];
@@ -96,7 +111,7 @@ void KelFactorizedSymmetricPivot::Factorization() {
     EliminateTwoByTwo(i, D, first, second);
     i += 2;
   }
-  if (n >= 1 && std::fabs(a[n][n]) < kTinyPivot) {
+  if (n >= 1 && !usablePivot(a[n][n], tinyPivot)) {
     a[n][n] = 0.0;
     singular = 1;
   }
@@ -111,7 +126,7 @@ void KelFactorizedSymmetricPivot::EliminateTwoByTwo(int i, double D, std::vector
   const double b = a[i + 1][i];
   const double c = a[i + 1][i + 1];
   double e = 0.0, d = 0.0;
-  if (std::fabs(b) >= kTinyPivot) {
+  if (usablePivot(b, tinyPivot)) {
     a[i][i] = b;
     e = D / b;
     d = 1.0 / b;
@@ -126,7 +141,7 @@ void KelFactorizedSymmetricPivot::EliminateTwoByTwo(int i, double D, std::vector
   eValues.Append(e);
   cValues.Append(c);
   double f = 0.0;
-  if (std::fabs(H) >= kTinyPivot) {
+  if (usablePivot(H, tinyPivot)) {
     f = 1.0 / H;
   } else {
     a[i + 1][i + 1] = 0.0;
@@ -168,7 +183,7 @@ void KelFactorizedSymmetricPivot::SolveKernel(int n, double* const* a, double* x
       x[i + 1] = z2;
       ++block;
       ++i;
-    } else if (singular != 0 && std::fabs(a[i][i]) < kTinyPivot) {
+    } else if (singular != 0 && !usablePivot(a[i][i], tinyPivot)) {
       x[i] = 0.0;
     } else {
       x[i] /= a[i][i];

@@ -190,7 +190,7 @@ KelCollinearity ComputeCollinearity(const KelMatrix& F, bool intercept) {
 }
 
 double GuardedDeviation(double variance) {
-  return std::fmax(std::sqrt(std::fabs(variance)), kelSmallestDeviation);
+  return std::sqrt(std::fabs(variance));
 }
 
 void CorrelationOfCovariance(const KelMatrixSymmetric& covariance,
@@ -201,7 +201,11 @@ void CorrelationOfCovariance(const KelMatrixSymmetric& covariance,
   for (int k = 1; k <= n; ++k) deviation[k] = GuardedDeviation(covariance(k, k));
   KelMatrixSymmetric& r = *correlation;
   for (int j = 1; j <= n; ++j) {
-    for (int k = 1; k < j; ++k) r(j, k) = covariance(j, k) / (deviation[j] * deviation[k]);
+    for (int k = 1; k < j; ++k) {
+      // A parameter of zero variance (left out, or known exactly) is correlated with nothing.
+      const double product = deviation[j] * deviation[k];
+      r(j, k) = product != 0.0 ? covariance(j, k) / product : 0.0;
+    }
     r(j, j) = 1.0;
   }
 }

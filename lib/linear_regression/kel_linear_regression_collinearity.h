@@ -16,12 +16,8 @@
 #include "containers/kel_matrix_symmetric.h"
 #include "containers/kel_vector.h"
 
-// A standard deviation below this counts as this value when parameters are correlated, so that
-// a parameter of zero (or, by rounding, slightly negative) variance gets correlations 0 instead
-// of a division by zero. Both regressions and the singular value candidates use it.
-inline constexpr double kelSmallestDeviation = 1e-20;
-
-// The standard deviation of a parameter from its variance under the guard above.
+// The standard deviation of a parameter from its variance; a variance slightly negative by
+// rounding counts by its magnitude. Both regressions and the singular value candidates use it.
 double GuardedDeviation(double variance);
 // Correlation of the parameters from their covariance: R(j, k) = Cov(j, k) / (sd(j) sd(k)) with
 // guarded deviations, unit diagonal. Written into *correlation (assigned, not a new object:

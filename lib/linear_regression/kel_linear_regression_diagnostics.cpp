@@ -10,6 +10,7 @@
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_linear_regression_collinearity.h"
 #include "statistics/kel_distributions.h"
+#include "statistics/kel_standardized.h"
 
 namespace {
 
@@ -136,7 +137,7 @@ void KelLinearRegression::ComputeVerdicts() {
 // b(i) / se(b)(i).
 KelVector KelLinearRegression::FitTValues() const {
   KelVector t(numParameters);
-  for (int i = 1; i <= numParameters; ++i) t(i) = b(i) / seB(i);
+  for (int i = 1; i <= numParameters; ++i) t(i) = KelStandardized(b(i), seB(i));
   return t;
 }
 

@@ -268,9 +268,13 @@ void KelLinearRegression::ComputeResidualStatistics() {
 
   totalSumOfSquares = 0.0;
   for (int i = 1; i <= m; ++i) totalSumOfSquares += y(i) * y(i);
-  if (totalSumOfSquares == 0.0) totalSumOfSquares = 1e-20;
   if (interceptFlag == 0) {
     correctedTotalSumOfSquares = 0.0;
+    // All responses zero: the residuals are zero as well and the fit is exact, whatever the units.
+    if (totalSumOfSquares == 0.0) {
+      r2 = adjustedR2 = 1.0;
+      return;
+    }
     r2 = 1.0 - sumOfSquares / totalSumOfSquares;
     adjustedR2 = 1.0 - meanSquareError / (totalSumOfSquares / m);
     return;
@@ -329,7 +333,9 @@ void KelLinearRegression::ComputeCovariance(const KelMatrix& R, const KelMatrix&
   for (int j = 1; j <= n; ++j)
     for (int k = 1; k <= j; ++k) cov[j][k] /= columnNorm[j] * columnNorm[k];
   seB.Resize(n, false);
-  for (int i = 1; i <= n; ++i) seB(i) = std::max(std::sqrt(cov[i][i]), 1e-20);
+  // No floor: an exact fit or a parameter left out has standard error 0, and a tiny known
+  // variance gives standard errors of its own scale.
+  for (int i = 1; i <= n; ++i) seB(i) = std::sqrt(cov[i][i]);
 
   // The transposed solve keeps the singular values not below machine epsilon times the largest.
   const double threshold = kelMachEps * ds(1);

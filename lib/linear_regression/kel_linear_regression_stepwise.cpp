@@ -18,6 +18,9 @@ namespace {
 constexpr double kNoModel = static_cast<double>(std::numeric_limits<float>::max());
 // The search's tolerances are single-precision constants; their widened values matter because
 // they decide which pivots count as dependent.
+// On the raw data, a centred sum of squares counts as zero below kTinySumOfSquares times the
+// uncentred one, so that the decision does not depend on the units; on the scaled working matrix
+// (correlations, dimensionless) the same constants are absolute.
 constexpr double kTinySumOfSquares = 1e-30;
 constexpr double kTinySumOfSquaresFloat = static_cast<double>(1e-30f);
 constexpr double kResidualFloor = 9.999999999985315e-31;
@@ -80,6 +83,7 @@ class StepwiseSearch {
   std::vector<double> x;  // m x p candidate columns, row-major, centred for intercept models
   std::vector<double> yCentred;
   std::vector<double> columnMean;
+  std::vector<double> rawSquares;    // uncentred sums of squares: columns 1..p, then y at p + 1
   std::vector<double> correlations;  // (p + 1)^2, row-major, the state every run starts from
   std::vector<double> storage;       // the working matrix of the current run
   std::vector<double*> a;            // its 1-based row pointers
@@ -104,9 +108,11 @@ StepwiseSearch::StepwiseSearch(const KelMatrix& F, const KelVector& y, int inter
   x.assign(static_cast<size_t>(m) * p, 0.0);
   yCentred.assign(m, 0.0);
   columnMean.assign(p + 1, 0.0);
+  rawSquares.assign(p + 2, 0.0);
   std::vector<double> column(m);
   for (int u = 1; u <= p; ++u) {
     for (int i = 1; i <= m; ++i) column[i - 1] = F(i, c + u);
+    for (int i = 1; i <= m; ++i) rawSquares[u] += column[i - 1] * column[i - 1];
     const double mean = c != 0 ? correctedMean(column) : 0.0;
     columnMean[u] = mean;
     for (int i = 1; i <= m; ++i) x[static_cast<size_t>(i - 1) * p + (u - 1)] = column[i - 1] - mean;
@@ -116,6 +122,7 @@ StepwiseSearch::StepwiseSearch(const KelMatrix& F, const KelVector& y, int inter
     meanOfY /= m;
   }
   for (int i = 1; i <= m; ++i) yCentred[i - 1] = y(i) - meanOfY;
+  for (int i = 1; i <= m; ++i) rawSquares[p + 1] += y(i) * y(i);
   if (c != 0) {
     storedColumnMeans.Resize(p);
     for (int u = 1; u <= p; ++u) storedColumnMeans(u) = columnMean[u];
@@ -144,7 +151,7 @@ bool StepwiseSearch::PrepareCorrelations() {
     }
   }
   for (int j = 1; j <= p; ++j) {
-    if (A(j, j) < kTinySumOfSquares) {
+    if (A(j, j) <= kTinySumOfSquares * rawSquares[j]) {
       KelPrint("\nIt is impossible to make Stepwise Analysis");
       // Named by its column of F (the candidates of an intercept model start at column 2).
       KelPrint("\nThe column %d of matrix F is hill conditioned", c + j);
@@ -158,7 +165,11 @@ bool StepwiseSearch::PrepareCorrelations() {
   }
   double sumY = 0.0;
   for (int i = 1; i <= m; ++i) sumY += yCentred[i - 1] * yCentred[i - 1];
-  A(q, q) = sumY < kTinySumOfSquares ? kTinySumOfSquaresFloat : sumY;
+  // A constant response: a tiny positive scale in its own units (any, when it is all zeros) keeps
+  // its vanishing correlations vanishing.
+  double constantScale = kTinySumOfSquaresFloat * rawSquares[q];
+  if (constantScale == 0.0) constantScale = 1.0;
+  A(q, q) = sumY <= kTinySumOfSquares * rawSquares[q] ? constantScale : sumY;
   scale[q] = std::sqrt(A(q, q));
   for (int j = 1; j <= q; ++j) {
     for (int k = 1; k <= q; ++k) A(j, k) = A(j, k) / (scale[j] * scale[k]);

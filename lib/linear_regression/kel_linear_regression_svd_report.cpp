@@ -10,6 +10,7 @@
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "statistics/kel_standardized.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ void printCandidateParameters(const KelSvdCandidate& fit) {
   KelPrint("\n\n Par.      Value       Standard Error     T-Value");
   for (int k = 1; k <= fit.parameters.Size(); ++k) {
     KelPrint("\n%3d %16.7e %16.7e %16.7e", k, fit.parameters(k), fit.standardErrors(k),
-             fit.parameters(k) / fit.standardErrors(k));
+             KelStandardized(fit.parameters(k), fit.standardErrors(k)));
   }
 }
 

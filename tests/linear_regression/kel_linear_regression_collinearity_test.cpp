@@ -260,7 +260,7 @@ TEST(CorrelationOfCovariance, HandValuesAndTheZeroVarianceGuard) {
   EXPECT_DOUBLE_EQ(LargestCorrelation(correlation), 0.5);
   // The covariance itself is left as it was.
   EXPECT_EQ(covariance(2, 1), -3.0);
-  EXPECT_EQ(GuardedDeviation(-1e-300), kelSmallestDeviation);
+  EXPECT_EQ(GuardedDeviation(-1e-300), 1e-150);  // no floor: the magnitude's own root
   EXPECT_EQ(GuardedDeviation(0.25), 0.5);
   KelMatrixSymmetric single(1, 1);
   single(1, 1) = 2.0;

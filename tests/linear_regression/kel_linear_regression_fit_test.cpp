@@ -235,10 +235,11 @@ TEST(LinearRegressionFit, FirstColumnNotExactlyOneMeansNoIntercept) {
   EXPECT_NEAR(intercept.CorrectedTotalSumOfSquares(), 14.0 / 3.0, 1e-14);
 }
 
-TEST(LinearRegressionFit, AllResponsesZeroWithoutInterceptUsesTinyTotalSum) {
+TEST(LinearRegressionFit, AllResponsesZeroWithoutInterceptIsAnExactFit) {
   KelLinearRegression regression(KelMatrix(3, 1, 1., 2., 3.), KelVector(3));
-  EXPECT_EQ(regression.TotalSumOfSquares(), 1e-20);
+  EXPECT_EQ(regression.TotalSumOfSquares(), 0.0);
   EXPECT_EQ(regression.GetR2(), 1.0);
+  EXPECT_EQ(regression.AdjustedR2(), 1.0);
 }
 
 TEST(LinearRegressionFit, ZeroSingularValueIsLeftOutOfTheCovariance) {
@@ -261,7 +262,7 @@ TEST(LinearRegressionFit, ZeroSingularValueIsLeftOutOfTheCovariance) {
   for (int i = 1; i <= 2; ++i)
     for (int k = 1; k <= 2; ++k)
       EXPECT_NEAR(deficient.Covariance()(i, k), full.Covariance()(i, k), 1e-13);
-  EXPECT_EQ(deficient.ParameterStandardErrors()(3), 1e-20);
+  EXPECT_EQ(deficient.ParameterStandardErrors()(3), 0.0);  // no floor
   EXPECT_NEAR(deficient.Parameters()(3), 0.0, 1e-14);
 }
 
@@ -503,6 +504,25 @@ TEST(LinearRegressionFit, PrintObjectStartsWithTheNumberAndTheDataBlock) {
   EXPECT_NE(leastSquares, std::string::npos);
   EXPECT_NE(singular, std::string::npos);
   EXPECT_LT(leastSquares, singular);
+}
+
+// No floor under the standard errors: a known variance of 1e-300 gives standard errors 1e-150
+// times those of a variance of 1 (not 1e-20), with t values 1e150 times as large; an exact fit
+// gives standard errors 0.
+TEST(LinearRegressionFit, TinyKnownVarianceGivesStandardErrorsOfItsOwnScale) {
+  const KelMatrix F(5, 2, 1., 1., 1., 2., 1., 4., 1., 5., 1., 7.);
+  const KelVector y(5, 1., 2., 3., 5., 4.);
+  KelLinearRegression unit(F, y);
+  unit.SetResponseVariance(1.0, 10);
+  KelLinearRegression tiny(F, y);
+  tiny.SetResponseVariance(1e-300, 10);
+  for (int k = 1; k <= 2; ++k) {
+    EXPECT_NEAR(tiny.ParameterStandardErrors()(k) / unit.ParameterStandardErrors()(k), 1e-150,
+                1e-163);
+  }
+  KelLinearRegression exact(F, KelVector(5, 3., 5., 9., 11., 15.));  // y = 1 + 2x
+  EXPECT_EQ(exact.ParameterStandardErrors()(1), 0.0);
+  EXPECT_EQ(exact.ParameterStandardErrors()(2), 0.0);
 }
 
 }  // namespace
