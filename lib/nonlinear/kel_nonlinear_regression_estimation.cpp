@@ -2,6 +2,7 @@
 // Gauss-Newton refinement, the Newton polishing and the statistics of the estimated model.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "foundation/kel_constants.h"
@@ -35,8 +36,7 @@ KelVector shortenedStep(const KelVector& s, const KelVector& b) {
   // Starts unset so that any finite bound of a component replaces it.
   double factor = kelUnsetValue;
   for (int k = 1; k <= s.Size(); ++k)
-    if (s(k) != 0.0)
-      factor = std::min(factor, (0.1 * std::fabs(b(k)) + 0.01) / (std::fabs(s(k)) + 1e-20));
+    if (s(k) != 0.0) factor = std::min(factor, (0.1 * std::fabs(b(k)) + 0.01) / std::fabs(s(k)));
   return factor * s;
 }
 
@@ -395,12 +395,13 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   const double sigma1 = sigma(1);
   m.rankDeficiency = 0;
   for (int k = 1; k <= n; ++k)
-    if (sigma(k) < 10.0 * kelMachEpsFloat * sigma1) ++m.rankDeficiency;
+    // A Jacobian of zeros has rank 0: its singular values are all deficient.
+    if (sigma(k) < 10.0 * kelMachEpsFloat * sigma1 || sigma(k) == 0.0) ++m.rankDeficiency;
   const int retained = n - m.rankDeficiency;
   m.scaledVectors.Resize(retained, n, false);
   for (int j = 1; j <= retained; ++j)
     for (int k = 1; k <= n; ++k)
-      m.scaledVectors(j, k) = m.rightVectors(k, j) / (sigma(j) * meanWeight + 1e-20);
+      m.scaledVectors(j, k) = m.rightVectors(k, j) / (sigma(j) * meanWeight);
 
   // Condition number, norms, standard deviation and R2.
   m.conditionNumber = sigma(n) == 0.0 ? kelBigValue : sigma1 / sigma(n);
@@ -409,11 +410,18 @@ void KelNonLinearRegression::ComputeStatistics(int model) {
   m.sumOfSquares = m.residualsNorm * m.residualsNorm;
   m.standardDeviation = m.residualsNorm / std::sqrt(static_cast<double>(dof));
   m.meanSquareError = m.standardDeviation * m.standardDeviation;
-  m.r2 = 1.0 - m.sumOfSquares / (sst + 1e-20);
+  // A constant response leaves R2 undefined unless the fit is exact as well.
+  if (sst > 0.0)
+    m.r2 = 1.0 - m.sumOfSquares / sst;
+  else
+    m.r2 = m.sumOfSquares == 0.0 ? 1.0 : std::numeric_limits<double>::quiet_NaN();
 
   // Covariance, standard errors of the parameters and of the predictions.
   ComputeCovariance(model);
 }
+
+// Added to the squared singular values of the column-scaled Jacobian in the covariance.
+constexpr double kUnitColumnDamping = 1e-20;
 
 // Cov = c V D^-2 V^T over the non-zero singular values, with c = 1 when the measurement
 // variances are known (assigned variances or weights) and c = the mean square error with unit
@@ -444,14 +452,24 @@ void KelNonLinearRegression::ComputeCovariance(int model) {
   m.covariance = KelMatrixSymmetric(n, n);
   for (int k = 1; k <= n; ++k) {
     if (sigma(k) == 0.0) continue;
-    const double scale = variance / (sigma(k) * sigma(k) + 1e-20);
+    // The singular values are those of unit-norm columns, so this damping is dimensionless: it
+    // does not depend on the units of the parameters or the responses. It bounds the share of
+    // singular values at the level of the finite-difference noise (a Jacobian of numerical rank
+    // below n), whose inverse squares would otherwise swamp the covariance.
+    const double scale = variance / (sigma(k) * sigma(k) + kUnitColumnDamping);
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= i; ++j)
         m.covariance(i, j) += V(i, k) * V(j, k) * scale / (columnNorm(i) * columnNorm(j));
   }
+  // A parameter the responses do not depend on (a zero column) is not determined by the data:
+  // its standard error is infinite, not the zero its left-out singular value leaves in Cov.
   m.standardErrors.Resize(n, false);
-  for (int k = 1; k <= n; ++k)
-    m.standardErrors(k) = std::max(std::sqrt(std::max(m.covariance(k, k), 0.0)), 1e-15);
+  for (int k = 1; k <= n; ++k) {
+    bool zeroColumn = true;
+    for (int i = 1; i <= nY && zeroColumn; ++i) zeroColumn = m.jacobian(i, k) == 0.0;
+    m.standardErrors(k) = zeroColumn ? std::numeric_limits<double>::infinity()
+                                     : std::sqrt(std::max(m.covariance(k, k), 0.0));
+  }
 
   // The variance of prediction i is g_i^T Cov g_i / w_i^2 (g_i the weighted Jacobian row),
   // summed as squares in the singular basis to avoid cancellation.

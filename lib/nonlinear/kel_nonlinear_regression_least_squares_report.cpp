@@ -11,6 +11,7 @@
 #include "nonlinear/kel_nonlinear_regression.h"
 #include "nonlinear/kel_nonlinear_tails.h"
 #include "statistics/kel_distributions.h"
+#include "statistics/kel_standardized.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ void KelNonLinearRegression::PrintParameters(int model) const {
   for (int k = 1; k <= m.numParameters; ++k) {
     const double b = m.parameters(k);
     const double se = m.standardErrors(k);
-    const double t = b / (se + 1e-20);
+    const double t = KelStandardized(b, se);
     const double p = kel_nonlinear_tails::TwoSidedT(m.degreesOfFreedom, t);
     KelPrint("\n%3d %23.14e %16.7e %16.7e %16.7e", k, b, se, t, p);
     if (p > 0.05) KelPrint("%s", kelReportWarning);
@@ -193,7 +194,7 @@ void KelNonLinearRegression::PrintSingularValueAnalysis(int model) const {
   KelPause();
   KelPrint("\n\nColumns of Matrix V = Principal Diameters of the Confidence Region");
   for (int i = 1; i <= m.numParameters; ++i) {
-    const double length = sigma(i) == 0.0 ? kelUnbounded : 1.0 / (sigma(i) * meanWeight + 1e-20);
+    const double length = sigma(i) == 0.0 ? kelUnbounded : 1.0 / (sigma(i) * meanWeight);
     KelPrint("\n\nDiameter N. %d Semi-Diameter Length = %e", i, length);
     if (threshold > sigma(i)) KelPrint("%s", kelReportWarning);
     for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e", m.rightVectors(k, i));
@@ -208,7 +209,7 @@ void KelNonLinearRegression::PrintPrincipalComponents(int model) const {
   KelPrint("\n=============================");
   for (int c = 1; c <= m.numParameters - m.rankDeficiency; ++c) {
     KelPrint("\nComponent No. %d", c);
-    KelPrint("\nRelative Importance %e", m.singularValues(c) / (m.singularValues(1) + 1e-20));
+    KelPrint("\nRelative Importance %e", KelStandardized(m.singularValues(c), m.singularValues(1)));
     for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e f[%d]", m.scaledVectors(c, k), k);
   }
   KelPause();
@@ -260,7 +261,7 @@ void KelNonLinearRegression::PrintResidualsAnalysis(int model) const {
         "                                                      Normalized    Weighted");
     for (int l = 1; l <= numExperiments; ++l) {
       const int i = l + (j - 1) * numExperiments;
-      const double normalized = m.residuals(i) / (d + 1e-20);
+      const double normalized = KelStandardized(m.residuals(i), d);
       KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f  %12.2f", l, y(i), m.predictions(i), m.residuals(i),
                normalized, m.weightedResiduals(i));
       if (std::fabs(normalized) > 2.5) KelPrint("%s", kelReportWarning);

@@ -14,7 +14,7 @@ const std::string classText = "KelNonLinearRegression class\n";
 
 // Model 1: y = b1 + b2 x (one response). Model 2: y1 = b1 x1, y2 = b2 x1^2 (two responses).
 // Model 3: y = b1 exp(-b2 x), NaN where b2 < 0.3. Model 4: y = b1 exp(-b2 x), infinite
-// everywhere except at b = (1, 1).
+// everywhere except at b = (1, 1). Model 5: y = b1 + 2 x, which b2 does not affect.
 void TestModel(int model, int, KelVector& b, KelVector& x, KelVector& y) {
   switch (model) {
     case 1:
@@ -30,6 +30,9 @@ void TestModel(int model, int, KelVector& b, KelVector& x, KelVector& y) {
     case 4:
       y(1) =
           (b(1) == 1.0 && b(2) == 1.0) ? std::exp(-x(1)) : std::numeric_limits<double>::infinity();
+      break;
+    case 5:
+      y(1) = b(1) + 2.0 * x(1);
       break;
     default:
       break;
@@ -190,6 +193,16 @@ TEST_F(NonLinearEstimation, VariancesOfTheIndependentVariablesSwitchToKindTwo) {
   r.SetVariances(3, KelVector(2, 0.01, 0.0));
   EXPECT_EQ(r.VarianceKind(), 2);
   EXPECT_DOUBLE_EQ(r.Weights()(1), 10.0);
+}
+
+// A parameter the responses do not depend on is not determined by the data: its standard error
+// is infinite (the report's t value 0 and P value 1), never a small number.
+TEST_F(NonLinearEstimation, ParameterWithoutInfluenceHasAnInfiniteStandardError) {
+  KelNonLinearRegression r(5, LineX(), LineY(), TestModel);
+  r.SetInitialParameters(5, KelVector(2, 0.5, -46.9));
+  EXPECT_TRUE(std::isfinite(r.StandardErrors(5)(1)));
+  EXPECT_GT(r.StandardErrors(5)(1), 0.0);
+  EXPECT_EQ(r.StandardErrors(5)(2), std::numeric_limits<double>::infinity());
 }
 
 // Straight line: difference quotients are exact, so every statistic has a closed form.
