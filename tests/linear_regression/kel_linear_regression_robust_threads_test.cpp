@@ -3,11 +3,10 @@
 // search (its objective, its unfeasibility flag, its factorizations) reaches another.
 #include <bit>
 #include <cstdint>
-#include <latch>
-#include <thread>
 #include <vector>
 
 #include "kel_test_support.h"
+#include "kel_thread_rounds.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
@@ -48,33 +47,16 @@ RobustOutcome Analyse(const DataSet& set) {
 }
 
 TEST(RobustRegressionThreads, FourObjectsOnFourThreadsMatchEachAloneBitForBit) {
-  std::vector<RobustOutcome> alone;
-  for (const DataSet& set : dataSets) alone.push_back(Analyse(set));
-
-  // Two rounds, the data sets shifted by one thread in the second, so that every analysis meets
-  // other neighbours; the latch makes the four start together.
-  for (int round = 0; round < 2; ++round) {
-    std::vector<RobustOutcome> together(kThreads);
-    std::latch start(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-      const int set = (t + round) % kThreads;
-      threads.emplace_back([&, t, set] {
-        start.arrive_and_wait();
-        together[static_cast<size_t>(t)] = Analyse(dataSets[set]);
+  // Two rounds, the data sets shifted by one thread in the second.
+  kel_test::ExpectSameTogetherAsAlone(
+      kThreads, 2, [](int set) { return Analyse(dataSets[set]); },
+      [](const RobustOutcome& got, const RobustOutcome& alone, int set) {
+        SCOPED_TRACE(dataSets[set].name);
+        ASSERT_EQ(got.coefficients.size(), alone.coefficients.size());
+        EXPECT_EQ(got.coefficients, alone.coefficients);
+        EXPECT_EQ(got.scale, alone.scale);
+        EXPECT_EQ(got.criterion, alone.criterion);
       });
-    }
-    for (std::thread& thread : threads) thread.join();
-    for (int t = 0; t < kThreads; ++t) {
-      const size_t set = static_cast<size_t>((t + round) % kThreads);
-      SCOPED_TRACE(testing::Message() << dataSets[set].name << " round " << round);
-      const RobustOutcome& got = together[static_cast<size_t>(t)];
-      ASSERT_EQ(got.coefficients.size(), alone[set].coefficients.size());
-      EXPECT_EQ(got.coefficients, alone[set].coefficients);
-      EXPECT_EQ(got.scale, alone[set].scale);
-      EXPECT_EQ(got.criterion, alone[set].criterion);
-    }
-  }
 }
 
 }  // namespace

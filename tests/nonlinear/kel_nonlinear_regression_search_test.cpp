@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "kel_rival_models.h"
 #include "kel_test_support.h"
 #include "kelmath.h"
 
@@ -208,43 +209,10 @@ TEST_F(NonLinearSearch, FatalTextsOfTheSearch) {
 }
 
 // The demonstration problem of experiment_selection.
-KelVector noise(31, 1.22, 1.44, -1.22, 1.66, -1.1, -1.22, -1.44, 1.88, 1.44, -1.24, 1.66, -1.22,
-                -1.88, 1.22, 1.44, -1.66, 1.66, -1.88, -1.44, 1.44, 1.22, 1.66, -1.44, -1.22, 1.44,
-                -1.22, 1.22, -1.22, 1.44, -1.22, -1.44);
-
-void KineticModel(int model, int, KelVector& b, KelVector& x, KelVector& y) {
-  const double x1 = x(1), x2 = x(2), d = b(3) * x2 * x1;
-  const double D = 1.0 + b(3) * x1 + (model <= 2 ? b(4) * x2 : 0.0);
-  const double E = 1.0 + b(3) * x1;
-  if (model == 1) {
-    y(1) = b(1) * b(4) * d / (D * D);
-    y(2) = b(2) * b(4) * d / (D * D);
-  } else if (model == 2) {
-    y(1) = b(1) * b(4) * d / (D * D);
-    y(2) = b(1) * b(4) * d / D;
-  } else if (model == 3) {
-    y(1) = b(1) * d / E;
-    y(2) = b(2) * d / (E * E);
-  } else if (model == 4) {
-    const double F = 1.0 + b(3) * x1 + b(4) * x1;
-    y(1) = b(1) * d / E;
-    y(2) = b(2) * d / (F * F);
-  }
-}
-
 TEST_F(NonLinearSearch, ExperimentSelectionProblem) {
-  KelMatrix X(5, 2, 0.5, 0.5, 1., 0.5, 0.5, 1., 1., 1., 0.01, 2.), Y(5, 2);
-  for (int i = 1; i <= 5; ++i) {
-    const double x1 = X(i, 1), x2 = X(i, 2), den = 15.0 * x1 + 1.0 + 1.9 * x1;
-    Y(i, 1) = 0.0005 * 15.0 * x1 * x2 / (15.0 * x1 + 1.0) + 2e-6 * noise(i);
-    Y(i, 2) = 0.16 * 15.0 * x1 * x2 / (den * den) + 5e-5 * noise(31 - i);
-  }
-  KelNonLinearRegression r(4, X, Y, KineticModel);
-  r.SetVariances(4, KelVector(2, 8.6e-12, 5.4e-9));
-  r.SetInitialParameters(1, KelVector(4, 0., 1., 1., 1.));
-  r.SetInitialParameters(2, KelVector(4, 0., 1., 1., 1.));
-  r.SetInitialParameters(3, KelVector(3, 0.0005, 0.16, 1.));
-  r.SetInitialParameters(4, KelVector(4, 0.0005, 0.16, 1., 1.));
+  const kel_test::RivalModelsData data = kel_test::MakeRivalModelsData(0);
+  KelNonLinearRegression r(4, data.X, data.Y, kel_test::RivalModels);
+  kel_test::SetRivalModelsProgramStart(r);
   const std::string out = CaptureOutput([&] {
     r.RobustAnalysis();
     r.LeastSquaresAnalysisAndExperimentsSearch(KelVector(2, 0.01, 0.01), KelVector(2, 2., 2.));

@@ -7,14 +7,14 @@
 // The least-squares reports print their covariance matrices with the matrix's serial number
 // ("KelMatrixSymm No.284"), a process-wide counter that the other threads advance too: that
 // number, and only that, is masked before the texts are compared.
-#include <latch>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../linear_regression/linear_regression_test_data.h"
+#include "kel_rival_models.h"
 #include "kel_test_support.h"
+#include "kel_thread_rounds.h"
 #include "kelmath.h"
 
 namespace {
@@ -65,30 +65,6 @@ void LinearReports(const LinearSet& set) {
 // ---- Nonlinear rival models: robust analysis, then the least-squares analysis with model
 // discrimination and the search for new experiments, as the experiment_selection program does.
 
-const KelVector& Noise() {
-  static const KelVector noise(31, 1.22, 1.44, -1.22, 1.66, -1.1, -1.22, -1.44, 1.88, 1.44, -1.24,
-                               1.66, -1.22, -1.88, 1.22, 1.44, -1.66, 1.66, -1.88, -1.44, 1.44,
-                               1.22, 1.66, -1.44, -1.22, 1.44, -1.22, 1.22, -1.22, 1.44, -1.22,
-                               -1.44);
-  return noise;
-}
-
-// The four rival models of the experiment_selection program; model 4 with
-// b = (0.0005, 0.16, 15, 1.9) generates the data.
-void RivalModels(int model, int, KelVector& b, KelVector& x, KelVector& y) {
-  const double x1 = x(1), x2 = x(2), d = b(3) * x2 * x1, E = 1.0 + b(3) * x1;
-  if (model <= 2) {
-    const double D = 1.0 + b(3) * x1 + b(4) * x2;
-    y(1) = b(1) * b(4) * d / (D * D);
-    y(2) = model == 1 ? b(2) * b(4) * d / (D * D) : b(1) * b(4) * d / D;
-  } else {
-    // Model 3 has three parameters: b(4) exists only for model 4.
-    const double F = model == 3 ? E : 1.0 + b(3) * x1 + b(4) * x1;
-    y(1) = b(1) * d / E;
-    y(2) = b(2) * d / (F * F);
-  }
-}
-
 // The program's five experiments with the noise sequence started shift places later, so that
 // each thread fits data of its own.
 struct NonLinearProblem {
@@ -104,19 +80,9 @@ const NonLinearProblem nonLinearProblems[kThreads] = {
 
 void NonLinearReports(const NonLinearProblem& p) {
   KelPrint("\n\n==== rival models, %s", p.name);
-  const KelMatrix X(5, 2, 0.5, 0.5, 1., 0.5, 0.5, 1., 1., 1., 0.01, 2.);
-  KelMatrix Y(5, 2);
-  for (int i = 1; i <= 5; ++i) {
-    const double x1 = X(i, 1), x2 = X(i, 2), den = 15.0 * x1 + 1.0 + 1.9 * x1;
-    Y(i, 1) = 0.0005 * 15.0 * x1 * x2 / (15.0 * x1 + 1.0) + 2e-6 * Noise()(i + p.shift);
-    Y(i, 2) = 0.16 * 15.0 * x1 * x2 / (den * den) + 5e-5 * Noise()(31 - i - p.shift);
-  }
-  KelNonLinearRegression r(4, X, Y, RivalModels);
-  r.SetVariances(4, KelVector(2, 8.6e-12, 5.4e-9));
-  r.SetInitialParameters(1, KelVector(4, 0., 1., 1., 1.));
-  r.SetInitialParameters(2, KelVector(4, 0., 1., 1., 1.));
-  r.SetInitialParameters(3, KelVector(3, 0.0005, 0.16, 1.));
-  r.SetInitialParameters(4, KelVector(4, 0.0005, 0.16, 1., 1.));
+  const kel_test::RivalModelsData data = kel_test::MakeRivalModelsData(p.shift);
+  KelNonLinearRegression r(4, data.X, data.Y, kel_test::RivalModels);
+  kel_test::SetRivalModelsProgramStart(r);
   r.RobustAnalysis();
   r.LeastSquaresAnalysisAndExperimentsSearch(KelVector(2, 0.01, 0.01), KelVector(2, 2., 2.));
 }
@@ -146,45 +112,21 @@ std::string Work(int set) {
 }
 
 TEST(ReportsThreads, FourThreadsWriteTheSameTextsAsTheSameWorkAlone) {
-  std::vector<std::string> alone;
-  for (int set = 0; set < kThreads; ++set) alone.push_back(Work(set));
-  // The texts hold every report: a capture that lost the output would compare equal too.
-  for (const std::string& text : alone) {
-    EXPECT_NE(text.find("==== rival models"), std::string::npos);
-    EXPECT_NE(text.find("KelMatrixSymm No.#"), std::string::npos);
-    EXPECT_GT(text.size(), 10000u);
-  }
-
-  // Two rounds, the data sets shifted by one thread in the second, so that every set meets
-  // other neighbours; the latch makes the four start together.
-  for (int round = 0; round < 2; ++round) {
-    std::vector<std::string> together(kThreads);
-    std::latch start(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-      const int set = (t + round) % kThreads;
-      threads.emplace_back([&, t, set] {
-        start.arrive_and_wait();
-        together[static_cast<size_t>(t)] = Work(set);
-      });
-    }
-    for (std::thread& thread : threads) thread.join();
-    for (int t = 0; t < kThreads; ++t) {
-      const size_t set = static_cast<size_t>((t + round) % kThreads);
-      SCOPED_TRACE(testing::Message()
-                   << "data set " << set << " on thread " << t << " round " << round);
-      // The byte-wise equality first: on a difference, the texts themselves are too long to
-      // read, so the first differing place is what is shown.
-      const std::string& got = together[static_cast<size_t>(t)];
-      if (got != alone[set]) {
+  // Two rounds, the data sets shifted by one thread in the second.
+  kel_test::ExpectSameTogetherAsAlone(
+      kThreads, 2, Work, [](const std::string& got, const std::string& alone, int) {
+        // The texts hold every report: a capture that lost the output would compare equal too.
+        EXPECT_NE(alone.find("==== rival models"), std::string::npos);
+        EXPECT_NE(alone.find("KelMatrixSymm No.#"), std::string::npos);
+        EXPECT_GT(alone.size(), 10000u);
+        // On a difference the texts are too long to read: the first differing place is shown.
+        if (got == alone) return;
         size_t at = 0;
-        while (at < got.size() && at < alone[set].size() && got[at] == alone[set][at]) ++at;
+        while (at < got.size() && at < alone.size() && got[at] == alone[at]) ++at;
         ADD_FAILURE() << "texts differ at byte " << at << " (lengths " << got.size() << " and "
-                      << alone[set].size() << "): together \"" << got.substr(at, 120)
-                      << "\", alone \"" << alone[set].substr(at, 120) << "\"";
-      }
-    }
-  }
+                      << alone.size() << "): together \"" << got.substr(at, 120) << "\", alone \""
+                      << alone.substr(at, 120) << "\"";
+      });
 }
 
 }  // namespace
