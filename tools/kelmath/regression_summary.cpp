@@ -121,7 +121,8 @@ std::string ModelLines(const RegressionResult& r) {
   text += Printf("Multiple R-squared: %s,  Adjusted R-squared: %s\n", Short(r.rSquared).c_str(),
                  Short(r.adjRSquared).c_str());
   if (std::isnan(r.fStatistic)) {
-    text += "F-statistic: NA (the model has the intercept alone)\n";
+    text += r.exactFit ? "F-statistic: NA (an exact fit)\n"
+                       : "F-statistic: NA (the model has the intercept alone)\n";
   } else {
     text += Printf("F-statistic: %s on %d and %d DF,  p-value: %s\n", Short(r.fStatistic).c_str(),
                    r.fNumeratorDof, r.residualDof, FormatPValue(r.fPValue).c_str());
@@ -130,7 +131,8 @@ std::string ModelLines(const RegressionResult& r) {
       Printf("Log-likelihood: %s (df = %d),  AIC: %s,  BIC: %s\n", Long(r.logLikelihood).c_str(),
              r.rank + 1, Long(r.aic).c_str(), Long(r.bic).c_str());
   if (std::isnan(r.breuschPagan)) {
-    text += "Studentized Breusch-Pagan test: NA (a single parameter)\n";
+    text += r.exactFit ? "Studentized Breusch-Pagan test: NA (an exact fit)\n"
+                       : "Studentized Breusch-Pagan test: NA (a single parameter)\n";
   } else {
     text += Printf("Studentized Breusch-Pagan test: BP = %s, df = %d, p-value: %s\n",
                    Short(r.breuschPagan).c_str(), r.breuschPaganDof,
