@@ -38,8 +38,11 @@
 
 #include "minimization/kel_minimization_robust.h"
 
+#include "linear_regression/kel_coefficient_inference.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_load.h"
+#include "linear_regression/kel_sandwich_covariance.h"
+#include "linear_regression/kel_scaled_least_squares.h"
 
 #include "nonlinear/kel_nonlinear_regression.h"
 // clang-format on

@@ -1,13 +1,13 @@
 // Covariances of least-squares estimates that stay valid when the errors are heteroskedastic
-// (HC0..HC4) or correlated within clusters (cluster-robust, one or two clustering variables),
-// as sandwiches (X'X)^-1 X' Omega X (X'X)^-1 of the kept columns X of the design.
+// (HC0..HC4) or correlated within clusters (cluster-robust, one or two clustering variables):
+// sandwiches (X'X)^-1 X' Omega X (X'X)^-1 over the kept columns X of the design.
 //
 // They take the design F, the residuals of its fit and the aliased columns, so that they serve
-// both KelFitScaledLeastSquares (see the overloads) and KelLinearRegression (its Residuals(),
-// no aliased columns). The kept columns are brought to unit size by powers of two (exact) and
-// factored by Householder QR: X = QR, (X'X)^-1 X' = R^-1 Q', so the meat is a sum of
-// outer products of the rows q_i of Q and the leverages are h_i = |q_i|^2; nothing of size m x m
-// is formed and the cost is O(m n^2).
+// KelFitScaledLeastSquares (see the overloads) and KelLinearRegression (its Residuals(), no
+// aliased columns) alike. The kept columns are brought to unit size by powers of two (exact) and
+// factored by Householder QR: X = QR, (X'X)^-1 X' = R^-1 Q', so the meat is a sum of outer
+// products of the rows q_i of Q and the leverages are h_i = |q_i|^2. Nothing of size m x m is
+// formed: the cost is O(m n^2) and the extra memory one m x n matrix.
 #ifndef KELMATH_KEL_SANDWICH_COVARIANCE_H
 #define KELMATH_KEL_SANDWICH_COVARIANCE_H
 
@@ -19,25 +19,25 @@
 
 // classical: s^2 (X'X)^-1. HC0: Omega = diag(e_i^2); HC1: HC0 m / (m - p); HC2: e_i^2 / (1 - h_i);
 // HC3: e_i^2 / (1 - h_i)^2; HC4 (Cribari-Neto): e_i^2 / (1 - h_i)^delta_i with
-// delta_i = min(4, m h_i / p); cluster: R's sandwich::vcovCL default for lm (below). p is the
-// number of kept columns.
+// delta_i = min(4, m h_i / p); cluster: as R's sandwich::vcovCL for lm (below). p is the number
+// of kept columns.
 enum class KelCovarianceType { kClassical, kHC0, kHC1, kHC2, kHC3, kHC4, kCluster };
 
-// A leverage is 1 when 1 - h is within this many units of rounding of 1 per kept column: the
-// residual of such a row is 0 up to rounding whatever the data, so HC2, HC3 and HC4, which
-// divide by a power of 1 - h, are undefined there (R's lm.influence takes 10 units; the QR's
-// rounding in h grows with the columns).
+// A leverage is 1 when 1 - h is within this many units of rounding per kept column: the residual
+// of such a row is 0 up to rounding whatever the data, so HC2, HC3 and HC4, which divide by a
+// power of 1 - h, are undefined there (R's lm.influence takes 10 units; the QR's rounding in h
+// grows with the columns).
 inline constexpr double kelUnitLeverageUlps = 10.0;
 
 struct KelSandwichCovariance {
   KelCovarianceType type = KelCovarianceType::kClassical;
   // n x n over the columns of F, 1-based. Aliased columns have NaN rows and columns; all of it
-  // is NaN when the type is undefined for the data (see unitLeverageRows).
+  // is NaN when the type is undefined for the data (defined false).
   KelMatrix covariance;
   std::vector<int> aliasedColumns;  // ascending, as given
   int rank = 0;                     // kept columns
   // Rows whose leverage is 1 (kelUnitLeverageUlps), 1-based. With any of them HC2, HC3 and HC4
-  // are undefined (as in R, whose result is then NaN throughout): `defined` is false.
+  // are undefined (as in R, whose result is then NaN throughout): defined is false.
   std::vector<int> unitLeverageRows;
   bool defined = true;
   // Cluster-robust: the number of groups of each clustering variable, and of their
@@ -48,7 +48,8 @@ struct KelSandwichCovariance {
 
 // HC0..HC4 or classical covariance of the fit of the columns of F (m x n) not in aliasedColumns
 // (1-based, ascending) whose residuals are given. Fatal when the sizes disagree, an aliased
-// column is out of range, the type is kCluster, or fewer rows than kept columns are left.
+// column is out of range, the type is kCluster, the kept columns are dependent, or no more rows
+// than kept columns are left.
 KelSandwichCovariance KelHeteroskedasticityConsistentCovariance(
     const KelMatrix& F, const KelVector& residuals, const std::vector<int>& aliasedColumns,
     KelCovarianceType type);
@@ -58,8 +59,9 @@ KelSandwichCovariance KelHeteroskedasticityConsistentCovariance(
 // clustering variable d (any integers; one or two variables). With one variable,
 // V = G/(G-1) (m-1)/(m-p) R^-1 (sum_g s_g s_g') R^-T, s_g the sum of e_i q_i over the group;
 // with two, V_1 + V_2 - V_12, the last over the groups of the intersection, each term with its
-// own G. Two-way covariances need not be positive semidefinite. Fatal when the sizes disagree,
-// with no or more than two variables, or with a variable of one group only.
+// own G. Two-way covariances need not be positive semidefinite. Fatal as above, and when a
+// variable's size differs from the rows, with no or more than two variables, or with a variable
+// of one group only.
 KelSandwichCovariance KelClusterRobustCovariance(const KelMatrix& F, const KelVector& residuals,
                                                  const std::vector<int>& aliasedColumns,
                                                  const std::vector<std::vector<int>>& clusters);

@@ -1,0 +1,148 @@
+#include "linear_regression/kel_coefficient_inference.h"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+#include "statistics/kel_distributions.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// R V R' of a restriction matrix over a covariance, q x q row-major; the aliased parameters
+// (NaN rows of V) must have coefficient 0 in R and are skipped.
+std::vector<double> restrictedCovariance(const KelMatrix& V, const KelMatrix& R) {
+  const int q = R.Rows(), n = R.Columns();
+  std::vector<double> W(static_cast<size_t>(q) * q, 0.0);
+  for (int a = 1; a <= q; ++a)
+    for (int b = 1; b <= q; ++b) {
+      double sum = 0.0;
+      for (int j = 1; j <= n; ++j) {
+        if (R(a, j) == 0.0) continue;
+        for (int l = 1; l <= n; ++l)
+          if (R(b, l) != 0.0) sum += R(a, j) * V(j, l) * R(b, l);
+      }
+      W[(a - 1) * q + (b - 1)] = sum;
+    }
+  return W;
+}
+
+// Solves W x = d (q x q) by Gaussian elimination with partial pivoting after scaling W to unit
+// diagonal magnitude; false when W is singular to working precision: a pivot below q units of
+// rounding of the scaled matrix, or a zero variance.
+bool solveScaled(std::vector<double> W, std::vector<double>& d) {
+  const size_t q = d.size();
+  std::vector<double> scale(q);
+  for (size_t i = 0; i < q; ++i) {
+    const double diagonal = std::fabs(W[i * q + i]);
+    if (!(diagonal > 0.0) || !std::isfinite(diagonal)) return false;
+    scale[i] = 1.0 / std::sqrt(diagonal);
+  }
+  for (size_t i = 0; i < q; ++i) {
+    d[i] *= scale[i];
+    for (size_t j = 0; j < q; ++j) W[i * q + j] *= scale[i] * scale[j];
+  }
+  const double tiny = static_cast<double>(q) * kelMachEps;
+  for (size_t k = 0; k < q; ++k) {
+    size_t pivot = k;
+    for (size_t i = k + 1; i < q; ++i)
+      if (std::fabs(W[i * q + k]) > std::fabs(W[pivot * q + k])) pivot = i;
+    if (!(std::fabs(W[pivot * q + k]) > tiny)) return false;
+    if (pivot != k) {
+      for (size_t j = 0; j < q; ++j) std::swap(W[k * q + j], W[pivot * q + j]);
+      std::swap(d[k], d[pivot]);
+    }
+    for (size_t i = k + 1; i < q; ++i) {
+      const double factor = W[i * q + k] / W[k * q + k];
+      for (size_t j = k; j < q; ++j) W[i * q + j] -= factor * W[k * q + j];
+      d[i] -= factor * d[k];
+    }
+  }
+  for (size_t k = q; k-- > 0;) {
+    for (size_t j = k + 1; j < q; ++j) d[k] -= W[k * q + j] * d[j];
+    d[k] /= W[k * q + k];
+  }
+  for (size_t i = 0; i < q; ++i) d[i] *= scale[i];
+  return true;
+}
+
+}  // namespace
+
+KelVector KelStandardErrors(const KelMatrix& covariance) {
+  const int n = covariance.Rows();
+  KelVector se(n);
+  for (int j = 1; j <= n; ++j) {
+    const double variance = covariance(j, j);
+    se(j) = variance >= 0.0 ? std::sqrt(variance) : kNaN;
+  }
+  return se;
+}
+
+KelVector KelTValues(const KelVector& estimates, const KelVector& standardErrors) {
+  KelVector t(estimates.Size());
+  for (int j = 1; j <= t.Size(); ++j) {
+    const double se = standardErrors(j);
+    t(j) = se > 0.0 && !std::isnan(estimates(j)) ? estimates(j) / se : kNaN;
+  }
+  return t;
+}
+
+KelVector KelTwoSidedPValues(const KelVector& tValues, int dof) {
+  KelVector p(tValues.Size());
+  for (int j = 1; j <= p.Size(); ++j)
+    p(j) = std::isnan(tValues(j)) ? kNaN : 2.0 * KelTStudentProbability(dof, std::fabs(tValues(j)));
+  return p;
+}
+
+KelMatrix KelConfidenceIntervals(const KelVector& estimates, const KelVector& standardErrors,
+                                 int dof, double level) {
+  if (!(level > 0.0 && level < 1.0))
+    KelError("%s%s%sKelConfidenceIntervals\nthe level %g is not between 0 and 1",
+             kelClassLinearRegression, kelErrCheck, kelErrFunction, level);
+  const double quantile = KelTStudentQuantile((1.0 - level) / 2.0, dof);
+  KelMatrix intervals(estimates.Size(), 2);
+  for (int j = 1; j <= estimates.Size(); ++j) {
+    intervals(j, 1) = estimates(j) - quantile * standardErrors(j);
+    intervals(j, 2) = estimates(j) + quantile * standardErrors(j);
+  }
+  return intervals;
+}
+
+KelWaldTest KelWaldFTest(const KelVector& estimates, const KelMatrix& covariance,
+                         const KelMatrix& R, const KelVector& r, int dof) {
+  const int q = R.Rows(), n = estimates.Size();
+  if (R.Columns() != n || r.Size() != q || covariance.Rows() != n || covariance.Columns() != n ||
+      q < 1)
+    KelError("%s%s%sKelWaldFTest\nR is %d x %d and r has %d elements for %d parameters",
+             kelClassLinearRegression, kelErrCheck, kelErrFunction, R.Rows(), R.Columns(), r.Size(),
+             n);
+  KelWaldTest test;
+  test.numeratorDof = q;
+  test.denominatorDof = dof;
+  std::vector<double> d(q), x;
+  for (int a = 1; a <= q; ++a) {
+    double sum = -r(a);
+    for (int j = 1; j <= n; ++j)
+      if (R(a, j) != 0.0) sum += R(a, j) * estimates(j);
+    d[a - 1] = sum;
+  }
+  x = d;
+  test.defined = solveScaled(restrictedCovariance(covariance, R), x);
+  if (test.defined) {
+    double quadratic = 0.0;
+    for (int a = 0; a < q; ++a) quadratic += d[a] * x[a];
+    test.f = quadratic / q;
+    test.defined = std::isfinite(test.f);
+  }
+  if (!test.defined) {
+    test.f = test.pValue = kNaN;
+    return test;
+  }
+  test.pValue = test.f < 0.0 ? kNaN : KelFProbability(q, dof, test.f);
+  return test;
+}
