@@ -64,6 +64,8 @@ void Pipeline(std::string_view text, uint8_t choice) {
   }
   kelmath_cli::ModelRequest model{parsed.table.names.front(), {}, (choice & 4) == 0};
   model.decimal = (choice & 8) != 0 && separators[choice & 3] != ',' ? ',' : '.';
+  if ((choice & 128) != 0 && parsed.table.names.size() > 2)
+    model.clusters = {parsed.table.names.back()};
   const kelmath_cli::PreparedData prepared =
       kelmath_cli::PrepareRegressionData(parsed.table, model);
   if (!prepared.Ok()) {
@@ -74,13 +76,17 @@ void Pipeline(std::string_view text, uint8_t choice) {
   if (data.usedRows.size() > kMaxRows || data.parameterNames.size() > kMaxParameters) return;
   const bool robust = (choice & 16) != 0 && data.usedRows.size() <= kMaxRobustRows;
   const double variance = (choice & 32) != 0 ? 0.5 : 0.0;
+  const KelCovarianceType covariance = !model.clusters.empty() ? KelCovarianceType::kCluster
+                                       : (choice & 64) != 0 && variance == 0.0
+                                           ? KelCovarianceType::kHC3
+                                           : KelCovarianceType::kClassical;
   KelLinearRegression regression;
   std::string libraryText;
   kelmath_cli::ComputedResult computed;
   {
     KelOutputScope capture(libraryText);
-    computed =
-        kelmath_cli::ComputeRegression(data, model.intercept, variance, 3, robust, regression);
+    computed = kelmath_cli::ComputeRegression(data, model.intercept, variance, 3, covariance,
+                                              robust, regression);
   }
   for (const std::string& line : kelmath_cli::WarningLines(libraryText))
     Check(line.find('\n') == std::string::npos);

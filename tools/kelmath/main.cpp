@@ -2,7 +2,8 @@
 // write C++. One subcommand so far:
 //
 //   kelmath regress DATA.csv --response NAME [--columns A,B,...] [--no-intercept]
-//           [--variance V --dof K] [--reports least-squares,svd,robust,stepwise]
+//           [--variance V --dof K] [--se classical|hc0|hc1|hc2|hc3|hc4]
+//           [--cluster COLUMN[,COLUMN]] [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
 //           [--sep , | ; | tab] [--decimal . | ,]
 //           [--observations ROWS.csv]
@@ -25,8 +26,8 @@
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
-#include "pending_files.h"
 #include "observations_csv.h"
+#include "pending_files.h"
 #include "regression_data.h"
 #include "regression_json.h"
 #include "regression_result.h"
@@ -45,6 +46,7 @@ struct RegressOptions {
   bool noIntercept = false;
   double variance = 0.0;
   int varianceDof = 0;
+  std::string standardErrors = "classical";
   std::vector<std::string> reports;
   std::string outputFile;
   std::string jsonFile;
@@ -85,6 +87,20 @@ void DefineRegress(CLI::App& regress, RegressOptions& o) {
   auto* dof = regress.add_option("--dof", o.varianceDof, "degrees of freedom of --variance");
   variance->needs(dof)->check(CLI::PositiveNumber);
   dof->needs(variance)->check(CLI::PositiveNumber);
+  auto* se = regress
+                 .add_option("--se", o.standardErrors,
+                             "covariance of the estimates behind their standard errors, t, P, "
+                             "intervals and F: classical, or heteroskedasticity-consistent "
+                             "hc0, hc1, hc2, hc3, hc4 (default classical)")
+                 ->check(CLI::IsMember({"classical", "hc0", "hc1", "hc2", "hc3", "hc4"}));
+  auto* cluster = regress
+                      .add_option("--cluster", o.model.clusters,
+                                  "cluster-robust standard errors (CR1) by the groups of one or "
+                                  "two columns of labels, comma-separated; a row without a "
+                                  "label is dropped")
+                      ->delimiter(',');
+  se->excludes(cluster);
+  for (CLI::Option* robust : {se, cluster}) robust->excludes(variance);
   regress
       .add_option("--reports", o.reports,
                   "library reports: least-squares,svd,robust,stepwise (default least-squares)")
@@ -169,11 +185,22 @@ void WritePlots(const kelmath_cli::RegressionResult& result, const std::string& 
     WritePending(pending, (std::filesystem::path(folder) / image.fileName).string(), image.svg);
 }
 
+KelCovarianceType CovarianceOf(const RegressOptions& o, const kelmath_cli::ModelRequest& model) {
+  if (!model.clusters.empty()) return KelCovarianceType::kCluster;
+  for (const KelCovarianceType type :
+       {KelCovarianceType::kHC0, KelCovarianceType::kHC1, KelCovarianceType::kHC2,
+        KelCovarianceType::kHC3, KelCovarianceType::kHC4})
+    if (o.standardErrors == kelmath_cli::CovarianceName(type)) return type;
+  return KelCovarianceType::kClassical;
+}
+
 int RunRegress(const RegressOptions& o, char separator, const std::string& call) {
   if (separator == ',' && o.decimal == ",")
     throw UsageError("--sep ',' and --decimal ',' cannot be used together");
   kelmath_cli::ModelRequest model = o.model;
   model.columns = TrimmedNames(o.model.columns);
+  model.clusters = TrimmedNames(o.model.clusters);
+  if (model.clusters.size() > 2) throw UsageError("--cluster takes one or two columns");
   model.intercept = !o.noIntercept;
   model.decimal = o.decimal[0];
   const kelmath_cli::PreparedData prepared = ReadRegressionData(o.dataFile, separator, model);
@@ -188,7 +215,7 @@ int RunRegress(const RegressOptions& o, char separator, const std::string& call)
     KelOutputScope capture(libraryText);
     KelQuietMessages quiet;
     return kelmath_cli::ComputeRegression(prepared.data, model.intercept, o.variance, o.varianceDof,
-                                          robust, regression);
+                                          CovarianceOf(o, model), robust, regression);
   }();
   if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
 
@@ -198,9 +225,8 @@ int RunRegress(const RegressOptions& o, char separator, const std::string& call)
     StreamPending(pending, o.jsonFile,
                   [&](std::FILE* file) { return kelmath_cli::WriteJson(result, file); });
   if (!o.observationsFile.empty()) {
-    StreamPending(pending, o.observationsFile, [&](std::FILE* file) {
-      return kelmath_cli::WriteObservationsCsv(result, file);
-    });
+    StreamPending(pending, o.observationsFile,
+                  [&](std::FILE* file) { return kelmath_cli::WriteObservationsCsv(result, file); });
   }
   if (!o.plotFolder.empty()) WritePlots(computed.result, o.plotFolder, pending);
   if (!o.outputFile.empty()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 
 #include "name_text.h"
 
@@ -47,16 +48,32 @@ int FindColumn(const CsvTable& table, const std::string& name, std::string& prob
   return -1;
 }
 
-// The header positions of the response (first) and the regressor columns, or a problem.
+// The header positions of the clustering columns, or a problem.
+std::string ChooseClusters(const CsvTable& table, const ModelRequest& request,
+                           std::vector<int>& clusters) {
+  std::string problem;
+  for (const std::string& name : request.clusters) {
+    const int position = FindColumn(table, name, problem);
+    if (position < 0) return problem;
+    if (std::find(clusters.begin(), clusters.end(), position) != clusters.end())
+      return "column '" + ShownName(table.names[position]) + "' is a cluster twice";
+    clusters.push_back(position);
+  }
+  return "";
+}
+
+// The header positions of the response (first) and the regressor columns, or a problem. By
+// default the regressors are every column but the response and the clustering columns.
 std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
-                          std::vector<int>& positions) {
+                          const std::vector<int>& clusters, std::vector<int>& positions) {
   std::string problem;
   const int response = FindColumn(table, request.response, problem);
   if (response < 0) return problem;
   positions.push_back(response);
   if (request.columns.empty()) {
     for (int j = 0; j < static_cast<int>(table.names.size()); ++j) {
-      if (j == response) continue;
+      if (j == response || std::find(clusters.begin(), clusters.end(), j) != clusters.end())
+        continue;
       // Two columns of one name would be fitted as two parameters no one can tell apart.
       if (RepeatOf(table, j) >= 0) return AppearsTwice(table, j);
       positions.push_back(j);
@@ -88,10 +105,34 @@ std::string NotANumber(const CsvTable& table, size_t row, int position, char dec
   return problem;
 }
 
+// A cluster label as the cell holds it, blanks around it ignored; empty or NA is missing.
+std::string_view ClusterLabel(const CsvTable& table, size_t row, int position) {
+  const std::string_view label = TrimmedName(table.Cell(row, position));
+  return label == "NA" ? std::string_view() : label;
+}
+
+// Numbers the labels of the clustering columns over the rows used, in order of first appearance
+// (one hash lookup a row and column).
+void NumberClusters(const CsvTable& table, const std::vector<int>& clusters, RegressionData& data) {
+  for (const int position : clusters) {
+    data.clusterNames.push_back(table.names[position]);
+    std::unordered_map<std::string_view, int> numbers;
+    std::vector<int> groups;
+    groups.reserve(data.usedRows.size());
+    for (const int row : data.usedRows) {
+      const std::string_view label = ClusterLabel(table, static_cast<size_t>(row) - 1, position);
+      groups.push_back(numbers.emplace(label, static_cast<int>(numbers.size())).first->second);
+    }
+    data.clusters.push_back(std::move(groups));
+  }
+}
+
 // Reads the used columns of every row as numbers: a complete row goes into the data, a row with
-// a missing value into the dropped rows; a cell that is not a number is the problem returned.
+// a missing value (or cluster label) into the dropped rows; a cell that is not a number is the
+// problem returned.
 std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
-                     const ModelRequest& request, RegressionData& data) {
+                     const std::vector<int>& clusters, const ModelRequest& request,
+                     RegressionData& data) {
   const size_t width = positions.size() - 1 + (request.intercept ? 1 : 0);
   data.response.reserve(table.RowCount());
   data.regressors.reserve(table.RowCount() * width);
@@ -104,6 +145,8 @@ std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
       missing = missing || cell.kind == CellKind::kMissing;
       values[k] = cell.value;
     }
+    for (const int position : clusters)
+      missing = missing || ClusterLabel(table, i, position).empty();
     const int row = static_cast<int>(i) + 1;
     if (missing) {
       data.droppedRows.push_back(row);
@@ -114,6 +157,7 @@ std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
     if (request.intercept) data.regressors.push_back(1.0);
     data.regressors.insert(data.regressors.end(), values.begin() + 1, values.end());
   }
+  NumberClusters(table, clusters, data);
   return "";
 }
 
@@ -122,15 +166,18 @@ std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
 PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& request) {
   PreparedData prepared;
   RegressionData& data = prepared.data;
+  std::vector<int> clusters;
+  prepared.problem = ChooseClusters(table, request, clusters);
+  if (!prepared.Ok()) return prepared;
   std::vector<int> positions;
-  prepared.problem = ChooseColumns(table, request, positions);
+  prepared.problem = ChooseColumns(table, request, clusters, positions);
   if (!prepared.Ok()) return prepared;
   data.responseName = table.names[positions[0]];
   if (request.intercept) data.parameterNames.push_back(kInterceptName);
   for (size_t k = 1; k < positions.size(); ++k)
     data.parameterNames.push_back(table.names[positions[k]]);
   data.dataRows = static_cast<int>(table.RowCount());
-  prepared.problem = TakeRows(table, positions, request, data);
+  prepared.problem = TakeRows(table, positions, clusters, request, data);
   if (!prepared.Ok()) return prepared;
   const size_t needed = data.parameterNames.size() + 1;
   if (data.usedRows.size() < needed) {

@@ -19,6 +19,9 @@ struct ModelRequest {
   std::vector<std::string> columns;  // empty: every column but the response, in file order
   bool intercept = true;
   char decimal = '.';  // the decimal mark of the cells: '.' or ','
+  // Columns whose cells are group labels (any text) for a cluster-robust covariance; they are
+  // not regressors unless named in columns too.
+  std::vector<std::string> clusters = {};
 };
 
 struct RegressionData {
@@ -30,6 +33,10 @@ struct RegressionData {
   std::vector<int> usedRows;     // data row numbers (1-based among the file's data rows)
   std::vector<int> droppedRows;  // rows with a missing value in a used column
   int dataRows = 0;
+  std::vector<std::string> clusterNames;
+  // Per clustering column, the group of each row used: labels numbered from 0 in order of first
+  // appearance.
+  std::vector<std::vector<int>> clusters;
   // The values of a row used (0-based), one per parameter.
   std::span<const double> Regressors(size_t row) const {
     const size_t n = parameterNames.size();
@@ -47,7 +54,8 @@ struct PreparedData {
 // Takes the response and the columns from the table, names matched with blanks around them
 // ignored: unknown names, names used twice, a used name the header holds twice, a cell that is
 // neither missing nor a number, and fewer rows left than the model needs (one more than its
-// parameters) are problems.
+// parameters) are problems. A row with a missing value in a used column, a cluster label
+// included, is dropped.
 PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& request);
 
 }  // namespace kelmath_cli

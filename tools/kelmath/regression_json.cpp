@@ -151,6 +151,7 @@ json ResultObject(const RegressionResult& r) {
       {"rows_used", r.RowsUsed()},
       {"dropped_rows", r.droppedRows},
       {"coefficients", Coefficients(r)},
+      {"covariance_type", CovarianceName(r.covariance)},
       {"condition_number", Number(r.conditionNumber)},
       {"exact_fit", r.exactFit},
       {"sigma", Number(r.sigma)},
@@ -169,6 +170,13 @@ json ResultObject(const RegressionResult& r) {
                                    {"f_statistic", Number(r.varianceF)},
                                    {"f_p_value", Number(r.varianceFPValue)}};
   }
+  if (r.covariance == KelCovarianceType::kCluster) {
+    json clusters = json::array();
+    for (size_t k = 0; k < r.clusterNames.size(); ++k)
+      clusters.push_back({{"column", r.clusterNames[k]}, {"groups", r.clusterGroups[k]}});
+    object["clusters"] = clusters;
+  }
+  if (!r.unitLeverageRows.empty()) object["unit_leverage_rows"] = r.unitLeverageRows;
   if (r.hasRobust) object["robust"] = Robust(r.robust);
   return object;
 }

@@ -1,12 +1,13 @@
 #include "regression_result.h"
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
+#include <utility>
 
 #include "containers/kel_matrix.h"
 #include "containers/kel_vector.h"
 #include "foundation/kel_constants.h"
+#include "linear_regression/kel_coefficient_inference.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_scaled_least_squares.h"
 #include "name_text.h"
@@ -23,6 +24,17 @@ std::string DataProblem(const RegressionData& data, bool intercept) {
     if (data.response[i] != data.response[0]) return "";
   if (intercept)
     return "the response '" + ShownName(data.responseName) + "' is constant in the rows used";
+  return "";
+}
+
+// A clustering column needs two groups or more among the rows used.
+std::string ClusterProblem(const RegressionData& data) {
+  for (size_t k = 0; k < data.clusters.size(); ++k) {
+    const std::vector<int>& groups = data.clusters[k];
+    if (std::all_of(groups.begin(), groups.end(), [](int g) { return g == 0; }))
+      return "the cluster column '" + ShownName(data.clusterNames[k]) +
+             "' has a single group in the rows used";
+  }
   return "";
 }
 
@@ -103,9 +115,14 @@ void FillObservations(const RegressionData& data, const KelScaledLeastSquaresRes
 // incomplete, so it is refused, naming where it happened.
 std::string NonFiniteProblem(const RegressionResult& r) {
   const auto bad = [](double v) { return !std::isfinite(v); };
+  // A robust covariance may leave a standard error undefined (NaN, said in the summary); an
+  // infinity is still an overflow.
+  const auto lost = [&](double v) {
+    return r.covariance == KelCovarianceType::kClassical ? bad(v) : std::isinf(v);
+  };
   for (const CoefficientRow& c : r.coefficients) {
     if (c.aliased) continue;
-    if (bad(c.estimate) || bad(c.stdError) || bad(c.ciLow) || bad(c.ciHigh))
+    if (bad(c.estimate) || lost(c.stdError) || lost(c.ciLow) || lost(c.ciHigh))
       return "the coefficient of '" + c.name + "' or its standard error is beyond the range of " +
              "double precision";
   }
@@ -136,7 +153,73 @@ void FillRobust(const RegressionData& data, KelLinearRegression& regression,
   }
 }
 
+// The Wald test that every slope is 0 under the covariance (NaN with the intercept alone).
+KelWaldTest SlopesWaldTest(const KelScaledLeastSquaresResult& fit, const KelMatrix& covariance,
+                           bool intercept) {
+  std::vector<int> slopes;
+  for (int j = intercept ? 2 : 1; j <= fit.estimates.Size(); ++j)
+    if (!std::isnan(fit.estimates(j))) slopes.push_back(j);
+  if (slopes.empty()) return {NAN, NAN, 0, fit.residualDegreesOfFreedom, false};
+  KelMatrix R(static_cast<int>(slopes.size()), fit.estimates.Size());
+  for (size_t k = 0; k < slopes.size(); ++k) R(static_cast<int>(k) + 1, slopes[k]) = 1.0;
+  return KelWaldFTest(fit.estimates, covariance, R, KelVector(static_cast<int>(slopes.size())),
+                      fit.residualDegreesOfFreedom);
+}
+
+// Standard errors, t and P values, intervals and the F test from a robust covariance instead of
+// the classical one; the rest of the result is the fit's.
+void ApplyCovariance(const RegressionData& data, const KelMatrix& F,
+                     const KelScaledLeastSquaresResult& fit, KelCovarianceType type,
+                     RegressionResult& result) {
+  result.covariance = type;
+  const KelSandwichCovariance sandwich =
+      type == KelCovarianceType::kCluster ? KelClusterRobustCovariance(F, fit, data.clusters)
+                                          : KelHeteroskedasticityConsistentCovariance(F, fit, type);
+  result.clusterNames = data.clusterNames;
+  result.clusterGroups = sandwich.clusterGroups;
+  if (sandwich.intersectionGroups > 0) result.clusterGroups.push_back(sandwich.intersectionGroups);
+  result.covarianceDefined = sandwich.defined;
+  for (const int row : sandwich.unitLeverageRows)
+    result.unitLeverageRows.push_back(data.usedRows[static_cast<size_t>(row) - 1]);
+  const int dof = fit.residualDegreesOfFreedom;
+  const KelVector se = KelStandardErrors(sandwich.covariance);
+  const KelVector t = KelTValues(fit.estimates, se);
+  const KelVector p = KelTwoSidedPValues(t, dof);
+  const KelMatrix ci = KelConfidenceIntervals(fit.estimates, se, dof, 0.95);
+  for (int j = 1; j <= se.Size(); ++j) {
+    CoefficientRow& row = result.coefficients[static_cast<size_t>(j) - 1];
+    if (row.aliased) continue;
+    row.stdError = se(j);
+    row.tValue = t(j);
+    row.pValue = p(j);
+    row.ciLow = ci(j, 1);
+    row.ciHigh = ci(j, 2);
+  }
+  const KelWaldTest wald = SlopesWaldTest(fit, sandwich.covariance, result.intercept);
+  result.fStatistic = result.exactFit ? NAN : wald.f;
+  result.fPValue = result.exactFit ? NAN : wald.pValue;
+}
+
 }  // namespace
+
+const char* CovarianceName(KelCovarianceType type) {
+  switch (type) {
+    case KelCovarianceType::kHC0:
+      return "hc0";
+    case KelCovarianceType::kHC1:
+      return "hc1";
+    case KelCovarianceType::kHC2:
+      return "hc2";
+    case KelCovarianceType::kHC3:
+      return "hc3";
+    case KelCovarianceType::kHC4:
+      return "hc4";
+    case KelCovarianceType::kCluster:
+      return "cluster";
+    default:
+      return "classical";
+  }
+}
 
 int TrustedDigits(double conditionNumber) {
   const double digits = std::floor(-std::log10(kelMachEps * conditionNumber));
@@ -144,9 +227,12 @@ int TrustedDigits(double conditionNumber) {
 }
 
 ComputedResult ComputeRegression(const RegressionData& data, bool intercept, double variance,
-                                 int varianceDof, bool robust, KelLinearRegression& regression) {
+                                 int varianceDof, KelCovarianceType covariance, bool robust,
+                                 KelLinearRegression& regression) {
   ComputedResult computed;
   computed.problem = DataProblem(data, intercept);
+  if (computed.Ok() && covariance == KelCovarianceType::kCluster)
+    computed.problem = ClusterProblem(data);
   if (!computed.Ok()) return computed;
   const int m = static_cast<int>(data.response.size());
   const int n = static_cast<int>(data.parameterNames.size());
@@ -170,6 +256,8 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   result.varianceDof = varianceDof;
   FillCoefficients(data, fit, result);
   FillModelStatistics(fit, result);
+  if (covariance != KelCovarianceType::kClassical)
+    ApplyCovariance(data, F, fit, covariance, result);
   FillObservations(data, fit, result);
   computed.problem = NonFiniteProblem(result);
   if (!computed.Ok()) return computed;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "linear_regression/kel_sandwich_covariance.h"
 #include "regression_data.h"
 
 class KelLinearRegression;
@@ -61,6 +62,10 @@ struct RobustResult {
   std::vector<int> outlierObservations;     // their positions in observations, 0-based
 };
 
+// The covariance's name in the command's options and its JSON: "classical", "hc0" .. "hc4",
+// "cluster".
+const char* CovarianceName(KelCovarianceType type);
+
 struct RegressionResult {
   std::string response;
   int dataRows = 0;
@@ -73,6 +78,15 @@ struct RegressionResult {
   double varianceF = 0.0;
   double varianceFPValue = 0.0;
   std::vector<CoefficientRow> coefficients;
+  // The covariance of the estimates behind their standard errors, t and P values, intervals and
+  // the F test (a Wald test when it is not the classical one).
+  KelCovarianceType covariance = KelCovarianceType::kClassical;
+  std::vector<std::string> clusterNames;  // cluster-robust: the clustering columns
+  std::vector<int> clusterGroups;         // and their groups, then those of the intersection
+  // HC2..HC4 with a row of leverage 1 (its residual is 0 whatever the data) are undefined: the
+  // standard errors and all that follows are NaN, and these are the data rows to blame.
+  bool covarianceDefined = true;
+  std::vector<int> unitLeverageRows;
   int rank = 0;                  // coefficients estimated, the aliased ones left out
   bool exactFit = false;         // residuals at rounding level: standard errors 0
   double conditionNumber = 0.0;  // of the kept columns, centred and scaled to unit length
@@ -107,10 +121,12 @@ struct ComputedResult {
 };
 
 // Checks the data, fits them by KelFitScaledLeastSquares (so that no result depends on their
-// units), hands them to the regression (with the variance when one is assigned) for the report
+// units), takes the inference from the covariance asked for (the clusters are the data's),
+// hands the data to the regression (with the variance when one is assigned) for the report
 // file, and with robust gathers its least-median-of-squares fit.
 ComputedResult ComputeRegression(const RegressionData& data, bool intercept, double variance,
-                                 int varianceDof, bool robust, KelLinearRegression& regression);
+                                 int varianceDof, KelCovarianceType covariance, bool robust,
+                                 KelLinearRegression& regression);
 
 }  // namespace kelmath_cli
 

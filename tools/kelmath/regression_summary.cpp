@@ -1,6 +1,7 @@
 #include "regression_summary.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -78,6 +79,56 @@ std::string FitNoteLines(const RegressionResult& r) {
   return text;
 }
 
+// Up to this many flagged rows are listed one by one; beyond it the summary lists the most
+// extreme by each measure and points to the observations file, so that its length does not
+// grow with m.
+constexpr size_t kListedRows = 10;
+
+// The covariance's name in the text: HC3, CR1.
+std::string CovarianceLabel(KelCovarianceType type) {
+  if (type == KelCovarianceType::kCluster) return "CR1";
+  std::string name = CovarianceName(type);
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+
+std::string ClusterText(const RegressionResult& r) {
+  std::string text = "by '" + ShownName(r.clusterNames[0]) + "'";
+  if (r.clusterNames.size() == 1) return text + Printf(" (%d groups)", r.clusterGroups[0]);
+  return text + " and '" + ShownName(r.clusterNames[1]) +
+         Printf("' (%d and %d groups, %d in their intersection)", r.clusterGroups[0],
+                r.clusterGroups[1], r.clusterGroups[2]);
+}
+
+// Which covariance the standard errors come from, when it is not the classical one, and why
+// any of them is undefined.
+std::string CovarianceLines(const RegressionResult& r) {
+  if (r.covariance == KelCovarianceType::kClassical) return "";
+  const std::string label = CovarianceLabel(r.covariance);
+  if (!r.covarianceDefined) {
+    const size_t rows = r.unitLeverageRows.size();
+    const std::string listed =
+        rows <= kListedRows ? FormatRows(r.unitLeverageRows) : Printf("%zu rows", rows);
+    return Printf(
+        "Standard errors: %s is not defined for these data: %s %s %s leverage 1 (fitted "
+        "exactly by the model whatever its response), and %s divides by 1 - leverage. "
+        "HC0, HC1 and --cluster are defined.\n",
+        label.c_str(), rows == 1 ? "row" : "rows", listed.c_str(), rows == 1 ? "has" : "have",
+        label.c_str());
+  }
+  std::string text = "Standard errors: ";
+  text += r.covariance == KelCovarianceType::kCluster
+              ? "cluster-robust (CR1) " + ClusterText(r)
+              : "heteroskedasticity-consistent (" + label + ")";
+  text += Printf("; t and P on the %d residual degrees of freedom.\n", r.residualDof);
+  for (const CoefficientRow& c : r.coefficients)
+    if (!c.aliased && std::isnan(c.stdError))
+      text += "The variance of '" + ShownName(c.name) +
+              "' is negative in the two-way covariance (which need not be positive "
+              "semidefinite): its standard error is not defined.\n";
+  return text;
+}
+
 std::string CoefficientLines(const RegressionResult& r) {
   std::vector<std::string> names;
   for (const CoefficientRow& c : r.coefficients) names.push_back(ShownName(c.name));
@@ -100,6 +151,7 @@ std::string CoefficientLines(const RegressionResult& r) {
     text += std::isnan(c.vif) ? "\n" : Printf(" %9.4g\n", c.vif);
   }
   text += FitNoteLines(r);
+  text += CovarianceLines(r);
   if (r.varianceAssigned) {
     // As in the library's least-squares report, the t quantiles and P values keep the residual
     // degrees of freedom; K enters the F test of the residual mean square against V.
@@ -120,11 +172,18 @@ std::string ModelLines(const RegressionResult& r) {
                  r.residualDof);
   text += Printf("Multiple R-squared: %s,  Adjusted R-squared: %s\n", Short(r.rSquared).c_str(),
                  Short(r.adjRSquared).c_str());
+  // Under a robust covariance the F test is the Wald test of the slopes with it.
+  const std::string f = r.covariance == KelCovarianceType::kClassical
+                            ? "F-statistic"
+                            : "F-statistic (Wald, " + CovarianceLabel(r.covariance) + ")";
   if (std::isnan(r.fStatistic)) {
-    text += r.exactFit ? "F-statistic: NA (an exact fit)\n"
-                       : "F-statistic: NA (the model has the intercept alone)\n";
+    text += f;
+    text += r.exactFit             ? ": NA (an exact fit)\n"
+            : r.fNumeratorDof == 0 ? ": NA (the model has the intercept alone)\n"
+            : !r.covarianceDefined ? ": NA (the covariance is not defined)\n"
+                                   : ": NA (its covariance of the slopes is singular)\n";
   } else {
-    text += Printf("F-statistic: %s on %d and %d DF,  p-value: %s\n", Short(r.fStatistic).c_str(),
+    text += Printf("%s: %s on %d and %d DF,  p-value: %s\n", f.c_str(), Short(r.fStatistic).c_str(),
                    r.fNumeratorDof, r.residualDof, FormatPValue(r.fPValue).c_str());
   }
   text +=
@@ -140,11 +199,6 @@ std::string ModelLines(const RegressionResult& r) {
   }
   return text;
 }
-
-// Up to this many flagged rows are listed one by one; beyond it the summary lists the most
-// extreme by each measure and points to the observations file, so that its length does not
-// grow with m.
-constexpr size_t kListedRows = 10;
 
 // A count with thousands separators: 140,772.
 std::string Count(size_t count) {
