@@ -168,7 +168,8 @@ double TProduct(const KelVector& x, const KelVector& y) {
 }
 
 void TProduct(const KelMatrix& A, const KelVector& x, KelVector& y) {
-  // The documented message names the operation "%TProduct"; it is printed literally.
+  // Callers match the message, which names the operation "%TProduct" with the '%' printed
+  // literally (docs/developers.md, intended behaviour 1).
   if (x.Size() != A.Rows())
     KelError("%s%s%s%%TProduct\n%s", kelClassVector, kelErrCheck, kelErrFunction,
              KelShapeSizeDetail(A.Rows(), A.Columns(), x.Size()).c_str());

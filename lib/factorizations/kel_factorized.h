@@ -13,7 +13,8 @@
 
 // What became of the loaded matrix: kept beside the factors, destroyed (its storage became the
 // factors), or modified after the factorization (the next preparation factorizes again).
-// MatrixStatus() returns the documented values 0, 1 and 2.
+// MatrixStatus() returns them as the integers 0, 1 and 2 that callers compare with
+// (docs/developers.md, intended behaviour 7).
 enum class KelMatrixStatus : int { kKept = 0, kDestroyed = 1, kModified = 2 };
 
 // Text of the fatal error raised when the loaded matrix was sacrificed to the factors.

@@ -5,8 +5,8 @@
 
 namespace {
 
-// The epsilon of a precision the documented way: halve until 1 + e no longer differs from 1,
-// and take the last e that did. Evaluated by the compiler in that precision with rounding to
+// The epsilon of a precision by halving (docs/developers.md, 6): the smallest power of two e
+// for which 1 + e still differs from 1. Evaluated by the compiler in that precision with rounding to
 // nearest, which is what the floating-point setting establishes at run time, so the constants
 // are fixed before any code runs and no thread ever writes them.
 template <typename Real>
@@ -21,7 +21,7 @@ constexpr Real halvingEpsilon() {
 }
 
 // The single-precision constant is computed in double precision; when that is finer than
-// single precision the documented 2^-23 is used instead.
+// single precision its own 2^-23 is used instead.
 constexpr float singleEpsilon(double e) {
   return e / 2 >= 1e-7 ? static_cast<float>(e) : 1.1920929e-7f;
 }

@@ -9,9 +9,9 @@
 
 // The output settings belong to the calling thread: each thread has its own channel, message
 // switch and warning mode, so that threads working on distinct objects never share them. A
-// thread starts with the values the main thread holds at that moment (the documented defaults
-// in a program that changes nothing). They are atomics only so that a starting thread can read
-// the main thread's values safely; each thread writes only its own.
+// thread starts with the values the main thread holds at that moment (in a program that
+// changes nothing, the initial values given below). They are atomics only so that a
+// starting thread can read the main thread's values safely; each thread writes only its own.
 //
 // Every print and report of the library goes to this stream. Its initial value is the default
 // channel, which creates "KelFile.txt" in the working folder when something is first written to

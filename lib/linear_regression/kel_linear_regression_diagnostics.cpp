@@ -15,8 +15,9 @@
 namespace {
 
 // The auxiliary regression on the other columns that the tolerances are defined by is an
-// object of this class and takes a serial number; drawing it keeps the numbers of the objects
-// created later as documented, although its fit is no longer needed.
+// object of this class and takes a serial number; drawing it keeps the numbers that reports
+// print for the objects created later, although its fit is no longer needed (docs/developers.md,
+// intended behaviour 2).
 void drawAuxiliaryRegressionNumber() {
   const KelLinearRegression auxiliary;
 }

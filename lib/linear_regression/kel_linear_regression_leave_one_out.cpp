@@ -217,7 +217,7 @@ int KelLinearRegression::LeaveOneOutVerdict(double best) const {
   if (reducedDof <= 0) return 0;
   const double p = best / reducedDof;
   // With an assigned variance the test only runs when the reduced mean square error exceeds
-  // the square root of that variance (the documented comparison).
+  // the square root of that variance (docs/developers.md, intended behaviour 3).
   if (responseVariance != 0.0 && !(p > std::sqrt(responseVariance))) return 0;
   if (p < 0.5 * meanSquareError) return 2;
   if (p < 0.8 * meanSquareError) return 1;

@@ -27,7 +27,7 @@ constexpr double kElementalConditionLimit = 100000.0;
 // Normalized residuals beyond these bounds mark possible and highly probable outliers.
 constexpr double kOutlierBound = 2.5;
 constexpr double kHighlyProbableBound = 10.0;
-// Restarts of the minimizer from its own best point after the documented search, and the
+// Restarts of the minimizer from its own best point after the elemental search, and the
 // relative gain below which a restart is the last one (the exchange refinement that follows
 // finishes such slow descents at a fraction of their cost).
 constexpr int kRestartLimit = 20;

@@ -122,7 +122,7 @@ void KelLmsCandidateSearch::Offer(const KelVector& candidate) {
   if (pool.size() > kPoolSize) pool.pop_back();
 }
 
-// Pass o solves through experiments o .. o + n - 2 and each later one (the documented passes),
+// Pass o solves through experiments o .. o + n - 2 and each later one (docs/developers.md, 5),
 // as long as their fits stay within the candidate budget; a first pass larger than the budget
 // offers only its first fits, and only those are solved (the fits of a pass share the
 // factorization of its first n - 1 experiments, each later one adds its own row).

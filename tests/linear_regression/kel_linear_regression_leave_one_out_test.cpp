@@ -425,3 +425,29 @@ TEST(LeaveOneOut, VerdictAtItsThresholdIsDecidedByTheRefit) {
 }
 
 }  // namespace
+
+// With an assigned variance V the outlier test runs only when the reduced mean square p exceeds
+// sqrt(V), not V (intended; docs/developers.md): for p below 1, a V between p^2 and p skips the
+// test that a V below p^2 runs.
+TEST(LeaveOneOut, AssignedVarianceGatesTheTestBySquareRoot) {
+  const int m = 20;
+  KelMatrix F(m, 2);
+  KelVector y(m);
+  for (int i = 1; i <= m; ++i) {
+    F(i, 1) = 1.0;
+    F(i, 2) = i;
+    y(i) = 1.0 + 2.0 * i + 0.1 * std::sin(7.0 * i);
+  }
+  y(5) += 3.0;
+  KelLinearRegression plain(F, y);
+  ASSERT_EQ(plain.HighlyProbableOutlier(), 5);
+  const double p = plain.LeaveOneOutBestSumOfSquares() / (m - 1 - 2);
+  ASSERT_LT(p, 1.0);
+  KelLinearRegression gated(F, y);
+  gated.SetResponseVariance(std::pow(p, 1.5), 10);
+  EXPECT_EQ(gated.HighlyProbableOutlier(), 0);
+  EXPECT_EQ(gated.ProbableOutlier(), 0);
+  KelLinearRegression tested(F, y);
+  tested.SetResponseVariance(std::pow(p, 2.5), 10);
+  EXPECT_EQ(tested.HighlyProbableOutlier(), 5);
+}
