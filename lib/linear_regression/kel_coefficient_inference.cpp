@@ -14,9 +14,9 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// R V R' of a restriction matrix over a covariance, q x q row-major; the aliased parameters
-// (NaN rows of V) must have coefficient 0 in R and are skipped.
-std::vector<double> restrictedCovariance(const KelMatrix& V, const KelMatrix& R) {
+// R V R' of a restriction matrix R (entries already scaled) over a scaled covariance S, q x q
+// row-major; the aliased parameters (NaN rows of S) must have coefficient 0 in R and are skipped.
+std::vector<double> restrictedCovariance(const KelMatrix& S, const KelMatrix& R) {
   const int q = R.Rows(), n = R.Columns();
   std::vector<double> W(static_cast<size_t>(q) * q, 0.0);
   for (int a = 1; a <= q; ++a)
@@ -25,11 +25,37 @@ std::vector<double> restrictedCovariance(const KelMatrix& V, const KelMatrix& R)
       for (int j = 1; j <= n; ++j) {
         if (R(a, j) == 0.0) continue;
         for (int l = 1; l <= n; ++l)
-          if (R(b, l) != 0.0) sum += R(a, j) * V(j, l) * R(b, l);
+          if (R(b, l) != 0.0) sum += R(a, j) * S(j, l) * R(b, l);
       }
       W[(a - 1) * q + (b - 1)] = sum;
     }
   return W;
+}
+
+// Row a of R times 2^exponents[j - 1] per column j, and then times 2^-shift[a - 1], the power of
+// two that brings the row's largest entry near 1.
+KelMatrix scaledRestrictions(const KelMatrix& R, const std::vector<int>& exponents,
+                             std::vector<int>& shift) {
+  KelMatrix scaled(R.Rows(), R.Columns());
+  shift.assign(static_cast<size_t>(R.Rows()), 0);
+  for (int a = 1; a <= R.Rows(); ++a) {
+    bool first = true;
+    for (int j = 1; j <= R.Columns(); ++j) {
+      if (R(a, j) == 0.0) continue;
+      int e = 0;
+      std::frexp(R(a, j), &e);
+      e += exponents[j - 1];
+      if (first || e > shift[a - 1]) shift[a - 1] = e;
+      first = false;
+    }
+    for (int j = 1; j <= R.Columns(); ++j)
+      if (R(a, j) != 0.0) scaled(a, j) = std::ldexp(R(a, j), exponents[j - 1] - shift[a - 1]);
+  }
+  return scaled;
+}
+
+std::vector<int> unitExponents(int n) {
+  return std::vector<int>(static_cast<size_t>(n), 0);
 }
 
 // Solves W x = d (q x q) by Gaussian elimination with partial pivoting after scaling W to unit
@@ -74,13 +100,21 @@ bool solveScaled(std::vector<double> W, std::vector<double>& d) {
 }  // namespace
 
 KelVector KelStandardErrors(const KelMatrix& covariance) {
-  const int n = covariance.Rows();
+  return KelStandardErrors(covariance, unitExponents(covariance.Rows()));
+}
+
+KelVector KelStandardErrors(const KelMatrix& scaled, const std::vector<int>& exponents) {
+  const int n = scaled.Rows();
   KelVector se(n);
   for (int j = 1; j <= n; ++j) {
-    const double variance = covariance(j, j);
-    se(j) = variance >= 0.0 ? std::sqrt(variance) : kNaN;
+    const double variance = scaled(j, j);
+    se(j) = variance >= 0.0 ? std::ldexp(std::sqrt(variance), exponents[j - 1]) : kNaN;
   }
   return se;
+}
+
+KelVector KelStandardErrors(const KelSandwichCovariance& covariance) {
+  return KelStandardErrors(covariance.scaled, covariance.exponents);
 }
 
 KelVector KelTValues(const KelVector& estimates, const KelVector& standardErrors) {
@@ -115,9 +149,20 @@ KelMatrix KelConfidenceIntervals(const KelVector& estimates, const KelVector& st
 
 KelWaldTest KelWaldFTest(const KelVector& estimates, const KelMatrix& covariance,
                          const KelMatrix& R, const KelVector& r, int dof) {
+  return KelWaldFTest(estimates, covariance, unitExponents(covariance.Rows()), R, r, dof);
+}
+
+KelWaldTest KelWaldFTest(const KelVector& estimates, const KelSandwichCovariance& covariance,
+                         const KelMatrix& R, const KelVector& r, int dof) {
+  return KelWaldFTest(estimates, covariance.scaled, covariance.exponents, R, r, dof);
+}
+
+KelWaldTest KelWaldFTest(const KelVector& estimates, const KelMatrix& scaled,
+                         const std::vector<int>& exponents, const KelMatrix& R, const KelVector& r,
+                         int dof) {
   const int q = R.Rows(), n = estimates.Size();
-  if (R.Columns() != n || r.Size() != q || covariance.Rows() != n || covariance.Columns() != n ||
-      q < 1)
+  if (R.Columns() != n || r.Size() != q || scaled.Rows() != n || scaled.Columns() != n ||
+      static_cast<int>(exponents.size()) != n || q < 1)
     KelError("%s%s%sKelWaldFTest\nR is %d x %d and r has %d elements for %d parameters",
              kelClassLinearRegression, kelErrCheck, kelErrFunction, R.Rows(), R.Columns(), r.Size(),
              n);
@@ -131,8 +176,11 @@ KelWaldTest KelWaldFTest(const KelVector& estimates, const KelMatrix& covariance
       if (R(a, j) != 0.0) sum += R(a, j) * estimates(j);
     d[a - 1] = sum;
   }
+  std::vector<int> shift;
+  const KelMatrix scaledR = scaledRestrictions(R, exponents, shift);
+  for (int a = 0; a < q; ++a) d[a] = std::ldexp(d[a], -shift[a]);
   x = d;
-  test.defined = solveScaled(restrictedCovariance(covariance, R), x);
+  test.defined = solveScaled(restrictedCovariance(scaled, scaledR), x);
   if (test.defined) {
     double quadratic = 0.0;
     for (int a = 0; a < q; ++a) quadratic += d[a] * x[a];

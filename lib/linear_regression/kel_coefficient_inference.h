@@ -8,12 +8,19 @@
 #ifndef KELMATH_KEL_COEFFICIENT_INFERENCE_H
 #define KELMATH_KEL_COEFFICIENT_INFERENCE_H
 
+#include <vector>
+
 #include "containers/kel_matrix.h"
 #include "containers/kel_vector.h"
+#include "linear_regression/kel_sandwich_covariance.h"
 
 // The square roots of the covariance's diagonal (NaN where a variance is NaN or negative: a
 // two-way cluster covariance need not be positive semidefinite).
 KelVector KelStandardErrors(const KelMatrix& covariance);
+// The same for a covariance held as scaled(j, k) 2^(exponents[j-1] + exponents[k-1]), which stays
+// in the double range where the covariance itself would not (standard errors near 1e-309).
+KelVector KelStandardErrors(const KelMatrix& scaled, const std::vector<int>& exponents);
+KelVector KelStandardErrors(const KelSandwichCovariance& covariance);
 
 // estimate / standard error; NaN where either is NaN or the standard error is 0 (an exact fit
 // has no t statistic).
@@ -39,6 +46,13 @@ struct KelWaldTest {
   bool defined = true;
 };
 KelWaldTest KelWaldFTest(const KelVector& estimates, const KelMatrix& covariance,
+                         const KelMatrix& R, const KelVector& r, int dof);
+// The same from a scaled covariance (see KelStandardErrors); each restriction is scaled by a
+// power of two of its own, which leaves F unchanged and keeps every product in range.
+KelWaldTest KelWaldFTest(const KelVector& estimates, const KelMatrix& scaled,
+                         const std::vector<int>& exponents, const KelMatrix& R, const KelVector& r,
+                         int dof);
+KelWaldTest KelWaldFTest(const KelVector& estimates, const KelSandwichCovariance& covariance,
                          const KelMatrix& R, const KelVector& r, int dof);
 
 #endif

@@ -128,23 +128,27 @@ void symmetrize(Square& meat, int p, double factor) {
     for (int b = a; b < p; ++b) meat[b * p + a] = meat[a * p + b] *= factor;
 }
 
-// R^-1 meat R^-T in the units of F: the n x n covariance with NaN at the aliased columns.
-KelMatrix covarianceOf(const ScaledQr& s, const Square& meat, int n) {
+// R^-1 meat R^-T in the units of F: the n x n covariance with NaN at the aliased columns, both
+// as it is and as scaled entries with a power of two per column.
+void setCovariance(const ScaledQr& s, const Square& meat, int n, KelSandwichCovariance& result) {
   const int p = s.p;
   Square left(static_cast<size_t>(p) * p, 0.0);  // R^-1 meat
   for (int a = 0; a < p; ++a)
     for (int l = a; l < p; ++l)
       for (int b = 0; b < p; ++b) left[a * p + b] += s.rInverse[a * p + l] * meat[l * p + b];
-  KelMatrix V(n, n);
-  V = kNaN;
+  result.covariance = KelMatrix(n, n);
+  result.covariance = kNaN;
+  result.scaled = result.covariance;
+  result.exponents.assign(static_cast<size_t>(n), 0);
+  for (int a = 0; a < p; ++a) result.exponents[s.kept[a] - 1] = s.residualExponent - s.exponents[a];
   for (int a = 0; a < p; ++a)
     for (int b = 0; b < p; ++b) {
       double sum = 0.0;
       for (int l = b; l < p; ++l) sum += left[a * p + l] * s.rInverse[b * p + l];
-      V(s.kept[a], s.kept[b]) =
-          std::ldexp(sum, 2 * s.residualExponent - s.exponents[a] - s.exponents[b]);
+      const int j = s.kept[a], k = s.kept[b];
+      result.scaled(j, k) = sum;
+      result.covariance(j, k) = std::ldexp(sum, result.exponents[j - 1] + result.exponents[k - 1]);
     }
-  return V;
 }
 
 KelSandwichCovariance emptyResult(const ScaledQr& s, const std::vector<int>& aliased,
@@ -241,7 +245,7 @@ KelSandwichCovariance KelHeteroskedasticityConsistentCovariance(
     double squares = 0.0;
     for (const double e : s.residuals) squares += e * e;
     for (int k = 0; k < p; ++k) meat[k * p + k] = squares / (m - p);
-    result.covariance = covarianceOf(s, meat, F.Columns());
+    setCovariance(s, meat, F.Columns(), result);
     return result;
   }
   const std::vector<double> h = leverages(s);
@@ -252,13 +256,15 @@ KelSandwichCovariance KelHeteroskedasticityConsistentCovariance(
   if (!result.defined) {
     result.covariance = KelMatrix(F.Columns(), F.Columns());
     result.covariance = kNaN;
+    result.scaled = result.covariance;
+    result.exponents.assign(static_cast<size_t>(F.Columns()), 0);
     return result;
   }
   for (int i = 0; i < s.m; ++i)
     addOuter(meat, s.q.Data() + static_cast<size_t>(i) * p, p,
              weight(type, s.residuals[i], h[i], p / m));
   symmetrize(meat, p, type == KelCovarianceType::kHC1 ? m / (m - p) : 1.0);
-  result.covariance = covarianceOf(s, meat, F.Columns());
+  setCovariance(s, meat, F.Columns(), result);
   return result;
 }
 
@@ -300,7 +306,7 @@ KelSandwichCovariance KelClusterRobustCovariance(const KelMatrix& F, const KelVe
   }
   const double m = s.m;
   for (double& v : meat) v *= (m - 1.0) / (m - p);
-  result.covariance = covarianceOf(s, meat, F.Columns());
+  setCovariance(s, meat, F.Columns(), result);
   return result;
 }
 

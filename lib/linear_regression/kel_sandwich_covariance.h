@@ -32,8 +32,14 @@ inline constexpr double kelUnitLeverageUlps = 10.0;
 struct KelSandwichCovariance {
   KelCovarianceType type = KelCovarianceType::kClassical;
   // n x n over the columns of F, 1-based. Aliased columns have NaN rows and columns; all of it
-  // is NaN when the type is undefined for the data (defined false).
+  // is NaN when the type is undefined for the data (defined false). Its entries are products of
+  // two standard errors, so data near the ends of the double range can take them beyond it
+  // (a standard error of 1e-309 has a variance of 1e-618): the same matrix is also held as
+  // covariance(j, k) = scaled(j, k) 2^(exponents[j-1] + exponents[k-1]), which never leaves the
+  // range, and the standard errors and Wald tests of these covariances are computed from it.
   KelMatrix covariance;
+  KelMatrix scaled;
+  std::vector<int> exponents;
   std::vector<int> aliasedColumns;  // ascending, as given
   int rank = 0;                     // kept columns
   // Rows whose leverage is 1 (kelUnitLeverageUlps), 1-based. With any of them HC2, HC3 and HC4

@@ -223,6 +223,30 @@ TEST(SandwichCovariance, ResponsesAtExtremeScalesGiveScaledCovariances) {
   }
 }
 
+// A column near the top of the double range has a standard error near the bottom of it, whose
+// variance is below the range: the standard errors and Wald tests come from the covariance's
+// scaled form, exact in powers of two.
+TEST(SandwichCovariance, ColumnAtTheTopOfTheRangeKeepsItsStandardErrorAndWaldTest) {
+  Case c("chickweight");
+  const int power = 1015;  // Time reaches 21: 21 2^1015 is near the top of the range
+  for (int i = 1; i <= c.F.Rows(); ++i) c.F(i, 2) = std::ldexp(c.F(i, 2), power);
+  KelVector y(c.F.Rows());
+  for (int i = 1; i <= y.Size(); ++i) y(i) = c.r("y", i);
+  c.fit = KelFitScaledLeastSquares(c.F, y, KelScaledLeastSquaresOptions{});
+  KelMatrix R(2, 3);
+  R(1, 2) = std::ldexp(1.0, power);  // the reference's slopes, in the rescaled parameters
+  R(2, 3) = 1.0;
+  for (const Labelled& l : AllCovariances(c)) {
+    SCOPED_TRACE(l.label);
+    const KelVector se = KelStandardErrors(l.covariance);
+    EXPECT_GT(se(2), 0.0);
+    EXPECT_LE(Difference(std::ldexp(se(2), power), c.r("se_" + l.label, 2), 0.0), kTolerance);
+    EXPECT_LE(Difference(se(3), c.r("se_" + l.label, 3), 0.0), kTolerance);
+    const KelWaldTest wald = KelWaldFTest(c.fit.estimates, l.covariance, R, KelVector(2), c.Dof());
+    EXPECT_LE(Difference(wald.f, c.r("wald1_f_" + l.label), 0.0), kTolerance);
+  }
+}
+
 TEST(SandwichCovarianceBadInput, IsRefusedWithOneClearError) {
   const Case c("orange");
   EXPECT_KEL_FATAL(

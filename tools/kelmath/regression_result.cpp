@@ -154,8 +154,8 @@ void FillRobust(const RegressionData& data, KelLinearRegression& regression,
 }
 
 // The Wald test that every slope is 0 under the covariance (NaN with the intercept alone).
-KelWaldTest SlopesWaldTest(const KelScaledLeastSquaresResult& fit, const KelMatrix& covariance,
-                           bool intercept) {
+KelWaldTest SlopesWaldTest(const KelScaledLeastSquaresResult& fit,
+                           const KelSandwichCovariance& covariance, bool intercept) {
   std::vector<int> slopes;
   for (int j = intercept ? 2 : 1; j <= fit.estimates.Size(); ++j)
     if (!std::isnan(fit.estimates(j))) slopes.push_back(j);
@@ -182,7 +182,7 @@ void ApplyCovariance(const RegressionData& data, const KelMatrix& F,
   for (const int row : sandwich.unitLeverageRows)
     result.unitLeverageRows.push_back(data.usedRows[static_cast<size_t>(row) - 1]);
   const int dof = fit.residualDegreesOfFreedom;
-  const KelVector se = KelStandardErrors(sandwich.covariance);
+  const KelVector se = KelStandardErrors(sandwich);
   const KelVector t = KelTValues(fit.estimates, se);
   const KelVector p = KelTwoSidedPValues(t, dof);
   const KelMatrix ci = KelConfidenceIntervals(fit.estimates, se, dof, 0.95);
@@ -195,7 +195,7 @@ void ApplyCovariance(const RegressionData& data, const KelMatrix& F,
     row.ciLow = ci(j, 1);
     row.ciHigh = ci(j, 2);
   }
-  const KelWaldTest wald = SlopesWaldTest(fit, sandwich.covariance, result.intercept);
+  const KelWaldTest wald = SlopesWaldTest(fit, sandwich, result.intercept);
   result.fStatistic = result.exactFit ? NAN : wald.f;
   result.fPValue = result.exactFit ? NAN : wald.pValue;
 }
