@@ -121,6 +121,26 @@ TEST_F(KelmathCommand, UnitLeverageLeavesHc3UndefinedAndSaysWhy) {
   EXPECT_EQ(j["unit_leverage_rows"], nlohmann::json::array({1}));
 }
 
+// Data at the edges of double precision, where lm's own residuals lose digits: R's vcovHC values
+// on the same data rescaled exactly (Rscript, sandwich 3.0.2): for the offset response
+// lm(I(y - 1e15) ~ x), for the column near 1e308 lm(y ~ I(x * 2^-1000)) with the slope's
+// standard error times 2^-1000.
+TEST_F(KelmathCommand, RobustStandardErrorsHoldAtTheEdgesOfThePrecision) {
+  const struct {
+    const char* data;
+    double intercept, slope;
+  } cases[] = {{"numerics_offset_response.csv", 0.9317698447, 0.4418798750},
+               {"numerics_big_column.csv", 1.589530185e-01, 1.590621220e-309}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.data);
+    const auto run = Run("regress " + Data(c.data) + " --response y --se hc0 --json r.json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(Read("r.json"));
+    EXPECT_TRUE(RelativelyNear(j["coefficients"][0]["std_error"].get<double>(), c.intercept, 1e-9));
+    EXPECT_TRUE(RelativelyNear(j["coefficients"][1]["std_error"].get<double>(), c.slope, 1e-9));
+  }
+}
+
 TEST_F(KelmathCommand, CovarianceOptionsThatCannotBeMetAreUsageErrors) {
   const std::string orange = "regress " + Data("orange.csv") + " --response circumference ";
   const struct {
