@@ -230,6 +230,12 @@ Square clusterMeat(const ScaledQr& s, const DenseGroups& groups) {
 
 }  // namespace
 
+const char* KelCovarianceName(KelCovarianceType type) {
+  for (const KelCovarianceTypeName& known : kelCovarianceTypes)
+    if (known.type == type) return known.name;
+  return "";
+}
+
 KelSandwichCovariance KelHeteroskedasticityConsistentCovariance(
     const KelMatrix& F, const KelVector& residuals, const std::vector<int>& aliasedColumns,
     KelCovarianceType type) {

@@ -23,6 +23,22 @@
 // of kept columns.
 enum class KelCovarianceType { kClassical, kHC0, kHC1, kHC2, kHC3, kHC4, kCluster };
 
+// Every type with the name that options, JSON and reports give it, the heteroskedasticity-
+// consistent ones between the classical and the cluster-robust one.
+struct KelCovarianceTypeName {
+  KelCovarianceType type;
+  const char* name;
+};
+inline constexpr KelCovarianceTypeName kelCovarianceTypes[] = {
+    {KelCovarianceType::kClassical, "classical"},
+    {KelCovarianceType::kHC0, "hc0"},
+    {KelCovarianceType::kHC1, "hc1"},
+    {KelCovarianceType::kHC2, "hc2"},
+    {KelCovarianceType::kHC3, "hc3"},
+    {KelCovarianceType::kHC4, "hc4"},
+    {KelCovarianceType::kCluster, "cluster"}};
+const char* KelCovarianceName(KelCovarianceType type);
+
 // A leverage is 1 when 1 - h is within this many units of rounding per kept column: the residual
 // of such a row is 0 up to rounding whatever the data, so HC2, HC3 and HC4, which divide by a
 // power of 1 - h, are undefined there (R's lm.influence takes 10 units; the QR's rounding in h

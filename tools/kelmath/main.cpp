@@ -2,7 +2,7 @@
 // write C++. One subcommand so far:
 //
 //   kelmath regress DATA.csv --response NAME [--columns A,B,...] [--no-intercept]
-//           [--variance V --dof K] [--se classical|hc0|hc1|hc2|hc3|hc4]
+//           [--variance V --dof K] [--se classical|hc0|hc1|...]
 //           [--cluster COLUMN[,COLUMN]] [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
 //           [--sep , | ; | tab] [--decimal . | ,]
@@ -74,6 +74,21 @@ std::string CommandLine(int argc, char** argv) {
   return OneLine(line);
 }
 
+// The names --se takes: every covariance type but the cluster-robust one (--cluster).
+std::vector<std::string> StandardErrorChoices() {
+  std::vector<std::string> names;
+  for (const KelCovarianceTypeName& known : kelCovarianceTypes)
+    if (known.type != KelCovarianceType::kCluster) names.push_back(known.name);
+  return names;
+}
+
+std::string HeteroskedasticityNames(const char* separator) {
+  std::string text;
+  for (const std::string& name : StandardErrorChoices())
+    if (name != "classical") text += (text.empty() ? "" : separator) + name;
+  return text;
+}
+
 void DefineRegress(CLI::App& regress, RegressOptions& o) {
   regress.add_option("data", o.dataFile, "CSV file with a header row of column names")->required();
   regress.add_option("--response", o.model.response, "column of the response")->required();
@@ -90,9 +105,10 @@ void DefineRegress(CLI::App& regress, RegressOptions& o) {
   auto* se = regress
                  .add_option("--se", o.standardErrors,
                              "covariance of the estimates behind their standard errors, t, P, "
-                             "intervals and F: classical, or heteroskedasticity-consistent "
-                             "hc0, hc1, hc2, hc3, hc4 (default classical)")
-                 ->check(CLI::IsMember({"classical", "hc0", "hc1", "hc2", "hc3", "hc4"}));
+                             "intervals and F: classical (default), or heteroskedasticity-"
+                             "consistent " +
+                                 HeteroskedasticityNames(", "))
+                 ->check(CLI::IsMember(StandardErrorChoices()));
   auto* cluster = regress
                       .add_option("--cluster", o.model.clusters,
                                   "cluster-robust standard errors (CR1) by the groups of one or "
@@ -187,10 +203,8 @@ void WritePlots(const kelmath_cli::RegressionResult& result, const std::string& 
 
 KelCovarianceType CovarianceOf(const RegressOptions& o, const kelmath_cli::ModelRequest& model) {
   if (!model.clusters.empty()) return KelCovarianceType::kCluster;
-  for (const KelCovarianceType type :
-       {KelCovarianceType::kHC0, KelCovarianceType::kHC1, KelCovarianceType::kHC2,
-        KelCovarianceType::kHC3, KelCovarianceType::kHC4})
-    if (o.standardErrors == kelmath_cli::CovarianceName(type)) return type;
+  for (const KelCovarianceTypeName& known : kelCovarianceTypes)
+    if (o.standardErrors == known.name) return known.type;
   return KelCovarianceType::kClassical;
 }
 

@@ -151,7 +151,7 @@ json ResultObject(const RegressionResult& r) {
       {"rows_used", r.RowsUsed()},
       {"dropped_rows", r.droppedRows},
       {"coefficients", Coefficients(r)},
-      {"covariance_type", CovarianceName(r.covariance)},
+      {"covariance_type", KelCovarianceName(r.covariance)},
       {"condition_number", Number(r.conditionNumber)},
       {"exact_fit", r.exactFit},
       {"sigma", Number(r.sigma)},

@@ -202,25 +202,6 @@ void ApplyCovariance(const RegressionData& data, const KelMatrix& F,
 
 }  // namespace
 
-const char* CovarianceName(KelCovarianceType type) {
-  switch (type) {
-    case KelCovarianceType::kHC0:
-      return "hc0";
-    case KelCovarianceType::kHC1:
-      return "hc1";
-    case KelCovarianceType::kHC2:
-      return "hc2";
-    case KelCovarianceType::kHC3:
-      return "hc3";
-    case KelCovarianceType::kHC4:
-      return "hc4";
-    case KelCovarianceType::kCluster:
-      return "cluster";
-    default:
-      return "classical";
-  }
-}
-
 int TrustedDigits(double conditionNumber) {
   const double digits = std::floor(-std::log10(kelMachEps * conditionNumber));
   return digits > 0.0 ? static_cast<int>(digits) : 0;

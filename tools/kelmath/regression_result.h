@@ -62,10 +62,6 @@ struct RobustResult {
   std::vector<int> outlierObservations;     // their positions in observations, 0-based
 };
 
-// The covariance's name in the command's options and its JSON: "classical", "hc0" .. "hc4",
-// "cluster".
-const char* CovarianceName(KelCovarianceType type);
-
 struct RegressionResult {
   std::string response;
   int dataRows = 0;

@@ -1,7 +1,6 @@
 #include "regression_summary.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -87,9 +86,7 @@ constexpr size_t kListedRows = 10;
 // The covariance's name in the text: HC3, CR1.
 std::string CovarianceLabel(KelCovarianceType type) {
   if (type == KelCovarianceType::kCluster) return "CR1";
-  std::string name = CovarianceName(type);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name;
+  return "HC" + std::string(KelCovarianceName(type)).substr(2);
 }
 
 std::string ClusterText(const RegressionResult& r) {
