@@ -19,9 +19,10 @@
 
 // classical: s^2 (X'X)^-1. HC0: Omega = diag(e_i^2); HC1: HC0 m / (m - p); HC2: e_i^2 / (1 - h_i);
 // HC3: e_i^2 / (1 - h_i)^2; HC4 (Cribari-Neto): e_i^2 / (1 - h_i)^delta_i with
-// delta_i = min(4, m h_i / p); cluster: as R's sandwich::vcovCL for lm (below). p is the number
-// of kept columns.
-enum class KelCovarianceType { kClassical, kHC0, kHC1, kHC2, kHC3, kHC4, kCluster };
+// delta_i = min(4, m h_i / p); HC4m: delta_i = min(1, m h_i / p) + min(1.5, m h_i / p); HC5:
+// e_i^2 / (1 - h_i)^(delta_i / 2) with delta_i = min(m h_i / p, max(4, 0.7 m max(h) / p));
+// cluster: as R's sandwich::vcovCL for lm (below). p is the number of kept columns.
+enum class KelCovarianceType { kClassical, kHC0, kHC1, kHC2, kHC3, kHC4, kHC4m, kHC5, kCluster };
 
 // Every type with the name that options, JSON and reports give it, the heteroskedasticity-
 // consistent ones between the classical and the cluster-robust one.
@@ -36,11 +37,13 @@ inline constexpr KelCovarianceTypeName kelCovarianceTypes[] = {
     {KelCovarianceType::kHC2, "hc2"},
     {KelCovarianceType::kHC3, "hc3"},
     {KelCovarianceType::kHC4, "hc4"},
+    {KelCovarianceType::kHC4m, "hc4m"},
+    {KelCovarianceType::kHC5, "hc5"},
     {KelCovarianceType::kCluster, "cluster"}};
 const char* KelCovarianceName(KelCovarianceType type);
 
 // A leverage is 1 when 1 - h is within this many units of rounding per kept column: the residual
-// of such a row is 0 up to rounding whatever the data, so HC2, HC3 and HC4, which divide by a
+// of such a row is 0 up to rounding whatever the data, so HC2 to HC5, which divide by a
 // power of 1 - h, are undefined there (R's lm.influence takes 10 units; the QR's rounding in h
 // grows with the columns).
 inline constexpr double kelUnitLeverageUlps = 10.0;
@@ -58,7 +61,7 @@ struct KelSandwichCovariance {
   std::vector<int> exponents;
   std::vector<int> aliasedColumns;  // ascending, as given
   int rank = 0;                     // kept columns
-  // Rows whose leverage is 1 (kelUnitLeverageUlps), 1-based. With any of them HC2, HC3 and HC4
+  // Rows whose leverage is 1 (kelUnitLeverageUlps), 1-based. With any of them HC2 to HC5
   // are undefined (as in R, whose result is then NaN throughout): defined is false.
   std::vector<int> unitLeverageRows;
   bool defined = true;

@@ -278,7 +278,8 @@ TEST(SandwichCovarianceBadInput, IsRefusedWithOneClearError) {
 
 INSTANTIATE_TEST_SUITE_P(RDataSets, SandwichAgainstR,
                          ::testing::Values("mtcars", "swiss", "swiss_duplicate", "stackloss",
-                                           "savings", "orange", "chickweight", "mtcars_leverage"),
+                                           "savings", "orange", "chickweight", "mtcars_leverage",
+                                           "mtcars_far"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

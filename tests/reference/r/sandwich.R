@@ -1,5 +1,5 @@
 # Heteroskedasticity- and cluster-robust covariances of lm fits on R's data sets, with the
-# inference that follows from each: sandwich::vcovHC (types HC0..HC4), sandwich::vcovCL (its
+# inference that follows from each: sandwich::vcovHC (types HC0..HC4, HC4m, HC5), sandwich::vcovCL (its
 # default for lm: type "HC1", cadjust = TRUE, i.e. G/(G-1) (m-1)/(m-p); one clustering variable,
 # and two as V_1 + V_2 - V_12 with multi0 = FALSE), and vcov(fit) as "classical". For every
 # covariance: standard errors, t values, two-sided P values (pt on the residual degrees of
@@ -102,7 +102,7 @@ analyse <- function(name, data, formula, clusters = character()) {
     kv$vector(sprintf("wald%d_r", h), hyps[[h]]$r)
   }
   covs <- list(classical = expand(vcov(fit)[kept, kept], kept))
-  for (type in c("HC0", "HC1", "HC2", "HC3", "HC4"))
+  for (type in c("HC0", "HC1", "HC2", "HC3", "HC4", "HC4m", "HC5"))
     covs[[tolower(type)]] <- expand(suppressWarnings(vcovHC(fit, type = type)), kept)
   if (length(clusters) >= 1)
     covs$cluster1 <- expand(vcovCL(fit, cluster = data[clusters[1]]), kept)
@@ -140,3 +140,8 @@ analyse("savings", savings, sr ~ pop15 + pop75 + dpi + ddpi)
 analyse("orange", orange, circumference ~ age, "Tree")
 analyse("chickweight", chickweight, weight ~ Time + Diet, c("Chick", "Time"))
 analyse("mtcars_leverage", mtcars_leverage, mpg ~ wt + hp + first_only, "cyl")
+# One car made far heavier than the rest (leverage about 0.6, ten times the mean): HC5 caps the
+# exponent of that row at 0.7 m max(h) / p.
+mtcars_far <- mtcars
+mtcars_far$wt[1] <- 10
+analyse("mtcars_far", mtcars_far, mpg ~ wt + hp, "cyl")

@@ -17,7 +17,7 @@ import numpy as np
 import statsmodels
 import statsmodels.api as sm
 
-CASES = ["mtcars", "swiss", "stackloss", "savings", "orange", "chickweight", "mtcars_leverage"]
+CASES = ["mtcars", "swiss", "stackloss", "savings", "orange", "chickweight", "mtcars_leverage", "mtcars_far"]
 
 
 def read_reference(path):

@@ -149,7 +149,7 @@ TEST_F(KelmathCommand, CovarianceOptionsThatCannotBeMetAreUsageErrors) {
   } cases[] = {
       {"--se hc3 --cluster Tree", "--se excludes --cluster"},
       {"--se hc3 --variance 2 --dof 5", "--variance excludes --se"},
-      {"--se hc5", "--se: hc5 not in {classical,hc0,hc1,hc2,hc3,hc4}"},
+      {"--se hc6", "--se: hc6 not in {classical,hc0,hc1,hc2,hc3,hc4,hc4m,hc5}"},
       {"--cluster Tree,age,Tree", "--cluster takes one or two columns"},
       {"--cluster Nope", "no column named 'Nope'"},
       {"--cluster Tree,Tree", "column 'Tree' is a cluster twice"},
