@@ -139,9 +139,9 @@ void KelLinearRegression::DataChanged() {
   multicollinearityFound = 0;
   conditioningVerdict = kConditioningNone;
   principalComponentsFlag = 0;
-  solutionsDisagree = 0;
-  highlyProbableOutlier = 0;
-  probableOutlier = 0;
+  fit.solutionsDisagree = 0;
+  fit.highlyProbableOutlier = 0;
+  fit.probableOutlier = 0;
 }
 
 void KelLinearRegression::SetResponseVariance(double variance, int assignedDegreesOfFreedom) {
@@ -168,17 +168,17 @@ void KelLinearRegression::SetResponseVariance(double variance, int assignedDegre
 // single result is a read of one of these.
 const KelLinearLeastSquaresFit& KelLinearRegression::LeastSquaresFit() {
   EnsureLeastSquares();
-  return *this;
+  return fit;
 }
 
 const KelLinearDiagnostics& KelLinearRegression::Diagnostics() {
   EnsureDiagnostics();
-  return *this;
+  return diagnostics;
 }
 
 const KelLinearRobustFit& KelLinearRegression::RobustFit() {
   EnsureRobust();
-  return *this;
+  return robust;
 }
 
 double KelLinearRegression::GetR2() {
@@ -187,21 +187,21 @@ double KelLinearRegression::GetR2() {
 
 void KelLinearRegression::GetParameters(KelVector& parameters) {
   EnsureLeastSquares();
-  parameters = b;
+  parameters = fit.b;
 }
 
 void KelLinearRegression::GetSingularValueDecomposition(KelVector& singularValues,
                                                         KelMatrix& rightVectors,
                                                         KelMatrix& leftVectors) {
   EnsureLeastSquares();
-  singularValues = d;
-  rightVectors = V;
-  leftVectors = U;
+  singularValues = fit.d;
+  rightVectors = fit.V;
+  leftVectors = fit.U;
 }
 
 void KelLinearRegression::GetWeightedRightVectors(KelMatrix& weighted) {
   EnsureLeastSquares();
-  weighted = W;
+  weighted = fit.W;
 }
 
 const KelVector& KelLinearRegression::Parameters() {
@@ -306,7 +306,7 @@ double KelLinearRegression::T99() {
 
 bool KelLinearRegression::SolutionsDisagree() {
   EnsureLeastSquares();
-  return solutionsDisagree != 0;
+  return fit.solutionsDisagree != 0;
 }
 
 double KelLinearRegression::LeaveOneOutBestSumOfSquares() {

@@ -40,13 +40,9 @@ class KelMinimizationRobust;
 class KelLmsCandidateSearch;
 class KelTallQR;
 
-// The result structs are private bases: the computations fill their fields by name, and the
-// public interface hands them out only as const structs through the accessors below.
-class KelLinearRegression : public KelBase,
-                            private KelLinearLeastSquaresFit,
-                            private KelLinearDiagnostics,
-                            private KelLinearRobustFit,
-                            private KelLinearStepwiseTables {
+// The results are held as members, one struct per computation, each written by its own pass
+// only; the public interface hands them out as const structs through the accessors below.
+class KelLinearRegression : public KelBase {
  public:
   // Conditioning verdicts left by the least-squares report for the robust report.
   static constexpr unsigned char kConditioningNone = 0;
@@ -172,7 +168,7 @@ class KelLinearRegression : public KelBase,
   int LeaveOneOutBestIndex();
   int HighlyProbableOutlier();
   // Explicit refits the last leave-one-out test needed to confirm its choice.
-  int LeaveOneOutRefitCount() const { return leaveOneOutRefits; }
+  int LeaveOneOutRefitCount() const { return fit.leaveOneOutRefits; }
   int ProbableOutlier();
 
   // Diagnostics of the least-squares report (computed with the fit when needed, without
@@ -282,12 +278,12 @@ class KelLinearRegression : public KelBase,
   // (minimizer, candidates and local search) and searches run by the minimizer (the first from
   // the least-squares start, one from the best refined candidate, and the restarts from the
   // best point).
-  long long RobustCriterionEvaluations() const { return robustEvaluations; }
-  int RobustMinimizerRuns() const { return robustMinimizerRuns; }
+  long long RobustCriterionEvaluations() const { return robust.robustEvaluations; }
+  int RobustMinimizerRuns() const { return robust.robustMinimizerRuns; }
   // Exact fits through subsets of the experiments that the last robust computation tried: those
   // of the consecutive elemental passes, and the Chebyshev fits of n + 1 experiments.
-  long long RobustElementalCandidates() const { return robustElementalCandidates; }
-  long long RobustSubsetCandidates() const { return robustSubsetCandidates; }
+  long long RobustElementalCandidates() const { return robust.robustElementalCandidates; }
+  long long RobustSubsetCandidates() const { return robust.robustSubsetCandidates; }
 
   // The earlier form of the regression, version "Version 6.0.20080930", which the programs
   // analysing regression data files carry. It differs in four observable respects only: the fit
@@ -426,6 +422,12 @@ class KelLinearRegression : public KelBase,
   void PrintRobustOutliers() const;
   void PrintRobustVerdicts() const;
   void PrintHomoscedasticity() const;
+
+  // Results, one struct per computation.
+  KelLinearLeastSquaresFit fit;
+  KelLinearDiagnostics diagnostics;
+  KelLinearRobustFit robust;
+  KelLinearStepwiseTables stepwise;
 
   // Data.
   KelMatrix F;

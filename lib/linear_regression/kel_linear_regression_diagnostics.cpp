@@ -28,14 +28,14 @@ void KelLinearRegression::EnsureDiagnostics() {
   EnsureLeastSquares();
   if (diagnosticsComputed != 0) return;
   ComputeParameterCorrelation();
-  KelFactorizedSymmetricPivot factorization(parameterCorrelation);
-  factorization.Inverse(&inverseCorrelation);
+  KelFactorizedSymmetricPivot factorization(diagnostics.parameterCorrelation);
+  factorization.Inverse(&diagnostics.inverseCorrelation);
   // Both diagnostics share one factorization; the auxiliary regression's number is drawn as
   // ComputeTolerances draws it.
   if (numParameters >= 2) drawAuxiliaryRegressionNumber();
   KelCollinearity collinearity = ComputeCollinearity(F, interceptFlag != 0);
-  tolerances = std::move(collinearity.tolerances);
-  columnFactors = std::move(collinearity.columnFactors);
+  diagnostics.tolerances = std::move(collinearity.tolerances);
+  diagnostics.columnFactors = std::move(collinearity.columnFactors);
   ComputeReportValues();
   ComputeVerdicts();
   diagnosticsComputed = 1;
@@ -43,7 +43,7 @@ void KelLinearRegression::EnsureDiagnostics() {
 
 // R(j, k) = Cov(j, k) / (sd(j) sd(k)), in its own matrix so that Cov stays.
 void KelLinearRegression::ComputeParameterCorrelation() {
-  CorrelationOfCovariance(covariance, &parameterCorrelation);
+  CorrelationOfCovariance(fit.covariance, &diagnostics.parameterCorrelation);
 }
 
 const KelMatrixSymmetric& KelLinearRegression::ParameterCorrelation() {
@@ -83,53 +83,61 @@ KelVector KelLinearRegression::ComputeColumnsCorrelation() {
 // The values the report prints next to its verdicts, from the current fit.
 void KelLinearRegression::ComputeReportValues() {
   const int n = numParameters;
-  varianceInflationFactors.Resize(n, false);
-  for (int i = 1; i <= n; ++i) varianceInflationFactors(i) = std::fabs(inverseCorrelation(i, i));
-  tValues = FitTValues();
-  pValues = FitPValues();
-  partialCorrelations = FitPartialCorrelations();
-  normalizedResiduals = FitNormalizedResiduals();
-  fExperimental = FitFExperimental();
-  fTestProbability = FitFTestProbability();
-  normalityIndex = FitNormalityIndex();
+  diagnostics.varianceInflationFactors.Resize(n, false);
+  for (int i = 1; i <= n; ++i)
+    diagnostics.varianceInflationFactors(i) = std::fabs(diagnostics.inverseCorrelation(i, i));
+  diagnostics.tValues = FitTValues();
+  diagnostics.pValues = FitPValues();
+  diagnostics.partialCorrelations = FitPartialCorrelations();
+  diagnostics.normalizedResiduals = FitNormalizedResiduals();
+  diagnostics.fExperimental = FitFExperimental();
+  diagnostics.fTestProbability = FitFTestProbability();
+  diagnostics.normalityIndex = FitNormalityIndex();
 }
 
 // The verdicts of the least-squares report, each with the extreme value that decides it.
 void KelLinearRegression::ComputeVerdicts() {
   namespace limit = kel_linear_thresholds;
   const int n = numParameters;
-  illConditioned = conditionNumber > limit::kIllConditioned;
-  badlyScaled = limit::kBadlyScaled * conditionNumber > systemConditioning;
-  conditioning = KelConditioning::kWell;
-  if (illConditioned) conditioning = KelConditioning::kIllConditioned;
-  if (badlyScaled || solutionsDisagree != 0) conditioning = KelConditioning::kMustBeNormalized;
+  diagnostics.illConditioned = fit.conditionNumber > limit::kIllConditioned;
+  diagnostics.badlyScaled = limit::kBadlyScaled * fit.conditionNumber > fit.systemConditioning;
+  diagnostics.conditioning = KelConditioning::kWell;
+  if (diagnostics.illConditioned) diagnostics.conditioning = KelConditioning::kIllConditioned;
+  if (diagnostics.badlyScaled || fit.solutionsDisagree != 0)
+    diagnostics.conditioning = KelConditioning::kMustBeNormalized;
 
-  largestCorrelation = LargestCorrelation(parameterCorrelation);
-  correlatedParameters = largestCorrelation > limit::kCorrelated;
-  largestVarianceInflation = 0.0;
-  varianceInflationFound = false;
-  smallestTolerance = 1.0;
-  toleranceFound = false;
-  smallestColumnFactor = 1.0;
-  columnsCorrelationFound = false;
+  diagnostics.largestCorrelation = LargestCorrelation(diagnostics.parameterCorrelation);
+  diagnostics.correlatedParameters = diagnostics.largestCorrelation > limit::kCorrelated;
+  diagnostics.largestVarianceInflation = 0.0;
+  diagnostics.varianceInflationFound = false;
+  diagnostics.smallestTolerance = 1.0;
+  diagnostics.toleranceFound = false;
+  diagnostics.smallestColumnFactor = 1.0;
+  diagnostics.columnsCorrelationFound = false;
   for (int i = 1; i <= n; ++i) {
-    largestVarianceInflation = std::max(largestVarianceInflation, varianceInflationFactors(i));
-    if (varianceInflationFactors(i) > limit::kVarianceInflation) varianceInflationFound = true;
-    smallestTolerance = std::min(smallestTolerance, tolerances(i));
-    if (n > 1 && tolerances(i) < limit::kTolerance) toleranceFound = true;
-    smallestColumnFactor = std::min(smallestColumnFactor, columnFactors(i));
-    if (columnFactors(i) < limit::kColumnFactor) columnsCorrelationFound = true;
+    diagnostics.largestVarianceInflation =
+        std::max(diagnostics.largestVarianceInflation, diagnostics.varianceInflationFactors(i));
+    if (diagnostics.varianceInflationFactors(i) > limit::kVarianceInflation)
+      diagnostics.varianceInflationFound = true;
+    diagnostics.smallestTolerance =
+        std::min(diagnostics.smallestTolerance, diagnostics.tolerances(i));
+    if (n > 1 && diagnostics.tolerances(i) < limit::kTolerance) diagnostics.toleranceFound = true;
+    diagnostics.smallestColumnFactor =
+        std::min(diagnostics.smallestColumnFactor, diagnostics.columnFactors(i));
+    if (diagnostics.columnFactors(i) < limit::kColumnFactor)
+      diagnostics.columnsCorrelationFound = true;
   }
-  multicollinearity =
-      correlatedParameters || varianceInflationFound || toleranceFound || columnsCorrelationFound;
+  diagnostics.multicollinearity = diagnostics.correlatedParameters ||
+                                  diagnostics.varianceInflationFound ||
+                                  diagnostics.toleranceFound || diagnostics.columnsCorrelationFound;
 
-  const double index = std::fabs(normalityIndex);
+  const double index = std::fabs(diagnostics.normalityIndex);
   if (index > limit::kNormal)
-    normality = KelNormality::kConsistent;
+    diagnostics.normality = KelNormality::kConsistent;
   else if (index > limit::kProbablyNormal)
-    normality = KelNormality::kProbablyViolated;
+    diagnostics.normality = KelNormality::kProbablyViolated;
   else
-    normality = KelNormality::kViolated;
+    diagnostics.normality = KelNormality::kViolated;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -138,7 +146,7 @@ void KelLinearRegression::ComputeVerdicts() {
 // b(i) / se(b)(i).
 KelVector KelLinearRegression::FitTValues() const {
   KelVector t(numParameters);
-  for (int i = 1; i <= numParameters; ++i) t(i) = KelStandardized(b(i), seB(i));
+  for (int i = 1; i <= numParameters; ++i) t(i) = KelStandardized(fit.b(i), fit.seB(i));
   return t;
 }
 
@@ -159,14 +167,15 @@ KelVector KelLinearRegression::FitPartialCorrelations() const {
 }
 
 KelVector KelLinearRegression::FitNormalizedResiduals() const {
-  const double divisor = responseVariance != 0.0 ? std::sqrt(responseVariance) : standardDeviation;
+  const double divisor =
+      responseVariance != 0.0 ? std::sqrt(responseVariance) : fit.standardDeviation;
   KelVector e(numExperiments);
-  for (int j = 1; j <= numExperiments; ++j) e(j) = residuals(j) / divisor;
+  for (int j = 1; j <= numExperiments; ++j) e(j) = fit.residuals(j) / divisor;
   return e;
 }
 
 double KelLinearRegression::FitFExperimental() const {
-  return responseVariance != 0.0 ? meanSquareError / responseVariance : 0.0;
+  return responseVariance != 0.0 ? fit.meanSquareError / responseVariance : 0.0;
 }
 
 double KelLinearRegression::FitFTestProbability() const {

@@ -42,8 +42,8 @@ void KelLinearRegression::ComputeLeastSquares() {
   ComputeBalancedSolution(qr.R(), leadingQty, columns.largest);
   const KelMatrix leftOfR = ComputeSingularValueDecomposition(&qr, leadingQty);
   const int dof = degreesOfFreedom;
-  t95 = kel_student_t::Quantile95(dof);
-  t99 = kel_student_t::Quantile99(dof);
+  fit.t95 = kel_student_t::Quantile95(dof);
+  fit.t99 = kel_student_t::Quantile99(dof);
   ComputeResidualStatistics();
   ComputeCovariance(qr.R(), leftOfR, columns.squares);
   ComputeResponseStandardErrors();
@@ -162,8 +162,8 @@ void KelLinearRegression::ComputeBalancedSolution(const KelMatrix& R, const KelV
   double largest = 0.0;
   for (int i = 1; i <= n; ++i) largest = std::max(largest, balanced.w(i));
   const double threshold = kelMachEps * largest;
-  b = solveThrough(balanced, transposedProduct(balanced.U, leadingQty), threshold);
-  for (int j = 1; j <= n; ++j) b(j) *= columnScale[static_cast<size_t>(j)];
+  fit.b = solveThrough(balanced, transposedProduct(balanced.U, leadingQty), threshold);
+  for (int j = 1; j <= n; ++j) fit.b(j) *= columnScale[static_cast<size_t>(j)];
 
   KelVector correction = ResidualCrossProduct();
   for (int j = 1; j <= n; ++j) correction(j) *= columnScale[static_cast<size_t>(j)];
@@ -178,16 +178,16 @@ void KelLinearRegression::ComputeBalancedSolution(const KelMatrix& R, const KelV
     }
   }
   correction = solveThrough(balanced, inner, threshold);
-  for (int j = 1; j <= n; ++j) b(j) += correction(j) * columnScale[static_cast<size_t>(j)];
-  systemConditioning = conditionOf(balanced.w);
-  if (earlierForm != 0) KelPrint("\nsystemConditioning %e", systemConditioning);
+  for (int j = 1; j <= n; ++j) fit.b(j) += correction(j) * columnScale[static_cast<size_t>(j)];
+  fit.systemConditioning = conditionOf(balanced.w);
+  if (earlierForm != 0) KelPrint("\nsystemConditioning %e", fit.systemConditioning);
 }
 
 // F^T (y - F b), the residual and the products formed in extended precision.
 KelVector KelLinearRegression::ResidualCrossProduct() const {
   const int n = numParameters;
   std::vector<long double> sums(static_cast<size_t>(n), 0.0L);
-  const double* beta = b.Data();
+  const double* beta = fit.b.Data();
   for (int i = 1; i <= numExperiments; ++i) {
     const double* row = F.RowPointers()[i] + 1;
     long double residual = y(i);
@@ -206,35 +206,36 @@ KelMatrix KelLinearRegression::ComputeSingularValueDecomposition(KelTallQR* qr,
                                                                  const KelVector& leadingQty) {
   const int n = numParameters;
   SmallSvd plain = smallSvd(qr->R(), true);
-  d = plain.w;
-  V = plain.V;
-  leftProjection = transposedProduct(plain.U, leadingQty);
-  U = qr->TakeProduct(plain.U);
-  maximumSingularValue = d(1);
+  fit.d = plain.w;
+  fit.V = plain.V;
+  fit.leftProjection = transposedProduct(plain.U, leadingQty);
+  fit.U = qr->TakeProduct(plain.U);
+  fit.maximumSingularValue = fit.d(1);
   const double epsilon = kelMachEpsFloat;
-  const double smallBound = d(1) * std::sqrt(epsilon);
-  const double negligibleBound = 10.0 * epsilon * d(1);
-  smallSingularValues = 0;
-  negligibleSingularValues = 0;
+  const double smallBound = fit.d(1) * std::sqrt(epsilon);
+  const double negligibleBound = 10.0 * epsilon * fit.d(1);
+  fit.smallSingularValues = 0;
+  fit.negligibleSingularValues = 0;
   for (int i = 1; i <= n; ++i) {
-    if (d(i) < smallBound) ++smallSingularValues;
-    if (d(i) < negligibleBound) ++negligibleSingularValues;
+    if (fit.d(i) < smallBound) ++fit.smallSingularValues;
+    if (fit.d(i) < negligibleBound) ++fit.negligibleSingularValues;
   }
-  const int kept = n - negligibleSingularValues;
-  W.Resize(kept, n, false);
+  const int kept = n - fit.negligibleSingularValues;
+  fit.W.Resize(kept, n, false);
   for (int i = 1; i <= kept; ++i)
-    for (int j = 1; j <= n; ++j) W(i, j) = V(j, i) / d(i);
+    for (int j = 1; j <= n; ++j) fit.W(i, j) = fit.V(j, i) / fit.d(i);
 
   const KelVector plainSolution = PlainSolution(n);
-  solutionsDisagree = 0;
+  fit.solutionsDisagree = 0;
   if (earlierForm != 0) {
     // The earlier form keeps the plain solution and does not compare the two.
-    b = plainSolution;
+    fit.b = plainSolution;
   } else {
     for (int i = 1; i <= n; ++i)
-      if (std::fabs(b(i) - plainSolution(i)) > 0.1 * std::fabs(b(i))) solutionsDisagree = 1;
+      if (std::fabs(fit.b(i) - plainSolution(i)) > 0.1 * std::fabs(fit.b(i)))
+        fit.solutionsDisagree = 1;
   }
-  conditionNumber = conditionOf(d);
+  fit.conditionNumber = conditionOf(fit.d);
   return std::move(plain.U);
 }
 
@@ -242,13 +243,13 @@ KelMatrix KelLinearRegression::ComputeSingularValueDecomposition(KelTallQR* qr,
 // that singular value is 0.
 KelVector KelLinearRegression::PlainSolution(int kept) const {
   const int n = numParameters;
-  const double threshold = d(kept);
+  const double threshold = fit.d(kept);
   KelVector x(n);
   if (threshold == 0.0) return x;
   for (int j = 1; j <= n; ++j) {
     double sum = 0.0;
     for (int i = 1; i <= n; ++i)
-      if (threshold <= d(i)) sum += V(j, i) * (leftProjection(i) / d(i));
+      if (threshold <= fit.d(i)) sum += fit.V(j, i) * (fit.leftProjection(i) / fit.d(i));
     x(j) = sum;
   }
   return x;
@@ -257,39 +258,39 @@ KelVector KelLinearRegression::PlainSolution(int kept) const {
 // Estimated responses, residuals, sums of squares and coefficients of determination.
 void KelLinearRegression::ComputeResidualStatistics() {
   const int m = numExperiments;
-  parametersNorm = b.Norm2();
-  Product(F, b, yEstimated);
-  residuals.Resize(m, false);
-  for (int i = 1; i <= m; ++i) residuals(i) = y(i) - yEstimated(i);
-  residualsNorm = residuals.Norm2();
-  sumOfSquares = residualsNorm * residualsNorm;
-  standardDeviation = residualsNorm / std::sqrt(static_cast<double>(degreesOfFreedom));
-  meanSquareError = standardDeviation * standardDeviation;
+  fit.parametersNorm = fit.b.Norm2();
+  Product(F, fit.b, fit.yEstimated);
+  fit.residuals.Resize(m, false);
+  for (int i = 1; i <= m; ++i) fit.residuals(i) = y(i) - fit.yEstimated(i);
+  fit.residualsNorm = fit.residuals.Norm2();
+  fit.sumOfSquares = fit.residualsNorm * fit.residualsNorm;
+  fit.standardDeviation = fit.residualsNorm / std::sqrt(static_cast<double>(degreesOfFreedom));
+  fit.meanSquareError = fit.standardDeviation * fit.standardDeviation;
 
-  totalSumOfSquares = 0.0;
-  for (int i = 1; i <= m; ++i) totalSumOfSquares += y(i) * y(i);
+  fit.totalSumOfSquares = 0.0;
+  for (int i = 1; i <= m; ++i) fit.totalSumOfSquares += y(i) * y(i);
   if (interceptFlag == 0) {
-    correctedTotalSumOfSquares = 0.0;
+    fit.correctedTotalSumOfSquares = 0.0;
     // All responses zero: the residuals are zero as well and the fit is exact, whatever the units.
-    if (totalSumOfSquares == 0.0) {
-      r2 = adjustedR2 = 1.0;
+    if (fit.totalSumOfSquares == 0.0) {
+      fit.r2 = fit.adjustedR2 = 1.0;
       return;
     }
-    r2 = 1.0 - sumOfSquares / totalSumOfSquares;
-    adjustedR2 = 1.0 - meanSquareError / (totalSumOfSquares / m);
+    fit.r2 = 1.0 - fit.sumOfSquares / fit.totalSumOfSquares;
+    fit.adjustedR2 = 1.0 - fit.meanSquareError / (fit.totalSumOfSquares / m);
     return;
   }
-  meanOfY = 0.0;
-  for (int i = 1; i <= m; ++i) meanOfY += y(i);
-  meanOfY /= m;
-  correctedTotalSumOfSquares = 0.0;
+  fit.meanOfY = 0.0;
+  for (int i = 1; i <= m; ++i) fit.meanOfY += y(i);
+  fit.meanOfY /= m;
+  fit.correctedTotalSumOfSquares = 0.0;
   for (int i = 1; i <= m; ++i) {
-    const double deviation = y(i) - meanOfY;
-    correctedTotalSumOfSquares += deviation * deviation;
+    const double deviation = y(i) - fit.meanOfY;
+    fit.correctedTotalSumOfSquares += deviation * deviation;
   }
-  if (correctedTotalSumOfSquares == 0.0) KelError("%s\nssm == 0.", kelClassLinearRegression);
-  r2 = 1.0 - sumOfSquares / correctedTotalSumOfSquares;
-  adjustedR2 = 1.0 - meanSquareError / (correctedTotalSumOfSquares / (m - 1));
+  if (fit.correctedTotalSumOfSquares == 0.0) KelError("%s\nssm == 0.", kelClassLinearRegression);
+  fit.r2 = 1.0 - fit.sumOfSquares / fit.correctedTotalSumOfSquares;
+  fit.adjustedR2 = 1.0 - fit.meanSquareError / (fit.correctedTotalSumOfSquares / (m - 1));
 }
 
 // Cov = s^2 V D^-2 V^T over the nonzero singular values, and se(b); the leverages, from which
@@ -308,7 +309,7 @@ void KelLinearRegression::ComputeResidualStatistics() {
 void KelLinearRegression::ComputeCovariance(const KelMatrix& R, const KelMatrix& leftOfR,
                                             const std::vector<double>& columnSquares) {
   const int n = numParameters;
-  varianceUsed = responseVariance != 0.0 ? responseVariance : meanSquareError;
+  fit.varianceUsed = responseVariance != 0.0 ? responseVariance : fit.meanSquareError;
 
   std::vector<double> columnNorm(columnSquares);
   std::vector<double> inverseNorm(static_cast<size_t>(n) + 1, 1.0);
@@ -320,44 +321,44 @@ void KelLinearRegression::ComputeCovariance(const KelMatrix& R, const KelMatrix&
   const SmallSvd scaled = smallSvd(scaledColumns(R, inverseNorm), true);
   const KelVector& ds = scaled.w;
 
-  covariance.ChangeDimensions(n, n, true);
-  double* const* cov = covariance.RowPointers();
+  fit.covariance.ChangeDimensions(n, n, true);
+  double* const* cov = fit.covariance.RowPointers();
   const double* const* v = scaled.V.RowPointers();
   for (int i = 1; i <= n; ++i) {
     // An exactly zero singular value carries no information and is left out.
     if (ds(i) == 0.0) continue;
-    const double weight = varianceUsed / (ds(i) * ds(i));
+    const double weight = fit.varianceUsed / (ds(i) * ds(i));
     for (int j = 1; j <= n; ++j)
       for (int k = 1; k <= j; ++k) cov[j][k] += weight * v[j][i] * v[k][i];
   }
   for (int j = 1; j <= n; ++j)
     for (int k = 1; k <= j; ++k) cov[j][k] /= columnNorm[j] * columnNorm[k];
-  seB.Resize(n, false);
+  fit.seB.Resize(n, false);
   // No floor: an exact fit or a parameter left out has standard error 0, and a tiny known
   // variance gives standard errors of its own scale.
-  for (int i = 1; i <= n; ++i) seB(i) = std::sqrt(cov[i][i]);
+  for (int i = 1; i <= n; ++i) fit.seB(i) = std::sqrt(cov[i][i]);
 
   // The transposed solve keeps the singular values not below machine epsilon times the largest.
   const double threshold = kelMachEps * ds(1);
-  scaledRank = 0;
+  fit.scaledRank = 0;
   if (ds(1) != 0.0)
-    while (scaledRank < n && ds(scaledRank + 1) >= threshold) ++scaledRank;
-  scaledConditioning = ds(n) != 0.0 ? ds(1) / ds(n) : kelBigValue;
+    while (fit.scaledRank < n && ds(fit.scaledRank + 1) >= threshold) ++fit.scaledRank;
+  fit.scaledConditioning = ds(n) != 0.0 ? ds(1) / ds(n) : kelBigValue;
   // Column k's distance from the others is 1 / sqrt(((Fs^T Fs)^-1)(k, k)).
-  leastColumnIndependence = kelBigValue;
+  fit.leastColumnIndependence = kelBigValue;
   for (int k = 1; k <= n; ++k) {
     double sum = 0.0;
     for (int i = 1; i <= n; ++i)
       if (ds(i) != 0.0) sum += (v[k][i] / ds(i)) * (v[k][i] / ds(i));
-    leastColumnIndependence = std::min(leastColumnIndependence, 1.0 / std::sqrt(sum));
+    fit.leastColumnIndependence = std::min(fit.leastColumnIndependence, 1.0 / std::sqrt(sum));
   }
 
-  scaledLeftInU.Resize(n, scaledRank, false);
+  fit.scaledLeftInU.Resize(n, fit.scaledRank, false);
   for (int i = 1; i <= n; ++i)
-    for (int c = 1; c <= scaledRank; ++c) {
+    for (int c = 1; c <= fit.scaledRank; ++c) {
       double sum = 0.0;
       for (int k = 1; k <= n; ++k) sum += leftOfR(k, i) * scaled.U(k, c);
-      scaledLeftInU(i, c) = sum;
+      fit.scaledLeftInU(i, c) = sum;
     }
 }
 
@@ -365,14 +366,14 @@ void KelLinearRegression::ComputeCovariance(const KelMatrix& R, const KelMatrix&
 // kept, M is orthogonal and the norm is that of row j of U.
 double KelLinearRegression::ScaledLeftRowSquares(int j) const {
   const int n = numParameters;
-  const double* u = U.RowPointers()[j];
+  const double* u = fit.U.RowPointers()[j];
   double h = 0.0;
-  if (scaledRank == n) {
+  if (fit.scaledRank == n) {
     for (int k = 1; k <= n; ++k) h += u[k] * u[k];
     return h;
   }
-  const double* const* mm = scaledLeftInU.RowPointers();
-  for (int c = 1; c <= scaledRank; ++c) {
+  const double* const* mm = fit.scaledLeftInU.RowPointers();
+  for (int c = 1; c <= fit.scaledRank; ++c) {
     double component = 0.0;
     for (int k = 1; k <= n; ++k) component += u[k] * mm[k][c];
     h += component * component;
@@ -385,11 +386,11 @@ double KelLinearRegression::ScaledLeftRowSquares(int j) const {
 // (O(n^2) when F is rank deficient) instead of one transposed solve of size m each.
 void KelLinearRegression::ComputeResponseStandardErrors() {
   const int m = numExperiments;
-  leverages.Resize(m, false);
-  seYEstimated.Resize(m, false);
+  fit.leverages.Resize(m, false);
+  fit.seYEstimated.Resize(m, false);
   for (int j = 1; j <= m; ++j) {
     const double h = ScaledLeftRowSquares(j);
-    leverages(j) = h;
-    seYEstimated(j) = std::sqrt(varianceUsed * h);
+    fit.leverages(j) = h;
+    fit.seYEstimated(j) = std::sqrt(fit.varianceUsed * h);
   }
 }

@@ -34,9 +34,9 @@ KelMatrix KelLinearRegression::ConfidenceIntervals(double level) {
   const double t = KelTStudentQuantile((1.0 - level) / 2.0, degreesOfFreedom);
   KelMatrix intervals(numParameters, 2);
   for (int i = 1; i <= numParameters; ++i) {
-    const double half = t * seB(i);
-    intervals(i, 1) = b(i) - half;
-    intervals(i, 2) = b(i) + half;
+    const double half = t * fit.seB(i);
+    intervals(i, 1) = fit.b(i) - half;
+    intervals(i, 2) = fit.b(i) + half;
   }
   return intervals;
 }
@@ -45,8 +45,9 @@ double KelLinearRegression::FStatistic() {
   EnsureLeastSquares();
   const int numerator = numParameters - interceptFlag;
   if (numerator < 1) return kNotDefined;
-  const double reference = interceptFlag != 0 ? correctedTotalSumOfSquares : totalSumOfSquares;
-  return (reference - sumOfSquares) / numerator / meanSquareError;
+  const double reference =
+      interceptFlag != 0 ? fit.correctedTotalSumOfSquares : fit.totalSumOfSquares;
+  return (reference - fit.sumOfSquares) / numerator / fit.meanSquareError;
 }
 
 double KelLinearRegression::FStatisticPValue() {
@@ -58,7 +59,7 @@ double KelLinearRegression::FStatisticPValue() {
 double KelLinearRegression::LogLikelihood() {
   EnsureLeastSquares();
   const double m = numExperiments;
-  return -0.5 * m * (std::log(2.0 * kelPi) + 1.0 - std::log(m) + std::log(sumOfSquares));
+  return -0.5 * m * (std::log(2.0 * kelPi) + 1.0 - std::log(m) + std::log(fit.sumOfSquares));
 }
 
 double KelLinearRegression::AIC() {
@@ -77,32 +78,32 @@ double KelLinearRegression::BreuschPaganStatistic() {
   EnsureLeastSquares();
   const int m = numExperiments;
   if (numParameters < 2) return kNotDefined;
-  const double meanSquare = sumOfSquares / m;
+  const double meanSquare = fit.sumOfSquares / m;
   KelVector w(m);
   double wSquares = 0.0;
   for (int i = 1; i <= m; ++i) {
-    w(i) = residuals(i) * residuals(i) - meanSquare;
+    w(i) = fit.residuals(i) * fit.residuals(i) - meanSquare;
     wSquares += w(i) * w(i);
   }
   // Squared residuals equal up to rounding leave nothing to explain; the ratio of two rounding
   // errors would be an arbitrary number.
-  if (std::sqrt(wSquares) <= 64.0 * kelMachEps * sumOfSquares) return 0.0;
+  if (std::sqrt(wSquares) <= 64.0 * kelMachEps * fit.sumOfSquares) return 0.0;
   // The components of w along the kept columns of Us = U M: M^T (U^T w).
   const int n = numParameters;
   std::vector<double> alongU(static_cast<size_t>(n) + 1, 0.0);
-  const double* const* u = U.RowPointers();
+  const double* const* u = fit.U.RowPointers();
   for (int i = 1; i <= m; ++i) {
     const double wi = w(i);
     for (int k = 1; k <= n; ++k) alongU[static_cast<size_t>(k)] += u[i][k] * wi;
   }
   double fittedSquares = 0.0;
-  for (int c = 1; c <= scaledRank; ++c) {
+  for (int c = 1; c <= fit.scaledRank; ++c) {
     double component = 0.0;
-    if (scaledRank == n) {
+    if (fit.scaledRank == n) {
       component = alongU[static_cast<size_t>(c)];
     } else {
       for (int k = 1; k <= n; ++k)
-        component += scaledLeftInU(k, c) * alongU[static_cast<size_t>(k)];
+        component += fit.scaledLeftInU(k, c) * alongU[static_cast<size_t>(k)];
     }
     fittedSquares += component * component;
   }

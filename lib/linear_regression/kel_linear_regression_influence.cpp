@@ -29,15 +29,16 @@ KelVector KelLinearRegression::StudentizedResiduals() {
   KelVector studentized(m);
   const int reducedDof = degreesOfFreedom - 1;
   for (int i = 1; i <= m; ++i) {
-    const double complement = leverageComplement(leverages(i));
+    const double complement = leverageComplement(fit.leverages(i));
     if (complement == 0.0 || reducedDof < 1) {
       studentized(i) = kNotDefined;
       continue;
     }
     // The sum of squares without experiment i follows from the full fit (no refit).
-    const double reducedSumOfSquares = sumOfSquares - residuals(i) * residuals(i) / complement;
+    const double reducedSumOfSquares =
+        fit.sumOfSquares - fit.residuals(i) * fit.residuals(i) / complement;
     const double reducedDeviation = std::sqrt(std::fmax(reducedSumOfSquares, 0.0) / reducedDof);
-    studentized(i) = residuals(i) / (reducedDeviation * std::sqrt(complement));
+    studentized(i) = fit.residuals(i) / (reducedDeviation * std::sqrt(complement));
   }
   return studentized;
 }
@@ -47,13 +48,13 @@ KelVector KelLinearRegression::CooksDistances() {
   const int m = numExperiments;
   KelVector distances(m);
   for (int i = 1; i <= m; ++i) {
-    const double complement = leverageComplement(leverages(i));
+    const double complement = leverageComplement(fit.leverages(i));
     if (complement == 0.0 || degreesOfFreedom < 1) {
       distances(i) = kNotDefined;
       continue;
     }
-    const double standardized = residuals(i) / (standardDeviation * complement);
-    distances(i) = standardized * standardized * leverages(i) / numParameters;
+    const double standardized = fit.residuals(i) / (fit.standardDeviation * complement);
+    distances(i) = standardized * standardized * fit.leverages(i) / numParameters;
   }
   return distances;
 }

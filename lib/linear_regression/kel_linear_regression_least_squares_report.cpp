@@ -25,8 +25,8 @@ void printCorrelationVerdict(bool found, const char* diagnostic) {
 // report when that report has run for the current data (and says nothing of them otherwise):
 // printing the least-squares report is what leaves them, so they are set here and nowhere else.
 void KelLinearRegression::LeaveLeastSquaresVerdicts() {
-  multicollinearityFound = multicollinearity ? 1 : 0;
-  switch (conditioning) {
+  multicollinearityFound = diagnostics.multicollinearity ? 1 : 0;
+  switch (diagnostics.conditioning) {
     case KelConditioning::kWell:
       conditioningVerdict = kConditioningNone;
       break;
@@ -71,39 +71,39 @@ void KelLinearRegression::PrintTitle() const {
 }
 
 void KelLinearRegression::PrintConditioning() const {
-  KelPrint("\nCondition Number %e", conditionNumber);
-  if (illConditioned) {
+  KelPrint("\nCondition Number %e", fit.conditionNumber);
+  if (diagnostics.illConditioned) {
     KelPrint("%s", kelReportWarning);
     KelPrint("\nThe condition number identifies serious multicollinearities\n");
   } else {
     KelPrint("   The matrix F is well conditioned");
     KelPrint("\nThe condition number does not identify serious multicollinearities\n");
   }
-  KelPrint("\nSystem Contitioning %e", systemConditioning);
-  if (badlyScaled) {
+  KelPrint("\nSystem Contitioning %e", fit.systemConditioning);
+  if (diagnostics.badlyScaled) {
     KelPrint("%s", kelReportWarning);
     KelPrint("\nMatrix F has to be normalized\n");
   }
-  if (solutionsDisagree != 0) {
+  if (fit.solutionsDisagree != 0) {
     KelPrint("\nParameters have to be evaluated with standardized matrix");
     KelPrint("%s", kelReportWarning);
   }
 }
 
 void KelLinearRegression::PrintParameters() const {
-  const KelVector& t = tValues;
-  const KelVector& p = pValues;
-  KelPrint("\nParameters Norm2 %16.7e", parametersNorm);
+  const KelVector& t = diagnostics.tValues;
+  const KelVector& p = diagnostics.pValues;
+  KelPrint("\nParameters Norm2 %16.7e", fit.parametersNorm);
   KelPrint("\n\n Par.      Value       Standard Error      T-Value          P-Value");
   for (int i = 1; i <= numParameters; ++i) {
-    KelPrint("\n%3d %16.7e %16.7e %16.7e %16.7e", i, b(i), seB(i), t(i), p(i));
+    KelPrint("\n%3d %16.7e %16.7e %16.7e %16.7e", i, fit.b(i), fit.seB(i), t(i), p(i));
     if (p(i) > 0.05) KelPrint("%s", kelReportWarning);
   }
 }
 
 void KelLinearRegression::PrintPartialCorrelations() const {
-  const KelVector& t = tValues;
-  const KelVector& partial = partialCorrelations;
+  const KelVector& t = diagnostics.tValues;
+  const KelVector& partial = diagnostics.partialCorrelations;
   KelPrint("\n\nPartial Correlations");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%3d %16.7e", i, partial(i));
@@ -112,62 +112,64 @@ void KelLinearRegression::PrintPartialCorrelations() const {
 }
 
 void KelLinearRegression::PrintParameterConfidenceIntervals() const {
-  const double quantiles[2] = {t95, t99};
+  const double quantiles[2] = {fit.t95, fit.t99};
   const char* titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
   for (int level = 0; level < 2; ++level) {
     KelPrint("%s", titles[level]);
     KelPrint("\n Par.      Lower           Upper");
     for (int i = 1; i <= numParameters; ++i) {
-      const double h = seB(i) * quantiles[level];
-      KelPrint("\n%3d %16.7e %16.7e", i, b(i) - h, b(i) + h);
-      if (h > 2.5 * std::fabs(b(i))) KelPrint("%s", kelReportWarning);
+      const double h = fit.seB(i) * quantiles[level];
+      KelPrint("\n%3d %16.7e %16.7e", i, fit.b(i) - h, fit.b(i) + h);
+      if (h > 2.5 * std::fabs(fit.b(i))) KelPrint("%s", kelReportWarning);
     }
   }
   KelPause();
 }
 
 void KelLinearRegression::PrintCovariance() const {
-  KelPrintResult(covariance, "\n\nVariance-Covariance Matrix");
+  KelPrintResult(fit.covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
 }
 
 void KelLinearRegression::PrintCorrelation() const {
-  KelPrintResult(parameterCorrelation, "Correlation Matrix");
+  KelPrintResult(diagnostics.parameterCorrelation, "Correlation Matrix");
 }
 
 void KelLinearRegression::PrintVarianceInflationFactors() const {
-  const KelVector& vif = varianceInflationFactors;
+  const KelVector& vif = diagnostics.varianceInflationFactors;
   KelPrint("\n\nVariance inflation factor");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, vif(i));
     if (vif(i) > kel_linear_thresholds::kVarianceInflation) KelPrint(" %s", kelReportWarning);
   }
-  printCorrelationVerdict(varianceInflationFound, "Variance inflation factor");
+  printCorrelationVerdict(diagnostics.varianceInflationFound, "Variance inflation factor");
   KelPause();
 }
 
 void KelLinearRegression::PrintTolerances() const {
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int i = 1; i <= numParameters; ++i) {
-    KelPrint("\n%d %16.7e", i, tolerances(i));
-    if (tolerances(i) < kel_linear_thresholds::kTolerance) KelPrint(" %s", kelReportWarning);
+    KelPrint("\n%d %16.7e", i, diagnostics.tolerances(i));
+    if (diagnostics.tolerances(i) < kel_linear_thresholds::kTolerance)
+      KelPrint(" %s", kelReportWarning);
   }
-  printCorrelationVerdict(toleranceFound, "Tj Tolerance");
+  printCorrelationVerdict(diagnostics.toleranceFound, "Tj Tolerance");
   KelPause();
 }
 
 void KelLinearRegression::PrintColumnsCorrelation() const {
   KelPrint("\n\nkelColumnsCorrelation");
   for (int i = 1; i <= numParameters; ++i) {
-    KelPrint("\n%d %16.7e", i, columnFactors(i));
-    if (columnFactors(i) < kel_linear_thresholds::kColumnFactor) KelPrint(" %s", kelReportWarning);
+    KelPrint("\n%d %16.7e", i, diagnostics.columnFactors(i));
+    if (diagnostics.columnFactors(i) < kel_linear_thresholds::kColumnFactor)
+      KelPrint(" %s", kelReportWarning);
   }
-  printCorrelationVerdict(columnsCorrelationFound, "kelColumnsCorrelation factor");
+  printCorrelationVerdict(diagnostics.columnsCorrelationFound, "kelColumnsCorrelation factor");
   KelPause();
 }
 
 void KelLinearRegression::PrintMulticollinearityVerdict() const {
-  if (multicollinearity)
+  if (diagnostics.multicollinearity)
     KelPrint(
         "\n %s Correlation between Parameters\nSerious multicollinearities have been identified",
         kelReportWarning);
@@ -177,57 +179,57 @@ void KelLinearRegression::PrintMulticollinearityVerdict() const {
 }
 
 void KelLinearRegression::PrintGoodnessOfFit() const {
-  KelPrint("\n\n\nTotal Sum of Squares                    = %16.7e", totalSumOfSquares);
+  KelPrint("\n\n\nTotal Sum of Squares                    = %16.7e", fit.totalSumOfSquares);
   if (interceptFlag != 0)
-    KelPrint("\nTotal Sum of Squares corrected by mean  = %16.7e", correctedTotalSumOfSquares);
-  KelPrint("\nResiduals Norm2                         = %16.7e", residualsNorm);
-  KelPrint("\nSum of Squares                          = %16.7e", sumOfSquares);
-  KelPrint("\nStandard Deviation                      = %16.7e", standardDeviation);
-  KelPrint("\nMean Square Error                       = %16.7e", meanSquareError);
-  KelPrint("\nCoefficient of Determination (R2)       = %16.7e", r2);
-  KelPrint("\nAdjusted R2                             = %16.7e", adjustedR2);
+    KelPrint("\nTotal Sum of Squares corrected by mean  = %16.7e", fit.correctedTotalSumOfSquares);
+  KelPrint("\nResiduals Norm2                         = %16.7e", fit.residualsNorm);
+  KelPrint("\nSum of Squares                          = %16.7e", fit.sumOfSquares);
+  KelPrint("\nStandard Deviation                      = %16.7e", fit.standardDeviation);
+  KelPrint("\nMean Square Error                       = %16.7e", fit.meanSquareError);
+  KelPrint("\nCoefficient of Determination (R2)       = %16.7e", fit.r2);
+  KelPrint("\nAdjusted R2                             = %16.7e", fit.adjustedR2);
   KelPause();
 }
 
 void KelLinearRegression::PrintFTest() const {
-  const double p = fTestProbability;
+  const double p = diagnostics.fTestProbability;
   KelPrint("\nResponse Variance Assigned              = %16.7e", responseVariance);
   KelPrint("\n\n\nF-test for the model");
-  KelPrint("\nFexperimental = %e", fExperimental);
+  KelPrint("\nFexperimental = %e", diagnostics.fExperimental);
   KelPrint("\nThe probability that F with dfNum %d dfDen %d \nis greater than %e is %e",
-           degreesOfFreedom, varianceDegreesOfFreedom, fExperimental, p);
+           degreesOfFreedom, varianceDegreesOfFreedom, diagnostics.fExperimental, p);
   if (p < 0.05) KelPrint("%s", kelReportWarning);
   KelPause();
 }
 
 void KelLinearRegression::PrintResiduals() const {
-  const KelVector& e = normalizedResiduals;
+  const KelVector& e = diagnostics.normalizedResiduals;
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
-  PrintResidualRows(y, yEstimated, residuals, e, kelReportWarning);
+  PrintResidualRows(y, fit.yEstimated, fit.residuals, e, kelReportWarning);
   KelPause();
 }
 
 void KelLinearRegression::PrintResponseConfidenceIntervals() const {
   // These titles go through the formatter: "%%" prints one "%".
   KelPrint("\n\nConfidence Interval 95%% for y");
-  PrintResponseIntervalRows(t95);
+  PrintResponseIntervalRows(fit.t95);
   KelPrint("\n\nConfidence Interval 99%% for y");
-  PrintResponseIntervalRows(t99);
+  PrintResponseIntervalRows(fit.t99);
   KelPause();
 }
 
 void KelLinearRegression::PrintResponseIntervalRows(double quantile) const {
   KelPrint("\n Exp.      Lower            y             Upper");
-  PrintResponseIntervals(yEstimated, seYEstimated, quantile, kelReportWarning);
+  PrintResponseIntervals(fit.yEstimated, fit.seYEstimated, quantile, kelReportWarning);
 }
 
 void KelLinearRegression::PrintNormality() const {
-  KelPrint("\n\n\nFirst Index for normality assumption       = %16.7e", normalityIndex);
-  if (normality == KelNormality::kConsistent)
+  KelPrint("\n\n\nFirst Index for normality assumption       = %16.7e", diagnostics.normalityIndex);
+  if (diagnostics.normality == KelNormality::kConsistent)
     KelPrint("\nThe data are consistent with the normality assumption");
-  else if (normality == KelNormality::kProbablyViolated)
+  else if (diagnostics.normality == KelNormality::kProbablyViolated)
     KelPrint("\nThe normality assumption is probably violated");
   else
     KelPrint("\nThe normality assumption is violated");
@@ -235,8 +237,8 @@ void KelLinearRegression::PrintNormality() const {
 }
 
 void KelLinearRegression::PrintOutlierVerdict() const {
-  if (highlyProbableOutlier >= 1)
-    KelPrint("\n\n\nThe experiment %d is a highly probable outlier", highlyProbableOutlier);
-  else if (probableOutlier > 0)
-    KelPrint("\n\n\nThe experiment %d is a probable outlier", probableOutlier);
+  if (fit.highlyProbableOutlier >= 1)
+    KelPrint("\n\n\nThe experiment %d is a highly probable outlier", fit.highlyProbableOutlier);
+  else if (fit.probableOutlier > 0)
+    KelPrint("\n\n\nThe experiment %d is a probable outlier", fit.probableOutlier);
 }

@@ -77,12 +77,12 @@ struct KelLinearRegression::LeaveOneOutBounds {
 // index 0 and no verdict, where the refits would only rank rounding noise.
 void KelLinearRegression::ComputeLeaveOneOut() {
   const int m = numExperiments;
-  leaveOneOutBest = kelBigValue;
-  leaveOneOutBestIndex = 0;
-  leaveOneOutRefits = 0;
+  fit.leaveOneOutBest = kelBigValue;
+  fit.leaveOneOutBestIndex = 0;
+  fit.leaveOneOutRefits = 0;
   LeaveOneOutBounds bounds;
   if (!ClosedFormBounds(&bounds)) {
-    leaveOneOutBest = sumOfSquares;
+    fit.leaveOneOutBest = fit.sumOfSquares;
     return;
   }
   const std::vector<unsigned char>& mustRefit = bounds.mustRefit;
@@ -100,17 +100,17 @@ void KelLinearRegression::ComputeLeaveOneOut() {
   // its bound: the closed form's sum stands, and no refit is needed.
   if (candidates == 1 && mustRefit[candidate] == 0 &&
       LeaveOneOutVerdict(bounds.lower[candidate]) == LeaveOneOutVerdict(bounds.upper[candidate])) {
-    leaveOneOutBest = bounds.estimates[candidate];
-    leaveOneOutBestIndex = candidate;
+    fit.leaveOneOutBest = bounds.estimates[candidate];
+    fit.leaveOneOutBestIndex = candidate;
     return;
   }
   for (int t = 1; t <= m; ++t) {
     if (mustRefit[t] == 0 && bounds.lower[t] > bestUpper) continue;
-    ++leaveOneOutRefits;
+    ++fit.leaveOneOutRefits;
     const double rss = LeaveOneOutRefit(t);
-    if (rss < leaveOneOutBest) {
-      leaveOneOutBest = rss;
-      leaveOneOutBestIndex = t;
+    if (rss < fit.leaveOneOutBest) {
+      fit.leaveOneOutBest = rss;
+      fit.leaveOneOutBestIndex = t;
     }
   }
 }
@@ -146,18 +146,18 @@ bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
   bounds->lower.assign(size, 0.0);
   bounds->upper.assign(size, 0.0);
   bounds->mustRefit.assign(size, 1);
-  ClosedFormInputs inputs{residuals.Data() - 1, leverages.Data() - 1, sumOfSquares,
-                          residualsNorm,        scaledConditioning,   nullptr};
+  ClosedFormInputs inputs{fit.residuals.Data() - 1, fit.leverages.Data() - 1, fit.sumOfSquares,
+                          fit.residualsNorm,        fit.scaledConditioning,   nullptr};
   // The refit without t keeps every column when each column's distance from the others, which
   // falls at most by the factor sqrt(1 - h_tt) without t, stays clear of the QR's tolerance.
   const double tolerance = kelTenMachEpsFloat;
   const double qrRounding = 16.0 * std::sqrt(static_cast<double>(m)) * kelMachEps *
-                            (1.0 + std::min(scaledConditioning, 1e100));
+                            (1.0 + std::min(fit.scaledConditioning, 1e100));
   const double clearOfTolerance = tolerance * (1.0 + 1e-3) + qrRounding;
   std::vector<unsigned char> everyColumnWithout;
   KeptColumnsFit kept;
-  bool fromFit = scaledRank == numParameters && scaledConditioning < 1e12 &&
-                 leastColumnIndependence > clearOfTolerance;
+  bool fromFit = fit.scaledRank == numParameters && fit.scaledConditioning < 1e12 &&
+                 fit.leastColumnIndependence > clearOfTolerance;
   if (fromFit) {
     // The few experiments this bound cannot clear are refitted; with more than a few, the
     // kept columns' fit, which judges each experiment exactly, costs less.
@@ -165,9 +165,9 @@ bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
     everyColumnWithout.assign(size, 1);
     int unclear = 0;
     for (int t = 1; t <= m; ++t) {
-      const double complement = 1.0 - leverages(t);
+      const double complement = 1.0 - fit.leverages(t);
       const bool clear =
-          leastColumnIndependence * std::sqrt(std::max(complement, 0.0)) > clearOfTolerance;
+          fit.leastColumnIndependence * std::sqrt(std::max(complement, 0.0)) > clearOfTolerance;
       everyColumnWithout[static_cast<size_t>(t)] = clear ? 1 : 0;
       if (!clear && complement > 1e-8) ++unclear;
     }
@@ -219,17 +219,17 @@ int KelLinearRegression::LeaveOneOutVerdict(double best) const {
   // With an assigned variance the test only runs when the reduced mean square error exceeds
   // the square root of that variance (docs/developers.md, intended behaviour 3).
   if (responseVariance != 0.0 && !(p > std::sqrt(responseVariance))) return 0;
-  if (p < 0.5 * meanSquareError) return 2;
-  if (p < 0.8 * meanSquareError) return 1;
+  if (p < 0.5 * fit.meanSquareError) return 2;
+  if (p < 0.8 * fit.meanSquareError) return 1;
   return 0;
 }
 
 // Outlier verdicts from the mean square error without the best experiment to leave out.
 void KelLinearRegression::ClassifyLeaveOneOut() {
-  highlyProbableOutlier = 0;
-  probableOutlier = 0;
-  if (leaveOneOutBestIndex == 0) return;
-  const int verdict = LeaveOneOutVerdict(leaveOneOutBest);
-  if (verdict == 2) highlyProbableOutlier = leaveOneOutBestIndex;
-  if (verdict == 1) probableOutlier = leaveOneOutBestIndex;
+  fit.highlyProbableOutlier = 0;
+  fit.probableOutlier = 0;
+  if (fit.leaveOneOutBestIndex == 0) return;
+  const int verdict = LeaveOneOutVerdict(fit.leaveOneOutBest);
+  if (verdict == 2) fit.highlyProbableOutlier = fit.leaveOneOutBestIndex;
+  if (verdict == 1) fit.probableOutlier = fit.leaveOneOutBestIndex;
 }

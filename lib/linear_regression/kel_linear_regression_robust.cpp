@@ -51,23 +51,23 @@ void KelLinearRegression::ComputeRobust() {
   const int m = numExperiments;
   const int n = numParameters;
   degreesOfFreedom = m - n;
-  robustEvaluations = 0;
-  robustMinimizerRuns = 0;
-  robustElementalCandidates = 0;
-  robustSubsetCandidates = 0;
+  robust.robustEvaluations = 0;
+  robust.robustMinimizerRuns = 0;
+  robust.robustElementalCandidates = 0;
+  robust.robustSubsetCandidates = 0;
   squaredResiduals.assign(static_cast<size_t>(m), 0.0);
   criterionGuess = 0.0;
   elementalPoint.Resize(n, true);
   StandardizeData();
-  robustComponentMaximum = 0.0;
-  robustComponentMinimum = 0.0;
+  robust.robustComponentMaximum = 0.0;
+  robust.robustComponentMinimum = 0.0;
   if (n == 1) {
     // One parameter: the ratios y / f are the exact fits of single experiments, and the
     // midpoint of their shortest half is the least-median-of-squares location.
     KelVector ratios(m);
     for (int j = 1; j <= m; ++j) ratios(j) = F(j, 1) != 0.0 ? y(j) / F(j, 1) : 0.0;
-    robustB.Resize(1, false);
-    robustB(1) = KelShortestHalfMidpoint(ratios);
+    robust.robustB.Resize(1, false);
+    robust.robustB(1) = KelShortestHalfMidpoint(ratios);
   } else {
     ComputeRobustComponents();
     ChooseElementalRows();
@@ -78,9 +78,9 @@ void KelLinearRegression::ComputeRobust() {
     // regressions can run at the same time on different threads.
     KelMinimizationRobust minimizer(x0, [this](KelVector& x) { return LmsObjective(x); });
     minimizer(0);
-    ++robustMinimizerRuns;
-    Solve(&elementalSolver, minimizer.XMin(), &robustB);
-    leastMedianOfSquares = LmsCriterion(robustB);
+    ++robust.robustMinimizerRuns;
+    Solve(&elementalSolver, minimizer.XMin(), &robust.robustB);
+    robust.leastMedianOfSquares = LmsCriterion(robust.robustB);
     KelLmsCandidateSearch search(*this);
     search.CollectElementalPasses();
     search.CollectSubsetFits();
@@ -101,35 +101,35 @@ void KelLinearRegression::ComputeRobust() {
 void KelLinearRegression::StandardizeData() {
   const int m = numExperiments;
   const int n = numParameters;
-  medianOfY = KelFastMedian(y);
-  dispersionOfY = KelMad(y, medianOfY);
-  standardizedY = KelStandardize(y, medianOfY, dispersionOfY);
-  columnMedians.Resize(n, false);
-  columnDispersions.Resize(n, false);
-  standardizedF.Resize(m, n, true);
+  robust.medianOfY = KelFastMedian(y);
+  robust.dispersionOfY = KelMad(y, robust.medianOfY);
+  robust.standardizedY = KelStandardize(y, robust.medianOfY, robust.dispersionOfY);
+  robust.columnMedians.Resize(n, false);
+  robust.columnDispersions.Resize(n, false);
+  robust.standardizedF.Resize(m, n, true);
   KelVector column;
   for (int i = 1; i <= n; ++i) {
     F.GetColumn(i, column);
     const double median = KelFastMedian(column);
     const double dispersion = KelMad(column, median);
-    columnMedians(i) = median;
-    columnDispersions(i) = dispersion;
+    robust.columnMedians(i) = median;
+    robust.columnDispersions(i) = dispersion;
     if (dispersion != 0.0) {
-      standardizedF.SetColumn(i, KelStandardize(column, median, dispersion));
+      robust.standardizedF.SetColumn(i, KelStandardize(column, median, dispersion));
     } else if (i > 1) {
-      for (int j = 1; j <= m; ++j) standardizedF(j, i) = column(j) - median;
+      for (int j = 1; j <= m; ++j) robust.standardizedF(j, i) = column(j) - median;
     }
   }
 }
 
 // Extreme singular values of the standardized regressors without the intercept column.
 void KelLinearRegression::ComputeRobustComponents() {
-  KelMatrix components = standardizedF;
+  KelMatrix components = robust.standardizedF;
   if (interceptFlag != 0) components.RemoveColumn(1);
   KelFactorizedSVD svd;
   MoveMatrixIntoFactorized(&components, &svd);
-  robustComponentMaximum = svd.MaximumSingularValue();
-  robustComponentMinimum = svd.MinimumSingularValue();
+  robust.robustComponentMaximum = svd.MaximumSingularValue();
+  robust.robustComponentMinimum = svd.MinimumSingularValue();
 }
 
 // Row i of E is the experiment with the largest (signed) value in column i among those not yet
@@ -162,13 +162,13 @@ void KelLinearRegression::ChooseElementalRows() {
 // comparable scales whatever the scales of the parameters. x0 holds the least-squares start.
 void KelLinearRegression::PrepareElementalSolver(KelVector* x0) {
   elementalSolver.AssignMatrix(elementalRows);
-  Product(elementalRows, b, *x0);
+  Product(elementalRows, fit.b, *x0);
   if (elementalSolver.ConditionNumber() > kElementalConditionLimit) {
     const int n = numParameters;
     elementalRows.Resize(n, n, true);
     for (int i = 1; i <= n; ++i) elementalRows(i, i) = 1.0;
     elementalSolver.AssignMatrix(elementalRows);
-    *x0 = b;
+    *x0 = fit.b;
   }
 }
 
@@ -180,15 +180,16 @@ void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
   KelVector x(numParameters);
   KelVector candidate(numParameters);
   for (int restart = 1; restart <= kRestartLimit; ++restart) {
-    Product(elementalRows, robustB, x);
+    Product(elementalRows, robust.robustB, x);
     minimizer->Initialize(x);
     (*minimizer)(0);
-    ++robustMinimizerRuns;
-    if (!(minimizer->FSolution() < leastMedianOfSquares)) break;
+    ++robust.robustMinimizerRuns;
+    if (!(minimizer->FSolution() < robust.leastMedianOfSquares)) break;
     Solve(&elementalSolver, minimizer->XMin(), &candidate);
-    const bool small = !(minimizer->FSolution() < leastMedianOfSquares * (1.0 - kRestartGain));
-    leastMedianOfSquares = minimizer->FSolution();
-    robustB = candidate;
+    const bool small =
+        !(minimizer->FSolution() < robust.leastMedianOfSquares * (1.0 - kRestartGain));
+    robust.leastMedianOfSquares = minimizer->FSolution();
+    robust.robustB = candidate;
     if (small) break;
   }
 }
@@ -197,7 +198,7 @@ void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
 // row by row from the raw storage (no temporary F p). Successive points (of the minimizer, of the
 // refinements) have similar criteria: the median is selected among the squares near the last one.
 double KelLinearRegression::LmsCriterion(const KelVector& p) {
-  ++robustEvaluations;
+  ++robust.robustEvaluations;
   const int m = numExperiments;
   const int n = numParameters;
   const double* const* f = F.RowPointers();
@@ -221,7 +222,7 @@ double KelLinearRegression::LmsCriterion(const KelVector& p) {
 // the selection. Candidates that pass get the exact median, so the outcome is the same as
 // comparing exact medians; most elemental fits are rejected after a few rows.
 bool KelLinearRegression::LmsCriterionBelow(const KelVector& p, double bound, double* value) {
-  ++robustEvaluations;
+  ++robust.robustEvaluations;
   const int m = numExperiments;
   const int n = numParameters;
   const int allowed = m - (m + 1) / 2;
@@ -252,11 +253,11 @@ double KelLinearRegression::LmsObjective(KelVector& x) {
 // Estimated responses, residuals and their median and dispersion at the robust parameters.
 void KelLinearRegression::ComputeRobustStatistics() {
   const int m = numExperiments;
-  Product(F, robustB, robustYEstimated);
-  robustResiduals.Resize(m, false);
-  for (int i = 1; i <= m; ++i) robustResiduals(i) = y(i) - robustYEstimated(i);
-  residualMedian = KelFastMedian(robustResiduals);
-  residualMad = KelMad(robustResiduals, residualMedian);
+  Product(F, robust.robustB, robust.robustYEstimated);
+  robust.robustResiduals.Resize(m, false);
+  for (int i = 1; i <= m; ++i) robust.robustResiduals(i) = y(i) - robust.robustYEstimated(i);
+  robust.residualMedian = KelFastMedian(robust.robustResiduals);
+  robust.residualMad = KelMad(robust.robustResiduals, robust.residualMedian);
 }
 
 // The scale from the least median of squares, corrected for small samples, unless the trimmed
@@ -266,64 +267,67 @@ void KelLinearRegression::ComputeRobustScale() {
   const int m = numExperiments;
   const int n = numParameters;
   if (n == 1) {
-    leastMedianOfSquares = residualMad;
-    scale = residualMad;
+    robust.leastMedianOfSquares = robust.residualMad;
+    robust.scale = robust.residualMad;
   } else {
-    scale = std::sqrt(leastMedianOfSquares) * (1.0 + 5.0 / degreesOfFreedom) * kMadFactor;
+    robust.scale =
+        std::sqrt(robust.leastMedianOfSquares) * (1.0 + 5.0 / degreesOfFreedom) * kMadFactor;
   }
-  const double trimmed = KelTrimmedScale(robustResiduals, (m + n + 1) / 2, residualMedian);
+  const double trimmed =
+      KelTrimmedScale(robust.robustResiduals, (m + n + 1) / 2, robust.residualMedian);
   // A criterion of exactly 0 means more than half of the experiments lie exactly on the fit:
   // their scale is 0. The trimmed scale skips zero deviations and would measure the others
   // instead, hiding them among the experiments on the fit.
-  const bool exactFit = n > 1 && leastMedianOfSquares == 0.0;
-  if (!exactFit && (trimmed > 5.0 * scale || m / 2 < n + 1)) scale = trimmed;
-  if (responseVariance != 0.0) scale = std::sqrt(responseVariance);
+  const bool exactFit = n > 1 && robust.leastMedianOfSquares == 0.0;
+  if (!exactFit && (trimmed > 5.0 * robust.scale || m / 2 < n + 1)) robust.scale = trimmed;
+  if (responseVariance != 0.0) robust.scale = std::sqrt(responseVariance);
 }
 
 // Residuals over the scale re-estimated from the experiments within 2.5 scales.
 void KelLinearRegression::NormalizeRobustResiduals() {
   const int m = numExperiments;
   const int n = numParameters;
-  if (scale == 0.0 && residualMad != 0.0) {
-    normalizedRobustResiduals = KelStandardize(robustResiduals, residualMedian, residualMad);
+  if (robust.scale == 0.0 && robust.residualMad != 0.0) {
+    robust.normalizedRobustResiduals =
+        KelStandardize(robust.robustResiduals, robust.residualMedian, robust.residualMad);
     return;
   }
   double weight = 0.0;
   double sum = 0.0;
-  for (int i = 1; i <= m && scale != 0.0; ++i) {
-    const double r = robustResiduals(i);
-    if (std::fabs(r / scale) <= kOutlierBound) {
+  for (int i = 1; i <= m && robust.scale != 0.0; ++i) {
+    const double r = robust.robustResiduals(i);
+    if (std::fabs(r / robust.scale) <= kOutlierBound) {
       weight += 1.0;
       sum += r * r;
     }
   }
   if (weight - n > 0.0 && sum > 0.0)
-    scale = std::sqrt(sum / (weight - n));
+    robust.scale = std::sqrt(sum / (weight - n));
   else if (responseVariance == 0.0)
-    scale = residualMad;
+    robust.scale = robust.residualMad;
   else
-    scale = std::min(residualMad, std::sqrt(responseVariance));
-  normalizedRobustResiduals.Resize(m, false);
+    robust.scale = std::min(robust.residualMad, std::sqrt(responseVariance));
+  robust.normalizedRobustResiduals.Resize(m, false);
   for (int i = 1; i <= m; ++i) {
     // More than half of the experiments fitted exactly leave a scale of 0: those experiments
     // are not outliers at all (0, not 0/0), the others infinitely far.
-    const double r = robustResiduals(i);
-    normalizedRobustResiduals(i) = r == 0.0 ? 0.0 : r / scale;
+    const double r = robust.robustResiduals(i);
+    robust.normalizedRobustResiduals(i) = r == 0.0 ? 0.0 : r / robust.scale;
   }
 }
 
 void KelLinearRegression::ClassifyRobustResiduals() {
-  allOutliers.Resize(0);
-  highlyProbableOutliers.Resize(0);
-  possibleOutliers.Resize(0);
+  robust.allOutliers.Resize(0);
+  robust.highlyProbableOutliers.Resize(0);
+  robust.possibleOutliers.Resize(0);
   for (int i = 1; i <= numExperiments; ++i) {
-    const double e = std::fabs(normalizedRobustResiduals(i));
+    const double e = std::fabs(robust.normalizedRobustResiduals(i));
     if (!(e > kOutlierBound)) continue;
-    allOutliers.Append(i);
+    robust.allOutliers.Append(i);
     if (e > kHighlyProbableBound)
-      highlyProbableOutliers.Append(i);
+      robust.highlyProbableOutliers.Append(i);
     else
-      possibleOutliers.Append(i);
+      robust.possibleOutliers.Append(i);
   }
 }
 
@@ -368,8 +372,8 @@ double KelLinearRegression::RobustR2() {
 }
 
 double KelLinearRegression::RobustR2Of() const {
-  const double typical = interceptFlag != 0 ? dispersionOfY : KelMedianAbs(y);
-  const double a = KelMedianAbs(robustResiduals) / typical;
+  const double typical = interceptFlag != 0 ? robust.dispersionOfY : KelMedianAbs(y);
+  const double a = KelMedianAbs(robust.robustResiduals) / typical;
   return 1.0 - a * a;
 }
 
@@ -426,23 +430,23 @@ KelVectorInt KelLinearRegression::RobustOutliersByImportance() {
 KelVectorInt KelLinearRegression::OutliersByImportance() const {
   const int m = numExperiments;
   KelVector magnitudes(m);
-  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robustResiduals(i));
+  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robust.robustResiduals(i));
   KelVectorInt positions;
   magnitudes.Sort(positions);
   positions.Reverse();
-  KelVectorInt important(allOutliers.Size());
+  KelVectorInt important(robust.allOutliers.Size());
   for (int i = 1; i <= important.Size(); ++i) important(i) = positions(i);
   return important;
 }
 
 KelHomoscedasticity KelLinearRegression::Homoscedasticity() const {
-  if (allOutliers.Size() != 0)
-    return highlyProbableOutliers.Size() != 0 ? KelHomoscedasticity::kViolated
-                                              : KelHomoscedasticity::kProbablyViolated;
+  if (robust.allOutliers.Size() != 0)
+    return robust.highlyProbableOutliers.Size() != 0 ? KelHomoscedasticity::kViolated
+                                                     : KelHomoscedasticity::kProbablyViolated;
   const int m = numExperiments;
   KelVector magnitudes(m);
-  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(normalizedRobustResiduals(i));
-  const double typical = KelMedianAbs(normalizedRobustResiduals);
+  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robust.normalizedRobustResiduals(i));
+  const double typical = KelMedianAbs(robust.normalizedRobustResiduals);
   const double largest = magnitudes.Max();
   return largest == 0.0 || typical / largest >= 0.2 ? KelHomoscedasticity::kVerified
                                                     : KelHomoscedasticity::kPossiblyViolated;

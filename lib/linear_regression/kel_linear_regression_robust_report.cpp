@@ -48,12 +48,12 @@ void KelLinearRegression::PrintRobustTitle() const {
 }
 
 void KelLinearRegression::PrintRobustResponse() const {
-  KelPrint("\nMedian of y     = %16.7e", medianOfY);
-  KelPrint("\nDispersion of y = %16.7e", dispersionOfY);
+  KelPrint("\nMedian of y     = %16.7e", robust.medianOfY);
+  KelPrint("\nDispersion of y = %16.7e", robust.dispersionOfY);
   KelPrint("\n\ny Standardized");
   for (int j = 1; j <= numExperiments; ++j) {
-    KelPrint("\n%3d %16.7e", j, standardizedY(j));
-    if (std::fabs(standardizedY(j)) > kOutlierBound) KelPrint("%s", kelReportWarning);
+    KelPrint("\n%3d %16.7e", j, robust.standardizedY(j));
+    if (std::fabs(robust.standardizedY(j)) > kOutlierBound) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -62,7 +62,7 @@ void KelLinearRegression::PrintRobustColumns() const {
   KelPrint("\n\nMatrix F columns");
   KelPrint("\n\n Par.    Median         Dispersion");
   for (int i = 1; i <= numParameters; ++i)
-    KelPrint("\n%3d %16.7e %16.7e", i, columnMedians(i), columnDispersions(i));
+    KelPrint("\n%3d %16.7e %16.7e", i, robust.columnMedians(i), robust.columnDispersions(i));
   KelPause();
 }
 
@@ -72,8 +72,8 @@ void KelLinearRegression::PrintStandardizedF() const {
     KelPrint("\n%3d", j);
     bool extreme = false;
     for (int i = 1; i <= numParameters; ++i) {
-      KelPrint(" %12.3e", standardizedF(j, i));
-      if (std::fabs(standardizedF(j, i)) > kOutlierBound) extreme = true;
+      KelPrint(" %12.3e", robust.standardizedF(j, i));
+      if (std::fabs(robust.standardizedF(j, i)) > kOutlierBound) extreme = true;
     }
     if (extreme) KelPrint("%s", kelReportWarning);
   }
@@ -83,15 +83,15 @@ void KelLinearRegression::PrintStandardizedF() const {
 void KelLinearRegression::PrintRobustParameters() const {
   KelPrint("\n\n\n Parameters for Least Median of Squares");
   KelPrint("\n\n Par.      Value");
-  for (int i = 1; i <= numParameters; ++i) KelPrint("\n%3d %16.7e", i, robustB(i));
+  for (int i = 1; i <= numParameters; ++i) KelPrint("\n%3d %16.7e", i, robust.robustB(i));
   KelPause();
 }
 
 void KelLinearRegression::PrintRobustGoodnessOfFit() const {
-  KelPrint("\n\n\nLeast Median of Squares      = %16.7e", leastMedianOfSquares);
-  KelPrint("\nResiduals median             = %16.7e", residualMedian);
-  KelPrint("\nResiduals Mad                = %16.7e", residualMad);
-  KelPrint("\nScale                        = %16.7e", scale);
+  KelPrint("\n\n\nLeast Median of Squares      = %16.7e", robust.leastMedianOfSquares);
+  KelPrint("\nResiduals median             = %16.7e", robust.residualMedian);
+  KelPrint("\nResiduals Mad                = %16.7e", robust.residualMad);
+  KelPrint("\nScale                        = %16.7e", robust.scale);
   KelPrint("\nCoefficient of Determination = %16.7e", RobustR2Of());
   KelPause();
 }
@@ -101,14 +101,15 @@ void KelLinearRegression::PrintRobustResiduals() const {
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
   for (int j = 1; j <= numExperiments; ++j) {
-    KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), robustYEstimated(j), robustResiduals(j),
-             normalizedRobustResiduals(j));
-    if (std::fabs(normalizedRobustResiduals(j)) > kOutlierBound) KelPrint("%s", kelReportWarning);
+    KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), robust.robustYEstimated(j),
+             robust.robustResiduals(j), robust.normalizedRobustResiduals(j));
+    if (std::fabs(robust.normalizedRobustResiduals(j)) > kOutlierBound)
+      KelPrint("%s", kelReportWarning);
   }
 }
 
 void KelLinearRegression::PrintRobustOutliers() const {
-  if (allOutliers.Size() == 0) {
+  if (robust.allOutliers.Size() == 0) {
     KelPrint("\n\nThere are no Outliers");
     return;
   }
@@ -117,22 +118,22 @@ void KelLinearRegression::PrintRobustOutliers() const {
     KelPrint("\n\nOutliers sorted by importance:\n");
     printIndices(OutliersByImportance());
   }
-  if (highlyProbableOutliers.Size() == 0) {
+  if (robust.highlyProbableOutliers.Size() == 0) {
     KelPrint("\n\nThere are no highly probable Outliers");
   } else {
     KelPrint("\n\nThese are highly probable Outliers:");
-    printIndices(highlyProbableOutliers);
+    printIndices(robust.highlyProbableOutliers);
   }
-  if (possibleOutliers.Size() != 0) {
+  if (robust.possibleOutliers.Size() != 0) {
     KelPrint("\n\nThese are possible Outliers:");
-    printIndices(possibleOutliers);
+    printIndices(robust.possibleOutliers);
   }
 }
 
 // The robust components, then the verdicts the least-squares and singular value reports left
 // (clear when those reports have not run for the current data).
 void KelLinearRegression::PrintRobustVerdicts() const {
-  if (1000.0 * robustComponentMinimum >= robustComponentMaximum)
+  if (1000.0 * robust.robustComponentMinimum >= robust.robustComponentMaximum)
     KelPrint(
         "\n\nThe robust principal component analysis does not identify serious "
         "multicollinearities ");

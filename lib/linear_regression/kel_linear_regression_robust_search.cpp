@@ -154,7 +154,7 @@ void KelLmsCandidateSearch::CollectElementalPasses() {
       Offer(candidate);
     }
   }
-  regression.robustElementalCandidates += tried;
+  regression.robust.robustElementalCandidates += tried;
 }
 
 // Chebyshev fits of n + 1 experiments: all subsets when there are no more than the draws,
@@ -177,7 +177,7 @@ void KelLmsCandidateSearch::CollectSubsetFits() {
     }
     more = enumerate ? KelNextSubset(m, k, rows.data()) : tried + 1 < draws;
   }
-  regression.robustSubsetCandidates += tried;
+  regression.robust.robustSubsetCandidates += tried;
 }
 
 // At the minimum the n + 1 experiments of a Chebyshev fit share the median absolute residual:
@@ -366,7 +366,7 @@ void KelLmsCandidateSearch::TryIntercept(KelVector& p, double* value) {
 // simplex minimizer (whose point is x = E p). The best of all becomes the regression's robust
 // parameters.
 bool KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
-  Offer(regression.robustB);
+  Offer(regression.robust.robustB);
   KelVector p;
   refined.clear();
   for (Candidate& c : pool) {
@@ -374,20 +374,20 @@ bool KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
     double value = c.value;
     LocalSearch(p, &value);
     refined.push_back({value, p});
-    if (value < regression.leastMedianOfSquares) {
-      regression.leastMedianOfSquares = value;
-      regression.robustB = p;
+    if (value < regression.robust.leastMedianOfSquares) {
+      regression.robust.leastMedianOfSquares = value;
+      regression.robust.robustB = p;
     }
   }
   KelVector x(n);
-  Product(regression.elementalRows, regression.robustB, x);
+  Product(regression.elementalRows, regression.robust.robustB, x);
   minimizer->Initialize(x);
   (*minimizer)(0);
-  ++regression.robustMinimizerRuns;
-  if (!(minimizer->FSolution() < regression.leastMedianOfSquares)) return false;
+  ++regression.robust.robustMinimizerRuns;
+  if (!(minimizer->FSolution() < regression.robust.leastMedianOfSquares)) return false;
   Solve(&regression.elementalSolver, minimizer->XMin(), &p);
-  regression.leastMedianOfSquares = regression.LmsCriterion(p);
-  regression.robustB = p;
+  regression.robust.leastMedianOfSquares = regression.LmsCriterion(p);
+  regression.robust.robustB = p;
   return true;
 }
 
@@ -395,8 +395,8 @@ bool KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
 // simplex often reaches a lower point than the exchanges from the same start, and the exchanges
 // from another candidate sometimes a lower one than both.
 void KelLmsCandidateSearch::PolishBest() {
-  KelVector p = regression.robustB;
-  double value = regression.leastMedianOfSquares;
+  KelVector p = regression.robust.robustB;
+  double value = regression.robust.leastMedianOfSquares;
   TryIntercept(p, &value);
   LocalSearch(p, &value);
   refined.insert(refined.begin(), {value, p});
@@ -406,9 +406,9 @@ void KelLmsCandidateSearch::PolishBest() {
     p = refined[s].p;
     value = refined[s].value;
     Exchange(p, &value);
-    if (value < regression.leastMedianOfSquares) {
-      regression.leastMedianOfSquares = value;
-      regression.robustB = p;
+    if (value < regression.robust.leastMedianOfSquares) {
+      regression.robust.leastMedianOfSquares = value;
+      regression.robust.robustB = p;
     }
   }
   ExchangeFromRandomSubsets();
@@ -433,9 +433,9 @@ void KelLmsCandidateSearch::ExchangeFromRandomSubsets() {
     double value = regression.LmsCriterion(p);
     TryIntercept(p, &value);
     Exchange(p, &value);
-    if (value < regression.leastMedianOfSquares) {
-      regression.leastMedianOfSquares = value;
-      regression.robustB = p;
+    if (value < regression.robust.leastMedianOfSquares) {
+      regression.robust.leastMedianOfSquares = value;
+      regression.robust.robustB = p;
     }
   }
 }

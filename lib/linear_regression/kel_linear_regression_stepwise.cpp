@@ -329,30 +329,30 @@ void StepwiseSearch::Run(int run) {
 void KelLinearRegression::ComputeStepwise() {
   stepwiseComputed = 1;
   const int n = numParameters;
-  stepwiseParameters.Resize(n, n);
-  stepwiseTRatios.Resize(n, n);
-  stepwiseMeanSquareErrors.Resize(n, false);
-  for (int k = 1; k <= n; ++k) stepwiseMeanSquareErrors(k) = kNoModel;
+  stepwise.stepwiseParameters.Resize(n, n);
+  stepwise.stepwiseTRatios.Resize(n, n);
+  stepwise.stepwiseMeanSquareErrors.Resize(n, false);
+  for (int k = 1; k <= n; ++k) stepwise.stepwiseMeanSquareErrors(k) = kNoModel;
 
-  StepwiseSearch search(F, y, interceptFlag, stepwiseParameters, stepwiseTRatios,
-                        stepwiseMeanSquareErrors, columnMeans, meanOfY);
+  StepwiseSearch search(F, y, interceptFlag, stepwise.stepwiseParameters, stepwise.stepwiseTRatios,
+                        stepwise.stepwiseMeanSquareErrors, stepwise.columnMeans, fit.meanOfY);
   if (!search.PrepareCorrelations()) return;
   for (int run = 1; run <= kRuns; ++run) search.Run(run);
 }
 
 const KelMatrix& KelLinearRegression::StepwiseParameters() {
   if (!stepwiseComputed) ComputeStepwise();
-  return stepwiseParameters;
+  return stepwise.stepwiseParameters;
 }
 
 const KelMatrix& KelLinearRegression::StepwiseTRatios() {
   if (!stepwiseComputed) ComputeStepwise();
-  return stepwiseTRatios;
+  return stepwise.stepwiseTRatios;
 }
 
 const KelVector& KelLinearRegression::StepwiseMeanSquareErrors() {
   if (!stepwiseComputed) ComputeStepwise();
-  return stepwiseMeanSquareErrors;
+  return stepwise.stepwiseMeanSquareErrors;
 }
 
 namespace {
@@ -388,8 +388,8 @@ void KelLinearRegression::StepwiseAnalysis() {
   if (!stepwiseComputed) ComputeStepwise();
   printStepwiseTitle();
   for (int k = 1; k <= numParameters; ++k) {
-    printStepwiseModel(k, interceptFlag, stepwiseParameters, stepwiseTRatios,
-                       stepwiseMeanSquareErrors(k));
+    printStepwiseModel(k, interceptFlag, stepwise.stepwiseParameters, stepwise.stepwiseTRatios,
+                       stepwise.stepwiseMeanSquareErrors(k));
     KelPause();
   }
 }

@@ -64,7 +64,7 @@ KelVector KelLinearRegression::CandidateParameters(int i) {
     KelError("%s%s%sCandidateParameters\n%s", kelClassLinearRegression, kelErrIndex, kelErrFunction,
              KelIndexDetail(i, 1, numParameters).c_str());
   EnsureLeastSquares();
-  return PlainSolution(candidateKept(d, i));
+  return PlainSolution(candidateKept(fit.d, i));
 }
 
 KelVector KelLinearRegression::CandidateStandardErrors(int i) {
@@ -74,7 +74,7 @@ KelVector KelLinearRegression::CandidateStandardErrors(int i) {
   EnsureLeastSquares();
   KelMatrixSymmetric candidateCovariance;
   KelVector standardErrors;
-  fillCandidateCovariance(d, V, i, varianceUsed, candidateCovariance, standardErrors);
+  fillCandidateCovariance(fit.d, fit.V, i, fit.varianceUsed, candidateCovariance, standardErrors);
   return standardErrors;
 }
 
@@ -88,26 +88,29 @@ double KelLinearRegression::CandidateTotalSumOfSquares() const {
 }
 
 // Candidate i, from the current fit's decomposition and variance.
-void KelLinearRegression::ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit) {
-  fit.parameters = PlainSolution(candidateKept(d, i));
-  fillCandidateCovariance(d, V, i, varianceUsed, fit.covariance, fit.standardErrors);
-  candidateCorrelation(fit);
-  fit.parametersNorm = fit.parameters.Norm2();
-  Product(F, fit.parameters, fit.estimated);
-  Difference(y, fit.estimated, fit.residuals);
-  fit.residualsNorm = fit.residuals.Norm2();
-  fit.sumOfSquares = fit.residualsNorm * fit.residualsNorm;
-  fit.standardDeviation = fit.residualsNorm / std::sqrt(static_cast<double>(degreesOfFreedom));
-  fit.meanSquareError = fit.standardDeviation * fit.standardDeviation;
-  fit.r2 = 1.0 - fit.sumOfSquares / sst;
+void KelLinearRegression::ComputeSvdCandidate(int i, double sst, KelSvdCandidate& candidate) {
+  candidate.parameters = PlainSolution(candidateKept(fit.d, i));
+  fillCandidateCovariance(fit.d, fit.V, i, fit.varianceUsed, candidate.covariance,
+                          candidate.standardErrors);
+  candidateCorrelation(candidate);
+  candidate.parametersNorm = candidate.parameters.Norm2();
+  Product(F, candidate.parameters, candidate.estimated);
+  Difference(y, candidate.estimated, candidate.residuals);
+  candidate.residualsNorm = candidate.residuals.Norm2();
+  candidate.sumOfSquares = candidate.residualsNorm * candidate.residualsNorm;
+  candidate.standardDeviation =
+      candidate.residualsNorm / std::sqrt(static_cast<double>(degreesOfFreedom));
+  candidate.meanSquareError = candidate.standardDeviation * candidate.standardDeviation;
+  candidate.r2 = 1.0 - candidate.sumOfSquares / sst;
   // A model that keeps a small singular value should probably be discarded.
-  fit.discarded = i > numParameters - smallSingularValues;
+  candidate.discarded = i > numParameters - fit.smallSingularValues;
 }
 
 // Fewer principal components than parameters, or a last one far below the first.
 bool KelLinearRegression::PrincipalComponentsMulticollinear() const {
-  const int components = W.Rows();
-  return components < numParameters || (components >= 1 && kMinorComponent * d(1) > d(components));
+  const int components = fit.W.Rows();
+  return components < numParameters ||
+         (components >= 1 && kMinorComponent * fit.d(1) > fit.d(components));
 }
 
 // What the singular value analysis leaves behind. It overwrites the fit with its last candidate
@@ -120,16 +123,16 @@ void KelLinearRegression::LeaveSvdResults(const KelSvdCandidate& last,
                                           const KelVector& residualNorms, bool multicollinear) {
   leastSquaresComputed = 0;
   diagnosticsComputed = 0;
-  b = last.parameters;
-  covariance = last.covariance;
-  seB = last.standardErrors;
-  residuals = last.residuals;
-  parametersNorm = last.parametersNorm;
-  residualsNorm = last.residualsNorm;
-  sumOfSquares = last.sumOfSquares;
-  standardDeviation = last.standardDeviation;
-  meanSquareError = last.meanSquareError;
-  r2 = last.r2;
+  fit.b = last.parameters;
+  fit.covariance = last.covariance;
+  fit.seB = last.standardErrors;
+  fit.residuals = last.residuals;
+  fit.parametersNorm = last.parametersNorm;
+  fit.residualsNorm = last.residualsNorm;
+  fit.sumOfSquares = last.sumOfSquares;
+  fit.standardDeviation = last.standardDeviation;
+  fit.meanSquareError = last.meanSquareError;
+  fit.r2 = last.r2;
   candidateParameterNorms = parameterNorms;
   candidateResidualNorms = residualNorms;
   principalComponentsFlag = multicollinear ? 1 : 0;

@@ -163,9 +163,9 @@ void printPrincipalComponentsVerdict(bool multicollinear) {
 void KelLinearRegression::SVDAnalysis() {
   printAnalysisTitle();
   EnsureLeastSquares();
-  printSingularValues(d);
-  printPrincipalDiameters(d, V);
-  printLeftVectors(U);
+  printSingularValues(fit.d);
+  printPrincipalDiameters(fit.d, fit.V);
+  printLeftVectors(fit.U);
   // Checked only here, after the sections above, which a response of zeros still prints.
   const double sst = CandidateTotalSumOfSquares();
 
@@ -173,15 +173,15 @@ void KelLinearRegression::SVDAnalysis() {
   const int n = numParameters;
   KelVector parameterNorms(n);
   KelVector residualNorms(n);
-  KelSvdCandidate fit;
+  KelSvdCandidate candidate;
   for (int i = 1; i <= n; ++i) {
-    ComputeSvdCandidate(i, sst, fit);
-    parameterNorms(i) = fit.parametersNorm;
-    residualNorms(i) = fit.residualsNorm;
-    printCandidate(i, fit, y, sst, t95, t99);
+    ComputeSvdCandidate(i, sst, candidate);
+    parameterNorms(i) = candidate.parametersNorm;
+    residualNorms(i) = candidate.residualsNorm;
+    printCandidate(i, candidate, y, sst, fit.t95, fit.t99);
   }
-  printPrincipalComponentsTable(d, W);
+  printPrincipalComponentsTable(fit.d, fit.W);
   const bool multicollinear = PrincipalComponentsMulticollinear();
   printPrincipalComponentsVerdict(multicollinear);
-  LeaveSvdResults(fit, parameterNorms, residualNorms, multicollinear);
+  LeaveSvdResults(candidate, parameterNorms, residualNorms, multicollinear);
 }
