@@ -136,9 +136,8 @@ void KelLinearRegression::DataChanged() {
   diagnosticsComputed = 0;
   robustComputed = 0;
   stepwiseComputed = 0;
-  multicollinearityFound = 0;
-  conditioningVerdict = kConditioningNone;
-  principalComponentsFlag = 0;
+  svdComputed = 0;
+  reported = ReportedVerdicts{};
   fit.solutionsDisagree = 0;
   fit.highlyProbableOutlier = 0;
   fit.probableOutlier = 0;
@@ -161,6 +160,7 @@ void KelLinearRegression::SetResponseVariance(double variance, int assignedDegre
   leastSquaresComputed = 0;
   diagnosticsComputed = 0;
   robustComputed = 0;
+  svdComputed = 0;
 }
 
 // The one place each result struct is reached from outside: the computation runs first when

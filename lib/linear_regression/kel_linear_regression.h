@@ -3,9 +3,9 @@
 // median of squares) and stepwise selection.
 //
 // Constructors only store the data; the first report, query or accessor runs the fit, whose
-// results stay cached until Initialize gives new data. The singular value report and the robust
-// computation use the fit's members as working storage and clear the fit's flag, so the next
-// least-squares query refits first.
+// results stay cached until Initialize gives new data (or a response variance or the earlier
+// form is set). Each computation (fit, diagnostics, singular value analysis, robust fit,
+// stepwise search) writes its own struct only, so no accessor depends on which reports ran.
 //
 // Growth. The fit is O(m n^2) in time: one Householder QR of F (by cache-sized blocks of rows
 // on large data, so that F is read and written once), from whose triangle R the balanced, plain
@@ -77,8 +77,8 @@ class KelLinearRegression : public KelBase {
 
   // The results as read-only structs, each computed first when it is not current: the
   // least-squares fit, its diagnostics (with the values behind every verdict of the report),
-  // and the least-median-of-squares fit. A later computation of the object (new data, the
-  // singular value analysis, the robust fit) may change what they hold.
+  // and the least-median-of-squares fit. New data, a response variance or the earlier form
+  // change what they hold; no report or other computation does.
   const KelLinearLeastSquaresFit& LeastSquaresFit();
   const KelLinearDiagnostics& Diagnostics();
   const KelLinearRobustFit& RobustFit();
@@ -224,9 +224,11 @@ class KelLinearRegression : public KelBase {
   // needed); an i outside 1..n is fatal.
   KelVector CandidateParameters(int i);
   KelVector CandidateStandardErrors(int i);
-  // Norms of the candidate parameters and residuals left by the last SVDAnalysis (empty before).
-  const KelVector& CandidateParameterNorms() const { return candidateParameterNorms; }
-  const KelVector& CandidateResidualNorms() const { return candidateResidualNorms; }
+  // What the singular value analysis finds, computed without printing when it is not current:
+  // the norms of the candidate parameters and residuals, and the principal components verdict.
+  const KelSvdAnalysis& SvdAnalysis();
+  const KelVector& CandidateParameterNorms() { return SvdAnalysis().candidateParameterNorms; }
+  const KelVector& CandidateResidualNorms() { return SvdAnalysis().candidateResidualNorms; }
   // Singular values below d(1) sqrt(single-precision epsilon), and those below 10 epsilon d(1)
   // that the principal components leave out.
   int SmallSingularValueCount();
@@ -239,10 +241,12 @@ class KelLinearRegression : public KelBase {
   const KelMatrix& StepwiseTRatios();
   const KelVector& StepwiseMeanSquareErrors();
 
-  // Verdicts left by the reports for the robust report.
-  bool MulticollinearityFound() const { return multicollinearityFound != 0; }
-  unsigned char ConditioningVerdict() const { return conditioningVerdict; }
-  bool PrincipalComponentsFlag() const { return principalComponentsFlag != 0; }
+  // The verdicts that the robust report repeats (computed when needed, whichever reports ran):
+  // multicollinearity by the correlation matrix, the conditioning verdict (kConditioningNone,
+  // kIllConditioned or kMustBeNormalized) and multicollinearity by the principal components.
+  bool MulticollinearityFound() { return Diagnostics().multicollinearity; }
+  unsigned char ConditioningVerdict();
+  bool PrincipalComponentsFlag() { return SvdAnalysis().multicollinear; }
 
   // Results of the robust (least median of squares) analysis. Each accessor runs the robust
   // computation, without printing, when it is not current; like RobustAnalysis it leaves the
@@ -383,8 +387,7 @@ class KelLinearRegression : public KelBase {
   double CandidateTotalSumOfSquares() const;
   void ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit);
   bool PrincipalComponentsMulticollinear() const;
-  void LeaveSvdResults(const KelSvdCandidate& last, const KelVector& parameterNorms,
-                       const KelVector& residualNorms, bool multicollinear);
+  void EnsureSvdAnalysis();
 
   // Stepwise selection (kel_linear_regression_stepwise.cpp).
   void ComputeStepwise();
@@ -428,6 +431,15 @@ class KelLinearRegression : public KelBase {
   KelLinearDiagnostics diagnostics;
   KelLinearRobustFit robust;
   KelLinearStepwiseTables stepwise;
+  KelSvdAnalysis svd;
+  // The verdicts the reports that ran for the current data leave for the robust report, which
+  // repeats only those (the least-squares report leaves the first two, the singular value
+  // report the last).
+  struct ReportedVerdicts {
+    bool multicollinearity = false;
+    KelConditioning conditioning = KelConditioning::kWell;
+    bool principalComponents = false;
+  } reported;
 
   // Data.
   KelMatrix F;
@@ -439,9 +451,6 @@ class KelLinearRegression : public KelBase {
   std::vector<double> squaredResiduals;  // scratch of the criterion
   std::vector<double> medianBuffer;      // scratch of the criterion's median
   double criterionGuess = 0.0;           // the last criterion: where the next median is sought
-  // Left by the last singular value analysis.
-  KelVector candidateParameterNorms;
-  KelVector candidateResidualNorms;
 
   int numExperiments = 0;
   int numParameters = 0;
@@ -454,10 +463,8 @@ class KelLinearRegression : public KelBase {
 
   unsigned char leastSquaresComputed = 0;
   unsigned char diagnosticsComputed = 0;
-  unsigned char multicollinearityFound = 0;
-  unsigned char conditioningVerdict = 0;
-  unsigned char principalComponentsFlag = 0;
   unsigned char robustComputed = 0;
+  unsigned char svdComputed = 0;
   unsigned char stepwiseComputed = 0;
   unsigned char earlierForm = 0;
 };

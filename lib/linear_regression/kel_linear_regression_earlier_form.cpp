@@ -9,4 +9,5 @@ void KelLinearRegression::SetEarlierForm(bool on) {
   leastSquaresComputed = 0;
   diagnosticsComputed = 0;
   robustComputed = 0;
+  svdComputed = 0;
 }

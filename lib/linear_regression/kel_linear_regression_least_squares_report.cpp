@@ -25,18 +25,8 @@ void printCorrelationVerdict(bool found, const char* diagnostic) {
 // report when that report has run for the current data (and says nothing of them otherwise):
 // printing the least-squares report is what leaves them, so they are set here and nowhere else.
 void KelLinearRegression::LeaveLeastSquaresVerdicts() {
-  multicollinearityFound = diagnostics.multicollinearity ? 1 : 0;
-  switch (diagnostics.conditioning) {
-    case KelConditioning::kWell:
-      conditioningVerdict = kConditioningNone;
-      break;
-    case KelConditioning::kIllConditioned:
-      conditioningVerdict = kIllConditioned;
-      break;
-    case KelConditioning::kMustBeNormalized:
-      conditioningVerdict = kMustBeNormalized;
-      break;
-  }
+  reported.multicollinearity = diagnostics.multicollinearity;
+  reported.conditioning = diagnostics.conditioning;
 }
 
 // Prints the least-squares report, running the fit and its diagnostics first when needed.

@@ -176,6 +176,15 @@ struct KelSvdCandidate {
 };
 
 // The best model of every size found by the stepwise search.
+// What the singular value analysis finds besides what it prints: the norms of the candidate
+// solutions with the 1..n largest singular values and of their residuals, and whether the
+// principal components show serious multicollinearity.
+struct KelSvdAnalysis {
+  KelVector candidateParameterNorms;
+  KelVector candidateResidualNorms;
+  bool multicollinear = false;
+};
+
 struct KelLinearStepwiseTables {
   KelMatrix stepwiseParameters;
   KelMatrix stepwiseTRatios;

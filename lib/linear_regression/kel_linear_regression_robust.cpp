@@ -92,7 +92,6 @@ void KelLinearRegression::ComputeRobust() {
   NormalizeRobustResiduals();
   ClassifyRobustResiduals();
   robustComputed = 1;
-  leastSquaresComputed = 0;
 }
 
 // Median and dispersion of y and of every column of F, and the standardized data. A column of

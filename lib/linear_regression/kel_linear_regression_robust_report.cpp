@@ -142,16 +142,16 @@ void KelLinearRegression::PrintRobustVerdicts() const {
         "\n\n %s\nThe robust principal component analysis identifies serious "
         "multicollinearities ",
         kelReportWarning);
-  printVerdict(multicollinearityFound != 0, "correlation matrix");
-  if (conditioningVerdict == kIllConditioned)
+  printVerdict(reported.multicollinearity, "correlation matrix");
+  if (reported.conditioning == KelConditioning::kIllConditioned)
     KelPrint("\n\n %s\nThe condition number identifies serious multicollinearities",
              kelReportWarning);
-  else if (conditioningVerdict == kMustBeNormalized)
+  else if (reported.conditioning == KelConditioning::kMustBeNormalized)
     KelPrint("\n\n %s\nThe system conditioning identifies that matrix F has to be normalized",
              kelReportWarning);
   else
     KelPrint("\nThe condition number does not identify serious multicollinearities");
-  printVerdict(principalComponentsFlag != 0, "principal component analysis");
+  printVerdict(reported.principalComponents, "principal component analysis");
   KelPause();
 }
 

@@ -113,27 +113,37 @@ bool KelLinearRegression::PrincipalComponentsMulticollinear() const {
          (components >= 1 && kMinorComponent * fit.d(1) > fit.d(components));
 }
 
-// What the singular value analysis leaves behind. It overwrites the fit with its last candidate
-// (all singular values, plain solution): the least-squares results then no longer belong to the
-// balanced fit, so the fit and its diagnostics are marked stale and the next least-squares
-// query refits. It also leaves the norms of its candidates, and its principal components verdict
-// for the robust report.
-void KelLinearRegression::LeaveSvdResults(const KelSvdCandidate& last,
-                                          const KelVector& parameterNorms,
-                                          const KelVector& residualNorms, bool multicollinear) {
-  leastSquaresComputed = 0;
-  diagnosticsComputed = 0;
-  fit.b = last.parameters;
-  fit.covariance = last.covariance;
-  fit.seB = last.standardErrors;
-  fit.residuals = last.residuals;
-  fit.parametersNorm = last.parametersNorm;
-  fit.residualsNorm = last.residualsNorm;
-  fit.sumOfSquares = last.sumOfSquares;
-  fit.standardDeviation = last.standardDeviation;
-  fit.meanSquareError = last.meanSquareError;
-  fit.r2 = last.r2;
-  candidateParameterNorms = parameterNorms;
-  candidateResidualNorms = residualNorms;
-  principalComponentsFlag = multicollinear ? 1 : 0;
+// The candidates' norms and the principal components verdict, computed as the report computes
+// them, without printing. The candidates only read the fit, which stays as it is.
+void KelLinearRegression::EnsureSvdAnalysis() {
+  if (svdComputed != 0) return;
+  EnsureLeastSquares();
+  const double sst = CandidateTotalSumOfSquares();
+  const int n = numParameters;
+  svd.candidateParameterNorms = KelVector(n);
+  svd.candidateResidualNorms = KelVector(n);
+  KelSvdCandidate candidate;
+  for (int i = 1; i <= n; ++i) {
+    ComputeSvdCandidate(i, sst, candidate);
+    svd.candidateParameterNorms(i) = candidate.parametersNorm;
+    svd.candidateResidualNorms(i) = candidate.residualsNorm;
+  }
+  svd.multicollinear = PrincipalComponentsMulticollinear();
+  svdComputed = 1;
+}
+
+const KelSvdAnalysis& KelLinearRegression::SvdAnalysis() {
+  EnsureSvdAnalysis();
+  return svd;
+}
+
+unsigned char KelLinearRegression::ConditioningVerdict() {
+  switch (Diagnostics().conditioning) {
+    case KelConditioning::kIllConditioned:
+      return kIllConditioned;
+    case KelConditioning::kMustBeNormalized:
+      return kMustBeNormalized;
+    default:
+      return kConditioningNone;
+  }
 }

@@ -183,5 +183,8 @@ void KelLinearRegression::SVDAnalysis() {
   printPrincipalComponentsTable(fit.d, fit.W);
   const bool multicollinear = PrincipalComponentsMulticollinear();
   printPrincipalComponentsVerdict(multicollinear);
-  LeaveSvdResults(candidate, parameterNorms, residualNorms, multicollinear);
+  // The report's own candidates are the analysis; the robust report repeats its verdict.
+  svd = KelSvdAnalysis{parameterNorms, residualNorms, multicollinear};
+  svdComputed = 1;
+  reported.principalComponents = multicollinear;
 }
