@@ -232,7 +232,8 @@ KelMatrix KelLinearRegression::ComputeSingularValueDecomposition(KelTallQR* qr,
     fit.b = plainSolution;
   } else {
     for (int i = 1; i <= n; ++i)
-      if (std::fabs(fit.b(i) - plainSolution(i)) > 0.1 * std::fabs(fit.b(i)))
+      if (std::fabs(fit.b(i) - plainSolution(i)) >
+          kel_linear_thresholds::kSolutionsDisagree * std::fabs(fit.b(i)))
         fit.solutionsDisagree = 1;
   }
   fit.conditionNumber = conditionOf(fit.d);

@@ -6,7 +6,7 @@
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
-#include "linear_regression/kel_report_rows.h"
+#include "linear_regression/kel_report_blocks.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ void KelLinearRegression::PrintParameters() const {
   KelPrint("\n\n Par.      Value       Standard Error      T-Value          P-Value");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%3d %16.7e %16.7e %16.7e %16.7e", i, fit.b(i), fit.seB(i), t(i), p(i));
-    if (p(i) > 0.05) KelPrint("%s", kelReportWarning);
+    if (p(i) > kel_linear_thresholds::kNotSignificant) KelPrint("%s", kelReportWarning);
   }
 }
 
@@ -97,22 +97,13 @@ void KelLinearRegression::PrintPartialCorrelations() const {
   KelPrint("\n\nPartial Correlations");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%3d %16.7e", i, partial(i));
-    if (std::fabs(t(i)) < 2.0) KelPrint("%s", kelReportWarning);
+    if (std::fabs(t(i)) < kel_linear_thresholds::kPartialCorrelationT)
+      KelPrint("%s", kelReportWarning);
   }
 }
 
 void KelLinearRegression::PrintParameterConfidenceIntervals() const {
-  const double quantiles[2] = {fit.t95, fit.t99};
-  const char* titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
-  for (int level = 0; level < 2; ++level) {
-    KelPrint("%s", titles[level]);
-    KelPrint("\n Par.      Lower           Upper");
-    for (int i = 1; i <= numParameters; ++i) {
-      const double h = fit.seB(i) * quantiles[level];
-      KelPrint("\n%3d %16.7e %16.7e", i, fit.b(i) - h, fit.b(i) + h);
-      if (h > 2.5 * std::fabs(fit.b(i))) KelPrint("%s", kelReportWarning);
-    }
-  }
+  PrintParameterIntervals(fit.b, fit.seB, fit.t95, fit.t99, kelReportWarning);
   KelPause();
 }
 
@@ -169,15 +160,18 @@ void KelLinearRegression::PrintMulticollinearityVerdict() const {
 }
 
 void KelLinearRegression::PrintGoodnessOfFit() const {
-  KelPrint("\n\n\nTotal Sum of Squares                    = %16.7e", fit.totalSumOfSquares);
+  KelPrint("\n\n");
+  PrintValueLines({{kelReportTotalSumOfSquares, fit.totalSumOfSquares}}, kelReportLabelWidth);
   if (interceptFlag != 0)
-    KelPrint("\nTotal Sum of Squares corrected by mean  = %16.7e", fit.correctedTotalSumOfSquares);
-  KelPrint("\nResiduals Norm2                         = %16.7e", fit.residualsNorm);
-  KelPrint("\nSum of Squares                          = %16.7e", fit.sumOfSquares);
-  KelPrint("\nStandard Deviation                      = %16.7e", fit.standardDeviation);
-  KelPrint("\nMean Square Error                       = %16.7e", fit.meanSquareError);
-  KelPrint("\nCoefficient of Determination (R2)       = %16.7e", fit.r2);
-  KelPrint("\nAdjusted R2                             = %16.7e", fit.adjustedR2);
+    PrintValueLines({{"Total Sum of Squares corrected by mean", fit.correctedTotalSumOfSquares}},
+                    kelReportLabelWidth);
+  PrintValueLines({{kelReportResidualsNorm, fit.residualsNorm},
+                   {kelReportSumOfSquares, fit.sumOfSquares},
+                   {kelReportStandardDeviation, fit.standardDeviation},
+                   {kelReportMeanSquareError, fit.meanSquareError},
+                   {kelReportR2, fit.r2},
+                   {"Adjusted R2", fit.adjustedR2}},
+                  kelReportLabelWidth);
   KelPause();
 }
 
@@ -188,7 +182,7 @@ void KelLinearRegression::PrintFTest() const {
   KelPrint("\nFexperimental = %e", diagnostics.fExperimental);
   KelPrint("\nThe probability that F with dfNum %d dfDen %d \nis greater than %e is %e",
            degreesOfFreedom, varianceDegreesOfFreedom, diagnostics.fExperimental, p);
-  if (p < 0.05) KelPrint("%s", kelReportWarning);
+  if (p < kel_linear_thresholds::kModelFTest) KelPrint("%s", kelReportWarning);
   KelPause();
 }
 

@@ -219,8 +219,8 @@ int KelLinearRegression::LeaveOneOutVerdict(double best) const {
   // With an assigned variance the test only runs when the reduced mean square error exceeds
   // the square root of that variance (docs/developers.md, intended behaviour 3).
   if (responseVariance != 0.0 && !(p > std::sqrt(responseVariance))) return 0;
-  if (p < 0.5 * fit.meanSquareError) return 2;
-  if (p < 0.8 * fit.meanSquareError) return 1;
+  if (p < kel_linear_thresholds::kHighlyProbableOutlierShare * fit.meanSquareError) return 2;
+  if (p < kel_linear_thresholds::kProbableOutlierShare * fit.meanSquareError) return 1;
   return 0;
 }
 

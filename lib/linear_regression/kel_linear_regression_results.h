@@ -16,25 +16,7 @@
 #include "containers/kel_vector.h"
 #include "containers/kel_vector_int.h"
 #include "foundation/kel_base.h"
-
-// Thresholds of the verdicts of the least-squares report, shared by the diagnostics that decide
-// a verdict and by the report that marks the rows behind it.
-namespace kel_linear_thresholds {
-// Condition number of F above which the parameters are badly determined.
-constexpr double kIllConditioned = 1000.0;
-// Balancing that lowers the condition number more than this factor means F is badly scaled.
-constexpr double kBadlyScaled = 0.01;
-// |correlation| of two parameters, variance inflation factor, Tj tolerance and column
-// correlation factor that mark a multicollinearity.
-constexpr double kCorrelated = 0.99;
-constexpr double kVarianceInflation = 1000.0;
-constexpr double kTolerance = 0.01;
-constexpr double kColumnFactor = 0.1;
-// |normality index| above which the residuals are consistent with normality, and above which
-// the assumption is only probably violated.
-constexpr double kNormal = 0.95;
-constexpr double kProbablyNormal = 0.9;
-}  // namespace kel_linear_thresholds
+#include "linear_regression/kel_linear_thresholds.h"
 
 // The least-squares fit (balanced and plain SVD, statistics, covariance, leave-one-out test).
 struct KelLinearLeastSquaresFit {

@@ -25,8 +25,8 @@ namespace {
 // inaccurately; the search then works on the parameters themselves.
 constexpr double kElementalConditionLimit = 100000.0;
 // Normalized residuals beyond these bounds mark possible and highly probable outliers.
-constexpr double kOutlierBound = 2.5;
-constexpr double kHighlyProbableBound = 10.0;
+constexpr double kOutlierBound = kel_linear_thresholds::kRobustOutlier;
+constexpr double kHighlyProbableBound = kel_linear_thresholds::kRobustHighlyProbableOutlier;
 // Restarts of the minimizer from its own best point after the elemental search, and the
 // relative gain below which a restart is the last one (the exchange refinement that follows
 // finishes such slow descents at a fraction of their cost).
@@ -447,6 +447,7 @@ KelHomoscedasticity KelLinearRegression::Homoscedasticity() const {
   for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robust.normalizedRobustResiduals(i));
   const double typical = KelMedianAbs(robust.normalizedRobustResiduals);
   const double largest = magnitudes.Max();
-  return largest == 0.0 || typical / largest >= 0.2 ? KelHomoscedasticity::kVerified
-                                                    : KelHomoscedasticity::kPossiblyViolated;
+  return largest == 0.0 || typical / largest >= kel_linear_thresholds::kHomoscedastic
+             ? KelHomoscedasticity::kVerified
+             : KelHomoscedasticity::kPossiblyViolated;
 }

@@ -6,11 +6,14 @@
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_report_blocks.h"
 #include "statistics/kel_descriptive_statistics.h"
 
 namespace {
 
-constexpr double kOutlierBound = 2.5;
+constexpr double kStandardizedBound = kel_linear_thresholds::kRobustStandardized;
+// The robust goodness-of-fit block aligns its "=" narrower than the least-squares one.
+constexpr int kRobustLabelWidth = 29;
 
 void printVerdict(bool found, const char* diagnostic) {
   if (found)
@@ -53,7 +56,7 @@ void KelLinearRegression::PrintRobustResponse() const {
   KelPrint("\n\ny Standardized");
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d %16.7e", j, robust.standardizedY(j));
-    if (std::fabs(robust.standardizedY(j)) > kOutlierBound) KelPrint("%s", kelReportWarning);
+    if (std::fabs(robust.standardizedY(j)) > kStandardizedBound) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -73,7 +76,7 @@ void KelLinearRegression::PrintStandardizedF() const {
     bool extreme = false;
     for (int i = 1; i <= numParameters; ++i) {
       KelPrint(" %12.3e", robust.standardizedF(j, i));
-      if (std::fabs(robust.standardizedF(j, i)) > kOutlierBound) extreme = true;
+      if (std::fabs(robust.standardizedF(j, i)) > kStandardizedBound) extreme = true;
     }
     if (extreme) KelPrint("%s", kelReportWarning);
   }
@@ -88,11 +91,13 @@ void KelLinearRegression::PrintRobustParameters() const {
 }
 
 void KelLinearRegression::PrintRobustGoodnessOfFit() const {
-  KelPrint("\n\n\nLeast Median of Squares      = %16.7e", robust.leastMedianOfSquares);
-  KelPrint("\nResiduals median             = %16.7e", robust.residualMedian);
-  KelPrint("\nResiduals Mad                = %16.7e", robust.residualMad);
-  KelPrint("\nScale                        = %16.7e", robust.scale);
-  KelPrint("\nCoefficient of Determination = %16.7e", RobustR2Of());
+  KelPrint("\n\n");
+  PrintValueLines({{"Least Median of Squares", robust.leastMedianOfSquares},
+                   {"Residuals median", robust.residualMedian},
+                   {"Residuals Mad", robust.residualMad},
+                   {"Scale", robust.scale},
+                   {"Coefficient of Determination", RobustR2Of()}},
+                  kRobustLabelWidth);
   KelPause();
 }
 
@@ -103,7 +108,7 @@ void KelLinearRegression::PrintRobustResiduals() const {
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), robust.robustYEstimated(j),
              robust.robustResiduals(j), robust.normalizedRobustResiduals(j));
-    if (std::fabs(robust.normalizedRobustResiduals(j)) > kOutlierBound)
+    if (std::fabs(robust.normalizedRobustResiduals(j)) > kel_linear_thresholds::kRobustOutlier)
       KelPrint("%s", kelReportWarning);
   }
 }
@@ -133,7 +138,8 @@ void KelLinearRegression::PrintRobustOutliers() const {
 // The robust components, then the verdicts the least-squares and singular value reports left
 // (clear when those reports have not run for the current data).
 void KelLinearRegression::PrintRobustVerdicts() const {
-  if (1000.0 * robust.robustComponentMinimum >= robust.robustComponentMaximum)
+  if (kel_linear_thresholds::kRobustComponentsRatio * robust.robustComponentMinimum >=
+      robust.robustComponentMaximum)
     KelPrint(
         "\n\nThe robust principal component analysis does not identify serious "
         "multicollinearities ");

@@ -27,7 +27,7 @@ constexpr double kResidualFloor = 9.999999999985315e-31;
 constexpr double kStartPivotTolerance = static_cast<double>(1e-6f);
 constexpr double kPivotTolerance = static_cast<double>(1e-5f);
 constexpr double kRunFiveRelativeT = 0.0001;
-constexpr double kWeakT = 2.5;
+constexpr double kWeakT = kel_linear_thresholds::kWeakT;
 constexpr int kRuns = 6;
 constexpr int kExtraSteps = 5;
 

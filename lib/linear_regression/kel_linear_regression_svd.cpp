@@ -15,7 +15,7 @@ namespace {
 // Two parameters of a candidate are correlated by the least-squares report's threshold.
 constexpr double kCorrelated = kel_linear_thresholds::kCorrelated;
 // A principal component smaller than this fraction of the first marks a multicollinearity.
-constexpr double kMinorComponent = 0.001;
+constexpr double kMinorComponent = kel_linear_thresholds::kMinorComponent;
 
 // The number of largest singular values a candidate with i of them solves with: a singular
 // value of exactly 0 among them is left out, as the covariance leaves it out; taken as the

@@ -10,6 +10,7 @@
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_report_blocks.h"
 #include "statistics/kel_standardized.h"
 
 namespace {
@@ -17,8 +18,8 @@ namespace {
 // Length printed for the semi-diameter of a zero singular value: the largest single-precision
 // number stands for infinity.
 constexpr double kInfiniteLength = static_cast<double>(std::numeric_limits<float>::max());
-constexpr double kWideInterval = 2.5;
-constexpr double kLargeResidual = 2.5;
+// The candidates' value blocks align their "=" narrower than the full report's.
+constexpr int kCandidateLabelWidth = 34;
 
 // sqrt(single-precision epsilon): singular values below this fraction of the largest are small.
 double smallRelativeThreshold() {
@@ -84,16 +85,6 @@ void printCandidateParameters(const KelSvdCandidate& fit) {
   }
 }
 
-void printCandidateInterval(const KelSvdCandidate& fit, const char* title, double t) {
-  KelPrint("%s", title);
-  KelPrint("\n Par.      Lower           Upper");
-  for (int k = 1; k <= fit.parameters.Size(); ++k) {
-    const double h = fit.standardErrors(k) * t;
-    KelPrint("\n%3d %16.7e %16.7e", k, fit.parameters(k) - h, fit.parameters(k) + h);
-    if (h > kWideInterval * std::fabs(fit.parameters(k))) KelPrint("%s", kelReportWarning);
-  }
-}
-
 void printCandidateCorrelation(const KelSvdCandidate& fit) {
   KelPrintResult(fit.covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
@@ -103,12 +94,14 @@ void printCandidateCorrelation(const KelSvdCandidate& fit) {
 }
 
 void printCandidateGoodnessOfFit(const KelSvdCandidate& fit, double totalSumOfSquares) {
-  KelPrint("\n\n\nTotal Sum of Squares              = %16.7e", totalSumOfSquares);
-  KelPrint("\nResiduals Norm2                   = %16.7e", fit.residualsNorm);
-  KelPrint("\nSum of Squares                    = %16.7e", fit.sumOfSquares);
-  KelPrint("\nStandard Deviation                = %16.7e", fit.standardDeviation);
-  KelPrint("\nMean Square Error                 = %16.7e", fit.meanSquareError);
-  KelPrint("\nCoefficient of Determination (R2) = %16.7e", fit.r2);
+  KelPrint("\n\n");
+  PrintValueLines({{kelReportTotalSumOfSquares, totalSumOfSquares},
+                   {kelReportResidualsNorm, fit.residualsNorm},
+                   {kelReportSumOfSquares, fit.sumOfSquares},
+                   {kelReportStandardDeviation, fit.standardDeviation},
+                   {kelReportMeanSquareError, fit.meanSquareError},
+                   {kelReportR2, fit.r2}},
+                  kCandidateLabelWidth);
   KelPause();
 }
 
@@ -116,13 +109,10 @@ void printCandidateResiduals(const KelSvdCandidate& fit, const KelVector& y) {
   KelPrint(
       "\n\n        Observed y     Estimated y     Residuals r    Residuals\n"
       "                                                      Normalized");
-  for (int j = 1; j <= y.Size(); ++j) {
-    // Normalized by this candidate's own deviation, also when a variance is assigned.
-    const double normalized = fit.residuals(j) / fit.standardDeviation;
-    KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), fit.estimated(j), fit.residuals(j),
-             normalized);
-    if (std::fabs(normalized) > kLargeResidual) KelPrint("%s", kelReportWarning);
-  }
+  // Normalized by this candidate's own deviation, also when a variance is assigned.
+  KelVector normalized(y.Size());
+  for (int j = 1; j <= y.Size(); ++j) normalized(j) = fit.residuals(j) / fit.standardDeviation;
+  PrintResidualRows(y, fit.estimated, fit.residuals, normalized, kelReportWarning);
   KelPause();
 }
 
@@ -131,8 +121,7 @@ void printCandidate(int i, const KelSvdCandidate& fit, const KelVector& y, doubl
                     double t99) {
   printCandidateHeader(i, fit.discarded);
   printCandidateParameters(fit);
-  printCandidateInterval(fit, "\n\nConfidence Interval 95%", t95);
-  printCandidateInterval(fit, "\n\nConfidence Interval 99%", t99);
+  PrintParameterIntervals(fit.parameters, fit.standardErrors, t95, t99, kelReportWarning);
   KelPause();
   printCandidateCorrelation(fit);
   printCandidateGoodnessOfFit(fit, sst);

@@ -1,5 +1,5 @@
-// Per-experiment rows of the least-squares report written through one buffer.
-#include "linear_regression/kel_report_rows.h"
+// Report rows written through one buffer, with printf's bytes.
+#include "foundation/kel_row_writer.h"
 
 #include <charconv>
 #include <cmath>
@@ -141,35 +141,4 @@ void KelRowWriter::Integer(int value, int width) {
   char text[16];
   const auto result = std::to_chars(text, text + sizeof text, value);
   Padded(text, static_cast<int>(result.ptr - text), width);
-}
-
-void PrintResidualRows(const KelVector& y, const KelVector& yEstimated, const KelVector& residuals,
-                       const KelVector& normalized, const char* warning) {
-  KelRowWriter out;
-  for (int j = 1; j <= y.Size(); ++j) {
-    out.Text("\n");
-    out.Integer(j, 3);
-    out.Scientific(y(j), 16, 7);
-    out.Scientific(yEstimated(j), 16, 7);
-    out.Scientific(residuals(j), 16, 7);
-    out.Fixed(normalized(j), 9, 2);
-    if (std::fabs(normalized(j)) > 2.5) out.Text(warning);
-  }
-}
-
-void PrintResponseIntervals(const KelVector& yEstimated, const KelVector& standardErrors,
-                            double quantile, const char* warning) {
-  KelRowWriter out;
-  for (int j = 1; j <= yEstimated.Size(); ++j) {
-    const double h = standardErrors(j) * quantile;
-    out.Text("\n");
-    out.Integer(j, 3);
-    out.Text(" ");
-    out.Scientific(yEstimated(j) - h, 16, 7);
-    out.Text(" ");
-    out.Scientific(yEstimated(j), 16, 7);
-    out.Text(" ");
-    out.Scientific(yEstimated(j) + h, 16, 7);
-    if (h > 2.5 * std::fabs(yEstimated(j))) out.Text(warning);
-  }
 }

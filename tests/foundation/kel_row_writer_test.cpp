@@ -1,7 +1,7 @@
-// The report's row writer gives the bytes of printf's formats, on values chosen to stress the
+// The reports' row writer gives the bytes of printf's formats, on values chosen to stress the
 // conversions (rounding ties, carries into a new digit, three-digit exponents, subnormals, signed
 // zero, NaN and infinities) and on many random ones.
-#include "linear_regression/kel_report_rows.h"
+#include "foundation/kel_row_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ std::vector<double> StressValues() {
   return values;
 }
 
-TEST(ReportRows, ConversionsMatchPrintf) {
+TEST(RowWriter, ConversionsMatchPrintf) {
   for (const double value : StressValues()) {
     const std::string written = kel_test::CaptureOutput([&] {
       KelRowWriter out;
@@ -79,7 +79,7 @@ TEST(ReportRows, ConversionsMatchPrintf) {
 // Values whose digits the writer forms itself (decimal exponents -15 .. 30): random ones at every
 // precision, and values at and next to the halfway points between two outputs, where the digit
 // kept depends on the last bits of the double.
-TEST(ReportRows, ScientificDigitsMatchPrintfAroundEveryRoundingBoundary) {
+TEST(RowWriter, ScientificDigitsMatchPrintfAroundEveryRoundingBoundary) {
   std::mt19937_64 random(7);
   std::uniform_real_distribution<double> exponent(-15.0, 30.0);
   std::uniform_real_distribution<double> mantissa(1.0, 10.0);
@@ -128,7 +128,7 @@ TEST(ReportRows, ScientificDigitsMatchPrintfAroundEveryRoundingBoundary) {
   }
 }
 
-TEST(ReportRows, IntegersArePaddedLikePrintf) {
+TEST(RowWriter, IntegersArePaddedLikePrintf) {
   const std::string written = kel_test::CaptureOutput([] {
     KelRowWriter out;
     for (int value : {0, 7, 42, 999, 1000, 123456, -5}) out.Integer(value, 3);
@@ -142,37 +142,7 @@ TEST(ReportRows, IntegersArePaddedLikePrintf) {
   EXPECT_EQ(written, expected);
 }
 
-TEST(ReportRows, ResidualAndIntervalRowsHaveTheReportFormats) {
-  const KelVector y(3, 1.0, -2.5, 1e6);
-  const KelVector fitted(3, 1.5, -2.0, 999999.0);
-  const KelVector residuals(3, -0.5, -0.5, 1.0);
-  const KelVector normalized(3, -0.25, 3.0, -2.5);
-  const KelVector se(3, 0.1, 2.0, 0.01);
-  const std::string rows = kel_test::CaptureOutput([&] {
-    PrintResidualRows(y, fitted, residuals, normalized, "  ** WARNING **");
-    PrintResponseIntervals(fitted, se, 2.0, "  ** WARNING **");
-  });
-  std::string expected;
-  char line[256];
-  for (int j = 1; j <= 3; ++j) {
-    std::snprintf(line, sizeof line, "\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), fitted(j),
-                  residuals(j), normalized(j));
-    expected += line;
-    if (std::fabs(normalized(j)) > 2.5) expected += "  ** WARNING **";
-  }
-  for (int j = 1; j <= 3; ++j) {
-    const double h = se(j) * 2.0;
-    std::snprintf(line, sizeof line, "\n%3d %16.7e %16.7e %16.7e", j, fitted(j) - h, fitted(j),
-                  fitted(j) + h);
-    expected += line;
-    if (h > 2.5 * std::fabs(fitted(j))) expected += "  ** WARNING **";
-  }
-  EXPECT_EQ(rows, expected);
-  // Row 2 of each block is the one that warns: |e| = 3 > 2.5, h = 4 > 2.5 * 2.
-  EXPECT_NE(expected.find("3.00  ** WARNING **"), std::string::npos);
-}
-
-TEST(ReportRows, LongOutputArrivesWholeAndInOrder) {
+TEST(RowWriter, LongOutputArrivesWholeAndInOrder) {
   const std::string written = kel_test::CaptureOutput([] {
     KelRowWriter out;
     for (int j = 1; j <= 20000; ++j) out.Integer(j, 6);
