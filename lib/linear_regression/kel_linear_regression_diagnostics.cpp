@@ -7,6 +7,7 @@
 
 #include "factorizations/kel_factorized_symmetric.h"
 #include "foundation/kel_output.h"
+#include "linear_regression/kel_coefficient_inference.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_linear_regression_collinearity.h"
 #include "statistics/kel_distributions.h"
@@ -151,10 +152,7 @@ KelVector KelLinearRegression::FitTValues() const {
 }
 
 KelVector KelLinearRegression::FitPValues() const {
-  KelVector t = FitTValues();
-  for (int i = 1; i <= numParameters; ++i)
-    t(i) = 2.0 * KelTStudentProbability(degreesOfFreedom, std::fabs(t(i)));
-  return t;
+  return KelTwoSidedPValues(FitTValues(), degreesOfFreedom);
 }
 
 KelVector KelLinearRegression::FitPartialCorrelations() const {

@@ -8,6 +8,7 @@
 #include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
+#include "linear_regression/kel_coefficient_inference.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "statistics/kel_distributions.h"
 
@@ -31,14 +32,7 @@ KelMatrix KelLinearRegression::ConfidenceIntervals(double level) {
     KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
              KelValueDetail("level", level).c_str());
   EnsureLeastSquares();
-  const double t = KelTStudentQuantile((1.0 - level) / 2.0, degreesOfFreedom);
-  KelMatrix intervals(numParameters, 2);
-  for (int i = 1; i <= numParameters; ++i) {
-    const double half = t * fit.seB(i);
-    intervals(i, 1) = fit.b(i) - half;
-    intervals(i, 2) = fit.b(i) + half;
-  }
-  return intervals;
+  return KelConfidenceIntervals(fit.b, fit.seB, degreesOfFreedom, level);
 }
 
 double KelLinearRegression::FStatistic() {
