@@ -132,13 +132,13 @@ void KelLinearRegression::DataChanged() {
       break;
     }
   }
-  leastSquaresComputed = 0;
-  diagnosticsComputed = 0;
-  robustComputed = 0;
-  stepwiseComputed = 0;
-  svdComputed = 0;
+  leastSquaresComputed = false;
+  diagnosticsComputed = false;
+  robustComputed = false;
+  stepwiseComputed = false;
+  svdComputed = false;
   reported = ReportedVerdicts{};
-  fit.solutionsDisagree = 0;
+  fit.solutionsDisagree = false;
   fit.highlyProbableOutlier = 0;
   fit.probableOutlier = 0;
 }
@@ -157,10 +157,10 @@ void KelLinearRegression::SetResponseVariance(double variance, int assignedDegre
   responseVariance = variance;
   varianceDegreesOfFreedom = assignedDegreesOfFreedom;
   // Results scaled by the former variance would otherwise stay cached: the next query refits.
-  leastSquaresComputed = 0;
-  diagnosticsComputed = 0;
-  robustComputed = 0;
-  svdComputed = 0;
+  leastSquaresComputed = false;
+  diagnosticsComputed = false;
+  robustComputed = false;
+  svdComputed = false;
 }
 
 // The one place each result struct is reached from outside: the computation runs first when
@@ -306,7 +306,7 @@ double KelLinearRegression::T99() {
 
 bool KelLinearRegression::SolutionsDisagree() {
   EnsureLeastSquares();
-  return fit.solutionsDisagree != 0;
+  return fit.solutionsDisagree;
 }
 
 double KelLinearRegression::LeaveOneOutBestSumOfSquares() {

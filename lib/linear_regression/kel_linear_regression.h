@@ -299,7 +299,7 @@ class KelLinearRegression : public KelBase {
   // Switching the form forgets every computed result.
   static constexpr const char* kEarlierFormVersion = "Version 6.0.20080930";
   void SetEarlierForm(bool on);
-  bool EarlierForm() const { return earlierForm != 0; }
+  bool EarlierForm() const { return earlierForm; }
 
   static KelObjectCounter counter;
 
@@ -461,12 +461,12 @@ class KelLinearRegression : public KelBase {
 
   double responseVariance = 0.0;
 
-  unsigned char leastSquaresComputed = 0;
-  unsigned char diagnosticsComputed = 0;
-  unsigned char robustComputed = 0;
-  unsigned char svdComputed = 0;
-  unsigned char stepwiseComputed = 0;
-  unsigned char earlierForm = 0;
+  bool leastSquaresComputed = false;
+  bool diagnosticsComputed = false;
+  bool robustComputed = false;
+  bool svdComputed = false;
+  bool stepwiseComputed = false;
+  bool earlierForm = false;
 };
 
 #endif

@@ -27,7 +27,7 @@ void drawAuxiliaryRegressionNumber() {
 
 void KelLinearRegression::EnsureDiagnostics() {
   EnsureLeastSquares();
-  if (diagnosticsComputed != 0) return;
+  if (diagnosticsComputed) return;
   ComputeParameterCorrelation();
   KelFactorizedSymmetricPivot factorization(diagnostics.parameterCorrelation);
   factorization.Inverse(&diagnostics.inverseCorrelation);
@@ -39,7 +39,7 @@ void KelLinearRegression::EnsureDiagnostics() {
   diagnostics.columnFactors = std::move(collinearity.columnFactors);
   ComputeReportValues();
   ComputeVerdicts();
-  diagnosticsComputed = 1;
+  diagnosticsComputed = true;
 }
 
 // R(j, k) = Cov(j, k) / (sd(j) sd(k)), in its own matrix so that Cov stays.
@@ -104,7 +104,7 @@ void KelLinearRegression::ComputeVerdicts() {
   diagnostics.badlyScaled = limit::kBadlyScaled * fit.conditionNumber > fit.systemConditioning;
   diagnostics.conditioning = KelConditioning::kWell;
   if (diagnostics.illConditioned) diagnostics.conditioning = KelConditioning::kIllConditioned;
-  if (diagnostics.badlyScaled || fit.solutionsDisagree != 0)
+  if (diagnostics.badlyScaled || fit.solutionsDisagree)
     diagnostics.conditioning = KelConditioning::kMustBeNormalized;
 
   diagnostics.largestCorrelation = LargestCorrelation(diagnostics.parameterCorrelation);

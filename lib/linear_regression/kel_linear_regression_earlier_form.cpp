@@ -5,9 +5,9 @@
 
 // Every result depends on the form, so all of them are recomputed at the next query.
 void KelLinearRegression::SetEarlierForm(bool on) {
-  earlierForm = on ? 1 : 0;
-  leastSquaresComputed = 0;
-  diagnosticsComputed = 0;
-  robustComputed = 0;
-  svdComputed = 0;
+  earlierForm = on;
+  leastSquaresComputed = false;
+  diagnosticsComputed = false;
+  robustComputed = false;
+  svdComputed = false;
 }

@@ -16,7 +16,7 @@
 #include "statistics/kel_student_t_table.h"
 
 void KelLinearRegression::EnsureLeastSquares() {
-  if (leastSquaresComputed == 0) ComputeLeastSquares();
+  if (!leastSquaresComputed) ComputeLeastSquares();
 }
 
 // Runs the whole fit for the current data and marks it current.
@@ -33,7 +33,7 @@ void KelLinearRegression::ComputeLeastSquares() {
   // Every later step reads y element by element next to the rows of F.
   CheckResponseSize();
   // The earlier form of the regression lets the factorizations' notes through.
-  const KelQuietMessages quiet(earlierForm == 0);
+  const KelQuietMessages quiet(!earlierForm);
   degreesOfFreedom = numExperiments - numParameters;
   KelMatrix factored(F);
   KelTallQR qr(&factored);
@@ -49,8 +49,8 @@ void KelLinearRegression::ComputeLeastSquares() {
   ComputeResponseStandardErrors();
   ComputeLeaveOneOut();
   ClassifyLeaveOneOut();
-  diagnosticsComputed = 0;
-  leastSquaresComputed = 1;
+  diagnosticsComputed = false;
+  leastSquaresComputed = true;
 }
 
 namespace {
@@ -180,7 +180,7 @@ void KelLinearRegression::ComputeBalancedSolution(const KelMatrix& R, const KelV
   correction = solveThrough(balanced, inner, threshold);
   for (int j = 1; j <= n; ++j) fit.b(j) += correction(j) * columnScale[static_cast<size_t>(j)];
   fit.systemConditioning = conditionOf(balanced.w);
-  if (earlierForm != 0) KelPrint("\nsystemConditioning %e", fit.systemConditioning);
+  if (earlierForm) KelPrint("\nsystemConditioning %e", fit.systemConditioning);
 }
 
 // F^T (y - F b), the residual and the products formed in extended precision.
@@ -226,15 +226,15 @@ KelMatrix KelLinearRegression::ComputeSingularValueDecomposition(KelTallQR* qr,
     for (int j = 1; j <= n; ++j) fit.W(i, j) = fit.V(j, i) / fit.d(i);
 
   const KelVector plainSolution = PlainSolution(n);
-  fit.solutionsDisagree = 0;
-  if (earlierForm != 0) {
+  fit.solutionsDisagree = false;
+  if (earlierForm) {
     // The earlier form keeps the plain solution and does not compare the two.
     fit.b = plainSolution;
   } else {
     for (int i = 1; i <= n; ++i)
       if (std::fabs(fit.b(i) - plainSolution(i)) >
           kel_linear_thresholds::kSolutionsDisagree * std::fabs(fit.b(i)))
-        fit.solutionsDisagree = 1;
+        fit.solutionsDisagree = true;
   }
   fit.conditionNumber = conditionOf(fit.d);
   return std::move(plain.U);

@@ -55,8 +55,8 @@ void KelLinearRegression::LeastSquaresAnalysis() {
 void KelLinearRegression::PrintTitle() const {
   KelPrint("\n\n================================");
   // The earlier form of the regression had the singular in its title.
-  KelPrint(earlierForm != 0 ? "\nLeast Square Regression Analysis"
-                            : "\nLeast Squares Regression Analysis");
+  KelPrint(earlierForm ? "\nLeast Square Regression Analysis"
+                       : "\nLeast Squares Regression Analysis");
   KelPrint("\n================================\n");
 }
 
@@ -74,7 +74,7 @@ void KelLinearRegression::PrintConditioning() const {
     KelPrint("%s", kelReportWarning);
     KelPrint("\nMatrix F has to be normalized\n");
   }
-  if (fit.solutionsDisagree != 0) {
+  if (fit.solutionsDisagree) {
     KelPrint("\nParameters have to be evaluated with standardized matrix");
     KelPrint("%s", kelReportWarning);
   }

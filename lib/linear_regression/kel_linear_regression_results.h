@@ -65,7 +65,7 @@ struct KelLinearLeastSquaresFit {
   // Least distance of a column of F, scaled to unit norm, from the span of the other columns
   // (over the nonzero singular values of the scaled F).
   double leastColumnIndependence = 0.0;
-  unsigned char solutionsDisagree = 0;
+  bool solutionsDisagree = false;
 };
 
 // How well F determines the parameters: the last that applies of ill conditioned (condition

@@ -38,7 +38,7 @@ constexpr double kMadFactor = 1.4826;
 }  // namespace
 
 void KelLinearRegression::EnsureRobust() {
-  if (robustComputed == 0) ComputeRobust();
+  if (!robustComputed) ComputeRobust();
 }
 
 // The whole robust computation; it ends with the least-squares fit marked stale, since b served
@@ -91,7 +91,7 @@ void KelLinearRegression::ComputeRobust() {
   ComputeRobustScale();
   NormalizeRobustResiduals();
   ClassifyRobustResiduals();
-  robustComputed = 1;
+  robustComputed = true;
 }
 
 // Median and dispersion of y and of every column of F, and the standardized data. A column of

@@ -119,7 +119,7 @@ void KelLinearRegression::PrintRobustOutliers() const {
     return;
   }
   // The earlier form of the regression had no list by importance.
-  if (earlierForm == 0) {
+  if (!earlierForm) {
     KelPrint("\n\nOutliers sorted by importance:\n");
     printIndices(OutliersByImportance());
   }

@@ -327,7 +327,7 @@ void StepwiseSearch::Run(int run) {
 }  // namespace
 
 void KelLinearRegression::ComputeStepwise() {
-  stepwiseComputed = 1;
+  stepwiseComputed = true;
   const int n = numParameters;
   stepwise.stepwiseParameters.Resize(n, n);
   stepwise.stepwiseTRatios.Resize(n, n);

@@ -116,7 +116,7 @@ bool KelLinearRegression::PrincipalComponentsMulticollinear() const {
 // The candidates' norms and the principal components verdict, computed as the report computes
 // them, without printing. The candidates only read the fit, which stays as it is.
 void KelLinearRegression::EnsureSvdAnalysis() {
-  if (svdComputed != 0) return;
+  if (svdComputed) return;
   EnsureLeastSquares();
   const double sst = CandidateTotalSumOfSquares();
   const int n = numParameters;
@@ -129,7 +129,7 @@ void KelLinearRegression::EnsureSvdAnalysis() {
     svd.candidateResidualNorms(i) = candidate.residualsNorm;
   }
   svd.multicollinear = PrincipalComponentsMulticollinear();
-  svdComputed = 1;
+  svdComputed = true;
 }
 
 const KelSvdAnalysis& KelLinearRegression::SvdAnalysis() {

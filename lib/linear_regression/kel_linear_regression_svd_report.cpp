@@ -174,6 +174,6 @@ void KelLinearRegression::SVDAnalysis() {
   printPrincipalComponentsVerdict(multicollinear);
   // The report's own candidates are the analysis; the robust report repeats its verdict.
   svd = KelSvdAnalysis{parameterNorms, residualNorms, multicollinear};
-  svdComputed = 1;
+  svdComputed = true;
   reported.principalComponents = multicollinear;
 }
