@@ -296,6 +296,47 @@ TEST_F(NonLinearEstimation, WeightedTwoResponseFit) {
   EXPECT_EQ(r.DegreesOfFreedom(1), 6);
 }
 
+// SetWeights takes w = 1 / sigma per measurement and multiplies the residuals and the rows of
+// the Jacobian by it, so the normal matrix is F^T W^2 F with W = diag(w). The weights carry the
+// variances (sigma^2 = 1 / w^2), known: the covariance is (F^T W^2 F)^-1 with s^2 = 1, not
+// scaled by the mean square error as with unit weights. For the straight line F = [1, x] the
+// weighted sums by hand give the estimates and that inverse.
+TEST_F(NonLinearEstimation, WeightedStandardErrorsAreThoseOfTheSquaredWeightsWithKnownVariance) {
+  const double w[5] = {1.0, 2.0, 0.5, 4.0, 1.5};
+  KelNonLinearRegression r(1, LineX(), LineY(), TestModel);
+  r.SetWeights(KelMatrix(5, 1, w[0], w[1], w[2], w[3], w[4]));
+  r.SetInitialParameters(1, KelVector(2, 0.5, 0.5));
+  const KelMatrix Y = LineY();
+  double s0 = 0, s1 = 0, s2 = 0, sy = 0, sxy = 0;
+  for (int i = 1; i <= 5; ++i) {
+    const double w2 = w[i - 1] * w[i - 1], x = i;
+    s0 += w2;
+    s1 += w2 * x;
+    s2 += w2 * x * x;
+    sy += w2 * Y(i, 1);
+    sxy += w2 * x * Y(i, 1);
+  }
+  const double det = s0 * s2 - s1 * s1;
+  const double slope = (s0 * sxy - s1 * sy) / det;
+  const double intercept = (sy - slope * s1) / s0;
+  const KelVector b = r.GetParameters(1);
+  EXPECT_NEAR(b(1), intercept, 1e-9);
+  EXPECT_NEAR(b(2), slope, 1e-9);
+  const double se1 = std::sqrt(s2 / det), se2 = std::sqrt(s0 / det);
+  EXPECT_NEAR(r.StandardErrors(1)(1), se1, 1e-9 * se1);
+  EXPECT_NEAR(r.StandardErrors(1)(2), se2, 1e-9 * se2);
+  EXPECT_NEAR(r.Covariance(1)(1, 2), -s1 / det, 1e-9 * s1 / det);
+  // The weighted sum of squares over 3 degrees of freedom is far from 1 here, so scaling by it
+  // (or weighting by w instead of w^2) would move the standard errors well beyond the tolerance.
+  double weighted = 0.0;
+  for (int i = 1; i <= 5; ++i) {
+    const double e = w[i - 1] * (Y(i, 1) - intercept - slope * i);
+    weighted += e * e;
+  }
+  EXPECT_NEAR(r.FinalSSE(1), weighted, 1e-9 * weighted);
+  EXPECT_GT(std::fabs(std::sqrt(weighted / 3) - 1.0), 0.1);
+}
+
 TEST_F(NonLinearEstimation, MoreThanTwentyDegreesOfFreedomGiveExactQuantiles) {
   KelMatrix X(25, 1), Y(25, 1);
   for (int i = 1; i <= 25; ++i) {
