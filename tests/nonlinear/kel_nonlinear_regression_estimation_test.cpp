@@ -14,7 +14,8 @@ const std::string classText = "KelNonLinearRegression class\n";
 
 // Model 1: y = b1 + b2 x (one response). Model 2: y1 = b1 x1, y2 = b2 x1^2 (two responses).
 // Model 3: y = b1 exp(-b2 x), NaN where b2 < 0.3. Model 4: y = b1 exp(-b2 x), infinite
-// everywhere except at b = (1, 1). Model 5: y = b1 + 2 x, which b2 does not affect.
+// everywhere except at b = (1, 1). Model 5: y = b1 + 2 x, which b2 does not affect. Model 6:
+// y = b1 x, NaN where b1 < 1.5.
 void TestModel(int model, int, KelVector& b, KelVector& x, KelVector& y) {
   switch (model) {
     case 1:
@@ -33,6 +34,9 @@ void TestModel(int model, int, KelVector& b, KelVector& x, KelVector& y) {
       break;
     case 5:
       y(1) = b(1) + 2.0 * x(1);
+      break;
+    case 6:
+      y(1) = b(1) < 1.5 ? std::nan("") : b(1) * x(1);
       break;
     default:
       break;
@@ -335,6 +339,23 @@ TEST_F(NonLinearEstimation, WeightedStandardErrorsAreThoseOfTheSquaredWeightsWit
   }
   EXPECT_NEAR(r.FinalSSE(1), weighted, 1e-9 * weighted);
   EXPECT_GT(std::fabs(std::sqrt(weighted / 3) - 1.0), 0.1);
+}
+
+// y = b1 x is defined for b1 >= 1.5 only and the data (y = x) want b1 = 1: started on the edge,
+// the fit stays there, where the central difference would reach below the edge. The one-sided
+// quotient towards the domain is exact for a line: the Jacobian is x, and with unit weights the
+// standard error is sqrt(s^2 / sum x^2), s^2 = sum (x - 1.5 x)^2 / 3 = 7.5 / 3, sum x^2 = 30.
+TEST_F(NonLinearEstimation, FitEndingOnTheLowerEdgeOfTheDomainTakesTheOneSidedDerivative) {
+  const KelMatrix X(4, 1, 1., 2., 3., 4.);
+  KelNonLinearRegression r(6, X, X, TestModel);
+  r.SetInitialParameters(6, KelVector(1, 1.5));
+  EXPECT_EQ(r.GetParameters(6)(1), 1.5);
+  EXPECT_FALSE(r.Converged(6));
+  EXPECT_EQ(r.FinalSSE(6), 7.5);
+  const KelMatrix& J = r.Jacobian(6);
+  for (int i = 1; i <= 4; ++i) EXPECT_NEAR(J(i, 1), X(i, 1), 1e-9 * X(i, 1)) << i;
+  const double se = std::sqrt(7.5 / 3 / 30);
+  EXPECT_NEAR(r.StandardErrors(6)(1), se, 1e-9 * se);
 }
 
 TEST_F(NonLinearEstimation, MoreThanTwentyDegreesOfFreedomGiveExactQuantiles) {
