@@ -303,55 +303,118 @@ void directTwiceDots(int k, int p, int m, int n, const double* const* a, double 
   for (int j = k + 1; j <= n; ++j) twiceDot[j] *= 2.0;
 }
 
+// What QRFactorization carries from one column to the next. The matrix is row-major, so every
+// step is organised as one sweep down the rows: while row i receives reflection k, its updated
+// elements already feed the sums that reflection k + 1 needs (the squared norm of column k + 1
+// below its pivot row and the cross products of that column with the later ones). Each step thus
+// reads the trailing matrix once.
+struct QRSweepState {
+  QRSweepState(int rows, int columns, double* const* matrix, std::vector<double>& scratch)
+      : m(rows), n(columns), a(matrix) {
+    scratch.assign(4 * (static_cast<size_t>(n) + 1), 0.0);
+    cross = scratch.data();
+    nextCross = cross + (n + 1);
+    twiceDot = nextCross + (n + 1);
+    squares = twiceDot + (n + 1);
+  }
+  int m, n;
+  double* const* a;
+  double* cross;      // cross[j]: sum below the pivot row of a(i, k) a(i, j)
+  double* nextCross;  // the same for step k + 1
+  double* twiceDot;   // 2 (u . column j)
+  double* squares;    // column sums of squares of the matrix as given
+  std::vector<double> gather;
+  double tail = 0.0;      // sum below the pivot row of a(i, k)^2
+  bool sumsValid = true;  // tail and cross hold column k's sums below the pivot row
+};
+
+// The sums before the first reflection, and the column norms of the matrix as given in
+// norms[1..n] (through the safe kernel where a sum of squares cannot be trusted).
+void startSweeps(QRSweepState& s, double* norms, double* largestRowSum) {
+  s.tail = s.n <= kLargestFixedWidth
+               ? kFixedWidthFirstSums[s.n](s.m, s.a, s.squares, s.cross, largestRowSum)
+               : firstSums(s.m, s.n, s.a, s.squares, s.cross, largestRowSum);
+  for (int j = 1; j <= s.n; ++j)
+    norms[j] = safeSumOfSquares(s.squares[j]) ? std::sqrt(s.squares[j])
+                                              : columnNorm(1, s.m, j, s.a, s.gather);
+}
+
+// Norm of column k from pivot row p down. *fast tells whether the sums could be trusted for it
+// and for the dot products of the reflection; otherwise the column is gathered.
+double pivotColumnNorm(QRSweepState& s, int k, int p, bool* fast) {
+  const double head = s.a[p][k];
+  const double squaredNorm = head * head + s.tail;
+  *fast = s.sumsValid && safeSumOfSquares(squaredNorm);
+  for (int j = k + 1; *fast && j <= s.n; ++j) *fast = std::isfinite(s.cross[j]);
+  if (p == s.m) return std::fabs(head);
+  if (*fast) return std::sqrt(squaredNorm);
+  return columnNorm(p, s.m, k, s.a, s.gather);
+}
+
+// Reflection k with u(p) = f at the pivot row and u(i) = a(i, k) / g below; a dependent column
+// keeps f = 1 and 1 / g = 0 (the sign change of row p).
+struct Reflection {
+  bool regular = false;
+  double f = 1.0;
+  double inverseG = 0.0;
+};
+
+// The reflection of column k of norm c below its pivot row, whose element there is head; its
+// diagonal element of R goes to *diagonal (0 for a dependent column).
+Reflection chooseReflection(double head, double c, double norm, double tolerance,
+                            double* diagonal) {
+  Reflection r;
+  r.regular = c > tolerance * norm && norm != 0.0;
+  if (!r.regular) {
+    *diagonal = 0.0;
+    return r;
+  }
+  r.f = std::sqrt((std::fabs(head) / c + 1.0) * 0.5);
+  *diagonal = head >= 0.0 ? -c : c;
+  r.inverseG = 1.0 / (head >= 0.0 ? 2.0 * c * r.f : -2.0 * c * r.f);
+  return r;
+}
+
+// Reflection k applied to pivot row p (which then holds f and R's row p), the dot products
+// 2 (u . column j) taken from the sums when fast, else by a pass down the rows.
+void reflectPivotRow(QRSweepState& s, int k, int p, const Reflection& r, bool fast) {
+  double* rowP = s.a[p];
+  rowP[k] = r.f;
+  if (r.regular && !fast) {
+    directTwiceDots(k, p, s.m, s.n, s.a, r.f, r.inverseG, s.twiceDot);
+  } else {
+    for (int j = k + 1; j <= s.n; ++j)
+      s.twiceDot[j] = 2.0 * (r.f * rowP[j] + r.inverseG * s.cross[j]);
+  }
+  for (int j = k + 1; j <= s.n; ++j) rowP[j] -= s.twiceDot[j] * r.f;
+}
+
+// Reflection k applied to the rows below pivot row p, which leaves the sums for column k + 1.
+void sweepBelowPivot(QRSweepState& s, int k, int p, const Reflection& r) {
+  for (int j = k + 2; j <= s.n; ++j) s.nextCross[j] = 0.0;
+  const ReflectionSweep sweep{k, p, s.m, s.n, r.regular, r.inverseG, s.twiceDot, s.nextCross};
+  const int width = s.n - k - 1;  // columns after k + 1
+  s.tail = k < s.n && p < s.m && width <= kLargestFixedWidth ? kFixedWidthSweeps[width](sweep, s.a)
+                                                             : sweepRows(sweep, s.a);
+  std::swap(s.cross, s.nextCross);
+  s.sumsValid = true;
+}
+
 }  // namespace
 
 bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, double tolerance,
                      std::vector<double>& scratch, QRDependentColumns dependent,
                      double* largestRowSum) {
   if (m < n) KelError("rows < columns in QRFactorization\n%s", KelShapeDetail(m, n).c_str());
-  // The matrix is row-major, so every step is organised as one sweep down the rows: while row i
-  // receives reflection k, its updated elements already feed the sums that reflection k + 1
-  // needs (the squared norm of column k + 1 below its pivot row and the cross products of that
-  // column with the later ones). Each step thus reads the trailing matrix once.
-  scratch.assign(4 * (static_cast<size_t>(n) + 1), 0.0);
-  double* cross = scratch.data();          // cross[j]: sum below the pivot row of a(i, k) a(i, j)
-  double* nextCross = cross + (n + 1);     // the same for step k + 1
-  double* twiceDot = nextCross + (n + 1);  // 2 (u . column j)
-  double* squares = twiceDot + (n + 1);    // column sums of squares of the matrix as given
-  std::vector<double> gather;
-  // tail: sum below the pivot row of a(i, k)^2
-  double tail = n <= kLargestFixedWidth
-                    ? kFixedWidthFirstSums[n](m, a, squares, cross, largestRowSum)
-                    : firstSums(m, n, a, squares, cross, largestRowSum);
-  for (int j = 1; j <= n; ++j)
-    norms[j] =
-        safeSumOfSquares(squares[j]) ? std::sqrt(squares[j]) : columnNorm(1, m, j, a, gather);
-
+  QRSweepState s(m, n, a, scratch);
+  startSweeps(s, norms, largestRowSum);
   bool anySingular = false;
-  bool sumsValid = true;  // tail and cross hold column k's sums below the pivot row
-  int p = 1;              // pivot row: the row that receives the diagonal of column k
+  int p = 1;  // pivot row: the row that receives the diagonal of column k
   for (int k = 1; k <= n; ++k) {
-    const double head = a[p][k];
-    const double squaredNorm = head * head + tail;
-    bool fast = sumsValid && safeSumOfSquares(squaredNorm);
-    for (int j = k + 1; fast && j <= n; ++j) fast = std::isfinite(cross[j]);
-    double c;
-    if (p == m)
-      c = std::fabs(head);
-    else if (fast)
-      c = std::sqrt(squaredNorm);
-    else
-      c = columnNorm(p, m, k, a, gather);
-
-    double f = 1.0;
-    double inverseG = 0.0;
-    const bool regular = c > tolerance * norms[k] && norms[k] != 0.0;
-    if (regular) {
-      f = std::sqrt((std::fabs(head) / c + 1.0) * 0.5);
-      d[k] = head >= 0.0 ? -c : c;
-      inverseG = 1.0 / (head >= 0.0 ? 2.0 * c * f : -2.0 * c * f);
-    } else {
-      d[k] = 0.0;
+    bool fast = false;
+    const double c = pivotColumnNorm(s, k, p, &fast);
+    const Reflection r = chooseReflection(a[p][k], c, norms[k], tolerance, &d[k]);
+    if (!r.regular) {
       anySingular = true;
       KelMessage("\nSingular matrix in QRDec for column %d", k);
       if (dependent == QRDependentColumns::kSkipped) {
@@ -359,30 +422,14 @@ bool QRFactorization(int m, int n, double* const* a, double* d, double* norms, d
         // pivot row, so every later column keeps all the rows not yet used. Its remainder
         // below the pivot row (within the tolerance of 0) is dropped.
         for (int i = p; i <= m; ++i) a[i][k] = 0.0;
-        sumsValid = false;
+        s.sumsValid = false;
         continue;
       }
       // Kept in place: the reflection becomes the sign change of row p (the sweep below
       // zeroes the multipliers).
     }
-    double* rowP = a[p];
-    rowP[k] = f;
-    if (regular && !fast) {
-      directTwiceDots(k, p, m, n, a, f, inverseG, twiceDot);
-    } else {
-      for (int j = k + 1; j <= n; ++j) twiceDot[j] = 2.0 * (f * rowP[j] + inverseG * cross[j]);
-    }
-    for (int j = k + 1; j <= n; ++j) rowP[j] -= twiceDot[j] * f;
-
-    for (int j = k + 2; j <= n; ++j) nextCross[j] = 0.0;
-    const ReflectionSweep sweep{k, p, m, n, regular, inverseG, twiceDot, nextCross};
-    const int width = n - k - 1;  // columns after k + 1
-    const double nextTail = k < n && p < m && width <= kLargestFixedWidth
-                                ? kFixedWidthSweeps[width](sweep, a)
-                                : sweepRows(sweep, a);
-    tail = nextTail;
-    std::swap(cross, nextCross);
-    sumsValid = true;
+    reflectPivotRow(s, k, p, r, fast);
+    sweepBelowPivot(s, k, p, r);
     ++p;
   }
   return anySingular;

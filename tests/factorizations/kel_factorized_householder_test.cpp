@@ -458,6 +458,29 @@ TEST(LQSingular, DuplicatedRowIsSkippedAndTheNextRowsKeepThePivotColumn) {
   EXPECT_LT(fact_test::MaxDifference(b, reference), 1e-13);
 }
 
+// Row 3 repeats row 2: its unknown is 0 and the others are the least-squares solution on the
+// regular rows alone. Rows 4 and 5 come after the singular row, so their reflections start one
+// column earlier than their index: the back substitution must read them there.
+TEST(LQSingular, TransposeSolveAfterRepeatedRowIsLeastSquaresOnTheRegularRows) {
+  KelMatrix A = fact_test::RandomMatrix(5, 9, 73);
+  for (int j = 1; j <= 9; ++j) A(3, j) = A(2, j);
+  const KelVector b = fact_test::RandomVector(9, 74);
+  const int regular[] = {1, 2, 4, 5};
+  KelMatrix reducedTransposed(9, 4);
+  for (int j = 1; j <= 9; ++j)
+    for (int k = 0; k < 4; ++k) reducedTransposed(j, k + 1) = A(regular[k], j);
+  const std::vector<long double> reduced = fact_test::NormalEquations(reducedTransposed, b);
+  std::vector<long double> reference(5, 0.0L);
+  for (int k = 0; k < 4; ++k) reference[static_cast<size_t>(regular[k] - 1)] = reduced[k];
+  KelFactorizedLQ F(A);
+  KelVector x = b;
+  const std::string text = CaptureOutput([&] { TransposeSolve(&F, &x); });
+  EXPECT_EQ(text, "\nSingular matrix in LQFactorization for row 3");
+  ASSERT_EQ(x.Size(), 5);
+  EXPECT_EQ(x(3), 0.0);
+  EXPECT_LT(fact_test::MaxDifference(x, reference), 1e-13);
+}
+
 TEST(HouseholderBadInput, WrongShapesAreFatal) {
   KelFactorizedQR Q(KelMatrix(2, 3));
   KelVector b2(2);

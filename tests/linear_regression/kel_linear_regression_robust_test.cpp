@@ -249,6 +249,76 @@ TEST(RobustRegressionEdgeCases, AssignedVarianceIsTheScaleBeforeReweighting) {
   }
 }
 
+// The scale and outliers the robust fit documents, worked from its residuals: the least median
+// of squares is the median of the sorted squared residuals, the start scale
+// 1.4826 (1 + 5 / (m - n)) sqrt(LMS), the scale the root mean square of the residuals within 2.5
+// start scales over (their count - n), and the outliers the residuals beyond 2.5 scales.
+struct ScaleByHand {
+  double start = 0.0;
+  double scale = 0.0;
+  int kept = 0;
+  std::vector<int> outliers;
+};
+
+// degreesOfFreedom is m - n for the documented factor; other values show which residuals a
+// miscounted factor would move across the 2.5 bound.
+ScaleByHand WorkScaleByHand(const KelVector& r, int n, int degreesOfFreedom) {
+  std::vector<double> squares;
+  for (int i = 1; i <= r.Size(); ++i) squares.push_back(r(i) * r(i));
+  ScaleByHand hand;
+  hand.start = 1.4826 * (1.0 + 5.0 / degreesOfFreedom) * std::sqrt(SortedMedian(squares));
+  double sum = 0.0;
+  for (int i = 1; i <= r.Size(); ++i) {
+    if (std::fabs(r(i)) > 2.5 * hand.start) continue;
+    sum += r(i) * r(i);
+    ++hand.kept;
+  }
+  hand.scale = std::sqrt(sum / (hand.kept - n));
+  for (int i = 1; i <= r.Size(); ++i)
+    if (std::fabs(r(i)) > 2.5 * hand.scale) hand.outliers.push_back(i);
+  return hand;
+}
+
+// On these sets m / 2 >= n + 1 and the trimmed scale stays below five start scales, so the start
+// is the least-median-of-squares scale with its small-sample factor.
+TEST(RobustRegressionScale, ScaleAndOutliersFollowTheSortedSquaredResiduals) {
+  for (const DataSet& set : dataSets) {
+    KelLinearRegression regression(set.regressors(), set.responses());
+    const KelVector& r = regression.RobustResiduals();
+    const int n = set.regressors().Columns();
+    ASSERT_GE(r.Size() / 2, n + 1) << set.name;
+    const ScaleByHand hand = WorkScaleByHand(r, n, r.Size() - n);
+    EXPECT_NEAR(regression.RobustScale(), hand.scale, 1e-12 * hand.scale) << set.name;
+    EXPECT_EQ(ToList(regression.RobustOutliers()), hand.outliers) << set.name;
+  }
+}
+
+// X6 with responses 3 and 6 moved up by 0.265 and 0.07 (the fit, through the other four, stays):
+// residual 3 lies between 2.5 start scales under m - n = 4 and under 3, residual 6 between those
+// under 5 and under 4, so a factor counting m - n one too few or one too many keeps a residual
+// that must go or drops one that must stay, and the scale moves.
+TEST(RobustRegressionScale, SmallSampleFactorCountsExactlyMMinusNDegreesOfFreedom) {
+  const KelMatrix F = lr_test::MakeX6();
+  KelVector y = lr_test::MakeY6();
+  y(3) += 0.265;
+  y(6) += 0.07;
+  KelLinearRegression regression(F, y);
+  const KelVector& r = regression.RobustResiduals();
+  const ScaleByHand hand = WorkScaleByHand(r, 2, 4);
+  const ScaleByHand tooFew = WorkScaleByHand(r, 2, 3);
+  const ScaleByHand tooMany = WorkScaleByHand(r, 2, 5);
+  ASSERT_GT(std::fabs(r(3)), 2.5 * hand.start);
+  ASSERT_LE(std::fabs(r(3)), 2.5 * tooFew.start);
+  ASSERT_GT(std::fabs(r(6)), 2.5 * tooMany.start);
+  ASSERT_LE(std::fabs(r(6)), 2.5 * hand.start);
+  EXPECT_EQ(hand.kept, 5);
+  EXPECT_NEAR(regression.RobustScale(), hand.scale, 1e-12 * hand.scale);
+  EXPECT_GT(std::fabs(regression.RobustScale() - tooFew.scale), 0.05 * hand.scale);
+  EXPECT_GT(std::fabs(regression.RobustScale() - tooMany.scale), 0.05 * hand.scale);
+  EXPECT_EQ(ToList(regression.RobustOutliers()), hand.outliers);
+  EXPECT_TRUE(hand.outliers.empty());
+}
+
 // Responses exactly proportional to the regressor: every residual is exactly 0, there are no
 // outliers and the homoscedasticity hypothesis is reported as verified.
 TEST(RobustRegressionEdgeCases, AllResidualsZeroAreVerifiedWithoutOutliers) {

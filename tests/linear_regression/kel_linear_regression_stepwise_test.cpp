@@ -3,6 +3,7 @@
 // report format.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -313,6 +314,70 @@ TEST(StepwiseAnalysis, WeakTRatioCarriesTheWarningAndZeroParametersAreNotListed)
   const size_t size3 = text.find("Number of Parameter(s) = 3");
   ASSERT_NE(size2, std::string::npos);
   EXPECT_EQ(text.substr(size2, size3 - size2).find("\n  3 "), std::string::npos);
+}
+
+// F-to-enter is (RSS before - RSS after) (m - k) / RSS after, k the parameters after the entry.
+double FToEnter(const KelMatrix& F, const KelVector& y, std::vector<int> before, int column,
+                int degreesOfFreedom) {
+  const double rssBefore = FitSubset(F, y, before).rss;
+  before.push_back(column);
+  const double rssAfter = FitSubset(F, y, before).rss;
+  return (rssBefore - rssAfter) * degreesOfFreedom / rssAfter;
+}
+
+// The column outside the model whose entry lowers the residual sum of squares most.
+int StrongestEntry(const KelMatrix& F, const KelVector& y, const std::vector<int>& model) {
+  int strongest = 0;
+  double lowest = std::numeric_limits<double>::infinity();
+  for (int j = 2; j <= F.Columns(); ++j) {
+    if (std::find(model.begin(), model.end(), j) != model.end()) continue;
+    std::vector<int> after = model;
+    after.push_back(j);
+    const double rss = FitSubset(F, y, after).rss;
+    if (rss < lowest) {
+      lowest = rss;
+      strongest = j;
+    }
+  }
+  return strongest;
+}
+
+// Nine experiments, five candidates (columns 2..6 of F): normal draws rounded to two decimals,
+// picked for two close decisions. The third run of the search (F threshold 2, starting from the
+// odd candidates, columns 2, 4 and 6) removes columns 4 and 6, enters column 3 beside column 2
+// and stops before column 4. Both entries are decided within one degree of freedom: column 3
+// enters on 9 - 3 = 6 (F 2.15; 1.79 on 5), which puts the pair {2, 3} in the table; column 4
+// stays out on 9 - 4 = 5 (F 1.87; 2.25 on 6), which keeps out the better pair {3, 4} that only
+// that entry leads to. Counting one degree of freedom more or fewer changes the table's pair.
+TEST(StepwiseAnalysis, FToEnterNearTheThresholdCountsTheDegreesOfFreedomAfterTheEntry) {
+  const double data[9][6] = {
+      {-0.34, 0.51, 1.09, -0.50, -0.52, 2.32},  {0.65, -1.76, 0.28, 1.44, -0.41, -1.22},
+      {-0.30, 0.54, 0.01, 0.88, -0.13, -0.66},  {-0.71, -0.80, 0.39, -0.83, 1.05, -0.19},
+      {-0.35, -1.13, 0.59, -1.48, 1.11, 0.38},  {0.16, -1.11, -0.39, 1.63, -0.85, -1.62},
+      {1.51, 1.42, -2.17, -0.07, -2.06, -1.29}, {-0.50, -1.81, 1.87, -1.23, 2.00, -0.71},
+      {0.34, -0.70, -0.88, 0.63, -0.51, -0.50}};
+  KelMatrix F(9, 6);
+  KelVector y(9);
+  for (int i = 1; i <= 9; ++i) {
+    F(i, 1) = 1.0;
+    for (int j = 2; j <= 6; ++j) F(i, j) = data[i - 1][j - 2];
+    y(i) = data[i - 1][5];
+  }
+  ASSERT_EQ(StrongestEntry(F, y, {1, 2}), 3);
+  ASSERT_GE(FToEnter(F, y, {1, 2}, 3, 6), 2.0);
+  ASSERT_LT(FToEnter(F, y, {1, 2}, 3, 5), 2.0);
+  ASSERT_EQ(StrongestEntry(F, y, {1, 2, 3}), 4);
+  ASSERT_LT(FToEnter(F, y, {1, 2, 3}, 4, 5), 2.0);
+  ASSERT_GT(FToEnter(F, y, {1, 2, 3}, 4, 6), 2.0);
+  ASSERT_LT(FitSubset(F, y, {1, 3, 4}).mse, FitSubset(F, y, {1, 2, 3}).mse);
+
+  KelLinearRegression regression(F, y);
+  const KelMatrix& parameters = regression.StepwiseParameters();
+  ASSERT_EQ(ColumnsInRow(parameters, 3), (std::vector<int>{1, 2, 3}));
+  const SubsetFit pair = FitSubset(F, y, {1, 2, 3});
+  EXPECT_TRUE(lr_test::RelativelyNear(regression.StepwiseMeanSquareErrors()(3), pair.mse, 1e-10));
+  for (int j : {1, 2, 3})
+    EXPECT_TRUE(lr_test::RelativelyNear(parameters(3, j), pair.coefficients[j], 1e-10)) << j;
 }
 
 TEST(StepwiseAnalysis, RunsOnceAndNewDataStartAfresh) {

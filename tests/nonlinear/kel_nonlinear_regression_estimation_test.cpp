@@ -14,7 +14,8 @@ const std::string classText = "KelNonLinearRegression class\n";
 
 // Model 1: y = b1 + b2 x (one response). Model 2: y1 = b1 x1, y2 = b2 x1^2 (two responses).
 // Model 3: y = b1 exp(-b2 x), NaN where b2 < 0.3. Model 4: y = b1 exp(-b2 x), infinite
-// everywhere except at b = (1, 1). Model 5: y = b1 + 2 x, which b2 does not affect.
+// everywhere except at b = (1, 1). Model 5: y = b1 + 2 x, which b2 does not affect. Model 6:
+// y = b1 x, NaN where b1 < 1.5.
 void TestModel(int model, int, KelVector& b, KelVector& x, KelVector& y) {
   switch (model) {
     case 1:
@@ -33,6 +34,9 @@ void TestModel(int model, int, KelVector& b, KelVector& x, KelVector& y) {
       break;
     case 5:
       y(1) = b(1) + 2.0 * x(1);
+      break;
+    case 6:
+      y(1) = b(1) < 1.5 ? std::nan("") : b(1) * x(1);
       break;
     default:
       break;
@@ -294,6 +298,64 @@ TEST_F(NonLinearEstimation, WeightedTwoResponseFit) {
   EXPECT_NEAR(r.StandardErrors(1)(2), std::sqrt(0.25 / sx4), 1e-10);
   EXPECT_NEAR(r.Covariance(1)(1, 2), 0.0, 1e-14);
   EXPECT_EQ(r.DegreesOfFreedom(1), 6);
+}
+
+// SetWeights takes w = 1 / sigma per measurement and multiplies the residuals and the rows of
+// the Jacobian by it, so the normal matrix is F^T W^2 F with W = diag(w). The weights carry the
+// variances (sigma^2 = 1 / w^2), known: the covariance is (F^T W^2 F)^-1 with s^2 = 1, not
+// scaled by the mean square error as with unit weights. For the straight line F = [1, x] the
+// weighted sums by hand give the estimates and that inverse.
+TEST_F(NonLinearEstimation, WeightedStandardErrorsAreThoseOfTheSquaredWeightsWithKnownVariance) {
+  const double w[5] = {1.0, 2.0, 0.5, 4.0, 1.5};
+  KelNonLinearRegression r(1, LineX(), LineY(), TestModel);
+  r.SetWeights(KelMatrix(5, 1, w[0], w[1], w[2], w[3], w[4]));
+  r.SetInitialParameters(1, KelVector(2, 0.5, 0.5));
+  const KelMatrix Y = LineY();
+  double s0 = 0, s1 = 0, s2 = 0, sy = 0, sxy = 0;
+  for (int i = 1; i <= 5; ++i) {
+    const double w2 = w[i - 1] * w[i - 1], x = i;
+    s0 += w2;
+    s1 += w2 * x;
+    s2 += w2 * x * x;
+    sy += w2 * Y(i, 1);
+    sxy += w2 * x * Y(i, 1);
+  }
+  const double det = s0 * s2 - s1 * s1;
+  const double slope = (s0 * sxy - s1 * sy) / det;
+  const double intercept = (sy - slope * s1) / s0;
+  const KelVector b = r.GetParameters(1);
+  EXPECT_NEAR(b(1), intercept, 1e-9);
+  EXPECT_NEAR(b(2), slope, 1e-9);
+  const double se1 = std::sqrt(s2 / det), se2 = std::sqrt(s0 / det);
+  EXPECT_NEAR(r.StandardErrors(1)(1), se1, 1e-9 * se1);
+  EXPECT_NEAR(r.StandardErrors(1)(2), se2, 1e-9 * se2);
+  EXPECT_NEAR(r.Covariance(1)(1, 2), -s1 / det, 1e-9 * s1 / det);
+  // The weighted sum of squares over 3 degrees of freedom is far from 1 here, so scaling by it
+  // (or weighting by w instead of w^2) would move the standard errors well beyond the tolerance.
+  double weighted = 0.0;
+  for (int i = 1; i <= 5; ++i) {
+    const double e = w[i - 1] * (Y(i, 1) - intercept - slope * i);
+    weighted += e * e;
+  }
+  EXPECT_NEAR(r.FinalSSE(1), weighted, 1e-9 * weighted);
+  EXPECT_GT(std::fabs(std::sqrt(weighted / 3) - 1.0), 0.1);
+}
+
+// y = b1 x is defined for b1 >= 1.5 only and the data (y = x) want b1 = 1: started on the edge,
+// the fit stays there, where the central difference would reach below the edge. The one-sided
+// quotient towards the domain is exact for a line: the Jacobian is x, and with unit weights the
+// standard error is sqrt(s^2 / sum x^2), s^2 = sum (x - 1.5 x)^2 / 3 = 7.5 / 3, sum x^2 = 30.
+TEST_F(NonLinearEstimation, FitEndingOnTheLowerEdgeOfTheDomainTakesTheOneSidedDerivative) {
+  const KelMatrix X(4, 1, 1., 2., 3., 4.);
+  KelNonLinearRegression r(6, X, X, TestModel);
+  r.SetInitialParameters(6, KelVector(1, 1.5));
+  EXPECT_EQ(r.GetParameters(6)(1), 1.5);
+  EXPECT_FALSE(r.Converged(6));
+  EXPECT_EQ(r.FinalSSE(6), 7.5);
+  const KelMatrix& J = r.Jacobian(6);
+  for (int i = 1; i <= 4; ++i) EXPECT_NEAR(J(i, 1), X(i, 1), 1e-9 * X(i, 1)) << i;
+  const double se = std::sqrt(7.5 / 3 / 30);
+  EXPECT_NEAR(r.StandardErrors(6)(1), se, 1e-9 * se);
 }
 
 TEST_F(NonLinearEstimation, MoreThanTwentyDegreesOfFreedomGiveExactQuantiles) {

@@ -1,5 +1,6 @@
 // Mean, variance, standard deviation, medians and standardisation: worked examples, the R
 // values of the demonstration samples, and the behaviour on empty and one-element vectors.
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -119,6 +120,86 @@ TEST(FastMedian, TakesTheTripleMedianPathAbove30000ValuesOnly) {
   const KelVector limit = x.GetKelVector(30000, 1);
   EXPECT_EQ(KelMedian(limit), 1.0);
   EXPECT_EQ(KelFastMedian(limit), 1.0);
+}
+
+// The median by std::nth_element on a copy: the upper middle value, and for an even count the
+// lower one selected again.
+double NthElementMedian(std::vector<double> values) {
+  const size_t h = values.size() / 2;
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(h), values.end());
+  const double upper = values[h];
+  if (values.size() % 2 == 1) return upper;
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(h - 1),
+                   values.end());
+  return (values[h - 1] + upper) / 2.0;
+}
+
+// The reduction the fast median documents, written out plainly: the middle of each consecutive
+// triple, then the 1 or 2 values left over, again until at most 30000 remain.
+std::vector<double> ReducedByTriples(std::vector<double> values) {
+  while (values.size() > 30000) {
+    std::vector<double> reduced;
+    size_t i = 0;
+    for (; i + 3 <= values.size(); i += 3) {
+      double triple[3] = {values[i], values[i + 1], values[i + 2]};
+      std::sort(triple, triple + 3);
+      reduced.push_back(triple[1]);
+    }
+    for (; i < values.size(); ++i) reduced.push_back(values[i]);
+    values = reduced;
+  }
+  return values;
+}
+
+KelVector ToKelVector(const std::vector<double>& values) {
+  KelVector x(static_cast<int>(values.size()));
+  for (size_t i = 0; i < values.size(); ++i) x(static_cast<int>(i) + 1) = values[i];
+  return x;
+}
+
+// 10000 triples, their middles alternately 0 and 10, then the leftovers 1 and 2: reduced, 5000
+// zeros, 1, 2 and 5000 tens, whose median (1 + 2) / 2 is decided by the leftovers alone. Here it
+// is also the exact median (15000 zeros, 1, 2, 15000 tens).
+TEST(FastMedian, LeftoversOfTheTriplesDecideTheMedianAbove30000Values) {
+  std::vector<double> values;
+  for (int g = 0; g < 10000; ++g) {
+    const bool low = g % 2 == 0;
+    values.insert(values.end(), {low ? 0.0 : 10.0, low ? 0.0 : 10.0, low ? 10.0 : 0.0});
+  }
+  values.insert(values.end(), {1.0, 2.0});
+  ASSERT_EQ(values.size(), 30002u);
+  EXPECT_EQ(NthElementMedian(values), 1.5);
+  EXPECT_EQ(KelFastMedian(ToKelVector(values)), NthElementMedian(values));
+}
+
+// 90011 values take two reductions (30005, then 10003 values), each leaving the same two values
+// over. Groups of three triples with middles 0 (5000 groups) or 10 (5001) leave 5000 zeros and
+// 5001 tens after both; with the leftovers 1 and 2 the median, value 5002 of 10003, is 2.
+TEST(FastMedian, LeftoversSurviveEveryReductionAndDecideTheMedian) {
+  std::vector<double> values;
+  for (int group = 0; group < 10001; ++group) {
+    const bool low = group % 2 == 1;
+    for (int t = 0; t < 3; ++t)
+      values.insert(values.end(), {low ? 0.0 : 10.0, low ? 10.0 : 0.0, low ? 0.0 : 10.0});
+  }
+  values.insert(values.end(), {1.0, 2.0});
+  ASSERT_EQ(values.size(), 90011u);
+  const std::vector<double> reduced = ReducedByTriples(values);
+  ASSERT_EQ(reduced.size(), 10003u);
+  EXPECT_EQ(NthElementMedian(reduced), 2.0);
+  EXPECT_EQ(KelFastMedian(ToKelVector(values)), NthElementMedian(reduced));
+}
+
+// Random samples whose reductions leave 1 or 2 values over (or none), against the plain
+// reduction.
+TEST(FastMedian, AgreesWithThePlainTripleReductionOnRandomSamples) {
+  std::mt19937 generator(29);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  for (size_t n : {30001u, 30002u, 30003u, 90011u, 270050u}) {
+    std::vector<double> values(n);
+    for (double& v : values) v = normal(generator);
+    EXPECT_EQ(KelFastMedian(ToKelVector(values)), NthElementMedian(ReducedByTriples(values))) << n;
+  }
 }
 
 TEST(Standardize, DividesDeviationsAndGivesZerosForZeroScale) {

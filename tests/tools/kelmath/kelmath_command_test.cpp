@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ struct Case {
   const char* name;       // diagnostics_<name>.txt
   const char* arguments;  // after "kelmath regress"
 };
+// Names the case in test listings and failure messages instead of a byte dump of the struct.
+void PrintTo(const Case& value, std::ostream* os) {
+  *os << value.name;
+}
 
 const Case kCases[] = {
     {"mtcars", "mtcars.csv --response mpg --columns wt,hp,qsec,am"},
@@ -176,9 +181,7 @@ TEST_P(CommandAgainstR, SummaryShowsRsNumbersNamesAndFlaggedRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RDataSets, CommandAgainstR, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           return std::string(info.param.name);
-                         });
+                         ::testing::PrintToStringParamName());
 
 TEST_F(KelmathCommand, SummaryListsTheRowsDroppedForMissingValues) {
   const Reference r("r/diagnostics_airquality.txt");

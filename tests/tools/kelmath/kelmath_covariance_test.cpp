@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
 #include "../../linear_regression/linear_regression_test_data.h"
@@ -29,6 +30,10 @@ struct CovarianceCase {
   const char* label;      // the covariance's label in the reference file
   const char* type;       // its covariance_type in the JSON
 };
+// Names the case in test listings and failure messages instead of a byte dump of the struct.
+void PrintTo(const CovarianceCase& value, std::ostream* os) {
+  *os << value.name;
+}
 
 const CovarianceCase kCases[] = {
     {"Hc0", "chickweight", "chickweight", "--response weight --columns Time,Diet", "--se hc0",
@@ -84,7 +89,7 @@ TEST_P(CovarianceAgainstR, CoefficientsAndFTestFollowTheCovariance) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SandwichCases, CovarianceAgainstR, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::PrintToStringParamName());
 
 TEST_F(KelmathCommand, DefaultCovarianceIsTheClassicalOneAndNamedSo) {
   const auto run = Run("regress " + Data("orange.csv") + " --response circumference --json r.json");

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
 #include "../../linear_regression/linear_regression_test_data.h"
@@ -24,6 +25,10 @@ struct NumericsCase {
   const char* name;       // numerics_<name>.csv and .txt
   const char* arguments;  // after the data file
 };
+// Names the case in test listings and failure messages instead of a byte dump of the struct.
+void PrintTo(const NumericsCase& value, std::ostream* os) {
+  *os << value.name;
+}
 
 const NumericsCase kNumericsCases[] = {
     {"big_column", "--response y"},          {"big_response", "--response y"},
@@ -90,8 +95,7 @@ TEST_P(NumericsAgainstR, EveryStatisticMatchesROrIsDroppedAsRDropsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EdgesOfDoublePrecision, NumericsAgainstR,
-                         ::testing::ValuesIn(kNumericsCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::ValuesIn(kNumericsCases), ::testing::PrintToStringParamName());
 
 // --variance 1e-300: the standard errors are sqrt(V diag((X'X)^-1)), about 1e-151 here, with no
 // floor under them.

@@ -43,7 +43,8 @@ TEST_P(LowessAgainstR, SortedAbscissasAndSmoothedValuesMatchR) {
 
 INSTANTIATE_TEST_SUITE_P(RCases, LowessAgainstR,
                          ::testing::Values("mtcars", "airquality", "swiss", "swiss_no_intercept",
-                                           "ties", "sine"));
+                                           "ties", "sine"),
+                         [](const auto& info) { return std::string(info.param); });
 
 // A straight line is its own smooth, whatever the weights.
 TEST(Lowess, ReproducesAStraightLine) {

@@ -1,0 +1,169 @@
+// kelmath regress: its options, and the run from the data file to the summary and result files.
+#include "regress_command.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "foundation/kel_output.h"
+#include "library_warnings.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "observations_csv.h"
+#include "regression_json.h"
+#include "regression_result.h"
+#include "regression_summary.h"
+#include "report_file.h"
+
+namespace kelmath_cli {
+
+namespace {
+
+// The names --se takes: every covariance type but the cluster-robust one (--cluster).
+std::vector<std::string> StandardErrorChoices() {
+  std::vector<std::string> names;
+  for (const KelCovarianceTypeName& known : kelCovarianceTypes)
+    if (known.type != KelCovarianceType::kCluster) names.push_back(known.name);
+  return names;
+}
+
+std::string HeteroskedasticityNames(const char* separator) {
+  std::string text;
+  for (const std::string& name : StandardErrorChoices())
+    if (name != "classical") text += (text.empty() ? "" : separator) + name;
+  return text;
+}
+
+// --se and --cluster, which exclude each other and an assigned variance.
+void AddCovarianceOptions(CLI::App& regress, RegressOptions& o, CLI::Option* variance) {
+  auto* se = regress
+                 .add_option("--se", o.standardErrors,
+                             "covariance of the estimates behind their standard errors, t, P, "
+                             "intervals and F: classical (default), or heteroskedasticity-"
+                             "consistent " +
+                                 HeteroskedasticityNames(", "))
+                 ->check(CLI::IsMember(StandardErrorChoices()));
+  auto* cluster = regress
+                      .add_option("--cluster", o.model.clusters,
+                                  "cluster-robust standard errors (CR1) by the groups of one or "
+                                  "two columns of labels, comma-separated; a row without a "
+                                  "label is dropped")
+                      ->delimiter(',');
+  se->excludes(cluster);
+  for (CLI::Option* robust : {se, cluster}) robust->excludes(variance);
+}
+
+}  // namespace
+
+void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
+  regress.add_option("data", o.dataFile, "CSV file with a header row of column names")->required();
+  regress.add_option("--response", o.model.response, "column of the response")->required();
+  regress
+      .add_option("--columns", o.model.columns,
+                  "columns of the regressors, comma-separated (default: all others)")
+      ->delimiter(',');
+  regress.add_flag("--no-intercept", o.noIntercept, "fit without intercept");
+  auto* variance = regress.add_option("--variance", o.variance,
+                                      "experimental variance of the response (with --dof)");
+  auto* dof = regress.add_option("--dof", o.varianceDof, "degrees of freedom of --variance");
+  variance->needs(dof)->check(CLI::PositiveNumber);
+  dof->needs(variance)->check(CLI::PositiveNumber);
+  AddCovarianceOptions(regress, o, variance);
+  regress
+      .add_option("--reports", o.reports,
+                  "library reports: least-squares,svd,robust,stepwise (default least-squares)")
+      ->delimiter(',')
+      ->check(CLI::IsMember(kReportNames));
+  regress.add_option("--output", o.outputFile, "text file for the library's reports");
+  regress.add_option("--json", o.jsonFile, "JSON file for the results");
+  regress.add_option("--plots", o.plotFolder, "folder for the diagnostic plots (SVG)");
+  regress.add_option("--observations", o.observationsFile,
+                     "CSV file for every row's fitted value, residual and diagnostics");
+  AddCsvFormatOptions(regress, o.format);
+}
+
+namespace {
+
+// The model as the options ask for it, the names as typed without their blanks.
+ModelRequest ModelOf(const RegressOptions& o) {
+  ModelRequest model = o.model;
+  model.columns = TrimmedNames(o.model.columns);
+  model.clusters = TrimmedNames(o.model.clusters);
+  if (model.clusters.size() > 2) throw UsageError("--cluster takes one or two columns");
+  model.intercept = !o.noIntercept;
+  model.decimal = o.format.decimal[0];
+  return model;
+}
+
+// The regression data of the file; the table read from it is freed before the fit.
+PreparedData ReadRegressionData(const std::string& path, char separator,
+                                const ModelRequest& model) {
+  return PrepareRegressionData(ReadCsvFile(path, separator), model);
+}
+
+KelCovarianceType CovarianceOf(const RegressOptions& o, const ModelRequest& model) {
+  if (!model.clusters.empty()) return KelCovarianceType::kCluster;
+  for (const KelCovarianceTypeName& known : kelCovarianceTypes)
+    if (o.standardErrors == known.name) return known.type;
+  return KelCovarianceType::kClassical;
+}
+
+std::vector<std::string> ReportsOf(const RegressOptions& o) {
+  return o.reports.empty() ? std::vector<std::string>{"least-squares"} : o.reports;
+}
+
+// The fit and the results; the library's warnings are caught in libraryText, to be shown as
+// sentences once the run has succeeded.
+ComputedResult ComputeCapturingWarnings(const RegressOptions& o, const PreparedData& prepared,
+                                        const ModelRequest& model, KelLinearRegression& regression,
+                                        std::string& libraryText) {
+  const std::vector<std::string> reports = ReportsOf(o);
+  const bool robust = std::find(reports.begin(), reports.end(), "robust") != reports.end();
+  KelOutputScope capture(libraryText);
+  KelQuietMessages quiet;
+  return ComputeRegression(prepared.data, model.intercept, o.variance, o.varianceDof,
+                           CovarianceOf(o, model), robust, regression);
+}
+
+// Every file asked for, named only once all of them are complete.
+void WriteResultFiles(const RegressOptions& o, const PreparedData& prepared,
+                      const RegressionResult& result, KelLinearRegression& regression,
+                      const std::string& call) {
+  PendingFiles pending;
+  if (!o.jsonFile.empty())
+    StreamPending(pending, o.jsonFile, [&](std::FILE* file) { return WriteJson(result, file); });
+  if (!o.observationsFile.empty()) {
+    StreamPending(pending, o.observationsFile,
+                  [&](std::FILE* file) { return WriteObservationsCsv(result, file); });
+  }
+  if (!o.plotFolder.empty()) WritePlotImages(RenderDiagnosticPlots(result), o.plotFolder, pending);
+  if (!o.outputFile.empty()) {
+    const std::string header = ReportHeader(prepared.data, call, o.dataFile);
+    WritePendingAt(pending, o.outputFile, [&](const std::string& path) {
+      return WriteReportFile(path, header, ReportsOf(o), regression);
+    });
+  }
+  CommitPending(pending);
+}
+
+}  // namespace
+
+int RunRegress(const RegressOptions& o, const Invocation& invocation) {
+  const char separator = SeparatorOf(o.format, invocation.subcommand);
+  CheckCsvFormat(o.format, separator);
+  const ModelRequest model = ModelOf(o);
+  const PreparedData prepared = ReadRegressionData(o.dataFile, separator, model);
+  if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
+  KelLinearRegression regression;
+  std::string libraryText;
+  const ComputedResult computed =
+      ComputeCapturingWarnings(o, prepared, model, regression, libraryText);
+  if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
+  WriteResultFiles(o, prepared, computed.result, regression, invocation.call);
+  std::fputs(
+      FormatSummary(computed.result, invocation.call, o.dataFile, o.observationsFile).c_str(),
+      stdout);
+  for (const std::string& line : WarningLines(libraryText))
+    std::fprintf(stderr, "kelmath: %s\n", line.c_str());
+  return 0;
+}
+
+}  // namespace kelmath_cli

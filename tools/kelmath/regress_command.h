@@ -1,0 +1,47 @@
+// kelmath regress: the linear regression of a CSV file's columns.
+//
+//   kelmath regress DATA.csv --response NAME [--columns A,B,...] [--no-intercept]
+//           [--variance V --dof K] [--se classical|hc0|hc1|...]
+//           [--cluster COLUMN[,COLUMN]] [--reports least-squares,svd,robust,stepwise]
+//           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
+//           [--sep , | ; | tab] [--decimal . | ,]
+//           [--observations ROWS.csv]
+//
+// The summary goes to standard output, the library's warnings as sentences to standard error.
+#ifndef KELMATH_TOOLS_KELMATH_REGRESS_COMMAND_H
+#define KELMATH_TOOLS_KELMATH_REGRESS_COMMAND_H
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "command_support.h"
+#include "regression_data.h"
+
+namespace kelmath_cli {
+
+struct RegressOptions {
+  std::string dataFile;
+  ModelRequest model;
+  bool noIntercept = false;
+  double variance = 0.0;
+  int varianceDof = 0;
+  std::string standardErrors = "classical";  // --se; --cluster chooses the cluster-robust one
+  std::vector<std::string> reports;
+  std::string outputFile;
+  std::string jsonFile;
+  std::string plotFolder;
+  std::string observationsFile;
+  CsvFormatOptions format;
+};
+
+// Adds the data argument and the options of regress, bound to o.
+void AddRegressOptions(CLI::App& regress, RegressOptions& o);
+
+// Fits the regression, writes the files asked for (all or none) and prints the summary;
+// returns the exit status 0 and throws on a usage or data error.
+int RunRegress(const RegressOptions& o, const Invocation& invocation);
+
+}  // namespace kelmath_cli
+
+#endif
