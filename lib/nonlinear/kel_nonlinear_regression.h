@@ -216,13 +216,16 @@ class KelNonLinearRegression : public KelBase {
   static KelObjectCounter counter;
 
  private:
-  // The record of one model: what the caller set, the flags of the lazy computations, and the
-  // result parts that the computations fill (each a plain struct, read by the reports).
-  struct Model : KelNonLinearEstimate,
-                 KelNonLinearStatistics,
-                 KelNonLinearDiagnostics,
-                 KelNonLinearRobustFit,
-                 KelNonLinearCandidateSearch {
+  // The record of one model: the result parts that the computations fill (each a plain struct,
+  // written by its own pass only and read by the reports), what the caller set, and the flags of
+  // the lazy computations. The parts come first and in this order: every vector and matrix draws
+  // a serial number when it is built, and the reports print those of the symmetric matrices.
+  struct Model {
+    KelNonLinearEstimate estimate;        // Estimate and its final evaluation
+    KelNonLinearStatistics statistics;    // ComputeStatistics
+    KelNonLinearDiagnostics diagnostics;  // ComputeDiagnostics
+    KelNonLinearRobustFit robust;         // RobustEstimate
+    KelNonLinearCandidateSearch search;   // the experiment search (SearchModel)
     KelVector start;
     KelNonLinearJacobian jacobianFunction = nullptr;
     KelVector lower;
@@ -242,6 +245,10 @@ class KelNonLinearRegression : public KelBase {
   // Model with starting parameters, estimated and with its statistics; null otherwise.
   Model* Ready(int model);
   Model* Diagnosed(int model);
+  // The parts of a model that is Ready (or Diagnosed, for the diagnostics); null otherwise.
+  const KelNonLinearEstimate* EstimateOf(int model);
+  const KelNonLinearStatistics* StatisticsOf(int model);
+  const KelNonLinearDiagnostics* DiagnosticsOf(int model);
 
   // Estimation (kel_nonlinear_regression_estimation.cpp).
   // Predictions of all stored experiments at b, response-major; false when one is not finite.
@@ -257,6 +264,8 @@ class KelNonLinearRegression : public KelBase {
   void ComputeJacobian(int model, KelVector& b, KelMatrix& J);
   void EnsureEstimated(int model);
   void Estimate(int model);
+  // The predictions, residuals and weighted Jacobian at the estimated parameters.
+  void EvaluateFit(int model);
   // Minimization, Gauss-Newton refinement and the damped Gauss-Newton finish from start.
   void EstimationPass(int model, const KelVector& start);
   // Minimizer and Gauss-Newton refinement, on parameters divided by their typical sizes; leaves
@@ -324,7 +333,8 @@ class KelNonLinearRegression : public KelBase {
   void RobustEstimate(int model);
   // Moves the three points of the search by extrapolation, keeping the best three.
   void ExtrapolateRobust(int model, KelMinimizationRobust& minimizer, RobustTriple& t);
-  // Puts the robust fit in place of the least-squares fit of the model.
+  // Keeps the fit at lms in the model's robust part; the least-squares fit is estimated afresh
+  // at its next use.
   void KeepRobustFit(int model, const KelVector& lms);
   void FindOutliers(int model);
   double MedianOfSquares(int model, KelVector& b);
@@ -333,8 +343,8 @@ class KelNonLinearRegression : public KelBase {
   // Robust analysis and report (kel_nonlinear_regression_robust_report.cpp).
   void RobustAnalysisOfModel(int model);
   void PrintRobustReport(int model) const;
-  void PrintRobustResiduals(const Model& m) const;
-  void PrintOutliers(const Model& m) const;
+  void PrintRobustResiduals(const KelNonLinearRobustFit& r) const;
+  void PrintOutliers(const KelNonLinearRobustFit& r) const;
 
   // Experiment search (kel_nonlinear_regression_experiment_search.cpp).
   // The checks of the search, the candidates and their x-distances; clears the suggestions.

@@ -159,14 +159,15 @@ KelEstimationStop convergenceTest(const Linearization& L, const Rounding& roundi
 
 void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
   Model& m = ModelAt(model);
+  KelNonLinearEstimate& e = m.estimate;
   const int n = m.numParameters;
-  KelVector b = m.parameters;
+  KelVector b = e.parameters;
   double f = objective;
-  m.stopReason = KelEstimationStop::kIterationLimit;
+  e.stopReason = KelEstimationStop::kIterationLimit;
   // Fewer measurements than parameters leave the fit undetermined: no test can be met.
   if (nY < n) {
-    m.stopReason = KelEstimationStop::kNoProgress;
-    m.finalSSE = f;
+    e.stopReason = KelEstimationStop::kNoProgress;
+    e.finalSSE = f;
     return;
   }
   const int limit = 100 * (n + 1);
@@ -176,46 +177,46 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
   double lambda = -1.0;
   double growth = 2.0;
   for (int iteration = 0; iteration < limit; ++iteration) {
-    ++m.iterations;
-    Predict(model, b, m.predictions);
-    for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * m.predictions(i);
-    ComputeJacobian(model, b, m.jacobian);
-    linearize(m.jacobian, r, svd, L);
+    ++e.iterations;
+    Predict(model, b, e.predictions);
+    for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * e.predictions(i);
+    ComputeJacobian(model, b, e.jacobian);
+    linearize(e.jacobian, r, svd, L);
     double predicted = 0.0;
     const KelVector newton = dampedStep(L, 0.0, predicted);
-    const Rounding rounding = sumOfSquaresRounding(r, wy, w, m.predictions);
-    const KelEstimationStop reason = convergenceTest(L, rounding, newton, b, m.typical);
+    const Rounding rounding = sumOfSquaresRounding(r, wy, w, e.predictions);
+    const KelEstimationStop reason = convergenceTest(L, rounding, newton, b, e.typical);
     if (reason != KelEstimationStop::kIterationLimit) {
       TakeLastStep(model, newton, rounding.typical, b, f);
-      m.stopReason = reason;
+      e.stopReason = reason;
       break;
     }
     if (lambda < 0.0) lambda = 1e-3 * L.sigma(1) * L.sigma(1);
     const bool accepted = dampedSteps(L, b, f, lambda, growth, [&](KelVector& point) {
-      m.working = point;
+      e.working = point;
       return Objective(model, point);
     });
     if (!accepted) {
       // No step, down to the rounding of the parameters, lowers the computed sum: that is a
       // minimum of the arithmetic when the reduction promised stays within the rounding bound
       // of the sum, and a failure otherwise.
-      m.stopReason = L.projectedNorm * L.projectedNorm <= rounding.bound
+      e.stopReason = L.projectedNorm * L.projectedNorm <= rounding.bound
                          ? KelEstimationStop::kGradient
                          : KelEstimationStop::kNoProgress;
       break;
     }
   }
-  m.parameters = b;
-  m.finalSSE = f;
+  e.parameters = b;
+  e.finalSSE = f;
 }
 
 void KelNonLinearRegression::TakeLastStep(int model, const KelVector& newton, double tolerance,
                                           KelVector& b, double& f) {
   // The converged step is still taken, for the digits it adds, unless it raises the sum by
   // more than its rounding error.
-  Model& m = ModelAt(model);
+  KelNonLinearEstimate& e = ModelAt(model).estimate;
   KelVector trial = b + newton;
-  m.working = trial;
+  e.working = trial;
   const double value = Objective(model, trial);
   if (value <= f + tolerance) {
     b = trial;

@@ -20,7 +20,7 @@ constexpr int kXStepIterationLimit = 10000;
 // replaces them in the working X. Every x step starts again from the measured values, so the
 // outcome does not depend on how many estimations came before.
 void KelNonLinearRegression::EstimateIndependentVariables(int model) {
-  fixedParameters = ModelAt(model).parameters;
+  fixedParameters = ModelAt(model).estimate.parameters;
   uncertainRow.clear();
   uncertainColumn.clear();
   KelVector z(numUncertainX);
