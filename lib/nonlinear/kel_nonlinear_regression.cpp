@@ -359,8 +359,7 @@ double KelNonLinearRegression::FTestProbability(int model) {
 }
 
 bool KelNonLinearRegression::Converged(int model) {
-  const KelEstimationStop reason = StopReason(model);
-  return reason == KelEstimationStop::kStep || reason == KelEstimationStop::kGradient;
+  return KelConverged(StopReason(model));
 }
 
 double KelNonLinearRegression::InitialLMS(int model) const {

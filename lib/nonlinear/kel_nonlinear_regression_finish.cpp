@@ -146,13 +146,13 @@ bool dampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda
 // The convergence tests on the undamped Gauss-Newton step: converged when it is negligible
 // against every parameter, or when the reduction of the sum of squares it promises, ||g||^2,
 // is below the rounding error of that sum, so that no step could be seen to lower it. Returns
-// kIterationLimit when neither is met.
+// kContinue when neither is met.
 KelEstimationStop convergenceTest(const Linearization& L, const Rounding& rounding,
                                   const KelVector& newton, const KelVector& b,
                                   const KelVector& typical) {
   if (negligibleStep(newton, b, typical)) return KelEstimationStop::kStep;
   if (L.projectedNorm * L.projectedNorm <= rounding.typical) return KelEstimationStop::kGradient;
-  return KelEstimationStop::kIterationLimit;
+  return KelEstimationStop::kContinue;
 }
 
 }  // namespace
@@ -163,6 +163,7 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
   const int n = m.numParameters;
   KelVector b = e.parameters;
   double f = objective;
+  // What remains when the iterations run out with neither test met.
   e.stopReason = KelEstimationStop::kIterationLimit;
   // Fewer measurements than parameters leave the fit undetermined: no test can be met.
   if (nY < n) {
@@ -186,7 +187,7 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
     const KelVector newton = dampedStep(L, 0.0, predicted);
     const Rounding rounding = sumOfSquaresRounding(r, wy, w, e.predictions);
     const KelEstimationStop reason = convergenceTest(L, rounding, newton, b, e.typical);
-    if (reason != KelEstimationStop::kIterationLimit) {
+    if (KelConverged(reason)) {
       TakeLastStep(model, newton, rounding.typical, b, f);
       e.stopReason = reason;
       break;

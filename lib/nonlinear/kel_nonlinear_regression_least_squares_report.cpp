@@ -27,6 +27,7 @@ const char* stopText(KelEstimationStop reason) {
     case KelEstimationStop::kNoProgress:
       return "NOT converged: no progress";
     case KelEstimationStop::kNotEstimated:
+    case KelEstimationStop::kContinue:  // never the reason an estimation stopped
       break;
   }
   return "not estimated";
@@ -67,11 +68,9 @@ void KelNonLinearRegression::PrintSSEAndConditioning(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\nInitial value of SSE %e", m.estimate.initialSSE);
   KelPrint("\nFinal value of SSE %e", m.estimate.finalSSE);
-  const bool converged = m.estimate.stopReason == KelEstimationStop::kStep ||
-                         m.estimate.stopReason == KelEstimationStop::kGradient;
   KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s",
            stopText(m.estimate.stopReason), m.estimate.iterations, m.estimate.evaluations,
-           converged ? "" : kelReportWarning);
+           KelConverged(m.estimate.stopReason) ? "" : kelReportWarning);
   KelPrint("\n\nCondition Number %e", m.statistics.conditionNumber);
   if (m.statistics.conditionNumber > 1000.0)
     KelPrint("%s   The Jacobian matrix is ill conditioned", kelReportWarning);

@@ -158,4 +158,33 @@ TEST_F(NonLinearFinish, ZeroStartReachesTheSameMinimum) {
   for (int k = 1; k <= 2; ++k) EXPECT_NEAR(b(k), near(k), 1e-8 * std::fabs(near(k)));
 }
 
+// The guide: "converged on the step" and "converged on the gradient" are converged fits; "NOT
+// converged: iteration limit" and "NOT converged: no progress" are not, and neither is a model
+// that was not estimated, nor the estimation's own "go on", which no model ever reports.
+TEST(NonLinearStopReasons, OnlyTheStepAndTheGradientTestAreConverged) {
+  struct Case {
+    KelEstimationStop stop;
+    bool converged;
+  };
+  const Case cases[] = {
+      {KelEstimationStop::kNotEstimated, false}, {KelEstimationStop::kStep, true},
+      {KelEstimationStop::kGradient, true},      {KelEstimationStop::kIterationLimit, false},
+      {KelEstimationStop::kNoProgress, false},   {KelEstimationStop::kContinue, false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(KelConverged(c.stop), c.converged) << "stop reason " << static_cast<int>(c.stop);
+  // Usable where a constant is needed.
+  static_assert(KelConverged(KelEstimationStop::kStep) &&
+                !KelConverged(KelEstimationStop::kIterationLimit));
+}
+
+// The values a program may have stored: the internal "go on" comes after them, so that none
+// of them moved.
+TEST(NonLinearStopReasons, ReportedReasonsKeepTheirValues) {
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kNotEstimated), 0);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kStep), 1);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kGradient), 2);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kIterationLimit), 3);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kNoProgress), 4);
+}
+
 }  // namespace
