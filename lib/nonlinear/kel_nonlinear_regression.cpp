@@ -3,6 +3,7 @@
 #include "nonlinear/kel_nonlinear_regression.h"
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -162,7 +163,6 @@ void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0
   m.estimated = false;
   m.statisticsReady = false;
   m.diagnosticsReady = false;
-  m.iterationLimit = 400 * m.numParameters;
   m.estimate.stopReason = KelEstimationStop::kNotEstimated;
   m.estimate.evaluations = 0;
   m.estimate.iterations = 0;
@@ -178,6 +178,42 @@ void KelNonLinearRegression::SetJacobian(int model, KelNonLinearJacobian jacobia
   m.estimated = false;
   m.statisticsReady = false;
   m.diagnosticsReady = false;
+}
+
+void KelNonLinearRegression::SetOptions(const KelNonLinearOptions& newOptions) {
+  const KelNonLinearOptions& o = newOptions;
+  auto require = [](bool valid, const char* name, double value) {
+    if (!valid)
+      KelError("\n%sOption out of range in SetOptions\n%s", kelClassNonLinearRegression,
+               KelValueDetail(name, value).c_str());
+  };
+  // A NaN fails the comparison, and is refused with the infinities.
+  auto positive = [](double value) { return value > 0.0 && std::isfinite(value); };
+  require(o.minimizerIterationsPerParameter >= 1, "minimizerIterationsPerParameter",
+          o.minimizerIterationsPerParameter);
+  require(positive(o.refinementStepTolerance), "refinementStepTolerance",
+          o.refinementStepTolerance);
+  require(o.maximumRefinementPasses >= 1, "maximumRefinementPasses", o.maximumRefinementPasses);
+  require(o.finishIterationsPerParameter >= 1, "finishIterationsPerParameter",
+          o.finishIterationsPerParameter);
+  require(positive(o.stepTolerance), "stepTolerance", o.stepTolerance);
+  require(o.xStepIterationsPerValue >= 1, "xStepIterationsPerValue", o.xStepIterationsPerValue);
+  require(o.xStepIterationLimit >= 1, "xStepIterationLimit", o.xStepIterationLimit);
+  require(o.robustIterationsPerParameter >= 1, "robustIterationsPerParameter",
+          o.robustIterationsPerParameter);
+  require(o.robustExtrapolationRounds >= 0, "robustExtrapolationRounds",
+          o.robustExtrapolationRounds);
+  require(positive(o.robustExtrapolationLimit), "robustExtrapolationLimit",
+          o.robustExtrapolationLimit);
+  options = newOptions;
+  // Estimates made under the former options no longer follow them.
+  for (Model& m : models) m.estimated = false;
+}
+
+int KelNonLinearRegression::IterationBudget(int perUnit, int units) {
+  const long long budget = static_cast<long long>(perUnit) * units;
+  return budget > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                  : static_cast<int>(budget);
 }
 
 void KelNonLinearRegression::SetExperimentCriterion(int criterion) {

@@ -10,6 +10,7 @@
 #ifndef KELMATH_KEL_NONLINEAR_REGRESSION_H
 #define KELMATH_KEL_NONLINEAR_REGRESSION_H
 
+#include <cmath>
 #include <vector>
 
 #include "containers/kel_matrix.h"
@@ -17,9 +18,46 @@
 #include "containers/kel_vector.h"
 #include "factorizations/kel_factorized_svd.h"
 #include "foundation/kel_base.h"
+#include "foundation/kel_constants.h"
 #include "nonlinear/kel_nonlinear_regression_results.h"
 
 class KelMinimizationRobust;
+
+// The tolerances and iteration limits of the estimations (least squares, the x step with errors
+// in the independent variables, and least median of squares), read by every estimation of every
+// model; the defaults are those the stored reports were made with. n is the number of
+// parameters of the model being estimated.
+struct KelNonLinearOptions {
+  // Least squares, first the minimizer and the Gauss-Newton refinement on the parameters
+  // divided by their typical sizes. Each run of the minimizer gets this many iterations per
+  // parameter (default 400: 400 n).
+  int minimizerIterationsPerParameter = 400;
+  // The refinement ends when a Gauss-Newton step is below this fraction of |p_k| + 1 in every
+  // component (default 0.01).
+  double refinementStepTolerance = 0.01;
+  // Cap on the refinement passes, and on the minimizer's restarts in one pass (default 10000).
+  // The refinement ends by strict decrease of the objective; the cap only guards against a
+  // sequence of ever smaller decreases that would run for an absurd time.
+  int maximumRefinementPasses = 10000;
+  // Then the damped Gauss-Newton finish: at most this many iterations per parameter and one
+  // more (default 100: 100 (n + 1)); when they run out with neither convergence test met, the
+  // stop reason is KelEstimationStop::kIterationLimit.
+  int finishIterationsPerParameter = 100;
+  // Its step test: converged when no component of the Gauss-Newton step exceeds this fraction
+  // of its parameter (default sqrt(eps) = 2^-26 = 1.4901161193847656e-8: no more than the last
+  // half of the digits changes); a parameter near zero is measured against its typical size.
+  double stepTolerance = std::sqrt(kelMachEps);
+  // The x step: this many minimizer iterations per uncertain x (default 300), and never more
+  // than the limit in all (default 10000).
+  int xStepIterationsPerValue = 300;
+  int xStepIterationLimit = 10000;
+  // Least median of squares: each run of the minimizer gets this many iterations per parameter
+  // (default 100: 100 n); then at most this many extrapolation rounds (default 10), which stop
+  // early at an extrapolation longer than the limit times the best point's size (default 1000).
+  int robustIterationsPerParameter = 100;
+  int robustExtrapolationRounds = 10;
+  double robustExtrapolationLimit = 1000.0;
+};
 
 class KelNonLinearRegression : public KelBase {
  public:
@@ -66,6 +104,11 @@ class KelNonLinearRegression : public KelBase {
   // Least-squares report of every model, the report of the independent variables (with
   // variances of x) and, with at least two models, the summary comparison of the models.
   void LeastSquaresAnalysis();
+  // The tolerances and iteration limits of the estimations. Every model is estimated afresh
+  // under new options at its next use. Fatal when an iteration count is below 1 (the
+  // extrapolation rounds below 0), or a tolerance or limit is not a positive finite number.
+  void SetOptions(const KelNonLinearOptions& newOptions);
+  const KelNonLinearOptions& Options() const { return options; }
   // Criterion of the experiment search: 0 automatic (the default), 1..7 the criteria of the
   // augmented Jacobian. Fatal outside 0..7.
   void SetExperimentCriterion(int criterion);
@@ -231,7 +274,6 @@ class KelNonLinearRegression : public KelBase {
     KelVector lower;
     KelVector upper;
     int numParameters = 0;
-    int iterationLimit = 0;
     bool estimated = false;
     bool statisticsReady = false;
     bool diagnosticsReady = false;
@@ -249,6 +291,10 @@ class KelNonLinearRegression : public KelBase {
   const KelNonLinearEstimate* EstimateOf(int model);
   const KelNonLinearStatistics* StatisticsOf(int model);
   const KelNonLinearDiagnostics* DiagnosticsOf(int model);
+
+  // An iteration limit of the options, perUnit times units, held at the largest int rather than
+  // overflowing when the options ask for more.
+  static int IterationBudget(int perUnit, int units);
 
   // Estimation (kel_nonlinear_regression_estimation.cpp).
   // Predictions of all stored experiments at b, response-major; false when one is not finite.
@@ -438,6 +484,8 @@ class KelNonLinearRegression : public KelBase {
   KelVector yStep;
   std::vector<double> squaresScratch;
   KelFactorizedSVD jacobianSvd;
+
+  KelNonLinearOptions options;
 
   // Experiment search.
   int requestedCriterion = 0;

@@ -12,21 +12,18 @@
 
 namespace {
 
-// Estimation loops end by strict decrease of the objective; these caps only guard against a
-// sequence of ever smaller decreases that would run for an absurd time.
-constexpr int kMaximumRefinementPasses = 10000;
-
 enum class StepSize { kSmall, kModerate, kLarge };
 
-// A step s from b is large when some |s_k| > 0.1 (|b_k| + 1), moderate when some exceeds 0.01
-// (|b_k| + 1), small otherwise. A non-finite step counts as small: it ends the refinement.
-StepSize classifyStep(const KelVector& s, const KelVector& b) {
+// A step s from b is large when some |s_k| > 0.1 (|b_k| + 1), moderate when some exceeds
+// smallStep (|b_k| + 1) (the refinement's step tolerance), small otherwise. A non-finite step
+// counts as small: it ends the refinement.
+StepSize classifyStep(const KelVector& s, const KelVector& b, double smallStep) {
   bool moderate = false;
   for (int k = 1; k <= s.Size(); ++k) {
     if (!std::isfinite(s(k))) return StepSize::kSmall;
     const double scale = std::fabs(b(k)) + 1.0;
     if (std::fabs(s(k)) > 0.1 * scale) return StepSize::kLarge;
-    if (std::fabs(s(k)) > 0.01 * scale) moderate = true;
+    if (std::fabs(s(k)) > smallStep * scale) moderate = true;
   }
   return moderate ? StepSize::kModerate : StepSize::kSmall;
 }
@@ -41,8 +38,8 @@ KelVector shortenedStep(const KelVector& s, const KelVector& b) {
 }
 
 // The step as the refinement applies it: shortened when large, whole otherwise.
-KelVector appliedStep(const KelVector& s, const KelVector& b) {
-  return classifyStep(s, b) == StepSize::kLarge ? shortenedStep(s, b) : s;
+KelVector appliedStep(const KelVector& s, const KelVector& b, double smallStep) {
+  return classifyStep(s, b, smallStep) == StepSize::kLarge ? shortenedStep(s, b) : s;
 }
 
 // Singular values (decreasing) and right singular vectors of J. A column of J that is exactly
@@ -304,13 +301,13 @@ double KelNonLinearRegression::RefinementPhase(int model, const KelVector& start
   R.trial = dividedElementwise(start, t);
   KelMinimizationRobust minimizer(
       R.trial, [this, model](KelVector& u) { return LeastSquaresObjective(model, u); });
-  minimizer(m.iterationLimit);
+  minimizer(IterationBudget(options.minimizerIterationsPerParameter, m.numParameters));
   R.p = minimizer.XMin();
   R.g = minimizer.FSolution();
   KelVector s;
-  for (int pass = 0; pass < kMaximumRefinementPasses; ++pass) {
+  for (int pass = 0; pass < options.maximumRefinementPasses; ++pass) {
     ScaledGaussNewtonStep(model, R.p, s);
-    const StepSize size = classifyStep(s, R.p);
+    const StepSize size = classifyStep(s, R.p, options.refinementStepTolerance);
     if (size == StepSize::kSmall) return R.g;
     if (size == StepSize::kModerate)
       R.trial = R.p + s;
@@ -351,18 +348,18 @@ KelNonLinearRegression::RefinementOutcome KelNonLinearRegression::RestartMinimiz
   const KelVector& t = e.typical;
   // Restarts from the trial point until an improvement ends the pass or the refinement. A
   // restart that finds nothing better is retried twice from the mirror of its move.
-  for (int restart = 0; restart < kMaximumRefinementPasses; ++restart) {
+  for (int restart = 0; restart < options.maximumRefinementPasses; ++restart) {
     minimizer.Initialize(R.trial);
-    minimizer(m.iterationLimit);
+    minimizer(IterationBudget(options.minimizerIterationsPerParameter, m.numParameters));
     KelVector q = minimizer.XMin();
     const double v = minimizer.FSolution();
     KelVector change = q - R.p;
-    const StepSize changeSize = classifyStep(change, R.p);
+    const StepSize changeSize = classifyStep(change, R.p, options.refinementStepTolerance);
     if (!(v < R.g)) {
       if (changeSize != StepSize::kSmall && R.retries < 2) {
         ++R.retries;
         KelVector reversed = R.p - q;
-        R.trial = R.p + appliedStep(reversed, R.p);
+        R.trial = R.p + appliedStep(reversed, R.p, options.refinementStepTolerance);
         e.working = times(R.trial, t);
         continue;
       }

@@ -10,11 +10,6 @@
 
 namespace {
 
-// Relative accuracy asked of the parameters: a Gauss-Newton step below sqrt(eps) of every
-// parameter changes no more than the last half of its digits, and the quadratic model that
-// gave the step has then converged as far as differences of the model can tell.
-const double kStepTolerance = std::sqrt(kelMachEps);
-
 // One iterate's linearization: the weighted Jacobian with its columns scaled to unit norm,
 // J D^-1 = U diag(sigma) V^T, and g = U^T r. Scaling the columns makes the damping and the
 // singular value cut-off independent of the parameters' units.
@@ -105,11 +100,14 @@ KelVector dampedStep(const Linearization& L, double lambda, double& predicted) {
 }
 
 // The step is negligible when every component is below the tolerance of its parameter; a
-// parameter at or near zero is measured against its typical size instead.
-bool negligibleStep(const KelVector& s, const KelVector& b, const KelVector& typical) {
+// parameter at or near zero is measured against its typical size instead. With the default
+// tolerance, sqrt(eps), such a step changes no more than the last half of the digits, and the
+// quadratic model that gave it has converged as far as differences of the model can tell.
+bool negligibleStep(const KelVector& s, const KelVector& b, const KelVector& typical,
+                    double tolerance) {
   for (int k = 1; k <= s.Size(); ++k) {
-    const double size = std::max(std::fabs(b(k)), kStepTolerance * typical(k));
-    if (!(std::fabs(s(k)) <= kStepTolerance * size)) return false;
+    const double size = std::max(std::fabs(b(k)), tolerance * typical(k));
+    if (!(std::fabs(s(k)) <= tolerance * size)) return false;
   }
   return true;
 }
@@ -149,8 +147,8 @@ bool dampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda
 // kContinue when neither is met.
 KelEstimationStop convergenceTest(const Linearization& L, const Rounding& rounding,
                                   const KelVector& newton, const KelVector& b,
-                                  const KelVector& typical) {
-  if (negligibleStep(newton, b, typical)) return KelEstimationStop::kStep;
+                                  const KelVector& typical, double stepTolerance) {
+  if (negligibleStep(newton, b, typical, stepTolerance)) return KelEstimationStop::kStep;
   if (L.projectedNorm * L.projectedNorm <= rounding.typical) return KelEstimationStop::kGradient;
   return KelEstimationStop::kContinue;
 }
@@ -171,7 +169,7 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
     e.finalSSE = f;
     return;
   }
-  const int limit = 100 * (n + 1);
+  const int limit = IterationBudget(options.finishIterationsPerParameter, n + 1);
   KelVector r(nY);
   Linearization L;
   KelFactorizedSVD svd;
@@ -186,7 +184,8 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
     double predicted = 0.0;
     const KelVector newton = dampedStep(L, 0.0, predicted);
     const Rounding rounding = sumOfSquaresRounding(r, wy, w, e.predictions);
-    const KelEstimationStop reason = convergenceTest(L, rounding, newton, b, e.typical);
+    const KelEstimationStop reason =
+        convergenceTest(L, rounding, newton, b, e.typical, options.stepTolerance);
     if (KelConverged(reason)) {
       TakeLastStep(model, newton, rounding.typical, b, f);
       e.stopReason = reason;

@@ -10,14 +10,6 @@
 #include "nonlinear/kel_nonlinear_regression.h"
 #include "statistics/kel_median.h"
 
-namespace {
-
-constexpr int kExtrapolationRounds = 10;
-// An extrapolation longer than this many times the best point's size stops the search.
-constexpr double kExtrapolationLimit = 1000.0;
-
-}  // namespace
-
 // Three points of the search with their medians, kept ordered: best, middle, worst.
 struct KelNonLinearRegression::RobustTriple {
   KelVector best, middle, worst;
@@ -91,7 +83,7 @@ double KelNonLinearRegression::MedianObjective(int model, KelVector& b) {
 
 void KelNonLinearRegression::RobustEstimate(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  const int limit = 100 * m.numParameters;
+  const int limit = IterationBudget(options.robustIterationsPerParameter, m.numParameters);
   KelVector start = m.start;
   m.robust.initialLms = MedianOfSquares(model, start);
 
@@ -121,18 +113,19 @@ void KelNonLinearRegression::ExtrapolateRobust(int model, KelMinimizationRobust&
                                                RobustTriple& t) {
   const Model& m = models[static_cast<size_t>(model - 1)];
   const int n = m.numParameters;
-  const int limit = 100 * n;
+  const int limit = IterationBudget(options.robustIterationsPerParameter, n);
   // From the middle of the worse two through the best, a tenth of the way relative to the
   // best point's largest coordinate.
   KelVector c(n);
-  for (int round = 0; round < kExtrapolationRounds; ++round) {
+  for (int round = 0; round < options.robustExtrapolationRounds; ++round) {
     const KelVector& d = t.best;
     int p = 1;
     d.MaxAbs(&p);
     double e = 1.0;
     if (std::fabs(d(p)) >= 0.001) {
       e = std::fabs((d(p) - 0.5 * (t.worst(p) + t.middle(p))) / d(p));
-      if (e > kExtrapolationLimit) break;
+      // An extrapolation longer than the limit times the best point's size stops the search.
+      if (e > options.robustExtrapolationLimit) break;
     }
     for (int k = 1; k <= n; ++k) {
       c(k) = d(k) + (d(k) - 0.5 * (t.worst(k) + t.middle(k))) * (0.1 / e);
