@@ -272,9 +272,6 @@ KelVector KelNonLinearRegression::GetParameters(int model) {
   return m == nullptr ? KelVector() : m->estimate.parameters;
 }
 
-bool KelNonLinearRegression::HasInitialParameters(int model) const {
-  return ModelAt(model).numParameters > 0;
-}
 int KelNonLinearRegression::NumberOfParameters(int model) const {
   return ModelAt(model).numParameters;
 }
@@ -394,10 +391,6 @@ double KelNonLinearRegression::FTestProbability(int model) {
   return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::fProbability, 1.0);
 }
 
-bool KelNonLinearRegression::Converged(int model) {
-  return KelConverged(StopReason(model));
-}
-
 double KelNonLinearRegression::InitialLMS(int model) const {
   return ModelAt(model).robust.initialLms;
 }
@@ -440,19 +433,19 @@ int KelNonLinearRegression::SuggestedCandidate(int model, int kind) const {
 }
 double KelNonLinearRegression::ComparisonValue(int model) {
   CheckModel(model, "ComparisonValue");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].value;
+  return Comparison().rows[static_cast<size_t>(model - 1)].value;
 }
 double KelNonLinearRegression::ComparisonRatio(int model) {
   CheckModel(model, "ComparisonRatio");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].ratio;
+  return Comparison().rows[static_cast<size_t>(model - 1)].ratio;
 }
 double KelNonLinearRegression::ComparisonProbability(int model) {
   CheckModel(model, "ComparisonProbability");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].probability;
+  return Comparison().rows[static_cast<size_t>(model - 1)].probability;
 }
 double KelNonLinearRegression::ComparisonPseudoProbability(int model) {
   CheckModel(model, "ComparisonPseudoProbability");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].pseudoProbability;
+  return Comparison().rows[static_cast<size_t>(model - 1)].pseudoProbability;
 }
 double KelNonLinearRegression::BestTij(int a, int b) const {
   CheckModel(a, "BestTij");

@@ -4,9 +4,21 @@
 //
 // Measurements are flattened response-major: measurement i = experiment + (response - 1) *
 // numExperiments. A model is estimated the first time anything needs it, and only once until
-// SetInitialParameters gives it new starting values. The objectives handed to the minimizer
-// carry the object and the model with them, so any number of objects may be alive, and
-// different objects may be used on different threads at the same time.
+// its inputs change (SetInitialParameters, SetJacobian, SetVariances, SetWeights, SetOptions)
+// or a robust analysis runs, after which the next use estimates it afresh. Each model's results
+// are held as members, one plain struct per computation (estimate, statistics, diagnostics,
+// robust fit, search), each written by its own pass only; the tolerances and iteration limits
+// are the KelNonLinearOptions record. The objectives handed to the minimizer carry the object
+// and the model with them, so any number of objects may be alive, and different objects may be
+// used on different threads at the same time.
+//
+// Synonyms, kept for their callers and defined by what they repeat:
+//   EstimatedIndependentVariables()    is IndependentVariables();
+//   HasInitialParameters(model)        is NumberOfParameters(model) > 0;
+//   Converged(model)                   is KelConverged(StopReason(model));
+//   ComparisonValue(model), ComparisonRatio(model), ComparisonProbability(model) and
+//   ComparisonPseudoProbability(model) are the fields value, ratio, probability and
+//   pseudoProbability of Comparison().rows[model - 1] (with the model's number checked).
 #ifndef KELMATH_KEL_NONLINEAR_REGRESSION_H
 #define KELMATH_KEL_NONLINEAR_REGRESSION_H
 
@@ -137,7 +149,8 @@ class KelNonLinearRegression : public KelBase {
   // are the working X that every computation uses. Residuals are measured minus estimated; the
   // standardized ones are divided by the standard deviation of their column (0 where exact).
   const KelMatrix& MeasuredIndependentVariables() const;
-  const KelMatrix& EstimatedIndependentVariables() const { return X; }
+  // Synonym of IndependentVariables().
+  const KelMatrix& EstimatedIndependentVariables() const { return IndependentVariables(); }
   KelMatrix IndependentVariableResiduals() const;
   KelMatrix StandardizedIndependentVariableResiduals() const;
   // Number of entries of X with a non-zero variance.
@@ -154,7 +167,8 @@ class KelNonLinearRegression : public KelBase {
   // variables, changes the working X that the const accessors show, so it is no hidden cache.
   // Accessors of what an analysis or a search computed are const. A model without
   // starting parameters gives empty containers and the value kelUnsetValue for its final SSE.
-  bool HasInitialParameters(int model) const;
+  // Synonym of NumberOfParameters(model) > 0.
+  bool HasInitialParameters(int model) const { return NumberOfParameters(model) > 0; }
   int NumberOfParameters(int model) const;
   bool IsEstimated(int model) const;
   // Number of estimations run so far (each SetInitialParameters allows one more).
@@ -165,7 +179,8 @@ class KelNonLinearRegression : public KelBase {
   // evaluations of the model over all experiments (the minimizer's, the difference quotients'
   // and the trial points') and the Gauss-Newton iterations (one Jacobian each).
   KelEstimationStop StopReason(int model);
-  bool Converged(int model);
+  // Synonym of KelConverged(StopReason(model)).
+  bool Converged(int model) { return KelConverged(StopReason(model)); }
   int ModelEvaluations(int model);
   int Iterations(int model);
   const KelVector& Predictions(int model);
@@ -236,6 +251,7 @@ class KelNonLinearRegression : public KelBase {
   // by the assigned variances when there are some, else the chi-square table; its value (MSE or
   // weighted SSE), the ratio to the best, the probabilities. kelUnsetValue (and probabilities 0)
   // for the models left out, and for every model when fewer than two have starting parameters.
+  // The four per-model values are synonyms of the fields of Comparison().rows[model - 1].
   double ComparisonValue(int model);
   double ComparisonRatio(int model);
   double ComparisonProbability(int model);
