@@ -3,6 +3,7 @@
 #include "nonlinear/kel_nonlinear_regression.h"
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -20,9 +21,11 @@ const KelVector emptyVector;
 const KelMatrix emptyMatrix;
 const KelMatrixSymmetric emptySymmetric;
 
-template <typename Record, typename T, typename Part>
-const T& memberOr(const Record* m, T Part::*member, const std::type_identity_t<T>& neutral) {
-  return m == nullptr ? neutral : m->*member;
+// One field of a result part, or the neutral value when there is no part (a model without
+// starting parameters).
+template <typename Part, typename T>
+const T& memberOr(const Part* part, T Part::*member, const std::type_identity_t<T>& neutral) {
+  return part == nullptr ? neutral : part->*member;
 }
 
 }  // namespace
@@ -160,10 +163,9 @@ void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0
   m.estimated = false;
   m.statisticsReady = false;
   m.diagnosticsReady = false;
-  m.iterationLimit = 400 * m.numParameters;
-  m.stopReason = KelEstimationStop::kNotEstimated;
-  m.evaluations = 0;
-  m.iterations = 0;
+  m.estimate.stopReason = KelEstimationStop::kNotEstimated;
+  m.estimate.evaluations = 0;
+  m.estimate.iterations = 0;
   m.lower.Resize(m.numParameters);
   m.upper.Resize(m.numParameters);
   m.lower = -kelUnbounded;
@@ -176,6 +178,42 @@ void KelNonLinearRegression::SetJacobian(int model, KelNonLinearJacobian jacobia
   m.estimated = false;
   m.statisticsReady = false;
   m.diagnosticsReady = false;
+}
+
+void KelNonLinearRegression::SetOptions(const KelNonLinearOptions& newOptions) {
+  const KelNonLinearOptions& o = newOptions;
+  auto require = [](bool valid, const char* name, double value) {
+    if (!valid)
+      KelError("\n%sOption out of range in SetOptions\n%s", kelClassNonLinearRegression,
+               KelValueDetail(name, value).c_str());
+  };
+  // A NaN fails the comparison, and is refused with the infinities.
+  auto positive = [](double value) { return value > 0.0 && std::isfinite(value); };
+  require(o.minimizerIterationsPerParameter >= 1, "minimizerIterationsPerParameter",
+          o.minimizerIterationsPerParameter);
+  require(positive(o.refinementStepTolerance), "refinementStepTolerance",
+          o.refinementStepTolerance);
+  require(o.maximumRefinementPasses >= 1, "maximumRefinementPasses", o.maximumRefinementPasses);
+  require(o.finishIterationsPerParameter >= 1, "finishIterationsPerParameter",
+          o.finishIterationsPerParameter);
+  require(positive(o.stepTolerance), "stepTolerance", o.stepTolerance);
+  require(o.xStepIterationsPerValue >= 1, "xStepIterationsPerValue", o.xStepIterationsPerValue);
+  require(o.xStepIterationLimit >= 1, "xStepIterationLimit", o.xStepIterationLimit);
+  require(o.robustIterationsPerParameter >= 1, "robustIterationsPerParameter",
+          o.robustIterationsPerParameter);
+  require(o.robustExtrapolationRounds >= 0, "robustExtrapolationRounds",
+          o.robustExtrapolationRounds);
+  require(positive(o.robustExtrapolationLimit), "robustExtrapolationLimit",
+          o.robustExtrapolationLimit);
+  options = newOptions;
+  // Estimates made under the former options no longer follow them.
+  for (Model& m : models) m.estimated = false;
+}
+
+int KelNonLinearRegression::IterationBudget(int perUnit, int units) {
+  const long long budget = static_cast<long long>(perUnit) * units;
+  return budget > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                  : static_cast<int>(budget);
 }
 
 void KelNonLinearRegression::SetExperimentCriterion(int criterion) {
@@ -214,14 +252,26 @@ KelNonLinearRegression::Model* KelNonLinearRegression::Diagnosed(int model) {
   return m;
 }
 
-KelVector KelNonLinearRegression::GetParameters(int model) {
+const KelNonLinearEstimate* KelNonLinearRegression::EstimateOf(int model) {
   const Model* m = Ready(model);
-  return m == nullptr ? KelVector() : m->parameters;
+  return m == nullptr ? nullptr : &m->estimate;
 }
 
-bool KelNonLinearRegression::HasInitialParameters(int model) const {
-  return ModelAt(model).numParameters > 0;
+const KelNonLinearStatistics* KelNonLinearRegression::StatisticsOf(int model) {
+  const Model* m = Ready(model);
+  return m == nullptr ? nullptr : &m->statistics;
 }
+
+const KelNonLinearDiagnostics* KelNonLinearRegression::DiagnosticsOf(int model) {
+  const Model* m = Diagnosed(model);
+  return m == nullptr ? nullptr : &m->diagnostics;
+}
+
+KelVector KelNonLinearRegression::GetParameters(int model) {
+  const Model* m = Ready(model);
+  return m == nullptr ? KelVector() : m->estimate.parameters;
+}
+
 int KelNonLinearRegression::NumberOfParameters(int model) const {
   return ModelAt(model).numParameters;
 }
@@ -229,175 +279,173 @@ bool KelNonLinearRegression::IsEstimated(int model) const {
   return ModelAt(model).estimated;
 }
 int KelNonLinearRegression::EstimationCount(int model) const {
-  return ModelAt(model).estimationCount;
+  return ModelAt(model).estimate.estimationCount;
 }
 
 double KelNonLinearRegression::InitialSSE(int model) {
   const Model* m = Ready(model);
-  return m == nullptr ? kelUnsetValue : m->initialSSE;
+  return m == nullptr ? kelUnsetValue : m->estimate.initialSSE;
 }
 double KelNonLinearRegression::FinalSSE(int model) {
   const Model* m = Ready(model);
-  return m == nullptr ? kelUnsetValue : m->finalSSE;
+  return m == nullptr ? kelUnsetValue : m->estimate.finalSSE;
 }
 
-// Every result accessor of a model reads one member of its record through memberOr: Ready
-// estimates the model when needed, Diagnosed also computes the diagnostics of its report, and a
-// model without starting parameters gives the neutral value.
+// Every result accessor of a model reads one field of a part of its record through memberOr:
+// the estimate and the statistics come from Ready, which estimates the model when needed, the
+// diagnostics from Diagnosed, which also computes those of its report, and a model without
+// starting parameters gives the neutral value.
 KelEstimationStop KelNonLinearRegression::StopReason(int model) {
-  return memberOr(Ready(model), &Model::stopReason, KelEstimationStop::kNotEstimated);
+  return memberOr(EstimateOf(model), &KelNonLinearEstimate::stopReason,
+                  KelEstimationStop::kNotEstimated);
 }
 int KelNonLinearRegression::ModelEvaluations(int model) {
-  return memberOr(Ready(model), &Model::evaluations, 0);
+  return memberOr(EstimateOf(model), &KelNonLinearEstimate::evaluations, 0);
 }
 int KelNonLinearRegression::Iterations(int model) {
-  return memberOr(Ready(model), &Model::iterations, 0);
+  return memberOr(EstimateOf(model), &KelNonLinearEstimate::iterations, 0);
 }
 const KelVector& KelNonLinearRegression::Predictions(int model) {
-  return memberOr(Ready(model), &Model::predictions, emptyVector);
+  return memberOr(EstimateOf(model), &KelNonLinearEstimate::predictions, emptyVector);
 }
 const KelVector& KelNonLinearRegression::Residuals(int model) {
-  return memberOr(Ready(model), &Model::residuals, emptyVector);
+  return memberOr(EstimateOf(model), &KelNonLinearEstimate::residuals, emptyVector);
 }
 const KelVector& KelNonLinearRegression::WeightedResiduals(int model) {
-  return memberOr(Ready(model), &Model::weightedResiduals, emptyVector);
+  return memberOr(EstimateOf(model), &KelNonLinearEstimate::weightedResiduals, emptyVector);
 }
 const KelVector& KelNonLinearRegression::PredictionStandardErrors(int model) {
-  return memberOr(Ready(model), &Model::predictionStandardErrors, emptyVector);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::predictionStandardErrors,
+                  emptyVector);
 }
 const KelMatrix& KelNonLinearRegression::Jacobian(int model) {
-  return memberOr(Ready(model), &Model::jacobian, emptyMatrix);
+  return memberOr(EstimateOf(model), &KelNonLinearEstimate::jacobian, emptyMatrix);
 }
 const KelVector& KelNonLinearRegression::SingularValues(int model) {
-  return memberOr(Ready(model), &Model::singularValues, emptyVector);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::singularValues, emptyVector);
 }
 const KelMatrix& KelNonLinearRegression::RightSingularVectors(int model) {
-  return memberOr(Ready(model), &Model::rightVectors, emptyMatrix);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::rightVectors, emptyMatrix);
 }
 int KelNonLinearRegression::RankDeficiency(int model) {
-  return memberOr(Ready(model), &Model::rankDeficiency, 0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::rankDeficiency, 0);
 }
 const KelVector& KelNonLinearRegression::StandardErrors(int model) {
-  return memberOr(Ready(model), &Model::standardErrors, emptyVector);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::standardErrors, emptyVector);
 }
 const KelMatrixSymmetric& KelNonLinearRegression::Covariance(int model) {
-  return memberOr(Ready(model), &Model::covariance, emptySymmetric);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::covariance, emptySymmetric);
 }
 double KelNonLinearRegression::ConditionNumber(int model) {
-  return memberOr(Ready(model), &Model::conditionNumber, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::conditionNumber, 0.0);
 }
 double KelNonLinearRegression::ParametersNorm(int model) {
-  return memberOr(Ready(model), &Model::parametersNorm, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::parametersNorm, 0.0);
 }
 double KelNonLinearRegression::ResidualsNorm(int model) {
-  return memberOr(Ready(model), &Model::residualsNorm, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::residualsNorm, 0.0);
 }
 double KelNonLinearRegression::SumOfSquares(int model) {
-  return memberOr(Ready(model), &Model::sumOfSquares, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::sumOfSquares, 0.0);
 }
 double KelNonLinearRegression::StandardDeviation(int model) {
-  return memberOr(Ready(model), &Model::standardDeviation, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::standardDeviation, 0.0);
 }
 double KelNonLinearRegression::MeanSquareError(int model) {
-  return memberOr(Ready(model), &Model::meanSquareError, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::meanSquareError, 0.0);
 }
 double KelNonLinearRegression::R2(int model) {
-  return memberOr(Ready(model), &Model::r2, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::r2, 0.0);
 }
 int KelNonLinearRegression::DegreesOfFreedom(int model) {
-  return memberOr(Ready(model), &Model::degreesOfFreedom, 0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::degreesOfFreedom, 0);
 }
 double KelNonLinearRegression::T95(int model) {
-  return memberOr(Ready(model), &Model::t95, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::t95, 0.0);
 }
 double KelNonLinearRegression::T99(int model) {
-  return memberOr(Ready(model), &Model::t99, 0.0);
+  return memberOr(StatisticsOf(model), &KelNonLinearStatistics::t99, 0.0);
 }
 const KelVector& KelNonLinearRegression::NewtonStep(int model) {
-  return memberOr(Diagnosed(model), &Model::newtonStep, emptyVector);
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::newtonStep, emptyVector);
 }
 const KelMatrixSymmetric& KelNonLinearRegression::ParameterCorrelation(int model) {
-  return memberOr(Diagnosed(model), &Model::correlation, emptySymmetric);
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::correlation, emptySymmetric);
 }
 const KelVector& KelNonLinearRegression::VarianceInflationFactors(int model) {
-  return memberOr(Diagnosed(model), &Model::inflationFactors, emptyVector);
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::inflationFactors, emptyVector);
 }
 const KelVector& KelNonLinearRegression::Tolerances(int model) {
-  return memberOr(Diagnosed(model), &Model::tolerances, emptyVector);
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::tolerances, emptyVector);
 }
 bool KelNonLinearRegression::CorrelationFlag(int model) {
-  return memberOr(Diagnosed(model), &Model::correlationFlag, false);
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::correlationFlag, false);
 }
 bool KelNonLinearRegression::Multicollinearity(int model) {
-  return memberOr(Diagnosed(model), &Model::multicollinearity, false);
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::multicollinearity, false);
 }
 double KelNonLinearRegression::FExperimental(int model) {
-  return memberOr(Diagnosed(model), &Model::fExperimental, 0.0);
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::fExperimental, 0.0);
 }
 double KelNonLinearRegression::FTestProbability(int model) {
-  return memberOr(Diagnosed(model), &Model::fProbability, 1.0);
-}
-
-bool KelNonLinearRegression::Converged(int model) {
-  const KelEstimationStop reason = StopReason(model);
-  return reason == KelEstimationStop::kStep || reason == KelEstimationStop::kGradient;
+  return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::fProbability, 1.0);
 }
 
 double KelNonLinearRegression::InitialLMS(int model) const {
-  return ModelAt(model).initialLms;
+  return ModelAt(model).robust.initialLms;
 }
 double KelNonLinearRegression::FinalLMS(int model) const {
-  return ModelAt(model).finalLms;
+  return ModelAt(model).robust.finalLms;
 }
 const KelVector& KelNonLinearRegression::LMSParameters(int model) const {
-  return ModelAt(model).lmsParameters;
+  return ModelAt(model).robust.lmsParameters;
 }
 const KelVector& KelNonLinearRegression::LMSPredictions(int model) const {
-  return ModelAt(model).lmsPredictions;
+  return ModelAt(model).robust.lmsPredictions;
 }
 const KelVector& KelNonLinearRegression::LMSWeightedResiduals(int model) const {
-  return ModelAt(model).lmsWeightedResiduals;
+  return ModelAt(model).robust.lmsWeightedResiduals;
 }
 const std::vector<KelOutlier>& KelNonLinearRegression::HighlyProbableOutliers(int model) const {
-  return ModelAt(model).highlyProbable;
+  return ModelAt(model).robust.highlyProbable;
 }
 const std::vector<KelOutlier>& KelNonLinearRegression::PossibleOutliers(int model) const {
-  return ModelAt(model).possible;
+  return ModelAt(model).robust.possible;
 }
 
 const KelVector& KelNonLinearRegression::FDistances(int model) const {
-  return ModelAt(model).fDistance;
+  return ModelAt(model).search.fDistance;
 }
 const KelVector& KelNonLinearRegression::FDistancesPrincipal(int model) const {
-  return ModelAt(model).fDistancePrincipal;
+  return ModelAt(model).search.fDistancePrincipal;
 }
 const KelVector& KelNonLinearRegression::CandidatePredictions(int model) const {
-  return ModelAt(model).candidatePredictions;
+  return ModelAt(model).search.candidatePredictions;
 }
 int KelNonLinearRegression::EffectiveCriterion(int model) const {
-  return ModelAt(model).effectiveCriterion;
+  return ModelAt(model).search.effectiveCriterion;
 }
 int KelNonLinearRegression::SuggestedCandidate(int model, int kind) const {
   if (kind < 0 || kind > 4)
     KelError("%s%s%sSuggestedCandidate\n%s", kelClassNonLinearRegression, kelErrCheck,
              kelErrFunction, KelIndexDetail(kind, 0, 4).c_str());
-  return ModelAt(model).suggestions[kind];
+  return ModelAt(model).search.suggestions[kind];
 }
 double KelNonLinearRegression::ComparisonValue(int model) {
   CheckModel(model, "ComparisonValue");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].value;
+  return Comparison().rows[static_cast<size_t>(model - 1)].value;
 }
 double KelNonLinearRegression::ComparisonRatio(int model) {
   CheckModel(model, "ComparisonRatio");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].ratio;
+  return Comparison().rows[static_cast<size_t>(model - 1)].ratio;
 }
 double KelNonLinearRegression::ComparisonProbability(int model) {
   CheckModel(model, "ComparisonProbability");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].probability;
+  return Comparison().rows[static_cast<size_t>(model - 1)].probability;
 }
 double KelNonLinearRegression::ComparisonPseudoProbability(int model) {
   CheckModel(model, "ComparisonPseudoProbability");
-  return EnsureComparison().rows[static_cast<size_t>(model - 1)].pseudoProbability;
+  return Comparison().rows[static_cast<size_t>(model - 1)].pseudoProbability;
 }
 double KelNonLinearRegression::BestTij(int a, int b) const {
   CheckModel(a, "BestTij");

@@ -4,12 +4,25 @@
 //
 // Measurements are flattened response-major: measurement i = experiment + (response - 1) *
 // numExperiments. A model is estimated the first time anything needs it, and only once until
-// SetInitialParameters gives it new starting values. The objectives handed to the minimizer
-// carry the object and the model with them, so any number of objects may be alive, and
-// different objects may be used on different threads at the same time.
+// its inputs change (SetInitialParameters, SetJacobian, SetVariances, SetWeights, SetOptions)
+// or a robust analysis runs, after which the next use estimates it afresh. Each model's results
+// are held as members, one plain struct per computation (estimate, statistics, diagnostics,
+// robust fit, search), each written by its own pass only; the tolerances and iteration limits
+// are the KelNonLinearOptions record. The objectives handed to the minimizer carry the object
+// and the model with them, so any number of objects may be alive, and different objects may be
+// used on different threads at the same time.
+//
+// Synonyms, kept for their callers and defined by what they repeat:
+//   EstimatedIndependentVariables()    is IndependentVariables();
+//   HasInitialParameters(model)        is NumberOfParameters(model) > 0;
+//   Converged(model)                   is KelConverged(StopReason(model));
+//   ComparisonValue(model), ComparisonRatio(model), ComparisonProbability(model) and
+//   ComparisonPseudoProbability(model) are the fields value, ratio, probability and
+//   pseudoProbability of Comparison().rows[model - 1] (with the model's number checked).
 #ifndef KELMATH_KEL_NONLINEAR_REGRESSION_H
 #define KELMATH_KEL_NONLINEAR_REGRESSION_H
 
+#include <cmath>
 #include <vector>
 
 #include "containers/kel_matrix.h"
@@ -17,9 +30,46 @@
 #include "containers/kel_vector.h"
 #include "factorizations/kel_factorized_svd.h"
 #include "foundation/kel_base.h"
+#include "foundation/kel_constants.h"
 #include "nonlinear/kel_nonlinear_regression_results.h"
 
 class KelMinimizationRobust;
+
+// The tolerances and iteration limits of the estimations (least squares, the x step with errors
+// in the independent variables, and least median of squares), read by every estimation of every
+// model; the defaults are those the stored reports were made with. n is the number of
+// parameters of the model being estimated.
+struct KelNonLinearOptions {
+  // Least squares, first the minimizer and the Gauss-Newton refinement on the parameters
+  // divided by their typical sizes. Each run of the minimizer gets this many iterations per
+  // parameter (default 400: 400 n).
+  int minimizerIterationsPerParameter = 400;
+  // The refinement ends when a Gauss-Newton step is below this fraction of |p_k| + 1 in every
+  // component (default 0.01).
+  double refinementStepTolerance = 0.01;
+  // Cap on the refinement passes, and on the minimizer's restarts in one pass (default 10000).
+  // The refinement ends by strict decrease of the objective; the cap only guards against a
+  // sequence of ever smaller decreases that would run for an absurd time.
+  int maximumRefinementPasses = 10000;
+  // Then the damped Gauss-Newton finish: at most this many iterations per parameter and one
+  // more (default 100: 100 (n + 1)); when they run out with neither convergence test met, the
+  // stop reason is KelEstimationStop::kIterationLimit.
+  int finishIterationsPerParameter = 100;
+  // Its step test: converged when no component of the Gauss-Newton step exceeds this fraction
+  // of its parameter (default sqrt(eps) = 2^-26 = 1.4901161193847656e-8: no more than the last
+  // half of the digits changes); a parameter near zero is measured against its typical size.
+  double stepTolerance = std::sqrt(kelMachEps);
+  // The x step: this many minimizer iterations per uncertain x (default 300), and never more
+  // than the limit in all (default 10000).
+  int xStepIterationsPerValue = 300;
+  int xStepIterationLimit = 10000;
+  // Least median of squares: each run of the minimizer gets this many iterations per parameter
+  // (default 100: 100 n); then at most this many extrapolation rounds (default 10), which stop
+  // early at an extrapolation longer than the limit times the best point's size (default 1000).
+  int robustIterationsPerParameter = 100;
+  int robustExtrapolationRounds = 10;
+  double robustExtrapolationLimit = 1000.0;
+};
 
 class KelNonLinearRegression : public KelBase {
  public:
@@ -66,6 +116,11 @@ class KelNonLinearRegression : public KelBase {
   // Least-squares report of every model, the report of the independent variables (with
   // variances of x) and, with at least two models, the summary comparison of the models.
   void LeastSquaresAnalysis();
+  // The tolerances and iteration limits of the estimations. Every model is estimated afresh
+  // under new options at its next use. Fatal when an iteration count is below 1 (the
+  // extrapolation rounds below 0), or a tolerance or limit is not a positive finite number.
+  void SetOptions(const KelNonLinearOptions& newOptions);
+  const KelNonLinearOptions& Options() const { return options; }
   // Criterion of the experiment search: 0 automatic (the default), 1..7 the criteria of the
   // augmented Jacobian. Fatal outside 0..7.
   void SetExperimentCriterion(int criterion);
@@ -94,7 +149,8 @@ class KelNonLinearRegression : public KelBase {
   // are the working X that every computation uses. Residuals are measured minus estimated; the
   // standardized ones are divided by the standard deviation of their column (0 where exact).
   const KelMatrix& MeasuredIndependentVariables() const;
-  const KelMatrix& EstimatedIndependentVariables() const { return X; }
+  // Synonym of IndependentVariables().
+  const KelMatrix& EstimatedIndependentVariables() const { return IndependentVariables(); }
   KelMatrix IndependentVariableResiduals() const;
   KelMatrix StandardizedIndependentVariableResiduals() const;
   // Number of entries of X with a non-zero variance.
@@ -111,7 +167,8 @@ class KelNonLinearRegression : public KelBase {
   // variables, changes the working X that the const accessors show, so it is no hidden cache.
   // Accessors of what an analysis or a search computed are const. A model without
   // starting parameters gives empty containers and the value kelUnsetValue for its final SSE.
-  bool HasInitialParameters(int model) const;
+  // Synonym of NumberOfParameters(model) > 0.
+  bool HasInitialParameters(int model) const { return NumberOfParameters(model) > 0; }
   int NumberOfParameters(int model) const;
   bool IsEstimated(int model) const;
   // Number of estimations run so far (each SetInitialParameters allows one more).
@@ -122,7 +179,8 @@ class KelNonLinearRegression : public KelBase {
   // evaluations of the model over all experiments (the minimizer's, the difference quotients'
   // and the trial points') and the Gauss-Newton iterations (one Jacobian each).
   KelEstimationStop StopReason(int model);
-  bool Converged(int model);
+  // Synonym of KelConverged(StopReason(model)).
+  bool Converged(int model) { return KelConverged(StopReason(model)); }
   int ModelEvaluations(int model);
   int Iterations(int model);
   const KelVector& Predictions(int model);
@@ -193,6 +251,7 @@ class KelNonLinearRegression : public KelBase {
   // by the assigned variances when there are some, else the chi-square table; its value (MSE or
   // weighted SSE), the ratio to the best, the probabilities. kelUnsetValue (and probabilities 0)
   // for the models left out, and for every model when fewer than two have starting parameters.
+  // The four per-model values are synonyms of the fields of Comparison().rows[model - 1].
   double ComparisonValue(int model);
   double ComparisonRatio(int model);
   double ComparisonProbability(int model);
@@ -216,19 +275,21 @@ class KelNonLinearRegression : public KelBase {
   static KelObjectCounter counter;
 
  private:
-  // The record of one model: what the caller set, the flags of the lazy computations, and the
-  // result parts that the computations fill (each a plain struct, read by the reports).
-  struct Model : KelNonLinearEstimate,
-                 KelNonLinearStatistics,
-                 KelNonLinearDiagnostics,
-                 KelNonLinearRobustFit,
-                 KelNonLinearCandidateSearch {
+  // The record of one model: the result parts that the computations fill (each a plain struct,
+  // written by its own pass only and read by the reports), what the caller set, and the flags of
+  // the lazy computations. The parts come first and in this order: every vector and matrix draws
+  // a serial number when it is built, and the reports print those of the symmetric matrices.
+  struct Model {
+    KelNonLinearEstimate estimate;        // Estimate and its final evaluation
+    KelNonLinearStatistics statistics;    // ComputeStatistics
+    KelNonLinearDiagnostics diagnostics;  // ComputeDiagnostics
+    KelNonLinearRobustFit robust;         // RobustEstimate
+    KelNonLinearCandidateSearch search;   // the experiment search (SearchModel)
     KelVector start;
     KelNonLinearJacobian jacobianFunction = nullptr;
     KelVector lower;
     KelVector upper;
     int numParameters = 0;
-    int iterationLimit = 0;
     bool estimated = false;
     bool statisticsReady = false;
     bool diagnosticsReady = false;
@@ -242,6 +303,14 @@ class KelNonLinearRegression : public KelBase {
   // Model with starting parameters, estimated and with its statistics; null otherwise.
   Model* Ready(int model);
   Model* Diagnosed(int model);
+  // The parts of a model that is Ready (or Diagnosed, for the diagnostics); null otherwise.
+  const KelNonLinearEstimate* EstimateOf(int model);
+  const KelNonLinearStatistics* StatisticsOf(int model);
+  const KelNonLinearDiagnostics* DiagnosticsOf(int model);
+
+  // An iteration limit of the options, perUnit times units, held at the largest int rather than
+  // overflowing when the options ask for more.
+  static int IterationBudget(int perUnit, int units);
 
   // Estimation (kel_nonlinear_regression_estimation.cpp).
   // Predictions of all stored experiments at b, response-major; false when one is not finite.
@@ -257,6 +326,8 @@ class KelNonLinearRegression : public KelBase {
   void ComputeJacobian(int model, KelVector& b, KelMatrix& J);
   void EnsureEstimated(int model);
   void Estimate(int model);
+  // The predictions, residuals and weighted Jacobian at the estimated parameters.
+  void EvaluateFit(int model);
   // Minimization, Gauss-Newton refinement and the damped Gauss-Newton finish from start.
   void EstimationPass(int model, const KelVector& start);
   // Minimizer and Gauss-Newton refinement, on parameters divided by their typical sizes; leaves
@@ -324,7 +395,8 @@ class KelNonLinearRegression : public KelBase {
   void RobustEstimate(int model);
   // Moves the three points of the search by extrapolation, keeping the best three.
   void ExtrapolateRobust(int model, KelMinimizationRobust& minimizer, RobustTriple& t);
-  // Puts the robust fit in place of the least-squares fit of the model.
+  // Keeps the fit at lms in the model's robust part; the least-squares fit is estimated afresh
+  // at its next use.
   void KeepRobustFit(int model, const KelVector& lms);
   void FindOutliers(int model);
   double MedianOfSquares(int model, KelVector& b);
@@ -333,8 +405,8 @@ class KelNonLinearRegression : public KelBase {
   // Robust analysis and report (kel_nonlinear_regression_robust_report.cpp).
   void RobustAnalysisOfModel(int model);
   void PrintRobustReport(int model) const;
-  void PrintRobustResiduals(const Model& m) const;
-  void PrintOutliers(const Model& m) const;
+  void PrintRobustResiduals(const KelNonLinearRobustFit& r) const;
+  void PrintOutliers(const KelNonLinearRobustFit& r) const;
 
   // Experiment search (kel_nonlinear_regression_experiment_search.cpp).
   // The checks of the search, the candidates and their x-distances; clears the suggestions.
@@ -428,6 +500,8 @@ class KelNonLinearRegression : public KelBase {
   KelVector yStep;
   std::vector<double> squaresScratch;
   KelFactorizedSVD jacobianSvd;
+
+  KelNonLinearOptions options;
 
   // Experiment search.
   int requestedCriterion = 0;

@@ -76,7 +76,7 @@ void columnTolerances(const KelMatrix& J, KelNonLinearDiagnostics& d) {
 
 void KelNonLinearRegression::ComputeDiagnostics(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  KelNonLinearDiagnostics& d = m;
+  KelNonLinearDiagnostics& d = m.diagnostics;
   // Reset field by field: a fresh struct would number one more symmetric matrix, and the
   // reports print those numbers.
   d.correlationFlag = false;
@@ -84,11 +84,11 @@ void KelNonLinearRegression::ComputeDiagnostics(int model) {
   d.fProbability = 1.0;
   d.fDegreesOfFreedom = 0;
   // One more Gauss-Newton step from the final parameters: how well Newton agrees.
-  jacobianSvd = m.jacobian;
-  Solve(&jacobianSvd, m.weightedResiduals, &d.newtonStep);
-  correlationFromCovariance(m.covariance, d);
+  jacobianSvd = m.estimate.jacobian;
+  Solve(&jacobianSvd, m.estimate.weightedResiduals, &d.newtonStep);
+  correlationFromCovariance(m.statistics.covariance, d);
   computeInflationFactors(d);
-  columnTolerances(m.jacobian, d);
+  columnTolerances(m.estimate.jacobian, d);
   ModelFTest(m, d);
   m.diagnosticsReady = true;
 }
@@ -97,11 +97,11 @@ void KelNonLinearRegression::ModelFTest(const Model& m, KelNonLinearDiagnostics&
   // Without assigned variances there is nothing to test against: F 0, probability 1.
   if (weightingKind != 2) return;
   if (numY == 1) {
-    d.fExperimental = m.meanSquareError / responseVariances(1);
+    d.fExperimental = m.statistics.meanSquareError / responseVariances(1);
     d.fDegreesOfFreedom = numExperiments - m.numParameters;
   } else {
     d.fDegreesOfFreedom = nY - m.numParameters;
-    d.fExperimental = m.finalSSE / d.fDegreesOfFreedom;
+    d.fExperimental = m.estimate.finalSSE / d.fDegreesOfFreedom;
   }
   d.fProbability =
       kel_nonlinear_tails::F(d.fDegreesOfFreedom, varianceDegreesOfFreedom, d.fExperimental);

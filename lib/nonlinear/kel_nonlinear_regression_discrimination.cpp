@@ -44,10 +44,10 @@ KelModelComparison KelNonLinearRegression::ComputeComparison(KelComparisonTable 
     if (m.numParameters == 0) continue;
     KelModelComparisonRow& row = result.rows[k];
     row.compared = true;
-    row.value = byMeanSquareError ? m.meanSquareError : m.finalSSE;
+    row.value = byMeanSquareError ? m.statistics.meanSquareError : m.estimate.finalSSE;
     if (row.value < best) {
       best = row.value;
-      result.bestDegreesOfFreedom = m.degreesOfFreedom;
+      result.bestDegreesOfFreedom = m.statistics.degreesOfFreedom;
     }
   }
   result.best = best == 0.0 ? 1.0 : best;
@@ -56,18 +56,19 @@ KelModelComparison KelNonLinearRegression::ComputeComparison(KelComparisonTable 
     KelModelComparisonRow& row = result.rows[k];
     if (!row.compared) continue;
     row.ratio = row.value / result.best;
-    row.pseudoProbability =
-        2.0 * kel_nonlinear_tails::F(m.degreesOfFreedom, result.bestDegreesOfFreedom, row.ratio);
+    row.pseudoProbability = 2.0 * kel_nonlinear_tails::F(m.statistics.degreesOfFreedom,
+                                                         result.bestDegreesOfFreedom, row.ratio);
     if (table == KelComparisonTable::kChiSquare) {
-      row.probability = kel_nonlinear_tails::ChiSquare(m.degreesOfFreedom, row.value);
+      row.probability = kel_nonlinear_tails::ChiSquare(m.statistics.degreesOfFreedom, row.value);
       continue;
     }
-    row.statistic = table == KelComparisonTable::kOneResponse ? row.value / responseVariances(1)
-                                                              : row.value / m.degreesOfFreedom;
-    row.probability =
-        kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom, row.statistic);
-    row.probabilityOneMoreDegree =
-        kel_nonlinear_tails::F(m.degreesOfFreedom, varianceDegreesOfFreedom + 1, row.statistic);
+    row.statistic = table == KelComparisonTable::kOneResponse
+                        ? row.value / responseVariances(1)
+                        : row.value / m.statistics.degreesOfFreedom;
+    row.probability = kel_nonlinear_tails::F(m.statistics.degreesOfFreedom,
+                                             varianceDegreesOfFreedom, row.statistic);
+    row.probabilityOneMoreDegree = kel_nonlinear_tails::F(
+        m.statistics.degreesOfFreedom, varianceDegreesOfFreedom + 1, row.statistic);
     if (row.probability < kSignificanceLevel) ++result.warnings;
     if (row.probabilityOneMoreDegree < kSignificanceLevel) ++result.warningsOneMoreDegree;
   }
@@ -114,19 +115,20 @@ void KelNonLinearRegression::ComputeTij() {
       const Model& mb = models[static_cast<size_t>(b - 1)];
       if (mb.numParameters == 0) continue;
       ++d.numberOfCouples;
-      const double e = oneResponseWithVariance ? 2.0 * (ma.degreesOfFreedom * ma.meanSquareError +
-                                                        mb.degreesOfFreedom * mb.meanSquareError)
-                                               : 2.0 * (ma.finalSSE + mb.finalSSE);
-      const double pooled = e / (ma.degreesOfFreedom + mb.degreesOfFreedom);
+      const double e = oneResponseWithVariance
+                           ? 2.0 * (ma.statistics.degreesOfFreedom * ma.statistics.meanSquareError +
+                                    mb.statistics.degreesOfFreedom * mb.statistics.meanSquareError)
+                           : 2.0 * (ma.estimate.finalSSE + mb.estimate.finalSSE);
+      const double pooled = e / (ma.statistics.degreesOfFreedom + mb.statistics.degreesOfFreedom);
       double largest = 0.0;
       int where = 0;
       for (int c = 1; c <= numCandidates; ++c) {
         double denominator = pooled;
         double numerator = 0.0;
         for (int j = 1; j <= numY; ++j) {
-          denominator += ma.predictionVariance(c, j) + mb.predictionVariance(c, j);
+          denominator += ma.search.predictionVariance(c, j) + mb.search.predictionVariance(c, j);
           const int i = c + (j - 1) * numCandidates;
-          double difference = ma.candidatePredictions(i) - mb.candidatePredictions(i);
+          double difference = ma.search.candidatePredictions(i) - mb.search.candidatePredictions(i);
           if (!oneResponseWithVariance) difference *= candidateWeights(c, j);
           numerator += difference * difference;
         }
@@ -167,7 +169,8 @@ void KelNonLinearRegression::ComputeBalancedSuggestion() {
     const Model& m = models[k];
     if (m.numParameters == 0) continue;
     const double ratio = comparison.rows[k].ratio;
-    for (int c = 1; c <= numCandidates; ++c) s.estimation(c) += m.fDistancePrincipal(c) / ratio;
+    for (int c = 1; c <= numCandidates; ++c)
+      s.estimation(c) += m.search.fDistancePrincipal(c) / ratio;
   }
   const double largest = s.estimation.Max();
   if (largest > 0.0) s.estimation /= largest;

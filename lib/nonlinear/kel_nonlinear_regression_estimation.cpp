@@ -12,21 +12,18 @@
 
 namespace {
 
-// Estimation loops end by strict decrease of the objective; these caps only guard against a
-// sequence of ever smaller decreases that would run for an absurd time.
-constexpr int kMaximumRefinementPasses = 10000;
-
 enum class StepSize { kSmall, kModerate, kLarge };
 
-// A step s from b is large when some |s_k| > 0.1 (|b_k| + 1), moderate when some exceeds 0.01
-// (|b_k| + 1), small otherwise. A non-finite step counts as small: it ends the refinement.
-StepSize classifyStep(const KelVector& s, const KelVector& b) {
+// A step s from b is large when some |s_k| > 0.1 (|b_k| + 1), moderate when some exceeds
+// smallStep (|b_k| + 1) (the refinement's step tolerance), small otherwise. A non-finite step
+// counts as small: it ends the refinement.
+StepSize classifyStep(const KelVector& s, const KelVector& b, double smallStep) {
   bool moderate = false;
   for (int k = 1; k <= s.Size(); ++k) {
     if (!std::isfinite(s(k))) return StepSize::kSmall;
     const double scale = std::fabs(b(k)) + 1.0;
     if (std::fabs(s(k)) > 0.1 * scale) return StepSize::kLarge;
-    if (std::fabs(s(k)) > 0.01 * scale) moderate = true;
+    if (std::fabs(s(k)) > smallStep * scale) moderate = true;
   }
   return moderate ? StepSize::kModerate : StepSize::kSmall;
 }
@@ -41,8 +38,8 @@ KelVector shortenedStep(const KelVector& s, const KelVector& b) {
 }
 
 // The step as the refinement applies it: shortened when large, whole otherwise.
-KelVector appliedStep(const KelVector& s, const KelVector& b) {
-  return classifyStep(s, b) == StepSize::kLarge ? shortenedStep(s, b) : s;
+KelVector appliedStep(const KelVector& s, const KelVector& b, double smallStep) {
+  return classifyStep(s, b, smallStep) == StepSize::kLarge ? shortenedStep(s, b) : s;
 }
 
 // Singular values (decreasing) and right singular vectors of J. A column of J that is exactly
@@ -154,7 +151,7 @@ double KelNonLinearRegression::Objective(int model, KelVector& b) {
 // The minimizer works on the parameters divided by their typical sizes.
 double KelNonLinearRegression::LeastSquaresObjective(int model, KelVector& u) {
   const Model& m = models[static_cast<size_t>(model - 1)];
-  bObjective = times(u, m.typical);
+  bObjective = times(u, m.estimate.typical);
   return Objective(model, bObjective);
 }
 
@@ -191,7 +188,7 @@ void KelNonLinearRegression::JacobianRows(int model, KelVector& b, const KelMatr
   KelVector minus;
   KelVector centre;
   for (int k = 1; k <= n; ++k) {
-    const double typical = m.typical.Size() >= k ? m.typical(k) : 1.0;
+    const double typical = m.estimate.typical.Size() >= k ? m.estimate.typical(k) : 1.0;
     const double h = relative * std::max(std::fabs(b(k)), std::sqrt(kelMachEps) * typical);
     const double up = b(k) + h;
     const double down = b(k) - h;
@@ -235,27 +232,45 @@ void KelNonLinearRegression::EnsureEstimated(int model) {
 
 void KelNonLinearRegression::Estimate(int model) {
   Model& m = ModelAt(model);
+  KelNonLinearEstimate& e = m.estimate;
   m.estimated = true;
-  ++m.estimationCount;
+  ++e.estimationCount;
   // The comparison reads every model's statistics.
   comparisonReady = false;
-  m.iterations = 0;
+  e.iterations = 0;
   evaluationCount = 0;
   // A zero start says nothing about the parameter's size: it is then taken as 1.
-  m.typical.Resize(m.numParameters, false);
+  e.typical.Resize(m.numParameters, false);
   for (int k = 1; k <= m.numParameters; ++k)
-    m.typical(k) = m.start(k) != 0.0 ? std::fabs(m.start(k)) : 1.0;
-  m.working = m.start;
-  m.initialSSE = WeightedSSE(model, m.working);
+    e.typical(k) = m.start(k) != 0.0 ? std::fabs(m.start(k)) : 1.0;
+  e.working = m.start;
+  e.initialSSE = WeightedSSE(model, e.working);
   EstimationPass(model, m.start);
   // With errors in the independent variables the true x are re-estimated at the parameters
   // just found, and the parameters once more at those x; two passes in all.
   if (varianceKind == 2 && numUncertainX > 0) {
     EstimateIndependentVariables(model);
-    const KelVector restart = m.working;
+    const KelVector restart = e.working;
     EstimationPass(model, restart);
   }
-  m.evaluations = evaluationCount;
+  e.evaluations = evaluationCount;
+  EvaluateFit(model);
+}
+
+// After the count of evaluations is taken: ModelEvaluations leaves out the final predictions
+// and Jacobian, which describe the fit rather than search for it.
+void KelNonLinearRegression::EvaluateFit(int model) {
+  KelNonLinearEstimate& e = ModelAt(model).estimate;
+  Predict(model, e.parameters, e.predictions);
+  ComputeJacobian(model, e.parameters, e.jacobian);
+  e.weightedPredictions.Resize(nY, false);
+  e.residuals.Resize(nY, false);
+  e.weightedResiduals.Resize(nY, false);
+  for (int i = 1; i <= nY; ++i) {
+    e.weightedPredictions(i) = w(i) * e.predictions(i);
+    e.residuals(i) = y(i) - e.predictions(i);
+    e.weightedResiduals(i) = wy(i) - e.weightedPredictions(i);
+  }
 }
 
 void KelNonLinearRegression::EstimationPass(int model, const KelVector& start) {
@@ -277,21 +292,22 @@ struct KelNonLinearRegression::Refinement {
 
 double KelNonLinearRegression::RefinementPhase(int model, const KelVector& start) {
   Model& m = ModelAt(model);
-  const KelVector& t = m.typical;
+  KelNonLinearEstimate& e = m.estimate;
+  const KelVector& t = e.typical;
 
   // Minimization from the start, then Gauss-Newton steps judged against the scaled parameters.
-  m.working = start;
+  e.working = start;
   Refinement R;
   R.trial = dividedElementwise(start, t);
   KelMinimizationRobust minimizer(
       R.trial, [this, model](KelVector& u) { return LeastSquaresObjective(model, u); });
-  minimizer(m.iterationLimit);
+  minimizer(IterationBudget(options.minimizerIterationsPerParameter, m.numParameters));
   R.p = minimizer.XMin();
   R.g = minimizer.FSolution();
   KelVector s;
-  for (int pass = 0; pass < kMaximumRefinementPasses; ++pass) {
+  for (int pass = 0; pass < options.maximumRefinementPasses; ++pass) {
     ScaledGaussNewtonStep(model, R.p, s);
-    const StepSize size = classifyStep(s, R.p);
+    const StepSize size = classifyStep(s, R.p, options.refinementStepTolerance);
     if (size == StepSize::kSmall) return R.g;
     if (size == StepSize::kModerate)
       R.trial = R.p + s;
@@ -299,26 +315,26 @@ double KelNonLinearRegression::RefinementPhase(int model, const KelVector& start
       R.trial = R.remembered;
     else
       R.trial = R.p + shortenedStep(s, R.p);
-    m.working = times(R.trial, t);
+    e.working = times(R.trial, t);
     const RefinementOutcome outcome = RestartMinimizer(model, minimizer, R);
     if (outcome == RefinementOutcome::kFinished) return R.g;
     if (outcome == RefinementOutcome::kEndPasses) break;
   }
-  m.parameters = times(R.p, t);
+  e.parameters = times(R.p, t);
   return R.g;
 }
 
 void KelNonLinearRegression::ScaledGaussNewtonStep(int model, const KelVector& p, KelVector& s) {
-  Model& m = ModelAt(model);
-  const KelVector& t = m.typical;
-  m.parameters = times(p, t);
-  Predict(model, m.parameters, m.predictions);
-  ComputeJacobian(model, m.parameters, m.jacobian);
-  ++m.iterations;
-  KelMatrix scaledJacobian = m.jacobian;
+  KelNonLinearEstimate& e = ModelAt(model).estimate;
+  const KelVector& t = e.typical;
+  e.parameters = times(p, t);
+  Predict(model, e.parameters, e.predictions);
+  ComputeJacobian(model, e.parameters, e.jacobian);
+  ++e.iterations;
+  KelMatrix scaledJacobian = e.jacobian;
   KelVector r(nY);
   for (int i = 1; i <= nY; ++i) {
-    r(i) = wy(i) - w(i) * m.predictions(i);
+    r(i) = wy(i) - w(i) * e.predictions(i);
     for (int k = 1; k <= t.Size(); ++k) scaledJacobian(i, k) *= t(k);
   }
   jacobianSvd = scaledJacobian;
@@ -328,35 +344,36 @@ void KelNonLinearRegression::ScaledGaussNewtonStep(int model, const KelVector& p
 KelNonLinearRegression::RefinementOutcome KelNonLinearRegression::RestartMinimizer(
     int model, KelMinimizationRobust& minimizer, Refinement& R) {
   Model& m = ModelAt(model);
-  const KelVector& t = m.typical;
+  KelNonLinearEstimate& e = m.estimate;
+  const KelVector& t = e.typical;
   // Restarts from the trial point until an improvement ends the pass or the refinement. A
   // restart that finds nothing better is retried twice from the mirror of its move.
-  for (int restart = 0; restart < kMaximumRefinementPasses; ++restart) {
+  for (int restart = 0; restart < options.maximumRefinementPasses; ++restart) {
     minimizer.Initialize(R.trial);
-    minimizer(m.iterationLimit);
+    minimizer(IterationBudget(options.minimizerIterationsPerParameter, m.numParameters));
     KelVector q = minimizer.XMin();
     const double v = minimizer.FSolution();
     KelVector change = q - R.p;
-    const StepSize changeSize = classifyStep(change, R.p);
+    const StepSize changeSize = classifyStep(change, R.p, options.refinementStepTolerance);
     if (!(v < R.g)) {
       if (changeSize != StepSize::kSmall && R.retries < 2) {
         ++R.retries;
         KelVector reversed = R.p - q;
-        R.trial = R.p + appliedStep(reversed, R.p);
-        m.working = times(R.trial, t);
+        R.trial = R.p + appliedStep(reversed, R.p, options.refinementStepTolerance);
+        e.working = times(R.trial, t);
         continue;
       }
-      m.parameters = times(R.p, t);
+      e.parameters = times(R.p, t);
       return RefinementOutcome::kFinished;
     }
     R.retries = 0;
-    m.parameters = times(q, t);
+    e.parameters = times(q, t);
     R.g = v;
     R.p = q;
     if (changeSize == StepSize::kSmall) return RefinementOutcome::kFinished;
     if (changeSize == StepSize::kModerate) {
       R.trial = q + change;
-      m.working = times(R.trial, t);
+      e.working = times(R.trial, t);
       continue;
     }
     R.remembered = q + change;
@@ -368,53 +385,43 @@ KelNonLinearRegression::RefinementOutcome KelNonLinearRegression::RestartMinimiz
 
 void KelNonLinearRegression::ComputeStatistics(int model) {
   Model& m = ModelAt(model);
+  const KelNonLinearEstimate& e = m.estimate;
+  KelNonLinearStatistics& s = m.statistics;
   const int n = m.numParameters;
 
-  // Predictions, weighted Jacobian and residuals at the final parameters.
-  Predict(model, m.parameters, m.predictions);
-  ComputeJacobian(model, m.parameters, m.jacobian);
-  m.weightedPredictions.Resize(nY, false);
-  m.residuals.Resize(nY, false);
-  m.weightedResiduals.Resize(nY, false);
-  for (int i = 1; i <= nY; ++i) {
-    m.weightedPredictions(i) = w(i) * m.predictions(i);
-    m.residuals(i) = y(i) - m.predictions(i);
-    m.weightedResiduals(i) = wy(i) - m.weightedPredictions(i);
-  }
-
   // Degrees of freedom and t quantiles.
-  m.degreesOfFreedom = nY - n;
-  const int dof = m.degreesOfFreedom;
-  m.t95 = kel_student_t::Quantile95(dof);
-  m.t99 = kel_student_t::Quantile99(dof);
+  s.degreesOfFreedom = nY - n;
+  const int dof = s.degreesOfFreedom;
+  s.t95 = kel_student_t::Quantile95(dof);
+  s.t99 = kel_student_t::Quantile99(dof);
 
   // Singular values of the weighted Jacobian, rank deficiency, scaled singular vectors.
-  sortedSingularValues(m.jacobian, m.singularValues, m.rightVectors);
-  jacobianSvd = m.jacobian;
-  const KelVector& sigma = m.singularValues;
+  sortedSingularValues(e.jacobian, s.singularValues, s.rightVectors);
+  jacobianSvd = e.jacobian;
+  const KelVector& sigma = s.singularValues;
   const double sigma1 = sigma(1);
-  m.rankDeficiency = 0;
+  s.rankDeficiency = 0;
   for (int k = 1; k <= n; ++k)
     // A Jacobian of zeros has rank 0: its singular values are all deficient.
-    if (sigma(k) < 10.0 * kelMachEpsFloat * sigma1 || sigma(k) == 0.0) ++m.rankDeficiency;
-  const int retained = n - m.rankDeficiency;
-  m.scaledVectors.Resize(retained, n, false);
+    if (sigma(k) < 10.0 * kelMachEpsFloat * sigma1 || sigma(k) == 0.0) ++s.rankDeficiency;
+  const int retained = n - s.rankDeficiency;
+  s.scaledVectors.Resize(retained, n, false);
   for (int j = 1; j <= retained; ++j)
     for (int k = 1; k <= n; ++k)
-      m.scaledVectors(j, k) = m.rightVectors(k, j) / (sigma(j) * meanWeight);
+      s.scaledVectors(j, k) = s.rightVectors(k, j) / (sigma(j) * meanWeight);
 
   // Condition number, norms, standard deviation and R2.
-  m.conditionNumber = sigma(n) == 0.0 ? kelBigValue : sigma1 / sigma(n);
-  m.parametersNorm = m.working.Norm2();
-  m.residualsNorm = m.residuals.Norm2();
-  m.sumOfSquares = m.residualsNorm * m.residualsNorm;
-  m.standardDeviation = m.residualsNorm / std::sqrt(static_cast<double>(dof));
-  m.meanSquareError = m.standardDeviation * m.standardDeviation;
+  s.conditionNumber = sigma(n) == 0.0 ? kelBigValue : sigma1 / sigma(n);
+  s.parametersNorm = e.working.Norm2();
+  s.residualsNorm = e.residuals.Norm2();
+  s.sumOfSquares = s.residualsNorm * s.residualsNorm;
+  s.standardDeviation = s.residualsNorm / std::sqrt(static_cast<double>(dof));
+  s.meanSquareError = s.standardDeviation * s.standardDeviation;
   // A constant response leaves R2 undefined unless the fit is exact as well.
   if (sst > 0.0)
-    m.r2 = 1.0 - m.sumOfSquares / sst;
+    s.r2 = 1.0 - s.sumOfSquares / sst;
   else
-    m.r2 = m.sumOfSquares == 0.0 ? 1.0 : std::numeric_limits<double>::quiet_NaN();
+    s.r2 = s.sumOfSquares == 0.0 ? 1.0 : std::numeric_limits<double>::quiet_NaN();
 
   // Covariance, standard errors of the parameters and of the predictions.
   ComputeCovariance(model);
@@ -435,13 +442,15 @@ constexpr double kUnitColumnDamping = 1e-20;
 // exactly zero singular value stays zero and is left out.
 void KelNonLinearRegression::ComputeCovariance(int model) {
   Model& m = ModelAt(model);
+  const KelMatrix& J = m.estimate.jacobian;
+  KelNonLinearStatistics& s = m.statistics;
   const int n = m.numParameters;
-  const double variance = weightingKind == 3 ? m.meanSquareError : 1.0;
+  const double variance = weightingKind == 3 ? s.meanSquareError : 1.0;
   KelVector columnNorm(n);
-  KelMatrix scaled = m.jacobian;
+  KelMatrix scaled = J;
   for (int k = 1; k <= n; ++k) {
     double sum = 0.0;
-    for (int i = 1; i <= nY; ++i) sum += m.jacobian(i, k) * m.jacobian(i, k);
+    for (int i = 1; i <= nY; ++i) sum += J(i, k) * J(i, k);
     columnNorm(k) = sum > 0.0 ? std::sqrt(sum) : 1.0;
     for (int i = 1; i <= nY; ++i) scaled(i, k) /= columnNorm(k);
   }
@@ -449,7 +458,7 @@ void KelNonLinearRegression::ComputeCovariance(int model) {
   KelMatrix V;
   sortedSingularValues(scaled, sigma, V);
 
-  m.covariance = KelMatrixSymmetric(n, n);
+  s.covariance = KelMatrixSymmetric(n, n);
   for (int k = 1; k <= n; ++k) {
     if (sigma(k) == 0.0) continue;
     // The singular values are those of unit-norm columns, so this damping is dimensionless: it
@@ -459,21 +468,21 @@ void KelNonLinearRegression::ComputeCovariance(int model) {
     const double scale = variance / (sigma(k) * sigma(k) + kUnitColumnDamping);
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= i; ++j)
-        m.covariance(i, j) += V(i, k) * V(j, k) * scale / (columnNorm(i) * columnNorm(j));
+        s.covariance(i, j) += V(i, k) * V(j, k) * scale / (columnNorm(i) * columnNorm(j));
   }
   // A parameter the responses do not depend on (a zero column) is not determined by the data:
   // its standard error is infinite, not the zero its left-out singular value leaves in Cov.
-  m.standardErrors.Resize(n, false);
+  s.standardErrors.Resize(n, false);
   for (int k = 1; k <= n; ++k) {
     bool zeroColumn = true;
-    for (int i = 1; i <= nY && zeroColumn; ++i) zeroColumn = m.jacobian(i, k) == 0.0;
-    m.standardErrors(k) = zeroColumn ? std::numeric_limits<double>::infinity()
-                                     : std::sqrt(std::max(m.covariance(k, k), 0.0));
+    for (int i = 1; i <= nY && zeroColumn; ++i) zeroColumn = J(i, k) == 0.0;
+    s.standardErrors(k) = zeroColumn ? std::numeric_limits<double>::infinity()
+                                     : std::sqrt(std::max(s.covariance(k, k), 0.0));
   }
 
   // The variance of prediction i is g_i^T Cov g_i / w_i^2 (g_i the weighted Jacobian row),
   // summed as squares in the singular basis to avoid cancellation.
-  m.predictionStandardErrors.Resize(nY, false);
+  s.predictionStandardErrors.Resize(nY, false);
   for (int i = 1; i <= nY; ++i) {
     double sum = 0.0;
     for (int k = 1; k <= n; ++k) {
@@ -483,6 +492,6 @@ void KelNonLinearRegression::ComputeCovariance(int model) {
       z /= sigma(k);
       sum += z * z;
     }
-    m.predictionStandardErrors(i) = std::sqrt(variance * sum * inverseSquaredW(i));
+    s.predictionStandardErrors(i) = std::sqrt(variance * sum * inverseSquaredW(i));
   }
 }

@@ -105,8 +105,8 @@ void KelNonLinearRegression::PrepareSearch(const KelVector& xMin, const KelVecto
   BuildCandidates(xMin, xMax);
   ComputeXDistances();
   for (Model& m : models) {
-    for (int& s : m.suggestions) s = 0;
-    m.effectiveCriterion = 0;
+    for (int& s : m.search.suggestions) s = 0;
+    m.search.effectiveCriterion = 0;
   }
 }
 
@@ -202,13 +202,13 @@ void KelNonLinearRegression::ComputeCandidateModel(int model) {
   const int rows = numCandidates * numY;
   // Predictions at the candidates (experiment number 0), then the Jacobian there, by the same
   // derivatives as at the stored experiments.
-  KelVector b = m.parameters;
-  PredictRows(model, b, candidates, false, m.candidatePredictions);
+  KelVector b = m.estimate.parameters;
+  PredictRows(model, b, candidates, false, m.search.candidatePredictions);
   KelVector rowWeight(rows);
   for (int c = 1; c <= numCandidates; ++c)
     for (int j = 1; j <= numY; ++j) rowWeight(c + (j - 1) * numCandidates) = candidateWeights(c, j);
-  JacobianRows(model, b, candidates, false, rowWeight, m.candidateJacobian);
-  m.predictionVariance.Resize(numCandidates, numY);
+  JacobianRows(model, b, candidates, false, rowWeight, m.search.candidateJacobian);
+  m.search.predictionVariance.Resize(numCandidates, numY);
 }
 
 void KelNonLinearRegression::ComputeFDistances(int model) {
@@ -218,42 +218,43 @@ void KelNonLinearRegression::ComputeFDistances(int model) {
   KelMatrix candidateRows(numCandidates, n), existingRows(numExperiments, n);
   for (int c = 1; c <= numCandidates; ++c)
     for (int k = 1; k <= n; ++k)
-      candidateRows(c, k) = m.candidateJacobian(c + (numY - 1) * numCandidates, k);
+      candidateRows(c, k) = m.search.candidateJacobian(c + (numY - 1) * numCandidates, k);
   for (int e = 1; e <= numExperiments; ++e)
     for (int k = 1; k <= n; ++k)
-      existingRows(e, k) = m.jacobian(e + (numY - 1) * numExperiments, k);
-  smallestDistances(candidateRows, existingRows, m.fDistance);
-  m.fDistancePrincipal = m.fDistance;
-  const KelVector& sigma = m.singularValues;
+      existingRows(e, k) = m.estimate.jacobian(e + (numY - 1) * numExperiments, k);
+  smallestDistances(candidateRows, existingRows, m.search.fDistance);
+  m.search.fDistancePrincipal = m.search.fDistance;
+  const KelVector& sigma = m.statistics.singularValues;
   if (sigma.Size() >= n && sigma(n) > 0.0 && n != 1) {
-    const KelMatrix existing = principalCoordinates(existingRows, m.rightVectors, sigma);
-    const KelMatrix mapped = principalCoordinates(candidateRows, m.rightVectors, sigma);
-    smallestDistances(mapped, existing, m.fDistancePrincipal);
+    const KelMatrix existing = principalCoordinates(existingRows, m.statistics.rightVectors, sigma);
+    const KelMatrix mapped = principalCoordinates(candidateRows, m.statistics.rightVectors, sigma);
+    smallestDistances(mapped, existing, m.search.fDistancePrincipal);
   }
-  makeRelative(m.fDistance);
-  makeRelative(m.fDistancePrincipal);
+  makeRelative(m.search.fDistance);
+  makeRelative(m.search.fDistancePrincipal);
 }
 
 void KelNonLinearRegression::ChooseCriterion(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
   if ((requestedCriterion == 3 || requestedCriterion == 4) && numY > 1) requestedCriterion = 0;
   int criterion = requestedCriterion;
-  if (criterion == 0) criterion = (m.correlationFlag || m.conditionNumber > 1000.0) ? 10 : 11;
+  if (criterion == 0)
+    criterion = (m.diagnostics.correlationFlag || m.statistics.conditionNumber > 1000.0) ? 10 : 11;
   if (criterion >= 1 && criterion <= 7) {
     const int n = m.numParameters;
     double base = 1.0;
     if (nY < n)
       base = 0.0;
     else if (criterion != 3 && criterion != 4)
-      base = criterionValue(criterion, n, m.singularValues.Data() - 1);
+      base = criterionValue(criterion, n, m.statistics.singularValues.Data() - 1);
     if (base == 0.0) criterion = 10;
   }
-  m.effectiveCriterion = criterion;
+  m.search.effectiveCriterion = criterion;
 }
 
 void KelNonLinearRegression::RunCriterion(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  const int criterion = m.effectiveCriterion;
+  const int criterion = m.search.effectiveCriterion;
   if (criterion < 1 || criterion > 7) return;
   const int n = m.numParameters;
   const int rows = nY + numY;
@@ -267,22 +268,22 @@ void KelNonLinearRegression::RunCriterion(int model) {
   std::vector<double> row(static_cast<size_t>(n) + 1);
   std::vector<double> z(static_cast<size_t>(rows) + 1);
   KelVector g(n), zExisting;
-  if (criterion == 3 || criterion == 4) jacobianSvd = m.jacobian;
+  if (criterion == 3 || criterion == 4) jacobianSvd = m.estimate.jacobian;
 
   for (int c = 1; c <= numCandidates; ++c) {
     double* const* a = augmented.RowPointers();
     for (int i = 1; i <= nY; ++i)
-      for (int k = 1; k <= n; ++k) a[i][k] = m.jacobian(i, k);
+      for (int k = 1; k <= n; ++k) a[i][k] = m.estimate.jacobian(i, k);
     for (int j = 1; j <= numY; ++j)
       for (int k = 1; k <= n; ++k)
-        a[nY + j][k] = m.candidateJacobian(c + (j - 1) * numCandidates, k);
+        a[nY + j][k] = m.search.candidateJacobian(c + (j - 1) * numCandidates, k);
     SVDFactorization(4, rows, n, a, sigma.data(), &V, workspace);
     double largest = 0.0;
     for (int k = 1; k <= n; ++k) largest = std::max(largest, sigma[static_cast<size_t>(k)]);
     const double threshold = 2.220446049250313e-16 * largest;
 
     if (criterion == 3 || criterion == 4) {
-      for (int k = 1; k <= n; ++k) g(k) = m.candidateJacobian(c, k);
+      for (int k = 1; k <= n; ++k) g(k) = m.search.candidateJacobian(c, k);
       TransposeSolve(&jacobianSvd, g, &zExisting);
       value(c) = TProduct(zExisting, zExisting);
     } else {
@@ -290,22 +291,24 @@ void KelNonLinearRegression::RunCriterion(int model) {
     }
     for (int j = 1; j <= numY; ++j) {
       for (int k = 1; k <= n; ++k)
-        row[static_cast<size_t>(k)] = m.candidateJacobian(c + (j - 1) * numCandidates, k);
+        row[static_cast<size_t>(k)] = m.search.candidateJacobian(c + (j - 1) * numCandidates, k);
       SVDSolution(rows, n, a, sigma.data(), V, row.data(), z.data(), threshold);
       double zz = 0.0;
       for (int i = 1; i <= rows; ++i) zz += z[static_cast<size_t>(i)] * z[static_cast<size_t>(i)];
-      m.predictionVariance(c, j) = zz * candidateVariances(c, j);
+      m.search.predictionVariance(c, j) = zz * candidateVariances(c, j);
     }
   }
-  m.suggestions[kSuggestionCriterion] = positionOfLargest(value);
+  m.search.suggestions[kSuggestionCriterion] = positionOfLargest(value);
 }
 
 void KelNonLinearRegression::ChooseSuggestions(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  m.suggestions[kSuggestionXDistance] = positionOfLargest(relativeXDistance);
-  m.suggestions[kSuggestionFDistance] = positionOfLargest(m.fDistance);
-  m.suggestions[kSuggestionXDistancePrincipal] = positionOfLargest(relativeXDistancePrincipal);
-  m.suggestions[kSuggestionFDistancePrincipal] = positionOfLargest(m.fDistancePrincipal);
+  m.search.suggestions[kSuggestionXDistance] = positionOfLargest(relativeXDistance);
+  m.search.suggestions[kSuggestionFDistance] = positionOfLargest(m.search.fDistance);
+  m.search.suggestions[kSuggestionXDistancePrincipal] =
+      positionOfLargest(relativeXDistancePrincipal);
+  m.search.suggestions[kSuggestionFDistancePrincipal] =
+      positionOfLargest(m.search.fDistancePrincipal);
 }
 
 void KelNonLinearRegression::PrintSuggestions(int model) const {
@@ -316,17 +319,17 @@ void KelNonLinearRegression::PrintSuggestions(int model) const {
   };
   KelPrint("\n\n\nSuggestions for model %d", model);
   KelPrint("\n========================");
-  if (m.effectiveCriterion >= 1 && m.effectiveCriterion <= 7) {
-    KelPrint("%s", criterionNames[m.effectiveCriterion]);
-    printCoordinates(m.suggestions[kSuggestionCriterion]);
+  if (m.search.effectiveCriterion >= 1 && m.search.effectiveCriterion <= 7) {
+    KelPrint("%s", criterionNames[m.search.effectiveCriterion]);
+    printCoordinates(m.search.suggestions[kSuggestionCriterion]);
   }
   KelPrint("\nMax XDistance Criterion");
-  printCoordinates(m.suggestions[kSuggestionXDistance]);
+  printCoordinates(m.search.suggestions[kSuggestionXDistance]);
   KelPrint("\nMax FDistance Criterion");
-  printCoordinates(m.suggestions[kSuggestionFDistance]);
+  printCoordinates(m.search.suggestions[kSuggestionFDistance]);
   KelPrint("\nMax XDistance in principal axes space Criterion");
-  printCoordinates(m.suggestions[kSuggestionXDistancePrincipal]);
+  printCoordinates(m.search.suggestions[kSuggestionXDistancePrincipal]);
   KelPrint("\nMax FDistance in principal axes space Criterion");
-  printCoordinates(m.suggestions[kSuggestionFDistancePrincipal]);
+  printCoordinates(m.search.suggestions[kSuggestionFDistancePrincipal]);
   KelPause();
 }

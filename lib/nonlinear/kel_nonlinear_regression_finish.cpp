@@ -10,11 +10,6 @@
 
 namespace {
 
-// Relative accuracy asked of the parameters: a Gauss-Newton step below sqrt(eps) of every
-// parameter changes no more than the last half of its digits, and the quadratic model that
-// gave the step has then converged as far as differences of the model can tell.
-const double kStepTolerance = std::sqrt(kelMachEps);
-
 // One iterate's linearization: the weighted Jacobian with its columns scaled to unit norm,
 // J D^-1 = U diag(sigma) V^T, and g = U^T r. Scaling the columns makes the damping and the
 // singular value cut-off independent of the parameters' units.
@@ -105,11 +100,14 @@ KelVector dampedStep(const Linearization& L, double lambda, double& predicted) {
 }
 
 // The step is negligible when every component is below the tolerance of its parameter; a
-// parameter at or near zero is measured against its typical size instead.
-bool negligibleStep(const KelVector& s, const KelVector& b, const KelVector& typical) {
+// parameter at or near zero is measured against its typical size instead. With the default
+// tolerance, sqrt(eps), such a step changes no more than the last half of the digits, and the
+// quadratic model that gave it has converged as far as differences of the model can tell.
+bool negligibleStep(const KelVector& s, const KelVector& b, const KelVector& typical,
+                    double tolerance) {
   for (int k = 1; k <= s.Size(); ++k) {
-    const double size = std::max(std::fabs(b(k)), kStepTolerance * typical(k));
-    if (!(std::fabs(s(k)) <= kStepTolerance * size)) return false;
+    const double size = std::max(std::fabs(b(k)), tolerance * typical(k));
+    if (!(std::fabs(s(k)) <= tolerance * size)) return false;
   }
   return true;
 }
@@ -146,76 +144,79 @@ bool dampedSteps(const Linearization& L, KelVector& b, double& f, double& lambda
 // The convergence tests on the undamped Gauss-Newton step: converged when it is negligible
 // against every parameter, or when the reduction of the sum of squares it promises, ||g||^2,
 // is below the rounding error of that sum, so that no step could be seen to lower it. Returns
-// kIterationLimit when neither is met.
+// kContinue when neither is met.
 KelEstimationStop convergenceTest(const Linearization& L, const Rounding& rounding,
                                   const KelVector& newton, const KelVector& b,
-                                  const KelVector& typical) {
-  if (negligibleStep(newton, b, typical)) return KelEstimationStop::kStep;
+                                  const KelVector& typical, double stepTolerance) {
+  if (negligibleStep(newton, b, typical, stepTolerance)) return KelEstimationStop::kStep;
   if (L.projectedNorm * L.projectedNorm <= rounding.typical) return KelEstimationStop::kGradient;
-  return KelEstimationStop::kIterationLimit;
+  return KelEstimationStop::kContinue;
 }
 
 }  // namespace
 
 void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
   Model& m = ModelAt(model);
+  KelNonLinearEstimate& e = m.estimate;
   const int n = m.numParameters;
-  KelVector b = m.parameters;
+  KelVector b = e.parameters;
   double f = objective;
-  m.stopReason = KelEstimationStop::kIterationLimit;
+  // What remains when the iterations run out with neither test met.
+  e.stopReason = KelEstimationStop::kIterationLimit;
   // Fewer measurements than parameters leave the fit undetermined: no test can be met.
   if (nY < n) {
-    m.stopReason = KelEstimationStop::kNoProgress;
-    m.finalSSE = f;
+    e.stopReason = KelEstimationStop::kNoProgress;
+    e.finalSSE = f;
     return;
   }
-  const int limit = 100 * (n + 1);
+  const int limit = IterationBudget(options.finishIterationsPerParameter, n + 1);
   KelVector r(nY);
   Linearization L;
   KelFactorizedSVD svd;
   double lambda = -1.0;
   double growth = 2.0;
   for (int iteration = 0; iteration < limit; ++iteration) {
-    ++m.iterations;
-    Predict(model, b, m.predictions);
-    for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * m.predictions(i);
-    ComputeJacobian(model, b, m.jacobian);
-    linearize(m.jacobian, r, svd, L);
+    ++e.iterations;
+    Predict(model, b, e.predictions);
+    for (int i = 1; i <= nY; ++i) r(i) = wy(i) - w(i) * e.predictions(i);
+    ComputeJacobian(model, b, e.jacobian);
+    linearize(e.jacobian, r, svd, L);
     double predicted = 0.0;
     const KelVector newton = dampedStep(L, 0.0, predicted);
-    const Rounding rounding = sumOfSquaresRounding(r, wy, w, m.predictions);
-    const KelEstimationStop reason = convergenceTest(L, rounding, newton, b, m.typical);
-    if (reason != KelEstimationStop::kIterationLimit) {
+    const Rounding rounding = sumOfSquaresRounding(r, wy, w, e.predictions);
+    const KelEstimationStop reason =
+        convergenceTest(L, rounding, newton, b, e.typical, options.stepTolerance);
+    if (KelConverged(reason)) {
       TakeLastStep(model, newton, rounding.typical, b, f);
-      m.stopReason = reason;
+      e.stopReason = reason;
       break;
     }
     if (lambda < 0.0) lambda = 1e-3 * L.sigma(1) * L.sigma(1);
     const bool accepted = dampedSteps(L, b, f, lambda, growth, [&](KelVector& point) {
-      m.working = point;
+      e.working = point;
       return Objective(model, point);
     });
     if (!accepted) {
       // No step, down to the rounding of the parameters, lowers the computed sum: that is a
       // minimum of the arithmetic when the reduction promised stays within the rounding bound
       // of the sum, and a failure otherwise.
-      m.stopReason = L.projectedNorm * L.projectedNorm <= rounding.bound
+      e.stopReason = L.projectedNorm * L.projectedNorm <= rounding.bound
                          ? KelEstimationStop::kGradient
                          : KelEstimationStop::kNoProgress;
       break;
     }
   }
-  m.parameters = b;
-  m.finalSSE = f;
+  e.parameters = b;
+  e.finalSSE = f;
 }
 
 void KelNonLinearRegression::TakeLastStep(int model, const KelVector& newton, double tolerance,
                                           KelVector& b, double& f) {
   // The converged step is still taken, for the digits it adds, unless it raises the sum by
   // more than its rounding error.
-  Model& m = ModelAt(model);
+  KelNonLinearEstimate& e = ModelAt(model).estimate;
   KelVector trial = b + newton;
-  m.working = trial;
+  e.working = trial;
   const double value = Objective(model, trial);
   if (value <= f + tolerance) {
     b = trial;

@@ -7,20 +7,11 @@
 #include "minimization/kel_minimization_robust.h"
 #include "nonlinear/kel_nonlinear_regression.h"
 
-namespace {
-
-// The x step is a correction between two estimations, not a search of its own: 300
-// evaluations per uncertain value, never more than 10000 in all.
-constexpr int kXStepIterationsPerValue = 300;
-constexpr int kXStepIterationLimit = 10000;
-
-}  // namespace
-
 // Re-estimates the uncertain x at the parameters of the model's first pass; the result
 // replaces them in the working X. Every x step starts again from the measured values, so the
 // outcome does not depend on how many estimations came before.
 void KelNonLinearRegression::EstimateIndependentVariables(int model) {
-  fixedParameters = ModelAt(model).parameters;
+  fixedParameters = ModelAt(model).estimate.parameters;
   uncertainRow.clear();
   uncertainColumn.clear();
   KelVector z(numUncertainX);
@@ -41,7 +32,10 @@ void KelNonLinearRegression::EstimateIndependentVariables(int model) {
   xTrial.Resize(numX);
   KelMinimizationRobust minimizer(
       z, [this, model](KelVector& v) { return IndependentVariablesObjective(model, v); });
-  minimizer(std::min(kXStepIterationsPerValue * n, kXStepIterationLimit));
+  // The x step is a correction between two estimations, not a search of its own: a few
+  // iterations per uncertain value, with a cap in all.
+  minimizer(
+      std::min(IterationBudget(options.xStepIterationsPerValue, n), options.xStepIterationLimit));
   const KelVector& best = minimizer.XMin();
   for (int u = 0; u < n; ++u)
     X(uncertainRow[static_cast<size_t>(u)], uncertainColumn[static_cast<size_t>(u)]) = best(u + 1);

@@ -27,6 +27,7 @@ const char* stopText(KelEstimationStop reason) {
     case KelEstimationStop::kNoProgress:
       return "NOT converged: no progress";
     case KelEstimationStop::kNotEstimated:
+    case KelEstimationStop::kContinue:  // never the reason an estimation stopped
       break;
   }
   return "not estimated";
@@ -65,25 +66,24 @@ void KelNonLinearRegression::PrintLeastSquaresTitle(int model) const {
 
 void KelNonLinearRegression::PrintSSEAndConditioning(int model) const {
   const Model& m = ModelAt(model);
-  KelPrint("\nInitial value of SSE %e", m.initialSSE);
-  KelPrint("\nFinal value of SSE %e", m.finalSSE);
-  const bool converged =
-      m.stopReason == KelEstimationStop::kStep || m.stopReason == KelEstimationStop::kGradient;
-  KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s", stopText(m.stopReason),
-           m.iterations, m.evaluations, converged ? "" : kelReportWarning);
-  KelPrint("\n\nCondition Number %e", m.conditionNumber);
-  if (m.conditionNumber > 1000.0)
+  KelPrint("\nInitial value of SSE %e", m.estimate.initialSSE);
+  KelPrint("\nFinal value of SSE %e", m.estimate.finalSSE);
+  KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s",
+           stopText(m.estimate.stopReason), m.estimate.iterations, m.estimate.evaluations,
+           KelConverged(m.estimate.stopReason) ? "" : kelReportWarning);
+  KelPrint("\n\nCondition Number %e", m.statistics.conditionNumber);
+  if (m.statistics.conditionNumber > 1000.0)
     KelPrint("%s   The Jacobian matrix is ill conditioned", kelReportWarning);
   else
     KelPrint("   The Jacobian matrix is well conditioned");
-  KelPrint("\nParameters Norm2 %16.7e\n", m.parametersNorm);
+  KelPrint("\nParameters Norm2 %16.7e\n", m.statistics.parametersNorm);
   KelPause();
 }
 
 void KelNonLinearRegression::PrintConstraintWarnings(int model) const {
   const Model& m = ModelAt(model);
   for (int k = 1; k <= m.numParameters; ++k) {
-    const double b = m.parameters(k);
+    const double b = m.estimate.parameters(k);
     if (b < m.lower(k) + 0.01 * std::fabs(b))
       KelPrint("\n%s   Parameter %d is near the lower constraint", kelReportWarning, k);
     if (b > m.upper(k) - 0.01 * std::fabs(b))
@@ -97,8 +97,8 @@ void KelNonLinearRegression::PrintNewtonComparison(int model) const {
   KelPrint("\n             by minimization                 with Newton method");
   bool notWellDefined = false;
   for (int k = 1; k <= m.numParameters; ++k) {
-    const double b = m.parameters(k);
-    const double s = m.newtonStep(k);
+    const double b = m.estimate.parameters(k);
+    const double s = m.diagnostics.newtonStep(k);
     KelPrint("\n%3d     %23.14e         %23.14e", k, b, b + s);
     if (std::fabs(s) > 0.1 * std::fabs(b)) {
       KelPrint("%s   Parameter not well defined", kelReportWarning);
@@ -117,10 +117,10 @@ void KelNonLinearRegression::PrintParameters(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\n Par.         Value           Standard Error      T-Value          P-Value");
   for (int k = 1; k <= m.numParameters; ++k) {
-    const double b = m.parameters(k);
-    const double se = m.standardErrors(k);
+    const double b = m.estimate.parameters(k);
+    const double se = m.statistics.standardErrors(k);
     const double t = KelStandardized(b, se);
-    const double p = kel_nonlinear_tails::TwoSidedT(m.degreesOfFreedom, t);
+    const double p = kel_nonlinear_tails::TwoSidedT(m.statistics.degreesOfFreedom, t);
     KelPrint("\n%3d %23.14e %16.7e %16.7e %16.7e", k, b, se, t, p);
     if (p > 0.05) KelPrint("%s", kelReportWarning);
   }
@@ -130,13 +130,13 @@ void KelNonLinearRegression::PrintParameters(int model) const {
 void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) const {
   const Model& m = ModelAt(model);
   const char* const titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
-  const double quantiles[2] = {m.t95, m.t99};
+  const double quantiles[2] = {m.statistics.t95, m.statistics.t99};
   for (int c = 0; c < 2; ++c) {
     KelPrint("%s", titles[c]);
     KelPrint("\n Par.      Lower           Upper");
     for (int k = 1; k <= m.numParameters; ++k) {
-      const double b = m.parameters(k);
-      const double h = m.standardErrors(k) * quantiles[c];
+      const double b = m.estimate.parameters(k);
+      const double h = m.statistics.standardErrors(k) * quantiles[c];
       KelPrint("\n%3d %16.7e %16.7e", k, b - h, b + h);
       if (h > 2.5 * std::fabs(b)) KelPrint("%s", kelReportWarning);
     }
@@ -146,9 +146,9 @@ void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) const 
 
 void KelNonLinearRegression::PrintCovarianceAndCorrelation(int model) const {
   const Model& m = ModelAt(model);
-  KelPrintResult(m.covariance, "\n\nVariance-Covariance Matrix");
+  KelPrintResult(m.statistics.covariance, "\n\nVariance-Covariance Matrix");
   KelPause();
-  KelPrintResult(m.correlation, "Correlation Matrix");
+  KelPrintResult(m.diagnostics.correlation, "Correlation Matrix");
   KelPause();
 }
 
@@ -156,10 +156,11 @@ void KelNonLinearRegression::PrintVarianceInflationFactors(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\nVariance inflation factor");
   for (int k = 1; k <= m.numParameters; ++k) {
-    KelPrint("\n%d %16.7e", k, m.inflationFactors(k));
-    if (m.inflationFactors(k) > 1000.0) KelPrint(" %s", kelReportWarning);
+    KelPrint("\n%d %16.7e", k, m.diagnostics.inflationFactors(k));
+    if (m.diagnostics.inflationFactors(k) > 1000.0) KelPrint(" %s", kelReportWarning);
   }
-  if (m.correlationFlag) KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
+  if (m.diagnostics.correlationFlag)
+    KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
   KelPause();
 }
 
@@ -167,10 +168,10 @@ void KelNonLinearRegression::PrintTolerances(int model) const {
   const Model& m = ModelAt(model);
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int k = 1; k <= m.numParameters; ++k) {
-    KelPrint("\n%d %16.7e", k, m.tolerances(k));
-    if (m.tolerances(k) < 0.01) KelPrint(" %s", kelReportWarning);
+    KelPrint("\n%d %16.7e", k, m.diagnostics.tolerances(k));
+    if (m.diagnostics.tolerances(k) < 0.01) KelPrint(" %s", kelReportWarning);
   }
-  if (m.multicollinearity) {
+  if (m.diagnostics.multicollinearity) {
     KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
     KelPrint("\nThe Tj Tolerance identifies serious multicollinearities");
   } else {
@@ -181,7 +182,7 @@ void KelNonLinearRegression::PrintTolerances(int model) const {
 
 void KelNonLinearRegression::PrintSingularValueAnalysis(int model) const {
   const Model& m = ModelAt(model);
-  const KelVector& sigma = m.singularValues;
+  const KelVector& sigma = m.statistics.singularValues;
   const double threshold = std::sqrt(static_cast<double>(kelMachEpsFloat)) * sigma(1);
   KelPrint("\n\n=============================");
   KelPrint("\nSingular Value Analysis");
@@ -197,7 +198,8 @@ void KelNonLinearRegression::PrintSingularValueAnalysis(int model) const {
     const double length = sigma(i) == 0.0 ? kelUnbounded : 1.0 / (sigma(i) * meanWeight);
     KelPrint("\n\nDiameter N. %d Semi-Diameter Length = %e", i, length);
     if (threshold > sigma(i)) KelPrint("%s", kelReportWarning);
-    for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e", m.rightVectors(k, i));
+    for (int k = 1; k <= m.numParameters; ++k)
+      KelPrint("\n%16.7e", m.statistics.rightVectors(k, i));
   }
   KelPause();
 }
@@ -207,10 +209,12 @@ void KelNonLinearRegression::PrintPrincipalComponents(int model) const {
   KelPrint("\n\n=============================");
   KelPrint("\nPrincipal Components Analysis");
   KelPrint("\n=============================");
-  for (int c = 1; c <= m.numParameters - m.rankDeficiency; ++c) {
+  for (int c = 1; c <= m.numParameters - m.statistics.rankDeficiency; ++c) {
     KelPrint("\nComponent No. %d", c);
-    KelPrint("\nRelative Importance %e", KelStandardized(m.singularValues(c), m.singularValues(1)));
-    for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%16.7e f[%d]", m.scaledVectors(c, k), k);
+    KelPrint("\nRelative Importance %e",
+             KelStandardized(m.statistics.singularValues(c), m.statistics.singularValues(1)));
+    for (int k = 1; k <= m.numParameters; ++k)
+      KelPrint("\n%16.7e f[%d]", m.statistics.scaledVectors(c, k), k);
   }
   KelPause();
 }
@@ -221,12 +225,12 @@ void KelNonLinearRegression::PrintVarianceAnalysis(int model) const {
   KelPrint("\nVariance Analysis");
   KelPrint("\n=============================");
   KelPrint("\nTotal Sum of Squares                    = %16.7e", sst);
-  KelPrint("\nResiduals Norm2                         = %16.7e", m.residualsNorm);
-  KelPrint("\nSum of Squares                          = %16.7e", m.sumOfSquares);
-  KelPrint("\nStandard Deviation                      = %16.7e", m.standardDeviation);
-  KelPrint("\nMean Square Error                       = %16.7e", m.meanSquareError);
-  KelPrint("\nWeighted Square Error                   = %16.7e", m.finalSSE);
-  KelPrint("\nCoefficient of Determination (R2)       = %16.7e", m.r2);
+  KelPrint("\nResiduals Norm2                         = %16.7e", m.statistics.residualsNorm);
+  KelPrint("\nSum of Squares                          = %16.7e", m.statistics.sumOfSquares);
+  KelPrint("\nStandard Deviation                      = %16.7e", m.statistics.standardDeviation);
+  KelPrint("\nMean Square Error                       = %16.7e", m.statistics.meanSquareError);
+  KelPrint("\nWeighted Square Error                   = %16.7e", m.estimate.finalSSE);
+  KelPrint("\nCoefficient of Determination (R2)       = %16.7e", m.statistics.r2);
   KelPause();
 }
 
@@ -241,10 +245,11 @@ void KelNonLinearRegression::PrintModelTest(int model) const {
       KelPrint("\nResponse Variable %d                     = %16.7e", j, responseVariances(j));
   }
   KelPrint("\n\n\nF-test for the model");
-  KelPrint("\nFexperimental = %e", m.fExperimental);
+  KelPrint("\nFexperimental = %e", m.diagnostics.fExperimental);
   KelPrint("\nThe probability that F with dfNum %d dfDen %d \nis greater than %e is %e",
-           m.fDegreesOfFreedom, varianceDegreesOfFreedom, m.fExperimental, m.fProbability);
-  if (m.fProbability < 0.05) KelPrint("%s", kelReportComparisonWarning);
+           m.diagnostics.fDegreesOfFreedom, varianceDegreesOfFreedom, m.diagnostics.fExperimental,
+           m.diagnostics.fProbability);
+  if (m.diagnostics.fProbability < 0.05) KelPrint("%s", kelReportComparisonWarning);
   KelPause();
 }
 
@@ -254,29 +259,30 @@ void KelNonLinearRegression::PrintResidualsAnalysis(int model) const {
   KelPrint("\nResiduals Analysis");
   KelPrint("\n=============================");
   for (int j = 1; j <= numY; ++j) {
-    const double d = weightingKind == 2 ? std::sqrt(responseVariances(j)) : m.standardDeviation;
+    const double d =
+        weightingKind == 2 ? std::sqrt(responseVariances(j)) : m.statistics.standardDeviation;
     KelPrint("\n\nResponse Variable %d", j);
     KelPrint(
         "\n        Observed y     Estimated y     Residuals r    Residuals    Residuals\n"
         "                                                      Normalized    Weighted");
     for (int l = 1; l <= numExperiments; ++l) {
       const int i = l + (j - 1) * numExperiments;
-      const double normalized = KelStandardized(m.residuals(i), d);
-      KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f  %12.2f", l, y(i), m.predictions(i), m.residuals(i),
-               normalized, m.weightedResiduals(i));
+      const double normalized = KelStandardized(m.estimate.residuals(i), d);
+      KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f  %12.2f", l, y(i), m.estimate.predictions(i),
+               m.estimate.residuals(i), normalized, m.estimate.weightedResiduals(i));
       if (std::fabs(normalized) > 2.5) KelPrint("%s", kelReportWarning);
     }
     KelPause();
     const char* const titles[2] = {"\n\nConfidence Interval 95% for y",
                                    "\n\nConfidence Interval 99% for y"};
-    const double quantiles[2] = {m.t95, m.t99};
+    const double quantiles[2] = {m.statistics.t95, m.statistics.t99};
     for (int c = 0; c < 2; ++c) {
       KelPrint("%s", titles[c]);
       KelPrint("\n Exp.      Lower            y             Upper");
       for (int l = 1; l <= numExperiments; ++l) {
         const int i = l + (j - 1) * numExperiments;
-        const double yHat = m.predictions(i);
-        const double h = m.predictionStandardErrors(i) * quantiles[c];
+        const double yHat = m.estimate.predictions(i);
+        const double h = m.statistics.predictionStandardErrors(i) * quantiles[c];
         KelPrint("\n%3d %16.7e %16.7e %16.7e", l, yHat - h, yHat, yHat + h);
         if (h > 2.5 * std::fabs(yHat)) KelPrint("%s", kelReportWarning);
       }

@@ -23,14 +23,24 @@ using KelNonLinearModel = void (*)(int model, int experiment, KelVector& b, KelV
 using KelNonLinearJacobian = void (*)(int model, int experiment, KelVector& b, KelVector& x,
                                       KelMatrix& dy);
 
-// How the estimation of a model ended. Only the first two are converged fits.
+// How the estimation of a model ended. Only kStep and kGradient are converged fits: ask
+// KelConverged rather than comparing values.
 enum class KelEstimationStop {
-  kNotEstimated,  // the model has not been estimated
-  kStep,          // converged: the Gauss-Newton step is negligible against every parameter
-  kGradient,      // converged: the residuals are orthogonal to the Jacobian's columns
-  kIterationLimit,
-  kNoProgress,  // no damped step lowers the sum of squares while neither test is met
+  kNotEstimated,    // the model has not been estimated
+  kStep,            // converged: the Gauss-Newton step is negligible against every parameter
+  kGradient,        // converged: the residuals are orthogonal to the Jacobian's columns
+  kIterationLimit,  // the damped Gauss-Newton iterations ran out with neither test met
+  kNoProgress,      // no damped step lowers the sum of squares while neither test is met
+  // Inside the estimation only: neither test is met yet and the iterations go on. Never the
+  // stop reason of a model, and never reported.
+  kContinue,
 };
+
+// Whether an estimation that stopped for this reason is a converged fit: the step test or the
+// gradient test was met.
+constexpr bool KelConverged(KelEstimationStop stop) {
+  return stop == KelEstimationStop::kStep || stop == KelEstimationStop::kGradient;
+}
 
 // One measurement singled out by the robust report.
 struct KelOutlier {

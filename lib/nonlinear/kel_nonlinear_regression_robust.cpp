@@ -10,14 +10,6 @@
 #include "nonlinear/kel_nonlinear_regression.h"
 #include "statistics/kel_median.h"
 
-namespace {
-
-constexpr int kExtrapolationRounds = 10;
-// An extrapolation longer than this many times the best point's size stops the search.
-constexpr double kExtrapolationLimit = 1000.0;
-
-}  // namespace
-
 // Three points of the search with their medians, kept ordered: best, middle, worst.
 struct KelNonLinearRegression::RobustTriple {
   KelVector best, middle, worst;
@@ -91,9 +83,9 @@ double KelNonLinearRegression::MedianObjective(int model, KelVector& b) {
 
 void KelNonLinearRegression::RobustEstimate(int model) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  const int limit = 100 * m.numParameters;
+  const int limit = IterationBudget(options.robustIterationsPerParameter, m.numParameters);
   KelVector start = m.start;
-  m.initialLms = MedianOfSquares(model, start);
+  m.robust.initialLms = MedianOfSquares(model, start);
 
   // Three starts: the starting parameters, the least-squares ones, and a point well beyond.
   RobustTriple t;
@@ -104,7 +96,7 @@ void KelNonLinearRegression::RobustEstimate(int model) {
   t.fBest = minimizer.FSolution();
 
   EnsureEstimated(model);
-  const KelVector leastSquares = m.parameters;
+  const KelVector leastSquares = m.estimate.parameters;
   t.middle = minimizeFrom(minimizer, leastSquares, limit, t.fMiddle);
   KelVector beyond(m.numParameters);
   for (int k = 1; k <= m.numParameters; ++k)
@@ -121,18 +113,19 @@ void KelNonLinearRegression::ExtrapolateRobust(int model, KelMinimizationRobust&
                                                RobustTriple& t) {
   const Model& m = models[static_cast<size_t>(model - 1)];
   const int n = m.numParameters;
-  const int limit = 100 * n;
+  const int limit = IterationBudget(options.robustIterationsPerParameter, n);
   // From the middle of the worse two through the best, a tenth of the way relative to the
   // best point's largest coordinate.
   KelVector c(n);
-  for (int round = 0; round < kExtrapolationRounds; ++round) {
+  for (int round = 0; round < options.robustExtrapolationRounds; ++round) {
     const KelVector& d = t.best;
     int p = 1;
     d.MaxAbs(&p);
     double e = 1.0;
     if (std::fabs(d(p)) >= 0.001) {
       e = std::fabs((d(p) - 0.5 * (t.worst(p) + t.middle(p))) / d(p));
-      if (e > kExtrapolationLimit) break;
+      // An extrapolation longer than the limit times the best point's size stops the search.
+      if (e > options.robustExtrapolationLimit) break;
     }
     for (int k = 1; k <= n; ++k) {
       c(k) = d(k) + (d(k) - 0.5 * (t.worst(k) + t.middle(k))) * (0.1 / e);
@@ -147,39 +140,33 @@ void KelNonLinearRegression::ExtrapolateRobust(int model, KelMinimizationRobust&
 
 void KelNonLinearRegression::KeepRobustFit(int model, const KelVector& lms) {
   Model& m = models[static_cast<size_t>(model - 1)];
-  // The robust fit takes the place of the least-squares fit in the model's fields (parameters,
-  // predictions, residuals, final SSE), which is how later reports of the same model show it;
-  // the next least-squares use estimates the model afresh.
+  KelNonLinearRobustFit& r = m.robust;
+  // The next least-squares use estimates the model afresh, as it always has after a robust
+  // analysis: the stored reports follow from that estimation (the serial numbers of its
+  // matrices and, with errors in x, the x it starts from).
   m.estimated = false;
-  m.statisticsReady = false;
-  m.diagnosticsReady = false;
-  m.parameters = lms;
-  m.lmsParameters = lms;
-  Predict(model, m.parameters, m.predictions);
-  m.residuals.Resize(nY, false);
-  m.weightedResiduals.Resize(nY, false);
+  r.lmsParameters = lms;
+  Predict(model, r.lmsParameters, r.lmsPredictions);
+  r.lmsResiduals.Resize(nY, false);
+  r.lmsWeightedResiduals.Resize(nY, false);
   for (int i = 1; i <= nY; ++i) {
-    m.residuals(i) = y(i) - m.predictions(i);
-    m.weightedResiduals(i) = wy(i) - w(i) * m.predictions(i);
+    r.lmsResiduals(i) = y(i) - r.lmsPredictions(i);
+    r.lmsWeightedResiduals(i) = wy(i) - w(i) * r.lmsPredictions(i);
   }
-  m.lmsPredictions = m.predictions;
-  m.lmsResiduals = m.residuals;
-  m.lmsWeightedResiduals = m.weightedResiduals;
   KelVector b = lms;
-  m.finalLms = MedianOfSquares(model, b);
-  m.finalSSE = m.finalLms;
+  r.finalLms = MedianOfSquares(model, b);
 }
 
 void KelNonLinearRegression::FindOutliers(int model) {
-  Model& m = models[static_cast<size_t>(model - 1)];
+  KelNonLinearRobustFit& r = models[static_cast<size_t>(model - 1)].robust;
   // By the size of the weighted residual.
-  m.highlyProbable.clear();
-  m.possible.clear();
+  r.highlyProbable.clear();
+  r.possible.clear();
   for (int j = 1; j <= numY; ++j) {
     for (int l = 1; l <= numExperiments; ++l) {
-      const double size = std::fabs(m.weightedResiduals(l + (j - 1) * numExperiments));
-      if (size > kHighlyProbableOutlier) m.highlyProbable.push_back(KelOutlier{l, j, size});
-      if (size > kPossibleOutlier) m.possible.push_back(KelOutlier{l, j, size});
+      const double size = std::fabs(r.lmsWeightedResiduals(l + (j - 1) * numExperiments));
+      if (size > kHighlyProbableOutlier) r.highlyProbable.push_back(KelOutlier{l, j, size});
+      if (size > kPossibleOutlier) r.possible.push_back(KelOutlier{l, j, size});
     }
   }
 }

@@ -29,18 +29,19 @@ void KelNonLinearRegression::PrintRobustReport(int model) const {
   KelPrint("\n\n\n=========================================");
   KelPrint("\nRobust Regression Analysis for model %d", model);
   KelPrint("\n=========================================\n");
-  KelPrint("\nInitial value of LMS %e", m.initialLms);
-  KelPrint("\nFinal value of LMS %e", m.finalLms);
+  KelPrint("\nInitial value of LMS %e", m.robust.initialLms);
+  KelPrint("\nFinal value of LMS %e", m.robust.finalLms);
   KelPrint("\n\n\n Parameters for Least Median of Squares");
   KelPrint("\n\n Par.         Value");
-  for (int k = 1; k <= m.numParameters; ++k) KelPrint("\n%3d %23.14e", k, m.lmsParameters(k));
-  KelPrint("\n\n\nLeast Median of Squares =%16.7e", m.finalLms);
+  for (int k = 1; k <= m.numParameters; ++k)
+    KelPrint("\n%3d %23.14e", k, m.robust.lmsParameters(k));
+  KelPrint("\n\n\nLeast Median of Squares =%16.7e", m.robust.finalLms);
   KelPause();
-  PrintRobustResiduals(m);
-  PrintOutliers(m);
+  PrintRobustResiduals(m.robust);
+  PrintOutliers(m.robust);
 }
 
-void KelNonLinearRegression::PrintRobustResiduals(const Model& m) const {
+void KelNonLinearRegression::PrintRobustResiduals(const KelNonLinearRobustFit& r) const {
   KelPrint("\n\n===================");
   KelPrint("\nResiduals Analysis");
   KelPrint("\n===================");
@@ -51,36 +52,36 @@ void KelNonLinearRegression::PrintRobustResiduals(const Model& m) const {
         "                                                       Weighted");
     for (int l = 1; l <= numExperiments; ++l) {
       const int i = l + (j - 1) * numExperiments;
-      KelPrint("\n%3d%16.7e%16.7e%16.7e%10.2f", l, y(i), m.lmsPredictions(i), m.lmsResiduals(i),
-               m.lmsWeightedResiduals(i));
-      if (std::fabs(m.lmsWeightedResiduals(i)) > kHighlyProbableOutlier)
+      KelPrint("\n%3d%16.7e%16.7e%16.7e%10.2f", l, y(i), r.lmsPredictions(i), r.lmsResiduals(i),
+               r.lmsWeightedResiduals(i));
+      if (std::fabs(r.lmsWeightedResiduals(i)) > kHighlyProbableOutlier)
         KelPrint("%s", kelReportWarning);
     }
     KelPause();
   }
 }
 
-void KelNonLinearRegression::PrintOutliers(const Model& m) const {
-  if (!m.possible.empty() || !m.highlyProbable.empty()) {
+void KelNonLinearRegression::PrintOutliers(const KelNonLinearRobustFit& r) const {
+  if (!r.possible.empty() || !r.highlyProbable.empty()) {
     KelPrint("\n\nOutliers sorted by importance:\n");
-    std::vector<KelOutlier> sorted = m.possible;
+    std::vector<KelOutlier> sorted = r.possible;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const KelOutlier& a, const KelOutlier& b) { return a.size > b.size; });
     for (const KelOutlier& o : sorted) KelPrint(" %d", o.experiment);
-    if (m.highlyProbable.empty()) {
+    if (r.highlyProbable.empty()) {
       KelPrint("\n\nThere are no highly probable Outliers");
     } else {
       KelPrint("\n\nThese are highly probable Outliers:");
-      for (const KelOutlier& o : m.highlyProbable)
+      for (const KelOutlier& o : r.highlyProbable)
         KelPrint("\nExperiment %3d Variable %3d", o.experiment, o.response);
     }
   } else {
     KelPrint("\n\nThere are no Outliers");
     KelPrint("\n\nThere are no highly probable Outliers");
   }
-  if (!m.possible.empty()) {
+  if (!r.possible.empty()) {
     KelPrint("\n\nThese are possible Outliers:");
-    for (const KelOutlier& o : m.possible)
+    for (const KelOutlier& o : r.possible)
       KelPrint("\nExperiment %3d Variable %3d", o.experiment, o.response);
   }
   KelPause();

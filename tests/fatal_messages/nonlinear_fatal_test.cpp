@@ -170,6 +170,35 @@ TEST(FatalNonLinearRegression, ExperimentCriterionOutOfRange) {
                    "SetExperimentCriterion\nindex 8, valid 0..7");
 }
 
+TEST(FatalNonLinearRegression, OptionOutOfRange) {
+  EXPECT_KEL_FATAL(
+      {
+        KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
+        KelNonLinearOptions options;
+        options.finishIterationsPerParameter = 0;
+        regression.SetOptions(options);
+      },
+      "\nKelNonLinearRegression class\nOption out of range in SetOptions\n"
+      "finishIterationsPerParameter = 0");
+  EXPECT_KEL_FATAL(
+      {
+        KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
+        KelNonLinearOptions options;
+        options.stepTolerance = std::nan("");
+        regression.SetOptions(options);
+      },
+      "\nKelNonLinearRegression class\nOption out of range in SetOptions\nstepTolerance = nan");
+  EXPECT_KEL_FATAL(
+      {
+        KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
+        KelNonLinearOptions options;
+        options.robustExtrapolationRounds = -1;
+        regression.SetOptions(options);
+      },
+      "\nKelNonLinearRegression class\nOption out of range in SetOptions\n"
+      "robustExtrapolationRounds = -1");
+}
+
 TEST(FatalNonLinearRegression, ParametersOfUnknownModel) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
   EXPECT_KEL_FATAL(regression.GetParameters(2),

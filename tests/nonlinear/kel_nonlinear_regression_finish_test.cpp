@@ -158,4 +158,78 @@ TEST_F(NonLinearFinish, ZeroStartReachesTheSameMinimum) {
   for (int k = 1; k <= 2; ++k) EXPECT_NEAR(b(k), near(k), 1e-8 * std::fabs(near(k)));
 }
 
+// The guide: "converged on the step" and "converged on the gradient" are converged fits; "NOT
+// converged: iteration limit" and "NOT converged: no progress" are not, and neither is a model
+// that was not estimated, nor the estimation's own "go on", which no model ever reports.
+TEST(NonLinearStopReasons, OnlyTheStepAndTheGradientTestAreConverged) {
+  struct Case {
+    KelEstimationStop stop;
+    bool converged;
+  };
+  const Case cases[] = {
+      {KelEstimationStop::kNotEstimated, false}, {KelEstimationStop::kStep, true},
+      {KelEstimationStop::kGradient, true},      {KelEstimationStop::kIterationLimit, false},
+      {KelEstimationStop::kNoProgress, false},   {KelEstimationStop::kContinue, false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(KelConverged(c.stop), c.converged) << "stop reason " << static_cast<int>(c.stop);
+  // Usable where a constant is needed.
+  static_assert(KelConverged(KelEstimationStop::kStep) &&
+                !KelConverged(KelEstimationStop::kIterationLimit));
+}
+
+// The values a program may have stored: the internal "go on" comes after them, so that none
+// of them moved.
+TEST(NonLinearStopReasons, ReportedReasonsKeepTheirValues) {
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kNotEstimated), 0);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kStep), 1);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kGradient), 2);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kIterationLimit), 3);
+  EXPECT_EQ(static_cast<int>(KelEstimationStop::kNoProgress), 4);
+}
+
+// The finish gets f (n + 1) damped Gauss-Newton iterations, f the option
+// finishIterationsPerParameter. Started far from the minimum (one minimizer iteration per
+// parameter, and a refinement that stops at once), the finish needs several of them: every f
+// below the one that suffices stops at the limit, f (n + 1) iterations into the finish, and must
+// not read as converged; the first f that suffices ends on the same fit as the default limit.
+TEST_F(NonLinearFinish, FinishThatRunsOutOfIterationsStopsAtTheLimitAndIsNotConverged) {
+  KelNonLinearOptions options;
+  options.minimizerIterationsPerParameter = 1;
+  options.refinementStepTolerance = 1e6;
+  auto fit = [&](int perParameter, KelNonLinearRegression& r) {
+    options.finishIterationsPerParameter = perParameter;
+    r.SetOptions(options);
+    r.SetInitialParameters(1, KelVector(2, 5., 1.));
+    return r.GetParameters(1);
+  };
+  KelNonLinearRegression generous(1, ExponentialX(), ExponentialY(), CountingModel);
+  const KelVector converged = fit(100, generous);
+  ASSERT_TRUE(generous.Converged(1));
+
+  int firstIterations = 0;
+  int perParameter = 1;
+  for (;; ++perParameter) {
+    ASSERT_LE(perParameter, 100);
+    KelNonLinearRegression r(1, ExponentialX(), ExponentialY(), CountingModel);
+    const KelVector b = fit(perParameter, r);
+    if (perParameter == 1) firstIterations = r.Iterations(1);
+    if (r.Converged(1)) {
+      EXPECT_TRUE(b == converged);
+      EXPECT_LE(r.Iterations(1), firstIterations + (perParameter - 1) * 3);
+      break;
+    }
+    EXPECT_EQ(r.StopReason(1), KelEstimationStop::kIterationLimit);
+    // Each more unit of the option is n + 1 = 3 more iterations, all run.
+    EXPECT_EQ(r.Iterations(1), firstIterations + (perParameter - 1) * 3);
+    const std::string out = CaptureOutput([&] { r.LeastSquaresAnalysis(); });
+    EXPECT_NE(out.find("\nEstimation NOT converged: iteration limit after " +
+                       std::to_string(r.Iterations(1)) + " iterations and " +
+                       std::to_string(r.ModelEvaluations(1)) + " model evaluations" + mark),
+              std::string::npos)
+        << out.substr(0, 400);
+  }
+  // The limit did bind: the finish needed more than n + 1 iterations from that start.
+  EXPECT_GT(perParameter, 1);
+}
+
 }  // namespace
