@@ -378,7 +378,6 @@ class KelLinearRegression : public KelBase {
   void PrintFTest() const;
   void PrintResiduals() const;
   void PrintResponseConfidenceIntervals() const;
-  void PrintResponseIntervalRows(double quantile) const;
   void PrintNormality() const;
   void PrintOutlierVerdict() const;
   void PrintDataBlock() const;

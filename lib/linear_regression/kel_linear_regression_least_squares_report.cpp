@@ -196,17 +196,12 @@ void KelLinearRegression::PrintResiduals() const {
 }
 
 void KelLinearRegression::PrintResponseConfidenceIntervals() const {
-  // These titles go through the formatter: "%%" prints one "%".
-  KelPrint("\n\nConfidence Interval 95%% for y");
-  PrintResponseIntervalRows(fit.t95);
-  KelPrint("\n\nConfidence Interval 99%% for y");
-  PrintResponseIntervalRows(fit.t99);
+  const KelRowRange all{0, numExperiments};
+  PrintResponseIntervalBlock(kelReportResponseInterval95, fit.yEstimated, fit.seYEstimated, fit.t95,
+                             kelReportWarning, all);
+  PrintResponseIntervalBlock(kelReportResponseInterval99, fit.yEstimated, fit.seYEstimated, fit.t99,
+                             kelReportWarning, all);
   KelPause();
-}
-
-void KelLinearRegression::PrintResponseIntervalRows(double quantile) const {
-  KelPrint("\n Exp.      Lower            y             Upper");
-  PrintResponseIntervals(fit.yEstimated, fit.seYEstimated, quantile, kelReportWarning);
 }
 
 void KelLinearRegression::PrintNormality() const {

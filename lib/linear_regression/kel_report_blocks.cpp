@@ -59,6 +59,14 @@ void PrintResponseIntervals(const KelVector& yEstimated, const KelVector& standa
   }
 }
 
+void PrintResponseIntervalBlock(const char* title, const KelVector& yEstimated,
+                                const KelVector& standardErrors, double quantile,
+                                const char* warning, KelRowRange rows) {
+  KelPrint("%s", title);
+  KelPrint("\n Exp.      Lower            y             Upper");
+  PrintResponseIntervals(yEstimated, standardErrors, quantile, warning, rows);
+}
+
 void PrintResponseIntervals(const KelVector& yEstimated, const KelVector& standardErrors,
                             double quantile, const char* warning) {
   PrintResponseIntervals(yEstimated, standardErrors, quantile, warning,

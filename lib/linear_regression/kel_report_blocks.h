@@ -50,4 +50,12 @@ void PrintResponseIntervals(const KelVector& yEstimated, const KelVector& standa
 void PrintResponseIntervals(const KelVector& yEstimated, const KelVector& standardErrors,
                             double quantile, const char* warning);
 
+// The titles of the responses' intervals at the two levels the reports give.
+inline constexpr const char* kelReportResponseInterval95 = "\n\nConfidence Interval 95% for y";
+inline constexpr const char* kelReportResponseInterval99 = "\n\nConfidence Interval 99% for y";
+// A title, the column heads and the rows of PrintResponseIntervals.
+void PrintResponseIntervalBlock(const char* title, const KelVector& yEstimated,
+                                const KelVector& standardErrors, double quantile,
+                                const char* warning, KelRowRange rows);
+
 #endif

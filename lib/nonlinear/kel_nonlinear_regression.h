@@ -389,9 +389,6 @@ class KelNonLinearRegression : public KelBase {
 
   // Robust estimation (kel_nonlinear_regression_robust.cpp).
   struct RobustTriple;
-  // Weighted residuals larger than these mark highly probable and possible outliers.
-  static constexpr double kHighlyProbableOutlier = 10.0;
-  static constexpr double kPossibleOutlier = 2.5;
   void RobustEstimate(int model);
   // Moves the three points of the search by extrapolation, keeping the best three.
   void ExtrapolateRobust(int model, KelMinimizationRobust& minimizer, RobustTriple& t);

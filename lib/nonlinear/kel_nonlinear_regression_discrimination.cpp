@@ -5,14 +5,15 @@
 
 #include "nonlinear/kel_nonlinear_regression.h"
 #include "nonlinear/kel_nonlinear_tails.h"
+#include "nonlinear/kel_nonlinear_thresholds.h"
 
 namespace {
 
-constexpr double kTijThreshold = 1.2;
-constexpr double kTijSumThreshold = 1.3;
+constexpr double kTijThreshold = kel_nonlinear_thresholds::kTij;
+constexpr double kTijSumThreshold = kel_nonlinear_thresholds::kTijSum;
 constexpr double kDistanceThreshold = 0.5;
 // A P-value below this marks the model as not fitting.
-constexpr double kSignificanceLevel = 0.05;
+constexpr double kSignificanceLevel = kel_nonlinear_thresholds::kModelRejected;
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "nonlinear/kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_thresholds.h"
 
 void KelNonLinearRegression::PrintModelComparison() const {
   KelPrint("\n\n=================================================");
@@ -99,7 +100,7 @@ void KelNonLinearRegression::PrintDiscriminationSuggestion() const {
   PrintCandidateCoordinates(d.candidate);
   KelPrint("\nand it has been selected\nin order to maximize Tij Mean = %e",
            d.largestSum / couples);
-  if (relativeXDistancePrincipal(d.candidate) < 0.1) {
+  if (relativeXDistancePrincipal(d.candidate) < kel_nonlinear_thresholds::kCloseExperiment) {
     KelPrint("\n*** WARNING ***");
     KelPrint("\nThe new experiment is close to an existing one");
   }

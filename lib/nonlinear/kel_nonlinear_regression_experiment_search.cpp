@@ -10,6 +10,7 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "nonlinear/kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_thresholds.h"
 
 namespace {
 
@@ -239,7 +240,10 @@ void KelNonLinearRegression::ChooseCriterion(int model) {
   if ((requestedCriterion == 3 || requestedCriterion == 4) && numY > 1) requestedCriterion = 0;
   int criterion = requestedCriterion;
   if (criterion == 0)
-    criterion = (m.diagnostics.correlationFlag || m.statistics.conditionNumber > 1000.0) ? 10 : 11;
+    criterion = (m.diagnostics.correlationFlag ||
+                 m.statistics.conditionNumber > kel_nonlinear_thresholds::kIllConditioned)
+                    ? 10
+                    : 11;
   if (criterion >= 1 && criterion <= 7) {
     const int n = m.numParameters;
     double base = 1.0;

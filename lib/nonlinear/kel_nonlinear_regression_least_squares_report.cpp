@@ -8,8 +8,10 @@
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_report_blocks.h"
 #include "nonlinear/kel_nonlinear_regression.h"
 #include "nonlinear/kel_nonlinear_tails.h"
+#include "nonlinear/kel_nonlinear_thresholds.h"
 #include "statistics/kel_distributions.h"
 #include "statistics/kel_standardized.h"
 
@@ -72,7 +74,7 @@ void KelNonLinearRegression::PrintSSEAndConditioning(int model) const {
            stopText(m.estimate.stopReason), m.estimate.iterations, m.estimate.evaluations,
            KelConverged(m.estimate.stopReason) ? "" : kelReportWarning);
   KelPrint("\n\nCondition Number %e", m.statistics.conditionNumber);
-  if (m.statistics.conditionNumber > 1000.0)
+  if (m.statistics.conditionNumber > kel_nonlinear_thresholds::kIllConditioned)
     KelPrint("%s   The Jacobian matrix is ill conditioned", kelReportWarning);
   else
     KelPrint("   The Jacobian matrix is well conditioned");
@@ -84,9 +86,9 @@ void KelNonLinearRegression::PrintConstraintWarnings(int model) const {
   const Model& m = ModelAt(model);
   for (int k = 1; k <= m.numParameters; ++k) {
     const double b = m.estimate.parameters(k);
-    if (b < m.lower(k) + 0.01 * std::fabs(b))
+    if (b < m.lower(k) + kel_nonlinear_thresholds::kNearConstraint * std::fabs(b))
       KelPrint("\n%s   Parameter %d is near the lower constraint", kelReportWarning, k);
-    if (b > m.upper(k) - 0.01 * std::fabs(b))
+    if (b > m.upper(k) - kel_nonlinear_thresholds::kNearConstraint * std::fabs(b))
       KelPrint("\n%s   Parameter %d is near the upper constraint", kelReportWarning, k);
   }
 }
@@ -100,7 +102,7 @@ void KelNonLinearRegression::PrintNewtonComparison(int model) const {
     const double b = m.estimate.parameters(k);
     const double s = m.diagnostics.newtonStep(k);
     KelPrint("\n%3d     %23.14e         %23.14e", k, b, b + s);
-    if (std::fabs(s) > 0.1 * std::fabs(b)) {
+    if (std::fabs(s) > kel_nonlinear_thresholds::kNewtonStep * std::fabs(b)) {
       KelPrint("%s   Parameter not well defined", kelReportWarning);
       notWellDefined = true;
     }
@@ -122,25 +124,15 @@ void KelNonLinearRegression::PrintParameters(int model) const {
     const double t = KelStandardized(b, se);
     const double p = kel_nonlinear_tails::TwoSidedT(m.statistics.degreesOfFreedom, t);
     KelPrint("\n%3d %23.14e %16.7e %16.7e %16.7e", k, b, se, t, p);
-    if (p > 0.05) KelPrint("%s", kelReportWarning);
+    if (p > kel_nonlinear_thresholds::kNotSignificant) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
 
 void KelNonLinearRegression::PrintParameterConfidenceIntervals(int model) const {
   const Model& m = ModelAt(model);
-  const char* const titles[2] = {"\n\nConfidence Interval 95%", "\n\nConfidence Interval 99%"};
-  const double quantiles[2] = {m.statistics.t95, m.statistics.t99};
-  for (int c = 0; c < 2; ++c) {
-    KelPrint("%s", titles[c]);
-    KelPrint("\n Par.      Lower           Upper");
-    for (int k = 1; k <= m.numParameters; ++k) {
-      const double b = m.estimate.parameters(k);
-      const double h = m.statistics.standardErrors(k) * quantiles[c];
-      KelPrint("\n%3d %16.7e %16.7e", k, b - h, b + h);
-      if (h > 2.5 * std::fabs(b)) KelPrint("%s", kelReportWarning);
-    }
-  }
+  PrintParameterIntervals(m.estimate.parameters, m.statistics.standardErrors, m.statistics.t95,
+                          m.statistics.t99, kelReportWarning);
   KelPause();
 }
 
@@ -157,7 +149,8 @@ void KelNonLinearRegression::PrintVarianceInflationFactors(int model) const {
   KelPrint("\nVariance inflation factor");
   for (int k = 1; k <= m.numParameters; ++k) {
     KelPrint("\n%d %16.7e", k, m.diagnostics.inflationFactors(k));
-    if (m.diagnostics.inflationFactors(k) > 1000.0) KelPrint(" %s", kelReportWarning);
+    if (m.diagnostics.inflationFactors(k) > kel_nonlinear_thresholds::kVarianceInflation)
+      KelPrint(" %s", kelReportWarning);
   }
   if (m.diagnostics.correlationFlag)
     KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
@@ -169,7 +162,8 @@ void KelNonLinearRegression::PrintTolerances(int model) const {
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int k = 1; k <= m.numParameters; ++k) {
     KelPrint("\n%d %16.7e", k, m.diagnostics.tolerances(k));
-    if (m.diagnostics.tolerances(k) < 0.01) KelPrint(" %s", kelReportWarning);
+    if (m.diagnostics.tolerances(k) < kel_nonlinear_thresholds::kTolerance)
+      KelPrint(" %s", kelReportWarning);
   }
   if (m.diagnostics.multicollinearity) {
     KelPrint("\n\n %s Correlation between Parameters", kelReportWarning);
@@ -224,13 +218,14 @@ void KelNonLinearRegression::PrintVarianceAnalysis(int model) const {
   KelPrint("\n\n=============================");
   KelPrint("\nVariance Analysis");
   KelPrint("\n=============================");
-  KelPrint("\nTotal Sum of Squares                    = %16.7e", sst);
-  KelPrint("\nResiduals Norm2                         = %16.7e", m.statistics.residualsNorm);
-  KelPrint("\nSum of Squares                          = %16.7e", m.statistics.sumOfSquares);
-  KelPrint("\nStandard Deviation                      = %16.7e", m.statistics.standardDeviation);
-  KelPrint("\nMean Square Error                       = %16.7e", m.statistics.meanSquareError);
-  KelPrint("\nWeighted Square Error                   = %16.7e", m.estimate.finalSSE);
-  KelPrint("\nCoefficient of Determination (R2)       = %16.7e", m.statistics.r2);
+  PrintValueLines({{kelReportTotalSumOfSquares, sst},
+                   {kelReportResidualsNorm, m.statistics.residualsNorm},
+                   {kelReportSumOfSquares, m.statistics.sumOfSquares},
+                   {kelReportStandardDeviation, m.statistics.standardDeviation},
+                   {kelReportMeanSquareError, m.statistics.meanSquareError},
+                   {"Weighted Square Error", m.estimate.finalSSE},
+                   {kelReportR2, m.statistics.r2}},
+                  kelReportLabelWidth);
   KelPause();
 }
 
@@ -249,7 +244,8 @@ void KelNonLinearRegression::PrintModelTest(int model) const {
   KelPrint("\nThe probability that F with dfNum %d dfDen %d \nis greater than %e is %e",
            m.diagnostics.fDegreesOfFreedom, varianceDegreesOfFreedom, m.diagnostics.fExperimental,
            m.diagnostics.fProbability);
-  if (m.diagnostics.fProbability < 0.05) KelPrint("%s", kelReportComparisonWarning);
+  if (m.diagnostics.fProbability < kel_nonlinear_thresholds::kModelFTest)
+    KelPrint("%s", kelReportComparisonWarning);
   KelPause();
 }
 
@@ -270,23 +266,18 @@ void KelNonLinearRegression::PrintResidualsAnalysis(int model) const {
       const double normalized = KelStandardized(m.estimate.residuals(i), d);
       KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f  %12.2f", l, y(i), m.estimate.predictions(i),
                m.estimate.residuals(i), normalized, m.estimate.weightedResiduals(i));
-      if (std::fabs(normalized) > 2.5) KelPrint("%s", kelReportWarning);
+      if (std::fabs(normalized) > kel_nonlinear_thresholds::kLargeResidual)
+        KelPrint("%s", kelReportWarning);
     }
     KelPause();
-    const char* const titles[2] = {"\n\nConfidence Interval 95% for y",
-                                   "\n\nConfidence Interval 99% for y"};
-    const double quantiles[2] = {m.statistics.t95, m.statistics.t99};
-    for (int c = 0; c < 2; ++c) {
-      KelPrint("%s", titles[c]);
-      KelPrint("\n Exp.      Lower            y             Upper");
-      for (int l = 1; l <= numExperiments; ++l) {
-        const int i = l + (j - 1) * numExperiments;
-        const double yHat = m.estimate.predictions(i);
-        const double h = m.statistics.predictionStandardErrors(i) * quantiles[c];
-        KelPrint("\n%3d %16.7e %16.7e %16.7e", l, yHat - h, yHat, yHat + h);
-        if (h > 2.5 * std::fabs(yHat)) KelPrint("%s", kelReportWarning);
-      }
-      KelPause();
-    }
+    const KelRowRange response{(j - 1) * numExperiments, numExperiments};
+    PrintResponseIntervalBlock(kelReportResponseInterval95, m.estimate.predictions,
+                               m.statistics.predictionStandardErrors, m.statistics.t95,
+                               kelReportWarning, response);
+    KelPause();
+    PrintResponseIntervalBlock(kelReportResponseInterval99, m.estimate.predictions,
+                               m.statistics.predictionStandardErrors, m.statistics.t99,
+                               kelReportWarning, response);
+    KelPause();
   }
 }

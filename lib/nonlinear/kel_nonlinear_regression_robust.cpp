@@ -8,6 +8,7 @@
 #include "foundation/kel_constants.h"
 #include "minimization/kel_minimization_robust.h"
 #include "nonlinear/kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_thresholds.h"
 #include "statistics/kel_median.h"
 
 // Three points of the search with their medians, kept ordered: best, middle, worst.
@@ -165,8 +166,10 @@ void KelNonLinearRegression::FindOutliers(int model) {
   for (int j = 1; j <= numY; ++j) {
     for (int l = 1; l <= numExperiments; ++l) {
       const double size = std::fabs(r.lmsWeightedResiduals(l + (j - 1) * numExperiments));
-      if (size > kHighlyProbableOutlier) r.highlyProbable.push_back(KelOutlier{l, j, size});
-      if (size > kPossibleOutlier) r.possible.push_back(KelOutlier{l, j, size});
+      if (size > kel_nonlinear_thresholds::kHighlyProbableOutlier)
+        r.highlyProbable.push_back(KelOutlier{l, j, size});
+      if (size > kel_nonlinear_thresholds::kPossibleOutlier)
+        r.possible.push_back(KelOutlier{l, j, size});
     }
   }
 }

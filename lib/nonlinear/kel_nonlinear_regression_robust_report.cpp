@@ -8,6 +8,7 @@
 #include "foundation/kel_report_format.h"
 #include "minimization/kel_minimization_robust.h"
 #include "nonlinear/kel_nonlinear_regression.h"
+#include "nonlinear/kel_nonlinear_thresholds.h"
 #include "statistics/kel_median.h"
 
 void KelNonLinearRegression::RobustAnalysis() {
@@ -54,7 +55,7 @@ void KelNonLinearRegression::PrintRobustResiduals(const KelNonLinearRobustFit& r
       const int i = l + (j - 1) * numExperiments;
       KelPrint("\n%3d%16.7e%16.7e%16.7e%10.2f", l, y(i), r.lmsPredictions(i), r.lmsResiduals(i),
                r.lmsWeightedResiduals(i));
-      if (std::fabs(r.lmsWeightedResiduals(i)) > kHighlyProbableOutlier)
+      if (std::fabs(r.lmsWeightedResiduals(i)) > kel_nonlinear_thresholds::kHighlyProbableOutlier)
         KelPrint("%s", kelReportWarning);
     }
     KelPause();
