@@ -9,6 +9,7 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_coefficient_inference.h"
+#include "linear_regression/kel_fit_statistics.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "statistics/kel_distributions.h"
 
@@ -52,17 +53,15 @@ double KelLinearRegression::FStatisticPValue() {
 
 double KelLinearRegression::LogLikelihood() {
   EnsureLeastSquares();
-  const double m = numExperiments;
-  return -0.5 * m * (std::log(2.0 * kelPi) + 1.0 - std::log(m) + std::log(fit.sumOfSquares));
+  return KelGaussianLogLikelihood(numExperiments, std::log(fit.sumOfSquares));
 }
 
 double KelLinearRegression::AIC() {
-  return -2.0 * LogLikelihood() + 2.0 * (numParameters + 1);
+  return KelAkaikeCriterion(LogLikelihood(), numParameters);
 }
 
 double KelLinearRegression::BIC() {
-  return -2.0 * LogLikelihood() +
-         std::log(static_cast<double>(numExperiments)) * (numParameters + 1);
+  return KelSchwarzCriterion(LogLikelihood(), numParameters, numExperiments);
 }
 
 // The fit of w on F is the projection onto the column space of F, formed with the same left

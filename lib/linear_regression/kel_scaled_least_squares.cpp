@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "foundation/kel_constants.h"
+#include "linear_regression/kel_fit_statistics.h"
 #include "statistics/kel_distributions.h"
 
 namespace {
@@ -299,10 +300,9 @@ void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
   // log SS = log rss + 2 log(norm 2^e), kept apart so that no power of the data is formed.
   const double logSs =
       std::log(f.rss) + 2.0 * std::log(f.response.norm) + 2.0 * f.response.exponent * std::log(2.0);
-  out.logLikelihood =
-      out.exactFit ? kNaN : -0.5 * m * (std::log(2.0 * kelPi) + 1.0 - std::log(m) + logSs);
-  out.aic = -2.0 * out.logLikelihood + 2.0 * (f.rank + 1);
-  out.bic = -2.0 * out.logLikelihood + std::log(m) * (f.rank + 1);
+  out.logLikelihood = out.exactFit ? kNaN : KelGaussianLogLikelihood(f.m, logSs);
+  out.aic = KelAkaikeCriterion(out.logLikelihood, f.rank);
+  out.bic = KelSchwarzCriterion(out.logLikelihood, f.rank, f.m);
 }
 
 // Koenker's studentized test: m times the share of the centred squared residuals that their
@@ -331,20 +331,19 @@ void fillObservations(const ScaledFit& f, const KelVector& y, KelScaledLeastSqua
   out.cooksDistances = KelVector(f.m);
   out.studentizedResiduals = KelVector(f.m);
   out.standardizedResiduals = KelVector(f.m);
-  const double s2 = f.rss / f.dof;
   for (int i = 0; i < f.m; ++i) {
-    const double e = f.residuals[i], h = f.leverages[i], complement = 1.0 - h;
+    const double e = f.residuals[i], h = f.leverages[i];
     out.residuals(i + 1) = std::ldexp(e * f.response.norm, f.response.exponent);
     out.fitted(i + 1) = y(i + 1) - out.residuals(i + 1);
     out.leverages(i + 1) = h;
-    // A leverage of 1 up to rounding leaves the residual without a scale.
-    const bool defined = complement > 10.0 * kelMachEps && !out.exactFit;
-    const double without = (f.rss - e * e / complement) / (f.dof - 1);
-    out.studentizedResiduals(i + 1) =
-        defined && f.dof > 1 ? e / std::sqrt(without * complement) : kNaN;
-    out.cooksDistances(i + 1) =
-        defined ? e * e * h / (f.rank * s2 * complement * complement) : kNaN;
-    out.standardizedResiduals(i + 1) = defined ? e / std::sqrt(s2 * complement) : kNaN;
+    // The influence is formed from the scaled residuals: its values are ratios. An exact fit
+    // leaves the residuals without a scale.
+    const KelExperimentInfluence influence = out.exactFit
+                                                 ? KelExperimentInfluence{kNaN, kNaN, kNaN}
+                                                 : KelInfluenceOf(e, h, f.rss, f.dof, f.rank);
+    out.studentizedResiduals(i + 1) = influence.studentized;
+    out.cooksDistances(i + 1) = influence.cooks;
+    out.standardizedResiduals(i + 1) = influence.standardized;
   }
 }
 
