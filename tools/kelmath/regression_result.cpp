@@ -102,8 +102,9 @@ void FillObservations(const RegressionData& data, const KelScaledLeastSquaresRes
     row.standardizedResidual = fit.standardizedResiduals(i);
     result.observations.push_back(row);
     sorted.push_back(row.residual);
-    InfluentialRow flags{row.row, i - 1, row.cooksDistance > 4.0 / m,
-                         std::fabs(row.studentizedResidual) > 3.0, row.leverage > 2.0 * n / m};
+    InfluentialRow flags{row.row, i - 1, row.cooksDistance > CookThreshold(m),
+                         std::fabs(row.studentizedResidual) > kStudentizedThreshold,
+                         row.leverage > LeverageThreshold(n, m)};
     if (flags.cook || flags.studentized || flags.leverage) result.influential.push_back(flags);
   }
   std::sort(sorted.begin(), sorted.end());

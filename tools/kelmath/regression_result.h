@@ -44,6 +44,16 @@ struct ObservationRow {
   double standardizedResidual = 0.0;
 };
 
+// The usual rules of thumb for an influential observation among m of a fit with n estimated
+// coefficients (its rank), named once: the flags, the summary's heading and the plots read them.
+inline double CookThreshold(int m) {
+  return 4.0 / m;
+}
+inline constexpr double kStudentizedThreshold = 3.0;
+inline double LeverageThreshold(int n, int m) {
+  return 2.0 * n / m;
+}
+
 // An observation that one of the usual rules of thumb flags.
 struct InfluentialRow {
   int row = 0;

@@ -273,11 +273,10 @@ std::vector<size_t> ShownInfluential(const RegressionResult& r) {
 
 std::string InfluenceLines(const RegressionResult& r, const std::string& observationsFile) {
   const int m = r.RowsUsed();
-  const int n = static_cast<int>(r.coefficients.size());
   std::string text = Printf(
       "\nInfluential observations (Cook's distance > 4/m = %.4g, |studentized residual| > 3, "
       "leverage > 2n/m = %.4g):",
-      4.0 / m, 2.0 * n / m);
+      CookThreshold(m), LeverageThreshold(r.rank, m));
   if (r.influential.empty()) return text + " none\n";
   const std::vector<size_t> shown = ShownInfluential(r);
   if (shown.size() < r.influential.size()) {

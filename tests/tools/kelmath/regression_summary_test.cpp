@@ -26,6 +26,7 @@ RegressionResult AllFlagged(int m) {
   RegressionResult r;
   r.dataRows = m;
   r.coefficients.resize(3);
+  r.rank = 3;
   for (int i = 1; i <= m; ++i) {
     kelmath_cli::ObservationRow o;
     o.row = i;
