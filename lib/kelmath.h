@@ -39,6 +39,7 @@
 #include "minimization/kel_minimization_robust.h"
 
 #include "linear_regression/kel_coefficient_inference.h"
+#include "linear_regression/kel_fit_statistics.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_load.h"
 #include "linear_regression/kel_sandwich_covariance.h"
