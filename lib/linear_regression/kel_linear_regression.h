@@ -86,7 +86,7 @@ class KelLinearRegression : public KelBase {
   // Queries of the fit (each runs it when needed).
   // Coefficient of determination (corrected by the mean for a model with intercept).
   double GetR2();
-  // b receives the least-squares parameters.
+  // b receives the least-squares parameters (a copy of Parameters()).
   void GetParameters(KelVector& b);
   // Singular values of F (decreasing), right (n x n) and left (m x n) singular vectors.
   void GetSingularValueDecomposition(KelVector& d, KelMatrix& V, KelMatrix& U);
@@ -126,6 +126,10 @@ class KelLinearRegression : public KelBase {
   int GetSerialNumber() const { return serialNumber; }
 
   // Results of the least-squares fit; each accessor runs the fit when it is not current.
+  // ParameterTValues, ParameterPValues, PartialCorrelations, NormalizedResiduals,
+  // NormalityIndex, FExperimental and FTestProbability give the values Diagnostics() holds under
+  // the same names, computed from the fit alone: reading them neither runs the other diagnostics
+  // nor draws the serial number those draw (docs/developers.md, intended behaviour 2).
   const KelVector& Parameters();
   const KelVector& ParameterStandardErrors();
   // b(i) / se(b)(i).
@@ -149,6 +153,7 @@ class KelLinearRegression : public KelBase {
   double TotalSumOfSquares();
   // Intercept models only (0 otherwise).
   double CorrectedTotalSumOfSquares();
+  // Synonym of GetR2().
   double R2() { return GetR2(); }
   double AdjustedR2();
   double ConditionNumber();
