@@ -356,6 +356,8 @@ class KelLinearRegression : public KelBase {
   // The values printed next to the verdicts, and the verdicts themselves.
   void ComputeReportValues();
   void ComputeVerdicts();
+  void ComputeParameterVerdicts();
+  void ComputeMulticollinearityVerdict();
   // Values derived from the current fit, which must be current.
   KelVector FitTValues() const;
   KelVector FitPValues() const;
@@ -407,6 +409,8 @@ class KelLinearRegression : public KelBase {
   void ComputeRobustScale();
   void NormalizeRobustResiduals();
   void ClassifyRobustResiduals();
+  // The verdicts of the standardized data and of the robust principal components.
+  void FlagRobustData();
   // Median of the squared residuals y - F p (the exact median rule), in reused scratch space.
   double LmsCriterion(const KelVector& p);
   // True when the criterion at p is below bound, judged without the median when it cannot be.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "factorizations/kel_factorized_symmetric.h"
 #include "foundation/kel_output.h"
@@ -21,6 +22,18 @@ namespace {
 // intended behaviour 2).
 void drawAuxiliaryRegressionNumber() {
   const KelLinearRegression auxiliary;
+}
+
+// The verdicts of the n parameter rows, 1-based as the vectors they judge: element 0 stays false.
+template <class RowVerdict>
+std::vector<bool> parameterFlags(int n, RowVerdict flagged) {
+  std::vector<bool> flags(static_cast<size_t>(n) + 1, false);
+  for (int i = 1; i <= n; ++i) flags[static_cast<size_t>(i)] = flagged(i);
+  return flags;
+}
+
+bool anyFlag(const std::vector<bool>& flags) {
+  return std::find(flags.begin(), flags.end(), true) != flags.end();
 }
 
 }  // namespace
@@ -99,7 +112,6 @@ void KelLinearRegression::ComputeReportValues() {
 // The verdicts of the least-squares report, each with the extreme value that decides it.
 void KelLinearRegression::ComputeVerdicts() {
   namespace limit = kel_linear_thresholds;
-  const int n = numParameters;
   diagnostics.illConditioned = fit.conditionNumber > limit::kIllConditioned;
   diagnostics.badlyScaled = limit::kBadlyScaled * fit.conditionNumber > fit.systemConditioning;
   diagnostics.conditioning = KelConditioning::kWell;
@@ -107,30 +119,8 @@ void KelLinearRegression::ComputeVerdicts() {
   if (diagnostics.badlyScaled || fit.solutionsDisagree)
     diagnostics.conditioning = KelConditioning::kMustBeNormalized;
 
-  diagnostics.largestCorrelation = LargestCorrelation(diagnostics.parameterCorrelation);
-  diagnostics.correlatedParameters = diagnostics.largestCorrelation > limit::kCorrelated;
-  diagnostics.largestVarianceInflation = 0.0;
-  diagnostics.varianceInflationFound = false;
-  diagnostics.smallestTolerance = 1.0;
-  diagnostics.toleranceFound = false;
-  diagnostics.smallestColumnFactor = 1.0;
-  diagnostics.columnsCorrelationFound = false;
-  for (int i = 1; i <= n; ++i) {
-    diagnostics.largestVarianceInflation =
-        std::max(diagnostics.largestVarianceInflation, diagnostics.varianceInflationFactors(i));
-    if (diagnostics.varianceInflationFactors(i) > limit::kVarianceInflation)
-      diagnostics.varianceInflationFound = true;
-    diagnostics.smallestTolerance =
-        std::min(diagnostics.smallestTolerance, diagnostics.tolerances(i));
-    if (n > 1 && diagnostics.tolerances(i) < limit::kTolerance) diagnostics.toleranceFound = true;
-    diagnostics.smallestColumnFactor =
-        std::min(diagnostics.smallestColumnFactor, diagnostics.columnFactors(i));
-    if (diagnostics.columnFactors(i) < limit::kColumnFactor)
-      diagnostics.columnsCorrelationFound = true;
-  }
-  diagnostics.multicollinearity = diagnostics.correlatedParameters ||
-                                  diagnostics.varianceInflationFound ||
-                                  diagnostics.toleranceFound || diagnostics.columnsCorrelationFound;
+  ComputeParameterVerdicts();
+  ComputeMulticollinearityVerdict();
 
   const double index = std::fabs(diagnostics.normalityIndex);
   if (index > limit::kNormal)
@@ -139,6 +129,52 @@ void KelLinearRegression::ComputeVerdicts() {
     diagnostics.normality = KelNormality::kProbablyViolated;
   else
     diagnostics.normality = KelNormality::kViolated;
+}
+
+// The verdict of every parameter row the report prints, and of the model's F test (which the
+// report prints only with an assigned variance).
+void KelLinearRegression::ComputeParameterVerdicts() {
+  namespace limit = kel_linear_thresholds;
+  const int n = numParameters;
+  const KelLinearDiagnostics& d = diagnostics;
+  diagnostics.notSignificant =
+      parameterFlags(n, [&d](int i) { return d.pValues(i) > limit::kNotSignificant; });
+  diagnostics.lowPartialCorrelation = parameterFlags(
+      n, [&d](int i) { return std::fabs(d.tValues(i)) < limit::kPartialCorrelationT; });
+  diagnostics.varianceInflated = parameterFlags(
+      n, [&d](int i) { return d.varianceInflationFactors(i) > limit::kVarianceInflation; });
+  diagnostics.lowTolerance =
+      parameterFlags(n, [&d](int i) { return d.tolerances(i) < limit::kTolerance; });
+  diagnostics.lowColumnFactor =
+      parameterFlags(n, [&d](int i) { return d.columnFactors(i) < limit::kColumnFactor; });
+  diagnostics.fTestLackOfFit =
+      responseVariance != 0.0 && diagnostics.fTestProbability < limit::kModelFTest;
+}
+
+// Multicollinearity by the correlation matrix, the variance inflation factors, the tolerances
+// (judged only with more than one parameter) and the column factors, from the row verdicts.
+void KelLinearRegression::ComputeMulticollinearityVerdict() {
+  namespace limit = kel_linear_thresholds;
+  const int n = numParameters;
+  diagnostics.largestCorrelation = LargestCorrelation(diagnostics.parameterCorrelation);
+  diagnostics.correlatedParameters = diagnostics.largestCorrelation > limit::kCorrelated;
+  diagnostics.largestVarianceInflation = 0.0;
+  diagnostics.smallestTolerance = 1.0;
+  diagnostics.smallestColumnFactor = 1.0;
+  for (int i = 1; i <= n; ++i) {
+    diagnostics.largestVarianceInflation =
+        std::max(diagnostics.largestVarianceInflation, diagnostics.varianceInflationFactors(i));
+    diagnostics.smallestTolerance =
+        std::min(diagnostics.smallestTolerance, diagnostics.tolerances(i));
+    diagnostics.smallestColumnFactor =
+        std::min(diagnostics.smallestColumnFactor, diagnostics.columnFactors(i));
+  }
+  diagnostics.varianceInflationFound = anyFlag(diagnostics.varianceInflated);
+  diagnostics.toleranceFound = n > 1 && anyFlag(diagnostics.lowTolerance);
+  diagnostics.columnsCorrelationFound = anyFlag(diagnostics.lowColumnFactor);
+  diagnostics.multicollinearity = diagnostics.correlatedParameters ||
+                                  diagnostics.varianceInflationFound ||
+                                  diagnostics.toleranceFound || diagnostics.columnsCorrelationFound;
 }
 
 // ---------------------------------------------------------------------------------------------

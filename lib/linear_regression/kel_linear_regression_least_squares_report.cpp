@@ -1,6 +1,5 @@
 // KelLinearRegression: the least-squares report, one function per section. The sections only
 // read stored results.
-#include <cmath>
 #include <utility>
 
 #include "foundation/kel_output.h"
@@ -87,18 +86,16 @@ void KelLinearRegression::PrintParameters() const {
   KelPrint("\n\n Par.      Value       Standard Error      T-Value          P-Value");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%3d %16.7e %16.7e %16.7e %16.7e", i, fit.b(i), fit.seB(i), t(i), p(i));
-    if (p(i) > kel_linear_thresholds::kNotSignificant) KelPrint("%s", kelReportWarning);
+    if (diagnostics.notSignificant[static_cast<size_t>(i)]) KelPrint("%s", kelReportWarning);
   }
 }
 
 void KelLinearRegression::PrintPartialCorrelations() const {
-  const KelVector& t = diagnostics.tValues;
   const KelVector& partial = diagnostics.partialCorrelations;
   KelPrint("\n\nPartial Correlations");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%3d %16.7e", i, partial(i));
-    if (std::fabs(t(i)) < kel_linear_thresholds::kPartialCorrelationT)
-      KelPrint("%s", kelReportWarning);
+    if (diagnostics.lowPartialCorrelation[static_cast<size_t>(i)]) KelPrint("%s", kelReportWarning);
   }
 }
 
@@ -121,7 +118,7 @@ void KelLinearRegression::PrintVarianceInflationFactors() const {
   KelPrint("\n\nVariance inflation factor");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, vif(i));
-    if (vif(i) > kel_linear_thresholds::kVarianceInflation) KelPrint(" %s", kelReportWarning);
+    if (diagnostics.varianceInflated[static_cast<size_t>(i)]) KelPrint(" %s", kelReportWarning);
   }
   printCorrelationVerdict(diagnostics.varianceInflationFound, "Variance inflation factor");
   KelPause();
@@ -131,8 +128,7 @@ void KelLinearRegression::PrintTolerances() const {
   KelPrint("\n\nColumns correlation = Tj Tolerance");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, diagnostics.tolerances(i));
-    if (diagnostics.tolerances(i) < kel_linear_thresholds::kTolerance)
-      KelPrint(" %s", kelReportWarning);
+    if (diagnostics.lowTolerance[static_cast<size_t>(i)]) KelPrint(" %s", kelReportWarning);
   }
   printCorrelationVerdict(diagnostics.toleranceFound, "Tj Tolerance");
   KelPause();
@@ -142,8 +138,7 @@ void KelLinearRegression::PrintColumnsCorrelation() const {
   KelPrint("\n\nkelColumnsCorrelation");
   for (int i = 1; i <= numParameters; ++i) {
     KelPrint("\n%d %16.7e", i, diagnostics.columnFactors(i));
-    if (diagnostics.columnFactors(i) < kel_linear_thresholds::kColumnFactor)
-      KelPrint(" %s", kelReportWarning);
+    if (diagnostics.lowColumnFactor[static_cast<size_t>(i)]) KelPrint(" %s", kelReportWarning);
   }
   printCorrelationVerdict(diagnostics.columnsCorrelationFound, "kelColumnsCorrelation factor");
   KelPause();
@@ -182,7 +177,7 @@ void KelLinearRegression::PrintFTest() const {
   KelPrint("\nFexperimental = %e", diagnostics.fExperimental);
   KelPrint("\nThe probability that F with dfNum %d dfDen %d \nis greater than %e is %e",
            degreesOfFreedom, varianceDegreesOfFreedom, diagnostics.fExperimental, p);
-  if (p < kel_linear_thresholds::kModelFTest) KelPrint("%s", kelReportWarning);
+  if (diagnostics.fTestLackOfFit) KelPrint("%s", kelReportWarning);
   KelPause();
 }
 

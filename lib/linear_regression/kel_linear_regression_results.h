@@ -88,18 +88,31 @@ struct KelLinearDiagnostics {
   double fExperimental = 0.0;
   double fTestProbability = 0.0;
 
+  // The verdicts of the parameter rows, 1-based like the vectors above (element 0 unused and
+  // false): P-value above kNotSignificant, |t| below kPartialCorrelationT, variance inflation
+  // factor above kVarianceInflation, Tj tolerance below kTolerance and column correlation factor
+  // below kColumnFactor.
+  std::vector<bool> notSignificant;
+  std::vector<bool> lowPartialCorrelation;
+  std::vector<bool> varianceInflated;
+  std::vector<bool> lowTolerance;
+  std::vector<bool> lowColumnFactor;
+  // The F-test probability below kModelFTest: the model leaves more than the measurement error
+  // behind. False without an assigned response variance, when there is no test.
+  bool fTestLackOfFit = false;
+
   bool illConditioned = false;  // condition number above kIllConditioned
   bool badlyScaled = false;     // kBadlyScaled * condition number > system conditioning
   KelConditioning conditioning = KelConditioning::kWell;
   double largestCorrelation = 0.0;  // largest |R(j, k)|, j != k
   bool correlatedParameters = false;
   double largestVarianceInflation = 0.0;
-  bool varianceInflationFound = false;
+  bool varianceInflationFound = false;  // any varianceInflated
   // The tolerances are judged only with more than one parameter.
   double smallestTolerance = 1.0;
-  bool toleranceFound = false;
+  bool toleranceFound = false;  // any lowTolerance, with more than one parameter
   double smallestColumnFactor = 1.0;
-  bool columnsCorrelationFound = false;
+  bool columnsCorrelationFound = false;  // any lowColumnFactor
   // Any of the four above.
   bool multicollinearity = false;
   double normalityIndex = 0.0;
@@ -136,6 +149,18 @@ struct KelLinearRobustFit {
   double leastMedianOfSquares = 0.0;
   double robustComponentMaximum = 0.0;
   double robustComponentMinimum = 0.0;
+
+  // The verdicts of the report's experiment rows, 1-based like the vectors above (element 0
+  // unused and false): |standardized y| above kRobustStandardized, a row of the standardized F
+  // with an |entry| above it, and |normalized robust residual| above kRobustOutlier (the
+  // experiments of allOutliers).
+  std::vector<bool> extremeY;
+  std::vector<bool> extremeFRow;
+  std::vector<bool> outlyingResidual;
+  // The largest singular value of the standardized F beyond kRobustComponentsRatio times the
+  // smallest: the robust principal components identify serious multicollinearities (false for a
+  // single-column model, whose extremes are both 0).
+  bool componentsMulticollinear = false;
 };
 
 // One candidate of the singular value analysis: least squares with the i largest singular

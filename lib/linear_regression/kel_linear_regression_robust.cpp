@@ -27,6 +27,8 @@ constexpr double kElementalConditionLimit = 100000.0;
 // Normalized residuals beyond these bounds mark possible and highly probable outliers.
 constexpr double kOutlierBound = kel_linear_thresholds::kRobustOutlier;
 constexpr double kHighlyProbableBound = kel_linear_thresholds::kRobustHighlyProbableOutlier;
+// Standardized values of y and of the columns of F beyond this bound are marked.
+constexpr double kStandardizedBound = kel_linear_thresholds::kRobustStandardized;
 // Restarts of the minimizer from its own best point after the elemental search, and the
 // relative gain below which a restart is the last one (the exchange refinement that follows
 // finishes such slow descents at a fraction of their cost).
@@ -91,6 +93,7 @@ void KelLinearRegression::ComputeRobust() {
   ComputeRobustScale();
   NormalizeRobustResiduals();
   ClassifyRobustResiduals();
+  FlagRobustData();
   robustComputed = true;
 }
 
@@ -319,15 +322,37 @@ void KelLinearRegression::ClassifyRobustResiduals() {
   robust.allOutliers.Resize(0);
   robust.highlyProbableOutliers.Resize(0);
   robust.possibleOutliers.Resize(0);
+  robust.outlyingResidual.assign(static_cast<size_t>(numExperiments) + 1, false);
   for (int i = 1; i <= numExperiments; ++i) {
     const double e = std::fabs(robust.normalizedRobustResiduals(i));
     if (!(e > kOutlierBound)) continue;
+    robust.outlyingResidual[static_cast<size_t>(i)] = true;
     robust.allOutliers.Append(i);
     if (e > kHighlyProbableBound)
       robust.highlyProbableOutliers.Append(i);
     else
       robust.possibleOutliers.Append(i);
   }
+}
+
+// Marks the experiments whose standardized y lies beyond kStandardizedBound and those with an
+// entry of the standardized F beyond it; and whether the smallest singular value of the
+// standardized F is below 1 / kRobustComponentsRatio of the largest (never for a single-column
+// model, whose extremes are both 0).
+void KelLinearRegression::FlagRobustData() {
+  const int m = numExperiments;
+  robust.extremeY.assign(static_cast<size_t>(m) + 1, false);
+  robust.extremeFRow.assign(static_cast<size_t>(m) + 1, false);
+  for (int j = 1; j <= m; ++j) {
+    const size_t row = static_cast<size_t>(j);
+    robust.extremeY[row] = std::fabs(robust.standardizedY(j)) > kStandardizedBound;
+    for (int i = 1; i <= numParameters; ++i)
+      if (std::fabs(robust.standardizedF(j, i)) > kStandardizedBound)
+        robust.extremeFRow[row] = true;
+  }
+  robust.componentsMulticollinear =
+      !(kel_linear_thresholds::kRobustComponentsRatio * robust.robustComponentMinimum >=
+        robust.robustComponentMaximum);
 }
 
 // ---------------------------------------------------------------------------------------------

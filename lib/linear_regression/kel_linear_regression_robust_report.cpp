@@ -1,8 +1,6 @@
 // KelLinearRegression: the robust regression report, one function per section. The sections
 // only read what the robust computation stored, plus the verdicts the least-squares and
 // singular value reports left.
-#include <cmath>
-
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -11,7 +9,6 @@
 
 namespace {
 
-constexpr double kStandardizedBound = kel_linear_thresholds::kRobustStandardized;
 // The robust goodness-of-fit block aligns its "=" narrower than the least-squares one.
 constexpr int kRobustLabelWidth = 29;
 
@@ -56,7 +53,7 @@ void KelLinearRegression::PrintRobustResponse() const {
   KelPrint("\n\ny Standardized");
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d %16.7e", j, robust.standardizedY(j));
-    if (std::fabs(robust.standardizedY(j)) > kStandardizedBound) KelPrint("%s", kelReportWarning);
+    if (robust.extremeY[static_cast<size_t>(j)]) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -73,12 +70,8 @@ void KelLinearRegression::PrintStandardizedF() const {
   KelPrint("\n\nStandardized Matrix F");
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d", j);
-    bool extreme = false;
-    for (int i = 1; i <= numParameters; ++i) {
-      KelPrint(" %12.3e", robust.standardizedF(j, i));
-      if (std::fabs(robust.standardizedF(j, i)) > kStandardizedBound) extreme = true;
-    }
-    if (extreme) KelPrint("%s", kelReportWarning);
+    for (int i = 1; i <= numParameters; ++i) KelPrint(" %12.3e", robust.standardizedF(j, i));
+    if (robust.extremeFRow[static_cast<size_t>(j)]) KelPrint("%s", kelReportWarning);
   }
   KelPause();
 }
@@ -108,8 +101,7 @@ void KelLinearRegression::PrintRobustResiduals() const {
   for (int j = 1; j <= numExperiments; ++j) {
     KelPrint("\n%3d%16.7e%16.7e%16.7e%9.2f", j, y(j), robust.robustYEstimated(j),
              robust.robustResiduals(j), robust.normalizedRobustResiduals(j));
-    if (std::fabs(robust.normalizedRobustResiduals(j)) > kel_linear_thresholds::kRobustOutlier)
-      KelPrint("%s", kelReportWarning);
+    if (robust.outlyingResidual[static_cast<size_t>(j)]) KelPrint("%s", kelReportWarning);
   }
 }
 
@@ -138,16 +130,15 @@ void KelLinearRegression::PrintRobustOutliers() const {
 // The robust components, then the verdicts the least-squares and singular value reports left
 // (clear when those reports have not run for the current data).
 void KelLinearRegression::PrintRobustVerdicts() const {
-  if (kel_linear_thresholds::kRobustComponentsRatio * robust.robustComponentMinimum >=
-      robust.robustComponentMaximum)
-    KelPrint(
-        "\n\nThe robust principal component analysis does not identify serious "
-        "multicollinearities ");
-  else
+  if (robust.componentsMulticollinear)
     KelPrint(
         "\n\n %s\nThe robust principal component analysis identifies serious "
         "multicollinearities ",
         kelReportWarning);
+  else
+    KelPrint(
+        "\n\nThe robust principal component analysis does not identify serious "
+        "multicollinearities ");
   printVerdict(reported.multicollinearity, "correlation matrix");
   if (reported.conditioning == KelConditioning::kIllConditioned)
     KelPrint("\n\n %s\nThe condition number identifies serious multicollinearities",
