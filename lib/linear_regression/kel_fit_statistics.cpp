@@ -28,9 +28,10 @@ KelExperimentInfluence KelInfluenceOf(double residual, double leverage, double r
   const double scaled = residual / (deviation * complement);
   influence.cooks = scaled * scaled * leverage / parameters;
   if (dof > 1) {
-    // The sum of squares without the experiment follows from the full fit (no refit).
+    // The sum of squares without the experiment follows from the full fit (no refit). Where it
+    // rounds below zero the residual has no scale left: NaN, as R's rstudent gives.
     const double reduced = rss - residual * residual / complement;
-    const double reducedDeviation = std::sqrt(std::fmax(reduced, 0.0) / (dof - 1));
+    const double reducedDeviation = std::sqrt(reduced / (dof - 1));
     influence.studentized = residual / (reducedDeviation * std::sqrt(complement));
   }
   return influence;

@@ -10,7 +10,7 @@
 // leverage h. The three values are ratios: residual and rss may be in any common unit (rss in its
 // square). NaN where undefined: a leverage of 1 up to rounding (the fit passes through the
 // experiment whatever its response), no residual degrees of freedom, or none left without the
-// experiment for the studentized residual.
+// experiment for the studentized residual (nor a sum of squares: one that rounds below zero).
 struct KelExperimentInfluence {
   double standardized;  // e / (s sqrt(1 - h)), s^2 = rss / dof
   double studentized;   // e / (s_(i) sqrt(1 - h)), s_(i) from the fit without the experiment
