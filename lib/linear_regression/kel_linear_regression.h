@@ -38,7 +38,6 @@
 
 class KelMinimizationRobust;
 class KelLmsCandidateSearch;
-class KelTallQR;
 
 // The results are held as members, one struct per computation, each written by its own pass
 // only; the public interface hands them out as const structs through the accessors below.
@@ -322,33 +321,9 @@ class KelLinearRegression : public KelBase {
   // Fatal at the first NaN or infinity in F, y or the assigned variance, naming the entry.
   void CheckFiniteData() const;
 
-  // The fit (kel_linear_regression_fit.cpp).
+  // The fit (kel_linear_regression_fit.cpp): KelComputeLeastSquaresFit of F and y, held as fit.
   void EnsureLeastSquares();
   void ComputeLeastSquares();
-  struct ColumnMeasures {
-    std::vector<double> largest;  // 1-based: largest magnitude of column j
-    std::vector<double> squares;  // 1-based: sum of squares of column j
-  };
-  ColumnMeasures MeasureColumns() const;
-  void ComputeBalancedSolution(const KelMatrix& R, const KelVector& leadingQty,
-                               const std::vector<double>& columnLargest);
-  KelVector ResidualCrossProduct() const;
-  KelMatrix ComputeSingularValueDecomposition(KelTallQR* qr, const KelVector& leadingQty);
-  // Least squares with the singular values of F not below d(kept), from U^T y.
-  KelVector PlainSolution(int kept) const;
-  void ComputeResidualStatistics();
-  void ComputeCovariance(const KelMatrix& R, const KelMatrix& leftOfR,
-                         const std::vector<double>& columnSquares);
-  double ScaledLeftRowSquares(int j) const;
-  void ComputeResponseStandardErrors();
-  void ComputeLeaveOneOut();
-  // Residual sum of squares of the fit without experiment t, by Householder QR of the other
-  // rows (the explicit refit).
-  double LeaveOneOutRefit(int t);
-  struct LeaveOneOutBounds;
-  bool ClosedFormBounds(LeaveOneOutBounds* bounds) const;
-  int LeaveOneOutVerdict(double best) const;
-  void ClassifyLeaveOneOut();
 
   // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp).
   void EnsureDiagnostics();

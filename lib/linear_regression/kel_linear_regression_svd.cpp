@@ -7,6 +7,7 @@
 #include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
+#include "linear_regression/kel_linear_least_squares_fit.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_linear_regression_collinearity.h"
 
@@ -64,7 +65,7 @@ KelVector KelLinearRegression::CandidateParameters(int i) {
     KelError("%s%s%sCandidateParameters\n%s", kelClassLinearRegression, kelErrIndex, kelErrFunction,
              KelIndexDetail(i, 1, numParameters).c_str());
   EnsureLeastSquares();
-  return PlainSolution(candidateKept(fit.d, i));
+  return KelPlainSolution(fit, candidateKept(fit.d, i));
 }
 
 KelVector KelLinearRegression::CandidateStandardErrors(int i) {
@@ -89,7 +90,7 @@ double KelLinearRegression::CandidateTotalSumOfSquares() const {
 
 // Candidate i, from the current fit's decomposition and variance.
 void KelLinearRegression::ComputeSvdCandidate(int i, double sst, KelSvdCandidate& candidate) {
-  candidate.parameters = PlainSolution(candidateKept(fit.d, i));
+  candidate.parameters = KelPlainSolution(fit, candidateKept(fit.d, i));
   fillCandidateCovariance(fit.d, fit.V, i, fit.varianceUsed, candidate.covariance,
                           candidate.standardErrors);
   candidateCorrelation(candidate);

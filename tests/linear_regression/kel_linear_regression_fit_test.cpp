@@ -426,6 +426,22 @@ TEST(LinearRegressionFit, SerialNumbersAndLiveCount) {
   EXPECT_EQ(KelLinearRegression::counter.aliveCount, alive);
 }
 
+// A fit takes over the containers of the fit before it, so its results keep their serial numbers
+// across refits and a fit draws no symmetric matrix: the numbers that later objects print do not
+// depend on how often the fit ran.
+TEST(LinearRegressionFit, RefitKeepsTheSerialNumbersOfItsResults) {
+  KelLinearRegression r(lr_test::MakeX6(), lr_test::MakeY6());
+  const int symmetricDrawn = KelMatrixSymmetric::counter.createdCount;
+  const int covarianceNumber = r.Covariance().GetSerialNumber();
+  const int parametersNumber = r.Parameters().GetSerialNumber();
+  EXPECT_EQ(KelMatrixSymmetric::counter.createdCount, symmetricDrawn);
+  r.Initialize(lr_test::MakeX20(), lr_test::MakeY20());
+  EXPECT_EQ(r.Covariance().GetSerialNumber(), covarianceNumber);
+  EXPECT_EQ(r.Parameters().GetSerialNumber(), parametersNumber);
+  EXPECT_EQ(r.Parameters().Size(), 9);
+  EXPECT_EQ(KelMatrixSymmetric::counter.createdCount, symmetricDrawn);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 // The detail line names the shape refused, or the selection's shape and that of the data.

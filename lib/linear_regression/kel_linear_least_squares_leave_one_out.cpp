@@ -1,5 +1,5 @@
-// KelLinearRegression: the leave-one-out outlier test of the least-squares fit (the experiment
-// whose removal leaves the lowest residual sum of squares, and the verdict on it).
+// The leave-one-out outlier test of a least-squares fit (the experiment whose removal leaves the
+// lowest residual sum of squares, and the verdict on it).
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -8,22 +8,50 @@
 #include "foundation/kel_constants.h"
 #include "foundation/kel_errors.h"
 #include "linear_regression/kel_kept_columns_fit.h"
-#include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_linear_least_squares_fit.h"
+
+namespace {
+
+struct LeaveOneOutBounds;
+
+// The test of one fit, on the data it was fitted to.
+class LeaveOneOutTester {
+ public:
+  LeaveOneOutTester(const KelLinearFitInputs& inputs, const KelLinearLeastSquaresFit& fitted)
+      : in(inputs), fit(fitted), m(inputs.F.Rows()), n(inputs.F.Columns()) {}
+  KelLeaveOneOutTest Run() const {
+    KelLeaveOneOutTest test = search();
+    classify(&test);
+    return test;
+  }
+
+ private:
+  KelLeaveOneOutTest search() const;
+  // Residual sum of squares of the fit without experiment t, by Householder QR of the other
+  // rows (the explicit refit).
+  double refit(int t) const;
+  bool closedFormBounds(LeaveOneOutBounds* bounds) const;
+  int verdict(double best) const;
+  void classify(KelLeaveOneOutTest* test) const;
+
+  const KelLinearFitInputs& in;
+  const KelLinearLeastSquaresFit& fit;
+  const int m;  // experiments
+  const int n;  // parameters
+};
 
 // Residual sum of squares of the least-squares fit, by Householder QR, of every experiment
 // except t: the factorization and solution of KelFactorizedQR (its singularity tolerance, its
 // notes), made on the one reduced copy.
-double KelLinearRegression::LeaveOneOutRefit(int t) {
-  const int m = numExperiments;
-  const int n = numParameters;
+double LeaveOneOutTester::refit(int t) const {
   KelMatrix reduced(m - 1, n);
   KelVector reducedY(m - 1);
-  const double* const* f = F.RowPointers();
+  const double* const* f = in.F.RowPointers();
   double* const* g = reduced.RowPointers();
   for (int i = 1, row = 1; i <= m; ++i) {
     if (i == t) continue;
     std::copy(f[i] + 1, f[i] + 1 + n, g[row] + 1);
-    reducedY(row) = y(i);
+    reducedY(row) = in.y(i);
     ++row;
   }
   std::vector<double> diagonal(static_cast<size_t>(n) + 1);
@@ -41,7 +69,7 @@ double KelLinearRegression::LeaveOneOutRefit(int t) {
     if (i == t) continue;
     double estimate = 0.0;
     for (int j = 1; j <= n; ++j) estimate += f[i][j] * reducedB(j);
-    reducedResiduals(row) = y(i) - estimate;
+    reducedResiduals(row) = in.y(i) - estimate;
     ++row;
   }
   const double norm = reducedResiduals.Norm2();
@@ -51,7 +79,7 @@ double KelLinearRegression::LeaveOneOutRefit(int t) {
 // Per experiment t (1-based): the closed form's sum without t and the interval that holds both
 // it and the refit's sum, or the mark that only a refit can tell (every experiment of a badly
 // conditioned F).
-struct KelLinearRegression::LeaveOneOutBounds {
+struct LeaveOneOutBounds {
   std::vector<double> estimates;
   std::vector<double> lower;
   std::vector<double> upper;
@@ -75,15 +103,15 @@ struct KelLinearRegression::LeaveOneOutBounds {
 // refit is made at all, which on large data saves a copy of F and a second factorization.
 // Data fitted exactly (every residual within rounding of zero) have no experiment to leave out:
 // index 0 and no verdict, where the refits would only rank rounding noise.
-void KelLinearRegression::ComputeLeaveOneOut() {
-  const int m = numExperiments;
-  fit.leaveOneOutBest = kelBigValue;
-  fit.leaveOneOutBestIndex = 0;
-  fit.leaveOneOutRefits = 0;
+KelLeaveOneOutTest LeaveOneOutTester::search() const {
+  KelLeaveOneOutTest test;
+  test.best = kelBigValue;
+  test.bestIndex = 0;
+  test.refits = 0;
   LeaveOneOutBounds bounds;
-  if (!ClosedFormBounds(&bounds)) {
-    fit.leaveOneOutBest = fit.sumOfSquares;
-    return;
+  if (!closedFormBounds(&bounds)) {
+    test.best = fit.sumOfSquares;
+    return test;
   }
   const std::vector<unsigned char>& mustRefit = bounds.mustRefit;
   double bestUpper = kelBigValue;
@@ -99,23 +127,22 @@ void KelLinearRegression::ComputeLeaveOneOut() {
   // One experiment beats all others beyond doubt and the verdict is the same anywhere within
   // its bound: the closed form's sum stands, and no refit is needed.
   if (candidates == 1 && mustRefit[candidate] == 0 &&
-      LeaveOneOutVerdict(bounds.lower[candidate]) == LeaveOneOutVerdict(bounds.upper[candidate])) {
-    fit.leaveOneOutBest = bounds.estimates[candidate];
-    fit.leaveOneOutBestIndex = candidate;
-    return;
+      verdict(bounds.lower[candidate]) == verdict(bounds.upper[candidate])) {
+    test.best = bounds.estimates[candidate];
+    test.bestIndex = candidate;
+    return test;
   }
   for (int t = 1; t <= m; ++t) {
     if (mustRefit[t] == 0 && bounds.lower[t] > bestUpper) continue;
-    ++fit.leaveOneOutRefits;
-    const double rss = LeaveOneOutRefit(t);
-    if (rss < fit.leaveOneOutBest) {
-      fit.leaveOneOutBest = rss;
-      fit.leaveOneOutBestIndex = t;
+    ++test.refits;
+    const double rss = refit(t);
+    if (rss < test.best) {
+      test.best = rss;
+      test.bestIndex = t;
     }
   }
+  return test;
 }
-
-namespace {
 
 // What the closed form needs from the least-squares fit that the refits reproduce (arrays
 // 1-based).
@@ -129,8 +156,6 @@ struct ClosedFormInputs {
   const unsigned char* sameColumnsWithout;
 };
 
-}  // namespace
-
 // Fills the bounds; false when the data are fitted exactly (every residual within rounding of
 // zero), where every sum without one experiment is rounding noise and none tells an outlier
 // (refitting every experiment would only pick the noise of one).
@@ -139,8 +164,7 @@ struct ClosedFormInputs {
 // closed form comes from the fit itself; otherwise from the fit on the columns that the QR of
 // all experiments keeps. Either way it serves only the experiments whose removal keeps the same
 // columns.
-bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
-  const int m = numExperiments;
+bool LeaveOneOutTester::closedFormBounds(LeaveOneOutBounds* bounds) const {
   const size_t size = static_cast<size_t>(m) + 1;
   bounds->estimates.assign(size, 0.0);
   bounds->lower.assign(size, 0.0);
@@ -156,7 +180,7 @@ bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
   const double clearOfTolerance = tolerance * (1.0 + 1e-3) + qrRounding;
   std::vector<unsigned char> everyColumnWithout;
   KeptColumnsFit kept;
-  bool fromFit = fit.scaledRank == numParameters && fit.scaledConditioning < 1e12 &&
+  bool fromFit = fit.scaledRank == n && fit.scaledConditioning < 1e12 &&
                  fit.leastColumnIndependence > clearOfTolerance;
   if (fromFit) {
     // The few experiments this bound cannot clear are refitted; with more than a few, the
@@ -176,7 +200,7 @@ bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
   if (fromFit) {
     inputs.sameColumnsWithout = everyColumnWithout.data();
   } else {
-    if (!FitKeptColumns(F, y, tolerance, &kept)) return true;
+    if (!FitKeptColumns(in.F, in.y, tolerance, &kept)) return true;
     inputs = ClosedFormInputs{kept.residuals.data(), kept.leverages.data(),
                               kept.sumOfSquares,     std::sqrt(kept.sumOfSquares),
                               kept.conditioning,     kept.sameColumnsWithout.data()};
@@ -184,7 +208,7 @@ bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
   if (!(inputs.conditioning < 1e12)) return true;
   const double epsilon = kelMachEps;
   double normY = 0.0;
-  for (int i = 1; i <= m; ++i) normY += y(i) * y(i);
+  for (int i = 1; i <= m; ++i) normY += in.y(i) * in.y(i);
   normY = std::sqrt(normY);
   // Error of a computed residual, generously: rounding amplified by the conditioning.
   const double residualError = 1e3 * epsilon * inputs.conditioning * normY;
@@ -212,24 +236,31 @@ bool KelLinearRegression::ClosedFormBounds(LeaveOneOutBounds* bounds) const {
 // The verdict on a best sum of squares without one experiment: 2 highly probable outlier, 1
 // probable outlier, 0 none, from the mean square error without that experiment. A step function
 // of the sum that never decreases as the sum falls.
-int KelLinearRegression::LeaveOneOutVerdict(double best) const {
-  const int reducedDof = numExperiments - 1 - numParameters;
+int LeaveOneOutTester::verdict(double best) const {
+  const int reducedDof = m - 1 - n;
   if (reducedDof <= 0) return 0;
   const double p = best / reducedDof;
   // With an assigned variance the test only runs when the reduced mean square error exceeds
   // the square root of that variance (docs/developers.md, intended behaviour 3).
-  if (responseVariance != 0.0 && !(p > std::sqrt(responseVariance))) return 0;
+  if (in.responseVariance != 0.0 && !(p > std::sqrt(in.responseVariance))) return 0;
   if (p < kel_linear_thresholds::kHighlyProbableOutlierShare * fit.meanSquareError) return 2;
   if (p < kel_linear_thresholds::kProbableOutlierShare * fit.meanSquareError) return 1;
   return 0;
 }
 
 // Outlier verdicts from the mean square error without the best experiment to leave out.
-void KelLinearRegression::ClassifyLeaveOneOut() {
-  fit.highlyProbableOutlier = 0;
-  fit.probableOutlier = 0;
-  if (fit.leaveOneOutBestIndex == 0) return;
-  const int verdict = LeaveOneOutVerdict(fit.leaveOneOutBest);
-  if (verdict == 2) fit.highlyProbableOutlier = fit.leaveOneOutBestIndex;
-  if (verdict == 1) fit.probableOutlier = fit.leaveOneOutBestIndex;
+void LeaveOneOutTester::classify(KelLeaveOneOutTest* test) const {
+  test->highlyProbableOutlier = 0;
+  test->probableOutlier = 0;
+  if (test->bestIndex == 0) return;
+  const int outcome = verdict(test->best);
+  if (outcome == 2) test->highlyProbableOutlier = test->bestIndex;
+  if (outcome == 1) test->probableOutlier = test->bestIndex;
+}
+
+}  // namespace
+
+KelLeaveOneOutTest KelComputeLeaveOneOut(const KelLinearFitInputs& inputs,
+                                         const KelLinearLeastSquaresFit& fit) {
+  return LeaveOneOutTester(inputs, fit).Run();
 }
