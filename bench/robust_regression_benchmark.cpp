@@ -135,9 +135,10 @@ void BM_RobustComputation(benchmark::State& state) {
     KelLinearRegression regression(F, y);
     criterion = regression.LeastMedianOfSquares();
     benchmark::DoNotOptimize(criterion);
-    evaluations = regression.RobustCriterionEvaluations();
-    candidates = regression.RobustElementalCandidates() + regression.RobustSubsetCandidates();
-    runs = regression.RobustMinimizerRuns();
+    evaluations = regression.RobustFit().robustEvaluations;
+    candidates = regression.RobustFit().robustElementalCandidates +
+                 regression.RobustFit().robustSubsetCandidates;
+    runs = regression.RobustFit().robustMinimizerRuns;
   }
   std::remove("robust_regression_benchmark_report.txt");
   state.counters["criterion"] = criterion;

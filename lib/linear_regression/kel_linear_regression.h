@@ -171,8 +171,6 @@ class KelLinearRegression : public KelBase {
   double LeaveOneOutBestSumOfSquares();
   int LeaveOneOutBestIndex();
   int HighlyProbableOutlier();
-  // Explicit refits the last leave-one-out test needed to confirm its choice.
-  int LeaveOneOutRefitCount() const { return fit.leaveOneOutRefits; }
   int ProbableOutlier();
 
   // Diagnostics of the least-squares report (computed with the fit when needed, without
@@ -231,8 +229,6 @@ class KelLinearRegression : public KelBase {
   // What the singular value analysis finds, computed without printing when it is not current:
   // the norms of the candidate parameters and residuals, and the principal components verdict.
   const KelSvdAnalysis& SvdAnalysis();
-  const KelVector& CandidateParameterNorms() { return SvdAnalysis().candidateParameterNorms; }
-  const KelVector& CandidateResidualNorms() { return SvdAnalysis().candidateResidualNorms; }
   // Singular values below d(1) sqrt(single-precision epsilon), and those below 10 epsilon d(1)
   // that the principal components leave out.
   int SmallSingularValueCount();
@@ -282,16 +278,6 @@ class KelLinearRegression : public KelBase {
   const KelVectorInt& RobustPossibleOutliers();
   // The outliers in decreasing order of |robust residual|, as the report lists them.
   KelVectorInt RobustOutliersByImportance();
-  // Work of the last robust computation: evaluations of the least-median-of-squares criterion
-  // (minimizer, candidates and local search) and searches run by the minimizer (the first from
-  // the least-squares start, one from the best refined candidate, and the restarts from the
-  // best point).
-  long long RobustCriterionEvaluations() const { return robust.robustEvaluations; }
-  int RobustMinimizerRuns() const { return robust.robustMinimizerRuns; }
-  // Exact fits through subsets of the experiments that the last robust computation tried: those
-  // of the consecutive elemental passes, and the Chebyshev fits of n + 1 experiments.
-  long long RobustElementalCandidates() const { return robust.robustElementalCandidates; }
-  long long RobustSubsetCandidates() const { return robust.robustSubsetCandidates; }
 
   // The earlier form of the regression, version "Version 6.0.20080930", which the programs
   // analysing regression data files carry. It differs in four observable respects only: the fit

@@ -3,9 +3,10 @@
 // the singular value analysis, the least-median-of-squares fit and the stepwise tables.
 //
 // They are filled by computations that never print and read by reports that never write: a
-// report is a function of these const results. KelLinearRegression derives from the fit, the
-// diagnostics, the robust fit and the stepwise tables (privately), so that its computations fill
-// their fields under the fields' own names; its accessors hand them out as const structs.
+// report is a function of these const results. KelLinearRegression holds one of each as a member,
+// written by its own computation only, and hands them out as const structs (LeastSquaresFit(),
+// Diagnostics(), RobustFit(), SvdAnalysis()); the fields without an accessor of their own are
+// read there.
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_RESULTS_H
 #define KELMATH_KEL_LINEAR_REGRESSION_RESULTS_H
 
@@ -41,8 +42,8 @@ struct KelLinearLeastSquaresFit {
   int smallSingularValues = 0;
   int negligibleSingularValues = 0;
   int leaveOneOutBestIndex = 0;
-  int leaveOneOutRefits = 0;
-  int scaledRank = 0;  // singular values of the column-scaled F kept by the transposed solve
+  int leaveOneOutRefits = 0;  // explicit refits the leave-one-out test needed to confirm its choice
+  int scaledRank = 0;         // singular values of the column-scaled F kept by the transposed solve
 
   double meanSquareError = 0.0;
   double sumOfSquares = 0.0;
@@ -137,10 +138,19 @@ struct KelLinearRobustFit {
   KelVectorInt allOutliers;
   KelVectorInt highlyProbableOutliers;
   KelVectorInt possibleOutliers;
+  // The work of the computation: evaluations of the least-median-of-squares criterion
+  // (minimizer, candidates and local search) and searches run by the minimizer (the first from
+  // the least-squares start, one from the best refined candidate, and the restarts from the best
+  // point); the exact fits through subsets of the experiments tried by the consecutive elemental
+  // passes, and the Chebyshev fits of n + 1 experiments.
   long long robustEvaluations = 0;
   int robustMinimizerRuns = 0;
   long long robustElementalCandidates = 0;
   long long robustSubsetCandidates = 0;
+  // Median and dispersion (median absolute deviation) of y, by which standardizedY is y
+  // standardized; columnMedians and columnDispersions standardize the columns of F alike into
+  // standardizedF (a column of no dispersion other than the first only centred, a constant
+  // first column, the intercept, left zero).
   double medianOfY = 0.0;
   double dispersionOfY = 0.0;
   double residualMedian = 0.0;
@@ -182,7 +192,6 @@ struct KelSvdCandidate {
   bool discarded = false;  // keeps a small singular value
 };
 
-// The best model of every size found by the stepwise search.
 // What the singular value analysis finds besides what it prints: the norms of the candidate
 // solutions with the 1..n largest singular values and of their residuals, and whether the
 // principal components show serious multicollinearity.
@@ -192,6 +201,7 @@ struct KelSvdAnalysis {
   bool multicollinear = false;
 };
 
+// The best model of every size found by the stepwise search.
 struct KelLinearStepwiseTables {
   KelMatrix stepwiseParameters;
   KelMatrix stepwiseTRatios;

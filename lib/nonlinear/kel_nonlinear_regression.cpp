@@ -391,26 +391,8 @@ double KelNonLinearRegression::FTestProbability(int model) {
   return memberOr(DiagnosticsOf(model), &KelNonLinearDiagnostics::fProbability, 1.0);
 }
 
-double KelNonLinearRegression::InitialLMS(int model) const {
-  return ModelAt(model).robust.initialLms;
-}
-double KelNonLinearRegression::FinalLMS(int model) const {
-  return ModelAt(model).robust.finalLms;
-}
-const KelVector& KelNonLinearRegression::LMSParameters(int model) const {
-  return ModelAt(model).robust.lmsParameters;
-}
-const KelVector& KelNonLinearRegression::LMSPredictions(int model) const {
-  return ModelAt(model).robust.lmsPredictions;
-}
-const KelVector& KelNonLinearRegression::LMSWeightedResiduals(int model) const {
-  return ModelAt(model).robust.lmsWeightedResiduals;
-}
-const std::vector<KelOutlier>& KelNonLinearRegression::HighlyProbableOutliers(int model) const {
-  return ModelAt(model).robust.highlyProbable;
-}
-const std::vector<KelOutlier>& KelNonLinearRegression::PossibleOutliers(int model) const {
-  return ModelAt(model).robust.possible;
+const KelNonLinearRobustFit& KelNonLinearRegression::RobustFit(int model) const {
+  return ModelAt(model).robust;
 }
 
 const KelVector& KelNonLinearRegression::FDistances(int model) const {

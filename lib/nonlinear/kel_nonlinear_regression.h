@@ -224,15 +224,10 @@ class KelNonLinearRegression : public KelBase {
   double FExperimental(int model);
   double FTestProbability(int model);
 
-  // Results of the robust analysis (kelUnsetValue and empty before it ran).
-  double InitialLMS(int model) const;
-  double FinalLMS(int model) const;
-  const KelVector& LMSParameters(int model) const;
-  const KelVector& LMSPredictions(int model) const;
-  const KelVector& LMSWeightedResiduals(int model) const;
-  const std::vector<KelOutlier>& HighlyProbableOutliers(int model) const;
-  // In the order found.
-  const std::vector<KelOutlier>& PossibleOutliers(int model) const;
+  // Results of the robust analysis of a model: the least median of squares at the start and at
+  // the end (kelUnsetValue before it ran), its parameters, predictions and residuals, and the
+  // outliers (possible ones in the order found); empty before it ran.
+  const KelNonLinearRobustFit& RobustFit(int model) const;
 
   // Results of the experiment search.
   const KelMatrix& CandidateExperiments() const { return candidates; }
@@ -262,15 +257,11 @@ class KelNonLinearRegression : public KelBase {
   // Largest Tij of the couple (a, b), a < b, and the candidate where it was found.
   double BestTij(int a, int b) const;
   int BestTijCandidate(int a, int b) const;
-  // Tij sums and counts of Tij >= 1.2 per candidate; the number of couples.
-  const KelVector& TijSums() const { return discrimination.tijSum; }
-  const std::vector<int>& TijCounts() const { return discrimination.tijCount; }
-  int NumberOfCouples() const { return discrimination.numberOfCouples; }
-  // Candidate of the discrimination suggestion (0 when there is no valid one).
-  int DiscriminationCandidate() const { return discrimination.candidate; }
-  // Candidate of the balanced suggestion (0 when the comparison did not run) and its scores.
-  int BalancedCandidate() const { return balanced.candidate; }
-  const KelVector& BalancedScores() const { return balanced.score; }
+  // The Tij table of the couples: sums and counts of Tij >= 1.2 per candidate, the number of
+  // couples and the candidate of the discrimination suggestion (0 when there is no valid one).
+  const KelDiscrimination& Discrimination() const { return discrimination; }
+  // The balanced suggestion: its candidate (0 when the comparison did not run) and its scores.
+  const KelBalancedSuggestion& Balanced() const { return balanced; }
 
   static KelObjectCounter counter;
 

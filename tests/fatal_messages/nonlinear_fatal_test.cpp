@@ -208,7 +208,7 @@ TEST(FatalNonLinearRegression, ParametersOfUnknownModel) {
 
 TEST(FatalNonLinearRegression, ResultOfModelZero) {
   KelNonLinearRegression regression(1, Abscissas(), Responses(), Line);
-  EXPECT_KEL_FATAL(regression.FinalLMS(0),
+  EXPECT_KEL_FATAL(regression.RobustFit(0).finalLms,
                    "KelNonLinearRegression class\n\nDimension check failure\n\nFunction: "
                    "Model\nindex 0, valid 1..1");
 }

@@ -71,8 +71,9 @@ Snapshot ReadEverything(KelLinearRegression& r) {
         r.AdjustedR2(), r.ConditionNumber(), r.SystemConditioning(), r.VarianceUsed(), r.T95(),
         r.T99(), r.LeaveOneOutBestSumOfSquares()})
     s.Add(v);
-  for (const int v : {static_cast<int>(r.SolutionsDisagree()), r.LeaveOneOutBestIndex(),
-                      r.HighlyProbableOutlier(), r.ProbableOutlier(), r.LeaveOneOutRefitCount()})
+  for (const int v :
+       {static_cast<int>(r.SolutionsDisagree()), r.LeaveOneOutBestIndex(),
+        r.HighlyProbableOutlier(), r.ProbableOutlier(), r.LeastSquaresFit().leaveOneOutRefits})
     s.Add(v);
   s.Add(r.ParameterCorrelation());
   for (const KelVector& v :
@@ -88,8 +89,8 @@ Snapshot ReadEverything(KelLinearRegression& r) {
     s.Add(r.CandidateParameters(i));
     s.Add(r.CandidateStandardErrors(i));
   }
-  s.Add(r.CandidateParameterNorms());
-  s.Add(r.CandidateResidualNorms());
+  s.Add(r.SvdAnalysis().candidateParameterNorms);
+  s.Add(r.SvdAnalysis().candidateResidualNorms);
   s.Add(r.SmallSingularValueCount());
   s.Add(r.NegligibleSingularValueCount());
   s.Add(r.StepwiseParameters());
@@ -110,8 +111,8 @@ Snapshot ReadEverything(KelLinearRegression& r) {
   for (const KelVectorInt& v : {r.RobustOutliers(), r.RobustHighlyProbableOutliers(),
                                 r.RobustPossibleOutliers(), r.RobustOutliersByImportance()})
     s.Add(v);
-  s.Add(static_cast<double>(r.RobustCriterionEvaluations()));
-  s.Add(r.RobustMinimizerRuns());
+  s.Add(static_cast<double>(r.RobustFit().robustEvaluations));
+  s.Add(r.RobustFit().robustMinimizerRuns);
   return s;
 }
 

@@ -76,7 +76,7 @@ int VerdictOf(KelLinearRegression& regression) {
 // the sums involved).
 void ExpectBestSum(KelLinearRegression& regression, double best, int trial) {
   const double sum = regression.LeaveOneOutBestSumOfSquares();
-  if (regression.LeaveOneOutRefitCount() > 0) {
+  if (regression.LeastSquaresFit().leaveOneOutRefits > 0) {
     EXPECT_EQ(sum, best) << "trial " << trial;
   } else {
     EXPECT_NEAR(sum, best, 1e-9 * regression.LeastSquaresFit().sumOfSquares) << "trial " << trial;
@@ -158,11 +158,11 @@ TEST(LeaveOneOut, FastChoiceEqualsRefittingEveryExperiment) {
       // Every sum without one experiment is rounding noise: no experiment stands out.
       EXPECT_EQ(regression.LeaveOneOutBestIndex(), 0) << "trial " << trial;
       EXPECT_EQ(VerdictOf(regression), 0) << "trial " << trial;
-      EXPECT_EQ(regression.LeaveOneOutRefitCount(), 0) << "trial " << trial;
+      EXPECT_EQ(regression.LeastSquaresFit().leaveOneOutRefits, 0) << "trial " << trial;
       continue;
     }
     ExpectTheLiteralChoice(regression, F, y, trial);
-    refits += regression.LeaveOneOutRefitCount();
+    refits += regression.LeastSquaresFit().leaveOneOutRefits;
     ++problems;
   }
   // Refits only for ties or near-ties and for verdicts at their thresholds.
@@ -234,7 +234,7 @@ TEST(LeaveOneOut, ExactLineHasNoOutlier) {
   }
   KelLinearRegression regression(F, y);
   EXPECT_EQ(regression.LeaveOneOutBestIndex(), 0);
-  EXPECT_EQ(regression.LeaveOneOutRefitCount(), 0);
+  EXPECT_EQ(regression.LeastSquaresFit().leaveOneOutRefits, 0);
   EXPECT_EQ(regression.HighlyProbableOutlier(), 0);
   EXPECT_EQ(regression.ProbableOutlier(), 0);
   const std::string report = kel_test::CaptureOutput([&] { regression.LeastSquaresAnalysis(); });
@@ -262,7 +262,7 @@ TEST(LeaveOneOut, OrdinaryDataNeedOnlyAFewRefits) {
   KelLinearRegression regression(F, y);
   EXPECT_EQ(regression.LeaveOneOutBestIndex(), 700);
   // One gross outlier wins beyond doubt: the closed form decides without a refit.
-  EXPECT_EQ(regression.LeaveOneOutRefitCount(), 0);
+  EXPECT_EQ(regression.LeastSquaresFit().leaveOneOutRefits, 0);
   EXPECT_EQ(regression.HighlyProbableOutlier() + regression.ProbableOutlier(), 700);
 }
 
@@ -349,7 +349,7 @@ TEST(LeaveOneOut, DependentColumnsChooseAsTheRefitsWithFewRefits) {
     MakeRankDeficient(random, kind, &F, &y);
     KelLinearRegression regression(F, y);
     ExpectTheLiteralChoice(regression, F, y, trial);
-    refits += regression.LeaveOneOutRefitCount();
+    refits += regression.LeastSquaresFit().leaveOneOutRefits;
     ++problems;
   }
   // Refitting every experiment would take some 9,000 refits here; a column dependent but at one
@@ -374,7 +374,7 @@ TEST(LeaveOneOut, DummyVariableTrapOnManyExperimentsNeedsNoRefitPerExperiment) {
   y(12345) += 30.0;
   KelLinearRegression regression(F, y);
   EXPECT_EQ(regression.LeaveOneOutBestIndex(), 12345);
-  EXPECT_LE(regression.LeaveOneOutRefitCount(), 1);
+  EXPECT_LE(regression.LeastSquaresFit().leaveOneOutRefits, 1);
   // The sum is that of the one refit without experiment 12345 (column 5 dropped as dependent).
   double sum = 0.0;
   const std::string notes = kel_test::CaptureOutput([&] { sum = RefitWithout(F, y, 12345); });
@@ -416,7 +416,7 @@ TEST(LeaveOneOut, VerdictAtItsThresholdIsDecidedByTheRefit) {
   shifted(17) += high;
   KelLinearRegression regression(F, shifted);
   ASSERT_EQ(regression.LeaveOneOutBestIndex(), 17);
-  EXPECT_GE(regression.LeaveOneOutRefitCount(), 1);
+  EXPECT_GE(regression.LeastSquaresFit().leaveOneOutRefits, 1);
   double best = 0.0;
   int bestIndex = 0;
   LiteralLeaveOneOut(F, shifted, &best, &bestIndex);

@@ -215,10 +215,10 @@ TEST(RobustReport, AloneEveryVerdictReadsDoesNotIdentify) {
 TEST(RobustReport, SecondReportIsTheSame) {
   KelLinearRegression regression(lr_test::MakeX6(), lr_test::MakeY6());
   const std::string first = kel_test::CaptureOutput([&] { regression.RobustAnalysis(); });
-  const long long evaluations = regression.RobustCriterionEvaluations();
+  const long long evaluations = regression.RobustFit().robustEvaluations;
   const std::string second = kel_test::CaptureOutput([&] { regression.RobustAnalysis(); });
   EXPECT_EQ(first, second);
-  EXPECT_EQ(regression.RobustCriterionEvaluations(), evaluations);
+  EXPECT_EQ(regression.RobustFit().robustEvaluations, evaluations);
 }
 
 TEST(RobustReport, PrintObjectEndsWithTheRobustReport) {

@@ -225,7 +225,7 @@ TEST(LeastMedianOfSquaresSearch, SameDataSameResultBitForBit) {
   EXPECT_EQ(first.LeastMedianOfSquares(), second.LeastMedianOfSquares());
   for (int j = 1; j <= 4; ++j)
     EXPECT_EQ(first.RobustParameters()(j), second.RobustParameters()(j)) << j;
-  EXPECT_EQ(first.RobustCriterionEvaluations(), second.RobustCriterionEvaluations());
+  EXPECT_EQ(first.RobustFit().robustEvaluations, second.RobustFit().robustEvaluations);
   // The outliers do not move the fit.
   EXPECT_NEAR(first.RobustParameters()(2), 1.0, 0.05);
   EXPECT_NEAR(first.RobustParameters()(3), -2.0, 0.05);
@@ -240,21 +240,21 @@ TEST(LeastMedianOfSquaresSearch, CandidateCountFollowsTheDocumentedBudget) {
   MakeSynthetic(12, &F, &y);
   KelLinearRegression small(F, y);
   small.LeastMedianOfSquares();
-  EXPECT_EQ(small.RobustSubsetCandidates(), 792);  // 12 choose 5
+  EXPECT_EQ(small.RobustFit().robustSubsetCandidates, 792);  // 12 choose 5
   // Passes o = 1 .. 12 - 4 - 2 through 12 - o - 2 fits: 9 + 8 + ... + 4 = 39.
-  EXPECT_EQ(small.RobustElementalCandidates(), 39);
+  EXPECT_EQ(small.RobustFit().robustElementalCandidates, 39);
 
   MakeSynthetic(300, &F, &y);
   KelLinearRegression medium(F, y);
   medium.LeastMedianOfSquares();
-  EXPECT_EQ(medium.RobustSubsetCandidates(), 666);  // 2e5 / 300
-  EXPECT_LE(medium.RobustElementalCandidates(), 666);
+  EXPECT_EQ(medium.RobustFit().robustSubsetCandidates, 666);  // 2e5 / 300
+  EXPECT_LE(medium.RobustFit().robustElementalCandidates, 666);
 
   MakeSynthetic(3000, &F, &y);
   KelLinearRegression large(F, y);
   large.LeastMedianOfSquares();
-  EXPECT_EQ(large.RobustSubsetCandidates(), 500);
-  EXPECT_EQ(large.RobustElementalCandidates(), 500);
+  EXPECT_EQ(large.RobustFit().robustSubsetCandidates, 500);
+  EXPECT_EQ(large.RobustFit().robustElementalCandidates, 500);
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST(RobustRegressionEdgeCases, NoElementalPassWhenTwoDegreesOfFreedomOrFewer) {
   const KelVector y(4, 1.1, 1.9, 3.2, 3.9);
   KelLinearRegression regression(F, y);
   const double lms = regression.LeastMedianOfSquares();
-  EXPECT_EQ(regression.RobustElementalCandidates(), 0);
+  EXPECT_EQ(regression.RobustFit().robustElementalCandidates, 0);
   KelVector leastSquares;
   regression.GetParameters(leastSquares);
   EXPECT_LE(lms, MedianOfSquaresAt(F, y, leastSquares));
@@ -204,7 +204,7 @@ TEST(RobustRegressionEdgeCases, ElementalPassesThroughConsecutiveExperiments) {
   }
   KelLinearRegression regression(F, y);
   regression.LeastMedianOfSquares();
-  EXPECT_EQ(regression.RobustElementalCandidates(), 39);
+  EXPECT_EQ(regression.RobustFit().robustElementalCandidates, 39);
 }
 
 // With a variance assigned the reweighting starts from its square root: here 10, so the

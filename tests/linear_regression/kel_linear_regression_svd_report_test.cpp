@@ -98,16 +98,17 @@ TEST(SVDAnalysis, CandidatesOfTheOrthogonalCaseMatchTheHandWorkedValues) {
   EXPECT_NEAR(se2(2), std::sqrt(2.0 / 36.0), 1e-15);
 
   // The analysis is the same whether or not the report has run.
-  const KelVector normsBefore = regression.CandidateParameterNorms();
+  const KelVector normsBefore = regression.SvdAnalysis().candidateParameterNorms;
   kel_test::CaptureOutput([&] { regression.SVDAnalysis(); });
-  ASSERT_EQ(regression.CandidateParameterNorms().Size(), 2);
-  EXPECT_EQ(normsBefore(1), regression.CandidateParameterNorms()(1));
-  EXPECT_EQ(normsBefore(2), regression.CandidateParameterNorms()(2));
-  EXPECT_NEAR(regression.CandidateParameterNorms()(1), 1.0 / 6.0, 1e-15);
-  EXPECT_NEAR(regression.CandidateParameterNorms()(2), std::sqrt(6.25 + 1.0 / 36.0), 1e-14);
+  ASSERT_EQ(regression.SvdAnalysis().candidateParameterNorms.Size(), 2);
+  EXPECT_EQ(normsBefore(1), regression.SvdAnalysis().candidateParameterNorms(1));
+  EXPECT_EQ(normsBefore(2), regression.SvdAnalysis().candidateParameterNorms(2));
+  EXPECT_NEAR(regression.SvdAnalysis().candidateParameterNorms(1), 1.0 / 6.0, 1e-15);
+  EXPECT_NEAR(regression.SvdAnalysis().candidateParameterNorms(2), std::sqrt(6.25 + 1.0 / 36.0),
+              1e-14);
   // Residuals of candidate 1: y - (0.5, -0.5, 0.5, -0.5) = (1.5, 1.5, 3.5, 3.5).
-  EXPECT_NEAR(regression.CandidateResidualNorms()(1), std::sqrt(29.0), 1e-14);
-  EXPECT_NEAR(regression.CandidateResidualNorms()(2), 2.0, 1e-14);
+  EXPECT_NEAR(regression.SvdAnalysis().candidateResidualNorms(1), std::sqrt(29.0), 1e-14);
+  EXPECT_NEAR(regression.SvdAnalysis().candidateResidualNorms(2), 2.0, 1e-14);
   EXPECT_FALSE(regression.PrincipalComponentsFlag());
   EXPECT_EQ(regression.SmallSingularValueCount(), 0);
 }
@@ -309,7 +310,7 @@ TEST(SVDAnalysis, RankTwoCandidateIsTheMinimumNormSolutionAndLaterOnesAreDiscard
   EXPECT_EQ(regression.SmallSingularValueCount(), 3);
   EXPECT_EQ(regression.NegligibleSingularValueCount(), 3);
   const std::string text = kel_test::CaptureOutput([&] { regression.SVDAnalysis(); });
-  EXPECT_NEAR(regression.CandidateResidualNorms()(2), std::sqrt(rss), 1e-10);
+  EXPECT_NEAR(regression.SvdAnalysis().candidateResidualNorms(2), std::sqrt(rss), 1e-10);
   const std::string discarded = "\n\n" + kWarning + "\nThis Model should be probably discarded";
   for (int i = 1; i <= 5; ++i) {
     const std::string block =
@@ -387,17 +388,17 @@ TEST_P(SVDAnalysisAgainstR, FullCandidateIsTheLeastSquaresFit) {
         << j;
   }
   const std::string text = kel_test::CaptureOutput([&] { regression.SVDAnalysis(); });
-  EXPECT_TRUE(lr_test::RelativelyNear(regression.CandidateResidualNorms()(n),
+  EXPECT_TRUE(lr_test::RelativelyNear(regression.SvdAnalysis().candidateResidualNorms(n),
                                       reference("residual_norm"), 1e-8));
-  EXPECT_TRUE(
-      lr_test::RelativelyNear(regression.CandidateParameterNorms()(n), reference("b_norm"), 1e-8));
+  EXPECT_TRUE(lr_test::RelativelyNear(regression.SvdAnalysis().candidateParameterNorms(n),
+                                      reference("b_norm"), 1e-8));
   // Every candidate's R^2 is the uncentred one; the report prints 8 digits.
   EXPECT_TRUE(lr_test::RelativelyNear(NumberAfterLast(text, "Coefficient of Determination (R2) = "),
                                       reference("R2_uncentred"), 1e-7));
   // The residual norms never grow as singular values are added.
   for (int i = 2; i <= n; ++i)
-    EXPECT_LE(regression.CandidateResidualNorms()(i),
-              regression.CandidateResidualNorms()(i - 1) * (1.0 + 1e-12));
+    EXPECT_LE(regression.SvdAnalysis().candidateResidualNorms(i),
+              regression.SvdAnalysis().candidateResidualNorms(i - 1) * (1.0 + 1e-12));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -180,13 +180,13 @@ void AddFit(KelNonLinearRegression& r, int model, Snapshot& s) {
 void AddRobust(const KelNonLinearRegression& r, int model, Snapshot& s) {
   const Part p = Part::kRobust;
   const std::string m = Arguments({model});
-  s.Add(p, "InitialLMS" + m, r.InitialLMS(model));
-  s.Add(p, "FinalLMS" + m, r.FinalLMS(model));
-  s.Add(p, "LMSParameters" + m, r.LMSParameters(model));
-  s.Add(p, "LMSPredictions" + m, r.LMSPredictions(model));
-  s.Add(p, "LMSWeightedResiduals" + m, r.LMSWeightedResiduals(model));
-  s.Add(p, "HighlyProbableOutliers" + m, r.HighlyProbableOutliers(model));
-  s.Add(p, "PossibleOutliers" + m, r.PossibleOutliers(model));
+  s.Add(p, "InitialLMS" + m, r.RobustFit(model).initialLms);
+  s.Add(p, "FinalLMS" + m, r.RobustFit(model).finalLms);
+  s.Add(p, "LMSParameters" + m, r.RobustFit(model).lmsParameters);
+  s.Add(p, "LMSPredictions" + m, r.RobustFit(model).lmsPredictions);
+  s.Add(p, "LMSWeightedResiduals" + m, r.RobustFit(model).lmsWeightedResiduals);
+  s.Add(p, "HighlyProbableOutliers" + m, r.RobustFit(model).highlyProbable);
+  s.Add(p, "PossibleOutliers" + m, r.RobustFit(model).possible);
 }
 
 void AddSearch(const KelNonLinearRegression& r, int model, Snapshot& s) {
@@ -211,12 +211,12 @@ void AddSearchTotals(const KelNonLinearRegression& r, Snapshot& s) {
   s.Add(p, "CandidatesPerAxis", r.CandidatesPerAxis());
   s.Add(p, "XDistances", r.XDistances());
   s.Add(p, "XDistancesPrincipal", r.XDistancesPrincipal());
-  s.Add(p, "TijSums", r.TijSums());
-  s.Add(p, "TijCounts", r.TijCounts());
-  s.Add(p, "NumberOfCouples", r.NumberOfCouples());
-  s.Add(p, "DiscriminationCandidate", r.DiscriminationCandidate());
-  s.Add(p, "BalancedCandidate", r.BalancedCandidate());
-  s.Add(p, "BalancedScores", r.BalancedScores());
+  s.Add(p, "TijSums", r.Discrimination().tijSum);
+  s.Add(p, "TijCounts", r.Discrimination().tijCount);
+  s.Add(p, "NumberOfCouples", r.Discrimination().numberOfCouples);
+  s.Add(p, "DiscriminationCandidate", r.Discrimination().candidate);
+  s.Add(p, "BalancedCandidate", r.Balanced().candidate);
+  s.Add(p, "BalancedScores", r.Balanced().score);
 }
 
 // Reads every accessor, the lazy ones estimating the models as they need.
@@ -324,16 +324,16 @@ TEST_F(NonLinearAccessorOrder, ResultsOfAnalysesNotRunAreUnset) {
   Prepare(r);
   RunAnalysis(r, kLeastSquares);
   for (int model = 1; model <= 3; ++model) {
-    EXPECT_EQ(r.InitialLMS(model), kelUnsetValue);
-    EXPECT_EQ(r.FinalLMS(model), kelUnsetValue);
-    EXPECT_EQ(r.LMSParameters(model).Size(), 0);
-    EXPECT_TRUE(r.HighlyProbableOutliers(model).empty());
+    EXPECT_EQ(r.RobustFit(model).initialLms, kelUnsetValue);
+    EXPECT_EQ(r.RobustFit(model).finalLms, kelUnsetValue);
+    EXPECT_EQ(r.RobustFit(model).lmsParameters.Size(), 0);
+    EXPECT_TRUE(r.RobustFit(model).highlyProbable.empty());
     EXPECT_EQ(r.FDistances(model).Size(), 0);
     EXPECT_EQ(r.SuggestedCandidate(model, KelNonLinearRegression::kSuggestionXDistance), 0);
   }
   EXPECT_EQ(r.CandidateExperiments().Rows(), 0);
-  EXPECT_EQ(r.NumberOfCouples(), 0);
-  EXPECT_EQ(r.BalancedCandidate(), 0);
+  EXPECT_EQ(r.Discrimination().numberOfCouples, 0);
+  EXPECT_EQ(r.Balanced().candidate, 0);
   EXPECT_EQ(r.FinalSSE(3), kelUnsetValue);
 }
 

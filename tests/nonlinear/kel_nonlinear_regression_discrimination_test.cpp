@@ -52,11 +52,11 @@ Snapshot Take(KelNonLinearRegression& r) {
   s.where12 = r.BestTijCandidate(1, 2);
   s.where13 = r.BestTijCandidate(1, 3);
   s.where23 = r.BestTijCandidate(2, 3);
-  s.couples = r.NumberOfCouples();
-  s.discrimination = r.DiscriminationCandidate();
-  s.balanced = r.BalancedCandidate();
-  s.tijSums = r.TijSums();
-  s.balancedScores = r.BalancedScores();
+  s.couples = r.Discrimination().numberOfCouples;
+  s.discrimination = r.Discrimination().candidate;
+  s.balanced = r.Balanced().candidate;
+  s.tijSums = r.Discrimination().tijSum;
+  s.balancedScores = r.Balanced().score;
   return s;
 }
 
@@ -146,10 +146,10 @@ TEST_F(NonLinearDiscrimination, OneModelLeavesComparisonAndDiscriminationUnset) 
   EXPECT_EQ(r.ComparisonRatio(2), kelUnsetValue);
   CaptureOutput([&] { r.LeastSquaresAnalysisAndExperimentsSearch(xMin, xMax); });
   EXPECT_EQ(r.ComparisonValue(2), kelUnsetValue);
-  EXPECT_EQ(r.NumberOfCouples(), 0);
-  EXPECT_EQ(r.DiscriminationCandidate(), 0);
-  EXPECT_EQ(r.BalancedCandidate(), 0);
-  EXPECT_EQ(r.TijSums().Size(), 0);
+  EXPECT_EQ(r.Discrimination().numberOfCouples, 0);
+  EXPECT_EQ(r.Discrimination().candidate, 0);
+  EXPECT_EQ(r.Balanced().candidate, 0);
+  EXPECT_EQ(r.Discrimination().tijSum.Size(), 0);
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ TEST_F(OutlierProblem, FirstRunRobustAnalysisListsExperimentSix) {
   r.SetVariances(5, KelVector(2, responseVariance[0], responseVariance[1]));
   r.SetInitialParameters(1, KelVector(4, 1., 1., 1., 1.));
   const std::string out = kel_test::CaptureOutput([&] { r.RobustAnalysis(); });
-  const std::vector<KelOutlier>& possible = r.PossibleOutliers(1);
+  const std::vector<KelOutlier>& possible = r.RobustFit(1).possible;
   const auto six = std::find_if(possible.begin(), possible.end(),
                                 [](const KelOutlier& o) { return o.experiment == 6; });
   ASSERT_NE(six, possible.end());
@@ -158,7 +158,7 @@ TEST_F(OutlierProblem, FirstRunRobustAnalysisListsExperimentSix) {
   EXPECT_NE(out.find("\n\nThese are possible Outliers:"), std::string::npos);
   EXPECT_NE(out.find("\nExperiment   6 Variable   2"), std::string::npos);
   // The weighted residual of experiment 6, recomputed from the robust parameters alone.
-  const KelVector& d = r.LMSParameters(1);
+  const KelVector& d = r.RobustFit(1).lmsParameters;
   const std::vector<double> b = {d(1), d(2), d(3), d(4)};
   const double residual = FitResiduals(b, RunX(false))[static_cast<size_t>(numExperiments + 5)];
   EXPECT_GT(std::fabs(residual), 2.5);

@@ -98,7 +98,7 @@ TEST_F(NonLinearReports, LeastSquaresReportOfAStraightLine) {
                        "\n\n\nSuggestions for model 1\n========================\nMax "
                        "XDistance Criterion\nx values: "));
   EXPECT_FALSE(Contains(out, "Experiments for discriminating among rival Models"));
-  EXPECT_EQ(r.BalancedCandidate(), 0);
+  EXPECT_EQ(r.Balanced().candidate, 0);
 }
 
 TEST_F(NonLinearReports, IdenticalColumnsAreIllConditionedAndCorrelated) {
@@ -154,16 +154,16 @@ TEST_F(NonLinearReports, RobustReportFindsTheOutliers) {
   r.SetInitialParameters(1, KelVector(2, 0., 0.));
   const std::string out = CaptureOutput([&] { r.RobustAnalysis(); });
   // Squared residuals at (0, 0): the median of y^2 is 13^2.
-  EXPECT_EQ(r.InitialLMS(1), 169.0);
-  EXPECT_NEAR(r.LMSParameters(1)(1), 1.0, 1e-3);
-  EXPECT_NEAR(r.LMSParameters(1)(2), 2.0, 1e-3);
-  EXPECT_LT(r.FinalLMS(1), 1e-5);
-  ASSERT_EQ(r.HighlyProbableOutliers(1).size(), 1u);
-  EXPECT_EQ(r.HighlyProbableOutliers(1)[0].experiment, 5);
-  ASSERT_EQ(r.PossibleOutliers(1).size(), 2u);
-  EXPECT_EQ(r.PossibleOutliers(1)[0].experiment, 2);
-  EXPECT_NEAR(r.PossibleOutliers(1)[0].size, 3.0, 1e-2);
-  EXPECT_EQ(r.PossibleOutliers(1)[1].experiment, 5);
+  EXPECT_EQ(r.RobustFit(1).initialLms, 169.0);
+  EXPECT_NEAR(r.RobustFit(1).lmsParameters(1), 1.0, 1e-3);
+  EXPECT_NEAR(r.RobustFit(1).lmsParameters(2), 2.0, 1e-3);
+  EXPECT_LT(r.RobustFit(1).finalLms, 1e-5);
+  ASSERT_EQ(r.RobustFit(1).highlyProbable.size(), 1u);
+  EXPECT_EQ(r.RobustFit(1).highlyProbable[0].experiment, 5);
+  ASSERT_EQ(r.RobustFit(1).possible.size(), 2u);
+  EXPECT_EQ(r.RobustFit(1).possible[0].experiment, 2);
+  EXPECT_NEAR(r.RobustFit(1).possible[0].size, 3.0, 1e-2);
+  EXPECT_EQ(r.RobustFit(1).possible[1].experiment, 5);
   EXPECT_TRUE(Contains(out,
                        "\n\n\n=========================================\nRobust Regression "
                        "Analysis for model 1\n=========================================\n"
@@ -195,7 +195,7 @@ TEST_F(NonLinearReports, RobustReportWithoutOutliers) {
   r.SetInitialParameters(1, KelVector(2, 1., 2.));
   const std::string out = CaptureOutput([&] { r.RobustAnalysis(); });
   EXPECT_TRUE(Contains(out, "\n\nThere are no Outliers\n\nThere are no highly probable Outliers"));
-  EXPECT_TRUE(r.PossibleOutliers(1).empty());
+  EXPECT_TRUE(r.RobustFit(1).possible.empty());
 }
 
 }  // namespace

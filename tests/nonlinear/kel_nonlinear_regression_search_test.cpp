@@ -153,7 +153,7 @@ TEST_F(NonLinearSearch, UnitWeightComparisonAndTijInClosedForm) {
     const double xc = 8.0 * (c - 1) / 99.0;
     const double d = (b1(1) + b1(2) * xc) - b2(1) * xc;
     const double tij = d * d / s2;
-    EXPECT_NEAR(r.TijSums()(c), tij, 1e-9 * (1 + tij));
+    EXPECT_NEAR(r.Discrimination().tijSum(c), tij, 1e-9 * (1 + tij));
     if (where == 0 || tij > largest) {
       largest = tij;
       where = c;
@@ -161,9 +161,9 @@ TEST_F(NonLinearSearch, UnitWeightComparisonAndTijInClosedForm) {
   }
   EXPECT_NEAR(r.BestTij(1, 2), largest, 1e-9 * largest);
   EXPECT_EQ(r.BestTijCandidate(1, 2), where);
-  EXPECT_EQ(r.NumberOfCouples(), 1);
+  EXPECT_EQ(r.Discrimination().numberOfCouples, 1);
   EXPECT_TRUE(Contains(out, "\n\nBest Experiment for each Couple of Models\n 1 2 Tij "));
-  EXPECT_GT(r.BalancedCandidate(), 0);
+  EXPECT_GT(r.Balanced().candidate, 0);
 }
 
 // One response with an assigned variance and df 2 everywhere: P(F(2, 2) > f) = 1 / (1 + f).
@@ -233,7 +233,7 @@ TEST_F(NonLinearSearch, ExperimentSelectionProblem) {
                      section),
             out.find("\n\nCondition Number", section));
   // Both suggestions lie in the box.
-  for (int c : {r.DiscriminationCandidate(), r.BalancedCandidate()}) {
+  for (int c : {r.Discrimination().candidate, r.Balanced().candidate}) {
     ASSERT_GT(c, 0);
     for (int k = 1; k <= 2; ++k) {
       EXPECT_GE(r.CandidateExperiments()(c, k), 0.01);
@@ -244,7 +244,7 @@ TEST_F(NonLinearSearch, ExperimentSelectionProblem) {
   EXPECT_TRUE(Contains(out,
                        "\nSuggested experiment for balanced function (models discrimination "
                        "<-> parameters estimation):\nx values: "));
-  EXPECT_EQ(r.NumberOfCouples(), 6);
+  EXPECT_EQ(r.Discrimination().numberOfCouples, 6);
 }
 
 }  // namespace
