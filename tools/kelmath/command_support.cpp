@@ -21,9 +21,23 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_of(" \t\"'\\$`()<>|&;*?~[]{}!#") == std::string::npos)
+    return word;
+  std::string quoted = "\"";
+  for (const char c : word) {
+    if (c == '"' || c == '\\' || c == '$' || c == '`') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
 std::string CommandLine(int argc, char** argv) {
   std::string line = "kelmath";
-  for (int i = 1; i < argc; ++i) line += std::string(" ") + argv[i];
+  for (int i = 1; i < argc; ++i) {
+    line += ' ';
+    line += ShellWord(argv[i]);
+  }
   return OneLine(line);
 }
 

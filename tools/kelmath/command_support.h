@@ -32,7 +32,10 @@ UsageError NotWritable(const std::string& path);
 
 // The text as it may appear inside a one-line message.
 std::string OneLine(std::string text);
-// The command as typed, on one line, as the reports quote it.
+// The word as a shell reads it back: as it is, or in double quotes (with \ before " \ $ and `)
+// when it is empty or holds a blank or a character the shell treats specially.
+std::string ShellWord(const std::string& word);
+// The command as typed, on one line, as the reports quote it: each argument a ShellWord.
 std::string CommandLine(int argc, char** argv);
 // Names of a comma-separated option as typed in "A, B": the blanks around each are not part of it.
 std::vector<std::string> TrimmedNames(const std::vector<std::string>& names);

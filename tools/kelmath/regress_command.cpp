@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "formula_design.h"
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -55,12 +56,26 @@ void AddCovarianceOptions(CLI::App& regress, RegressOptions& o, CLI::Option* var
 
 void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
   regress.add_option("data", o.dataFile, "CSV file with a header row of column names")->required();
-  regress.add_option("--response", o.model.response, "column of the response")->required();
+  auto* response = regress.add_option("--response", o.model.response, "column of the response");
+  auto* columns =
+      regress
+          .add_option("--columns", o.model.columns,
+                      "columns of the regressors, comma-separated (default: all others)")
+          ->delimiter(',');
+  auto* noIntercept = regress.add_flag("--no-intercept", o.noIntercept, "fit without intercept");
+  auto* formula = regress.add_option(
+      "--formula", o.formula,
+      "the model in R's notation instead of --response and --columns, e.g. "
+      "\"log(price) ~ weight + I(weight^2) + type + weight:type\": log, log10, log2, exp, sqrt, "
+      "abs, ^ and I(...) arithmetic; text columns and factor(...) as factors (treatment "
+      "contrasts); a:b, a*b, (a+b)^2; -1 or + 0 for no intercept; . for every other column");
+  for (CLI::Option* plain : {response, columns, noIntercept}) formula->excludes(plain);
   regress
-      .add_option("--columns", o.model.columns,
-                  "columns of the regressors, comma-separated (default: all others)")
-      ->delimiter(',');
-  regress.add_flag("--no-intercept", o.noIntercept, "fit without intercept");
+      .add_option("--reference", o.references,
+                  "reference level of a factor of --formula, FACTOR=LEVEL (default: the first "
+                  "level in R's order), comma-separated")
+      ->delimiter(',')
+      ->needs(formula);
   auto* variance = regress.add_option("--variance", o.variance,
                                       "experimental variance of the response (with --dof)");
   auto* dof = regress.add_option("--dof", o.varianceDof, "degrees of freedom of --variance");
@@ -84,6 +99,8 @@ namespace {
 
 // The model as the options ask for it, the names as typed without their blanks.
 ModelRequest ModelOf(const RegressOptions& o) {
+  if (o.formula.empty() && o.model.response.empty())
+    throw UsageError("regress: --response or --formula is required");
   ModelRequest model = o.model;
   model.columns = TrimmedNames(o.model.columns);
   model.clusters = TrimmedNames(o.model.clusters);
@@ -93,10 +110,17 @@ ModelRequest ModelOf(const RegressOptions& o) {
   return model;
 }
 
-// The regression data of the file; the table read from it is freed before the fit.
-PreparedData ReadRegressionData(const std::string& path, char separator,
+// The regression data of the file, by the formula or the columns; the table read from it is
+// freed before the fit.
+PreparedData ReadRegressionData(const RegressOptions& o, char separator,
                                 const ModelRequest& model) {
-  return PrepareRegressionData(ReadCsvFile(path, separator), model);
+  if (o.formula.empty()) return PrepareRegressionData(ReadCsvFile(o.dataFile, separator), model);
+  FormulaRequest request;
+  request.formula = o.formula;
+  request.references = TrimmedNames(o.references);
+  request.decimal = model.decimal;
+  request.clusters = model.clusters;
+  return PrepareFormulaData(ReadCsvFile(o.dataFile, separator), request);
 }
 
 KelCovarianceType CovarianceOf(const RegressOptions& o, const ModelRequest& model) {
@@ -119,7 +143,7 @@ ComputedResult ComputeCapturingWarnings(const RegressOptions& o, const PreparedD
   const bool robust = std::find(reports.begin(), reports.end(), "robust") != reports.end();
   KelOutputScope capture(libraryText);
   KelQuietMessages quiet;
-  return ComputeRegression(prepared.data, model.intercept, o.variance, o.varianceDof,
+  return ComputeRegression(prepared.data, prepared.data.intercept, o.variance, o.varianceDof,
                            CovarianceOf(o, model), robust, regression);
 }
 
@@ -150,7 +174,7 @@ int RunRegress(const RegressOptions& o, const Invocation& invocation) {
   const char separator = SeparatorOf(o.format, invocation.subcommand);
   CheckCsvFormat(o.format, separator);
   const ModelRequest model = ModelOf(o);
-  const PreparedData prepared = ReadRegressionData(o.dataFile, separator, model);
+  const PreparedData prepared = ReadRegressionData(o, separator, model);
   if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
   KelLinearRegression regression;
   std::string libraryText;

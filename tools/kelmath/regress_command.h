@@ -1,6 +1,7 @@
 // kelmath regress: the linear regression of a CSV file's columns.
 //
-//   kelmath regress DATA.csv --response NAME [--columns A,B,...] [--no-intercept]
+//   kelmath regress DATA.csv (--response NAME [--columns A,B,...] [--no-intercept]
+//                            | --formula "Y ~ TERMS" [--reference FACTOR=LEVEL,...])
 //           [--variance V --dof K] [--se classical|hc0|hc1|...]
 //           [--cluster COLUMN[,COLUMN]] [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
@@ -24,6 +25,8 @@ struct RegressOptions {
   std::string dataFile;
   ModelRequest model;
   bool noIntercept = false;
+  std::string formula;                  // --formula, instead of the response and columns
+  std::vector<std::string> references;  // --reference FACTOR=LEVEL
   double variance = 0.0;
   int varianceDof = 0;
   std::string standardErrors = "classical";  // --se; --cluster chooses the cluster-robust one

@@ -27,6 +27,7 @@ struct ModelRequest {
 struct RegressionData {
   std::string responseName;
   std::vector<std::string> parameterNames;  // the intercept first when there is one
+  bool intercept = true;
   // Row after row of the rows used, one value per parameter (a flat array: no allocation a row).
   std::vector<double> regressors;
   std::vector<double> response;
@@ -57,6 +58,10 @@ struct PreparedData {
 // parameters) are problems. A row with a missing value in a used column, a cluster label
 // included, is dropped.
 PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& request);
+
+// The problem of data with fewer rows used than the model needs (one more than its parameters),
+// or empty.
+std::string TooFewRows(const RegressionData& data);
 
 }  // namespace kelmath_cli
 

@@ -1,0 +1,44 @@
+// Finding a CSV table's columns by name, and the cells of clustering columns, as every kind of
+// model request needs them.
+#ifndef KELMATH_TOOLS_KELMATH_TABLE_COLUMNS_H
+#define KELMATH_TOOLS_KELMATH_TABLE_COLUMNS_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "csv_table.h"
+#include "regression_data.h"
+
+namespace kelmath_cli {
+
+// The name without the blanks around it.
+std::string_view TrimmedName(std::string_view name);
+
+// The second header position holding the name of position, or -1 when it is the only one.
+int RepeatOf(const CsvTable& table, int position);
+
+// The problem of a name that two columns of the header hold.
+std::string AppearsTwice(const CsvTable& table, int position);
+
+// Position of the name in the header (blanks around either ignored), or -1 with the problem set:
+// absent, or held by several columns.
+int FindColumn(const CsvTable& table, const std::string& name, std::string& problem);
+
+// The header positions of the clustering columns, or a problem.
+std::string ChooseClusters(const CsvTable& table, const std::vector<std::string>& names,
+                           std::vector<int>& clusters);
+
+// The problem of a cell that is not a number, with a hint when it holds a decimal comma.
+std::string NotANumber(const CsvTable& table, size_t row, int position, char decimal);
+
+// A cluster label as the cell holds it, blanks around it ignored; empty or NA is missing.
+std::string_view ClusterLabel(const CsvTable& table, size_t row, int position);
+
+// Numbers the labels of the clustering columns over the rows used, in order of first appearance
+// (one hash lookup a row and column).
+void NumberClusters(const CsvTable& table, const std::vector<int>& clusters, RegressionData& data);
+
+}  // namespace kelmath_cli
+
+#endif
