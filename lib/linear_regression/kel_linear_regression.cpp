@@ -9,6 +9,7 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_robust_fit.h"
 
 KelObjectCounter KelLinearRegression::counter;
 
@@ -21,6 +22,9 @@ constexpr const char* kBadDegreesOfFreedomText = "\nBad degrees of freedom, nega
 }  // namespace
 
 void KelLinearRegression::SetUpEmpty() {
+  // Built before anything else of the object after its members, so that its containers draw
+  // their serial numbers right after those of F and y.
+  lmsWorkspace = std::make_unique<KelLmsWorkspace>();
   serialNumber = counter.Draw();
 }
 

@@ -25,19 +25,18 @@
 #ifndef KELMATH_KEL_LINEAR_REGRESSION_H
 #define KELMATH_KEL_LINEAR_REGRESSION_H
 
+#include <memory>
 #include <vector>
 
 #include "containers/kel_matrix.h"
 #include "containers/kel_matrix_symmetric.h"
 #include "containers/kel_vector.h"
 #include "containers/kel_vector_int.h"
-#include "factorizations/kel_factorized_gauss.h"
 #include "foundation/kel_base.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression_results.h"
 
-class KelMinimizationRobust;
-class KelLmsCandidateSearch;
+struct KelLmsWorkspace;
 
 // The results are held as members, one struct per computation, each written by its own pass
 // only; the public interface hands them out as const structs through the accessors below.
@@ -294,9 +293,8 @@ class KelLinearRegression : public KelBase {
   static KelObjectCounter counter;
 
  private:
-  // The least-median-of-squares candidate search works on the data and the robust results.
-  friend class KelLmsCandidateSearch;
-  // Common set-up of every constructor (sizes and flags of an empty object, serial number).
+  // Common set-up of every constructor (sizes and flags of an empty object, the robust fit's
+  // workspace, serial number).
   void SetUpEmpty();
   // Sizes, degrees of freedom, intercept flag and cleared flags after new data.
   void DataChanged();
@@ -358,31 +356,9 @@ class KelLinearRegression : public KelBase {
 
   // Stepwise selection (kel_linear_regression_stepwise.cpp).
   void ComputeStepwise();
-  // Robust regression (kel_linear_regression_robust.cpp).
+  // The robust fit (kel_linear_regression_robust.cpp): KelComputeRobustFit of F and y, held as
+  // robust.
   void EnsureRobust();
-  void ComputeRobust();
-  void StandardizeData();
-  void ComputeRobustComponents();
-  void ChooseElementalRows();
-  void PrepareElementalSolver(KelVector* x0);
-  void RestartFromTheBest(KelMinimizationRobust* minimizer);
-  void ComputeRobustStatistics();
-  void ComputeRobustScale();
-  void NormalizeRobustResiduals();
-  void ClassifyRobustResiduals();
-  // The verdicts of the standardized data and of the robust principal components.
-  void FlagRobustData();
-  // Median of the squared residuals y - F p (the exact median rule), in reused scratch space.
-  double LmsCriterion(const KelVector& p);
-  // True when the criterion at p is below bound, judged without the median when it cannot be.
-  bool LmsCriterionBelow(const KelVector& p, double bound, double* value);
-  // The minimizer's objective: the criterion at E^-1 x for this regression.
-  double LmsObjective(KelVector& x);
-  // Values the robust report derives from a current robust fit, computed without writing
-  // anything (kel_linear_regression_robust.cpp).
-  double RobustR2Of() const;
-  KelVectorInt OutliersByImportance() const;
-  KelHomoscedasticity Homoscedasticity() const;
   // Robust report (kel_linear_regression_robust_report.cpp): reads a current robust fit only.
   void PrintRobustTitle() const;
   void PrintRobustResponse() const;
@@ -413,13 +389,9 @@ class KelLinearRegression : public KelBase {
   // Data.
   KelMatrix F;
   KelVector y;
-  // Working storage of the robust search.
-  KelFactorizedGauss elementalSolver;
-  KelMatrix elementalRows;   // E: the rows of F that map the minimizer's point to parameters
-  KelVector elementalPoint;  // scratch parameters of the criterion
-  std::vector<double> squaredResiduals;  // scratch of the criterion
-  std::vector<double> medianBuffer;      // scratch of the criterion's median
-  double criterionGuess = 0.0;           // the last criterion: where the next median is sought
+  // The containers of the robust search, built with the object (right after F and y) and kept
+  // for every robust fit it runs, so that refits draw no serial numbers for them.
+  std::unique_ptr<KelLmsWorkspace> lmsWorkspace;
 
   int numExperiments = 0;
   int numParameters = 0;

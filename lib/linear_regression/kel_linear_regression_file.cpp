@@ -3,6 +3,7 @@
 #include "containers/kel_finite_check.h"
 #include "foundation/kel_errors.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_linear_robust_fit.h"
 #include "linear_regression/kel_load.h"
 
 KelLinearRegression::KelLinearRegression(const char* fileName) {

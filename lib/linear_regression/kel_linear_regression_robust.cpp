@@ -1,358 +1,32 @@
-// KelLinearRegression: least-median-of-squares regression. The data are standardized by median
-// and dispersion, the parameters minimizing the median of the squared residuals are searched by
-// the robust simplex minimizer from the least-squares solution and from the best exact fits
-// through subsets of the experiments (kel_linear_regression_robust_search.cpp), and the
-// residuals are scaled and classified.
-#include <cmath>
-#include <vector>
+// KelLinearRegression: the least-median-of-squares fit of the current data, computed by
+// KelComputeRobustFit (kel_linear_robust_fit.h) and held as the member robust, and its accessors.
+#include <utility>
 
-#include "factorizations/kel_factorized_svd.h"
-#include "foundation/kel_constants.h"
 #include "foundation/kel_error_details.h"
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_linear_regression.h"
-#include "linear_regression/kel_linear_regression_robust_search.h"
-#include "linear_regression/kel_lms_search.h"
-#include "minimization/kel_minimization_robust.h"
-#include "statistics/kel_descriptive_statistics.h"
-#include "statistics/kel_median.h"
-#include "statistics/kel_robust_statistics.h"
+#include "linear_regression/kel_linear_robust_fit.h"
 
-namespace {
-
-// An elemental matrix worse conditioned than this maps the minimizer's point to parameters too
-// inaccurately; the search then works on the parameters themselves.
-constexpr double kElementalConditionLimit = 100000.0;
-// Normalized residuals beyond these bounds mark possible and highly probable outliers.
-constexpr double kOutlierBound = kel_linear_thresholds::kRobustOutlier;
-constexpr double kHighlyProbableBound = kel_linear_thresholds::kRobustHighlyProbableOutlier;
-// Standardized values of y and of the columns of F beyond this bound are marked.
-constexpr double kStandardizedBound = kel_linear_thresholds::kRobustStandardized;
-// Restarts of the minimizer from its own best point after the elemental search, and the
-// relative gain below which a restart is the last one (the exchange refinement that follows
-// finishes such slow descents at a fraction of their cost).
-constexpr int kRestartLimit = 20;
-constexpr double kRestartGain = 1e-3;
-// 1.4826 turns a median absolute deviation into a standard deviation for normal data.
-constexpr double kMadFactor = 1.4826;
-
-}  // namespace
-
+// Runs the robust fit for the current data when it is not current. The new fit takes over the
+// containers of the old one and the object's workspace, so that the serial numbers drawn by a
+// fit stay as they were; the least-squares fit, the search's first start, runs when the search
+// asks for it.
 void KelLinearRegression::EnsureRobust() {
-  if (!robustComputed) ComputeRobust();
-}
-
-// The whole robust computation; it ends with the least-squares fit marked stale, since b served
-// as working storage for the search.
-void KelLinearRegression::ComputeRobust() {
+  if (robustComputed) return;
   if (numParameters < 1)
     KelError("%s%s%s", kelClassLinearRegression, kelErrCheck,
              KelShapeDetail(numExperiments, numParameters).c_str());
   CheckResponseSize();
-  const int m = numExperiments;
-  const int n = numParameters;
-  degreesOfFreedom = m - n;
-  robust.robustEvaluations = 0;
-  robust.robustMinimizerRuns = 0;
-  robust.robustElementalCandidates = 0;
-  robust.robustSubsetCandidates = 0;
-  squaredResiduals.assign(static_cast<size_t>(m), 0.0);
-  criterionGuess = 0.0;
-  elementalPoint.Resize(n, true);
-  StandardizeData();
-  robust.robustComponentMaximum = 0.0;
-  robust.robustComponentMinimum = 0.0;
-  if (n == 1) {
-    // One parameter: the ratios y / f are the exact fits of single experiments, and the
-    // midpoint of their shortest half is the least-median-of-squares location.
-    KelVector ratios(m);
-    for (int j = 1; j <= m; ++j) ratios(j) = F(j, 1) != 0.0 ? y(j) / F(j, 1) : 0.0;
-    robust.robustB.Resize(1, false);
-    robust.robustB(1) = KelShortestHalfMidpoint(ratios);
-  } else {
-    ComputeRobustComponents();
-    ChooseElementalRows();
-    EnsureLeastSquares();
-    KelVector x0;
-    PrepareElementalSolver(&x0);
-    // The objective carries this regression with it, so robust analyses of different
-    // regressions can run at the same time on different threads.
-    KelMinimizationRobust minimizer(x0, [this](KelVector& x) { return LmsObjective(x); });
-    minimizer(0);
-    ++robust.robustMinimizerRuns;
-    Solve(&elementalSolver, minimizer.XMin(), &robust.robustB);
-    robust.leastMedianOfSquares = LmsCriterion(robust.robustB);
-    KelLmsCandidateSearch search(*this);
-    search.CollectElementalPasses();
-    search.CollectSubsetFits();
-    if (search.RefineBest(&minimizer)) RestartFromTheBest(&minimizer);
-    search.PolishBest();
-  }
-  ComputeRobustStatistics();
-  ComputeRobustScale();
-  NormalizeRobustResiduals();
-  ClassifyRobustResiduals();
-  FlagRobustData();
+  degreesOfFreedom = numExperiments - numParameters;
+  const KelRobustFitInputs inputs{F, y, responseVariance, interceptFlag != 0,
+                                  [this]() -> const KelVector& {
+                                    EnsureLeastSquares();
+                                    return fit.b;
+                                  }};
+  robust = KelComputeRobustFit(inputs, std::move(robust), *lmsWorkspace);
   robustComputed = true;
-}
-
-// Median and dispersion of y and of every column of F, and the standardized data. A column of
-// no dispersion other than the first is only centred; a constant first column (the intercept)
-// stays zero.
-void KelLinearRegression::StandardizeData() {
-  const int m = numExperiments;
-  const int n = numParameters;
-  robust.medianOfY = KelFastMedian(y);
-  robust.dispersionOfY = KelMad(y, robust.medianOfY);
-  robust.standardizedY = KelStandardize(y, robust.medianOfY, robust.dispersionOfY);
-  robust.columnMedians.Resize(n, false);
-  robust.columnDispersions.Resize(n, false);
-  robust.standardizedF.Resize(m, n, true);
-  KelVector column;
-  for (int i = 1; i <= n; ++i) {
-    F.GetColumn(i, column);
-    const double median = KelFastMedian(column);
-    const double dispersion = KelMad(column, median);
-    robust.columnMedians(i) = median;
-    robust.columnDispersions(i) = dispersion;
-    if (dispersion != 0.0) {
-      robust.standardizedF.SetColumn(i, KelStandardize(column, median, dispersion));
-    } else if (i > 1) {
-      for (int j = 1; j <= m; ++j) robust.standardizedF(j, i) = column(j) - median;
-    }
-  }
-}
-
-// Extreme singular values of the standardized regressors without the intercept column.
-void KelLinearRegression::ComputeRobustComponents() {
-  KelMatrix components = robust.standardizedF;
-  if (interceptFlag != 0) components.RemoveColumn(1);
-  KelFactorizedSVD svd;
-  MoveMatrixIntoFactorized(&components, &svd);
-  robust.robustComponentMaximum = svd.MaximumSingularValue();
-  robust.robustComponentMinimum = svd.MinimumSingularValue();
-}
-
-// Row i of E is the experiment with the largest (signed) value in column i among those not yet
-// chosen; the first maximum wins.
-void KelLinearRegression::ChooseElementalRows() {
-  const int m = numExperiments;
-  const int n = numParameters;
-  std::vector<unsigned char> chosen(static_cast<size_t>(m) + 1, 0);
-  elementalRows.Resize(n, n, false);
-  for (int i = 1; i <= n; ++i) {
-    int row = 0;
-    double largest = -kelBigValue;
-    for (int j = 1; j <= m; ++j) {
-      if (chosen[j] != 0) continue;
-      if (F(j, i) > largest) {
-        largest = F(j, i);
-        row = j;
-      }
-    }
-    // A column of NaN or -infinity has no maximum: take the first free experiment instead.
-    if (row == 0)
-      for (row = 1; chosen[row] != 0; ++row) {
-      }
-    chosen[row] = 1;
-    for (int k = 1; k <= n; ++k) elementalRows(i, k) = F(row, k);
-  }
-}
-
-// The minimizer moves x = E b, the responses of the elemental experiments, which all have
-// comparable scales whatever the scales of the parameters. x0 holds the least-squares start.
-void KelLinearRegression::PrepareElementalSolver(KelVector* x0) {
-  elementalSolver.AssignMatrix(elementalRows);
-  Product(elementalRows, fit.b, *x0);
-  if (elementalSolver.ConditionNumber() > kElementalConditionLimit) {
-    const int n = numParameters;
-    elementalRows.Resize(n, n, true);
-    for (int i = 1; i <= n; ++i) elementalRows(i, i) = 1.0;
-    elementalSolver.AssignMatrix(elementalRows);
-    *x0 = fit.b;
-  }
-}
-
-// The criterion is not smooth: the simplex often collapses on a kink of it, short of the
-// minimum. A restart builds a full-size simplex around the best point again; restarts go on
-// while they improve by at least kRestartGain (at most kRestartLimit of them), so they can only
-// lower the result.
-void KelLinearRegression::RestartFromTheBest(KelMinimizationRobust* minimizer) {
-  KelVector x(numParameters);
-  KelVector candidate(numParameters);
-  for (int restart = 1; restart <= kRestartLimit; ++restart) {
-    Product(elementalRows, robust.robustB, x);
-    minimizer->Initialize(x);
-    (*minimizer)(0);
-    ++robust.robustMinimizerRuns;
-    if (!(minimizer->FSolution() < robust.leastMedianOfSquares)) break;
-    Solve(&elementalSolver, minimizer->XMin(), &candidate);
-    const bool small =
-        !(minimizer->FSolution() < robust.leastMedianOfSquares * (1.0 - kRestartGain));
-    robust.leastMedianOfSquares = minimizer->FSolution();
-    robust.robustB = candidate;
-    if (small) break;
-  }
-}
-
-// The squared residuals go to a buffer sized once per computation; the residuals are formed
-// row by row from the raw storage (no temporary F p). Successive points (of the minimizer, of the
-// refinements) have similar criteria: the median is selected among the squares near the last one.
-double KelLinearRegression::LmsCriterion(const KelVector& p) {
-  ++robust.robustEvaluations;
-  const int m = numExperiments;
-  const int n = numParameters;
-  const double* const* f = F.RowPointers();
-  const double* parameters = p.Data() - 1;  // 1-based like the rows of F
-  const double* responses = y.Data() - 1;
-  double* squares = squaredResiduals.data();
-  for (int i = 1; i <= m; ++i) {
-    const double* row = f[i];
-    double estimate = 0.0;
-    for (int j = 1; j <= n; ++j) estimate += row[j] * parameters[j];
-    const double r = responses[i] - estimate;
-    squares[i - 1] = r * r;
-  }
-  criterionGuess = KelMedianNear(squaredResiduals, criterionGuess, medianBuffer);
-  return criterionGuess;
-}
-
-// The median is below the bound only if at least (m + 1) / 2 squared residuals are (for even m
-// the lower middle value must be, for odd m the middle one): a candidate with more than
-// m - (m + 1) / 2 squares at or above the bound is rejected as soon as that is known, without
-// the selection. Candidates that pass get the exact median, so the outcome is the same as
-// comparing exact medians; most elemental fits are rejected after a few rows.
-bool KelLinearRegression::LmsCriterionBelow(const KelVector& p, double bound, double* value) {
-  ++robust.robustEvaluations;
-  const int m = numExperiments;
-  const int n = numParameters;
-  const int allowed = m - (m + 1) / 2;
-  const double* const* f = F.RowPointers();
-  const double* parameters = p.Data() - 1;
-  const double* responses = y.Data() - 1;
-  double* squares = squaredResiduals.data();
-  int notBelow = 0;
-  for (int i = 1; i <= m; ++i) {
-    const double* row = f[i];
-    double estimate = 0.0;
-    for (int j = 1; j <= n; ++j) estimate += row[j] * parameters[j];
-    const double r = responses[i] - estimate;
-    const double square = r * r;
-    squares[i - 1] = square;
-    if (!(square < bound) && ++notBelow > allowed) return false;
-  }
-  *value = KelMedianNear(squaredResiduals, criterionGuess, medianBuffer);
-  criterionGuess = *value;
-  return *value < bound;
-}
-
-double KelLinearRegression::LmsObjective(KelVector& x) {
-  Solve(&elementalSolver, x, &elementalPoint);
-  return LmsCriterion(elementalPoint);
-}
-
-// Estimated responses, residuals and their median and dispersion at the robust parameters.
-void KelLinearRegression::ComputeRobustStatistics() {
-  const int m = numExperiments;
-  Product(F, robust.robustB, robust.robustYEstimated);
-  robust.robustResiduals.Resize(m, false);
-  for (int i = 1; i <= m; ++i) robust.robustResiduals(i) = y(i) - robust.robustYEstimated(i);
-  robust.residualMedian = KelFastMedian(robust.robustResiduals);
-  robust.residualMad = KelMad(robust.robustResiduals, robust.residualMedian);
-}
-
-// The scale from the least median of squares, corrected for small samples, unless the trimmed
-// scale shows it is far too small or the sample is too small to trust it; an assigned variance
-// overrides both.
-void KelLinearRegression::ComputeRobustScale() {
-  const int m = numExperiments;
-  const int n = numParameters;
-  if (n == 1) {
-    robust.leastMedianOfSquares = robust.residualMad;
-    robust.scale = robust.residualMad;
-  } else {
-    robust.scale =
-        std::sqrt(robust.leastMedianOfSquares) * (1.0 + 5.0 / degreesOfFreedom) * kMadFactor;
-  }
-  const double trimmed =
-      KelTrimmedScale(robust.robustResiduals, (m + n + 1) / 2, robust.residualMedian);
-  // A criterion of exactly 0 means more than half of the experiments lie exactly on the fit:
-  // their scale is 0. The trimmed scale skips zero deviations and would measure the others
-  // instead, hiding them among the experiments on the fit.
-  const bool exactFit = n > 1 && robust.leastMedianOfSquares == 0.0;
-  if (!exactFit && (trimmed > 5.0 * robust.scale || m / 2 < n + 1)) robust.scale = trimmed;
-  if (responseVariance != 0.0) robust.scale = std::sqrt(responseVariance);
-}
-
-// Residuals over the scale re-estimated from the experiments within 2.5 scales.
-void KelLinearRegression::NormalizeRobustResiduals() {
-  const int m = numExperiments;
-  const int n = numParameters;
-  if (robust.scale == 0.0 && robust.residualMad != 0.0) {
-    robust.normalizedRobustResiduals =
-        KelStandardize(robust.robustResiduals, robust.residualMedian, robust.residualMad);
-    return;
-  }
-  double weight = 0.0;
-  double sum = 0.0;
-  for (int i = 1; i <= m && robust.scale != 0.0; ++i) {
-    const double r = robust.robustResiduals(i);
-    if (std::fabs(r / robust.scale) <= kOutlierBound) {
-      weight += 1.0;
-      sum += r * r;
-    }
-  }
-  if (weight - n > 0.0 && sum > 0.0)
-    robust.scale = std::sqrt(sum / (weight - n));
-  else if (responseVariance == 0.0)
-    robust.scale = robust.residualMad;
-  else
-    robust.scale = std::min(robust.residualMad, std::sqrt(responseVariance));
-  robust.normalizedRobustResiduals.Resize(m, false);
-  for (int i = 1; i <= m; ++i) {
-    // More than half of the experiments fitted exactly leave a scale of 0: those experiments
-    // are not outliers at all (0, not 0/0), the others infinitely far.
-    const double r = robust.robustResiduals(i);
-    robust.normalizedRobustResiduals(i) = r == 0.0 ? 0.0 : r / robust.scale;
-  }
-}
-
-void KelLinearRegression::ClassifyRobustResiduals() {
-  robust.allOutliers.Resize(0);
-  robust.highlyProbableOutliers.Resize(0);
-  robust.possibleOutliers.Resize(0);
-  robust.outlyingResidual.assign(static_cast<size_t>(numExperiments) + 1, false);
-  for (int i = 1; i <= numExperiments; ++i) {
-    const double e = std::fabs(robust.normalizedRobustResiduals(i));
-    if (!(e > kOutlierBound)) continue;
-    robust.outlyingResidual[static_cast<size_t>(i)] = true;
-    robust.allOutliers.Append(i);
-    if (e > kHighlyProbableBound)
-      robust.highlyProbableOutliers.Append(i);
-    else
-      robust.possibleOutliers.Append(i);
-  }
-}
-
-// Marks the experiments whose standardized y lies beyond kStandardizedBound and those with an
-// entry of the standardized F beyond it; and whether the smallest singular value of the
-// standardized F is below 1 / kRobustComponentsRatio of the largest (never for a single-column
-// model, whose extremes are both 0).
-void KelLinearRegression::FlagRobustData() {
-  const int m = numExperiments;
-  robust.extremeY.assign(static_cast<size_t>(m) + 1, false);
-  robust.extremeFRow.assign(static_cast<size_t>(m) + 1, false);
-  for (int j = 1; j <= m; ++j) {
-    const size_t row = static_cast<size_t>(j);
-    robust.extremeY[row] = std::fabs(robust.standardizedY(j)) > kStandardizedBound;
-    for (int i = 1; i <= numParameters; ++i)
-      if (std::fabs(robust.standardizedF(j, i)) > kStandardizedBound)
-        robust.extremeFRow[row] = true;
-  }
-  robust.componentsMulticollinear =
-      !(kel_linear_thresholds::kRobustComponentsRatio * robust.robustComponentMinimum >=
-        robust.robustComponentMaximum);
+  // The least-squares fit stays current: the robust fit reads its parameters and writes nothing.
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -391,14 +65,7 @@ double KelLinearRegression::RobustResidualMad() {
 }
 
 double KelLinearRegression::RobustR2() {
-  EnsureRobust();
-  return RobustR2Of();
-}
-
-double KelLinearRegression::RobustR2Of() const {
-  const double typical = interceptFlag != 0 ? robust.dispersionOfY : KelMedianAbs(y);
-  const double a = KelMedianAbs(robust.robustResiduals) / typical;
-  return 1.0 - a * a;
+  return KelRobustR2(RobustFit(), y, interceptFlag != 0);
 }
 
 double KelLinearRegression::MedianOfY() {
@@ -445,34 +112,6 @@ const KelVectorInt& KelLinearRegression::RobustPossibleOutliers() {
   return RobustFit().possibleOutliers;
 }
 
-// Positions of |residual| sorted ascending, reversed, first k = number of outliers.
 KelVectorInt KelLinearRegression::RobustOutliersByImportance() {
-  EnsureRobust();
-  return OutliersByImportance();
-}
-
-KelVectorInt KelLinearRegression::OutliersByImportance() const {
-  const int m = numExperiments;
-  KelVector magnitudes(m);
-  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robust.robustResiduals(i));
-  KelVectorInt positions;
-  magnitudes.Sort(positions);
-  positions.Reverse();
-  KelVectorInt important(robust.allOutliers.Size());
-  for (int i = 1; i <= important.Size(); ++i) important(i) = positions(i);
-  return important;
-}
-
-KelHomoscedasticity KelLinearRegression::Homoscedasticity() const {
-  if (robust.allOutliers.Size() != 0)
-    return robust.highlyProbableOutliers.Size() != 0 ? KelHomoscedasticity::kViolated
-                                                     : KelHomoscedasticity::kProbablyViolated;
-  const int m = numExperiments;
-  KelVector magnitudes(m);
-  for (int i = 1; i <= m; ++i) magnitudes(i) = std::fabs(robust.normalizedRobustResiduals(i));
-  const double typical = KelMedianAbs(robust.normalizedRobustResiduals);
-  const double largest = magnitudes.Max();
-  return largest == 0.0 || typical / largest >= kel_linear_thresholds::kHomoscedastic
-             ? KelHomoscedasticity::kVerified
-             : KelHomoscedasticity::kPossiblyViolated;
+  return KelRobustOutliersByImportance(RobustFit());
 }

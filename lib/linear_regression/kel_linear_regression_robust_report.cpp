@@ -4,8 +4,8 @@
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "linear_regression/kel_linear_robust_fit.h"
 #include "linear_regression/kel_report_blocks.h"
-#include "statistics/kel_descriptive_statistics.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ void KelLinearRegression::PrintRobustGoodnessOfFit() const {
                    {"Residuals median", robust.residualMedian},
                    {"Residuals Mad", robust.residualMad},
                    {"Scale", robust.scale},
-                   {"Coefficient of Determination", RobustR2Of()}},
+                   {"Coefficient of Determination", KelRobustR2(robust, y, interceptFlag != 0)}},
                   kRobustLabelWidth);
   KelPause();
 }
@@ -113,7 +113,7 @@ void KelLinearRegression::PrintRobustOutliers() const {
   // The earlier form of the regression had no list by importance.
   if (!earlierForm) {
     KelPrint("\n\nOutliers sorted by importance:\n");
-    printIndices(OutliersByImportance());
+    printIndices(KelRobustOutliersByImportance(robust));
   }
   if (robust.highlyProbableOutliers.Size() == 0) {
     KelPrint("\n\nThere are no highly probable Outliers");
@@ -153,7 +153,7 @@ void KelLinearRegression::PrintRobustVerdicts() const {
 }
 
 void KelLinearRegression::PrintHomoscedasticity() const {
-  switch (Homoscedasticity()) {
+  switch (KelRobustHomoscedasticity(robust)) {
     case KelHomoscedasticity::kViolated:
       KelPrint("\n\n%s\nThe homoscedasticity hypothesis is violated", kelReportWarning);
       break;

@@ -1,5 +1,5 @@
-// The candidate search of the least-median-of-squares fit of KelLinearRegression (internal: the
-// robust computation creates one per run).
+// The candidate search of the least-median-of-squares fit (internal: the estimator of a fit,
+// kel_lms_estimator.h, creates one per fit and the search works on it).
 //
 // Work, for m experiments and n parameters: the consecutive elemental passes and the Chebyshev
 // fits of (n + 1)-subsets are limited to D candidates each, D = 2e5 / m bounded to
@@ -19,19 +19,22 @@
 // five parameters), each with one such elimination for its n + 1 exchanges; at most 60 rounds
 // per start, and a start stops at a point where an earlier round began. Up to m = 316 it also
 // starts from 1e5 / m^2 (at most 200) Chebyshev fits of random (n + 1)-subsets.
-#ifndef KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
-#define KELMATH_KEL_LINEAR_REGRESSION_ROBUST_SEARCH_H
+#ifndef KELMATH_KEL_LMS_CANDIDATE_SEARCH_H
+#define KELMATH_KEL_LMS_CANDIDATE_SEARCH_H
 
 #include <cstdint>
 #include <set>
 #include <utility>
 #include <vector>
 
-#include "linear_regression/kel_linear_regression.h"
+#include "containers/kel_vector.h"
+#include "linear_regression/kel_lms_estimator.h"
+
+class KelMinimizationRobust;
 
 class KelLmsCandidateSearch {
  public:
-  explicit KelLmsCandidateSearch(KelLinearRegression& regression);
+  explicit KelLmsCandidateSearch(KelLmsEstimator& estimator);
   KelLmsCandidateSearch(const KelLmsCandidateSearch&) = delete;
   KelLmsCandidateSearch& operator=(const KelLmsCandidateSearch&) = delete;
 
@@ -39,12 +42,12 @@ class KelLmsCandidateSearch {
   void CollectElementalPasses();
   // Candidates from Chebyshev fits of n + 1 experiments.
   void CollectSubsetFits();
-  // Refines the best candidates (and the regression's current robust parameters); the best
-  // result, if lower, becomes the regression's robust parameters and least median of squares.
+  // Refines the best candidates (and the estimator's current robust parameters); the best
+  // result, if lower, becomes the estimator's robust parameters and least median of squares.
   // True when the minimizer's run lowered the criterion (a restart from the same point would
   // only repeat that run).
   bool RefineBest(KelMinimizationRobust* minimizer);
-  // Intercept and local search once more from the regression's robust parameters, then the
+  // Intercept and local search once more from the estimator's robust parameters, then the
   // exchange refinement from them and from the refined candidates.
   void PolishBest();
 
@@ -68,7 +71,7 @@ class KelLmsCandidateSearch {
                  double* level);
   void TryIntercept(KelVector& p, double* value);
 
-  KelLinearRegression& regression;
+  KelLmsEstimator& estimator;
   const int m;
   const int n;
   const bool intercept;

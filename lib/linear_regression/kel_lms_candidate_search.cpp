@@ -1,9 +1,9 @@
-// KelLinearRegression: the candidate search of the least-median-of-squares fit. Candidates are
+// The candidate search of the least-median-of-squares fit. Candidates are
 // exact fits through subsets of the experiments (the consecutive elemental passes, then
 // Chebyshev fits of n + 1 experiments drawn by a fixed-seed generator, or all of them when they
 // are few), each with the exact least-median intercept for its slopes. The best few are refined
 // by a local search over the experiments ranked around the median and by the simplex minimizer.
-#include "linear_regression/kel_linear_regression_robust_search.h"
+#include "linear_regression/kel_lms_candidate_search.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,13 +62,13 @@ double subsetCount(int m, int k, double limit) {
 
 }  // namespace
 
-KelLmsCandidateSearch::KelLmsCandidateSearch(KelLinearRegression& regression)
-    : regression(regression),
-      m(regression.numExperiments),
-      n(regression.numParameters),
-      intercept(regression.interceptFlag != 0),
-      f(regression.F.RowPointers()),
-      y(regression.y.Data() - 1) {
+KelLmsCandidateSearch::KelLmsCandidateSearch(KelLmsEstimator& estimator)
+    : estimator(estimator),
+      m(estimator.m),
+      n(estimator.n),
+      intercept(estimator.in.intercept),
+      f(estimator.in.F.RowPointers()),
+      y(estimator.in.y.Data() - 1) {
   draws = std::clamp(static_cast<long long>(kDrawWork / m), minimumDraws, maximumDraws);
 }
 
@@ -101,7 +101,7 @@ bool KelLmsCandidateSearch::AdjustIntercept(KelVector& p, double bound) {
 
 bool KelLmsCandidateSearch::Evaluate(KelVector& p, double bound, double* value) {
   if (!AdjustIntercept(p, bound)) return false;
-  return regression.LmsCriterionBelow(p, bound, value);
+  return estimator.LmsCriterionBelow(p, bound, value);
 }
 
 // Keeps the kPoolSize best distinct candidates, ascending.
@@ -154,7 +154,7 @@ void KelLmsCandidateSearch::CollectElementalPasses() {
       Offer(candidate);
     }
   }
-  regression.robust.robustElementalCandidates += tried;
+  estimator.robust.robustElementalCandidates += tried;
 }
 
 // Chebyshev fits of n + 1 experiments: all subsets when there are no more than the draws,
@@ -177,7 +177,7 @@ void KelLmsCandidateSearch::CollectSubsetFits() {
     }
     more = enumerate ? KelNextSubset(m, k, rows.data()) : tried + 1 < draws;
   }
-  regression.robust.robustSubsetCandidates += tried;
+  estimator.robust.robustSubsetCandidates += tried;
 }
 
 // At the minimum the n + 1 experiments of a Chebyshev fit share the median absolute residual:
@@ -219,7 +219,7 @@ void KelLmsCandidateSearch::LocalSearch(KelVector& p, double* value) {
       if (!KelChebyshevFit(f, y, rows.data(), n, fit.data(), scratch)) continue;
       for (int j = 1; j <= n; ++j) candidate(j) = fit[static_cast<size_t>(j - 1)];
       double v = 0.0;
-      if (regression.LmsCriterionBelow(candidate, bestValue, &v)) {
+      if (estimator.LmsCriterionBelow(candidate, bestValue, &v)) {
         bestValue = v;
         best = candidate;
       }
@@ -280,7 +280,7 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
     double v = 0.0;
     double level = 0.0;
     if (!MinimaxOf(rows, reference, b, &level)) break;
-    if (regression.LmsCriterionBelow(b, *value, &v)) {
+    if (estimator.LmsCriterionBelow(b, *value, &v)) {
       p = b;
       *value = v;
       TryIntercept(p, value);
@@ -301,7 +301,7 @@ void KelLmsCandidateSearch::Exchange(KelVector& p, double* value) {
         if (place == rows.end()) continue;
         *place = entering;
         double trialLevel = 0.0;
-        if (MinimaxOf(rows, trial, b, &trialLevel) && regression.LmsCriterionBelow(b, *value, &v)) {
+        if (MinimaxOf(rows, trial, b, &trialLevel) && estimator.LmsCriterionBelow(b, *value, &v)) {
           p = b;
           *value = v;
           TryIntercept(p, value);
@@ -363,10 +363,10 @@ void KelLmsCandidateSearch::TryIntercept(KelVector& p, double* value) {
 }
 
 // The best few candidates, each improved by the local search; the best result then by the
-// simplex minimizer (whose point is x = E p). The best of all becomes the regression's robust
+// simplex minimizer (whose point is x = E p). The best of all becomes the estimator's robust
 // parameters.
 bool KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
-  Offer(regression.robust.robustB);
+  Offer(estimator.robust.robustB);
   KelVector p;
   refined.clear();
   for (Candidate& c : pool) {
@@ -374,20 +374,20 @@ bool KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
     double value = c.value;
     LocalSearch(p, &value);
     refined.push_back({value, p});
-    if (value < regression.robust.leastMedianOfSquares) {
-      regression.robust.leastMedianOfSquares = value;
-      regression.robust.robustB = p;
+    if (value < estimator.robust.leastMedianOfSquares) {
+      estimator.robust.leastMedianOfSquares = value;
+      estimator.robust.robustB = p;
     }
   }
   KelVector x(n);
-  Product(regression.elementalRows, regression.robust.robustB, x);
+  Product(estimator.work.elementalRows, estimator.robust.robustB, x);
   minimizer->Initialize(x);
   (*minimizer)(0);
-  ++regression.robust.robustMinimizerRuns;
-  if (!(minimizer->FSolution() < regression.robust.leastMedianOfSquares)) return false;
-  Solve(&regression.elementalSolver, minimizer->XMin(), &p);
-  regression.robust.leastMedianOfSquares = regression.LmsCriterion(p);
-  regression.robust.robustB = p;
+  ++estimator.robust.robustMinimizerRuns;
+  if (!(minimizer->FSolution() < estimator.robust.leastMedianOfSquares)) return false;
+  Solve(&estimator.work.elementalSolver, minimizer->XMin(), &p);
+  estimator.robust.leastMedianOfSquares = estimator.LmsCriterion(p);
+  estimator.robust.robustB = p;
   return true;
 }
 
@@ -395,8 +395,8 @@ bool KelLmsCandidateSearch::RefineBest(KelMinimizationRobust* minimizer) {
 // simplex often reaches a lower point than the exchanges from the same start, and the exchanges
 // from another candidate sometimes a lower one than both.
 void KelLmsCandidateSearch::PolishBest() {
-  KelVector p = regression.robust.robustB;
-  double value = regression.robust.leastMedianOfSquares;
+  KelVector p = estimator.robust.robustB;
+  double value = estimator.robust.leastMedianOfSquares;
   TryIntercept(p, &value);
   LocalSearch(p, &value);
   refined.insert(refined.begin(), {value, p});
@@ -406,9 +406,9 @@ void KelLmsCandidateSearch::PolishBest() {
     p = refined[s].p;
     value = refined[s].value;
     Exchange(p, &value);
-    if (value < regression.robust.leastMedianOfSquares) {
-      regression.robust.leastMedianOfSquares = value;
-      regression.robust.robustB = p;
+    if (value < estimator.robust.leastMedianOfSquares) {
+      estimator.robust.leastMedianOfSquares = value;
+      estimator.robust.robustB = p;
     }
   }
   ExchangeFromRandomSubsets();
@@ -430,12 +430,12 @@ void KelLmsCandidateSearch::ExchangeFromRandomSubsets() {
     random.DrawSubset(m, k, rows.data());
     if (!KelChebyshevFit(f, y, rows.data(), n, fit.data(), scratch)) continue;
     for (int j = 1; j <= n; ++j) p(j) = fit[static_cast<size_t>(j - 1)];
-    double value = regression.LmsCriterion(p);
+    double value = estimator.LmsCriterion(p);
     TryIntercept(p, &value);
     Exchange(p, &value);
-    if (value < regression.robust.leastMedianOfSquares) {
-      regression.robust.leastMedianOfSquares = value;
-      regression.robust.robustB = p;
+    if (value < estimator.robust.leastMedianOfSquares) {
+      estimator.robust.leastMedianOfSquares = value;
+      estimator.robust.robustB = p;
     }
   }
 }
