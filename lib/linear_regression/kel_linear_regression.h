@@ -260,12 +260,7 @@ class KelLinearRegression : public KelBase {
   double RobustResidualMad();
   // 1 - (median |r| / dispersion of y)^2 with intercept, 1 - (median |r| / median |y|)^2 without.
   double RobustR2();
-  double MedianOfY();
-  double DispersionOfY();
-  const KelVector& StandardizedY();
-  const KelVector& ColumnMedians();
-  const KelVector& ColumnDispersions();
-  const KelMatrix& StandardizedF();
+  // The standardized data (y and F by their medians and dispersions) are fields of RobustFit().
   // Largest and smallest singular values of the standardized F (intercept column left out);
   // both 0 for a single-column model.
   double RobustComponentMaximum();

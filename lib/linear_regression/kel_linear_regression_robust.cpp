@@ -68,30 +68,6 @@ double KelLinearRegression::RobustR2() {
   return KelRobustR2(RobustFit(), y, interceptFlag != 0);
 }
 
-double KelLinearRegression::MedianOfY() {
-  return RobustFit().medianOfY;
-}
-
-double KelLinearRegression::DispersionOfY() {
-  return RobustFit().dispersionOfY;
-}
-
-const KelVector& KelLinearRegression::StandardizedY() {
-  return RobustFit().standardizedY;
-}
-
-const KelVector& KelLinearRegression::ColumnMedians() {
-  return RobustFit().columnMedians;
-}
-
-const KelVector& KelLinearRegression::ColumnDispersions() {
-  return RobustFit().columnDispersions;
-}
-
-const KelMatrix& KelLinearRegression::StandardizedF() {
-  return RobustFit().standardizedF;
-}
-
 double KelLinearRegression::RobustComponentMaximum() {
   return RobustFit().robustComponentMaximum;
 }

@@ -99,15 +99,17 @@ Snapshot ReadEverything(KelLinearRegression& r) {
   s.Add(r.MulticollinearityFound());
   s.Add(r.ConditioningVerdict());
   s.Add(r.PrincipalComponentsFlag());
-  for (const double v : {r.LeastMedianOfSquares(), r.RobustScale(), r.RobustResidualMedian(),
-                         r.RobustResidualMad(), r.RobustR2(), r.MedianOfY(), r.DispersionOfY(),
-                         r.RobustComponentMaximum(), r.RobustComponentMinimum()})
+  for (const double v :
+       {r.LeastMedianOfSquares(), r.RobustScale(), r.RobustResidualMedian(), r.RobustResidualMad(),
+        r.RobustR2(), r.RobustFit().medianOfY, r.RobustFit().dispersionOfY,
+        r.RobustComponentMaximum(), r.RobustComponentMinimum()})
     s.Add(v);
   for (const KelVector& v :
        {r.RobustParameters(), r.RobustEstimatedResponses(), r.RobustResiduals(),
-        r.NormalizedRobustResiduals(), r.StandardizedY(), r.ColumnMedians(), r.ColumnDispersions()})
+        r.NormalizedRobustResiduals(), r.RobustFit().standardizedY, r.RobustFit().columnMedians,
+        r.RobustFit().columnDispersions})
     s.Add(v);
-  s.Add(r.StandardizedF());
+  s.Add(r.RobustFit().standardizedF);
   for (const KelVectorInt& v : {r.RobustOutliers(), r.RobustHighlyProbableOutliers(),
                                 r.RobustPossibleOutliers(), r.RobustOutliersByImportance()})
     s.Add(v);

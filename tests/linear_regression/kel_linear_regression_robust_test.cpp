@@ -394,19 +394,19 @@ TEST(RobustRegressionStandardization, MedianDispersionAndStandardizedColumns) {
   const KelVector y(5, 2.0, 1.0, 4.0, 3.0, 10.0);
   KelLinearRegression regression(F, y);
   // y: median 3, |y - 3| = 1 2 1 0 7, median 1, dispersion 1.4826.
-  EXPECT_DOUBLE_EQ(regression.MedianOfY(), 3.0);
-  EXPECT_DOUBLE_EQ(regression.DispersionOfY(), 1.4826);
-  EXPECT_DOUBLE_EQ(regression.StandardizedY()(5), 7.0 / 1.4826);
+  EXPECT_DOUBLE_EQ(regression.RobustFit().medianOfY, 3.0);
+  EXPECT_DOUBLE_EQ(regression.RobustFit().dispersionOfY, 1.4826);
+  EXPECT_DOUBLE_EQ(regression.RobustFit().standardizedY(5), 7.0 / 1.4826);
   // Column 2: median 4, |x - 4| = 3 2 0 4 12, median 3, dispersion 4.4478.
-  EXPECT_DOUBLE_EQ(regression.ColumnMedians()(2), 4.0);
-  EXPECT_DOUBLE_EQ(regression.ColumnDispersions()(2), 3.0 * 1.4826);
-  EXPECT_DOUBLE_EQ(regression.StandardizedF()(1, 2), -3.0 / (3.0 * 1.4826));
+  EXPECT_DOUBLE_EQ(regression.RobustFit().columnMedians(2), 4.0);
+  EXPECT_DOUBLE_EQ(regression.RobustFit().columnDispersions(2), 3.0 * 1.4826);
+  EXPECT_DOUBLE_EQ(regression.RobustFit().standardizedF(1, 2), -3.0 / (3.0 * 1.4826));
   for (int j = 1; j <= 5; ++j) {
-    EXPECT_EQ(regression.StandardizedF()(j, 1), 0.0);
-    EXPECT_EQ(regression.StandardizedF()(j, 3), 0.0);
+    EXPECT_EQ(regression.RobustFit().standardizedF(j, 1), 0.0);
+    EXPECT_EQ(regression.RobustFit().standardizedF(j, 3), 0.0);
   }
-  EXPECT_DOUBLE_EQ(regression.ColumnMedians()(3), 7.0);
-  EXPECT_EQ(regression.ColumnDispersions()(3), 0.0);
+  EXPECT_DOUBLE_EQ(regression.RobustFit().columnMedians(3), 7.0);
+  EXPECT_EQ(regression.RobustFit().columnDispersions(3), 0.0);
   // Without the intercept the robust components are those of columns 2 and 3; column 3 is
   // zero, so the smallest singular value is 0.
   EXPECT_EQ(regression.RobustComponentMinimum(), 0.0);

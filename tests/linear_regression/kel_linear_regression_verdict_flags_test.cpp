@@ -228,8 +228,8 @@ TEST(VerdictFlags, RobustRowsAreFlaggedAsTheGuideThresholdsJudgeTheirValues) {
     ExpectRows(robust.extremeY, m, "standardized y");
     ExpectRows(robust.extremeFRow, m, "standardized F");
     ExpectRows(robust.outlyingResidual, m, "robust residual");
-    const KelVector& y = regression.StandardizedY();
-    const KelMatrix& F = regression.StandardizedF();
+    const KelVector& y = regression.RobustFit().standardizedY;
+    const KelMatrix& F = regression.RobustFit().standardizedF;
     const KelVector& e = regression.NormalizedRobustResiduals();
     for (int j = 1; j <= m; ++j) {
       const size_t row = static_cast<size_t>(j);
