@@ -95,7 +95,7 @@ class KelLinearRegression : public KelBase {
   // Least-squares report: conditioning, parameters, multicollinearity, fit, residuals, outlier.
   void LeastSquaresAnalysis();
   // Singular values and vectors, the candidate solutions with 1..n singular values, and the
-  // principal components; the next least-squares query refits.
+  // principal components; the least-squares fit is left as it is.
   void SVDAnalysis();
   // Least-median-of-squares fit, its residuals, outliers and verdicts. The search tries at most
   // 2 D exact fits through subsets of the experiments, D = 6e5 / m bounded to 500 .. 20000
@@ -249,7 +249,7 @@ class KelLinearRegression : public KelBase {
 
   // Results of the robust (least median of squares) analysis. Each accessor runs the robust
   // computation, without printing, when it is not current; like RobustAnalysis it leaves the
-  // least-squares fit to be redone at the next least-squares query.
+  // least-squares fit as it is (running it first when the search needs its start).
   double LeastMedianOfSquares();
   const KelVector& RobustParameters();
   const KelVector& RobustEstimatedResponses();
