@@ -9,6 +9,7 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "foundation/kel_report_format.h"
+#include "linear_regression/kel_linear_diagnostics.h"
 #include "linear_regression/kel_linear_robust_fit.h"
 
 KelObjectCounter KelLinearRegression::counter;
@@ -218,17 +219,17 @@ const KelVector& KelLinearRegression::ParameterStandardErrors() {
 
 KelVector KelLinearRegression::ParameterTValues() {
   EnsureLeastSquares();
-  return FitTValues();
+  return KelLeastSquaresTValues(fit);
 }
 
 KelVector KelLinearRegression::ParameterPValues() {
   EnsureLeastSquares();
-  return FitPValues();
+  return KelLeastSquaresPValues(fit, degreesOfFreedom);
 }
 
 KelVector KelLinearRegression::PartialCorrelations() {
   EnsureLeastSquares();
-  return FitPartialCorrelations();
+  return KelLeastSquaresPartialCorrelations(fit, degreesOfFreedom);
 }
 
 const KelMatrixSymmetric& KelLinearRegression::Covariance() {
@@ -249,7 +250,7 @@ const KelVector& KelLinearRegression::EstimatedResponseStandardErrors() {
 
 KelVector KelLinearRegression::NormalizedResiduals() {
   EnsureLeastSquares();
-  return FitNormalizedResiduals();
+  return KelLeastSquaresNormalizedResiduals(fit, responseVariance);
 }
 
 const KelVector& KelLinearRegression::SingularValues() {
@@ -331,12 +332,13 @@ int KelLinearRegression::ProbableOutlier() {
 
 double KelLinearRegression::FExperimental() {
   EnsureLeastSquares();
-  return FitFExperimental();
+  return KelLeastSquaresFExperimental(fit, responseVariance);
 }
 
 double KelLinearRegression::FTestProbability() {
   EnsureLeastSquares();
-  return FitFTestProbability();
+  return KelLeastSquaresFTestProbability(fit, responseVariance, degreesOfFreedom,
+                                         varianceDegreesOfFreedom);
 }
 
 void KelLinearRegression::PrintDataBlock() const {

@@ -304,22 +304,9 @@ class KelLinearRegression : public KelBase {
   void EnsureLeastSquares();
   void ComputeLeastSquares();
 
-  // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp).
+  // Diagnostics of the least-squares report (kel_linear_regression_diagnostics.cpp):
+  // KelComputeLinearDiagnostics of F and the fit, held as diagnostics.
   void EnsureDiagnostics();
-  void ComputeParameterCorrelation();
-  // The values printed next to the verdicts, and the verdicts themselves.
-  void ComputeReportValues();
-  void ComputeVerdicts();
-  void ComputeParameterVerdicts();
-  void ComputeMulticollinearityVerdict();
-  // Values derived from the current fit, which must be current.
-  KelVector FitTValues() const;
-  KelVector FitPValues() const;
-  KelVector FitPartialCorrelations() const;
-  KelVector FitNormalizedResiduals() const;
-  double FitFExperimental() const;
-  double FitFTestProbability() const;
-  double FitNormalityIndex() const;
 
   // The least-squares report (kel_linear_regression_least_squares_report.cpp); its sections only
   // read the fit and the diagnostics.
@@ -343,10 +330,8 @@ class KelLinearRegression : public KelBase {
   void PrintOutlierVerdict() const;
   void PrintDataBlock() const;
 
-  // Singular value analysis (kel_linear_regression_svd.cpp).
-  double CandidateTotalSumOfSquares() const;
-  void ComputeSvdCandidate(int i, double sst, KelSvdCandidate& fit);
-  bool PrincipalComponentsMulticollinear() const;
+  // Singular value analysis (kel_linear_regression_svd.cpp): KelComputeSvdAnalysis of F, y and
+  // the fit, held as svd.
   void EnsureSvdAnalysis();
 
   // Stepwise selection (kel_linear_regression_stepwise.cpp).

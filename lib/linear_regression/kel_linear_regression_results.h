@@ -206,7 +206,8 @@ struct KelLinearStepwiseTables {
   KelMatrix stepwiseParameters;
   KelMatrix stepwiseTRatios;
   KelVector stepwiseMeanSquareErrors;
-  KelVector columnMeans;
+  KelVector columnMeans;  // of the candidate columns, with an intercept
+  double meanOfY = 0.0;   // with an intercept
 };
 
 #endif

@@ -11,6 +11,7 @@
 #include "foundation/kel_report_format.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression/kel_report_blocks.h"
+#include "linear_regression/kel_svd_analysis.h"
 #include "statistics/kel_standardized.h"
 
 namespace {
@@ -156,7 +157,7 @@ void KelLinearRegression::SVDAnalysis() {
   printPrincipalDiameters(fit.d, fit.V);
   printLeftVectors(fit.U);
   // Checked only here, after the sections above, which a response of zeros still prints.
-  const double sst = CandidateTotalSumOfSquares();
+  const double sst = KelCandidateTotalSumOfSquares(y);
 
   printCandidatesTitle();
   const int n = numParameters;
@@ -164,13 +165,13 @@ void KelLinearRegression::SVDAnalysis() {
   KelVector residualNorms(n);
   KelSvdCandidate candidate;
   for (int i = 1; i <= n; ++i) {
-    ComputeSvdCandidate(i, sst, candidate);
+    KelComputeSvdCandidate({F, y, fit, degreesOfFreedom}, i, sst, candidate);
     parameterNorms(i) = candidate.parametersNorm;
     residualNorms(i) = candidate.residualsNorm;
     printCandidate(i, candidate, y, sst, fit.t95, fit.t99);
   }
   printPrincipalComponentsTable(fit.d, fit.W);
-  const bool multicollinear = PrincipalComponentsMulticollinear();
+  const bool multicollinear = KelPrincipalComponentsMulticollinear(fit);
   printPrincipalComponentsVerdict(multicollinear);
   // The report's own candidates are the analysis; the robust report repeats its verdict.
   svd = KelSvdAnalysis{parameterNorms, residualNorms, multicollinear};
