@@ -29,7 +29,7 @@ struct VariableData {
   std::vector<double> numbers;
   std::vector<int> codes;
   std::vector<std::string> levels;
-  bool numericLevels = false;  // factor(...) of numbers: the levels sort by value
+  std::vector<double> levelValues;  // factor(...) of numbers: each level's value, its sort key
 };
 
 class DesignBuilder {
@@ -153,10 +153,13 @@ class DesignBuilder {
         if (const std::string_view label = ClusterLabel(table, i, position); !label.empty())
           data.codes[i] = code(std::string(label));
     } else {
-      data.numericLevels = true;
       const std::vector<double> values = Numeric(v.expression, v.label);
-      for (size_t i = 0; i < values.size(); ++i)
-        if (std::isfinite(values[i])) data.codes[i] = code(RNumberText(values[i]));
+      for (size_t i = 0; i < values.size(); ++i) {
+        if (!std::isfinite(values[i])) continue;
+        const size_t known = data.levels.size();
+        data.codes[i] = code(RNumberText(values[i]));
+        if (data.levels.size() > known) data.levelValues.push_back(values[i]);
+      }
     }
     return data;
   }
@@ -171,9 +174,10 @@ class DesignBuilder {
     for (size_t k = 0; k < v.levels.size(); ++k)
       if (present[k]) order.push_back(static_cast<int>(k));
     std::sort(order.begin(), order.end(), [&](int a, int b) {
-      const std::string& x = v.levels[static_cast<size_t>(a)];
-      const std::string& y = v.levels[static_cast<size_t>(b)];
-      return v.numericLevels ? std::stod(x) < std::stod(y) : CollatesBefore(x, y);
+      const size_t x = static_cast<size_t>(a);
+      const size_t y = static_cast<size_t>(b);
+      return v.levelValues.empty() ? CollatesBefore(v.levels[x], v.levels[y])
+                                   : v.levelValues[x] < v.levelValues[y];
     });
     const std::string reference = ReferenceOf(label);
     if (!reference.empty()) {
@@ -258,7 +262,11 @@ struct Part {
   const VariableData* data;
   std::string label;
   bool full = false;
-  size_t Width() const { return data->factor ? data->levels.size() - (full ? 0 : 1) : 1; }
+  size_t Width() const {
+    if (!data->factor) return 1;
+    const size_t levels = data->levels.size();
+    return full || levels == 0 ? levels : levels - 1;
+  }
   std::string Name(size_t j) const {
     return data->factor ? label + data->levels[j + (full ? 0 : 1)] : label;
   }
@@ -280,10 +288,12 @@ void DesignBuilder::Fill(const ModelFormula& f, const std::vector<VariableData>&
     for (size_t k = 0; k < f.terms[t].variables.size(); ++k) {
       const size_t v = static_cast<size_t>(f.terms[t].variables[k]);
       parts.push_back({&vars[v], f.variables[v].label, full[t][k]});
-      if (vars[v].factor && vars[v].levels.size() < 2)
+      // A factor needs two levels, as R's does whatever its coding; with no row used at all, the
+      // count of rows says what is wrong.
+      if (vars[v].factor && vars[v].levels.size() == 1)
         throw DesignProblem{"factor '" + ShownName(f.variables[v].label) +
                             "' has a single level in the rows used ('" +
-                            ShownName(vars[v].levels.empty() ? "" : vars[v].levels[0]) + "')"};
+                            ShownName(vars[v].levels[0]) + "')"};
       columns *= parts.back().Width();
     }
     // Column c: the first variable's part varies fastest.

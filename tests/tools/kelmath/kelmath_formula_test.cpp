@@ -138,6 +138,27 @@ TEST_F(KelmathCommand, FormulaFaultsAreOneClearLine) {
   EXPECT_EQ(neither.err, "kelmath: regress: --response or --formula is required\n");
 }
 
+// Numbers as factor levels sort by value (9 before 10, 1e+05 last); a factor with one level in
+// the rows used is refused, as R refuses it; no row left is said by the count of rows.
+TEST_F(KelmathCommand, FormulaFactorLevelsOfNumbersAndTooFewLevels) {
+  Write("d.csv", "y,d,g,z\n1,10,a,\n2,9,a,\n3,100000,a,\n4,0.5,a,\n5,10,a,\n6,9,a,\n7,0.5,a,\n");
+  const auto run = Run("regress d.csv --formula 'y ~ factor(d)' --json r.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto j = nlohmann::json::parse(Read("r.json"));
+  ASSERT_EQ(j["coefficients"].size(), 4u);
+  EXPECT_EQ(j["coefficients"][1]["name"], "factor(d)9");
+  EXPECT_EQ(j["coefficients"][2]["name"], "factor(d)10");
+  EXPECT_EQ(j["coefficients"][3]["name"], "factor(d)1e+05");
+  const auto single = Run("regress d.csv --formula 'y ~ d + g'");
+  EXPECT_EQ(single.status, 2);
+  EXPECT_EQ(single.err, "kelmath: d.csv: factor 'g' has a single level in the rows used ('a')\n");
+  const auto none = Run("regress d.csv --formula 'y ~ d + factor(z)'");
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err,
+            "kelmath: d.csv: 0 complete rows (7 dropped for missing values), but a model with 2 "
+            "parameters needs at least 3\n");
+}
+
 // A text column named by itself is a factor; the rows where a term's value is missing or not a
 // number (log of a negative number) are dropped as R drops them, and counted.
 TEST_F(KelmathCommand, FormulaDropsRowsWhereAValueIsMissing) {
