@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
 #include "linear_regression/kel_fit_statistics.h"
 #include "statistics/kel_distributions.h"
 
@@ -20,10 +23,58 @@ struct ScaledColumn {
   Column unit;  // centred when asked, unit length (all zero when the column is)
   int exponent = 0;
   double mean = 0.0;
+  // The mean as the two parts the deviations were formed with, first - then the correction:
+  // their sum can be off by many units of a small deviation beside a large offset.
+  double firstMean = 0.0, correction = 0.0;
   double norm = 0.0;
 };
 
-ScaledColumn scaleColumn(const Column& values, bool centre) {
+// The row weights as the fit uses them: scaled by 2^-exponent (exponent even, so that their
+// square roots scale exactly by 2^(-exponent / 2)) to put the largest in [1/4, 1); all 1 with
+// exponent 0 when none are given.
+struct RowWeights {
+  bool given = false;
+  Column w, root;
+  double sum = 0.0;
+  int exponent = 0;
+};
+
+[[noreturn]] void failure(const char* function, const std::string& detail) {
+  KelError("%s%s%s%s\n%s", kelClassLinearRegression, kelErrCheck, kelErrFunction, function,
+           detail.c_str());
+}
+
+RowWeights scaleWeights(const std::vector<double>& weights, int m) {
+  RowWeights r;
+  r.given = !weights.empty();
+  if (!r.given) {
+    r.w.assign(m, 1.0);
+    r.root.assign(m, 1.0);
+    r.sum = m;
+    return r;
+  }
+  if (static_cast<int>(weights.size()) != m)
+    failure("KelFitScaledLeastSquares", "there are " + std::to_string(weights.size()) +
+                                            " weights for " + std::to_string(m) + " rows");
+  double largest = 0.0;
+  for (const double w : weights) {
+    if (!(w > 0.0 && std::isfinite(w)))
+      failure("KelFitScaledLeastSquares", "a weight is not a positive finite number");
+    largest = std::max(largest, w);
+  }
+  std::frexp(largest, &r.exponent);
+  if (r.exponent % 2 != 0) ++r.exponent;
+  for (const double w : weights) {
+    r.w.push_back(std::ldexp(w, -r.exponent));
+    r.root.push_back(std::sqrt(r.w.back()));
+    r.sum += r.w.back();
+  }
+  return r;
+}
+
+// With weights, the mean is the weighted one and each centred value is multiplied by the root
+// of its row's weight: the fit of the unit columns is then the weighted fit.
+ScaledColumn scaleColumn(const Column& values, bool centre, const RowWeights& weights) {
   ScaledColumn s;
   double largest = 0.0;
   for (const double v : values) largest = std::max(largest, std::fabs(v));
@@ -32,21 +83,23 @@ ScaledColumn scaleColumn(const Column& values, bool centre) {
   double sum = 0.0;
   for (size_t i = 0; i < values.size(); ++i) {
     s.unit[i] = std::ldexp(values[i], -s.exponent);
-    sum += s.unit[i];
+    sum += weights.w[i] * s.unit[i];
   }
-  const double m = static_cast<double>(values.size());
-  if (centre) s.mean = sum / m;
+  if (centre) s.mean = sum / weights.sum;
   // The rounded mean can be off by many units of the deviations when they are small beside it
   // (an offset of 1e15): a second pass over the exact differences corrects it, and the two parts
   // are subtracted one after the other so that the deviations sum to zero to their own rounding.
   double correction = 0.0;
-  for (const double v : s.unit) correction += v - s.mean;
-  correction = centre ? correction / m : 0.0;
+  for (size_t i = 0; i < values.size(); ++i) correction += weights.w[i] * (s.unit[i] - s.mean);
+  correction = centre ? correction / weights.sum : 0.0;
   double squares = 0.0;
-  for (double& v : s.unit) {
-    v = (v - s.mean) - correction;
+  for (size_t i = 0; i < values.size(); ++i) {
+    double& v = s.unit[i];
+    v = ((v - s.mean) - correction) * weights.root[i];
     squares += v * v;
   }
+  s.firstMean = s.mean;
+  s.correction = correction;
   s.mean += correction;
   s.norm = std::sqrt(squares);
   if (s.norm > 0.0)
@@ -169,6 +222,7 @@ double conditionNumber(const KeptQr& qr) {
 struct ScaledFit {
   int m = 0, rank = 0, dof = 0;
   bool intercept = true;
+  RowWeights weights;
   std::vector<ScaledColumn> columns;
   ScaledColumn response;
   KeptQr qr;
@@ -203,7 +257,8 @@ void solveScaled(ScaledFit& f, double tolerance, KelScaledLeastSquaresResult& ou
   f.residuals = z;
   for (const double e : z) f.rss += e * e;
   for (const double v : f.response.unit) f.tss += v * v;
-  f.leverages.assign(f.m, f.intercept ? 1.0 / f.m : 0.0);
+  f.leverages.resize(f.m);
+  for (int i = 0; i < f.m; ++i) f.leverages[i] = f.intercept ? f.weights.w[i] / f.weights.sum : 0.0;
   for (size_t j = 0; j < k; ++j) {
     Column e(f.m, 0.0);
     e[j] = 1.0;
@@ -222,12 +277,17 @@ void detectExactFit(ScaledFit& f, KelScaledLeastSquaresResult& out) {
   std::fill(f.residuals.begin(), f.residuals.end(), 0.0);
 }
 
+// The weights were scaled by 2^-e: the residual standard error of a row of weight 1 is the
+// scaled fit's times 2^(e/2), and an assigned variance (of a row of weight 1) enters the scaled
+// fit's covariance divided by 2^e.
 void chooseSigma(ScaledFit& f, const KelScaledLeastSquaresOptions& o,
                  KelScaledLeastSquaresResult& out) {
   const double scaledSigma = f.response.norm * std::sqrt(f.rss / f.dof);
-  out.sigma = std::ldexp(scaledSigma, f.response.exponent);
+  const int half = f.weights.exponent / 2;
+  out.sigma = std::ldexp(scaledSigma, f.response.exponent + half);
   if (o.responseVariance > 0.0) {
     f.sigmaMantissa = std::frexp(std::sqrt(o.responseVariance), &f.sigmaExponent);
+    f.sigmaExponent -= half;
     const double ratio =
         std::ldexp(scaledSigma / f.sigmaMantissa, f.response.exponent - f.sigmaExponent);
     out.varianceF = ratio * ratio;
@@ -268,7 +328,7 @@ void fillParameters(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out)
   }
   if (!f.intercept) return;
   out.estimates(1) = std::ldexp(interceptMantissa, f.response.exponent);
-  double squares = 1.0 / f.m;
+  double squares = 1.0 / f.weights.sum;
   for (const double v : u) squares += v * v;
   out.standardErrors(1) = std::ldexp(f.sigmaMantissa * std::sqrt(squares), f.sigmaExponent);
 }
@@ -297,10 +357,18 @@ void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
   const int df1 = out.fNumeratorDegreesOfFreedom;
   out.fStatistic = df1 > 0 && !out.exactFit ? (f.ess / df1) / (f.rss / f.dof) : kNaN;
   out.fPValue = std::isnan(out.fStatistic) ? kNaN : KelFProbability(df1, f.dof, out.fStatistic);
-  // log SS = log rss + 2 log(norm 2^e), kept apart so that no power of the data is formed.
-  const double logSs =
+  // log SS = log rss + 2 log(norm 2^e), kept apart so that no power of the data is formed; the
+  // weights' scale 2^w enters the weighted sum of squares as w log 2.
+  double logSs =
       std::log(f.rss) + 2.0 * std::log(f.response.norm) + 2.0 * f.response.exponent * std::log(2.0);
+  if (f.weights.given) logSs += f.weights.exponent * std::log(2.0);
   out.logLikelihood = out.exactFit ? kNaN : KelGaussianLogLikelihood(f.m, logSs);
+  // R's log-likelihood of a weighted fit adds half the sum of the log weights.
+  if (f.weights.given) {
+    double logWeights = f.m * f.weights.exponent * std::log(2.0);
+    for (const double w : f.weights.w) logWeights += std::log(w);
+    out.logLikelihood += 0.5 * logWeights;
+  }
   out.aic = KelAkaikeCriterion(out.logLikelihood, f.rank);
   out.bic = KelSchwarzCriterion(out.logLikelihood, f.rank, f.m);
 }
@@ -310,7 +378,7 @@ void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
 void fillBreuschPagan(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
   out.breuschPaganDegreesOfFreedom = f.rank - 1;
   out.breuschPagan = out.breuschPaganPValue = kNaN;
-  if (f.rank < 2 || out.exactFit) return;
+  if (f.rank < 2 || out.exactFit || f.weights.given) return;
   Column w(f.m);
   double total = 0.0;
   for (int i = 0; i < f.m; ++i) w[i] = f.residuals[i] * f.residuals[i] - f.rss / f.m;
@@ -327,13 +395,16 @@ void fillBreuschPagan(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
 void fillObservations(const ScaledFit& f, const KelVector& y, KelScaledLeastSquaresResult& out) {
   out.fitted = KelVector(f.m);
   out.residuals = KelVector(f.m);
+  out.weightedResiduals = KelVector(f.m);
   out.leverages = KelVector(f.m);
   out.cooksDistances = KelVector(f.m);
   out.studentizedResiduals = KelVector(f.m);
   out.standardizedResiduals = KelVector(f.m);
   for (int i = 0; i < f.m; ++i) {
     const double e = f.residuals[i], h = f.leverages[i];
-    out.residuals(i + 1) = std::ldexp(e * f.response.norm, f.response.exponent);
+    out.residuals(i + 1) = std::ldexp(e * f.response.norm, f.response.exponent) / f.weights.root[i];
+    out.weightedResiduals(i + 1) =
+        std::ldexp(e * f.response.norm, f.response.exponent + f.weights.exponent / 2);
     out.fitted(i + 1) = y(i + 1) - out.residuals(i + 1);
     out.leverages(i + 1) = h;
     // The influence is formed from the scaled residuals: its values are ratios. An exact fit
@@ -347,6 +418,32 @@ void fillObservations(const ScaledFit& f, const KelVector& y, KelScaledLeastSqua
   }
 }
 
+void fillPredictor(const ScaledFit& f, int n, KelScaledPredictor& p) {
+  p.intercept = f.intercept;
+  const size_t first = f.intercept ? 1 : 0;
+  p.exponents.assign(static_cast<size_t>(n), 0);
+  p.means.assign(static_cast<size_t>(n), 0.0);
+  p.meanCorrections.assign(static_cast<size_t>(n), 0.0);
+  p.norms.assign(static_cast<size_t>(n), 0.0);
+  for (size_t c = 0; c < f.columns.size(); ++c) {
+    p.exponents[c + first] = f.columns[c].exponent;
+    p.means[c + first] = f.columns[c].firstMean;
+    p.meanCorrections[c + first] = f.columns[c].correction;
+    p.norms[c + first] = f.columns[c].norm;
+  }
+  for (const int c : f.qr.kept) p.kept.push_back(c + static_cast<int>(first));
+  p.rInverse = f.rInverse;
+  p.coefficients = f.coefficients;
+  p.responseExponent = f.response.exponent;
+  p.responseMean = f.response.firstMean;
+  p.responseCorrection = f.response.correction;
+  p.responseNorm = f.response.norm;
+  p.weightSum = f.weights.sum;
+  p.weightExponent = f.weights.exponent;
+  p.sigmaMantissa = f.sigmaMantissa;
+  p.sigmaExponent = f.sigmaExponent;
+}
+
 }  // namespace
 
 KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const KelVector& y,
@@ -355,13 +452,14 @@ KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const K
   ScaledFit f;
   f.m = m;
   f.intercept = options.intercept;
+  f.weights = scaleWeights(options.weights, m);
   Column values(m);
   for (int j = options.intercept ? 2 : 1; j <= n; ++j) {
     for (int i = 1; i <= m; ++i) values[i - 1] = F(i, j);
-    f.columns.push_back(scaleColumn(values, options.intercept));
+    f.columns.push_back(scaleColumn(values, options.intercept, f.weights));
   }
   for (int i = 1; i <= m; ++i) values[i - 1] = y(i);
-  f.response = scaleColumn(values, options.intercept);
+  f.response = scaleColumn(values, options.intercept, f.weights);
   KelScaledLeastSquaresResult out;
   solveScaled(f, options.aliasTolerance, out);
   out.rank = f.rank;
@@ -374,5 +472,36 @@ KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const K
   fillModel(f, out);
   fillBreuschPagan(f, out);
   fillObservations(f, y, out);
+  fillPredictor(f, n, out.predictor);
   return out;
+}
+
+KelScaledPrediction KelPredictScaled(const KelScaledLeastSquaresResult& fit,
+                                     const std::vector<double>& x) {
+  const KelScaledPredictor& p = fit.predictor;
+  if (x.size() != p.exponents.size())
+    failure("KelPredictScaled", "the row has " + std::to_string(x.size()) + " values, the fit " +
+                                    std::to_string(p.exponents.size()) + " columns");
+  // d: the row's deviation from the means in the unit columns' coordinates; R^-T d gives the
+  // variance of the slopes' part, and the mean's part is independent of it.
+  const size_t k = p.kept.size();
+  Column d(k);
+  double deviation = 0.0;
+  for (size_t l = 0; l < k; ++l) {
+    const size_t c = static_cast<size_t>(p.kept[l]);
+    d[l] = ((std::ldexp(x[c], -p.exponents[c]) - p.means[c]) - p.meanCorrections[c]) / p.norms[c];
+    deviation += p.coefficients[l] * d[l];
+  }
+  double squares = p.intercept ? 1.0 / p.weightSum : 0.0;
+  for (size_t j = 0; j < k; ++j) {
+    double g = 0.0;
+    for (size_t l = 0; l <= j; ++l) g += p.rInverse[l][j] * d[l];
+    squares += g * g;
+  }
+  KelScaledPrediction prediction;
+  const double mean = p.intercept ? p.responseMean : 0.0;
+  const double correction = p.intercept ? p.responseCorrection : 0.0;
+  prediction.fit = std::ldexp(mean + (correction + p.responseNorm * deviation), p.responseExponent);
+  prediction.standardError = std::ldexp(p.sigmaMantissa * std::sqrt(squares), p.sigmaExponent);
+  return prediction;
 }

@@ -21,6 +21,7 @@ struct Problem {
   bool intercept = true;
   KelMatrix F;
   KelVector y;
+  std::vector<double> weights;  // empty: unweighted
 };
 
 Problem RandomProblem(std::mt19937_64& random) {
@@ -80,8 +81,17 @@ struct ReferenceFit {
   Real sigma = 0, rSquared = 0, fStatistic = 0, breuschPagan = 0;
 };
 
-// Long double normal equations on the design shifted by its first row (with an intercept) and
-// each column scaled by its largest deviation; the intercept is shifted back at the end.
+// Weights spread over a factor of e^4 around a random scale between 10^-100 and 10^100.
+Problem Weighted(Problem p, std::mt19937_64& random) {
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  const double scale = std::pow(10.0, 100.0 * unit(random));
+  for (int i = 1; i <= p.m; ++i) p.weights.push_back(scale * std::exp(2.0 * unit(random)));
+  return p;
+}
+
+// Long double weighted normal equations on the design shifted by its first row (with an
+// intercept) and each column scaled by its largest deviation; the intercept is shifted back at
+// the end.
 ReferenceFit Reference(const Problem& p) {
   const int m = p.m, n = p.n, first = p.intercept ? 2 : 1;
   RealMatrix z(m, std::vector<Real>(n));
@@ -98,29 +108,32 @@ ReferenceFit Reference(const Problem& p) {
     for (int j = first; j <= n; ++j) z[i][j - 1] = (p.F(i + 1, j) - shift[j]) / scale[j];
     y[i] = p.y(i + 1) - yShift;
   }
+  std::vector<Real> w(m, 1.0L);
+  for (int i = 0; i < m && !p.weights.empty(); ++i) w[i] = p.weights[i];
   RealMatrix a(n, std::vector<Real>(n, 0.0L));
   std::vector<Real> b(n, 0.0L);
   for (int i = 0; i < m; ++i)
     for (int j = 0; j < n; ++j) {
-      b[j] += z[i][j] * y[i];
-      for (int k = 0; k < n; ++k) a[j][k] += z[i][j] * z[i][k];
+      b[j] += w[i] * z[i][j] * y[i];
+      for (int k = 0; k < n; ++k) a[j][k] += w[i] * z[i][j] * z[i][k];
     }
   const RealMatrix inv = Inverse(a);
   std::vector<Real> beta(n, 0.0L);
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < n; ++k) beta[j] += inv[j][k] * b[k];
   ReferenceFit r;
-  Real rss = 0, tss = 0, mean = 0;
-  for (const Real v : y) mean += v / m;
+  Real rss = 0, tss = 0, mean = 0, weightSum = 0;
+  for (int i = 0; i < m; ++i) weightSum += w[i];
+  for (int i = 0; i < m; ++i) mean += w[i] * y[i] / weightSum;
   for (int i = 0; i < m; ++i) {
     Real fit = 0, h = 0;
     for (int j = 0; j < n; ++j) fit += z[i][j] * beta[j];
     for (int j = 0; j < n; ++j)
-      for (int k = 0; k < n; ++k) h += z[i][j] * inv[j][k] * z[i][k];
+      for (int k = 0; k < n; ++k) h += w[i] * z[i][j] * inv[j][k] * z[i][k];
     r.residuals.push_back(y[i] - fit);
     r.leverages.push_back(h);
-    rss += (y[i] - fit) * (y[i] - fit);
-    tss += p.intercept ? (y[i] - mean) * (y[i] - mean) : y[i] * y[i];
+    rss += w[i] * (y[i] - fit) * (y[i] - fit);
+    tss += w[i] * (p.intercept ? (y[i] - mean) * (y[i] - mean) : y[i] * y[i]);
   }
   const int dof = m - n;
   const Real s2 = rss / dof;
@@ -147,11 +160,13 @@ ReferenceFit Reference(const Problem& p) {
       for (int k = 0; k < n; ++k) v += g[j] * inv[j][k] * g[k];
     r.standardErrors[0] = std::sqrt(s2 * v);
   }
-  // Koenker's Breusch-Pagan statistic from its definition, with the same normal equations.
-  std::vector<Real> w(m), c(n, 0.0L), gamma(n, 0.0L);
-  for (int i = 0; i < m; ++i) w[i] = r.residuals[i] * r.residuals[i] - rss / m;
+  // Koenker's Breusch-Pagan statistic from its definition, with the same normal equations
+  // (unweighted only).
+  if (!p.weights.empty()) return r;
+  std::vector<Real> u(m), c(n, 0.0L), gamma(n, 0.0L);
+  for (int i = 0; i < m; ++i) u[i] = r.residuals[i] * r.residuals[i] - rss / m;
   for (int i = 0; i < m; ++i)
-    for (int j = 0; j < n; ++j) c[j] += z[i][j] * w[i];
+    for (int j = 0; j < n; ++j) c[j] += z[i][j] * u[i];
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < n; ++k) gamma[j] += inv[j][k] * c[k];
   Real explained = 0, total = 0;
@@ -159,7 +174,7 @@ ReferenceFit Reference(const Problem& p) {
     Real g = 0;
     for (int j = 0; j < n; ++j) g += z[i][j] * gamma[j];
     explained += g * g;
-    total += w[i] * w[i];
+    total += u[i] * u[i];
   }
   r.breuschPagan = m * explained / total;
   return r;
@@ -171,19 +186,17 @@ ReferenceFit Reference(const Problem& p) {
                                        << " (scale " << static_cast<double>(scale) << ")";
 }
 
-TEST(KelScaledLeastSquares, EveryStatisticMatchesLongDoubleAtAnyScaleAndOffset) {
-  std::mt19937_64 random(20270);
+// Every statistic of the fit of p against the long-double reference; false on a failure.
+bool MatchesReference(const Problem& p) {
   constexpr double kTolerance = 1e-8;
-  for (int trial = 0; trial < 300; ++trial) {
-    const Problem p = RandomProblem(random);
-    KelScaledLeastSquaresOptions options;
-    options.intercept = p.intercept;
-    const KelScaledLeastSquaresResult fit = KelFitScaledLeastSquares(p.F, p.y, options);
-    const ReferenceFit r = Reference(p);
-    SCOPED_TRACE("trial " + std::to_string(trial) + ", m " + std::to_string(p.m) + ", n " +
-                 std::to_string(p.n) + (p.intercept ? "" : ", no intercept"));
-    ASSERT_TRUE(fit.aliasedColumns.empty());
-    ASSERT_FALSE(fit.exactFit);
+  KelScaledLeastSquaresOptions options;
+  options.intercept = p.intercept;
+  options.weights = p.weights;
+  const KelScaledLeastSquaresResult fit = KelFitScaledLeastSquares(p.F, p.y, options);
+  const ReferenceFit r = Reference(p);
+  {
+    EXPECT_TRUE(fit.aliasedColumns.empty());
+    EXPECT_FALSE(fit.exactFit);
     for (int j = 1; j <= p.n; ++j) {
       const Real se = r.standardErrors[j - 1];
       // An estimate is known to a fraction of its standard error (or of itself).
@@ -197,15 +210,22 @@ TEST(KelScaledLeastSquares, EveryStatisticMatchesLongDoubleAtAnyScaleAndOffset) 
     EXPECT_TRUE(Near(fit.sigma, r.sigma, r.sigma, kTolerance)) << "sigma";
     EXPECT_TRUE(Near(fit.rSquared, r.rSquared, 1, kTolerance)) << "R2";
     EXPECT_TRUE(Near(fit.fStatistic, r.fStatistic, r.fStatistic, kTolerance)) << "F";
-    // No degrees of freedom for the test with a single parameter: NaN, as the library's.
-    if (p.n == 1)
+    // No degrees of freedom for the test with a single parameter, and no weighted form: NaN.
+    if (p.n == 1 || !p.weights.empty())
       EXPECT_TRUE(std::isnan(fit.breuschPagan));
     else
       EXPECT_TRUE(Near(fit.breuschPagan, r.breuschPagan, 1 + r.breuschPagan, kTolerance)) << "BP";
     for (int i = 1; i <= p.m; ++i) {
-      EXPECT_TRUE(Near(fit.residuals(i), r.residuals[i - 1], r.sigma, kTolerance)) << "r" << i;
+      const Real root = p.weights.empty() ? 1.0L : std::sqrt(static_cast<Real>(p.weights[i - 1]));
+      EXPECT_TRUE(Near(fit.residuals(i), r.residuals[i - 1], r.sigma / root, kTolerance))
+          << "r" << i;
+      // A fitted value is formed beside the response: a few units of rounding of it more.
+      const Real level = r.sigma / root + std::fabs(p.y(i)) * 1e-6L;
+      EXPECT_TRUE(Near(fit.fitted(i), p.y(i) - r.residuals[i - 1], level, kTolerance))
+          << "fitted" << i;
       EXPECT_TRUE(Near(fit.leverages(i), r.leverages[i - 1], 1, kTolerance)) << "h" << i;
-      const Real c = 1 - r.leverages[i - 1], e = r.residuals[i - 1];
+      const Real c = 1 - r.leverages[i - 1], e = root * r.residuals[i - 1];
+      EXPECT_TRUE(Near(fit.weightedResiduals(i), e, r.sigma, kTolerance)) << "wr" << i;
       const Real s2 = r.sigma * r.sigma;
       const Real cook = e * e * r.leverages[i - 1] / (p.n * s2 * c * c);
       EXPECT_TRUE(Near(fit.cooksDistances(i), cook, 1 + cook, 1e-7)) << "Cook" << i;
@@ -213,9 +233,68 @@ TEST(KelScaledLeastSquares, EveryStatisticMatchesLongDoubleAtAnyScaleAndOffset) 
       const Real student = e / std::sqrt(without * c);
       EXPECT_TRUE(Near(fit.studentizedResiduals(i), student, 1 + std::fabs(student), 1e-7))
           << "rstudent" << i;
+      // The prediction at a row of the data is its fitted value, with the variance
+      // sigma^2 h / w of the fitted value.
+      std::vector<double> x(static_cast<size_t>(p.n));
+      for (int j = 1; j <= p.n; ++j) x[static_cast<size_t>(j) - 1] = p.F(i, j);
+      const KelScaledPrediction predicted = KelPredictScaled(fit, x);
+      EXPECT_TRUE(Near(predicted.fit, p.y(i) - r.residuals[i - 1], level, kTolerance))
+          << "predicted" << i;
+      const Real se = r.sigma * std::sqrt(r.leverages[i - 1]) / root;
+      EXPECT_TRUE(Near(predicted.standardError, se, se, kTolerance)) << "se.fit" << i;
     }
-    if (::testing::Test::HasFailure()) break;
   }
+  return !::testing::Test::HasFailure();
+}
+
+TEST(KelScaledLeastSquares, EveryStatisticMatchesLongDoubleAtAnyScaleAndOffset) {
+  std::mt19937_64 random(20270);
+  for (int trial = 0; trial < 300; ++trial) {
+    const Problem p = RandomProblem(random);
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", m " + std::to_string(p.m) + ", n " +
+                 std::to_string(p.n) + (p.intercept ? "" : ", no intercept"));
+    if (!MatchesReference(p)) break;
+  }
+}
+
+// The same with weights at any scale: the weighted means, leverages, residuals of a row of
+// weight 1, R^2, F and the influence of the weighted residuals, as R's lm(weights =).
+TEST(KelScaledLeastSquares, WeightedFitMatchesLongDoubleAtAnyScaleOfTheWeights) {
+  std::mt19937_64 random(20271);
+  for (int trial = 0; trial < 300; ++trial) {
+    const Problem p = Weighted(RandomProblem(random), random);
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", m " + std::to_string(p.m) + ", n " +
+                 std::to_string(p.n) + (p.intercept ? "" : ", no intercept"));
+    if (!MatchesReference(p)) break;
+  }
+}
+
+// Integer weights are repeated rows for the estimates and the weighted residual sum of squares.
+TEST(KelScaledLeastSquares, IntegerWeightsEstimateAsRepeatedRows) {
+  const double x[] = {1, 2, 3, 4, 5, 6, 7}, y[] = {1.2, 1.9, 3.4, 3.8, 5.3, 5.9, 7.4};
+  const double w[] = {1, 3, 2, 1, 4, 1, 2};
+  KelMatrix F(7, 2), G(14, 2);
+  KelVector v(7), u(14);
+  int row = 0;
+  for (int i = 0; i < 7; ++i) {
+    F(i + 1, 1) = 1.0;
+    F(i + 1, 2) = x[i];
+    v(i + 1) = y[i];
+    for (int k = 0; k < static_cast<int>(w[i]); ++k) {
+      ++row;
+      G(row, 1) = 1.0;
+      G(row, 2) = x[i];
+      u(row) = y[i];
+    }
+  }
+  KelScaledLeastSquaresOptions weighted;
+  weighted.weights.assign(w, w + 7);
+  const KelScaledLeastSquaresResult a = KelFitScaledLeastSquares(F, v, weighted);
+  const KelScaledLeastSquaresResult b = KelFitScaledLeastSquares(G, u, {});
+  for (int j = 1; j <= 2; ++j) EXPECT_NEAR(a.estimates(j), b.estimates(j), 1e-13);
+  EXPECT_NEAR(a.rSquared, b.rSquared, 1e-13);
+  // The same residual sum of squares on 5 and 12 degrees of freedom.
+  EXPECT_NEAR(a.sigma * a.sigma * 5.0, b.sigma * b.sigma * 12.0, 1e-13);
 }
 
 // R's rule: a column within 1e-7 of its length from the earlier ones is aliased (NA), whatever
