@@ -472,7 +472,8 @@ Figure ResidualsAgainstFitted(const RegressionResult& r) {
   const std::vector<int> emphasis = ObservationEmphasis(r);
   for (size_t i = 0; i < r.observations.size(); ++i) {
     const ObservationRow& o = r.observations[i];
-    f.marks.push_back({o.fitted, o.residual, o.row, std::fabs(o.residual), emphasis[i]});
+    f.marks.push_back(
+        {o.fitted, o.weightedResidual, o.row, std::fabs(o.weightedResidual), emphasis[i]});
   }
   f.guides.push_back(Horizontal(f, 0.0));
   SmoothMarks(f);

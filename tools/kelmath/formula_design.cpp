@@ -43,6 +43,15 @@ class DesignBuilder {
     std::vector<int> clusters;
     if (std::string problem = ChooseClusters(table, request.clusters, clusters); !problem.empty())
       throw DesignProblem{problem};
+    int weightsPosition = -1;
+    std::vector<double> weights;
+    if (!request.weights.empty()) {
+      std::string problem;
+      weightsPosition = FindColumn(table, request.weights, problem);
+      if (weightsPosition < 0) throw DesignProblem{"--weights: " + problem};
+      problem = ReadWeightColumn(table, weightsPosition, request.decimal, weights);
+      if (!problem.empty()) throw DesignProblem{problem};
+    }
     const std::vector<double> response = Numeric(formula.response, formula.responseLabel);
     std::vector<VariableData> variables;
     for (const FormulaVariable& v : formula.variables) variables.push_back(Variable(v));
@@ -56,6 +65,7 @@ class DesignBuilder {
         missing = missing || (v.factor ? v.codes[i] < 0 : std::isnan(v.numbers[i]));
       for (const int position : clusters)
         missing = missing || ClusterLabel(table, i, position).empty();
+      missing = missing || (weightsPosition >= 0 && std::isnan(weights[i]));
       (missing ? data.droppedRows : data.usedRows).push_back(static_cast<int>(i) + 1);
     }
     CheckFinite(response, formula.responseLabel, data.usedRows);
@@ -68,6 +78,11 @@ class DesignBuilder {
     CheckReferencesNamed(formula, variables);
     Fill(formula, variables, response, data);
     NumberClusters(table, clusters, data);
+    if (weightsPosition >= 0) {
+      if (std::string problem = TakeWeights(table, weightsPosition, weights, data);
+          !problem.empty())
+        throw DesignProblem{problem};
+    }
     return data;
   }
 

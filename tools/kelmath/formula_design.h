@@ -20,6 +20,7 @@ struct FormulaRequest {
   std::vector<std::string> references;
   char decimal = '.';
   std::vector<std::string> clusters;  // as ModelRequest::clusters
+  std::string weights;                // as ModelRequest::weights
 };
 
 // The data, or the problem in one line: a formula that does not parse or names no column (with

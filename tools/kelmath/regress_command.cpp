@@ -82,12 +82,20 @@ void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
   variance->needs(dof)->check(CLI::PositiveNumber);
   dof->needs(variance)->check(CLI::PositiveNumber);
   AddCovarianceOptions(regress, o, variance);
-  regress
-      .add_option("--reports", o.reports,
-                  "library reports: least-squares,svd,robust,stepwise (default least-squares)")
-      ->delimiter(',')
-      ->check(CLI::IsMember(kReportNames));
-  regress.add_option("--output", o.outputFile, "text file for the library's reports");
+  auto* weights = regress.add_option(
+      "--weights", o.model.weights,
+      "column of positive weights: weighted least squares, every statistic as R's lm(weights =); "
+      "a row without a weight is dropped");
+  auto* reports =
+      regress
+          .add_option("--reports", o.reports,
+                      "library reports: least-squares,svd,robust,stepwise (default least-squares)")
+          ->delimiter(',')
+          ->check(CLI::IsMember(kReportNames));
+  auto* output =
+      regress.add_option("--output", o.outputFile, "text file for the library's reports");
+  // The library's reports are of unweighted fits.
+  weights->excludes(reports)->excludes(output);
   regress.add_option("--json", o.jsonFile, "JSON file for the results");
   regress.add_option("--plots", o.plotFolder, "folder for the diagnostic plots (SVG)");
   regress.add_option("--observations", o.observationsFile,
@@ -120,6 +128,7 @@ PreparedData ReadRegressionData(const RegressOptions& o, char separator,
   request.references = TrimmedNames(o.references);
   request.decimal = model.decimal;
   request.clusters = model.clusters;
+  request.weights = model.weights;
   return PrepareFormulaData(ReadCsvFile(o.dataFile, separator), request);
 }
 

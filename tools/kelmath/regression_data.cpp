@@ -1,6 +1,7 @@
 #include "regression_data.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 #include <unordered_map>
 
@@ -14,14 +15,16 @@ namespace {
 // The header positions of the response (first) and the regressor columns, or a problem. By
 // default the regressors are every column but the response and the clustering columns.
 std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
-                          const std::vector<int>& clusters, std::vector<int>& positions) {
+                          const std::vector<int>& clusters, int weights,
+                          std::vector<int>& positions) {
   std::string problem;
   const int response = FindColumn(table, request.response, problem);
   if (response < 0) return problem;
   positions.push_back(response);
   if (request.columns.empty()) {
     for (int j = 0; j < static_cast<int>(table.names.size()); ++j) {
-      if (j == response || std::find(clusters.begin(), clusters.end(), j) != clusters.end())
+      if (j == response || j == weights ||
+          std::find(clusters.begin(), clusters.end(), j) != clusters.end())
         continue;
       // Two columns of one name would be fitted as two parameters no one can tell apart.
       if (RepeatOf(table, j) >= 0) return AppearsTwice(table, j);
@@ -43,11 +46,16 @@ std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
 }
 
 // Reads the used columns of every row as numbers: a complete row goes into the data, a row with
-// a missing value (or cluster label) into the dropped rows; a cell that is not a number is the
-// problem returned.
+// a missing value (or cluster label, or weight) into the dropped rows; a cell that is not a
+// number, or a weight that is not positive, is the problem returned.
 std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
-                     const std::vector<int>& clusters, const ModelRequest& request,
-                     RegressionData& data) {
+                     const std::vector<int>& clusters, int weightsPosition,
+                     const ModelRequest& request, RegressionData& data) {
+  std::vector<double> weights;
+  if (weightsPosition >= 0) {
+    std::string problem = ReadWeightColumn(table, weightsPosition, request.decimal, weights);
+    if (!problem.empty()) return problem;
+  }
   const size_t width = positions.size() - 1 + (request.intercept ? 1 : 0);
   data.response.reserve(table.RowCount());
   data.regressors.reserve(table.RowCount() * width);
@@ -62,6 +70,7 @@ std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
     }
     for (const int position : clusters)
       missing = missing || ClusterLabel(table, i, position).empty();
+    missing = missing || (weightsPosition >= 0 && std::isnan(weights[i]));
     const int row = static_cast<int>(i) + 1;
     if (missing) {
       data.droppedRows.push_back(row);
@@ -73,7 +82,7 @@ std::string TakeRows(const CsvTable& table, const std::vector<int>& positions,
     data.regressors.insert(data.regressors.end(), values.begin() + 1, values.end());
   }
   NumberClusters(table, clusters, data);
-  return "";
+  return weightsPosition >= 0 ? TakeWeights(table, weightsPosition, weights, data) : "";
 }
 
 }  // namespace
@@ -84,8 +93,16 @@ PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& re
   std::vector<int> clusters;
   prepared.problem = ChooseClusters(table, request.clusters, clusters);
   if (!prepared.Ok()) return prepared;
+  int weights = -1;
+  if (!request.weights.empty()) {
+    weights = FindColumn(table, request.weights, prepared.problem);
+    if (!prepared.Ok()) {
+      prepared.problem = "--weights: " + prepared.problem;
+      return prepared;
+    }
+  }
   std::vector<int> positions;
-  prepared.problem = ChooseColumns(table, request, clusters, positions);
+  prepared.problem = ChooseColumns(table, request, clusters, weights, positions);
   if (!prepared.Ok()) return prepared;
   data.responseName = table.names[positions[0]];
   data.intercept = request.intercept;
@@ -93,7 +110,7 @@ PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& re
   for (size_t k = 1; k < positions.size(); ++k)
     data.parameterNames.push_back(table.names[positions[k]]);
   data.dataRows = static_cast<int>(table.RowCount());
-  prepared.problem = TakeRows(table, positions, clusters, request, data);
+  prepared.problem = TakeRows(table, positions, clusters, weights, request, data);
   if (!prepared.Ok()) return prepared;
   prepared.problem = TooFewRows(data);
   return prepared;

@@ -22,6 +22,8 @@ struct ModelRequest {
   // Columns whose cells are group labels (any text) for a cluster-robust covariance; they are
   // not regressors unless named in columns too.
   std::vector<std::string> clusters = {};
+  // A column of positive weights (weighted least squares), or empty; not a regressor.
+  std::string weights = {};
 };
 
 struct RegressionData {
@@ -38,6 +40,9 @@ struct RegressionData {
   // Per clustering column, the group of each row used: labels numbered from 0 in order of first
   // appearance.
   std::vector<std::vector<int>> clusters;
+  // The weight of each row used (positive and finite), or empty for an unweighted fit.
+  std::string weightsName;
+  std::vector<double> weights;
   // The values of a row used (0-based), one per parameter.
   std::span<const double> Regressors(size_t row) const {
     const size_t n = parameterNames.size();

@@ -136,6 +136,8 @@ void StreamObservations(const RegressionResult& r, JsonSink& sink) {
     t += "      \"row\": " + std::to_string(o.row) + ",\n";
     t += "      \"fitted\": " + NumberOrNull(o.fitted) + ",\n";
     t += "      \"residual\": " + NumberOrNull(o.residual) + ",\n";
+    if (r.Weighted())
+      t += "      \"weighted_residual\": " + NumberOrNull(o.weightedResidual) + ",\n";
     t += "      \"leverage\": " + NumberOrNull(o.leverage) + ",\n";
     t += "      \"cooks_distance\": " + NumberOrNull(o.cooksDistance) + ",\n";
     t += "      \"studentized_residual\": " + NumberOrNull(o.studentizedResidual) + "\n    }";
@@ -164,6 +166,7 @@ json ResultObject(const RegressionResult& r) {
       {"breusch_pagan",
        {{"statistic", Number(r.breuschPagan)}, {"p_value", Number(r.breuschPaganPValue)}}},
       {"observations", json::array()}};
+  if (r.Weighted()) object["weights"] = r.weightsName;
   if (r.varianceAssigned) {
     object["assigned_variance"] = {{"variance", Number(r.variance)},
                                    {"dof", r.varianceDof},

@@ -96,12 +96,13 @@ void FillObservations(const RegressionData& data, const KelScaledLeastSquaresRes
     row.row = data.usedRows[i - 1];
     row.fitted = fit.fitted(i);
     row.residual = fit.residuals(i);
+    row.weightedResidual = fit.weightedResiduals(i);
     row.leverage = fit.leverages(i);
     row.cooksDistance = fit.cooksDistances(i);
     row.studentizedResidual = fit.studentizedResiduals(i);
     row.standardizedResidual = fit.standardizedResiduals(i);
     result.observations.push_back(row);
-    sorted.push_back(row.residual);
+    sorted.push_back(row.weightedResidual);
     InfluentialRow flags{row.row, i - 1, row.cooksDistance > CookThreshold(m),
                          std::fabs(row.studentizedResidual) > kStudentizedThreshold,
                          row.leverage > LeverageThreshold(n, m)};
@@ -167,15 +168,35 @@ KelWaldTest SlopesWaldTest(const KelScaledLeastSquaresResult& fit,
                       fit.residualDegreesOfFreedom);
 }
 
+// The sandwich of the fit; a weighted fit's is that of the rows and residuals multiplied by the
+// roots of their weights, as R's sandwich computes it for lm(weights =).
+KelSandwichCovariance RobustCovariance(const RegressionData& data, const KelMatrix& F,
+                                       const KelScaledLeastSquaresResult& fit,
+                                       KelCovarianceType type) {
+  if (data.weights.empty()) {
+    return type == KelCovarianceType::kCluster
+               ? KelClusterRobustCovariance(F, fit, data.clusters)
+               : KelHeteroskedasticityConsistentCovariance(F, fit, type);
+  }
+  KelMatrix rooted = F;
+  for (int i = 1; i <= F.Rows(); ++i) {
+    const double root = std::sqrt(data.weights[static_cast<size_t>(i) - 1]);
+    for (int j = 1; j <= F.Columns(); ++j) rooted(i, j) *= root;
+  }
+  return type == KelCovarianceType::kCluster
+             ? KelClusterRobustCovariance(rooted, fit.weightedResiduals, fit.aliasedColumns,
+                                          data.clusters)
+             : KelHeteroskedasticityConsistentCovariance(rooted, fit.weightedResiduals,
+                                                         fit.aliasedColumns, type);
+}
+
 // Standard errors, t and P values, intervals and the F test from a robust covariance instead of
 // the classical one; the rest of the result is the fit's.
 void ApplyCovariance(const RegressionData& data, const KelMatrix& F,
                      const KelScaledLeastSquaresResult& fit, KelCovarianceType type,
                      RegressionResult& result) {
   result.covariance = type;
-  const KelSandwichCovariance sandwich =
-      type == KelCovarianceType::kCluster ? KelClusterRobustCovariance(F, fit, data.clusters)
-                                          : KelHeteroskedasticityConsistentCovariance(F, fit, type);
+  const KelSandwichCovariance sandwich = RobustCovariance(data, F, fit, type);
   result.clusterNames = data.clusterNames;
   result.clusterGroups = sandwich.clusterGroups;
   if (sandwich.intersectionGroups > 0) result.clusterGroups.push_back(sandwich.intersectionGroups);
@@ -227,12 +248,14 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   options.intercept = intercept;
   options.responseVariance = variance;
   options.varianceDegreesOfFreedom = varianceDof;
+  options.weights = data.weights;
   const KelScaledLeastSquaresResult fit = KelFitScaledLeastSquares(F, y, options);
   RegressionResult& result = computed.result;
   result.response = data.responseName;
   result.dataRows = data.dataRows;
   result.droppedRows = data.droppedRows;
   result.intercept = intercept;
+  result.weightsName = data.weightsName;
   result.varianceAssigned = variance > 0.0;
   result.variance = variance;
   result.varianceDof = varianceDof;
@@ -242,7 +265,7 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
     ApplyCovariance(data, F, fit, covariance, result);
   FillObservations(data, fit, result);
   computed.problem = NonFiniteProblem(result);
-  if (!computed.Ok()) return computed;
+  if (!computed.Ok() || result.Weighted()) return computed;
   regression.Initialize(std::move(F), std::move(y));
   if (variance > 0.0) regression.SetResponseVariance(variance, varianceDof);
   if (robust) FillRobust(data, regression, result);

@@ -36,12 +36,15 @@ struct CoefficientRow {
 struct ObservationRow {
   int row = 0;  // data row number
   double fitted = 0.0;
-  double residual = 0.0;
+  double residual = 0.0;  // y - fitted
   double leverage = 0.0;
   double cooksDistance = 0.0;
   double studentizedResidual = 0.0;  // NaN where undefined
   // The residual over s sqrt(1 - h), as the diagnostic plots draw it (NaN where h is 1).
   double standardizedResidual = 0.0;
+  // sqrt(weight) residual: the residual itself without weights. The summary's quantiles, the
+  // plots and the influence measures read it, as R's summary.lm and plot.lm do.
+  double weightedResidual = 0.0;
 };
 
 // The usual rules of thumb for an influential observation among m of a fit with n estimated
@@ -77,6 +80,8 @@ struct RegressionResult {
   int dataRows = 0;
   std::vector<int> droppedRows;
   bool intercept = true;
+  std::string weightsName;  // the column of weights of a weighted fit, else empty
+  bool Weighted() const { return !weightsName.empty(); }
   bool varianceAssigned = false;
   double variance = 0.0;
   int varianceDof = 0;
@@ -97,7 +102,8 @@ struct RegressionResult {
   bool exactFit = false;         // residuals at rounding level: standard errors 0
   double conditionNumber = 0.0;  // of the kept columns, centred and scaled to unit length
   bool illConditioned = false;   // conditionNumber > kIllConditioned
-  std::array<double, 5> residualQuantiles{};  // minimum, quartiles, maximum (R's type 7)
+  // Of the weighted residuals: minimum, quartiles, maximum (R's type 7).
+  std::array<double, 5> residualQuantiles{};
   double sigma = 0.0;
   int residualDof = 0;
   double rSquared = 0.0;
@@ -127,9 +133,10 @@ struct ComputedResult {
 };
 
 // Checks the data, fits them by KelFitScaledLeastSquares (so that no result depends on their
-// units), takes the inference from the covariance asked for (the clusters are the data's),
-// hands the data to the regression (with the variance when one is assigned) for the report
-// file, and with robust gathers its least-median-of-squares fit.
+// units; weighted when the data have weights), takes the inference from the covariance asked
+// for (the clusters are the data's), hands unweighted data to the regression (with the variance
+// when one is assigned) for the report file, and with robust gathers its least-median-of-squares
+// fit. The regression has no weighted form: with weights it is left as it is.
 ComputedResult ComputeRegression(const RegressionData& data, bool intercept, double variance,
                                  int varianceDof, KelCovarianceType covariance, bool robust,
                                  KelLinearRegression& regression);

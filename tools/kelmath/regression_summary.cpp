@@ -50,7 +50,7 @@ std::string DataLines(const RegressionResult& r, const std::string& fileName) {
 }
 
 std::string ResidualLines(const RegressionResult& r) {
-  std::string text = "\nResiduals:\n";
+  std::string text = r.Weighted() ? "\nWeighted Residuals:\n" : "\nResiduals:\n";
   for (const char* label : {"Min", "1Q", "Median", "3Q", "Max"}) text += Printf("%12s", label);
   text += "\n";
   for (const double q : r.residualQuantiles) text += Printf("%12.5g", q);
@@ -187,8 +187,9 @@ std::string ModelLines(const RegressionResult& r) {
       Printf("Log-likelihood: %s (df = %d),  AIC: %s,  BIC: %s\n", Long(r.logLikelihood).c_str(),
              r.rank + 1, Long(r.aic).c_str(), Long(r.bic).c_str());
   if (std::isnan(r.breuschPagan)) {
-    text += r.exactFit ? "Studentized Breusch-Pagan test: NA (an exact fit)\n"
-                       : "Studentized Breusch-Pagan test: NA (a single parameter)\n";
+    text += r.exactFit     ? "Studentized Breusch-Pagan test: NA (an exact fit)\n"
+            : r.Weighted() ? "Studentized Breusch-Pagan test: NA (a weighted fit)\n"
+                           : "Studentized Breusch-Pagan test: NA (a single parameter)\n";
   } else {
     text += Printf("Studentized Breusch-Pagan test: BP = %s, df = %d, p-value: %s\n",
                    Short(r.breuschPagan).c_str(), r.breuschPaganDof,

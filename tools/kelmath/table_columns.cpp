@@ -1,6 +1,8 @@
 #include "table_columns.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <unordered_map>
 
 #include "name_text.h"
@@ -83,6 +85,33 @@ void NumberClusters(const CsvTable& table, const std::vector<int>& clusters, Reg
     }
     data.clusters.push_back(std::move(groups));
   }
+}
+
+std::string ReadWeightColumn(const CsvTable& table, int position, char decimal,
+                             std::vector<double>& weights) {
+  weights.assign(table.RowCount(), std::numeric_limits<double>::quiet_NaN());
+  for (size_t i = 0; i < table.RowCount(); ++i) {
+    const Cell cell = ReadCell(table.Cell(i, position), decimal);
+    if (cell.kind == CellKind::kOther) return NotANumber(table, i, position, decimal);
+    if (cell.kind == CellKind::kNumber) weights[i] = cell.value;
+  }
+  return "";
+}
+
+std::string TakeWeights(const CsvTable& table, int position, const std::vector<double>& weights,
+                        RegressionData& data) {
+  data.weightsName = table.names[static_cast<size_t>(position)];
+  data.weights.reserve(data.usedRows.size());
+  for (const int row : data.usedRows) {
+    const size_t i = static_cast<size_t>(row - 1);
+    const double w = weights[i];
+    if (!(w > 0.0 && std::isfinite(w)))
+      return "line " + std::to_string(table.lines[i]) + ", column '" +
+             ShownName(table.names[static_cast<size_t>(position)]) + "': the weight '" +
+             ShownName(TrimmedName(table.Cell(i, position))) + "' is not a positive number";
+    data.weights.push_back(w);
+  }
+  return "";
 }
 
 }  // namespace kelmath_cli

@@ -35,6 +35,17 @@ std::string NotANumber(const CsvTable& table, size_t row, int position, char dec
 // A cluster label as the cell holds it, blanks around it ignored; empty or NA is missing.
 std::string_view ClusterLabel(const CsvTable& table, size_t row, int position);
 
+// The values of a column of weights by row, NaN where missing, or the problem of a cell that is
+// not a number.
+std::string ReadWeightColumn(const CsvTable& table, int position, char decimal,
+                             std::vector<double>& weights);
+
+// Keeps the weights of the rows used in data.weights, or returns the problem of one that is not
+// a positive finite number (R refuses negative weights; a zero weight would leave its row out of
+// the fit but not out of the counts, so it is refused too).
+std::string TakeWeights(const CsvTable& table, int position, const std::vector<double>& weights,
+                        RegressionData& data);
+
 // Numbers the labels of the clustering columns over the rows used, in order of first appearance
 // (one hash lookup a row and column).
 void NumberClusters(const CsvTable& table, const std::vector<int>& clusters, RegressionData& data);
