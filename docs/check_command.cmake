@@ -1,14 +1,20 @@
 # Runs an example of the `kelmath` command from the guide in a fresh scratch folder: its standard
 # output must equal examples/${EXPECTED} (the text the guide shows), and the files it asks for
-# must be there. DATA is the example's CSV file in examples/, ARGUMENTS the command's arguments
-# after it (a CMake list), FILES the result files to find. The numbers of those outputs are R's
+# must be there. SUBCOMMAND is the subcommand (default regress), DATA the example's CSV file in
+# examples/, INPUTS other files of examples/ it reads, ARGUMENTS the command's arguments after
+# the data (a CMake list), FILES the result files to find. The numbers of those outputs are R's
 # (the command's tests compare the same models on the same files with lm, car::vif and lmtest).
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORKDIR})
 file(MAKE_DIRECTORY ${WORKDIR})
-configure_file(${EXAMPLES}/${DATA} ${WORKDIR}/${DATA} COPYONLY)
+if(NOT DEFINED SUBCOMMAND)
+  set(SUBCOMMAND regress)
+endif()
+foreach(input IN LISTS DATA INPUTS)
+  configure_file(${EXAMPLES}/${input} ${WORKDIR}/${input} COPYONLY)
+endforeach()
 execute_process(
-  COMMAND ${PROGRAM} regress ${DATA} ${ARGUMENTS}
+  COMMAND ${PROGRAM} ${SUBCOMMAND} ${DATA} ${ARGUMENTS}
   WORKING_DIRECTORY ${WORKDIR} RESULT_VARIABLE status OUTPUT_VARIABLE output
   ERROR_VARIABLE errors TIMEOUT 60)
 if(NOT status EQUAL 0)

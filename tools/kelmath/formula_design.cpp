@@ -32,13 +32,62 @@ struct VariableData {
   std::vector<double> levelValues;  // factor(...) of numbers: each level's value, its sort key
 };
 
+// The columns of one variable in a term: its name parts and, for a row, their values.
+struct Part {
+  const VariableData* data;
+  std::string label;
+  bool full = false;
+  size_t Width() const {
+    if (!data->factor) return 1;
+    const size_t levels = data->levels.size();
+    return full || levels == 0 ? levels : levels - 1;
+  }
+  std::string Name(size_t j) const {
+    return data->factor ? label + data->levels[j + (full ? 0 : 1)] : label;
+  }
+  double Value(size_t row, size_t j) const {
+    if (!data->factor) return data->numbers[row];
+    return static_cast<size_t>(data->codes[row]) == j + (full ? 0 : 1) ? 1.0 : 0.0;
+  }
+};
+using TermParts = std::vector<std::vector<Part>>;
+
+TermParts PartsOf(const ModelFormula& f, const std::vector<VariableData>& vars,
+                  std::vector<std::string>& names);
+void AppendRow(const TermParts& terms, bool intercept, size_t row, std::vector<double>& values);
+
+bool Missing(const VariableData& v, size_t row) {
+  return v.factor ? v.codes[row] < 0 : std::isnan(v.numbers[row]);
+}
+
 class DesignBuilder {
  public:
   DesignBuilder(const CsvTable& t, const FormulaRequest& r) : table(t), request(r) {
     for (const std::string& name : table.names) columnNames.emplace_back(TrimmedName(name));
   }
 
-  RegressionData Build() {
+  // The model's columns for new rows, the variables coded as the fit coded them.
+  NewRows BuildNewRows(const FormulaCoding& coding) {
+    std::vector<VariableData> variables;
+    for (size_t k = 0; k < coding.formula.variables.size(); ++k)
+      variables.push_back(Variable(coding.formula.variables[k], &coding.variables[k]));
+    NewRows rows;
+    std::vector<std::string> names;
+    const TermParts terms = PartsOf(coding.formula, variables, names);
+    rows.regressors.reserve(table.RowCount() * names.size());
+    for (size_t i = 0; i < table.RowCount(); ++i) {
+      bool complete = true;
+      for (const VariableData& v : variables) complete = complete && !Missing(v, i);
+      rows.complete.push_back(complete);
+      if (complete)
+        AppendRow(terms, coding.formula.intercept, i, rows.regressors);
+      else
+        rows.regressors.insert(rows.regressors.end(), names.size(), kMissing);
+    }
+    return rows;
+  }
+
+  RegressionData Build(FormulaCoding* coding) {
     ModelFormula formula = Parsed();
     std::vector<int> clusters;
     if (std::string problem = ChooseClusters(table, request.clusters, clusters); !problem.empty())
@@ -61,8 +110,7 @@ class DesignBuilder {
     data.dataRows = static_cast<int>(table.RowCount());
     for (size_t i = 0; i < table.RowCount(); ++i) {
       bool missing = std::isnan(response[i]);
-      for (const VariableData& v : variables)
-        missing = missing || (v.factor ? v.codes[i] < 0 : std::isnan(v.numbers[i]));
+      for (const VariableData& v : variables) missing = missing || Missing(v, i);
       for (const int position : clusters)
         missing = missing || ClusterLabel(table, i, position).empty();
       missing = missing || (weightsPosition >= 0 && std::isnan(weights[i]));
@@ -82,6 +130,11 @@ class DesignBuilder {
       if (std::string problem = TakeWeights(table, weightsPosition, weights, data);
           !problem.empty())
         throw DesignProblem{problem};
+    }
+    if (coding != nullptr) {
+      for (const VariableData& v : variables)
+        coding->variables.push_back({v.factor, !v.levelValues.empty(), v.levels});
+      coding->formula = std::move(formula);
     }
     return data;
   }
@@ -146,34 +199,52 @@ class DesignBuilder {
     }
   }
 
-  VariableData Variable(const FormulaVariable& v) {
+  // The variable over the rows; with fitted, coded as the fit coded it: a factor's levels are
+  // the fit's, and a label the fit has not seen is a problem.
+  VariableData Variable(const FormulaVariable& v, const FormulaCoding::Variable* fitted = nullptr) {
     VariableData data;
     const bool bareName = v.expression.kind == Expression::Kind::kName;
-    const bool textColumn = bareName && HoldsText(Column(v.expression));
-    if (!v.factorCall && !textColumn) {
+    const bool textColumn = fitted != nullptr ? fitted->factor && !fitted->numericLevels
+                                              : bareName && HoldsText(Column(v.expression));
+    const bool factor = fitted != nullptr ? fitted->factor : v.factorCall || textColumn;
+    if (!factor) {
       data.numbers = Numeric(v.expression, v.label);
       return data;
     }
     data.factor = true;
     data.codes.assign(table.RowCount(), -1);
     std::unordered_map<std::string, int> codeOf;
+    if (fitted != nullptr) {
+      data.levels = fitted->levels;
+      for (size_t k = 0; k < data.levels.size(); ++k)
+        codeOf.emplace(data.levels[k], static_cast<int>(k));
+    }
+    size_t row = 0;  // the row whose label is being coded, for the problem of an unseen one
     const auto code = [&](std::string label) {
+      if (fitted != nullptr) {
+        const auto known = codeOf.find(label);
+        if (known == codeOf.end())
+          throw DesignProblem{"line " + std::to_string(table.lines[row]) + ": factor '" +
+                              ShownName(v.label) + "' has a level '" + ShownName(label) +
+                              "' that the fit has not seen"};
+        return known->second;
+      }
       const auto [it, added] = codeOf.emplace(label, static_cast<int>(data.levels.size()));
       if (added) data.levels.push_back(std::move(label));
       return it->second;
     };
     if (textColumn) {
       const int position = Column(v.expression);
-      for (size_t i = 0; i < table.RowCount(); ++i)
-        if (const std::string_view label = ClusterLabel(table, i, position); !label.empty())
-          data.codes[i] = code(std::string(label));
+      for (row = 0; row < table.RowCount(); ++row)
+        if (const std::string_view label = ClusterLabel(table, row, position); !label.empty())
+          data.codes[row] = code(std::string(label));
     } else {
       const std::vector<double> values = Numeric(v.expression, v.label);
-      for (size_t i = 0; i < values.size(); ++i) {
-        if (!std::isfinite(values[i])) continue;
+      for (row = 0; row < values.size(); ++row) {
+        if (!std::isfinite(values[row])) continue;
         const size_t known = data.levels.size();
-        data.codes[i] = code(RNumberText(values[i]));
-        if (data.levels.size() > known) data.levelValues.push_back(values[i]);
+        data.codes[row] = code(RNumberText(values[row]));
+        if (data.levels.size() > known) data.levelValues.push_back(values[row]);
       }
     }
     return data;
@@ -272,31 +343,11 @@ std::vector<std::vector<bool>> fullCoding(const ModelFormula& f,
   return full;
 }
 
-// The columns of one variable in a term: its name parts and, for a row, their values.
-struct Part {
-  const VariableData* data;
-  std::string label;
-  bool full = false;
-  size_t Width() const {
-    if (!data->factor) return 1;
-    const size_t levels = data->levels.size();
-    return full || levels == 0 ? levels : levels - 1;
-  }
-  std::string Name(size_t j) const {
-    return data->factor ? label + data->levels[j + (full ? 0 : 1)] : label;
-  }
-  double Value(size_t row, size_t j) const {
-    if (!data->factor) return data->numbers[row];
-    return static_cast<size_t>(data->codes[row]) == j + (full ? 0 : 1) ? 1.0 : 0.0;
-  }
-};
-
-void DesignBuilder::Fill(const ModelFormula& f, const std::vector<VariableData>& vars,
-                         const std::vector<double>& response, RegressionData& data) const {
+TermParts PartsOf(const ModelFormula& f, const std::vector<VariableData>& vars,
+                  std::vector<std::string>& names) {
   const std::vector<std::vector<bool>> full = fullCoding(f, vars);
-  std::vector<std::vector<Part>> terms;
-  data.intercept = f.intercept;
-  if (f.intercept) data.parameterNames.push_back(kInterceptName);
+  TermParts terms;
+  if (f.intercept) names.push_back(kInterceptName);
   for (size_t t = 0; t < f.terms.size(); ++t) {
     std::vector<Part> parts;
     size_t columns = 1;
@@ -318,41 +369,68 @@ void DesignBuilder::Fill(const ModelFormula& f, const std::vector<VariableData>&
         if (k > 0) name += ':';
         name += parts[k].Name(rest % parts[k].Width());
       }
-      data.parameterNames.push_back(std::move(name));
+      names.push_back(std::move(name));
     }
     terms.push_back(std::move(parts));
   }
-  if (data.parameterNames.empty()) throw DesignProblem{"the model has no parameter"};
+  if (names.empty()) throw DesignProblem{"the model has no parameter"};
+  return terms;
+}
+
+// The row's value of every column of the model, appended.
+void AppendRow(const TermParts& terms, bool intercept, size_t row, std::vector<double>& values) {
+  if (intercept) values.push_back(1.0);
+  for (const std::vector<Part>& parts : terms) {
+    size_t columns = 1;
+    for (const Part& p : parts) columns *= p.Width();
+    for (size_t c = 0; c < columns; ++c) {
+      double value = 1.0;
+      for (size_t k = 0, rest = c; k < parts.size(); rest /= parts[k].Width(), ++k)
+        value *= parts[k].Value(row, rest % parts[k].Width());
+      values.push_back(value);
+    }
+  }
+}
+
+void DesignBuilder::Fill(const ModelFormula& f, const std::vector<VariableData>& vars,
+                         const std::vector<double>& response, RegressionData& data) const {
+  data.intercept = f.intercept;
+  const TermParts terms = PartsOf(f, vars, data.parameterNames);
   data.response.reserve(data.usedRows.size());
   data.regressors.reserve(data.usedRows.size() * data.parameterNames.size());
   for (const int used : data.usedRows) {
     const size_t row = static_cast<size_t>(used - 1);
     data.response.push_back(response[row]);
-    if (f.intercept) data.regressors.push_back(1.0);
-    for (const std::vector<Part>& parts : terms) {
-      size_t columns = 1;
-      for (const Part& p : parts) columns *= p.Width();
-      for (size_t c = 0; c < columns; ++c) {
-        double value = 1.0;
-        for (size_t k = 0, rest = c; k < parts.size(); rest /= parts[k].Width(), ++k)
-          value *= parts[k].Value(row, rest % parts[k].Width());
-        data.regressors.push_back(value);
-      }
-    }
+    AppendRow(terms, f.intercept, row, data.regressors);
   }
 }
 
 }  // namespace
 
-PreparedData PrepareFormulaData(const CsvTable& table, const FormulaRequest& request) {
+PreparedData PrepareFormulaData(const CsvTable& table, const FormulaRequest& request,
+                                FormulaCoding* coding) {
   PreparedData prepared;
   try {
-    prepared.data = DesignBuilder(table, request).Build();
+    prepared.data = DesignBuilder(table, request).Build(coding);
     prepared.problem = TooFewRows(prepared.data);
   } catch (const DesignProblem& problem) {
     prepared.problem = problem.text;
   }
   return prepared;
+}
+
+NewRows PrepareFormulaNewRows(const CsvTable& table, const FormulaCoding& coding,
+                              const std::string& formulaText, char decimal) {
+  FormulaRequest request;
+  request.formula = formulaText;
+  request.decimal = decimal;
+  NewRows rows;
+  try {
+    rows = DesignBuilder(table, request).BuildNewRows(coding);
+  } catch (const DesignProblem& problem) {
+    rows.problem = problem.text;
+  }
+  return rows;
 }
 
 }  // namespace kelmath_cli

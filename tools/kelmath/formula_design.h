@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "csv_table.h"
+#include "model_formula.h"
 #include "regression_data.h"
 
 namespace kelmath_cli {
@@ -27,7 +28,24 @@ struct FormulaRequest {
 // its position), text where a number is needed, a value that is infinite in a row used, an unknown
 // reference level, a factor with one level, or too few rows. A row where a variable is missing
 // (an empty or NA cell, a NaN value such as log of a negative number, as R drops it) is dropped.
-PreparedData PrepareFormulaData(const CsvTable& table, const FormulaRequest& request);
+// With coding, also how the fit coded each variable, to code new rows the same way.
+struct FormulaCoding {
+  ModelFormula formula;  // as expanded over the fit's data ('.' means its columns)
+  struct Variable {
+    bool factor = false;
+    bool numericLevels = false;       // factor(...) of numbers: levels are R's text of them
+    std::vector<std::string> levels;  // the reference first
+  };
+  std::vector<Variable> variables;  // as formula.variables
+};
+PreparedData PrepareFormulaData(const CsvTable& table, const FormulaRequest& request,
+                                FormulaCoding* coding = nullptr);
+
+// The model's columns for the rows of a new table, coded as the fit coded its data; besides the
+// problems of PrepareColumnNewRows, a factor level the fit has not seen (R's "factor has new
+// levels").
+NewRows PrepareFormulaNewRows(const CsvTable& table, const FormulaCoding& coding,
+                              const std::string& formulaText, char decimal);
 
 }  // namespace kelmath_cli
 

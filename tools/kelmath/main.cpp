@@ -6,6 +6,7 @@
 // 2, and then no result file is written: every file is written unnamed (or under a temporary
 // name) first and named only when all of them are complete (pending_files.h).
 #include "command_support.h"
+#include "predict_command.h"
 #include "regress_command.h"
 
 int main(int argc, char** argv) {
@@ -16,5 +17,7 @@ int main(int argc, char** argv) {
       {
           MakeSubcommand("regress", "linear regression of a CSV file's columns",
                          kelmath_cli::AddRegressOptions, kelmath_cli::RunRegress),
+          MakeSubcommand("predict", "predictions of a linear model for the rows of a new file",
+                         kelmath_cli::AddPredictOptions, kelmath_cli::RunPredict),
       });
 }

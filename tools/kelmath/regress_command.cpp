@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "formula_design.h"
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -43,7 +42,7 @@ void AddCovarianceOptions(CLI::App& regress, RegressOptions& o, CLI::Option* var
                                  HeteroskedasticityNames(", "))
                  ->check(CLI::IsMember(StandardErrorChoices()));
   auto* cluster = regress
-                      .add_option("--cluster", o.model.clusters,
+                      .add_option("--cluster", o.fit.model.clusters,
                                   "cluster-robust standard errors (CR1) by the groups of one or "
                                   "two columns of labels, comma-separated; a row without a "
                                   "label is dropped")
@@ -56,36 +55,14 @@ void AddCovarianceOptions(CLI::App& regress, RegressOptions& o, CLI::Option* var
 
 void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
   regress.add_option("data", o.dataFile, "CSV file with a header row of column names")->required();
-  auto* response = regress.add_option("--response", o.model.response, "column of the response");
-  auto* columns =
-      regress
-          .add_option("--columns", o.model.columns,
-                      "columns of the regressors, comma-separated (default: all others)")
-          ->delimiter(',');
-  auto* noIntercept = regress.add_flag("--no-intercept", o.noIntercept, "fit without intercept");
-  auto* formula = regress.add_option(
-      "--formula", o.formula,
-      "the model in R's notation instead of --response and --columns, e.g. "
-      "\"log(price) ~ weight + I(weight^2) + type + weight:type\": log, log10, log2, exp, sqrt, "
-      "abs, ^ and I(...) arithmetic; text columns and factor(...) as factors (treatment "
-      "contrasts); a:b, a*b, (a+b)^2; -1 or + 0 for no intercept; . for every other column");
-  for (CLI::Option* plain : {response, columns, noIntercept}) formula->excludes(plain);
-  regress
-      .add_option("--reference", o.references,
-                  "reference level of a factor of --formula, FACTOR=LEVEL (default: the first "
-                  "level in R's order), comma-separated")
-      ->delimiter(',')
-      ->needs(formula);
+  AddModelOptions(regress, o.fit);
   auto* variance = regress.add_option("--variance", o.variance,
                                       "experimental variance of the response (with --dof)");
   auto* dof = regress.add_option("--dof", o.varianceDof, "degrees of freedom of --variance");
   variance->needs(dof)->check(CLI::PositiveNumber);
   dof->needs(variance)->check(CLI::PositiveNumber);
   AddCovarianceOptions(regress, o, variance);
-  auto* weights = regress.add_option(
-      "--weights", o.model.weights,
-      "column of positive weights: weighted least squares, every statistic as R's lm(weights =); "
-      "a row without a weight is dropped");
+  auto* weights = AddWeightsOption(regress, o.fit);
   auto* reports =
       regress
           .add_option("--reports", o.reports,
@@ -104,33 +81,6 @@ void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
 }
 
 namespace {
-
-// The model as the options ask for it, the names as typed without their blanks.
-ModelRequest ModelOf(const RegressOptions& o) {
-  if (o.formula.empty() && o.model.response.empty())
-    throw UsageError("regress: --response or --formula is required");
-  ModelRequest model = o.model;
-  model.columns = TrimmedNames(o.model.columns);
-  model.clusters = TrimmedNames(o.model.clusters);
-  if (model.clusters.size() > 2) throw UsageError("--cluster takes one or two columns");
-  model.intercept = !o.noIntercept;
-  model.decimal = o.format.decimal[0];
-  return model;
-}
-
-// The regression data of the file, by the formula or the columns; the table read from it is
-// freed before the fit.
-PreparedData ReadRegressionData(const RegressOptions& o, char separator,
-                                const ModelRequest& model) {
-  if (o.formula.empty()) return PrepareRegressionData(ReadCsvFile(o.dataFile, separator), model);
-  FormulaRequest request;
-  request.formula = o.formula;
-  request.references = TrimmedNames(o.references);
-  request.decimal = model.decimal;
-  request.clusters = model.clusters;
-  request.weights = model.weights;
-  return PrepareFormulaData(ReadCsvFile(o.dataFile, separator), request);
-}
 
 KelCovarianceType CovarianceOf(const RegressOptions& o, const ModelRequest& model) {
   if (!model.clusters.empty()) return KelCovarianceType::kCluster;
@@ -182,8 +132,8 @@ void WriteResultFiles(const RegressOptions& o, const PreparedData& prepared,
 int RunRegress(const RegressOptions& o, const Invocation& invocation) {
   const char separator = SeparatorOf(o.format, invocation.subcommand);
   CheckCsvFormat(o.format, separator);
-  const ModelRequest model = ModelOf(o);
-  const PreparedData prepared = ReadRegressionData(o, separator, model);
+  const ModelRequest model = ModelOf(o.fit, "regress", o.format.decimal[0]);
+  const PreparedData prepared = ReadModelData(o.fit, o.dataFile, separator, model);
   if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
   KelLinearRegression regression;
   std::string libraryText;

@@ -3,7 +3,8 @@
 //   kelmath regress DATA.csv (--response NAME [--columns A,B,...] [--no-intercept]
 //                            | --formula "Y ~ TERMS" [--reference FACTOR=LEVEL,...])
 //           [--variance V --dof K] [--se classical|hc0|hc1|...]
-//           [--cluster COLUMN[,COLUMN]] [--reports least-squares,svd,robust,stepwise]
+//           [--cluster COLUMN[,COLUMN]] [--weights COLUMN]
+//           [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
 //           [--sep , | ; | tab] [--decimal . | ,]
 //           [--observations ROWS.csv]
@@ -17,16 +18,13 @@
 #include <vector>
 
 #include "command_support.h"
-#include "regression_data.h"
+#include "model_options.h"
 
 namespace kelmath_cli {
 
 struct RegressOptions {
   std::string dataFile;
-  ModelRequest model;
-  bool noIntercept = false;
-  std::string formula;                  // --formula, instead of the response and columns
-  std::vector<std::string> references;  // --reference FACTOR=LEVEL
+  ModelOptions fit;  // the model; --cluster sets its clusters
   double variance = 0.0;
   int varianceDof = 0;
   std::string standardErrors = "classical";  // --se; --cluster chooses the cluster-robust one

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 
@@ -123,6 +124,37 @@ std::string TooFewRows(const RegressionData& data) {
          std::to_string(data.droppedRows.size()) + " dropped for missing values)" +
          ", but a model with " + std::to_string(data.parameterNames.size()) +
          " parameters needs at least " + std::to_string(needed);
+}
+
+NewRows PrepareColumnNewRows(const CsvTable& table, const RegressionData& data, char decimal) {
+  NewRows rows;
+  std::vector<int> positions;
+  for (size_t k = data.intercept ? 1 : 0; k < data.parameterNames.size(); ++k) {
+    const int position = FindColumn(table, data.parameterNames[k], rows.problem);
+    if (position < 0) return rows;
+    positions.push_back(position);
+  }
+  const size_t n = data.parameterNames.size();
+  rows.regressors.reserve(table.RowCount() * n);
+  for (size_t i = 0; i < table.RowCount(); ++i) {
+    const size_t start = rows.regressors.size();
+    if (data.intercept) rows.regressors.push_back(1.0);
+    bool complete = true;
+    for (const int position : positions) {
+      const Cell cell = ReadCell(table.Cell(i, position), decimal);
+      if (cell.kind == CellKind::kOther) {
+        rows.problem = NotANumber(table, i, position, decimal);
+        return rows;
+      }
+      complete = complete && cell.kind == CellKind::kNumber;
+      rows.regressors.push_back(cell.value);
+    }
+    if (!complete)
+      std::fill(rows.regressors.begin() + static_cast<std::ptrdiff_t>(start), rows.regressors.end(),
+                std::numeric_limits<double>::quiet_NaN());
+    rows.complete.push_back(complete);
+  }
+  return rows;
 }
 
 }  // namespace kelmath_cli

@@ -64,6 +64,17 @@ struct PreparedData {
 // included, is dropped.
 PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& request);
 
+// The model's columns for the rows of a new table, for predictions: each row's values
+// (parameterNames.size() of them; NaN throughout a row where a value is missing), or the problem
+// in one line: an unknown column, or text where the fit had numbers. The response is not needed.
+struct NewRows {
+  std::vector<double> regressors;  // row after row
+  std::vector<bool> complete;
+  std::string problem;
+  bool Ok() const { return problem.empty(); }
+};
+NewRows PrepareColumnNewRows(const CsvTable& table, const RegressionData& data, char decimal);
+
 // The problem of data with fewer rows used than the model needs (one more than its parameters),
 // or empty.
 std::string TooFewRows(const RegressionData& data);
