@@ -600,8 +600,12 @@ std::vector<PlotImage> RenderDiagnosticPlots(const RegressionResult& result) {
       {"qq.svg", Render(NormalQuantiles(result))},
       {"scale_location.svg", Render(ScaleLocation(result))},
       {"residuals_leverage.svg", Render(ResidualsAgainstLeverage(result))}};
-  if (result.hasRobust) images.push_back({"robust_residuals.svg", Render(RobustResiduals(result))});
+  if (result.hasRobust) images.push_back(RenderRobustPlot(result));
   return images;
+}
+
+PlotImage RenderRobustPlot(const RegressionResult& result) {
+  return {"robust_residuals.svg", Render(RobustResiduals(result))};
 }
 
 }  // namespace kelmath_cli

@@ -31,6 +31,9 @@ struct PlotImage {
 };
 
 std::vector<PlotImage> RenderDiagnosticPlots(const RegressionResult& result);
+// The normalized robust residuals by row alone ("robust_residuals.svg"); the result has the
+// robust fit.
+PlotImage RenderRobustPlot(const RegressionResult& result);
 
 }  // namespace kelmath_cli
 

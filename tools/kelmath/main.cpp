@@ -8,6 +8,7 @@
 #include "command_support.h"
 #include "predict_command.h"
 #include "regress_command.h"
+#include "robust_command.h"
 
 int main(int argc, char** argv) {
   using kelmath_cli::MakeSubcommand;
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
       {
           MakeSubcommand("regress", "linear regression of a CSV file's columns",
                          kelmath_cli::AddRegressOptions, kelmath_cli::RunRegress),
+          MakeSubcommand("robust",
+                         "least-median-of-squares fit, its outliers and the reweighted least "
+                         "squares",
+                         kelmath_cli::AddRobustOptions, kelmath_cli::RunRobust),
           MakeSubcommand("predict", "predictions of a linear model for the rows of a new file",
                          kelmath_cli::AddPredictOptions, kelmath_cli::RunPredict),
       });

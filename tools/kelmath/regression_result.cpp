@@ -153,6 +153,20 @@ void FillRobust(const RegressionData& data, KelLinearRegression& regression,
     robust.outlierRows.push_back(data.usedRows[outliers(k) - 1]);
     robust.outlierObservations.push_back(outliers(k) - 1);
   }
+  const auto rowsOf = [&](const KelVectorInt& experiments) {
+    std::vector<int> rows;
+    for (int k = 1; k <= experiments.Size(); ++k) rows.push_back(data.usedRows[experiments(k) - 1]);
+    return rows;
+  };
+  robust.highlyProbableRows = rowsOf(regression.RobustHighlyProbableOutliers());
+  robust.possibleRows = rowsOf(regression.RobustPossibleOutliers());
+  robust.rSquared = regression.RobustR2();
+  const KelVector& fitted = regression.RobustEstimatedResponses();
+  const KelVector& residuals = regression.RobustResiduals();
+  for (int i = 1; i <= fitted.Size(); ++i) {
+    robust.fitted.push_back(fitted(i));
+    robust.residuals.push_back(residuals(i));
+  }
 }
 
 // The Wald test that every slope is 0 under the covariance (NaN with the intercept alone).

@@ -73,6 +73,12 @@ struct RobustResult {
   std::vector<double> normalizedResiduals;  // by row used
   std::vector<int> outlierRows;             // data row numbers, ascending
   std::vector<int> outlierObservations;     // their positions in observations, 0-based
+  // The outliers beyond 10 robust scales (highly probable) and the others (possible), as data
+  // rows, ascending.
+  std::vector<int> highlyProbableRows;
+  std::vector<int> possibleRows;
+  double rSquared = 0.0;                  // the library's robust R^2 (from the median |residual|)
+  std::vector<double> fitted, residuals;  // by row used
 };
 
 struct RegressionResult {

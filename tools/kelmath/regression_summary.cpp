@@ -126,7 +126,9 @@ std::string CovarianceLines(const RegressionResult& r) {
   return text;
 }
 
-std::string CoefficientLines(const RegressionResult& r) {
+}  // namespace
+
+std::string CoefficientSection(const RegressionResult& r) {
   std::vector<std::string> names;
   for (const CoefficientRow& c : r.coefficients) names.push_back(ShownName(c.name));
   size_t width = 11;
@@ -163,7 +165,7 @@ std::string CoefficientLines(const RegressionResult& r) {
   return text;
 }
 
-std::string ModelLines(const RegressionResult& r) {
+std::string FitSection(const RegressionResult& r) {
   std::string text = "\n";
   text += Printf("Residual standard error: %s on %d degrees of freedom\n", Short(r.sigma).c_str(),
                  r.residualDof);
@@ -198,21 +200,12 @@ std::string ModelLines(const RegressionResult& r) {
   return text;
 }
 
-// A count with thousands separators: 140,772.
-std::string Count(size_t count) {
-  const std::string digits = std::to_string(count);
-  std::string text;
-  for (size_t k = 0; k < digits.size(); ++k) {
-    if (k > 0 && (digits.size() - k) % 3 == 0) text += ',';
-    text += digits[k];
-  }
-  return text;
-}
+namespace {
 
 std::string MoreLine(size_t more, const std::string& observationsFile) {
   const std::string file = observationsFile.empty() ? "--observations FILE" : observationsFile;
   std::string line = "and ";
-  line += Count(more);
+  line += FormatCount(more);
   line += " more: see ";
   line += file;
   return line + "\n";
@@ -284,7 +277,7 @@ std::string InfluenceLines(const RegressionResult& r, const std::string& observa
     text += Printf(
         " %s rows\nThe %zu largest Cook's distances and the %zu largest |studentized "
         "residuals|:",
-        Count(r.influential.size()).c_str(), kListedRows, kListedRows);
+        FormatCount(r.influential.size()).c_str(), kListedRows, kListedRows);
   }
   text += Printf("\n%6s %12s %12s %12s  %s\n", "Row", "Cook's D", "Stud. res.", "Leverage",
                  "Flagged by");
@@ -306,7 +299,7 @@ std::string RobustOutlierList(const RobustResult& robust, const std::string& obs
          return std::fabs(robust.normalizedResiduals[at]);
        }))
     extreme.push_back(rows[k]);
-  std::string text = Count(rows.size());
+  std::string text = FormatCount(rows.size());
   text += Printf(" rows; the %zu most extreme: rows ", kListedRows);
   return text + FormatRows(extreme) + "\n" +
          MoreLine(rows.size() - extreme.size(), observationsFile);
@@ -330,6 +323,16 @@ std::string FormatPValue(double p) {
   return Printf("%.4g", p);
 }
 
+std::string FormatCount(size_t count) {
+  const std::string digits = std::to_string(count);
+  std::string text;
+  for (size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) text += ',';
+    text += digits[k];
+  }
+  return text;
+}
+
 std::string FormatRows(const std::vector<int>& rows) {
   if (rows.empty()) return "none";
   std::string text;
@@ -345,8 +348,8 @@ std::string FormatSummary(const RegressionResult& result, const std::string& cal
   std::string text = "Call: " + call + "\n\n";
   text += DataLines(result, fileName);
   text += ResidualLines(result);
-  text += CoefficientLines(result);
-  text += ModelLines(result);
+  text += CoefficientSection(result);
+  text += FitSection(result);
   text += InfluenceLines(result, observationsFile);
   text += RobustLines(result, observationsFile);
   return text;

@@ -13,8 +13,17 @@ namespace kelmath_cli {
 // resolution of a double near 1.
 std::string FormatPValue(double p);
 
+// A count with thousands separators: 140,772.
+std::string FormatCount(size_t count);
+
 // Data row numbers separated by commas ("none" for an empty list).
 std::string FormatRows(const std::vector<int>& rows);
+
+// The coefficient table with its notes (aliased columns, an exact fit, conditioning, the
+// covariance, an assigned variance), and the lines of the model's fit (sigma, R^2, F, the
+// likelihood, Breusch-Pagan): parts of the summary that other subcommands print too.
+std::string CoefficientSection(const RegressionResult& result);
+std::string FitSection(const RegressionResult& result);
 
 // The whole summary; call is the command line that produced it. Its length does not grow with
 // the number of rows: long lists of flagged rows show the most extreme and point to
