@@ -9,6 +9,7 @@
 #include "predict_command.h"
 #include "regress_command.h"
 #include "robust_command.h"
+#include "stepwise_command.h"
 
 int main(int argc, char** argv) {
   using kelmath_cli::MakeSubcommand;
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
                          "least-median-of-squares fit, its outliers and the reweighted least "
                          "squares",
                          kelmath_cli::AddRobustOptions, kelmath_cli::RunRobust),
+          MakeSubcommand("stepwise", "the best model of every size, by stepwise search",
+                         kelmath_cli::AddStepwiseOptions, kelmath_cli::RunStepwise),
           MakeSubcommand("predict", "predictions of a linear model for the rows of a new file",
                          kelmath_cli::AddPredictOptions, kelmath_cli::RunPredict),
       });

@@ -1,0 +1,52 @@
+// kelmath stepwise: its options, and the run from the data file to the summary and result files.
+#include "stepwise_command.h"
+
+#include <cstdio>
+
+#include "foundation/kel_output.h"
+#include "library_warnings.h"
+#include "linear_regression/kel_linear_regression.h"
+#include "report_file.h"
+#include "stepwise_report.h"
+
+namespace kelmath_cli {
+
+void AddStepwiseOptions(CLI::App& stepwise, StepwiseOptions& o) {
+  stepwise.add_option("data", o.dataFile, "CSV file with a header row of column names")->required();
+  AddModelOptions(stepwise, o.fit);
+  stepwise.add_option("--json", o.jsonFile, "JSON file for the results");
+  stepwise.add_option("--output", o.outputFile, "text file for the library's stepwise report");
+  AddCsvFormatOptions(stepwise, o.format);
+}
+
+int RunStepwise(const StepwiseOptions& o, const Invocation& invocation) {
+  const char separator = SeparatorOf(o.format, invocation.subcommand);
+  CheckCsvFormat(o.format, separator);
+  const ModelRequest model = ModelOf(o.fit, "stepwise", o.format.decimal[0]);
+  const PreparedData prepared = ReadModelData(o.fit, o.dataFile, separator, model);
+  if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
+  KelLinearRegression regression;
+  std::string libraryText;
+  StepwiseSelection selection;
+  {
+    KelOutputScope capture(libraryText);
+    KelQuietMessages quiet;
+    selection = ComputeStepwiseSelection(prepared.data, regression);
+  }
+  if (!selection.Ok()) throw UsageError(o.dataFile + ": " + selection.problem);
+  PendingFiles pending;
+  if (!o.jsonFile.empty()) WritePending(pending, o.jsonFile, FormatStepwiseJson(selection));
+  if (!o.outputFile.empty()) {
+    const std::string header = ReportHeader(prepared.data, invocation.call, o.dataFile);
+    WritePendingAt(pending, o.outputFile, [&](const std::string& path) {
+      return WriteReportFile(path, header, {"stepwise"}, regression);
+    });
+  }
+  CommitPending(pending);
+  std::fputs(FormatStepwiseSummary(selection, invocation.call, o.dataFile).c_str(), stdout);
+  for (const std::string& line : WarningLines(libraryText))
+    std::fprintf(stderr, "kelmath: %s\n", line.c_str());
+  return 0;
+}
+
+}  // namespace kelmath_cli
