@@ -1,5 +1,7 @@
 #include "model_options.h"
 
+#include "regression_summary.h"
+
 namespace kelmath_cli {
 
 void AddModelOptions(CLI::App& subcommand, ModelOptions& o) {
@@ -54,6 +56,15 @@ PreparedData ReadModelData(const ModelOptions& o, const std::string& dataFile, c
   request.clusters = model.clusters;
   request.weights = model.weights;
   return PrepareFormulaData(ReadCsvFile(dataFile, separator), request, coding);
+}
+
+std::string FittingStep(const RegressionData& data) {
+  std::string step = "fitting ";
+  step += FormatCount(data.response.size());
+  step += " rows of ";
+  step += FormatCount(data.parameterNames.size());
+  step += data.parameterNames.size() == 1 ? " column" : " columns";
+  return step;
 }
 
 }  // namespace kelmath_cli

@@ -34,6 +34,9 @@ ModelRequest ModelOf(const ModelOptions& o, const std::string& subcommand, char 
 PreparedData ReadModelData(const ModelOptions& o, const std::string& dataFile, char separator,
                            const ModelRequest& model, FormulaCoding* coding = nullptr);
 
+// The progress line's step while the data are fitted: "fitting 100,000 rows of 4 columns".
+std::string FittingStep(const RegressionData& data);
+
 }  // namespace kelmath_cli
 
 #endif
