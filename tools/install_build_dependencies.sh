@@ -1,11 +1,11 @@
 #!/bin/sh
 # Installs, from Debian's archive, what building and testing KelMath needs and the machine lacks:
 # the test and benchmark libraries, the command-line parser and JSON library of the `kelmath`
-# command, and the SVG renderer and PNG reader its plot tests use. Packages already present are
-# left alone, so on a prepared machine this does nothing and needs no network. Run as root (or
-# through sudo).
+# command, the SVG renderer and PNG reader its plot tests use, and the browser (Chromium) that
+# renders its HTML pages in the tests. Packages already present are left alone, so on a prepared
+# machine this does nothing and needs no network. Run as root (or through sudo).
 set -eu
-packages="g++ cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev librsvg2-bin libpng-dev"
+packages="g++ cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev librsvg2-bin libpng-dev chromium"
 missing=""
 for package in $packages; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

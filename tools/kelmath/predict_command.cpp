@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "command_html.h"
 #include "name_text.h"
 #include "prediction.h"
 #include "table_columns.h"
@@ -29,6 +30,7 @@ void AddPredictOptions(CLI::App& predict, PredictOptions& o) {
       ->check(CLI::Range(0.0, 1.0));
   predict.add_option("--output", o.outputFile,
                      "CSV file for the predictions (default: standard output)");
+  predict.add_option("--html", o.htmlFile, "self-contained HTML page of the predictions");
   AddCsvFormatOptions(predict, o.format);
 }
 
@@ -145,13 +147,15 @@ int RunPredict(const PredictOptions& o, const Invocation& invocation) {
   if (!predictions.Ok()) throw UsageError(o.dataFile + ": " + predictions.problem);
   const std::string text = PredictionsCsv(table, predictions, interval != IntervalKind::kNone,
                                           OutputSeparator(separator, table), decimal);
-  if (o.outputFile.empty()) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-  } else {
-    PendingFiles pending;
-    WritePending(pending, o.outputFile, text);
-    CommitPending(pending);
+  PendingFiles pending;
+  if (!o.outputFile.empty()) WritePending(pending, o.outputFile, text);
+  if (!o.htmlFile.empty()) {
+    WritePending(pending, o.htmlFile,
+                 PredictionHtml(predictions, interval, o.level, o.newFile,
+                                {invocation.call, o.dataFile, ""}));
   }
+  CommitPending(pending);
+  if (o.outputFile.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
   if (predictions.rankDeficient)
     std::fputs(
         "kelmath: the fit dropped columns that are linear combinations of the others: the "

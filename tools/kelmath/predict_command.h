@@ -3,7 +3,8 @@
 //   kelmath predict DATA.csv (--response NAME [--columns A,B,...] [--no-intercept]
 //                            | --formula "Y ~ TERMS" [--reference FACTOR=LEVEL,...])
 //           [--weights COLUMN] --new NEW.csv [--interval none|confidence|prediction]
-//           [--level 0.95] [--output PREDICTIONS.csv] [--sep , | ; | tab] [--decimal . | ,]
+//           [--level 0.95] [--output PREDICTIONS.csv] [--html PAGE.html]
+//           [--sep , | ; | tab] [--decimal . | ,]
 //
 // Writes the new file's columns followed by fit (and lwr, upr with an interval), R's names, to
 // the output file or standard output; warnings go to standard error.
@@ -25,6 +26,7 @@ struct PredictOptions {
   std::string interval = "none";
   double level = 0.95;
   std::string outputFile;
+  std::string htmlFile;
   CsvFormatOptions format;
 };
 

@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "command_html.h"
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "observations_csv.h"
+#include "progress_line.h"
 #include "regression_json.h"
 #include "regression_result.h"
 #include "regression_summary.h"
@@ -77,6 +79,8 @@ void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
   regress.add_option("--plots", o.plotFolder, "folder for the diagnostic plots (SVG)");
   regress.add_option("--observations", o.observationsFile,
                      "CSV file for every row's fitted value, residual and diagnostics");
+  regress.add_option("--html", o.htmlFile,
+                     "self-contained HTML page of the results, with the plots inline");
   AddCsvFormatOptions(regress, o.format);
 }
 
@@ -109,7 +113,7 @@ ComputedResult ComputeCapturingWarnings(const RegressOptions& o, const PreparedD
 // Every file asked for, named only once all of them are complete.
 void WriteResultFiles(const RegressOptions& o, const PreparedData& prepared,
                       const RegressionResult& result, KelLinearRegression& regression,
-                      const std::string& call) {
+                      const std::string& call, const std::string& summary) {
   PendingFiles pending;
   if (!o.jsonFile.empty())
     StreamPending(pending, o.jsonFile, [&](std::FILE* file) { return WriteJson(result, file); });
@@ -118,6 +122,8 @@ void WriteResultFiles(const RegressOptions& o, const PreparedData& prepared,
                   [&](std::FILE* file) { return WriteObservationsCsv(result, file); });
   }
   if (!o.plotFolder.empty()) WritePlotImages(RenderDiagnosticPlots(result), o.plotFolder, pending);
+  if (!o.htmlFile.empty())
+    WritePending(pending, o.htmlFile, RegressionHtml(result, {call, o.dataFile, summary}));
   if (!o.outputFile.empty()) {
     const std::string header = ReportHeader(prepared.data, call, o.dataFile);
     WritePendingAt(pending, o.outputFile, [&](const std::string& path) {
@@ -133,17 +139,22 @@ int RunRegress(const RegressOptions& o, const Invocation& invocation) {
   const char separator = SeparatorOf(o.format, invocation.subcommand);
   CheckCsvFormat(o.format, separator);
   const ModelRequest model = ModelOf(o.fit, "regress", o.format.decimal[0]);
+  ProgressLine progress("kelmath regress");
+  progress.Step("reading " + o.dataFile);
   const PreparedData prepared = ReadModelData(o.fit, o.dataFile, separator, model);
   if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
+  progress.Step(FittingStep(prepared.data));
   KelLinearRegression regression;
   std::string libraryText;
   const ComputedResult computed =
       ComputeCapturingWarnings(o, prepared, model, regression, libraryText);
   if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
-  WriteResultFiles(o, prepared, computed.result, regression, invocation.call);
-  std::fputs(
-      FormatSummary(computed.result, invocation.call, o.dataFile, o.observationsFile).c_str(),
-      stdout);
+  const std::string summary =
+      FormatSummary(computed.result, invocation.call, o.dataFile, o.observationsFile);
+  progress.Step("writing the result files");
+  WriteResultFiles(o, prepared, computed.result, regression, invocation.call, summary);
+  progress.Finish();
+  std::fputs(summary.c_str(), stdout);
   for (const std::string& line : WarningLines(libraryText))
     std::fprintf(stderr, "kelmath: %s\n", line.c_str());
   return 0;

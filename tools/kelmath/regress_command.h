@@ -7,7 +7,7 @@
 //           [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
 //           [--sep , | ; | tab] [--decimal . | ,]
-//           [--observations ROWS.csv]
+//           [--observations ROWS.csv] [--html PAGE.html]
 //
 // The summary goes to standard output, the library's warnings as sentences to standard error.
 #ifndef KELMATH_TOOLS_KELMATH_REGRESS_COMMAND_H
@@ -33,6 +33,7 @@ struct RegressOptions {
   std::string jsonFile;
   std::string plotFolder;
   std::string observationsFile;
+  std::string htmlFile;
   CsvFormatOptions format;
 };
 

@@ -242,8 +242,8 @@ std::string InfluenceRowLine(const RegressionResult& r, const InfluentialRow& f)
                 o.leverage, flags.c_str());
 }
 
-// The flagged rows the summary shows: all of them, or the kListedRows largest Cook's distances
-// and the kListedRows largest |studentized residuals|, in data row order.
+}  // namespace
+
 std::vector<size_t> ShownInfluential(const RegressionResult& r) {
   const std::vector<InfluentialRow>& flagged = r.influential;
   std::vector<size_t> shown;
@@ -264,6 +264,8 @@ std::vector<size_t> ShownInfluential(const RegressionResult& r) {
   shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
   return shown;
 }
+
+namespace {
 
 std::string InfluenceLines(const RegressionResult& r, const std::string& observationsFile) {
   const int m = r.RowsUsed();

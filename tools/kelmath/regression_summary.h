@@ -25,6 +25,9 @@ std::string FormatRows(const std::vector<int>& rows);
 std::string CoefficientSection(const RegressionResult& result);
 std::string FitSection(const RegressionResult& result);
 
+// The flagged rows the summary lists, as positions in result.influential: all of them, or the
+// ten largest Cook's distances and the ten largest |studentized residuals|, in data row order.
+std::vector<size_t> ShownInfluential(const RegressionResult& result);
 // The whole summary; call is the command line that produced it. Its length does not grow with
 // the number of rows: long lists of flagged rows show the most extreme and point to
 // observationsFile (the --observations file, or the option itself when none was asked for).

@@ -3,9 +3,11 @@
 
 #include <cstdio>
 
+#include "command_html.h"
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
+#include "progress_line.h"
 #include "report_file.h"
 #include "robust_report.h"
 
@@ -21,6 +23,8 @@ void AddRobustOptions(CLI::App& robust, RobustOptions& o) {
   robust.add_option("--observations", o.observationsFile,
                     "CSV file for every row's robust fitted value, residual, normalized residual "
                     "and outlier flag");
+  robust.add_option("--html", o.htmlFile,
+                    "self-contained HTML page of the results, with the plots inline");
   AddCsvFormatOptions(robust, o.format);
 }
 
@@ -28,7 +32,7 @@ namespace {
 
 void WriteResultFiles(const RobustOptions& o, const PreparedData& prepared,
                       const RobustAnalysis& analysis, KelLinearRegression& regression,
-                      const std::string& call) {
+                      const std::string& call, const std::string& summary) {
   PendingFiles pending;
   if (!o.jsonFile.empty()) WritePending(pending, o.jsonFile, FormatRobustJson(analysis));
   if (!o.observationsFile.empty()) {
@@ -37,6 +41,8 @@ void WriteResultFiles(const RobustOptions& o, const PreparedData& prepared,
   }
   if (!o.plotFolder.empty())
     WritePlotImages({RenderRobustPlot(analysis.fit)}, o.plotFolder, pending);
+  if (!o.htmlFile.empty())
+    WritePending(pending, o.htmlFile, RobustHtml(analysis, {call, o.dataFile, summary}));
   if (!o.outputFile.empty()) {
     const std::string header = ReportHeader(prepared.data, call, o.dataFile);
     WritePendingAt(pending, o.outputFile, [&](const std::string& path) {
@@ -52,8 +58,11 @@ int RunRobust(const RobustOptions& o, const Invocation& invocation) {
   const char separator = SeparatorOf(o.format, invocation.subcommand);
   CheckCsvFormat(o.format, separator);
   const ModelRequest model = ModelOf(o.fit, "robust", o.format.decimal[0]);
+  ProgressLine progress("kelmath robust");
+  progress.Step("reading " + o.dataFile);
   const PreparedData prepared = ReadModelData(o.fit, o.dataFile, separator, model);
   if (!prepared.Ok()) throw UsageError(o.dataFile + ": " + prepared.problem);
+  progress.Step(FittingStep(prepared.data));
   KelLinearRegression regression;
   std::string libraryText;
   ComputedRobust computed;
@@ -63,10 +72,12 @@ int RunRobust(const RobustOptions& o, const Invocation& invocation) {
     computed = ComputeRobustAnalysis(prepared.data, regression);
   }
   if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
-  WriteResultFiles(o, prepared, computed.analysis, regression, invocation.call);
-  std::fputs(FormatRobustSummary(computed.analysis, invocation.call, o.dataFile, o.observationsFile)
-                 .c_str(),
-             stdout);
+  const std::string summary =
+      FormatRobustSummary(computed.analysis, invocation.call, o.dataFile, o.observationsFile);
+  progress.Step("writing the result files");
+  WriteResultFiles(o, prepared, computed.analysis, regression, invocation.call, summary);
+  progress.Finish();
+  std::fputs(summary.c_str(), stdout);
   for (const std::string& line : WarningLines(libraryText))
     std::fprintf(stderr, "kelmath: %s\n", line.c_str());
   return 0;

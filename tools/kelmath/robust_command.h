@@ -4,7 +4,7 @@
 //   kelmath robust DATA.csv (--response NAME [--columns A,B,...] [--no-intercept]
 //                           | --formula "Y ~ TERMS" [--reference FACTOR=LEVEL,...])
 //           [--json RESULT.json] [--output REPORT.txt] [--plots DIR]
-//           [--observations ROWS.csv] [--sep , | ; | tab] [--decimal . | ,]
+//           [--observations ROWS.csv] [--html PAGE.html] [--sep , | ; | tab] [--decimal . | ,]
 //
 // The summary goes to standard output, the library's warnings as sentences to standard error.
 #ifndef KELMATH_TOOLS_KELMATH_ROBUST_COMMAND_H
@@ -25,6 +25,7 @@ struct RobustOptions {
   std::string outputFile;
   std::string plotFolder;
   std::string observationsFile;
+  std::string htmlFile;
   CsvFormatOptions format;
 };
 

@@ -3,7 +3,8 @@
 //
 //   kelmath stepwise DATA.csv (--response NAME [--columns A,B,...] [--no-intercept]
 //                             | --formula "Y ~ TERMS" [--reference FACTOR=LEVEL,...])
-//           [--json RESULT.json] [--output REPORT.txt] [--sep , | ; | tab] [--decimal . | ,]
+//           [--json RESULT.json] [--output REPORT.txt] [--html PAGE.html]
+//           [--sep , | ; | tab] [--decimal . | ,]
 //
 // The summary goes to standard output, the library's warnings as sentences to standard error.
 #ifndef KELMATH_TOOLS_KELMATH_STEPWISE_COMMAND_H
@@ -22,6 +23,7 @@ struct StepwiseOptions {
   ModelOptions fit;
   std::string jsonFile;
   std::string outputFile;
+  std::string htmlFile;
   CsvFormatOptions format;
 };
 

@@ -14,7 +14,7 @@
 #include "plot_frame.h"
 
 #ifdef KELMATH_RSVG_CONVERT
-#include <png.h>
+#include "png_image.h"
 #endif
 
 namespace {
@@ -122,24 +122,8 @@ TEST_F(KelmathPlots, TheThreeMostExtremeRowsAreLabelled) {
 
 #ifdef KELMATH_RSVG_CONVERT
 
-struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<unsigned char> rgba;
-};
-
-Image ReadPng(const std::string& path) {
-  Image image;
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, path.c_str())) return image;
-  png.format = PNG_FORMAT_RGBA;
-  image.rgba.resize(PNG_IMAGE_SIZE(png));
-  if (!png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr)) return {};
-  image.width = static_cast<int>(png.width);
-  image.height = static_cast<int>(png.height);
-  return image;
-}
+using kelmath_test::Image;
+using kelmath_test::ReadPng;
 
 // The marker fill (#1f77b4) within a small tolerance for anti-aliasing.
 bool MarkerColour(const unsigned char* p) {
@@ -159,7 +143,7 @@ TEST_F(KelmathPlots, RenderedMarkersLieInsideTheDrawingArea) {
     int inside = 0, outside = 0;
     for (int y = 0; y < image.height; ++y) {
       for (int x = 0; x < image.width; ++x) {
-        if (!MarkerColour(&image.rgba[4 * (static_cast<size_t>(y) * image.width + x)])) continue;
+        if (!MarkerColour(image.Pixel(x, y))) continue;
         // Markers (radius 3.5) may reach a few pixels past the frame around an edge point.
         const bool in = x >= kel_plot::Layout::kLeft - 4 && x <= kel_plot::Layout::kRight + 4 &&
                         y >= kel_plot::Layout::kTop - 4 && y <= kel_plot::Layout::kBottom + 4;
