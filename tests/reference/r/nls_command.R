@@ -68,3 +68,16 @@ d <- data.frame(y = c(y1, y2), x1 = rep(x1, 2), x2 = rep(x2, 2), r = rep(1:2, ea
 write_case("selection", d,
            "y ~ (2 - r) * b1 * b3 * x2 * x1/(1 + b3 * x1) + (r - 1) * b2 * b3 * x2 * x1/(1 + b3 * x1)^2",
            list(b1 = 0.0005, b2 = 0.16, b3 = 15), weights = "w")
+
+# The two rival models of the guide compared against the known variance 1e-4 on 5 degrees of
+# freedom: each model's mean square error, F = MSE / 1e-4 and P(F(4, 5) > F).
+fits <- list(nls(y ~ b1 * x/(b2 + x), rival, start = list(b1 = 1, b2 = 1), control = ctl),
+             nls(y ~ b1 * (1 - exp(-b2 * x)), rival, start = list(b1 = 1, b2 = 1), control = ctl))
+out <- kv_open("nls_rival_comparison.txt")
+out$comment("summary(nls)$sigma^2 of y ~ b1 * x/(b2 + x) and y ~ b1 * (1 - exp(-b2 * x)),",
+            " F = MSE / 1e-4, pf(F, 4, 5, lower.tail = FALSE)")
+mse <- sapply(fits, function(f) summary(f)$sigma^2)
+out$vector("mse", mse)
+out$vector("f", mse / 1e-4)
+out$vector("p", pf(mse / 1e-4, 4, 5, lower.tail = FALSE))
+out$close()
