@@ -22,6 +22,13 @@ std::string Number(double value) {
   return std::isnan(value) ? std::string("NA") : Printf("%.6g", value);
 }
 
+// Why an estimation that did not converge stopped.
+std::string FailureWords(KelEstimationStop stop) {
+  if (stop == KelEstimationStop::kIterationLimit) return "iteration limit";
+  if (stop == KelEstimationStop::kNoProgress) return "no progress";
+  return "not estimated";
+}
+
 // The library's criteria of the experiment search, by number.
 const char* CriterionName(int criterion) {
   static const char* const names[8] = {"",
@@ -240,18 +247,9 @@ JsonValue DesignJson(const NlsAnalysis& a, const NlsDesign& d) {
 }  // namespace
 
 std::string StopText(KelEstimationStop stop) {
-  switch (stop) {
-    case KelEstimationStop::kStep:
-      return "converged on the step";
-    case KelEstimationStop::kGradient:
-      return "converged on the gradient";
-    case KelEstimationStop::kIterationLimit:
-      return "NOT converged: iteration limit";
-    case KelEstimationStop::kNoProgress:
-      return "NOT converged: no progress";
-    default:
-      return "NOT converged: not estimated";
-  }
+  if (stop == KelEstimationStop::kStep) return "converged on the step";
+  if (stop == KelEstimationStop::kGradient) return "converged on the gradient";
+  return "NOT converged: " + FailureWords(stop);
 }
 
 std::string StopName(KelEstimationStop stop) {
@@ -305,8 +303,9 @@ std::vector<std::string> NlsWarnings(const NlsAnalysis& a) {
   std::vector<std::string> lines;
   for (size_t k = 0; k < a.fits.size(); ++k)
     if (!a.fits[k].Converged())
-      lines.push_back("warning: the estimation of model " + std::to_string(k + 1) + " " +
-                      StopText(a.fits[k].stopReason) + ": its estimates are not a fit");
+      lines.push_back("warning: the estimation of model " + std::to_string(k + 1) +
+                      " did not converge (" + FailureWords(a.fits[k].stopReason) +
+                      "): its estimates are not a least-squares fit");
   return lines;
 }
 
