@@ -1,8 +1,12 @@
 // kelmath nls: its options, and the run from the data file to the summary and result files.
 #include "nls_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
@@ -35,8 +39,9 @@ void AddNlsOptions(CLI::App& nls, NlsOptions& o) {
                  "degrees of freedom the --variances number was estimated with");
   nls.add_option("--errors-in", o.errorsIn,
                  "COLUMN=VARIANCE: an independent variable measured with that variance (needs "
-                 "--variances NUMBER)")
-      ->allow_extra_args(false);
+                 "--variances NUMBER); comma-separated or repeated for several")
+      ->allow_extra_args(false)
+      ->delimiter(',');
   nls.add_option("--design", o.design,
                  "XMIN:XMAX (or X=MIN:MAX,... for several variables): search this box for the "
                  "next experiment");

@@ -177,10 +177,15 @@ ParsedNlsModels ParseNlsModels(const std::vector<std::string>& formulas,
 
 double NlsModelValue(const NlsModel& model, const KelVector& b, const KelVector& x) {
   // The values are read in place: one experiment costs the walk of the expression and no copy
-  // of the data.
-  const NameLookup lookup = [&](const Expression& name) {
-    const NlsBinding& binding = model.bindings.at(name.text);
-    const double* value = (binding.parameter ? b.Data() : x.Data()) + (binding.index - 1);
+  // of the data. The lookup holds one pointer, small enough to be stored without allocating.
+  struct Experiment {
+    const NlsModel& model;
+    const KelVector& b;
+    const KelVector& x;
+  } const experiment{model, b, x};
+  const NameLookup lookup = [at = &experiment](const Expression& name) {
+    const NlsBinding& binding = at->model.bindings.at(name.text);
+    const double* value = (binding.parameter ? at->b.Data() : at->x.Data()) + (binding.index - 1);
     return NameValue{std::span<const double>(value, 1), true};
   };
   return Evaluate(model.right, 1, lookup)[0];
