@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "../../linear_regression/linear_regression_test_data.h"
+#include "../../nonlinear/kel_nist_nonlinear_problem.h"
 #include "kel_test_support.h"
 #include "kelmath_command_support.h"
 
@@ -75,6 +75,55 @@ INSTANTIATE_TEST_SUITE_P(Models, NlsAgainstR,
                            return std::string(info.param.name);
                          });
 
+// Known variances 1/w instead of R's weights w: the same estimates and residual sum of squares,
+// and the standard errors of the known variances, R's divided by its residual standard error
+// (vcov = sigma^2 (J'WJ)^-1); t and P follow from them.
+TEST_F(KelmathCommand, NlsKnownVariancesGiveRsStandardErrorsOverSigma) {
+  const Reference r("r/nls_outlier.txt");
+  std::string csv = kel_test::ReadFile(kel_test::ReferencePath("r/nls_outlier.csv"));
+  std::string withVariances;
+  std::istringstream lines(csv);
+  std::string line;
+  std::getline(lines, line);
+  withVariances = line + ",\"v\"\n";
+  while (std::getline(lines, line)) {
+    char variance[40];
+    std::snprintf(variance, sizeof variance, ",%.17g\n",
+                  1.0 / std::stod(line.substr(line.rfind(',') + 1)));
+    withVariances += line + variance;
+  }
+  Write("known.csv", withVariances);
+  const auto run = Run("nls known.csv --model '" + r.Text("formula") + "' --start " +
+                       r.Text("start") + " --variances v --json r.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto model = nlohmann::json::parse(Read("r.json"))["models"][0];
+  const double sigma = r("sigma");
+  for (int i = 1; i <= 4; ++i) {
+    const auto& p = model["parameters"][static_cast<size_t>(i - 1)];
+    EXPECT_LE(std::fabs(p["estimate"].get<double>() - r("b", i)), 1e-5 * r("se", i));
+    EXPECT_TRUE(RelativelyNear(p["std_error"].get<double>(), r("se", i) / sigma, 1e-5));
+  }
+  EXPECT_TRUE(RelativelyNear(model["rss"].get<double>(), r("rss"), 1e-10));
+  EXPECT_NE(run.out.find("(in units of the known standard deviation)"), std::string::npos);
+}
+
+// The guide's errors-in-x example (docs/examples/x_errors.cpp): y = 2 x / (0.5 + x) to four
+// digits at x = 0.2 .. 8, the x measured off by a few hundredths with variance 1e-3. The
+// parameters come back near (2, 0.5), as the library's report of the same fit says.
+TEST_F(KelmathCommand, NlsErrorsInXReestimateTheVariable) {
+  Write("x.csv", "x,y\n0.21,0.5714\n0.49,1\n1.02,1.3333\n1.97,1.6\n4.05,1.7778\n7.9,1.8824\n");
+  const auto run = Run(
+      "nls x.csv --model 'y ~ b1*x/(b2 + x)' --start b1=1,b2=1 --variances 1e-4 --variance-df 5 "
+      "--errors-in x=1e-3 --json r.json --output report.txt");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto model = nlohmann::json::parse(Read("r.json"))["models"][0];
+  EXPECT_TRUE(model["converged"].get<bool>());
+  EXPECT_NEAR(model["parameters"][0]["estimate"].get<double>(), 2.0, 0.02);
+  EXPECT_NEAR(model["parameters"][1]["estimate"].get<double>(), 0.5, 0.02);
+  EXPECT_NE(run.out.find("Errors in the independent variables"), std::string::npos);
+  EXPECT_NE(Read("report.txt").find("Independent Variables"), std::string::npos);
+}
+
 // ---------------------------------------------------------------- NIST StRD
 
 struct NistCase {
@@ -85,42 +134,15 @@ void PrintTo(const NistCase& value, std::ostream* os) {
   *os << value.name;
 }
 
-struct NistProblem {
-  std::vector<double> start1, start2, certified, certifiedErrors;
-  double rss = 0.0;
+// The problem's data as a CSV file of columns x and y, each number with 17 digits.
+std::string CsvOf(const kel_nist::NistProblem& p) {
   std::string csv = "x,y\n";
-};
-
-NistProblem ReadNist(const std::string& name) {
-  NistProblem p;
-  std::ifstream in = kel_test::OpenReference("nist/nonlinear/" + name + ".txt");
-  std::string line;
-  bool data = false;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string key;
-    if (data) {
-      std::string x, y;
-      if (fields >> x >> y) p.csv += x + "," + y + "\n";
-      continue;
-    }
-    fields >> key;
-    if (key == "param") {
-      int i = 0;
-      double s1 = 0, s2 = 0, c = 0, e = 0;
-      fields >> i >> s1 >> s2 >> c >> e;
-      p.start1.push_back(s1);
-      p.start2.push_back(s2);
-      p.certified.push_back(c);
-      p.certifiedErrors.push_back(e);
-    } else if (key == "rss:") {
-      fields >> p.rss;
-    } else if (key == "data:") {
-      data = true;
-    }
+  for (size_t i = 0; i < p.x.size(); ++i) {
+    char row[80];
+    std::snprintf(row, sizeof row, "%.17g,%.17g\n", p.x[i], p.y[i]);
+    csv += row;
   }
-  return p;
+  return csv;
 }
 
 std::string StartOption(const std::vector<double>& start) {
@@ -138,9 +160,9 @@ class NlsNist : public KelmathCommand, public ::testing::WithParamInterface<Nist
 // Parameters and residual sum of squares to 6 correct digits, standard errors to 4, from both
 // starts, with the model read as a formula and differentiated by central differences.
 TEST_P(NlsNist, CertifiedValuesFromBothStarts) {
-  const NistProblem p = ReadNist(GetParam().name);
+  const kel_nist::NistProblem p = kel_nist::ReadProblem(GetParam().name);
   ASSERT_FALSE(p.certified.empty());
-  Write("data.csv", p.csv);
+  Write("data.csv", CsvOf(p));
   for (int start = 1; start <= 2; ++start) {
     SCOPED_TRACE("start " + std::to_string(start));
     const auto run = Run("nls data.csv --model '" + std::string(GetParam().model) + "' --start " +
