@@ -66,14 +66,16 @@ NlsFit FitOf(const NlsModel& model, int number, const NlsData& data,
   return fit;
 }
 
-NlsComparison ComparisonOf(KelNonLinearRegression& regression) {
+NlsComparison ComparisonOf(NlsWeighting weighting, KelNonLinearRegression& regression) {
   const KelModelComparison& c = regression.Comparison();
   NlsComparison comparison;
   comparison.table = c.table;
+  comparison.tested =
+      c.table != KelComparisonTable::kChiSquare || weighting == NlsWeighting::kVarianceColumn;
   for (const KelModelComparisonRow& row : c.rows)
-    comparison.rows.push_back({row.value, row.ratio, row.statistic, row.probability,
-                               row.pseudoProbability,
-                               row.probability < kel_nonlinear_thresholds::kModelRejected});
+    comparison.rows.push_back(
+        {row.value, row.ratio, row.statistic, row.probability, row.pseudoProbability,
+         comparison.tested && row.probability < kel_nonlinear_thresholds::kModelRejected});
   return comparison;
 }
 
@@ -176,7 +178,7 @@ NlsAnalysis ComputeNlsAnalysis(const NlsModels& models, const NlsData& data,
   const int count = static_cast<int>(models.models.size());
   for (int m = 1; m <= count; ++m)
     analysis.fits.push_back(FitOf(models.models[static_cast<size_t>(m - 1)], m, data, regression));
-  if (count >= 2) analysis.comparison = ComparisonOf(regression);
+  if (count >= 2) analysis.comparison = ComparisonOf(data.weighting, regression);
   if (box) analysis.design = DesignOf(*box, count, regression);
   return analysis;
 }

@@ -53,6 +53,10 @@ struct NlsComparisonRow {
 };
 struct NlsComparison {
   KelComparisonTable table = KelComparisonTable::kChiSquare;
+  // Whether the P values test the fit: the chi-square table takes the weighted residuals as
+  // having unit variance, which holds only with known variances; with unit or R's relative
+  // weights its P values would be numbers without meaning, and only the ratios are kept.
+  bool tested = true;
   std::vector<NlsComparisonRow> rows;  // one per model, in order
 };
 

@@ -105,14 +105,21 @@ std::string WeightingLine(const NlsAnalysis& a) {
 std::string ComparisonSection(const NlsComparison& c) {
   const bool f = c.table != KelComparisonTable::kChiSquare;
   std::string text = "\nComparison of the models (";
-  text += c.table == KelComparisonTable::kChiSquare
-              ? "chi-square test of the weighted sum of squares"
-          : c.table == KelComparisonTable::kOneResponse
-              ? "F test of the mean square error against the known variance"
-              : "F test of the weighted sum of squares";
-  text += "; rejected: P value < 0.05):\n";
-  text += f ? "Model         Value    Value/Best          F    P value   Pseudo P\n"
-            : "Model         Value    Value/Best    P value   Pseudo P\n";
+  if (!c.tested) {
+    text +=
+        "weighted sums of squares; no test of the fit without known variances: give "
+        "--variances):\n";
+  } else {
+    text += c.table == KelComparisonTable::kChiSquare
+                ? "chi-square test of the weighted sum of squares"
+            : c.table == KelComparisonTable::kOneResponse
+                ? "F test of the mean square error against the known variance"
+                : "F test of the weighted sum of squares";
+    text += "; rejected: P value < 0.05):\n";
+  }
+  text += "Model         Value    Value/Best";
+  text += f ? "          F" : "";
+  text += c.tested ? "    P value   Pseudo P\n" : "   Pseudo P\n";
   for (size_t k = 0; k < c.rows.size(); ++k) {
     const NlsComparisonRow& r = c.rows[k];
     char line[200];
@@ -120,9 +127,11 @@ std::string ComparisonSection(const NlsComparison& c) {
                   Number(r.ratio).c_str());
     text += line;
     if (f) text += Printf(" %10.4g", r.statistic);
-    std::snprintf(line, sizeof line, " %10s %10.4g", FormatPValue(r.probability).c_str(),
-                  r.pseudoProbability);
-    text += line;
+    if (c.tested) {
+      std::snprintf(line, sizeof line, " %10s", FormatPValue(r.probability).c_str());
+      text += line;
+    }
+    text += Printf(" %10.4g", r.pseudoProbability);
     text += r.rejected ? "  rejected\n" : "\n";
   }
   return text;
@@ -206,10 +215,11 @@ JsonValue ComparisonJson(const NlsComparison& c) {
          {"ratio", JsonNumber(r.ratio)},
          {"statistic",
           c.table == KelComparisonTable::kChiSquare ? JsonValue(nullptr) : JsonNumber(r.statistic)},
-         {"p_value", JsonNumber(r.probability)},
+         {"p_value", c.tested ? JsonNumber(r.probability) : JsonValue(nullptr)},
          {"pseudo_p_value", JsonNumber(r.pseudoProbability)},
          {"rejected", r.rejected}});
-  const char* table = c.table == KelComparisonTable::kChiSquare     ? "chi_square"
+  const char* table = !c.tested                                     ? "none"
+                      : c.table == KelComparisonTable::kChiSquare   ? "chi_square"
                       : c.table == KelComparisonTable::kOneResponse ? "f_mean_square_error"
                                                                     : "f_weighted_sse";
   return {{"test", table}, {"models", rows}};

@@ -243,6 +243,32 @@ TEST_F(KelmathCommand, NlsRivalsAreComparedAsRsFTestAndTheSearchProposesAnExperi
             std::string::npos);
 }
 
+// Without known variances the same rivals are ranked by their sums of squares (R's deviances)
+// and their ratio, and no P value claims to test the fit: the chi-square table would take the
+// residuals in units of the response as having unit variance.
+TEST_F(KelmathCommand, NlsRivalsWithoutVariancesAreRankedButNotTested) {
+  const Reference saturation("r/nls_saturation.txt");
+  const Reference firstOrder("r/nls_first_order.txt");
+  const auto run = Run("nls " + Data("nls_saturation.csv") +
+                       " --model 'y ~ b1 * x/(b2 + x)' --start b1=1,b2=1"
+                       " --model 'y ~ b1 * (1 - exp(-b2 * x))' --start b1=1,b2=1 --json r.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto comparison = nlohmann::json::parse(Read("r.json"))["comparison"];
+  EXPECT_EQ(comparison["test"], "none");
+  const auto& rows = comparison["models"];
+  EXPECT_TRUE(RelativelyNear(rows[0]["value"].get<double>(), saturation("rss"), 1e-10));
+  EXPECT_TRUE(RelativelyNear(rows[1]["value"].get<double>(), firstOrder("rss"), 1e-10));
+  EXPECT_TRUE(
+      RelativelyNear(rows[1]["ratio"].get<double>(), firstOrder("rss") / saturation("rss"), 1e-10));
+  for (const auto& row : rows) {
+    EXPECT_TRUE(row["p_value"].is_null());
+    EXPECT_FALSE(row["rejected"].get<bool>());
+  }
+  EXPECT_NE(run.out.find("no test of the fit without known variances: give --variances"),
+            std::string::npos)
+      << run.out;
+}
+
 // y = 2x exactly but for the last row: y ~ b1 x / (b2 + x) tends to it only as b1, b2 grow
 // without end, so no estimate is a minimum. The fit must say so in every output.
 TEST_F(KelmathCommand, NlsFitThatDidNotConvergeSaysSoEverywhere) {
