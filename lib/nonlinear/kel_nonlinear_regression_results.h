@@ -4,6 +4,7 @@
 #ifndef KELMATH_KEL_NONLINEAR_REGRESSION_RESULTS_H
 #define KELMATH_KEL_NONLINEAR_REGRESSION_RESULTS_H
 
+#include <functional>
 #include <vector>
 
 #include "containers/kel_matrix.h"
@@ -12,16 +13,18 @@
 #include "foundation/kel_constants.h"
 
 // The user's model: fills y (numY values) from the parameters b and the independent variables x
-// of one experiment. experiment is the stored experiment's number, or 0 for a candidate.
-using KelNonLinearModel = void (*)(int model, int experiment, KelVector& b, KelVector& x,
-                                   KelVector& y);
+// of one experiment. experiment is the stored experiment's number, or 0 for a candidate. A plain
+// function or any callable: a model built at run time (a formula read from a command line)
+// carries its own data with it instead of reaching for global state.
+using KelNonLinearModel =
+    std::function<void(int model, int experiment, KelVector& b, KelVector& x, KelVector& y)>;
 
 // The user's analytic Jacobian of a model, optional: fills dy (numY x number of parameters)
 // with dy(j, k) = d y_j / d b_k at the parameters b and the independent variables x of one
 // experiment, called with the same arguments as the model. Without it the derivatives are taken
 // by central differences with steps relative to each parameter.
-using KelNonLinearJacobian = void (*)(int model, int experiment, KelVector& b, KelVector& x,
-                                      KelMatrix& dy);
+using KelNonLinearJacobian =
+    std::function<void(int model, int experiment, KelVector& b, KelVector& x, KelMatrix& dy)>;
 
 // How the estimation of a model ended. Only kStep and kGradient are converged fits: ask
 // KelConverged rather than comparing values.

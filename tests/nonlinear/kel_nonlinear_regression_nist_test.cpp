@@ -6,58 +6,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "kel_nist_nonlinear_problem.h"
 #include "kel_test_support.h"
 #include "kelmath.h"
 
 namespace {
 
-struct NistProblem {
-  std::string name;
-  std::vector<double> start1, start2, certified, certifiedErrors;
-  double rss = 0.0;
-  std::vector<double> x, y;
-};
-
-NistProblem ReadProblem(const std::string& name) {
-  NistProblem p;
-  p.name = name;
-  std::ifstream in = kel_test::OpenReference("nist/nonlinear/" + name + ".txt");
-  std::string line;
-  bool data = false;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    if (data) {
-      double x = 0.0, y = 0.0;
-      if (fields >> x >> y) {
-        p.x.push_back(x);
-        p.y.push_back(y);
-      }
-      continue;
-    }
-    std::string key;
-    fields >> key;
-    if (key == "param") {
-      int i = 0;
-      double s1, s2, c, e;
-      fields >> i >> s1 >> s2 >> c >> e;
-      p.start1.push_back(s1);
-      p.start2.push_back(s2);
-      p.certified.push_back(c);
-      p.certifiedErrors.push_back(e);
-    } else if (key == "rss:") {
-      fields >> p.rss;
-    } else if (key == "data:") {
-      data = true;
-    }
-  }
-  return p;
-}
+using kel_nist::NistProblem;
+using kel_nist::ReadProblem;
 
 std::string currentProblem;
 // Parameter k of the model is b(k) * parameterUnit[k - 1]: the estimation sees parameters

@@ -6,6 +6,7 @@
 // 2, and then no result file is written: every file is written unnamed (or under a temporary
 // name) first and named only when all of them are complete (pending_files.h).
 #include "command_support.h"
+#include "nls_command.h"
 #include "predict_command.h"
 #include "regress_command.h"
 #include "robust_command.h"
@@ -27,5 +28,9 @@ int main(int argc, char** argv) {
                          kelmath_cli::AddStepwiseOptions, kelmath_cli::RunStepwise),
           MakeSubcommand("predict", "predictions of a linear model for the rows of a new file",
                          kelmath_cli::AddPredictOptions, kelmath_cli::RunPredict),
+          MakeSubcommand(
+              "nls",
+              "nonlinear least squares of rival models, their comparison and the next experiment",
+              kelmath_cli::AddNlsOptions, kelmath_cli::RunNls),
       });
 }
