@@ -10,6 +10,7 @@
 
 #include "html_page.h"
 #include "name_text.h"
+#include "nls_report.h"
 #include "regression_summary.h"
 
 namespace kelmath_cli {
@@ -315,6 +316,124 @@ std::string StepwiseHtml(const StepwiseSelection& selection, const HtmlContext& 
   }
   models.tables.push_back(std::move(table));
   page.sections.push_back(std::move(models));
+  return RenderHtmlPage(page);
+}
+
+namespace {
+
+HtmlSection NlsFitSection(const NlsAnalysis& analysis, const NlsFit& fit,
+                          const std::string& heading) {
+  // With known variances the weighted residuals are in units of the known standard deviations.
+  const bool known = analysis.weighting == NlsWeighting::kVarianceColumn ||
+                     analysis.weighting == NlsWeighting::kVariance;
+  HtmlSection section{heading, {}, {}};
+  section.verdicts.push_back({"Formula: " + fit.formula, HtmlMark::kNone});
+  if (fit.Converged()) {
+    section.verdicts.push_back({"Estimation " + StopText(fit.stopReason), HtmlMark::kGood});
+  } else {
+    section.verdicts.push_back(
+        {"Estimation " + StopText(fit.stopReason) + ": these are not least-squares estimates",
+         HtmlMark::kWarning});
+  }
+  HtmlTable parameters{
+      "Parameters", {"Parameter", "Estimate", "Std. Error", "t value", "Pr(>|t|)"}, {}};
+  for (const NlsParameterRow& p : fit.parameters) {
+    parameters.rows.push_back({TextCell(ShownName(p.name)), NumberCell(p.estimate),
+                               NumberCell(p.stdError), NumberCell(p.tValue), PValueCell(p.pValue)});
+  }
+  section.tables.push_back(std::move(parameters));
+  section.tables.push_back(
+      {"The fit",
+       {"Statistic", "Value"},
+       {{TextCell(known ? "Residual standard error (in known standard deviations)"
+                        : "Residual standard error"),
+         NumberCell(fit.sigma)},
+        {TextCell("Residual degrees of freedom"), NumberCell(fit.residualDof)},
+        {TextCell("Residual sum of squares"), NumberCell(fit.rss)},
+        {TextCell("At the start"), NumberCell(fit.initialRss)},
+        {TextCell("Iterations"), NumberCell(fit.iterations)},
+        {TextCell("Model evaluations"), NumberCell(fit.evaluations)}}});
+  return section;
+}
+
+HtmlSection NlsComparisonSection(const NlsComparison& comparison) {
+  HtmlSection section{"Comparison of the rival models", {}, {}};
+  HtmlTable table{"", {"Model", "Value", "Ratio to the best"}, {}};
+  if (comparison.tested) {
+    table.heads.insert(table.heads.end(), {"Statistic", "P value", "Verdict"});
+  } else {
+    section.verdicts.push_back(
+        {"Without known variances the models are ranked by their sums of "
+         "squares; no P value tests the fit",
+         HtmlMark::kNone});
+  }
+  for (size_t k = 0; k < comparison.rows.size(); ++k) {
+    const NlsComparisonRow& row = comparison.rows[k];
+    std::vector<HtmlCell> cells{NumberCell(static_cast<double>(k + 1)), NumberCell(row.value),
+                                NumberCell(row.ratio)};
+    if (comparison.tested) {
+      cells.push_back(NumberCell(row.statistic));
+      cells.push_back(NumberCell(row.probability));
+      cells.push_back(row.rejected ? TextCell("rejected", HtmlMark::kWarning)
+                                   : TextCell("not rejected", HtmlMark::kGood));
+    }
+    table.rows.push_back(std::move(cells));
+  }
+  section.tables.push_back(std::move(table));
+  return section;
+}
+
+HtmlSection NlsDesignSection(const NlsAnalysis& analysis, const NlsDesign& design) {
+  HtmlSection section{"The next experiment", {}, {}};
+  section.verdicts.push_back(
+      {FormatCount(static_cast<size_t>(design.candidates)) + " candidate experiments searched",
+       HtmlMark::kNone});
+  HtmlTable suggestions{"Each model's suggestions", {"Model", "Chosen as", "Experiment"}, {}};
+  for (size_t k = 0; k < design.models.size(); ++k) {
+    const NlsModelSuggestions& s = design.models[k];
+    const auto add = [&](const std::string& how, const NlsExperiment& experiment) {
+      suggestions.rows.push_back({NumberCell(static_cast<double>(k + 1)), TextCell(how),
+                                  TextCell(ExperimentText(analysis, experiment))});
+    };
+    if (s.criterion != 0)
+      add(std::string(CriterionName(s.criterion)) + " criterion", s.byCriterion);
+    add("farthest from the experiments", s.xDistance);
+    add("most different sensitivities", s.fDistance);
+    add("farthest, in principal axes", s.xDistancePrincipal);
+    add("most different sensitivities, in principal axes", s.fDistancePrincipal);
+  }
+  section.tables.push_back(std::move(suggestions));
+  if (!design.couples.empty()) {
+    HtmlTable couples{
+        "The best experiment for each couple of models", {"Models", "Tij", "Experiment"}, {}};
+    for (const NlsCouple& couple : design.couples) {
+      couples.rows.push_back(
+          {TextCell(std::to_string(couple.first) + " and " + std::to_string(couple.second)),
+           NumberCell(couple.tij), TextCell(ExperimentText(analysis, couple.where))});
+    }
+    section.tables.push_back(std::move(couples));
+    section.verdicts.push_back(
+        {"Discriminating experiment: " + ExperimentText(analysis, design.discrimination),
+         design.discrimination.empty() ? HtmlMark::kWarning : HtmlMark::kGood});
+  }
+  section.verdicts.push_back(
+      {"Balanced next experiment: " + ExperimentText(analysis, design.balanced), HtmlMark::kGood});
+  return section;
+}
+
+}  // namespace
+
+std::string NlsHtml(const NlsAnalysis& analysis, const HtmlContext& context) {
+  HtmlPage page{Title("nls", context), context.call, {}, {}, context.textSummary};
+  page.sections.push_back(DataSection(context.fileName, static_cast<int>(analysis.dataRows),
+                                      static_cast<int>(analysis.rowsUsed), analysis.droppedRows));
+  for (size_t k = 0; k < analysis.fits.size(); ++k) {
+    const std::string heading =
+        analysis.fits.size() > 1 ? "Model " + std::to_string(k + 1) : std::string("Model");
+    page.sections.push_back(NlsFitSection(analysis, analysis.fits[k], heading));
+  }
+  if (analysis.comparison) page.sections.push_back(NlsComparisonSection(*analysis.comparison));
+  if (analysis.design) page.sections.push_back(NlsDesignSection(analysis, *analysis.design));
   return RenderHtmlPage(page);
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "nls_analysis.h"
 #include "prediction.h"
 #include "regression_result.h"
 #include "robust_analysis.h"
@@ -27,6 +28,9 @@ std::string RegressionHtml(const RegressionResult& result, const HtmlContext& co
 std::string RobustHtml(const RobustAnalysis& analysis, const HtmlContext& context);
 // stepwise: the best model of every size, the doubtful ones and the suggested one marked.
 std::string StepwiseHtml(const StepwiseSelection& selection, const HtmlContext& context);
+// nls: every model's parameters and how its estimation ended (a fit that did not converge marked
+// as no fit), the comparison of rivals and the experiments the search suggests.
+std::string NlsHtml(const NlsAnalysis& analysis, const HtmlContext& context);
 // predict: the new rows' predictions with their intervals (the first kHtmlPredictionRows; the
 // whole of them are in the CSV), and the notes on the fit.
 inline constexpr size_t kHtmlPredictionRows = 1000;

@@ -13,22 +13,25 @@ namespace kelmath_cli {
 
 namespace {
 
-// System fonts only: the page must not fetch any. Marks: green for a sound result, amber with a
-// bar for a warning, so that they differ without colour too.
+// System fonts only: the page must not fetch any. Long words (a file's path) break anywhere
+// rather than widen the page; table cells keep to one line and their tables scroll instead.
+// Marks: green for a sound result, amber with a bar for a warning, so that they differ without
+// colour too.
 constexpr const char* kStyle = R"(
 :root { color-scheme: light; }
 body { font-family: system-ui, -apple-system, "Segoe UI", Roboto, sans-serif; margin: 0 auto;
-  padding: 1rem; max-width: 70rem; color: #1b1b1b; background: #ffffff; line-height: 1.4; }
-h1 { font-size: 1.4rem; margin: 0 0 .3rem; overflow-wrap: anywhere; }
+  padding: 1rem; max-width: 70rem; color: #1b1b1b; background: #ffffff; line-height: 1.4;
+  overflow-wrap: anywhere; }
+h1 { font-size: 1.4rem; margin: 0 0 .3rem; }
 h2 { font-size: 1.15rem; margin: 1.6rem 0 .5rem; border-bottom: 1px solid #d0d0d0; }
-code.call { display: block; font-size: .85rem; color: #444; overflow-wrap: anywhere; }
+code.call { display: block; font-size: .85rem; color: #444; }
 ul.verdicts { padding: 0; list-style: none; }
 ul.verdicts li { margin: .25rem 0; padding: .3rem .6rem; border-left: .3rem solid #c8c8c8; }
 ul.verdicts li.good { border-color: #2e7d32; background: #edf7ee; }
 ul.verdicts li.warning { border-color: #b26a00; background: #fff4e0; font-weight: 600; }
 div.table { overflow-x: auto; margin: .5rem 0 1rem; }
 table { border-collapse: collapse; font-size: .9rem; }
-caption { text-align: left; font-weight: 600; padding: .2rem 0; }
+caption { text-align: left; font-weight: 600; padding: .2rem 0; white-space: nowrap; }
 th, td { padding: .25rem .6rem; border-bottom: 1px solid #e2e2e2; white-space: nowrap; }
 th { text-align: left; background: #f3f3f3; }
 td.number { text-align: right; font-variant-numeric: tabular-nums; }

@@ -1,11 +1,13 @@
 #include "nls_analysis.h"
 
 #include <cmath>
+#include <utility>
 
 #include "containers/kel_matrix.h"
 #include "linear_regression/kel_coefficient_inference.h"
 #include "name_text.h"
 #include "nonlinear/kel_nonlinear_thresholds.h"
+#include "regression_summary.h"
 
 namespace kelmath_cli {
 
@@ -163,7 +165,8 @@ std::string CheckNlsStarts(const NlsModels& models, const NlsData& data) {
 
 NlsAnalysis ComputeNlsAnalysis(const NlsModels& models, const NlsData& data,
                                const std::optional<NlsDesignBox>& box,
-                               KelNonLinearRegression& regression) {
+                               KelNonLinearRegression& regression,
+                               const std::function<void(std::string)>& step) {
   NlsAnalysis analysis;
   analysis.columns = models.columns;
   analysis.response = Deparse(models.models.front().response);
@@ -176,10 +179,19 @@ NlsAnalysis ComputeNlsAnalysis(const NlsModels& models, const NlsData& data,
   analysis.varianceDegreesOfFreedom = data.varianceDegreesOfFreedom;
   analysis.errorsInVariables = !data.xVariances.empty();
   const int count = static_cast<int>(models.models.size());
-  for (int m = 1; m <= count; ++m)
+  const auto tell = [&](std::string text) {
+    if (step) step(std::move(text));
+  };
+  for (int m = 1; m <= count; ++m) {
+    tell("fitting model " + std::to_string(m) + " of " + std::to_string(count) + " to " +
+         FormatCount(data.RowsUsed()) + " rows");
     analysis.fits.push_back(FitOf(models.models[static_cast<size_t>(m - 1)], m, data, regression));
+  }
   if (count >= 2) analysis.comparison = ComparisonOf(data.weighting, regression);
-  if (box) analysis.design = DesignOf(*box, count, regression);
+  if (box) {
+    tell("searching the box for the next experiment");
+    analysis.design = DesignOf(*box, count, regression);
+  }
   return analysis;
 }
 

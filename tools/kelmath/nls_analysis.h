@@ -6,6 +6,7 @@
 #ifndef KELMATH_TOOLS_KELMATH_NLS_ANALYSIS_H
 #define KELMATH_TOOLS_KELMATH_NLS_ANALYSIS_H
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,10 +121,12 @@ std::unique_ptr<KelNonLinearRegression> MakeNlsRegression(const NlsModels& model
 // when every model is.
 std::string CheckNlsStarts(const NlsModels& models, const NlsData& data);
 
-// Fits every model (the regression estimates them), and searches the box when one is given.
+// Fits every model (the regression estimates them), and searches the box when one is given;
+// step, when given, is told each step as it begins ("fitting model 2 of 3 to 14 rows").
 NlsAnalysis ComputeNlsAnalysis(const NlsModels& models, const NlsData& data,
                                const std::optional<NlsDesignBox>& box,
-                               KelNonLinearRegression& regression);
+                               KelNonLinearRegression& regression,
+                               const std::function<void(std::string)>& step = {});
 
 }  // namespace kelmath_cli
 

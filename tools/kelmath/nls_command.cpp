@@ -8,11 +8,13 @@
 #include <tuple>
 #include <utility>
 
+#include "command_html.h"
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
 #include "name_text.h"
 #include "nls_analysis.h"
 #include "nls_report.h"
+#include "progress_line.h"
 #include "table_columns.h"
 
 namespace kelmath_cli {
@@ -47,6 +49,7 @@ void AddNlsOptions(CLI::App& nls, NlsOptions& o) {
                  "next experiment");
   nls.add_option("--json", o.jsonFile, "JSON file for the results");
   nls.add_option("--output", o.outputFile, "text file for the library's least-squares reports");
+  nls.add_option("--html", o.htmlFile, "self-contained HTML page of the results");
   AddCsvFormatOptions(nls, o.format);
 }
 
@@ -169,12 +172,18 @@ int RunNls(const NlsOptions& o, const Invocation& invocation) {
   const std::unique_ptr<KelNonLinearRegression> regression = MakeNlsRegression(models, data);
   std::string libraryText;
   NlsAnalysis analysis;
+  ProgressLine progress("kelmath nls");
   {
     KelOutputScope capture(libraryText);
     KelQuietMessages quiet;
-    analysis = ComputeNlsAnalysis(models, data, box, *regression);
+    analysis = ComputeNlsAnalysis(models, data, box, *regression,
+                                  [&](std::string step) { progress.Step(std::move(step)); });
   }
+  const std::string summary = FormatNlsSummary(analysis, invocation.call, o.dataFile);
+  progress.Step("writing the result files");
   PendingFiles pending;
+  if (!o.htmlFile.empty())
+    WritePending(pending, o.htmlFile, NlsHtml(analysis, {invocation.call, o.dataFile, summary}));
   if (!o.jsonFile.empty()) WritePending(pending, o.jsonFile, FormatNlsJson(analysis));
   if (!o.outputFile.empty()) {
     const std::string header = ReportHeaderOf(models, data, invocation.call, o.dataFile);
@@ -183,7 +192,8 @@ int RunNls(const NlsOptions& o, const Invocation& invocation) {
     });
   }
   CommitPending(pending);
-  std::fputs(FormatNlsSummary(analysis, invocation.call, o.dataFile).c_str(), stdout);
+  progress.Finish();
+  std::fputs(summary.c_str(), stdout);
   for (const std::string& line : NlsWarnings(analysis))
     std::fprintf(stderr, "kelmath: %s\n", line.c_str());
   for (const std::string& line : WarningLines(libraryText))

@@ -4,7 +4,8 @@
 //   kelmath nls DATA.csv --model "Y ~ EXPRESSION" --start NAME=VALUE,... [--model ... --start ...]
 //           [--weights COLUMN | --variances COLUMN | --variances NUMBER --variance-df N
 //            [--errors-in COLUMN=VARIANCE ...]] [--design XMIN:XMAX | --design X=MIN:MAX,...]
-//           [--json RESULT.json] [--output REPORT.txt] [--sep , | ; | tab] [--decimal . | ,]
+//           [--json RESULT.json] [--output REPORT.txt] [--html PAGE.html]
+//           [--sep , | ; | tab] [--decimal . | ,]
 //
 // The k-th --start gives the parameters of the k-th --model, in order. The summary goes to
 // standard output; a model whose estimation did not converge is also a warning on standard error.
@@ -30,6 +31,7 @@ struct NlsOptions {
   std::string design;
   std::string jsonFile;
   std::string outputFile;
+  std::string htmlFile;
   CsvFormatOptions format;
 };
 

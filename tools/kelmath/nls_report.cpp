@@ -12,12 +12,6 @@ namespace kelmath_cli {
 
 namespace {
 
-std::string Printf(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 std::string Number(double value) {
   return std::isnan(value) ? std::string("NA") : Printf("%.6g", value);
 }
@@ -27,19 +21,6 @@ std::string FailureWords(KelEstimationStop stop) {
   if (stop == KelEstimationStop::kIterationLimit) return "iteration limit";
   if (stop == KelEstimationStop::kNoProgress) return "no progress";
   return "not estimated";
-}
-
-// The library's criteria of the experiment search, by number.
-const char* CriterionName(int criterion) {
-  static const char* const names[8] = {"",
-                                       "max determinant",
-                                       "max dMin",
-                                       "max f'(F'F)^-1 f",
-                                       "max f'(F'F)^-1 f",
-                                       "sum of diameters",
-                                       "max inverse condition number",
-                                       "sphericity"};
-  return criterion >= 1 && criterion <= 7 ? names[criterion] : "";
 }
 
 std::string ParameterTable(const NlsFit& fit) {
@@ -134,14 +115,6 @@ std::string ComparisonSection(const NlsComparison& c) {
     text += Printf(" %10.4g", r.pseudoProbability);
     text += r.rejected ? "  rejected\n" : "\n";
   }
-  return text;
-}
-
-std::string ExperimentText(const NlsAnalysis& a, const NlsExperiment& x) {
-  if (x.empty()) return "none";
-  std::string text;
-  for (size_t k = 0; k < x.size(); ++k)
-    text.append(k > 0 ? ", " : "").append(ShownName(a.columns[k])).append(" = " + Number(x[k]));
   return text;
 }
 
@@ -255,6 +228,27 @@ JsonValue DesignJson(const NlsAnalysis& a, const NlsDesign& d) {
 }
 
 }  // namespace
+
+// The library's criteria of the experiment search, by number.
+const char* CriterionName(int criterion) {
+  static const char* const names[8] = {"",
+                                       "max determinant",
+                                       "max dMin",
+                                       "max f'(F'F)^-1 f",
+                                       "max f'(F'F)^-1 f",
+                                       "sum of diameters",
+                                       "max inverse condition number",
+                                       "sphericity"};
+  return criterion >= 1 && criterion <= 7 ? names[criterion] : "";
+}
+
+std::string ExperimentText(const NlsAnalysis& a, const NlsExperiment& x) {
+  if (x.empty()) return "none";
+  std::string text;
+  for (size_t k = 0; k < x.size(); ++k)
+    text.append(k > 0 ? ", " : "").append(ShownName(a.columns[k])).append(" = " + Number(x[k]));
+  return text;
+}
 
 std::string StopText(KelEstimationStop stop) {
   if (stop == KelEstimationStop::kStep) return "converged on the step";

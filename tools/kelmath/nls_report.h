@@ -14,6 +14,11 @@ namespace kelmath_cli {
 std::string StopText(KelEstimationStop stop);
 std::string StopName(KelEstimationStop stop);
 
+// The name of the library's criterion of the experiment search, by number ("max determinant").
+const char* CriterionName(int criterion);
+// An experiment as "x = 6, t = 2" with the analysis' independent variables; "none" when empty.
+std::string ExperimentText(const NlsAnalysis& analysis, const NlsExperiment& experiment);
+
 // The summary: the data and weighting; per model "Formula:", "Parameters:" (Estimate, Std. Error,
 // t value, Pr(>|t|)), the residual standard error and how the estimation ended (a fit that did
 // not converge is marked as no fit); the comparison with rivals; the search with --design.

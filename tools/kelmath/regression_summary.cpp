@@ -10,12 +10,6 @@
 
 namespace kelmath_cli {
 
-namespace {
-
-constexpr const char* kNotDefined = "NA";
-
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// The formatted text, however long: lines hold names, which have no length limit.
 std::string Printf(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
@@ -28,6 +22,10 @@ std::string Printf(const char* format, ...) {
   va_end(again);
   return text;
 }
+
+namespace {
+
+constexpr const char* kNotDefined = "NA";
 
 // Four significant digits, or NA for an undefined value.
 std::string Short(double value) {

@@ -9,6 +9,8 @@
 
 namespace kelmath_cli {
 
+// The text printf formats, however long (lines hold names, which have no length limit).
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // A P value as the summary prints it: four significant digits, or "< 2.2e-16" below the
 // resolution of a double near 1.
 std::string FormatPValue(double p);

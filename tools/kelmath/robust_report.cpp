@@ -12,12 +12,6 @@ namespace kelmath_cli {
 
 namespace {
 
-std::string Printf(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 // Up to this many outlier rows are listed; beyond it the most extreme.
 constexpr size_t kListed = 10;
 

@@ -18,12 +18,6 @@ namespace {
 // The search reports a size it did not reach by this mean square error (the largest float).
 constexpr double kNotReached = static_cast<double>(std::numeric_limits<float>::max());
 
-std::string Printf(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 void ReadModels(const RegressionData& data, KelLinearRegression& regression,
                 StepwiseSelection& selection) {
   const KelMatrix& parameters = regression.StepwiseParameters();

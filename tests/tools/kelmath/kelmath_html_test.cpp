@@ -53,6 +53,10 @@ const PageCase kPages[] = {
      "stackloss.csv", 1, true, "outliers (|normalized robust residual| &gt; 2.5)", "warning"},
     {"stepwise", "stepwise %s --response mpg --columns wt,hp,qsec,am,drat,disp --html p.html",
      "mtcars.csv", 0, true, "Suggested: the model of", "good"},
+    {"nls",
+     "nls %s --model 'y ~ b1 * x/(b2 + x)' --start b1=1,b2=1 --model 'y ~ b1 * (1 - exp(-b2 * "
+     "x))' --start b1=1,b2=1 --variances 1e-4 --variance-df 5 --design 0.1:10 --html p.html",
+     "nls_saturation.csv", 0, true, "Balanced next experiment: x = 10", "good"},
     {"predict",
      "predict %s --response mpg --columns wt,hp --new new.csv --interval prediction --level 0.9 "
      "--output p.csv --html p.html",
