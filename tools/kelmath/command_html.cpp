@@ -107,7 +107,7 @@ HtmlTable FitTable(const RegressionResult& r) {
     table.rows.push_back({TextCell(name), std::move(value)});
   };
   add("Residual standard error", NumberCell(r.sigma));
-  add("Residual degrees of freedom", NumberCell(r.residualDof));
+  add("Residual degrees of freedom", CountCell(r.residualDof));
   add("Multiple R-squared", NumberCell(r.rSquared));
   add("Adjusted R-squared", NumberCell(r.adjRSquared));
   add("F-statistic", NumberCell(r.fStatistic));
@@ -168,7 +168,7 @@ HtmlSection InfluenceSection(const RegressionResult& r) {
   for (const size_t k : shown) {
     const InfluentialRow& f = r.influential[k];
     const ObservationRow& o = r.observations[static_cast<size_t>(f.observation)];
-    table.rows.push_back({NumberCell(f.row), NumberCell(o.cooksDistance, mark(f.cook)),
+    table.rows.push_back({CountCell(f.row), NumberCell(o.cooksDistance, mark(f.cook)),
                           NumberCell(o.studentizedResidual, mark(f.studentized)),
                           NumberCell(o.leverage, mark(f.leverage))});
   }
@@ -195,7 +195,7 @@ HtmlTable OutlierTable(const RobustResult& robust) {
     const double residual =
         robust.normalizedResiduals[static_cast<size_t>(robust.outlierObservations[k])];
     table.rows.push_back(
-        {NumberCell(robust.outlierRows[k]), NumberCell(residual, HtmlMark::kWarning)});
+        {CountCell(robust.outlierRows[k]), NumberCell(residual, HtmlMark::kWarning)});
   }
   return table;
 }
@@ -297,7 +297,7 @@ std::string StepwiseHtml(const StepwiseSelection& selection, const HtmlContext& 
   HtmlTable table{"", {"Parameters", "Mean square error", "Columns (|t|)", "Verdict"}, {}};
   for (const SelectedModel& model : selection.models) {
     if (!model.found) {
-      table.rows.push_back({NumberCell(model.parameters), TextCell("not reached by the search")});
+      table.rows.push_back({CountCell(model.parameters), TextCell("not reached by the search")});
       continue;
     }
     std::string columns;
@@ -308,7 +308,7 @@ std::string StepwiseHtml(const StepwiseSelection& selection, const HtmlContext& 
     }
     const bool suggested = model.parameters == selection.suggested;
     table.rows.push_back(
-        {NumberCell(model.parameters), NumberCell(model.meanSquareError), TextCell(columns),
+        {CountCell(model.parameters), NumberCell(model.meanSquareError), TextCell(columns),
          suggested ? TextCell("suggested", HtmlMark::kGood)
          : model.doubtful
              ? TextCell("a column with |t| < " + Number(kStepwiseDoubtfulT), HtmlMark::kWarning)
@@ -348,11 +348,11 @@ HtmlSection NlsFitSection(const NlsAnalysis& analysis, const NlsFit& fit,
        {{TextCell(known ? "Residual standard error (in known standard deviations)"
                         : "Residual standard error"),
          NumberCell(fit.sigma)},
-        {TextCell("Residual degrees of freedom"), NumberCell(fit.residualDof)},
+        {TextCell("Residual degrees of freedom"), CountCell(fit.residualDof)},
         {TextCell("Residual sum of squares"), NumberCell(fit.rss)},
         {TextCell("At the start"), NumberCell(fit.initialRss)},
-        {TextCell("Iterations"), NumberCell(fit.iterations)},
-        {TextCell("Model evaluations"), NumberCell(fit.evaluations)}}});
+        {TextCell("Iterations"), CountCell(fit.iterations)},
+        {TextCell("Model evaluations"), CountCell(fit.evaluations)}}});
   return section;
 }
 
@@ -369,8 +369,7 @@ HtmlSection NlsComparisonSection(const NlsComparison& comparison) {
   }
   for (size_t k = 0; k < comparison.rows.size(); ++k) {
     const NlsComparisonRow& row = comparison.rows[k];
-    std::vector<HtmlCell> cells{NumberCell(static_cast<double>(k + 1)), NumberCell(row.value),
-                                NumberCell(row.ratio)};
+    std::vector<HtmlCell> cells{CountCell(k + 1), NumberCell(row.value), NumberCell(row.ratio)};
     if (comparison.tested) {
       cells.push_back(NumberCell(row.statistic));
       cells.push_back(NumberCell(row.probability));
@@ -392,8 +391,8 @@ HtmlSection NlsDesignSection(const NlsAnalysis& analysis, const NlsDesign& desig
   for (size_t k = 0; k < design.models.size(); ++k) {
     const NlsModelSuggestions& s = design.models[k];
     const auto add = [&](const std::string& how, const NlsExperiment& experiment) {
-      suggestions.rows.push_back({NumberCell(static_cast<double>(k + 1)), TextCell(how),
-                                  TextCell(ExperimentText(analysis, experiment))});
+      suggestions.rows.push_back(
+          {CountCell(k + 1), TextCell(how), TextCell(ExperimentText(analysis, experiment))});
     };
     if (s.criterion != 0)
       add(std::string(CriterionName(s.criterion)) + " criterion", s.byCriterion);
@@ -468,7 +467,7 @@ std::string PredictionHtml(const Predictions& predictions, IntervalKind interval
   }
   for (size_t k = 0; k < listed; ++k) {
     const PredictedRow& p = predictions.rows[k];
-    std::vector<HtmlCell> row{NumberCell(static_cast<double>(k + 1)), NumberCell(p.fit)};
+    std::vector<HtmlCell> row{CountCell(k + 1), NumberCell(p.fit)};
     if (interval != IntervalKind::kNone) {
       row.push_back(NumberCell(p.lower));
       row.push_back(NumberCell(p.upper));

@@ -114,6 +114,10 @@ HtmlCell NumberCell(double value, HtmlMark mark) {
   return {text, true, mark};
 }
 
+HtmlCell CountCell(long long count) {
+  return {std::to_string(count), true, HtmlMark::kNone};
+}
+
 HtmlCell PValueCell(double p) {
   return {FormatPValue(p), true, p < 0.05 ? HtmlMark::kGood : HtmlMark::kNone};
 }

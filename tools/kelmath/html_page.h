@@ -24,6 +24,8 @@ struct HtmlCell {
 HtmlCell TextCell(std::string text, HtmlMark mark = HtmlMark::kNone);
 // Six significant digits; NaN as R's "NA", infinities as "Inf" and "-Inf".
 HtmlCell NumberCell(double value, HtmlMark mark = HtmlMark::kNone);
+// A count or a row number, every digit shown (six significant digits would round row 1234567).
+HtmlCell CountCell(long long count);
 // A P value as the summary prints it, marked good below 0.05.
 HtmlCell PValueCell(double p);
 

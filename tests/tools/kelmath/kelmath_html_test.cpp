@@ -154,6 +154,7 @@ TEST(HtmlPage, CellsWriteMissingAndInfiniteValuesAsR) {
   EXPECT_EQ(kelmath_cli::NumberCell(HUGE_VAL).text, "Inf");
   EXPECT_EQ(kelmath_cli::NumberCell(-HUGE_VAL).text, "-Inf");
   EXPECT_EQ(kelmath_cli::NumberCell(1234567.0).text, "1.23457e+06");
+  EXPECT_EQ(kelmath_cli::CountCell(1234567).text, "1234567");
   EXPECT_EQ(kelmath_cli::PValueCell(0.01).mark, kelmath_cli::HtmlMark::kGood);
   EXPECT_EQ(kelmath_cli::PValueCell(0.5).mark, kelmath_cli::HtmlMark::kNone);
 }
