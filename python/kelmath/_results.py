@@ -1,0 +1,126 @@
+"""The results of kelmath.ols under statsmodels' names, read from the values the compiled core
+computed (nothing is computed again here)."""
+import json
+
+import numpy as np
+
+from . import _kelmath
+
+_PER_PARAMETER = ("params", "bse", "tvalues", "pvalues")
+_PER_ROW = ("resid", "fittedvalues")
+_SCALARS = ("rsquared", "rsquared_adj", "fvalue", "f_pvalue", "llf", "aic", "bic", "nobs",
+            "df_resid", "df_model", "cov_type", "rank", "condition_number", "exact_fit")
+
+
+class Influence:
+    """The influence of each row used, as statsmodels' OLSInfluence names it."""
+
+    def __init__(self, results):
+        self._results = results
+
+    @property
+    def hat_matrix_diag(self):
+        return self._results._per_row("hat_matrix_diag")
+
+    @property
+    def cooks_distance(self):
+        """(Cook's distances, None): statsmodels' pair without its P values."""
+        return self._results._per_row("cooks_distance"), None
+
+    @property
+    def resid_studentized_external(self):
+        return self._results._per_row("resid_studentized_external")
+
+    @property
+    def resid_studentized_internal(self):
+        return self._results._per_row("resid_studentized_internal")
+
+
+class OLSResults:
+    """One least-squares fit: estimates and their inference under cov_type, the fit's statistics
+    and each used row's residual, fitted value and influence.
+
+    With a DataFrame, per-parameter values are pandas Series indexed by the parameter names and
+    per-row values Series indexed by the rows used; with arrays they are NumPy arrays, the
+    parameter names in ``names``. aic and bic are R's (they count the residual variance as a
+    parameter: statsmodels' values plus 2 and plus log(nobs)).
+    """
+
+    def __init__(self, values, index=None):
+        self._values = values
+        self._index = index
+        self.names = list(values["names"])
+        self.warnings = list(values["warnings"])
+        positions = np.asarray(values["used_rows"], dtype=np.int64) - 1
+        dropped = np.asarray(values["dropped_rows"], dtype=np.int64) - 1
+        if index is None:
+            self._row_labels = positions
+            self.dropped_rows = dropped.tolist()
+        else:
+            self._row_labels = index[positions]
+            self.dropped_rows = list(index[dropped])
+        for name in _SCALARS:
+            setattr(self, name, values[name])
+        # The library names its types in lower case ("hc3"); the arguments' spelling is shown.
+        if self.cov_type.startswith("hc"):
+            self.cov_type = "HC" + self.cov_type[2:]
+
+    def _per_parameter(self, key):
+        values = np.asarray(self._values[key])
+        if self._index is None:
+            return values
+        import pandas
+        return pandas.Series(values, index=self.names, name=key)
+
+    def _per_row(self, key):
+        values = np.asarray(self._values[key])
+        if self._index is None:
+            return values
+        import pandas
+        return pandas.Series(values, index=self._row_labels, name=key)
+
+    def __getattr__(self, name):
+        # Called only for names not set in __init__: the per-parameter and per-row values.
+        if name in _PER_PARAMETER:
+            return self._per_parameter(name)
+        if name in _PER_ROW:
+            return self._per_row(name)
+        raise AttributeError(f"'OLSResults' object has no attribute '{name}'")
+
+    def conf_int(self, alpha=0.05):
+        """The 1 - alpha intervals of the estimates under cov_type (t on df_resid), lower bounds in
+        column 0."""
+        intervals = _kelmath._confidence_intervals(
+            list(self._values["params"]), list(self._values["bse"]), self.df_resid, alpha)
+        if self._index is None:
+            return intervals
+        import pandas
+        return pandas.DataFrame(intervals, index=self.names, columns=[0, 1])
+
+    def cov_params(self):
+        """The covariance of the estimates under cov_type (NaN rows and columns for aliased
+        parameters)."""
+        values = np.array(self._values["cov_params"])
+        if self._index is None:
+            return values
+        import pandas
+        return pandas.DataFrame(values, index=self.names, columns=self.names)
+
+    def get_influence(self):
+        return Influence(self)
+
+    def summary(self):
+        """The kelmath command's text summary of the fit."""
+        return self._values["summary"]
+
+    def to_json(self):
+        """The kelmath command's JSON result (the same as ``kelmath regress --json``)."""
+        return self._values["json"]
+
+    def to_dict(self):
+        """The JSON result as a dict."""
+        return json.loads(self.to_json())
+
+    def __repr__(self):
+        return f"<kelmath.OLSResults: {self._values['response']} on {len(self.names)} parameters, " \
+               f"{self.nobs} rows, cov_type {self.cov_type}>"

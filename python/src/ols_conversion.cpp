@@ -1,0 +1,191 @@
+#include "ols_conversion.h"
+
+#include <cmath>
+
+#include "binding_error.h"
+
+namespace py = pybind11;
+
+namespace kelmath_python {
+
+namespace {
+
+void CheckShapes(const OlsArguments& a) {
+  if (a.x.ndim() != 2 || a.y.ndim() != 1)
+    throw BindingError("dimension", "X must be 2-dimensional and y 1-dimensional, not " +
+                                        std::to_string(a.x.ndim()) + " and " +
+                                        std::to_string(a.y.ndim()));
+  if (a.x.shape(0) != a.y.shape(0))
+    throw BindingError("dimension", "X has " + std::to_string(a.x.shape(0)) + " rows but y has " +
+                                        std::to_string(a.y.shape(0)));
+  if (static_cast<size_t>(a.x.shape(1)) != a.names.size())
+    throw BindingError("dimension", "X has " + std::to_string(a.x.shape(1)) + " columns but " +
+                                        std::to_string(a.names.size()) + " names");
+}
+
+// Per clustering column, the group code of each row (any integers).
+std::vector<std::vector<int>> GroupColumns(const OlsArguments& a) {
+  const auto codes = py::array_t<int, py::array::c_style | py::array::forcecast>::ensure(a.groups);
+  if (!codes || codes.ndim() != 2 || codes.shape(0) != a.y.shape(0) || codes.shape(1) < 1 ||
+      codes.shape(1) > 2)
+    throw BindingError("dimension", "groups must hold one or two labels for each row of y");
+  std::vector<std::vector<int>> columns(static_cast<size_t>(codes.shape(1)));
+  const auto view = codes.unchecked<2>();
+  for (py::ssize_t j = 0; j < codes.shape(1); ++j)
+    for (py::ssize_t i = 0; i < codes.shape(0); ++i) columns[j].push_back(view(i, j));
+  return columns;
+}
+
+// A missing value drops its row, as the command drops a row with an empty cell; an infinite one
+// is refused, as no fit can use it.
+bool RowComplete(const OlsArguments& a, const std::vector<std::vector<int>>& groups,
+                 py::ssize_t i) {
+  const auto x = a.x.unchecked<2>();
+  const auto y = a.y.unchecked<1>();
+  bool complete = !std::isnan(y(i));
+  if (std::isinf(y(i)))
+    throw BindingError("non-finite data", "row " + std::to_string(i + 1) + " of the response '" +
+                                              a.response + "' is infinite");
+  for (py::ssize_t j = 0; j < x.shape(1); ++j) {
+    if (std::isinf(x(i, j)))
+      throw BindingError("non-finite data", "row " + std::to_string(i + 1) + " of '" +
+                                                a.names[static_cast<size_t>(j)] + "' is infinite");
+    complete = complete && !std::isnan(x(i, j));
+  }
+  for (const std::vector<int>& codes : groups) complete = complete && codes[i] >= 0;
+  return complete;
+}
+
+void CopyCompleteRows(const OlsArguments& a, const std::vector<std::vector<int>>& groups,
+                      kelmath_cli::RegressionData& data) {
+  const auto x = a.x.unchecked<2>();
+  const auto y = a.y.unchecked<1>();
+  data.dataRows = static_cast<int>(y.shape(0));
+  data.regressors.reserve(static_cast<size_t>(x.shape(0)) * data.parameterNames.size());
+  for (py::ssize_t i = 0; i < x.shape(0); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    if (!RowComplete(a, groups, i)) {
+      data.droppedRows.push_back(row);
+      continue;
+    }
+    data.usedRows.push_back(row);
+    if (a.intercept) data.regressors.push_back(1.0);
+    for (py::ssize_t j = 0; j < x.shape(1); ++j) data.regressors.push_back(x(i, j));
+    data.response.push_back(y(i));
+    for (size_t d = 0; d < groups.size(); ++d) data.clusters[d].push_back(groups[d][i]);
+  }
+}
+
+template <typename Value, typename Field>
+py::array_t<double> Column(const std::vector<Value>& rows, Field field) {
+  py::array_t<double> values(static_cast<py::ssize_t>(rows.size()));
+  auto out = values.mutable_unchecked<1>();
+  for (size_t i = 0; i < rows.size(); ++i) out(static_cast<py::ssize_t>(i)) = rows[i].*field;
+  return values;
+}
+
+py::dict CoefficientEntries(const kelmath_cli::RegressionResult& r) {
+  using Row = kelmath_cli::CoefficientRow;
+  py::dict d;
+  std::vector<std::string> names;
+  std::vector<bool> aliased;
+  for (const Row& c : r.coefficients) {
+    names.push_back(c.name);
+    aliased.push_back(c.aliased);
+  }
+  d["names"] = names;
+  d["aliased"] = aliased;
+  d["params"] = Column(r.coefficients, &Row::estimate);
+  d["bse"] = Column(r.coefficients, &Row::stdError);
+  d["tvalues"] = Column(r.coefficients, &Row::tValue);
+  d["pvalues"] = Column(r.coefficients, &Row::pValue);
+  d["vif"] = Column(r.coefficients, &Row::vif);
+  return d;
+}
+
+py::dict ObservationEntries(const kelmath_cli::RegressionResult& r) {
+  using Row = kelmath_cli::ObservationRow;
+  py::dict d;
+  d["fittedvalues"] = Column(r.observations, &Row::fitted);
+  d["resid"] = Column(r.observations, &Row::residual);
+  d["hat_matrix_diag"] = Column(r.observations, &Row::leverage);
+  d["cooks_distance"] = Column(r.observations, &Row::cooksDistance);
+  d["resid_studentized_external"] = Column(r.observations, &Row::studentizedResidual);
+  d["resid_studentized_internal"] = Column(r.observations, &Row::standardizedResidual);
+  return d;
+}
+
+// The fit's statistics under statsmodels' names.
+struct ModelStatistic {
+  const char* key;
+  double kelmath_cli::RegressionResult::*field;
+};
+constexpr ModelStatistic kModelStatistics[] = {
+    {"condition_number", &kelmath_cli::RegressionResult::conditionNumber},
+    {"sigma", &kelmath_cli::RegressionResult::sigma},
+    {"rsquared", &kelmath_cli::RegressionResult::rSquared},
+    {"rsquared_adj", &kelmath_cli::RegressionResult::adjRSquared},
+    {"fvalue", &kelmath_cli::RegressionResult::fStatistic},
+    {"f_pvalue", &kelmath_cli::RegressionResult::fPValue},
+    {"llf", &kelmath_cli::RegressionResult::logLikelihood},
+    {"aic", &kelmath_cli::RegressionResult::aic},
+    {"bic", &kelmath_cli::RegressionResult::bic}};
+
+std::vector<int> UsedRows(const kelmath_cli::RegressionResult& r) {
+  std::vector<int> rows;
+  for (const kelmath_cli::ObservationRow& o : r.observations) rows.push_back(o.row);
+  return rows;
+}
+
+}  // namespace
+
+OlsRequest MakeOlsRequest(const OlsArguments& a) {
+  CheckShapes(a);
+  OlsRequest request;
+  kelmath_cli::RegressionData& data = request.data;
+  data.responseName = a.response;
+  data.intercept = a.intercept;
+  if (a.intercept) data.parameterNames.push_back(kelmath_cli::kInterceptName);
+  data.parameterNames.insert(data.parameterNames.end(), a.names.begin(), a.names.end());
+  request.covariance = CovarianceTypeNamed(a.covType);
+  std::vector<std::vector<int>> groups;
+  if (request.covariance == KelCovarianceType::kCluster) {
+    if (a.groups.is_none()) throw BindingError("input", "cov_type 'cluster' needs groups");
+    groups = GroupColumns(a);
+    data.clusterNames = a.groupNames;
+    data.clusterNames.resize(groups.size(), "groups");
+    data.clusters.resize(groups.size());
+  }
+  CopyCompleteRows(a, groups, data);
+  request.call = a.call;
+  request.source = a.source;
+  return request;
+}
+
+py::dict ResultDict(const OlsOutcome& outcome) {
+  const kelmath_cli::RegressionResult& r = outcome.result;
+  py::dict d = CoefficientEntries(r);
+  d.attr("update")(ObservationEntries(r));
+  d["response"] = r.response;
+  d["nobs"] = r.RowsUsed();
+  d["df_resid"] = r.residualDof;
+  d["df_model"] = r.fNumeratorDof;
+  d["rank"] = r.rank;
+  d["cov_type"] = KelCovarianceName(r.covariance);
+  d["cov_defined"] = r.covarianceDefined;
+  d["unit_leverage_rows"] = r.unitLeverageRows;
+  d["cluster_groups"] = r.clusterGroups;
+  d["exact_fit"] = r.exactFit;
+  for (const ModelStatistic& statistic : kModelStatistics) d[statistic.key] = r.*statistic.field;
+  d["used_rows"] = UsedRows(r);
+  d["dropped_rows"] = r.droppedRows;
+  d["breusch_pagan"] = py::make_tuple(r.breuschPagan, r.breuschPaganDof, r.breuschPaganPValue);
+  d["summary"] = outcome.summary;
+  d["json"] = outcome.json;
+  d["warnings"] = outcome.warnings;
+  const py::ssize_t n = static_cast<py::ssize_t>(r.coefficients.size());
+  d["cov_params"] = py::array_t<double>({n, n}, outcome.covariance.data());
+  return d;
+}
+
+}  // namespace kelmath_python

@@ -1,0 +1,42 @@
+// One least-squares fit for Python: the command's computation (ComputeRegression) over data the
+// bindings hand over as plain values, with the library's errors thrown, its output captured and
+// nothing written anywhere. No Python object is touched, so it runs without the GIL.
+#ifndef KELMATH_PYTHON_OLS_FIT_H
+#define KELMATH_PYTHON_OLS_FIT_H
+
+#include <string>
+#include <vector>
+
+#include "linear_regression/kel_sandwich_covariance.h"
+#include "regression_data.h"
+#include "regression_result.h"
+
+namespace kelmath_python {
+
+struct OlsRequest {
+  kelmath_cli::RegressionData
+      data;  // the intercept's column (of ones) included when data.intercept
+  KelCovarianceType covariance = KelCovarianceType::kClassical;
+  std::string call;    // the "Call:" line of the summary
+  std::string source;  // what the summary names as the data
+};
+
+struct OlsOutcome {
+  kelmath_cli::RegressionResult result;
+  std::string summary;
+  std::string json;
+  std::vector<std::string> warnings;  // the library's warnings as sentences, each once
+  std::vector<double> covariance;     // of the estimates, n x n row after row (cov_params)
+};
+
+// The covariance type named as statsmodels names it ("nonrobust" and "classical", "HC0".."HC5",
+// "HC4m", "cluster"; case ignored); throws BindingError("input") for any other name.
+KelCovarianceType CovarianceTypeNamed(const std::string& name);
+
+// Fits the request; throws BindingError for every problem (too few rows, a constant response,
+// a library error), with the library's text.
+OlsOutcome FitOls(const OlsRequest& request);
+
+}  // namespace kelmath_python
+
+#endif
