@@ -11,10 +11,13 @@ from ._errors import (DimensionError, DomainError, InputError, KelFileError, Kel
                       KelMemoryError, KelNotImplementedError, NonFiniteDataError,
                       NotFactorizedError, OutOfRangeError, SingularError)
 from ._ols import ols
+from ._nls import nls
+from ._nls_results import ConvergenceWarning, NLSResults, NLSRivals
 from ._results import Influence, OLSResults
 
 __all__ = [
     "ols", "OLSResults", "Influence", "KelMathError", "InputError", "DimensionError",
     "OutOfRangeError", "SingularError", "NotFactorizedError", "KelFileError",
     "NonFiniteDataError", "KelMemoryError", "KelNotImplementedError", "DomainError",
+    "nls", "NLSResults", "NLSRivals", "ConvergenceWarning",
 ]
