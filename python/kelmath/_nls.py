@@ -1,10 +1,12 @@
 """kelmath.nls: nonlinear least squares of one model or of rival models by the library's
 KelNonLinearRegression, with vectorised Python models (one call over all rows of x)."""
+import warnings
+
 import numpy as np
 
 from . import _kelmath
 from ._errors import DimensionError, InputError, KelNotImplementedError
-from ._nls_results import NLSResults, NLSRivals
+from ._nls_results import ConvergenceWarning, NLSResults, NLSRivals
 
 
 def _float_matrix(values, what):
@@ -127,6 +129,9 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
     values = problem.fit()
     fits = [NLSResults(problem, values, k, (xs.shape[1], ys.shape[1]), names=pairs[k][1],
                        frame_input=frame_input) for k in range(count)]
+    for fit in fits:
+        if not fit.converged:
+            warnings.warn(fit.warnings[-1], ConvergenceWarning, stacklevel=2)
     if not rivals:
         return fits[0]
     return NLSRivals(problem, values, fits)

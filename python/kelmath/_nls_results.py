@@ -1,7 +1,5 @@
 """The results of kelmath.nls under statsmodels' and scipy's names, read from the values the
 compiled core copied out of the library (nothing is estimated again here)."""
-import warnings as _warnings
-
 import numpy as np
 
 from . import _kelmath
@@ -39,7 +37,7 @@ class _Analyses:
         """The library's experiment search over the box x_min <= x <= x_max (one bound per
         column of x): a dict with the candidates, per model ("models") its suggested experiments
         ("criterion", "x_distance", "f_distance" and the two in principal axes, None for none,
-        and the effective criterion number), and with rival models the best experiment of each
+        and "criterion_number", the library's effective criterion), and with rival models the best experiment of each
         couple ("discrimination_table": model_a, model_b, tij, x), the experiment that
         discriminates best ("discrimination", None when none does), its mean Tij, and the
         balanced suggestion ("balanced")."""
@@ -89,7 +87,8 @@ class NLSResults(_Analyses):
 
     params, bse, tvalues, pvalues, cov_params(), conf_int(alpha), ssr (the weighted sum of
     squares minimised), scale (ssr / df_resid) and sigma (its root), df_resid, nobs, rsquared,
-    resid and fittedvalues (n values, or n x numY), weighted_resid, condition_number,
+    resid and fittedvalues (n values, or n x numY), weighted_resid, prediction_se,
+    x_measured and x_estimated (with errors in x), condition_number,
     correlation, vif, singular_values; how the estimation ended: converged, stop_reason, nfev
     (the library's evaluations of the model over all experiments) and niter (Gauss-Newton
     iterations); python_calls, the calls of the Python model the fit made. Per-parameter values
@@ -113,12 +112,15 @@ class NLSResults(_Analyses):
         self.scale = self.ssr / self.df_resid
         self.sigma = float(np.sqrt(self.scale))
         self.python_calls = problem.python_calls
+        # With errors in x (x_variances) the x the library estimated; the same for every model
+        # of a problem: those of the last estimation.
+        self.x_measured = np.asarray(values["measured_x"]).reshape(-1, shape[0])
+        self.x_estimated = np.asarray(values["estimated_x"]).reshape(-1, shape[0])
         self.warnings = list(values["warnings"])
         if not self.converged:
             text = (f"model {self.model_number}: the estimation did not converge "
                     f"({self.stop_reason}); these are not least-squares estimates")
             self.warnings.append(text)
-            _warnings.warn(text, ConvergenceWarning, stacklevel=3)
 
     def _problem_columns(self):
         return self._shape[0]

@@ -123,7 +123,7 @@ py::dict SearchDict(NlsProblem& problem, const std::vector<double>& xMin,
   py::list models;
   for (size_t m = 0; m < s.suggestions.size(); ++m) {
     py::dict model;
-    model["criterion"] = s.criteria[m];
+    model["criterion_number"] = s.criteria[m];
     for (size_t kind = 0; kind < s.suggestions[m].size(); ++kind)
       model[kinds[kind]] = ExperimentOrNone(s.suggestions[m][kind]);
     models.append(model);
@@ -203,6 +203,10 @@ std::unique_ptr<NlsProblem> MakeProblem(std::vector<py::object> models,
   data.variances = Flat(variances);
   data.degreesOfFreedom = dof;
   data.weights = Flat(weights);
+  if (weights.ndim() == 2 && weights.size() > 0) {
+    data.weightRows = static_cast<int>(weights.shape(0));
+    data.weightColumns = static_cast<int>(weights.shape(1));
+  }
   return std::make_unique<NlsProblem>(std::move(data), std::move(models), std::move(jacobians));
 }
 

@@ -57,6 +57,19 @@ std::vector<double> ExperimentMajor(const KelVector& v, int experiments, int res
   return values;
 }
 
+// Sends the calling thread's warnings to its output channel only (captured with the rest), never
+// to standard error, and puts the previous mode back on every way out.
+class WarningsToChannel {
+ public:
+  WarningsToChannel() : saved(kelWarningMode.load()) { kelWarningMode = 0; }
+  ~WarningsToChannel() { kelWarningMode = saved; }
+  WarningsToChannel(const WarningsToChannel&) = delete;
+  WarningsToChannel& operator=(const WarningsToChannel&) = delete;
+
+ private:
+  signed char saved;
+};
+
 const char* TableName(KelComparisonTable table) {
   switch (table) {
     case KelComparisonTable::kOneResponse:
@@ -90,6 +103,7 @@ std::string NlsProblem::Run(const std::function<void()>& body) {
       KelErrorModeScope throwing(KelErrorMode::Throw);
       KelOutputScope capture(libraryText);
       KelQuietMessages quiet;
+      WarningsToChannel warnings;
       body();
     } catch (const NlsModelAbort&) {
       failure = bridge.TakeFailure();
@@ -114,8 +128,8 @@ void NlsProblem::Build() {
       [this](int model, int experiment, KelVector& b, KelVector& x, KelVector& y) {
         bridge.Values(model, experiment, b, x, y);
       });
-  if (!data.weights.empty())
-    regression->SetWeights(MatrixOf(data.weights, data.numExperiments, data.numY));
+  if (data.weightRows > 0)
+    regression->SetWeights(MatrixOf(data.weights, data.weightRows, data.weightColumns));
   else if (!data.variances.empty())
     regression->SetVariances(data.degreesOfFreedom, VectorOf(data.variances));
   for (int m = 1; m <= models; ++m) {

@@ -29,7 +29,9 @@ struct NlsProblemData {
   std::vector<std::vector<double>> starts;  // one per model
   std::vector<double> variances;  // numY response variances, then numX of x; empty for none
   int degreesOfFreedom = 0;       // of the variances
-  std::vector<double> weights;    // numExperiments x numY; empty for none
+  std::vector<double> weights;    // weightRows x weightColumns; empty for none
+  int weightRows = 0;             // as given: the library checks them against the data
+  int weightColumns = 0;
 };
 
 // One model's fit. Per-measurement values are numExperiments x numY, row-major.
