@@ -5,7 +5,7 @@ import warnings
 import numpy as np
 
 from . import _kelmath
-from ._errors import DimensionError, InputError, KelNotImplementedError
+from ._errors import DimensionError, InputError
 from ._nls_results import ConvergenceWarning, NLSResults, NLSRivals
 
 
@@ -75,6 +75,27 @@ def _variances(variances, dof, x_variances, y_columns):
     return values, int(dof)
 
 
+def _side(values, count, free, what):
+    """One side of a model's bounds as floats (None, or a None entry: that side free)."""
+    if values is None:
+        return None
+    if np.ndim(values) == 0:
+        values = [values] * count
+    array = np.asarray([free if v is None else v for v in values])
+    if array.dtype.kind not in "biuf" or array.ndim != 1:
+        raise InputError(f"{what} must be numbers (or None), one per parameter")
+    return [float(v) for v in array]
+
+
+def _bounds_pair(lower, upper, count):
+    """The library's lower and upper bounds of one model: both lists, or both empty for none."""
+    low = _side(lower, count, -np.inf, "lower")
+    high = _side(upper, count, np.inf, "upper")
+    if low is None and high is None:
+        return [], []
+    return (low or [-np.inf] * count), (high or [np.inf] * count)
+
+
 def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None, dof=None,
         weights=None, x_variances=None, names=None):
     """Least squares of y on the nonlinear model(x, b), from the starting parameters start.
@@ -84,7 +105,9 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
     (n, numY, p)); without it the derivatives are central differences. A list of models with a
     list of starts (and of jacs, None where a model has none) fits rival models of the same data
     and returns an NLSRivals. start may be a dict {name: value}; names=[...] names the
-    parameters (params are then pandas Series).
+    parameters (params are then pandas Series). lower and upper bound the parameters (one value
+    per parameter, None for a free side; for rival models a list of them per model): the
+    estimation stays strictly inside, and a fit whose minimum lies on a bound does not converge.
 
     variances: the known variances of the responses (one, or one per response), estimated with
     dof degrees of freedom: weights 1/sqrt(variance), standard errors from them, and the F tests
@@ -93,9 +116,6 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
     taken as 1/sigma (the covariance is not scaled by the residuals). Without either, unit
     weights and the covariance scaled by the residual variance.
     """
-    if lower is not None or upper is not None:
-        raise KelNotImplementedError(
-            "bounds on the parameters: KelNonLinearRegression takes no bounds from its caller")
     if variances is not None and weights is not None:
         raise InputError("give variances or weights, not both")
     rivals = isinstance(model, (list, tuple))
@@ -122,10 +142,16 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
         if len(values) >= ys.size:
             raise DimensionError(f"{len(values)} parameters need more than the {ys.size} "
                                  f"measurements of y")
+    lowers = [None] * count if lower is None else (
+        _as_list(lower, count, "lower") if rivals else [lower])
+    uppers = [None] * count if upper is None else (
+        _as_list(upper, count, "upper") if rivals else [upper])
+    bounds = [_bounds_pair(lo, hi, len(p[0])) for lo, hi, p in zip(lowers, uppers, pairs)]
     variance_values, dof_value = _variances(variances, dof, x_variances, ys.shape[1])
     weight_values = np.zeros((0, 0)) if weights is None else _float_matrix(weights, "weights")
-    problem = _kelmath._NlsProblem(models, jacs, xs, ys, [v for v, _ in pairs], variance_values,
-                                   dof_value, weight_values)
+    problem = _kelmath._NlsProblem(models, jacs, xs, ys, [v for v, _ in pairs],
+                                   [lo for lo, _ in bounds], [hi for _, hi in bounds],
+                                   variance_values, dof_value, weight_values)
     values = problem.fit()
     fits = [NLSResults(problem, values, k, (xs.shape[1], ys.shape[1]), names=pairs[k][1],
                        frame_input=frame_input) for k in range(count)]

@@ -98,6 +98,20 @@ py::dict ComparisonDict(const NlsComparisonOutcome& c) {
   return d;
 }
 
+// The library's warnings during a fit. The minimizer the estimation starts with is the robust
+// one, whose stalls the command's sentences name as those of the robust fit: here they are the
+// estimation's (the fit itself is judged by its stop reason).
+std::vector<std::string> FitWarnings(const std::string& libraryText) {
+  const std::string robust = "the robust fit stopped";
+  std::vector<std::string> lines = kelmath_cli::WarningLines(libraryText);
+  for (std::string& line : lines) {
+    const size_t at = line.find(robust);
+    if (at != std::string::npos)
+      line.replace(at, robust.size(), "the minimizer of the least-squares estimation stopped");
+  }
+  return lines;
+}
+
 py::dict FitOutcomeDict(NlsProblem& problem) {
   const NlsFitOutcome outcome = problem.Fit();
   py::list models;
@@ -107,7 +121,7 @@ py::dict FitOutcomeDict(NlsProblem& problem) {
   d["comparison"] = outcome.compared ? py::object(ComparisonDict(outcome.comparison)) : py::none();
   d["measured_x"] = Array(outcome.measuredX);
   d["estimated_x"] = Array(outcome.estimatedX);
-  d["warnings"] = kelmath_cli::WarningLines(outcome.libraryText);
+  d["warnings"] = FitWarnings(outcome.libraryText);
   return d;
 }
 
@@ -187,6 +201,8 @@ py::dict RobustDict(NlsProblem& problem) {
 std::unique_ptr<NlsProblem> MakeProblem(std::vector<py::object> models,
                                         std::vector<py::object> jacobians, const Doubles& x,
                                         const Doubles& y, std::vector<std::vector<double>> starts,
+                                        std::vector<std::vector<double>> lower,
+                                        std::vector<std::vector<double>> upper,
                                         const Doubles& variances, int dof, const Doubles& weights) {
   if (x.ndim() != 2 || y.ndim() != 2 || x.shape(0) != y.shape(0) || x.shape(1) < 1 ||
       y.shape(1) < 1)
@@ -200,6 +216,10 @@ std::unique_ptr<NlsProblem> MakeProblem(std::vector<py::object> models,
   data.x = Flat(x);
   data.y = Flat(y);
   data.starts = std::move(starts);
+  if (lower.size() != data.starts.size() || upper.size() != data.starts.size())
+    throw BindingError("dimension", "one lower and one upper bound list are needed per model");
+  data.lower = std::move(lower);
+  data.upper = std::move(upper);
   data.variances = Flat(variances);
   data.degreesOfFreedom = dof;
   data.weights = Flat(weights);
@@ -215,8 +235,8 @@ std::unique_ptr<NlsProblem> MakeProblem(std::vector<py::object> models,
 void RegisterNls(py::module_& m) {
   py::class_<NlsProblem>(m, "_NlsProblem")
       .def(py::init(&MakeProblem), py::arg("models"), py::arg("jacobians"), py::arg("x"),
-           py::arg("y"), py::arg("starts"), py::arg("variances"), py::arg("dof"),
-           py::arg("weights"))
+           py::arg("y"), py::arg("starts"), py::arg("lower"), py::arg("upper"),
+           py::arg("variances"), py::arg("dof"), py::arg("weights"))
       .def("fit", &FitOutcomeDict)
       .def("search", &SearchDict, py::arg("x_min"), py::arg("x_max"))
       .def("robust", &RobustDict)

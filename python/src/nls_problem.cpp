@@ -109,8 +109,7 @@ std::string NlsProblem::Run(const std::function<void()>& body) {
       failure = bridge.TakeFailure();
       // The estimation the model broke off is marked as done: every model is estimated afresh
       // at its next use.
-      for (int m = 1; regression && m <= static_cast<int>(data.starts.size()); ++m)
-        regression->SetInitialParameters(m, VectorOf(data.starts[static_cast<size_t>(m - 1)]));
+      for (int m = 1; regression && m <= static_cast<int>(data.starts.size()); ++m) Restart(m);
     } catch (const KelException& error) {
       failure = std::make_exception_ptr(
           BindingError(KelErrorCategoryName(error.Category()), error.what()));
@@ -133,13 +132,20 @@ void NlsProblem::Build() {
   else if (!data.variances.empty())
     regression->SetVariances(data.degreesOfFreedom, VectorOf(data.variances));
   for (int m = 1; m <= models; ++m) {
-    regression->SetInitialParameters(m, VectorOf(data.starts[static_cast<size_t>(m - 1)]));
+    Restart(m);
     if (bridge.HasJacobian(m))
       regression->SetJacobian(
           m, [this](int model, int experiment, KelVector& b, KelVector& x, KelMatrix& dy) {
             bridge.Derivatives(model, experiment, b, x, dy);
           });
   }
+}
+
+void NlsProblem::Restart(int model) {
+  const size_t k = static_cast<size_t>(model - 1);
+  regression->SetInitialParameters(model, VectorOf(data.starts[k]));
+  if (k < data.lower.size() && !data.lower[k].empty())
+    regression->SetBounds(model, VectorOf(data.lower[k]), VectorOf(data.upper[k]));
 }
 
 void NlsProblem::CheckStarts() {

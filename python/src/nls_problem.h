@@ -27,6 +27,8 @@ struct NlsProblemData {
   std::vector<double> x;                    // numExperiments x numX
   std::vector<double> y;                    // numExperiments x numY
   std::vector<std::vector<double>> starts;  // one per model
+  // Per model the bounds of its parameters (+-infinity for a free side); empty for none.
+  std::vector<std::vector<double>> lower, upper;
   std::vector<double> variances;  // numY response variances, then numX of x; empty for none
   int degreesOfFreedom = 0;       // of the variances
   std::vector<double> weights;    // weightRows x weightColumns; empty for none
@@ -113,6 +115,8 @@ class NlsProblem {
   // exception a Python model raised.
   std::string Run(const std::function<void()>& body);
   void Build();
+  // The model's start and bounds, as at the beginning: the model is estimated afresh.
+  void Restart(int model);
   void CheckStarts();
   NlsModelFit FitOf(int model);
   NlsComparisonOutcome ComparisonOf();

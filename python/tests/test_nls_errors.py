@@ -76,8 +76,12 @@ def test_bad_arguments_are_refused_before_any_fit():
         kelmath.nls(saturation, X, Y[:5], [1.0, 1.0])
     with pytest.raises(kelmath.DimensionError, match="need more than the 6 measurements"):
         kelmath.nls(saturation, X, Y, np.ones(6))
-    with pytest.raises(kelmath.KelNotImplementedError, match="takes no bounds"):
-        kelmath.nls(saturation, X, Y, [1.0, 1.0], lower=[0.0, 0.0])
+    with pytest.raises(kelmath.DimensionError, match="Function: SetBounds\nsizes 3 and 2"):
+        kelmath.nls(saturation, X, Y, [1.0, 1.0], lower=[0.0, 0.0, 0.0])
+    with pytest.raises(kelmath.DomainError, match="the start lies outside them\nb0 1 = 1"):
+        kelmath.nls(saturation, X, Y, [1.0, 1.0], lower=[2.0, None])
+    with pytest.raises(kelmath.DomainError, match="lower not below upper\nlower 2 = 1"):
+        kelmath.nls(saturation, X, Y, [0.5, 1.0], lower=[0, 1.0], upper=[2, 1.0])
     fit = kelmath.nls(saturation, X, Y, [1.0, 1.0], variances=1e-4, dof=5)
     with pytest.raises(kelmath.DimensionError, match="sizes 2 and 1"):
         fit.search_experiments([0.1, 0.1], [10.0])

@@ -197,3 +197,22 @@ def test_reports_are_the_librarys_texts():
     assert "Outlier" in rivals.report("robust") or "outlier" in rivals.report("robust")
     with pytest.raises(kelmath.InputError, match="unknown report 'summary'"):
         rivals.report("summary")
+
+
+def test_bounds_hold_the_estimate_inside_and_leave_an_inner_minimum_alone():
+    x = np.arange(1.0, 9.0)
+    y = 10 * (1 - np.exp(-0.3 * x)) + np.where(x % 2 == 1, 0.05, -0.05)
+    free = kelmath.nls(first_order, x, y, [5.0, 0.1])
+    # Positivity bounds around an inner minimum: the same fit, converged.
+    inner = kelmath.nls(first_order, x, y, [5.0, 0.1], lower=0.0, upper=[100.0, None])
+    assert inner.converged
+    assert np.all(np.abs(inner.params - free.params) <= 1e-6 * free.bse)
+    # A bound below the minimum's rate: the estimate stays inside and is flagged, as the
+    # finish cannot step along the bound; its sum of squares lies above the constrained minimum
+    # (curve_fit with the rate held at the bound) and within a percent of it.
+    with pytest.warns(kelmath.ConvergenceWarning):
+        bounded = kelmath.nls(first_order, x, y, [5.0, 0.1], upper=[None, 0.25])
+    assert not bounded.converged and bounded.params[1] < 0.25
+    (amplitude,), _ = optimize.curve_fit(lambda t, a: a * (1 - np.exp(-0.25 * t)), x, y, p0=[5])
+    constrained = np.sum((y - amplitude * (1 - np.exp(-0.25 * x))) ** 2)
+    assert constrained <= bounded.ssr <= 1.01 * constrained
