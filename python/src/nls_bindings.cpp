@@ -27,24 +27,6 @@ py::array_t<double> Array(const std::vector<double>& values) {
   return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
 }
 
-// How an estimation ended, as the library's least-squares report says it.
-const char* StopText(KelEstimationStop stop) {
-  switch (stop) {
-    case KelEstimationStop::kStep:
-      return "converged on the step";
-    case KelEstimationStop::kGradient:
-      return "converged on the gradient";
-    case KelEstimationStop::kIterationLimit:
-      return "NOT converged: iteration limit";
-    case KelEstimationStop::kNoProgress:
-      return "NOT converged: no progress";
-    case KelEstimationStop::kNotEstimated:
-    case KelEstimationStop::kContinue:
-      break;
-  }
-  return "not estimated";
-}
-
 py::dict FitDict(const NlsModelFit& f) {
   py::dict d;
   d["params"] = Array(f.params);
@@ -66,7 +48,7 @@ py::dict FitDict(const NlsModelFit& f) {
   d["df_resid"] = f.dfResid;
   d["rank_deficiency"] = f.rankDeficiency;
   d["converged"] = KelConverged(f.stop);
-  d["stop_reason"] = StopText(f.stop);
+  d["stop_reason"] = KelEstimationStopText(f.stop);
   d["nfev"] = f.evaluations;
   d["niter"] = f.iterations;
   return d;

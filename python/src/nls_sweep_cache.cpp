@@ -18,12 +18,16 @@ bool SameValues(const double* a, const double* b, size_t count) {
 }  // namespace
 
 NlsSweepCache::NlsSweepCache(int numY, bool perParameter, NlsKnownRows& known, Evaluator evaluate)
-    : numY(numY), perParameter(perParameter), known(known), evaluate(std::move(evaluate)) {}
+    : numY(numY), perParameter(perParameter), known(known), evaluate(std::move(evaluate)) {
+  // Entries are found by address while a lookup runs: their storage never moves.
+  entries.reserve(kEntries);
+}
 
 void NlsSweepCache::Lookup(int model, int experiment, const double* b, int numParameters,
                            const double* x, double* out) {
   ++lookups;
-  const std::vector<double> parameters(b, b + numParameters);
+  // Kept in a member: the library asks for every experiment, and this spares an allocation each.
+  parameters.assign(b, b + numParameters);
   if (experiment > 0)
     StoredLookup(model, experiment, parameters, x, out);
   else
@@ -58,8 +62,7 @@ NlsSweepCache::Entry& NlsSweepCache::Evaluate(int model, bool stored, const std:
   fresh.stored = stored;
   fresh.b = b;
   fresh.x = rows;
-  fresh.rows = known.numX > 0 ? static_cast<int>(rows.size() / static_cast<size_t>(known.numX))
-                              : static_cast<int>(known.stored.size());
+  fresh.rows = static_cast<int>(rows.size() / static_cast<size_t>(known.numX));
   fresh.width = perParameter ? numY * static_cast<int>(b.size()) : numY;
   ++evaluations;
   fresh.values = evaluate(model, b, rows, fresh.rows);

@@ -11,6 +11,7 @@
 #ifndef KELMATH_PYTHON_NLS_SWEEP_CACHE_H
 #define KELMATH_PYTHON_NLS_SWEEP_CACHE_H
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -40,8 +41,8 @@ class NlsSweepCache {
               double* out);
 
   // How many times the evaluator ran, and how many experiments the cache was asked for.
-  long long Evaluations() const { return evaluations; }
-  long long Lookups() const { return lookups; }
+  long long Evaluations() const { return evaluations.load(); }
+  long long Lookups() const { return lookups.load(); }
 
  private:
   struct Entry {
@@ -76,8 +77,10 @@ class NlsSweepCache {
   int candidateEntry = -1;     // the entry of the candidate sweep under way
   int candidatePosition = 0;   // the row of it the next candidate call is expected at
   std::uint64_t clock = 0;
-  long long evaluations = 0;
-  long long lookups = 0;
+  std::vector<double> parameters;  // those of the lookup under way
+  // Atomic: Python may read them while another thread computes on the problem.
+  std::atomic<long long> evaluations{0};
+  std::atomic<long long> lookups{0};
 };
 
 }  // namespace kelmath_python
