@@ -26,8 +26,16 @@ NlsSweepCache::NlsSweepCache(int numY, bool perParameter, NlsKnownRows& known, E
 void NlsSweepCache::Lookup(int model, int experiment, const double* b, int numParameters,
                            const double* x, double* out) {
   ++lookups;
-  // Kept in a member: the library asks for every experiment, and this spares an allocation each.
-  parameters.assign(b, b + numParameters);
+  // Within a sweep every stored experiment is answered by the entry that answered the one
+  // before: checked first, on the library's own vector.
+  const size_t p = static_cast<size_t>(numParameters);
+  if (experiment > 0 && storedEntry >= 0) {
+    Entry& last = entries[static_cast<size_t>(storedEntry)];
+    if (last.model == model && last.b.size() == p && SameValues(last.b.data(), b, p) &&
+        RowIs(last, experiment - 1, x))
+      return Answer(last, experiment - 1, out);
+  }
+  parameters.assign(b, b + p);
   if (experiment > 0)
     StoredLookup(model, experiment, parameters, x, out);
   else
@@ -76,6 +84,7 @@ NlsSweepCache::Entry& NlsSweepCache::Evaluate(int model, bool stored, const std:
   for (size_t k = 1; k < entries.size(); ++k)
     if (entries[k].lastUse < entries[oldest].lastUse) oldest = k;
   if (static_cast<int>(oldest) == candidateEntry) candidateEntry = -1;
+  if (static_cast<int>(oldest) == storedEntry) storedEntry = -1;
   entries[oldest] = std::move(fresh);
   return entries[oldest];
 }
@@ -110,6 +119,7 @@ void NlsSweepCache::StoredLookup(int model, int experiment, const std::vector<do
   const int row = experiment - 1;
   const size_t numX = static_cast<size_t>(known.numX);
   Entry* e = Find(model, true, b, nullptr);
+  if (e != nullptr) storedEntry = static_cast<int>(e - entries.data());
   if (e != nullptr && RowIs(*e, row, x)) return Answer(*e, row, out);
   std::copy(x, x + numX, known.stored.begin() + static_cast<std::ptrdiff_t>(row * numX));
   if (e != nullptr) {
@@ -119,6 +129,7 @@ void NlsSweepCache::StoredLookup(int model, int experiment, const std::vector<do
     return Answer(*e, row, out);
   }
   Entry& fresh = Evaluate(model, true, b, known.stored);
+  storedEntry = static_cast<int>(&fresh - entries.data());
   Answer(fresh, row, out);
 }
 

@@ -74,10 +74,11 @@ class NlsSweepCache {
   NlsKnownRows& known;
   Evaluator evaluate;
   std::vector<Entry> entries;  // the most recent sweeps, at most kEntries
+  int storedEntry = -1;        // the entry that answered the last stored experiment
   int candidateEntry = -1;     // the entry of the candidate sweep under way
   int candidatePosition = 0;   // the row of it the next candidate call is expected at
   std::uint64_t clock = 0;
-  std::vector<double> parameters;  // those of the lookup under way
+  std::vector<double> parameters;  // those of the lookup under way, kept to spare allocations
   // Atomic: Python may read them while another thread computes on the problem.
   std::atomic<long long> evaluations{0};
   std::atomic<long long> lookups{0};
