@@ -3,6 +3,7 @@ compiled core copied out of the library (nothing is estimated again here)."""
 import numpy as np
 
 from . import _kelmath
+from ._errors import InputError
 
 
 class ConvergenceWarning(RuntimeWarning):
@@ -37,10 +38,10 @@ class _Analyses:
         """The library's experiment search over the box x_min <= x <= x_max (one bound per
         column of x): a dict with the candidates, per model ("models") its suggested experiments
         ("criterion", "x_distance", "f_distance" and the two in principal axes, None for none,
-        and "criterion_number", the library's effective criterion), and with rival models the best experiment of each
-        couple ("discrimination_table": model_a, model_b, tij, x), the experiment that
-        discriminates best ("discrimination", None when none does), its mean Tij, and the
-        balanced suggestion ("balanced")."""
+        and "criterion_number", the library's effective criterion), and with rival models the
+        best experiment of each couple ("discrimination_table": model_a, model_b, tij, x), the
+        experiment that discriminates best ("discrimination", None when none does), its mean
+        Tij, and the balanced suggestion ("balanced")."""
         x_min, x_max = self._box(x_min, x_max)
         found = self._problem.search(x_min, x_max)
         columns = self._problem_columns()
@@ -77,7 +78,6 @@ class _Analyses:
 
     def _box(self, x_min, x_max):
         if x_min is None or x_max is None:
-            from ._errors import InputError
             raise InputError("the search needs x_min and x_max: one bound per column of x")
         return ([float(v) for v in np.atleast_1d(x_min)], [float(v) for v in np.atleast_1d(x_max)])
 

@@ -107,16 +107,25 @@ std::string NlsProblem::Run(const std::function<void()>& body) {
       body();
     } catch (const NlsModelAbort&) {
       failure = bridge.TakeFailure();
-      // The estimation the model broke off is marked as done: every model is estimated afresh
-      // at its next use.
-      for (int m = 1; regression && m <= static_cast<int>(data.starts.size()); ++m) Restart(m);
     } catch (const KelException& error) {
       failure = std::make_exception_ptr(
           BindingError(KelErrorCategoryName(error.Category()), error.what()));
     }
+    if (failure) RestartAfterFailure();
   }
   if (failure) std::rethrow_exception(failure);
   return libraryText;
+}
+
+void NlsProblem::RestartAfterFailure() {
+  if (!regression) return;
+  try {
+    KelErrorModeScope throwing(KelErrorMode::Throw);
+    KelOutputScope discard(nullptr);
+    for (int m = 1; m <= static_cast<int>(data.starts.size()); ++m) Restart(m);
+  } catch (const KelException&) {
+    // The starts and bounds were accepted when the problem was built: nothing can fail here.
+  }
 }
 
 void NlsProblem::Build() {

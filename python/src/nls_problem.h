@@ -117,6 +117,9 @@ class NlsProblem {
   void Build();
   // The model's start and bounds, as at the beginning: the model is estimated afresh.
   void Restart(int model);
+  // A computation broken off (by a model or the library) may leave an estimation marked as
+  // done: every model is estimated afresh at its next use.
+  void RestartAfterFailure();
   void CheckStarts();
   NlsModelFit FitOf(int model);
   NlsComparisonOutcome ComparisonOf();
