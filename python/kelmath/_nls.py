@@ -129,7 +129,9 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
         if not callable(f):
             raise InputError(f"{f!r} is not callable: a model is a function of (x, b)")
     x_names = _columns_of(x)
-    frame_input = x_names is not None and hasattr(x, "columns")
+    # With a DataFrame, per-row results are indexed by its rows (and named by y's columns).
+    row_index = x.index if x_names is not None and hasattr(x, "columns") else None
+    y_names = _columns_of(y)
     xs = _float_matrix(x, "x")
     ys = _float_matrix(y, "y")
     if xs.shape[0] != ys.shape[0]:
@@ -154,7 +156,7 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
                                    variance_values, dof_value, weight_values)
     values = problem.fit()
     fits = [NLSResults(problem, values, k, (xs.shape[1], ys.shape[1]), names=pairs[k][1],
-                       frame_input=frame_input) for k in range(count)]
+                       row_index=row_index, y_names=y_names) for k in range(count)]
     for fit in fits:
         if not fit.converged:
             warnings.warn(fit.warnings[-1], ConvergenceWarning, stacklevel=2)

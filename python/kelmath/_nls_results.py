@@ -92,17 +92,20 @@ class NLSResults(_Analyses):
     correlation, vif, singular_values; how the estimation ended: converged, stop_reason, nfev
     (the library's evaluations of the model over all experiments) and niter (Gauss-Newton
     iterations); python_calls, the calls of the Python model the fit made. Per-parameter values
-    are pandas Series when the parameters are named.
+    are pandas Series when the parameters are named (or x is a DataFrame, which also indexes the
+    per-row values by its rows).
     """
 
-    def __init__(self, problem, values, k, shape, names=None, frame_input=False):
+    def __init__(self, problem, values, k, shape, names=None, row_index=None, y_names=None):
         self._problem = problem
         self._many = False
         self._values = values["models"][k]
         self._shape = shape  # (columns of x, responses)
         self.model_number = k + 1
         self.names = names
-        self._named = names is not None or frame_input
+        self._row_index = row_index
+        self._y_names = y_names
+        self._named = names is not None or row_index is not None
         if self._named and self.names is None:
             self.names = [f"b{j + 1}" for j in range(len(self._values["params"]))]
         for key in ("ssr", "initial_ssr", "rsquared", "condition_number", "df_resid",
@@ -143,7 +146,15 @@ class NLSResults(_Analyses):
 
     def _per_row(self, key):
         values = np.asarray(self._values[key])
-        return values if self._shape[1] == 1 else values.reshape(-1, self._shape[1])
+        if self._shape[1] > 1:
+            values = values.reshape(-1, self._shape[1])
+        pandas = _pandas() if self._row_index is not None else None
+        if pandas is None:
+            return values
+        if values.ndim == 1:
+            name = self._y_names[0] if self._y_names else key
+            return pandas.Series(values, index=self._row_index, name=name)
+        return pandas.DataFrame(values, index=self._row_index, columns=self._y_names)
 
     params = property(lambda self: self._parameters("params"))
     bse = property(lambda self: self._parameters("bse"))

@@ -156,9 +156,11 @@ def test_errors_in_x_give_the_line_through_the_estimated_x_and_keep_the_measured
 
 def test_named_parameters_and_data_frames_give_series():
     pandas = pytest.importorskip("pandas")
-    frame = pandas.DataFrame({"x": GUIDE_X})
-    fit = kelmath.nls(saturation, frame, GUIDE_Y, {"vmax": 1.0, "km": 1.0})
+    frame = pandas.DataFrame({"x": GUIDE_X, "y": GUIDE_Y}, index=list("abcdef"))
+    fit = kelmath.nls(saturation, frame[["x"]], frame["y"], {"vmax": 1.0, "km": 1.0})
     assert list(fit.params.index) == ["vmax", "km"]
+    assert list(fit.resid.index) == list("abcdef") and fit.resid.name == "y"
+    np.testing.assert_allclose(fit.resid + fit.fittedvalues, frame["y"], rtol=1e-14)
     assert list(fit.bse.index) == ["vmax", "km"]
     assert list(fit.cov_params().columns) == ["vmax", "km"]
     assert list(fit.conf_int().index) == ["vmax", "km"]
