@@ -22,17 +22,16 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-// The error class of a problem ComputeRegression returns instead of a result. Its three kinds
-// are told apart by their texts (regression_result.cpp): a constant response has nothing to
-// explain (singular), a clustering with one group is a bad argument, and the rest are results
-// beyond the range of doubles.
+}  // namespace
+
+// Its three kinds are told apart by their texts (regression_result.cpp): a constant response has
+// nothing to explain (singular), a clustering with one group is a bad argument, and the rest are
+// results beyond the range of doubles.
 std::string ProblemCategory(const std::string& problem) {
   if (problem.find("is constant") != std::string::npos) return "singular";
   if (problem.find("single group") != std::string::npos) return "input";
   return "non-finite data";
 }
-
-}  // namespace
 
 KelCovarianceType CovarianceTypeNamed(const std::string& name) {
   const std::string wanted = Lowercase(name);
