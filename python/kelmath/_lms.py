@@ -15,8 +15,9 @@ class LMSResults:
 
     ``params``, ``resid``, ``fittedvalues`` and ``sresid`` (residuals over ``scale``) are named
     as in statsmodels' RLM results; ``lms`` is the criterion (the median of the squared
-    residuals), ``scale`` the robust scale (1.4826 (1 + 5/(m - n)) sqrt(lms)), ``rsquared`` the
-    library's robust R². ``outliers`` are the rows whose |sresid| exceeds 2.5, split into
+    residuals), ``scale`` the robust scale (Rousseeuw and Leroy's: the root mean square of the
+    residuals within 2.5 of 1.4826 (1 + 5/(m - n)) sqrt(lms), over their count less n),
+    ``rsquared`` the library's robust R². ``outliers`` are the rows whose |sresid| exceeds 2.5, split into
     ``highly_probable_outliers`` (beyond 10) and ``possible_outliers``; ``weights`` is 0 for an
     outlier and 1 for the others (Rousseeuw's reweighting), and ``reweighted`` the OLSResults of
     the rows of weight 1 (None when too few are left: ``reweighted_problem`` says why). Rows are

@@ -1,5 +1,7 @@
 #include "stepwise_search.h"
 
+#include <algorithm>
+
 #include "library_call.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
@@ -22,6 +24,12 @@ StepwiseOutcome RunStepwiseSearch(const OlsRequest& request) {
     const bool search = problem.find("stepwise search") != std::string::npos;
     throw BindingError(search ? "singular" : ProblemCategory(problem), problem);
   }
+  // A search that reached no size would read as a result with every model missing.
+  const auto& models = outcome.selection.models;
+  if (std::none_of(models.begin(), models.end(), [](const auto& m) { return m.found; }))
+    throw BindingError("singular",
+                       "the stepwise search reached no model of any size: a column other than "
+                       "the intercept is constant or depends on the others");
   outcome.names = request.data.parameterNames;
   outcome.usedRows = request.data.usedRows;
   outcome.summary =
