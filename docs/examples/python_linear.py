@@ -10,7 +10,7 @@ cars = pandas.read_csv(pathlib.Path(__file__).with_name("mtcars.csv"), index_col
 
 best = kelmath.stepwise(cars, response="mpg")
 for size in best.sizes:
-    print(f"{size:2d} {best.mse[size]:8.4f}  {' '.join(best.columns[size][1:])}")
+    print(f"{size:2d} {best.mse[size]:8.4f}  {' '.join(best.columns[size][1:])}".rstrip())
 print("suggested:", best.columns[best.suggested])
 
 columns = ["wt", "hp", "qsec", "am"]

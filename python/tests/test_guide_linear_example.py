@@ -1,7 +1,8 @@
 """The guide's example of the linear analyses (docs/examples/python_linear.py) runs, prints R's
 best subsets of every size (leaps::regsubsets, tests/reference/r/stepwise_mtcars.txt) and the
-cars R's influence measures flag (tests/reference/r/diagnostics_mtcars.txt), and leaves nothing
-in its working directory. The guide's copy of it is checked by docs/check_guide.cmake."""
+cars R's influence measures flag (tests/reference/r/diagnostics_mtcars.txt), prints what the
+guide shows, and leaves nothing in its working directory. The guide's copy of it is checked by
+docs/check_guide.cmake."""
 import os
 import pathlib
 import subprocess
@@ -13,7 +14,16 @@ import pandas
 from conftest import REFERENCE
 from reference_values import read_values, vector
 
-EXAMPLE = pathlib.Path(__file__).resolve().parents[2] / "docs" / "examples" / "python_linear.py"
+DOCS = pathlib.Path(__file__).resolve().parents[2] / "docs"
+EXAMPLE = DOCS / "examples" / "python_linear.py"
+
+
+def shown_output():
+    """The block the guide shows after the example's own."""
+    guide = (DOCS / "guide.md").read_text()
+    after = guide[guide.index("<!-- example: python_linear.py -->"):]
+    blocks = after.split("```")
+    return blocks[3].lstrip("\n")
 
 
 def test_the_guides_linear_example_prints_rs_values(tmp_path):
@@ -34,5 +44,6 @@ def test_the_guides_linear_example_prints_rs_values(tmp_path):
     names = pandas.read_csv(REFERENCE / "mtcars.csv")["model"]
     influential = next(line for line in lines if line.startswith("influential: "))
     assert influential == "influential: " + ", ".join(names[flagged])
+    assert run.stdout == shown_output()
     assert run.stderr == ""
     assert os.listdir(tmp_path) == []
