@@ -1,15 +1,14 @@
 """kelmath.lms: the least-median-of-squares fit of ``kelmath robust``."""
-import json
-
 import numpy as np
 
 from . import _kelmath
+from ._command_text import CommandText
 from ._labels import per_parameter, per_row, row_labels
-from ._ols import model_arguments
+from ._ols import run_analysis
 from ._results import OLSResults
 
 
-class LMSResults:
+class LMSResults(CommandText):
     """The exact least-median-of-squares fit of ``kelmath robust`` (the library's search) and the
     reweighted least squares of the rows that are not outliers.
 
@@ -17,11 +16,11 @@ class LMSResults:
     as in statsmodels' RLM results; ``lms`` is the criterion (the median of the squared
     residuals), ``scale`` the robust scale (Rousseeuw and Leroy's: the root mean square of the
     residuals within 2.5 of 1.4826 (1 + 5/(m - n)) sqrt(lms), over their count less n),
-    ``rsquared`` the library's robust R². ``outliers`` are the rows whose |sresid| exceeds 2.5, split into
-    ``highly_probable_outliers`` (beyond 10) and ``possible_outliers``; ``weights`` is 0 for an
-    outlier and 1 for the others (Rousseeuw's reweighting), and ``reweighted`` the OLSResults of
-    the rows of weight 1 (None when too few are left: ``reweighted_problem`` says why). Rows are
-    labelled as in OLSResults (the DataFrame's index, else 0-based positions).
+    ``rsquared`` the library's robust R². ``outliers`` are the rows whose |sresid| exceeds 2.5,
+    split into ``highly_probable_outliers`` (beyond 10) and ``possible_outliers``; ``weights``
+    is 0 for an outlier and 1 for the others (Rousseeuw's reweighting), and ``reweighted`` the
+    OLSResults of the rows of weight 1 (None when too few are left: ``reweighted_problem`` says
+    why). Rows are labelled as in OLSResults (the DataFrame's index, else 0-based positions).
     """
 
     def __init__(self, values, index=None):
@@ -33,7 +32,7 @@ class LMSResults:
         self.scale = values["scale"]
         self.rsquared = values["rsquared"]
         self.nobs = len(values["used_rows"])
-        self.dropped_rows = row_labels(values["dropped_rows"], index)
+        self.dropped_rows = values["dropped_rows"]
         self.outliers = row_labels(values["outlier_rows"], index)
         self.highly_probable_outliers = row_labels(values["highly_probable_rows"], index)
         self.possible_outliers = row_labels(values["possible_rows"], index)
@@ -68,17 +67,6 @@ class LMSResults:
         weights = np.array([0.0 if row in outliers else 1.0 for row in used])
         return per_row(weights, used, self._index, "weights")
 
-    def summary(self):
-        """The kelmath robust command's text summary."""
-        return self._values["summary"]
-
-    def to_json(self):
-        """The kelmath robust command's JSON result (``kelmath robust --json``)."""
-        return self._values["json"]
-
-    def to_dict(self):
-        return json.loads(self.to_json())
-
     def __repr__(self):
         return f"<kelmath.LMSResults: {len(self.names)} parameters, {self.nobs} rows, " \
                f"{len(self.outliers)} outliers>"
@@ -90,6 +78,5 @@ def lms(X, y=None, intercept=True, names=None, *, response=None, columns=None):
     The arguments are those of ``kelmath.ols`` (arrays, or a DataFrame with response= and
     columns=); rows with a missing value are dropped. Returns an LMSResults.
     """
-    arguments, frame = model_arguments("lms", X, y, "classical", None, intercept, names,
-                                       response, columns)
-    return LMSResults(_kelmath._fit_lms(arguments), frame.index if frame is not None else None)
+    return LMSResults(*run_analysis("lms", _kelmath._fit_lms, X, y, intercept, names, response,
+                                    columns))

@@ -4,6 +4,7 @@ import numpy as np
 
 from . import _kelmath
 from ._errors import InputError
+from ._labels import row_labels
 from ._results import OLSResults
 
 
@@ -118,3 +119,14 @@ def ols(X, y=None, cov_type="classical", groups=None, intercept=True, names=None
                                        columns)
     values = _kelmath._fit_ols(arguments)
     return OLSResults(values, frame.index if frame is not None else None, arguments)
+
+
+def run_analysis(function, compute, X, y, intercept, names, response, columns):
+    """The values the compiled core's compute(arguments) returns for a linear analysis named
+    function, with dropped_rows as labels, and the DataFrame's index (None for arrays)."""
+    arguments, frame = model_arguments(function, X, y, "classical", None, intercept, names,
+                                       response, columns)
+    index = frame.index if frame is not None else None
+    values = compute(arguments)
+    values["dropped_rows"] = row_labels(values["dropped_rows"], index)
+    return values, index

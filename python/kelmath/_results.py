@@ -1,10 +1,9 @@
 """The results of kelmath.ols under statsmodels' names, read from the values the compiled core
 computed (nothing is computed again here)."""
-import json
-
 import numpy as np
 
 from . import _kelmath
+from ._command_text import CommandText
 from ._errors import InputError
 
 _PER_PARAMETER = ("params", "bse", "tvalues", "pvalues")
@@ -40,7 +39,7 @@ class Influence:
         return self._results._per_row("resid_studentized_internal")
 
 
-class OLSResults:
+class OLSResults(CommandText):
     """One least-squares fit: estimates and their inference under cov_type, the fit's statistics
     and each used row's residual, fitted value and influence.
 
@@ -115,18 +114,6 @@ class OLSResults:
 
     def get_influence(self):
         return Influence(self)
-
-    def summary(self):
-        """The kelmath command's text summary of the fit."""
-        return self._values["summary"]
-
-    def to_json(self):
-        """The kelmath command's JSON result (the same as ``kelmath regress --json``)."""
-        return self._values["json"]
-
-    def to_dict(self):
-        """The JSON result as a dict."""
-        return json.loads(self.to_json())
 
     def _data_kept(self):
         if self._arguments is None:

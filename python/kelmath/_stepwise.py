@@ -1,14 +1,12 @@
 """kelmath.stepwise: the best model of every size of ``kelmath stepwise``."""
-import json
-
 import numpy as np
 
 from . import _kelmath
-from ._labels import row_labels
-from ._ols import model_arguments
+from ._command_text import CommandText
+from ._ols import run_analysis
 
 
-class StepwiseResults:
+class StepwiseResults(CommandText):
     """The best model of every size k = 1..n found by the library's stepwise search.
 
     ``params`` and ``tvalues`` hold one row per size and one column per parameter (NaN where the
@@ -20,9 +18,9 @@ class StepwiseResults:
     DataFrames and Series indexed by the size, else NumPy arrays (row k - 1 for size k).
     """
 
-    def __init__(self, values, frame_given):
+    def __init__(self, values, index=None):
         self._values = values
-        self._frame_given = frame_given
+        self._frame_given = index is not None
         self.names = list(values["names"])
         self.warnings = list(values["warnings"])
         models = values["models"]
@@ -68,17 +66,6 @@ class StepwiseResults:
         return pandas.Series(self._mse, index=pandas.Index(self.sizes, name="parameters"),
                              name="mse")
 
-    def summary(self):
-        """The kelmath stepwise command's text summary."""
-        return self._values["summary"]
-
-    def to_json(self):
-        """The kelmath stepwise command's JSON result (``kelmath stepwise --json``)."""
-        return self._values["json"]
-
-    def to_dict(self):
-        return json.loads(self.to_json())
-
     def __repr__(self):
         return f"<kelmath.StepwiseResults: best models of 1 to {len(self.names)} parameters, " \
                f"{self.nobs} rows, suggested {self.suggested}>"
@@ -91,9 +78,5 @@ def stepwise(X, y=None, intercept=True, names=None, *, response=None, columns=No
     The arguments are those of ``kelmath.ols``; rows with a missing value are dropped. Returns a
     StepwiseResults.
     """
-    arguments, frame = model_arguments("stepwise", X, y, "classical", None, intercept, names,
-                                       response, columns)
-    values = _kelmath._stepwise(arguments)
-    values["dropped_rows"] = row_labels(values["dropped_rows"],
-                                        frame.index if frame is not None else None)
-    return StepwiseResults(values, frame is not None)
+    return StepwiseResults(*run_analysis("stepwise", _kelmath._stepwise, X, y, intercept, names,
+                                         response, columns))

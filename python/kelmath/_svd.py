@@ -2,8 +2,7 @@
 import numpy as np
 
 from . import _kelmath
-from ._labels import row_labels
-from ._ols import model_arguments
+from ._ols import run_analysis
 
 
 class SVDResults:
@@ -20,9 +19,9 @@ class SVDResults:
     With a DataFrame the tables are pandas DataFrames (candidates indexed by k).
     """
 
-    def __init__(self, values, frame_given):
+    def __init__(self, values, index=None):
         self._values = values
-        self._frame_given = frame_given
+        self._frame_given = index is not None
         self.names = list(values["names"])
         self.warnings = list(values["warnings"])
         self.singular_values = np.asarray(values["singular_values"])
@@ -71,9 +70,5 @@ class SVDResults:
 def svd_analysis(X, y=None, intercept=True, names=None, *, response=None, columns=None):
     """The library's singular value analysis of y on the columns of X (arguments as for
     ``kelmath.ols``; rows with a missing value dropped). Returns an SVDResults."""
-    arguments, frame = model_arguments("svd_analysis", X, y, "classical", None, intercept, names,
-                                       response, columns)
-    values = _kelmath._svd_analysis(arguments)
-    values["dropped_rows"] = row_labels(values["dropped_rows"],
-                                        frame.index if frame is not None else None)
-    return SVDResults(values, frame is not None)
+    return SVDResults(*run_analysis("svd_analysis", _kelmath._svd_analysis, X, y, intercept,
+                                    names, response, columns))

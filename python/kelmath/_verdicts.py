@@ -54,32 +54,32 @@ class Verdicts:
 
 
 def verdicts_of(values, breusch_pagan, index):
-    """The Verdicts of the compiled core's values, rows labelled by index."""
-    if values["highly_probable_outlier"]:
-        outlier, kind = values["highly_probable_outlier"], "highly_probable"
-    elif values["probable_outlier"]:
-        outlier, kind = values["probable_outlier"], "probable"
+    """The Verdicts of the compiled core's _LinearVerdicts, rows labelled by index."""
+    if values.highly_probable_outlier:
+        outlier, kind = values.highly_probable_outlier, "highly_probable"
+    elif values.probable_outlier:
+        outlier, kind = values.probable_outlier, "probable"
     else:
         outlier, kind = None, "none"
     statistic, dof, pvalue = breusch_pagan
     return Verdicts(
-        conditioning=values["conditioning"],
-        ill_conditioned=values["ill_conditioned"],
-        badly_scaled=values["badly_scaled"],
-        solutions_disagree=values["solutions_disagree"],
-        condition_number=values["condition_number"],
-        system_conditioning=values["system_conditioning"],
-        multicollinearity=values["multicollinearity"],
-        principal_components=values["principal_components"],
-        normality=values["normality"],
-        normality_index=values["normality_index"],
-        normality_rejected=values["normality"] != "consistent",
+        conditioning=values.conditioning,
+        ill_conditioned=values.ill_conditioned,
+        badly_scaled=values.badly_scaled,
+        solutions_disagree=values.solutions_disagree,
+        condition_number=values.condition_number,
+        system_conditioning=values.system_conditioning,
+        multicollinearity=values.multicollinearity,
+        principal_components=values.principal_components,
+        normality=values.normality,
+        normality_index=values.normality_index,
+        normality_rejected=values.normality != "consistent",
         outlier=None if outlier is None else row_labels([outlier], index)[0],
         outlier_kind=kind,
-        robust_outliers=tuple(row_labels(values["robust_outliers"], index)),
-        homoscedasticity=values["homoscedasticity"],
+        robust_outliers=tuple(row_labels(values.robust_outliers, index)),
+        homoscedasticity=values.homoscedasticity,
         breusch_pagan=statistic,
         breusch_pagan_df=dof,
         breusch_pagan_pvalue=pvalue,
-        influential_rows=tuple(row_labels(values["influential_rows"], index)),
+        influential_rows=tuple(row_labels(values.influential_rows, index)),
     )

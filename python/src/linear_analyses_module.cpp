@@ -116,26 +116,6 @@ py::dict SvdDict(const SvdOutcome& outcome) {
   return d;
 }
 
-py::dict VerdictsDict(const LinearVerdicts& v) {
-  py::dict d;
-  d["conditioning"] = v.conditioning;
-  d["ill_conditioned"] = v.illConditioned;
-  d["badly_scaled"] = v.badlyScaled;
-  d["solutions_disagree"] = v.solutionsDisagree;
-  d["condition_number"] = v.conditionNumber;
-  d["system_conditioning"] = v.systemConditioning;
-  d["multicollinearity"] = v.multicollinearity;
-  d["principal_components"] = v.principalComponents;
-  d["normality"] = v.normality;
-  d["normality_index"] = v.normalityIndex;
-  d["highly_probable_outlier"] = v.highlyProbableOutlier;
-  d["probable_outlier"] = v.probableOutlier;
-  d["robust_outliers"] = v.robustOutliers;
-  d["homoscedasticity"] = v.homoscedasticity;
-  d["influential_rows"] = v.influentialRows;
-  return d;
-}
-
 }  // namespace
 
 void RegisterLinearAnalyses(py::module_& m) {
@@ -156,10 +136,27 @@ void RegisterLinearAnalyses(py::module_& m) {
         return ComputeReleased(a, [&](const OlsRequest& r) { return LibraryReports(r, reports); });
       },
       py::arg("arguments"), py::arg("reports"), "The library's reports as one text.");
+  // The verdicts under the names of their fields, read by kelmath/_verdicts.py.
+  py::class_<LinearVerdicts>(m, "_LinearVerdicts")
+      .def_readonly("conditioning", &LinearVerdicts::conditioning)
+      .def_readonly("ill_conditioned", &LinearVerdicts::illConditioned)
+      .def_readonly("badly_scaled", &LinearVerdicts::badlyScaled)
+      .def_readonly("solutions_disagree", &LinearVerdicts::solutionsDisagree)
+      .def_readonly("condition_number", &LinearVerdicts::conditionNumber)
+      .def_readonly("system_conditioning", &LinearVerdicts::systemConditioning)
+      .def_readonly("multicollinearity", &LinearVerdicts::multicollinearity)
+      .def_readonly("principal_components", &LinearVerdicts::principalComponents)
+      .def_readonly("normality", &LinearVerdicts::normality)
+      .def_readonly("normality_index", &LinearVerdicts::normalityIndex)
+      .def_readonly("highly_probable_outlier", &LinearVerdicts::highlyProbableOutlier)
+      .def_readonly("probable_outlier", &LinearVerdicts::probableOutlier)
+      .def_readonly("robust_outliers", &LinearVerdicts::robustOutliers)
+      .def_readonly("homoscedasticity", &LinearVerdicts::homoscedasticity)
+      .def_readonly("influential_rows", &LinearVerdicts::influentialRows);
   m.def(
       "_linear_verdicts",
-      [](const OlsArguments& a) { return VerdictsDict(ComputeReleased(a, ComputeLinearVerdicts)); },
-      py::arg("arguments"), "The verdicts of the library's reports, as a dict.");
+      [](const OlsArguments& a) { return ComputeReleased(a, ComputeLinearVerdicts); },
+      py::arg("arguments"), "The verdicts of the library's reports.");
 }
 
 }  // namespace kelmath_python

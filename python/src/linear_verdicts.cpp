@@ -9,39 +9,15 @@ namespace kelmath_python {
 
 namespace {
 
-const char* ConditioningName(KelConditioning c) {
-  switch (c) {
-    case KelConditioning::kIllConditioned:
-      return "ill_conditioned";
-    case KelConditioning::kMustBeNormalized:
-      return "must_be_normalized";
-    default:
-      return "none";
-  }
-}
+// The names of the verdicts, in the order of their enumerators.
+constexpr const char* kConditioningNames[] = {"none", "ill_conditioned", "must_be_normalized"};
+constexpr const char* kNormalityNames[] = {"consistent", "probably_violated", "violated"};
+constexpr const char* kHomoscedasticityNames[] = {"verified", "possibly_violated",
+                                                  "probably_violated", "violated"};
 
-const char* NormalityName(KelNormality n) {
-  switch (n) {
-    case KelNormality::kConsistent:
-      return "consistent";
-    case KelNormality::kProbablyViolated:
-      return "probably_violated";
-    default:
-      return "violated";
-  }
-}
-
-const char* HomoscedasticityName(KelHomoscedasticity h) {
-  switch (h) {
-    case KelHomoscedasticity::kVerified:
-      return "verified";
-    case KelHomoscedasticity::kPossiblyViolated:
-      return "possibly_violated";
-    case KelHomoscedasticity::kProbablyViolated:
-      return "probably_violated";
-    default:
-      return "violated";
-  }
+template <size_t count, typename Verdict>
+const char* NameOf(const char* const (&names)[count], Verdict verdict) {
+  return names[static_cast<size_t>(verdict)];
 }
 
 // The data row of an experiment (1-based; 0 stays 0, no experiment).
@@ -53,14 +29,14 @@ void ReadLeastSquares(const OlsRequest& request, KelLinearRegression& regression
                       LinearVerdicts& v) {
   const KelLinearDiagnostics& d = regression.Diagnostics();
   const KelLinearLeastSquaresFit& fit = regression.LeastSquaresFit();
-  v.conditioning = ConditioningName(d.conditioning);
+  v.conditioning = NameOf(kConditioningNames, d.conditioning);
   v.illConditioned = d.illConditioned;
   v.badlyScaled = d.badlyScaled;
   v.solutionsDisagree = fit.solutionsDisagree;
   v.conditionNumber = fit.conditionNumber;
   v.systemConditioning = fit.systemConditioning;
   v.multicollinearity = d.multicollinearity;
-  v.normality = NormalityName(d.normality);
+  v.normality = NameOf(kNormalityNames, d.normality);
   v.normalityIndex = d.normalityIndex;
   v.highlyProbableOutlier = DataRow(request, fit.highlyProbableOutlier);
   v.probableOutlier = DataRow(request, fit.probableOutlier);
@@ -70,7 +46,7 @@ void ReadRobust(const OlsRequest& request, KelLinearRegression& regression, Line
   const KelLinearRobustFit& robust = regression.RobustFit();
   for (int k = 1; k <= robust.allOutliers.Size(); ++k)
     v.robustOutliers.push_back(DataRow(request, robust.allOutliers(k)));
-  v.homoscedasticity = HomoscedasticityName(KelRobustHomoscedasticity(robust));
+  v.homoscedasticity = NameOf(kHomoscedasticityNames, KelRobustHomoscedasticity(robust));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@ R's enumeration in tests/reference/r/lms_data_cars.txt, and the Chebyshev fits o
 enumerated here for stackloss), MASS::lqs's criterion, and statsmodels' least squares of the
 rows that are not outliers."""
 import itertools
-import threading
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy
 import pandas
@@ -149,20 +149,8 @@ def test_errors_are_kelmath_errors():
 def test_two_threads_at_once_give_the_fit_alone():
     F, y, _ = lms_data("savings")
     alone = kelmath.lms(F[:, 1:], y)
-    results, errors = [None, None], []
-
-    def fit(slot):
-        try:
-            results[slot] = kelmath.lms(F[:, 1:], y)
-        except Exception as error:  # reported below, not lost in the thread
-            errors.append(error)
-
-    threads = [threading.Thread(target=fit, args=(slot,)) for slot in (0, 1)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
-    assert errors == []
+    with ThreadPoolExecutor(2) as pool:
+        results = list(pool.map(lambda _: kelmath.lms(F[:, 1:], y), range(2)))
     for result in results:
         numpy.testing.assert_array_equal(result.params, alone.params)
         assert result.summary() == alone.summary()

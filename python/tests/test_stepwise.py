@@ -51,7 +51,8 @@ def test_swiss_values_the_guide_shows():
     assert "5 parameters, mean square error 51.3826" in fit.summary()
     models = fit.to_dict()["models"]
     assert [m["parameters"] for m in models] == [1, 2, 3, 4, 5, 6]
-    assert models[3]["columns"][1] == {"name": "Education", "estimate": fit.params.loc[4, "Education"],
+    assert models[3]["columns"][1] == {"name": "Education",
+                                       "estimate": fit.params.loc[4, "Education"],
                                        "t_value": fit.tvalues.loc[4, "Education"]}
 
 

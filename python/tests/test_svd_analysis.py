@@ -57,8 +57,8 @@ def test_the_guides_nearly_collinear_example():
     fit = kelmath.svd_analysis(x, y)
     # Hand-worked in docs/examples/svd_analysis.check: d = (2 sqrt 2, 2, 0.001 sqrt 2), the full
     # solution (3, -8, 10), two values give about (3, 1, 1).
-    numpy.testing.assert_allclose(fit.singular_values, [2 * numpy.sqrt(2), 2, 0.001 * numpy.sqrt(2)],
-                                  rtol=1e-6)
+    numpy.testing.assert_allclose(fit.singular_values,
+                                  [2 * numpy.sqrt(2), 2, 0.001 * numpy.sqrt(2)], rtol=1e-6)
     numpy.testing.assert_allclose(fit.candidate_params[2], [3, -8, 10], rtol=1e-9)
     numpy.testing.assert_allclose(fit.candidate_params[1], [3, 1, 1], rtol=1e-2)
     assert fit.resid_norm[2] ** 2 == pytest.approx(4e-4, rel=1e-9)
