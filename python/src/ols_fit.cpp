@@ -4,8 +4,7 @@
 #include <cctype>
 
 #include "binding_error.h"
-#include "foundation/kel_exception.h"
-#include "foundation/kel_output.h"
+#include "library_call.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "ols_covariance.h"
@@ -48,22 +47,16 @@ OlsOutcome FitOls(const OlsRequest& request) {
   const std::string tooFew = kelmath_cli::TooFewRows(request.data);
   if (!tooFew.empty()) throw BindingError("dimension", tooFew);
   std::string libraryText;
-  kelmath_cli::ComputedResult computed;
   std::vector<double> covariance;
-  try {
-    // The library's errors become exceptions, and what it writes (warnings) is caught in
-    // libraryText instead of reaching KelFile.txt or standard error.
-    KelErrorModeScope throwing(KelErrorMode::Throw);
-    KelOutputScope capture(libraryText);
-    KelQuietMessages quiet;
+  // The library's warnings are caught in libraryText instead of reaching KelFile.txt or
+  // standard error.
+  const kelmath_cli::ComputedResult computed = CallLibrary(libraryText, true, [&] {
     KelLinearRegression regression;
-    computed = kelmath_cli::ComputeRegression(request.data, request.data.intercept, 0.0, 0,
-                                              request.covariance, false, regression);
-    if (computed.Ok())
-      covariance = CovarianceMatrix(request.data, computed.result, request.covariance);
-  } catch (const KelException& error) {
-    throw BindingError(KelErrorCategoryName(error.Category()), error.what());
-  }
+    kelmath_cli::ComputedResult fit = kelmath_cli::ComputeRegression(
+        request.data, request.data.intercept, 0.0, 0, request.covariance, false, regression);
+    if (fit.Ok()) covariance = CovarianceMatrix(request.data, fit.result, request.covariance);
+    return fit;
+  });
   if (!computed.Ok()) throw BindingError(ProblemCategory(computed.problem), computed.problem);
   OlsOutcome outcome;
   outcome.result = std::move(computed.result);

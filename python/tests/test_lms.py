@@ -154,3 +154,15 @@ def test_two_threads_at_once_give_the_fit_alone():
     for result in results:
         numpy.testing.assert_array_equal(result.params, alone.params)
         assert result.summary() == alone.summary()
+
+
+def test_the_librarys_warnings_are_sentences_of_the_result_not_output(capfd):
+    # More than half of the rows on one line: the search ends at a criterion of rounding size.
+    x = numpy.arange(1.0, 12.0)
+    y = 2 * x + 1
+    y[3] += 5
+    fit = kelmath.lms(numpy.column_stack([x, x]), y)
+    assert any("robust fit stopped" in warning for warning in fit.warnings)
+    assert fit.outliers == [3]
+    captured = capfd.readouterr()
+    assert (captured.out, captured.err) == ("", "")
