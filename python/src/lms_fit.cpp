@@ -42,8 +42,9 @@ LmsOutcome FitLms(const OlsRequest& request) {
   if (!computed.Ok()) throw BindingError(ProblemCategory(computed.problem), computed.problem);
   LmsOutcome outcome;
   outcome.analysis = std::move(computed.analysis);
-  outcome.summary =
-      kelmath_cli::FormatRobustSummary(outcome.analysis, request.call, request.source, "");
+  // Beyond ten outliers the summary points to where the others are: the result's list.
+  outcome.summary = kelmath_cli::FormatRobustSummary(outcome.analysis, request.call, request.source,
+                                                     "LMSResults.outliers");
   outcome.json = kelmath_cli::FormatRobustJson(outcome.analysis);
   outcome.warnings = kelmath_cli::WarningLines(libraryText);
   if (outcome.analysis.HasReweighted())
