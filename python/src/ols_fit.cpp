@@ -50,7 +50,7 @@ OlsOutcome FitOls(const OlsRequest& request) {
   std::vector<double> covariance;
   // The library's warnings are caught in libraryText instead of reaching KelFile.txt or
   // standard error.
-  const kelmath_cli::ComputedResult computed = CallLibrary(libraryText, true, [&] {
+  kelmath_cli::ComputedResult computed = CallLibrary(libraryText, true, [&] {
     KelLinearRegression regression;
     kelmath_cli::ComputedResult fit = kelmath_cli::ComputeRegression(
         request.data, request.data.intercept, 0.0, 0, request.covariance, false, regression);
