@@ -33,6 +33,9 @@ struct OlsOutcome {
 // "HC4m", "cluster"; case ignored); throws BindingError("input") for any other name.
 KelCovarianceType CovarianceTypeNamed(const std::string& name);
 
+// The error class of a problem ComputeRegression returns instead of a result.
+std::string ProblemCategory(const std::string& problem);
+
 // Fits the request; throws BindingError for every problem (too few rows, a constant response,
 // a library error), with the library's text.
 OlsOutcome FitOls(const OlsRequest& request);

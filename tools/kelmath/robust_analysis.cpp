@@ -6,9 +6,6 @@
 
 namespace kelmath_cli {
 
-namespace {
-
-// The data without the rows at the given positions (ascending) of the rows used.
 RegressionData WithoutRows(const RegressionData& data, const std::vector<int>& positions) {
   RegressionData kept;
   kept.responseName = data.responseName;
@@ -30,8 +27,6 @@ RegressionData WithoutRows(const RegressionData& data, const std::vector<int>& p
   }
   return kept;
 }
-
-}  // namespace
 
 ComputedRobust ComputeRobustAnalysis(const RegressionData& data, KelLinearRegression& regression) {
   ComputedRobust computed;
