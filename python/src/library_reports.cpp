@@ -17,7 +17,7 @@ kelmath_cli::RegressionResult FillRegression(const OlsRequest& request,
     return kelmath_cli::ComputeRegression(request.data, request.data.intercept, 0.0, 0,
                                           KelCovarianceType::kClassical, false, regression);
   });
-  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.problem), computed.problem);
+  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.kind), computed.problem);
   return std::move(computed.result);
 }
 

@@ -39,7 +39,7 @@ LmsOutcome FitLms(const OlsRequest& request) {
     KelLinearRegression regression;
     return kelmath_cli::ComputeRobustAnalysis(request.data, regression);
   });
-  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.problem), computed.problem);
+  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.kind), computed.problem);
   LmsOutcome outcome;
   outcome.analysis = std::move(computed.analysis);
   // Beyond ten outliers the summary points to where the others are: the result's list.

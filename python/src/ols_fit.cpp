@@ -23,12 +23,17 @@ std::string Lowercase(std::string text) {
 
 }  // namespace
 
-// Its three kinds are told apart by their texts (regression_result.cpp): a constant response has
-// nothing to explain (singular), a clustering with one group is a bad argument, and the rest are
-// results beyond the range of doubles.
-std::string ProblemCategory(const std::string& problem) {
-  if (problem.find("is constant") != std::string::npos) return "singular";
-  if (problem.find("single group") != std::string::npos) return "input";
+std::string ProblemCategory(kelmath_cli::RegressionProblem kind) {
+  switch (kind) {
+    case kelmath_cli::RegressionProblem::kConstantResponse:
+    case kelmath_cli::RegressionProblem::kColumnWithoutSpread:
+      return "singular";
+    case kelmath_cli::RegressionProblem::kSingleCluster:
+      return "input";
+    case kelmath_cli::RegressionProblem::kBeyondDoubles:
+    case kelmath_cli::RegressionProblem::kNone:
+      break;
+  }
   return "non-finite data";
 }
 
@@ -57,7 +62,7 @@ OlsOutcome FitOls(const OlsRequest& request) {
     if (fit.Ok()) covariance = CovarianceMatrix(request.data, fit.result, request.covariance);
     return fit;
   });
-  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.problem), computed.problem);
+  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.kind), computed.problem);
   OlsOutcome outcome;
   outcome.result = std::move(computed.result);
   outcome.summary = kelmath_cli::FormatSummary(outcome.result, request.call, request.source);

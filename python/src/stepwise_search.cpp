@@ -18,12 +18,7 @@ StepwiseOutcome RunStepwiseSearch(const OlsRequest& request) {
     return kelmath_cli::ComputeStepwiseSelection(request.data, regression);
   });
   const std::string& problem = outcome.selection.problem;
-  if (!problem.empty()) {
-    // The search's own problem (a column without spread) is a singular one; the others are the
-    // fit's.
-    const bool search = problem.find("stepwise search") != std::string::npos;
-    throw BindingError(search ? "singular" : ProblemCategory(problem), problem);
-  }
+  if (!problem.empty()) throw BindingError(ProblemCategory(outcome.selection.kind), problem);
   // A search that reached no size would read as a result with every model missing.
   const auto& models = outcome.selection.models;
   if (std::none_of(models.begin(), models.end(), [](const auto& m) { return m.found; }))

@@ -34,6 +34,7 @@ ComputedRobust ComputeRobustAnalysis(const RegressionData& data, KelLinearRegres
                                          KelCovarianceType::kClassical, true, regression);
   if (!fit.Ok()) {
     computed.problem = fit.problem;
+    computed.kind = fit.kind;
     return computed;
   }
   RobustAnalysis& analysis = computed.analysis;

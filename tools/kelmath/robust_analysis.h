@@ -28,6 +28,7 @@ struct RobustAnalysis {
 struct ComputedRobust {
   RobustAnalysis analysis;
   std::string problem;
+  RegressionProblem kind = RegressionProblem::kNone;
   bool Ok() const { return problem.empty(); }
 };
 // The data without the rows at the given positions (0-based, ascending) of the rows used: the
