@@ -14,10 +14,15 @@ from ._ols import ols
 from ._nls import nls
 from ._nls_results import ConvergenceWarning, NLSResults, NLSRivals
 from ._results import Influence, OLSResults
+from ._lms import LMSResults, lms
+from ._stepwise import StepwiseResults, stepwise
+from ._svd import SVDResults, svd_analysis
+from ._verdicts import Verdicts
 
 __all__ = [
     "ols", "OLSResults", "Influence", "KelMathError", "InputError", "DimensionError",
     "OutOfRangeError", "SingularError", "NotFactorizedError", "KelFileError",
     "NonFiniteDataError", "KelMemoryError", "KelNotImplementedError", "DomainError",
+    "lms", "LMSResults", "stepwise", "StepwiseResults", "svd_analysis", "SVDResults", "Verdicts",
     "nls", "NLSResults", "NLSRivals", "ConvergenceWarning",
 ]

@@ -10,6 +10,7 @@
 #include "containers/kel_vector.h"
 #include "foundation/kel_exception.h"
 #include "foundation/kel_output.h"
+#include "linear_analyses_module.h"
 #include "linear_regression/kel_coefficient_inference.h"
 #include "nls_bindings.h"
 #include "ols_conversion.h"
@@ -100,5 +101,6 @@ PYBIND11_MODULE(_kelmath, m) {
         "Fits by the kelmath command's least squares; returns a dict of the results.");
   m.def("_confidence_intervals", &ConfidenceIntervals, py::arg("params"), py::arg("bse"),
         py::arg("df"), py::arg("alpha"));
+  kelmath_python::RegisterLinearAnalyses(m);
   kelmath_python::RegisterNls(m);
 }

@@ -4,8 +4,7 @@
 #include <utility>
 
 #include "binding_error.h"
-#include "foundation/kel_exception.h"
-#include "foundation/kel_output.h"
+#include "library_call.h"
 #include "linear_regression/kel_coefficient_inference.h"
 
 namespace py = pybind11;
@@ -57,19 +56,6 @@ std::vector<double> ExperimentMajor(const KelVector& v, int experiments, int res
   return values;
 }
 
-// Sends the calling thread's warnings to its output channel only (captured with the rest), never
-// to standard error, and puts the previous mode back on every way out.
-class WarningsToChannel {
- public:
-  WarningsToChannel() : saved(kelWarningMode.load()) { kelWarningMode = 0; }
-  ~WarningsToChannel() { kelWarningMode = saved; }
-  WarningsToChannel(const WarningsToChannel&) = delete;
-  WarningsToChannel& operator=(const WarningsToChannel&) = delete;
-
- private:
-  signed char saved;
-};
-
 const char* TableName(KelComparisonTable table) {
   switch (table) {
     case KelComparisonTable::kOneResponse:
@@ -100,16 +86,11 @@ std::string NlsProblem::Run(const std::function<void()>& body) {
     py::gil_scoped_release released;
     std::lock_guard<std::mutex> alone(busy);
     try {
-      KelErrorModeScope throwing(KelErrorMode::Throw);
-      KelOutputScope capture(libraryText);
-      KelQuietMessages quiet;
-      WarningsToChannel warnings;
-      body();
+      CallLibrary(libraryText, true, body);
     } catch (const NlsModelAbort&) {
       failure = bridge.TakeFailure();
-    } catch (const KelException& error) {
-      failure = std::make_exception_ptr(
-          BindingError(KelErrorCategoryName(error.Category()), error.what()));
+    } catch (const BindingError&) {
+      failure = std::current_exception();
     }
     if (failure) RestartAfterFailure();
   }
@@ -119,11 +100,12 @@ std::string NlsProblem::Run(const std::function<void()>& body) {
 
 void NlsProblem::RestartAfterFailure() {
   if (!regression) return;
+  std::string discarded;
   try {
-    KelErrorModeScope throwing(KelErrorMode::Throw);
-    KelOutputScope discard(nullptr);
-    for (int m = 1; m <= static_cast<int>(data.starts.size()); ++m) Restart(m);
-  } catch (const KelException&) {
+    CallLibrary(discarded, true, [this] {
+      for (int m = 1; m <= static_cast<int>(data.starts.size()); ++m) Restart(m);
+    });
+  } catch (const BindingError&) {
     // The starts and bounds were accepted when the problem was built: nothing can fail here.
   }
 }
