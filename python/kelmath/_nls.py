@@ -57,6 +57,13 @@ def _as_list(value, count, what):
     return list(value)
 
 
+def _per_model(value, count, rivals, what):
+    """An argument given per model: a list of them with rival models (None: none for any)."""
+    if value is None:
+        return [None] * count
+    return _as_list(value, count, what) if rivals else [value]
+
+
 def _variances(variances, dof, x_variances, y_columns):
     """The library's variances: those of the responses, then with x_variances those of x."""
     if variances is None:
@@ -124,7 +131,7 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
     if count < 1:
         raise InputError("no model given")
     starts = _as_list(start, count, "start") if rivals else [start]
-    jacs = [None] * count if jac is None else (_as_list(jac, count, "jac") if rivals else [jac])
+    jacs = _per_model(jac, count, rivals, "jac")
     for f in models + [j for j in jacs if j is not None]:
         if not callable(f):
             raise InputError(f"{f!r} is not callable: a model is a function of (x, b)")
@@ -136,19 +143,15 @@ def nls(model, x, y, start, jac=None, *, lower=None, upper=None, variances=None,
     ys = _float_matrix(y, "y")
     if xs.shape[0] != ys.shape[0]:
         raise DimensionError(f"x has {xs.shape[0]} rows but y has {ys.shape[0]}")
-    pairs = [_start_and_names(s, names if not rivals else None) for s in starts]
-    if rivals and names is not None:
-        names = _as_list(names, count, "names")
-        pairs = [_start_and_names(s, n) for s, n in zip(starts, names)]
+    pairs = [_start_and_names(s, n)
+             for s, n in zip(starts, _per_model(names, count, rivals, "names"))]
     for values, _ in pairs:
         if len(values) >= ys.size:
             raise DimensionError(f"{len(values)} parameters need more than the {ys.size} "
                                  f"measurements of y")
-    lowers = [None] * count if lower is None else (
-        _as_list(lower, count, "lower") if rivals else [lower])
-    uppers = [None] * count if upper is None else (
-        _as_list(upper, count, "upper") if rivals else [upper])
-    bounds = [_bounds_pair(lo, hi, len(p[0])) for lo, hi, p in zip(lowers, uppers, pairs)]
+    bounds = [_bounds_pair(lo, hi, len(p[0])) for lo, hi, p in
+              zip(_per_model(lower, count, rivals, "lower"),
+                  _per_model(upper, count, rivals, "upper"), pairs)]
     variance_values, dof_value = _variances(variances, dof, x_variances, ys.shape[1])
     weight_values = np.zeros((0, 0)) if weights is None else _float_matrix(weights, "weights")
     problem = _kelmath._NlsProblem(models, jacs, xs, ys, [v for v, _ in pairs],
