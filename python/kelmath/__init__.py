@@ -10,6 +10,7 @@ carry statsmodels' names. Every problem raises a subclass of ``KelMathError``.
 from ._errors import (DimensionError, DomainError, InputError, KelFileError, KelMathError,
                       KelMemoryError, KelNotImplementedError, NonFiniteDataError,
                       NotFactorizedError, OutOfRangeError, SingularError)
+from ._errors import MissingDependencyError
 from ._ols import ols
 from ._results import Influence, OLSResults
 
@@ -18,3 +19,4 @@ __all__ = [
     "OutOfRangeError", "SingularError", "NotFactorizedError", "KelFileError",
     "NonFiniteDataError", "KelMemoryError", "KelNotImplementedError", "DomainError",
 ]
+__all__ += ["MissingDependencyError"]

@@ -109,13 +109,41 @@ class OLSResults:
     def get_influence(self):
         return Influence(self)
 
+    def _text(self, kind):
+        # Made on the first request only: on a million rows the JSON costs more than the fit's
+        # arrays, and most callers never ask for it.
+        texts = self.__dict__.setdefault("_texts", {})
+        if kind not in texts:
+            texts[kind] = getattr(self._values["fit"], kind)()
+        return texts[kind]
+
     def summary(self):
         """The kelmath command's text summary of the fit."""
-        return self._values["summary"]
+        return self._text("summary")
 
     def to_json(self):
         """The kelmath command's JSON result (the same as ``kelmath regress --json``)."""
-        return self._values["json"]
+        return self._text("json")
+
+    def plot_diagnostics(self, fig=None):
+        """The kelmath command's four diagnostic plots as one matplotlib Figure (2 x 2 panels):
+        residuals vs fitted with a LOWESS smooth, normal Q-Q, scale-location, and residuals vs
+        leverage with Cook's distance 0.5 and 1. Above 2000 rows a panel shows a density of
+        bins with the flagged and most extreme rows as markers, as the command's images do.
+        The rows labelled are the command's, named as the results name rows (the DataFrame's
+        index, or positions from 0 in the arrays).
+
+        Draws on ``fig`` when given (its axes are replaced), else on a new
+        matplotlib.figure.Figure, and returns it: nothing is shown or written until the caller
+        saves it. Needs matplotlib (Debian's python3-matplotlib); without it raises
+        kelmath.MissingDependencyError.
+        """
+        from ._plots import draw_diagnostics
+        return draw_diagnostics(self._values["fit"].diagnostic_panels(), fig, self._row_name)
+
+    def _row_name(self, row):
+        # The core numbers the rows of the data from 1, dropped ones included.
+        return str(row - 1 if self._index is None else self._index[row - 1])
 
     def to_dict(self):
         """The JSON result as a dict."""

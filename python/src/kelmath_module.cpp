@@ -13,6 +13,7 @@
 #include "linear_regression/kel_coefficient_inference.h"
 #include "ols_conversion.h"
 #include "ols_fit.h"
+#include "ols_fit_object.h"
 
 namespace py = pybind11;
 using kelmath_python::BindingError;
@@ -21,11 +22,11 @@ namespace {
 
 py::dict FitOlsForPython(const kelmath_python::OlsArguments& arguments) {
   const kelmath_python::OlsRequest request = kelmath_python::MakeOlsRequest(arguments);
-  kelmath_python::OlsOutcome outcome;
+  auto outcome = std::make_shared<kelmath_python::OlsOutcome>();
   {
     // The fit touches no Python object: other Python threads run meanwhile.
     py::gil_scoped_release released;
-    outcome = kelmath_python::FitOls(request);
+    *outcome = kelmath_python::FitOls(request);
   }
   return kelmath_python::ResultDict(outcome);
 }
@@ -99,4 +100,5 @@ PYBIND11_MODULE(_kelmath, m) {
         "Fits by the kelmath command's least squares; returns a dict of the results.");
   m.def("_confidence_intervals", &ConfidenceIntervals, py::arg("params"), py::arg("bse"),
         py::arg("df"), py::arg("alpha"));
+  kelmath_python::RegisterOlsFit(m);
 }

@@ -162,8 +162,8 @@ OlsRequest MakeOlsRequest(const OlsArguments& a) {
   return request;
 }
 
-py::dict ResultDict(const OlsOutcome& outcome) {
-  const kelmath_cli::RegressionResult& r = outcome.result;
+py::dict ResultDict(const std::shared_ptr<OlsOutcome>& outcome) {
+  const kelmath_cli::RegressionResult& r = outcome->result;
   py::dict d = CoefficientEntries(r);
   d.attr("update")(ObservationEntries(r));
   d["response"] = r.response;
@@ -180,11 +180,10 @@ py::dict ResultDict(const OlsOutcome& outcome) {
   d["used_rows"] = UsedRows(r);
   d["dropped_rows"] = r.droppedRows;
   d["breusch_pagan"] = py::make_tuple(r.breuschPagan, r.breuschPaganDof, r.breuschPaganPValue);
-  d["summary"] = outcome.summary;
-  d["json"] = outcome.json;
-  d["warnings"] = outcome.warnings;
+  d["warnings"] = outcome->warnings;
   const py::ssize_t n = static_cast<py::ssize_t>(r.coefficients.size());
-  d["cov_params"] = py::array_t<double>({n, n}, outcome.covariance.data());
+  d["cov_params"] = py::array_t<double>({n, n}, outcome->covariance.data());
+  d["fit"] = py::cast(outcome);
   return d;
 }
 

@@ -9,8 +9,6 @@
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "ols_covariance.h"
-#include "regression_json.h"
-#include "regression_summary.h"
 
 namespace kelmath_python {
 
@@ -68,8 +66,8 @@ OlsOutcome FitOls(const OlsRequest& request) {
   if (!computed.Ok()) throw BindingError(ProblemCategory(computed.problem), computed.problem);
   OlsOutcome outcome;
   outcome.result = std::move(computed.result);
-  outcome.summary = kelmath_cli::FormatSummary(outcome.result, request.call, request.source);
-  outcome.json = kelmath_cli::FormatJson(outcome.result);
+  outcome.call = request.call;
+  outcome.source = request.source;
   outcome.warnings = kelmath_cli::WarningLines(libraryText);
   outcome.covariance = std::move(covariance);
   return outcome;

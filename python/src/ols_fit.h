@@ -21,10 +21,12 @@ struct OlsRequest {
   std::string source;  // what the summary names as the data
 };
 
+// The fit's values; its summary and JSON texts are made from them only when asked (FormatSummary
+// and FormatJson of the command), as they cost more than the fit's conversion on many rows.
 struct OlsOutcome {
   kelmath_cli::RegressionResult result;
-  std::string summary;
-  std::string json;
+  std::string call;  // the request's, for the summary
+  std::string source;
   std::vector<std::string> warnings;  // the library's warnings as sentences, each once
   std::vector<double> covariance;     // of the estimates, n x n row after row (cov_params)
 };
