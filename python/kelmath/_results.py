@@ -100,7 +100,7 @@ class OLSResults:
     def cov_params(self):
         """The covariance of the estimates under cov_type (NaN rows and columns for aliased
         parameters)."""
-        values = np.array(self._values["cov_params"])
+        values = np.array(self._computed("cov_params"))
         if self._index is None:
             return values
         import pandas
@@ -109,21 +109,22 @@ class OLSResults:
     def get_influence(self):
         return Influence(self)
 
-    def _text(self, kind):
-        # Made on the first request only: on a million rows the JSON costs more than the fit's
-        # arrays, and most callers never ask for it.
-        texts = self.__dict__.setdefault("_texts", {})
-        if kind not in texts:
-            texts[kind] = getattr(self._values["fit"], kind)()
-        return texts[kind]
+    def _computed(self, kind):
+        # Made on the first request only, by the compiled core: the summary and JSON texts and
+        # the covariance matrix (a second factorization) cost more on many rows than the fit's
+        # arrays, and most callers never ask for them.
+        made = self.__dict__.setdefault("_made", {})
+        if kind not in made:
+            made[kind] = getattr(self._values["fit"], kind)()
+        return made[kind]
 
     def summary(self):
         """The kelmath command's text summary of the fit."""
-        return self._text("summary")
+        return self._computed("summary")
 
     def to_json(self):
         """The kelmath command's JSON result (the same as ``kelmath regress --json``)."""
-        return self._text("json")
+        return self._computed("json")
 
     def plot_diagnostics(self, fig=None):
         """The kelmath command's four diagnostic plots as one matplotlib Figure (2 x 2 panels):

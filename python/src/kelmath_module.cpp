@@ -21,12 +21,13 @@ using kelmath_python::BindingError;
 namespace {
 
 py::dict FitOlsForPython(const kelmath_python::OlsArguments& arguments) {
-  const kelmath_python::OlsRequest request = kelmath_python::MakeOlsRequest(arguments);
+  kelmath_python::OlsRequest request = kelmath_python::MakeOlsRequest(arguments);
   auto outcome = std::make_shared<kelmath_python::OlsOutcome>();
   {
     // The fit touches no Python object: other Python threads run meanwhile.
     py::gil_scoped_release released;
     *outcome = kelmath_python::FitOls(request);
+    outcome->data = std::move(request.data);
   }
   return kelmath_python::ResultDict(outcome);
 }

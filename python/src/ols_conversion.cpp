@@ -181,8 +181,6 @@ py::dict ResultDict(const std::shared_ptr<OlsOutcome>& outcome) {
   d["dropped_rows"] = r.droppedRows;
   d["breusch_pagan"] = py::make_tuple(r.breuschPagan, r.breuschPaganDof, r.breuschPaganPValue);
   d["warnings"] = outcome->warnings;
-  const py::ssize_t n = static_cast<py::ssize_t>(r.coefficients.size());
-  d["cov_params"] = py::array_t<double>({n, n}, outcome->covariance.data());
   d["fit"] = py::cast(outcome);
   return d;
 }

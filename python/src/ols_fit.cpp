@@ -48,7 +48,6 @@ OlsOutcome FitOls(const OlsRequest& request) {
   if (!tooFew.empty()) throw BindingError("dimension", tooFew);
   std::string libraryText;
   kelmath_cli::ComputedResult computed;
-  std::vector<double> covariance;
   try {
     // The library's errors become exceptions, and what it writes (warnings) is caught in
     // libraryText instead of reaching KelFile.txt or standard error.
@@ -58,8 +57,6 @@ OlsOutcome FitOls(const OlsRequest& request) {
     KelLinearRegression regression;
     computed = kelmath_cli::ComputeRegression(request.data, request.data.intercept, 0.0, 0,
                                               request.covariance, false, regression);
-    if (computed.Ok())
-      covariance = CovarianceMatrix(request.data, computed.result, request.covariance);
   } catch (const KelException& error) {
     throw BindingError(KelErrorCategoryName(error.Category()), error.what());
   }
@@ -69,8 +66,17 @@ OlsOutcome FitOls(const OlsRequest& request) {
   outcome.call = request.call;
   outcome.source = request.source;
   outcome.warnings = kelmath_cli::WarningLines(libraryText);
-  outcome.covariance = std::move(covariance);
   return outcome;
+}
+
+std::vector<double> OlsCovariance(const OlsOutcome& outcome) {
+  try {
+    KelErrorModeScope throwing(KelErrorMode::Throw);
+    KelOutputScope discard(nullptr);
+    return CovarianceMatrix(outcome.data, outcome.result, outcome.result.covariance);
+  } catch (const KelException& error) {
+    throw BindingError(KelErrorCategoryName(error.Category()), error.what());
+  }
 }
 
 }  // namespace kelmath_python
