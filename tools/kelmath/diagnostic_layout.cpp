@@ -1,9 +1,11 @@
+// LayOutPanel of diagnostic_panels.h: where a panel's values land in the command's image.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numeric>
 
 #include "diagnostic_panels.h"
+#include "regression_summary.h"
 
 namespace kelmath_cli {
 
@@ -63,15 +65,15 @@ std::vector<std::string> DensityNote(const DiagnosticPanel& f, size_t drawn) {
   size_t flagged = 0;
   for (const PanelMark& m : f.marks) flagged += m.emphasis > 0 ? 1 : 0;
   std::vector<std::string> lines = {
-      "Shaded: density of", GroupedDigits(f.marks.size()) + " points in",
+      "Shaded: density of", FormatCount(f.marks.size()) + " points in",
       std::to_string(kDensityColumns) + " x " + std::to_string(kDensityRows) + " bins"};
   const std::string name = f.poolName.empty() ? "flagged rows" : f.poolName;
   if (drawn >= flagged) {
-    lines.push_back("Markers: " + GroupedDigits(drawn) + " " + name);
+    lines.push_back("Markers: " + FormatCount(drawn) + " " + name);
     lines.push_back("and the most extreme");
   } else {
-    lines.push_back("Markers: the " + GroupedDigits(drawn) + " most");
-    lines.push_back("extreme of " + GroupedDigits(flagged));
+    lines.push_back("Markers: the " + FormatCount(drawn) + " most");
+    lines.push_back("extreme of " + FormatCount(flagged));
     lines.push_back(name);
   }
   return lines;
@@ -122,16 +124,6 @@ std::vector<int64_t> DensityKeyCounts(int64_t largest) {
   return counts;
 }
 
-std::string GroupedDigits(size_t n) {
-  const std::string digits = std::to_string(n);
-  std::string grouped;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
-    grouped += digits[i];
-  }
-  return grouped;
-}
-
 PanelLayout LayOutPanel(const DiagnosticPanel& panel) {
   PanelLayout layout;
   layout.scales = ChooseScales(panel);
@@ -142,7 +134,7 @@ PanelLayout LayOutPanel(const DiagnosticPanel& panel) {
   size_t placed = 0;
   for (const PlacedLabel& label : layout.labels) placed += label.placed ? 1 : 0;
   if (panel.labelPool > placed)
-    layout.note.push_back("and " + GroupedDigits(panel.labelPool - placed) + " more " +
+    layout.note.push_back("and " + FormatCount(panel.labelPool - placed) + " more " +
                           panel.poolName);
   if (layout.dense) {
     layout.emphasized = EmphasizedMarks(panel, layout.labelledMarks);

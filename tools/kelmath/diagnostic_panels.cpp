@@ -6,6 +6,7 @@
 
 #include "lowess.h"
 #include "name_text.h"
+#include "regression_summary.h"
 
 namespace kelmath_cli {
 
@@ -90,7 +91,7 @@ void SmoothMarks(DiagnosticPanel& f) {
   f.note.push_back("Solid: LOWESS smooth");
   f.note.push_back("(span 2/3, 3 iterations)");
   if (f.marks.size() > kLowessPoints) {
-    f.note.push_back("(on " + GroupedDigits(kLowessPoints) + " points");
+    f.note.push_back("(on " + FormatCount(kLowessPoints) + " points");
     f.note.push_back("evenly spaced in x)");
   }
 }

@@ -97,9 +97,6 @@ PanelLayout LayOutPanel(const DiagnosticPanel& panel);
 // on the logarithmic scale of the shades, 1 and largest among them.
 std::vector<int64_t> DensityKeyCounts(int64_t largest);
 
-// 1234567 as "1,234,567".
-std::string GroupedDigits(size_t n);
-
 }  // namespace kelmath_cli
 
 #endif
