@@ -78,6 +78,13 @@ def ols(X, y=None, cov_type="classical", groups=None, intercept=True, names=None
     "nonrobust"), "HC0".."HC5", "HC4m" or "cluster" (groups: one or two labels per row, or the
     names of DataFrame columns holding them). Returns an OLSResults.
     """
+    arguments, frame = _arguments(X, y, cov_type, groups, intercept, names, response, columns)
+    values = _kelmath._fit_ols(arguments)
+    return OLSResults(values, frame.index if frame is not None else None)
+
+
+def _arguments(X, y, cov_type, groups, intercept, names, response, columns):
+    """The compiled core's arguments of an ols call, and the DataFrame given (or None)."""
     frame = X if _is_data_frame(X) else None
     group_names = []
     if frame is not None:
@@ -105,5 +112,4 @@ def ols(X, y=None, cov_type="classical", groups=None, intercept=True, names=None
     arguments.group_names = [str(g) for g in group_names]
     arguments.call = _call_text(response, arguments.names, intercept)
     arguments.source = "DataFrame" if frame is not None else "arrays"
-    values = _kelmath._fit_ols(arguments)
-    return OLSResults(values, frame.index if frame is not None else None)
+    return arguments, frame

@@ -14,6 +14,7 @@
 #include "ols_conversion.h"
 #include "ols_fit.h"
 #include "ols_fit_object.h"
+#include "ols_timing.h"
 
 namespace py = pybind11;
 using kelmath_python::BindingError;
@@ -102,4 +103,5 @@ PYBIND11_MODULE(_kelmath, m) {
   m.def("_confidence_intervals", &ConfidenceIntervals, py::arg("params"), py::arg("bse"),
         py::arg("df"), py::arg("alpha"));
   kelmath_python::RegisterOlsFit(m);
+  kelmath_python::RegisterOlsTiming(m);
 }
