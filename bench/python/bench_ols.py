@@ -39,7 +39,7 @@ import numpy
 
 import kelmath
 from kelmath import _kelmath
-from kelmath._ols import _arguments
+from kelmath._ols import model_arguments
 
 COLUMNS = 10
 
@@ -96,7 +96,7 @@ def best_seconds(function, repeats):
 def best_of_rounds(x, y, repeats):
     """Best seconds of the C++ work, kelmath and statsmodels, measured in turn in each round, so
     that a change in the machine's load falls on all three alike."""
-    arguments, _ = _arguments(x, y, "classical", None, True, None, None, None)
+    arguments, _ = model_arguments("ols", x, y)
     best = [float("inf")] * 3
     for _ in range(repeats):
         times = (_kelmath._fit_ols_seconds(arguments, 1)[0], seconds_of(lambda: run_kelmath(x, y)),

@@ -13,10 +13,15 @@ from ._errors import (DimensionError, DomainError, InputError, KelFileError, Kel
 from ._errors import MissingDependencyError
 from ._ols import ols
 from ._results import Influence, OLSResults
+from ._lms import LMSResults, lms
+from ._stepwise import StepwiseResults, stepwise
+from ._svd import SVDResults, svd_analysis
+from ._verdicts import Verdicts
 
 __all__ = [
     "ols", "OLSResults", "Influence", "KelMathError", "InputError", "DimensionError",
     "OutOfRangeError", "SingularError", "NotFactorizedError", "KelFileError",
     "NonFiniteDataError", "KelMemoryError", "KelNotImplementedError", "DomainError",
+    "lms", "LMSResults", "stepwise", "StepwiseResults", "svd_analysis", "SVDResults", "Verdicts",
 ]
 __all__ += ["MissingDependencyError"]

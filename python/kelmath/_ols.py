@@ -4,6 +4,7 @@ import numpy as np
 
 from . import _kelmath
 from ._errors import InputError
+from ._labels import row_labels
 from ._results import OLSResults
 
 
@@ -41,9 +42,9 @@ def _groups_array(groups, rows):
     return np.column_stack([_group_codes(array[:, j]) for j in range(array.shape[1])])
 
 
-def _call_text(response, names, intercept):
+def _call_text(function, response, names, intercept):
     terms = " + ".join(names) if names else "1"
-    return f"kelmath.ols({response} ~ {terms}{'' if intercept else ' - 1'})"
+    return f"kelmath.{function}({response} ~ {terms}{'' if intercept else ' - 1'})"
 
 
 def _frame_arrays(frame, response, columns, groups):
@@ -68,6 +69,42 @@ def _frame_arrays(frame, response, columns, groups):
     return x, y, [str(c) for c in columns], str(response), groups, group_columns
 
 
+def model_arguments(function, X, y, cov_type="classical", groups=None, intercept=True,
+                    names=None, response=None, columns=None):
+    """The compiled core's arguments of a linear model and the DataFrame given (or None).
+
+    The arrays are copies, so that a result that computes more later (its reports) reads the
+    data of its fit whatever the caller changes afterwards."""
+    frame = X if _is_data_frame(X) else None
+    group_names = []
+    if frame is not None:
+        if y is not None:
+            raise InputError("with a DataFrame, name the response (response=NAME) instead of y")
+        x, y, names, response, groups, group_names = _frame_arrays(frame, response, columns, groups)
+    else:
+        if y is None:
+            raise InputError(f"{function}(X, y) needs y")
+        x = _float_array(X, "X")
+        y = _float_array(y, "y")
+        if x.ndim == 1:
+            x = x.reshape(-1, 1)
+        if names is None:
+            names = [f"x{j + 1}" for j in range(x.shape[1])] if x.ndim == 2 else []
+        response = response or "y"
+    arguments = _kelmath._OlsArguments()
+    arguments.x, arguments.y = np.array(x, dtype=np.float64), np.array(y, dtype=np.float64)
+    arguments.names = [str(name) for name in names]
+    arguments.response = response
+    arguments.intercept = bool(intercept)
+    arguments.cov_type = str(cov_type)
+    if groups is not None:
+        arguments.groups = _groups_array(groups, y.shape[0] if y.ndim else 0)
+    arguments.group_names = [str(g) for g in group_names]
+    arguments.call = _call_text(function, response, arguments.names, intercept)
+    arguments.source = "DataFrame" if frame is not None else "arrays"
+    return arguments, frame
+
+
 def ols(X, y=None, cov_type="classical", groups=None, intercept=True, names=None, *,
         response=None, columns=None):
     """Least squares of y on the columns of X (plus an intercept unless intercept=False).
@@ -78,38 +115,18 @@ def ols(X, y=None, cov_type="classical", groups=None, intercept=True, names=None
     "nonrobust"), "HC0".."HC5", "HC4m" or "cluster" (groups: one or two labels per row, or the
     names of DataFrame columns holding them). Returns an OLSResults.
     """
-    arguments, frame = _arguments(X, y, cov_type, groups, intercept, names, response, columns)
+    arguments, frame = model_arguments("ols", X, y, cov_type, groups, intercept, names, response,
+                                       columns)
     values = _kelmath._fit_ols(arguments)
-    return OLSResults(values, frame.index if frame is not None else None)
+    return OLSResults(values, frame.index if frame is not None else None, arguments)
 
 
-def _arguments(X, y, cov_type, groups, intercept, names, response, columns):
-    """The compiled core's arguments of an ols call, and the DataFrame given (or None)."""
-    frame = X if _is_data_frame(X) else None
-    group_names = []
-    if frame is not None:
-        if y is not None:
-            raise InputError("with a DataFrame, name the response (response=NAME) instead of y")
-        x, y, names, response, groups, group_names = _frame_arrays(frame, response, columns, groups)
-    else:
-        if y is None:
-            raise InputError("ols(X, y) needs y")
-        x = _float_array(X, "X")
-        y = _float_array(y, "y")
-        if x.ndim == 1:
-            x = x.reshape(-1, 1)
-        if names is None:
-            names = [f"x{j + 1}" for j in range(x.shape[1])] if x.ndim == 2 else []
-        response = response or "y"
-    arguments = _kelmath._OlsArguments()
-    arguments.x, arguments.y = x, y
-    arguments.names = list(names)
-    arguments.response = response
-    arguments.intercept = bool(intercept)
-    arguments.cov_type = str(cov_type)
-    if groups is not None:
-        arguments.groups = _groups_array(groups, y.shape[0] if y.ndim else 0)
-    arguments.group_names = [str(g) for g in group_names]
-    arguments.call = _call_text(response, arguments.names, intercept)
-    arguments.source = "DataFrame" if frame is not None else "arrays"
-    return arguments, frame
+def run_analysis(function, compute, X, y, intercept, names, response, columns):
+    """The values the compiled core's compute(arguments) returns for a linear analysis named
+    function, with dropped_rows as labels, and the DataFrame's index (None for arrays)."""
+    arguments, frame = model_arguments(function, X, y, "classical", None, intercept, names,
+                                       response, columns)
+    index = frame.index if frame is not None else None
+    values = compute(arguments)
+    values["dropped_rows"] = row_labels(values["dropped_rows"], index)
+    return values, index

@@ -1,13 +1,16 @@
 """The results of kelmath.ols under statsmodels' names, read from the values the compiled core
 computed (nothing is computed again here)."""
-import json
-
 import numpy as np
 
 from . import _kelmath
+from ._command_text import CommandText
+from ._errors import InputError
 
 _PER_PARAMETER = ("params", "bse", "tvalues", "pvalues")
 _PER_ROW = ("resid", "fittedvalues")
+# The library's reports by the names report() takes (the command's --reports names too).
+_REPORTS = {"least_squares": "least-squares", "least-squares": "least-squares", "svd": "svd",
+            "robust": "robust", "stepwise": "stepwise"}
 _SCALARS = ("rsquared", "rsquared_adj", "fvalue", "f_pvalue", "llf", "aic", "bic", "nobs",
             "df_resid", "df_model", "cov_type", "rank", "condition_number", "exact_fit")
 
@@ -36,7 +39,7 @@ class Influence:
         return self._results._per_row("resid_studentized_internal")
 
 
-class OLSResults:
+class OLSResults(CommandText):
     """One least-squares fit: estimates and their inference under cov_type, the fit's statistics
     and each used row's residual, fitted value and influence.
 
@@ -46,9 +49,12 @@ class OLSResults:
     parameter: statsmodels' values plus 2 and plus log(nobs)).
     """
 
-    def __init__(self, values, index=None):
+    def __init__(self, values, index=None, arguments=None):
         self._values = values
         self._index = index
+        # The compiled core's arguments of the fit, for the reports and verdicts computed later.
+        self._arguments = arguments
+        self._verdicts = None
         self.names = list(values["names"])
         self.warnings = list(values["warnings"])
         positions = np.asarray(values["used_rows"], dtype=np.int64) - 1
@@ -146,9 +152,40 @@ class OLSResults:
         # The core numbers the rows of the data from 1, dropped ones included.
         return str(row - 1 if self._index is None else self._index[row - 1])
 
-    def to_dict(self):
-        """The JSON result as a dict."""
-        return json.loads(self.to_json())
+    def _data_kept(self):
+        if self._arguments is None:
+            raise InputError("this fit keeps no data for the library's reports")
+        return self._arguments
+
+    def report(self, *kinds):
+        """The library's reports of the fit as text: "least_squares" (the default), "svd",
+        "robust", "stepwise" (several print in that order), or "summary" alone (summary()).
+
+        The text is that of ``kelmath regress --output FILE --reports ...``: a header naming the
+        parameters b1..bn and the data row of each experiment, then the reports of
+        KelLinearRegression for the rows used, captured in memory.
+        """
+        kinds = kinds or ("least_squares",)
+        if "summary" in kinds:
+            if len(kinds) > 1:
+                raise InputError("report('summary') takes no other kind")
+            return self.summary()
+        unknown = [kind for kind in kinds if kind not in _REPORTS]
+        if unknown:
+            raise InputError(f"unknown report {unknown[0]!r}: one of summary, "
+                             f"least_squares, svd, robust, stepwise")
+        return _kelmath._library_reports(self._data_kept(), [_REPORTS[kind] for kind in kinds])
+
+    @property
+    def verdicts(self):
+        """The decisions of the library's reports and of the summary (a frozen Verdicts),
+        computed once on first use: the least-squares diagnostics, the singular value and the
+        robust analyses of the rows used."""
+        if self._verdicts is None:
+            from ._verdicts import verdicts_of
+            values = _kelmath._linear_verdicts(self._data_kept())
+            self._verdicts = verdicts_of(values, self._values["breusch_pagan"], self._index)
+        return self._verdicts
 
     def __repr__(self):
         return f"<kelmath.OLSResults: {self._values['response']} on {len(self.names)} parameters, " \

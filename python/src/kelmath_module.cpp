@@ -10,6 +10,7 @@
 #include "containers/kel_vector.h"
 #include "foundation/kel_exception.h"
 #include "foundation/kel_output.h"
+#include "linear_analyses_module.h"
 #include "linear_regression/kel_coefficient_inference.h"
 #include "ols_conversion.h"
 #include "ols_fit.h"
@@ -102,6 +103,7 @@ PYBIND11_MODULE(_kelmath, m) {
         "Fits by the kelmath command's least squares; returns a dict of the results.");
   m.def("_confidence_intervals", &ConfidenceIntervals, py::arg("params"), py::arg("bse"),
         py::arg("df"), py::arg("alpha"));
+  kelmath_python::RegisterLinearAnalyses(m);
   kelmath_python::RegisterOlsFit(m);
   kelmath_python::RegisterOlsTiming(m);
 }

@@ -4,8 +4,7 @@
 #include <cctype>
 
 #include "binding_error.h"
-#include "foundation/kel_exception.h"
-#include "foundation/kel_output.h"
+#include "library_call.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "ols_covariance.h"
@@ -20,17 +19,21 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-// The error class of a problem ComputeRegression returns instead of a result. Its three kinds
-// are told apart by their texts (regression_result.cpp): a constant response has nothing to
-// explain (singular), a clustering with one group is a bad argument, and the rest are results
-// beyond the range of doubles.
-std::string ProblemCategory(const std::string& problem) {
-  if (problem.find("is constant") != std::string::npos) return "singular";
-  if (problem.find("single group") != std::string::npos) return "input";
+}  // namespace
+
+std::string ProblemCategory(kelmath_cli::RegressionProblem kind) {
+  switch (kind) {
+    case kelmath_cli::RegressionProblem::kConstantResponse:
+    case kelmath_cli::RegressionProblem::kColumnWithoutSpread:
+      return "singular";
+    case kelmath_cli::RegressionProblem::kSingleCluster:
+      return "input";
+    case kelmath_cli::RegressionProblem::kBeyondDoubles:
+    case kelmath_cli::RegressionProblem::kNone:
+      break;
+  }
   return "non-finite data";
 }
-
-}  // namespace
 
 KelCovarianceType CovarianceTypeNamed(const std::string& name) {
   const std::string wanted = Lowercase(name);
@@ -47,20 +50,14 @@ OlsOutcome FitOls(const OlsRequest& request) {
   const std::string tooFew = kelmath_cli::TooFewRows(request.data);
   if (!tooFew.empty()) throw BindingError("dimension", tooFew);
   std::string libraryText;
-  kelmath_cli::ComputedResult computed;
-  try {
-    // The library's errors become exceptions, and what it writes (warnings) is caught in
-    // libraryText instead of reaching KelFile.txt or standard error.
-    KelErrorModeScope throwing(KelErrorMode::Throw);
-    KelOutputScope capture(libraryText);
-    KelQuietMessages quiet;
+  // The library's warnings are caught in libraryText instead of reaching KelFile.txt or
+  // standard error.
+  kelmath_cli::ComputedResult computed = CallLibrary(libraryText, true, [&] {
     KelLinearRegression regression;
-    computed = kelmath_cli::ComputeRegression(request.data, request.data.intercept, 0.0, 0,
-                                              request.covariance, false, regression);
-  } catch (const KelException& error) {
-    throw BindingError(KelErrorCategoryName(error.Category()), error.what());
-  }
-  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.problem), computed.problem);
+    return kelmath_cli::ComputeRegression(request.data, request.data.intercept, 0.0, 0,
+                                          request.covariance, false, regression);
+  });
+  if (!computed.Ok()) throw BindingError(ProblemCategory(computed.kind), computed.problem);
   OlsOutcome outcome;
   outcome.result = std::move(computed.result);
   outcome.call = request.call;
@@ -70,13 +67,10 @@ OlsOutcome FitOls(const OlsRequest& request) {
 }
 
 std::vector<double> OlsCovariance(const OlsOutcome& outcome) {
-  try {
-    KelErrorModeScope throwing(KelErrorMode::Throw);
-    KelOutputScope discard(nullptr);
+  std::string libraryText;  // what the library writes is not this function's result
+  return CallLibrary(libraryText, true, [&] {
     return CovarianceMatrix(outcome.data, outcome.result, outcome.result.covariance);
-  } catch (const KelException& error) {
-    throw BindingError(KelErrorCategoryName(error.Category()), error.what());
-  }
+  });
 }
 
 }  // namespace kelmath_python

@@ -37,6 +37,11 @@ struct OlsOutcome {
 // "HC4m", "cluster"; case ignored); throws BindingError("input") for any other name.
 KelCovarianceType CovarianceTypeNamed(const std::string& name);
 
+// The error class of a problem ComputeRegression returns instead of a result: a constant
+// response, or a column without spread, has nothing to explain (singular), a clustering with
+// one group is a bad argument, and a result beyond the range of doubles is non-finite data.
+std::string ProblemCategory(kelmath_cli::RegressionProblem kind);
+
 // Fits the request; throws BindingError for every problem (too few rows, a constant response,
 // a library error), with the library's text.
 OlsOutcome FitOls(const OlsRequest& request);

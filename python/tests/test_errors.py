@@ -61,6 +61,14 @@ def test_an_infinite_value_is_refused():
         kelmath.ols(x, Y)
 
 
+def test_a_coefficient_beyond_the_range_of_doubles_is_refused():
+    # x of order 1e-200 and y of order 1e200: the slope is of order 1e400.
+    rng = numpy.random.default_rng(1)
+    with pytest.raises(kelmath.NonFiniteDataError,
+                       match="coefficient of 'x1' or its standard error is beyond the range"):
+        kelmath.ols(rng.normal(size=(20, 1)) * 1e-200, rng.normal(size=20) * 1e200)
+
+
 def test_text_is_not_numbers():
     with pytest.raises(kelmath.InputError, match="must hold numbers"):
         kelmath.ols(numpy.array([["a", "b"]] * 20), Y)

@@ -248,9 +248,15 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
                                  KelLinearRegression& regression) {
   ComputedResult computed;
   computed.problem = DataProblem(data, intercept);
-  if (computed.Ok() && covariance == KelCovarianceType::kCluster)
-    computed.problem = ClusterProblem(data);
-  if (!computed.Ok()) return computed;
+  if (!computed.Ok()) {
+    computed.kind = RegressionProblem::kConstantResponse;
+    return computed;
+  }
+  if (covariance == KelCovarianceType::kCluster) computed.problem = ClusterProblem(data);
+  if (!computed.Ok()) {
+    computed.kind = RegressionProblem::kSingleCluster;
+    return computed;
+  }
   const int m = static_cast<int>(data.response.size());
   const int n = static_cast<int>(data.parameterNames.size());
   KelMatrix F(m, n);
@@ -279,7 +285,11 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
     ApplyCovariance(data, F, fit, covariance, result);
   FillObservations(data, fit, result);
   computed.problem = NonFiniteProblem(result);
-  if (!computed.Ok() || result.Weighted()) return computed;
+  if (!computed.Ok()) {
+    computed.kind = RegressionProblem::kBeyondDoubles;
+    return computed;
+  }
+  if (result.Weighted()) return computed;
   regression.Initialize(std::move(F), std::move(y));
   if (variance > 0.0) regression.SetResponseVariance(variance, varianceDof);
   if (robust) FillRobust(data, regression, result);

@@ -130,10 +130,21 @@ struct RegressionResult {
   int RowsUsed() const { return static_cast<int>(observations.size()); }
 };
 
-// The results, or the problem (in one line) that makes the regression impossible: a constant
-// response, or a result that does not fit in doubles (named by its column).
+// What makes a regression impossible: a constant response (nothing to explain), a clustering
+// column with a single group, a result that does not fit in doubles, or (for the stepwise
+// search) a column without spread.
+enum class RegressionProblem {
+  kNone,
+  kConstantResponse,
+  kSingleCluster,
+  kBeyondDoubles,
+  kColumnWithoutSpread
+};
+
+// The results, or the problem (its kind, and in one line its text, naming the column).
 struct ComputedResult {
   RegressionResult result;
+  RegressionProblem kind = RegressionProblem::kNone;
   std::string problem;
   bool Ok() const { return problem.empty(); }
 };

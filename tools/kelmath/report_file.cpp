@@ -34,6 +34,16 @@ std::string ReportHeader(const RegressionData& data, const std::string& call,
   return text;
 }
 
+void PrintReports(const std::vector<std::string>& reports, KelLinearRegression& regression) {
+  const auto chosen = [&](const std::string& name) {
+    return std::find(reports.begin(), reports.end(), name) != reports.end();
+  };
+  if (chosen("least-squares")) regression.LeastSquaresAnalysis();
+  if (chosen("svd")) regression.SVDAnalysis();
+  if (chosen("robust")) regression.RobustAnalysis();
+  if (chosen("stepwise")) regression.StepwiseAnalysis();
+}
+
 bool WriteReportFile(const std::string& path, const std::string& header,
                      const std::vector<std::string>& reports, KelLinearRegression& regression) {
   FILE* file = std::fopen(path.c_str(), "w");
@@ -44,13 +54,7 @@ bool WriteReportFile(const std::string& path, const std::string& header,
   std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
   {
     KelOutputScope channel(file);
-    const auto chosen = [&](const std::string& name) {
-      return std::find(reports.begin(), reports.end(), name) != reports.end();
-    };
-    if (chosen("least-squares")) regression.LeastSquaresAnalysis();
-    if (chosen("svd")) regression.SVDAnalysis();
-    if (chosen("robust")) regression.RobustAnalysis();
-    if (chosen("stepwise")) regression.StepwiseAnalysis();
+    PrintReports(reports, regression);
     KelPrint("\n");
   }
   const bool written = std::ferror(file) == 0;

@@ -19,6 +19,10 @@ inline const std::vector<std::string> kReportNames = {"least-squares", "svd", "r
 std::string ReportHeader(const RegressionData& data, const std::string& call,
                          const std::string& fileName);
 
+// Prints the chosen reports (names from kReportNames), in the order of kReportNames, to the
+// library's output channel as it is.
+void PrintReports(const std::vector<std::string>& reports, KelLinearRegression& regression);
+
 // Writes the header and the chosen reports (names from kReportNames) to path through the
 // library's output channel, which is given back afterwards. Returns false when the file cannot
 // be written.

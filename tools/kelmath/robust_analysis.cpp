@@ -6,9 +6,6 @@
 
 namespace kelmath_cli {
 
-namespace {
-
-// The data without the rows at the given positions (ascending) of the rows used.
 RegressionData WithoutRows(const RegressionData& data, const std::vector<int>& positions) {
   RegressionData kept;
   kept.responseName = data.responseName;
@@ -31,14 +28,13 @@ RegressionData WithoutRows(const RegressionData& data, const std::vector<int>& p
   return kept;
 }
 
-}  // namespace
-
 ComputedRobust ComputeRobustAnalysis(const RegressionData& data, KelLinearRegression& regression) {
   ComputedRobust computed;
   ComputedResult fit = ComputeRegression(data, data.intercept, 0.0, 0,
                                          KelCovarianceType::kClassical, true, regression);
   if (!fit.Ok()) {
     computed.problem = fit.problem;
+    computed.kind = fit.kind;
     return computed;
   }
   RobustAnalysis& analysis = computed.analysis;

@@ -5,6 +5,7 @@
 #define KELMATH_TOOLS_KELMATH_ROBUST_ANALYSIS_H
 
 #include <string>
+#include <vector>
 
 #include "regression_data.h"
 #include "regression_result.h"
@@ -27,8 +28,13 @@ struct RobustAnalysis {
 struct ComputedRobust {
   RobustAnalysis analysis;
   std::string problem;
+  RegressionProblem kind = RegressionProblem::kNone;
   bool Ok() const { return problem.empty(); }
 };
+// The data without the rows at the given positions (0-based, ascending) of the rows used: the
+// rows of the reweighted least squares when the positions are the outliers'.
+RegressionData WithoutRows(const RegressionData& data, const std::vector<int>& positions);
+
 ComputedRobust ComputeRobustAnalysis(const RegressionData& data, KelLinearRegression& regression);
 
 }  // namespace kelmath_cli

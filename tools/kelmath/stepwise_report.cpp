@@ -53,13 +53,16 @@ StepwiseSelection ComputeStepwiseSelection(const RegressionData& data,
                                                KelCovarianceType::kClassical, false, regression);
   if (!fit.Ok()) {
     selection.problem = fit.problem;
+    selection.kind = fit.kind;
     return selection;
   }
   ReadModels(data, regression, selection);
-  if (selection.models.empty() || regression.StepwiseParameters().Rows() == 0)
+  if (selection.models.empty() || regression.StepwiseParameters().Rows() == 0) {
     selection.problem =
         "the stepwise search cannot run: a column other than the intercept has "
         "no spread";
+    selection.kind = RegressionProblem::kColumnWithoutSpread;
+  }
   return selection;
 }
 

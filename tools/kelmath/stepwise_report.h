@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "regression_data.h"
+#include "regression_result.h"
 
 class KelLinearRegression;
 
@@ -38,6 +39,7 @@ struct StepwiseSelection {
   // kStepwiseDoubtfulT (0 when none is).
   int suggested = 0;
   std::string problem;  // the search could not run (a column without spread), or the data's
+  RegressionProblem kind = RegressionProblem::kNone;
   bool Ok() const { return problem.empty(); }
 };
 
