@@ -15,6 +15,9 @@ trap 'rm -rf "$scratch"' EXIT
 before=$(git -C "$repository" status --porcelain --ignored)
 if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache > /dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  # Paths relative to the build folder, whose depth is the same in every temporary folder, so
+  # that one run's objects serve the next.
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-/}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 fi
 start=$(date +%s)
 cd "$scratch"
