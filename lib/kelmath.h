@@ -29,6 +29,7 @@
 #include "factorizations/kel_factorized_symmetric.h"
 #include "factorizations/kel_householder.h"
 #include "factorizations/kel_solve_square.h"
+#include "factorizations/kel_streaming_qr.h"
 #include "factorizations/kel_svd.h"
 
 #include "statistics/kel_descriptive_statistics.h"

@@ -26,6 +26,7 @@ const char* const kelClassNonLinearRegression = "KelNonLinearRegression class\n"
 const char* const kelClassMinimizationRobust = "KelMinimizationRobust class\n";
 const char* const kelClassMatrixSparse = "KelMatrixSparse class\n";
 const char* const kelClassLoad = "KelLoad class";
+const char* const kelClassStreamingQR = "KelStreamingQR class\n";
 const char* const kelClassVectorInt = "class KelVectorInt\n";
 const char* const kelClassSave = "KelSave class";
 

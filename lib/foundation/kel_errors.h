@@ -31,6 +31,7 @@ extern const char* const kelClassNonLinearRegression;
 extern const char* const kelClassMinimizationRobust;
 extern const char* const kelClassMatrixSparse;
 extern const char* const kelClassLoad;
+extern const char* const kelClassStreamingQR;
 extern const char* const kelClassVectorInt;
 extern const char* const kelClassSave;
 

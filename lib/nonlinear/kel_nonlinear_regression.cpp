@@ -2,6 +2,7 @@
 // parameters and the per-model accessors.
 #include "nonlinear/kel_nonlinear_regression.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -175,6 +176,34 @@ void KelNonLinearRegression::SetInitialParameters(int model, const KelVector& b0
 void KelNonLinearRegression::SetJacobian(int model, KelNonLinearJacobian jacobian) {
   Model& m = ModelAt(model);
   m.jacobianFunction = jacobian;
+  m.estimated = false;
+  m.statisticsReady = false;
+  m.diagnosticsReady = false;
+}
+
+void KelNonLinearRegression::SetBounds(int model, const KelVector& lower, const KelVector& upper) {
+  Model& m = ModelAt(model);
+  const int n = m.numParameters;
+  if (n == 0 || lower.Size() != n || upper.Size() != n)
+    KelError("%s%s%sSetBounds\n%s", kelClassNonLinearRegression, kelErrCheck, kelErrFunction,
+             KelSizesDetail(lower.Size() != n ? lower.Size() : upper.Size(), n).c_str());
+  for (int k = 1; k <= n; ++k) {
+    const std::string name = std::to_string(k);
+    // Written so that a NaN bound fails as well.
+    if (!(lower(k) < upper(k)))
+      KelError("\n%sBad bounds in SetBounds: lower not below upper\n%s\n%s",
+               kelClassNonLinearRegression,
+               KelValueDetail(("lower " + name).c_str(), lower(k)).c_str(),
+               KelValueDetail(("upper " + name).c_str(), upper(k)).c_str());
+    if (!(m.start(k) > lower(k) && m.start(k) < upper(k)))
+      KelError("\n%sBad bounds in SetBounds: the start lies outside them\n%s",
+               kelClassNonLinearRegression,
+               KelValueDetail(("b0 " + name).c_str(), m.start(k)).c_str());
+  }
+  for (int k = 1; k <= n; ++k) {
+    m.lower(k) = std::max(lower(k), -kelUnbounded);
+    m.upper(k) = std::min(upper(k), kelUnbounded);
+  }
   m.estimated = false;
   m.statisticsReady = false;
   m.diagnosticsReady = false;

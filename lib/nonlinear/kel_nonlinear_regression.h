@@ -101,6 +101,13 @@ class KelNonLinearRegression : public KelBase {
   // statistics and the experiment search; a null pointer goes back to differences. Resets the
   // model's estimated flag.
   void SetJacobian(int model, KelNonLinearJacobian jacobian);
+  // Bounds of one model's parameters, lower(k) < b(k) < upper(k) strictly; an infinite bound
+  // leaves its side free (as -kelUnbounded and kelUnbounded). The estimation never leaves the
+  // box, so a fit whose minimum lies on a bound ends without convergence. Fatal before the
+  // model's SetInitialParameters, on sizes other than its number of parameters, on a lower
+  // bound not below its upper one (a NaN included) and on a start outside the box.
+  // SetInitialParameters resets them; resets the model's estimated flag.
+  void SetBounds(int model, const KelVector& lower, const KelVector& upper);
   // The estimated parameters of the model (estimating it first if needed); empty for a model
   // that never received starting parameters.
   KelVector GetParameters(int model);
@@ -340,6 +347,11 @@ class KelNonLinearRegression : public KelBase {
   // The least-squares objective at b in the original units: kelUnfeasibleValue outside the bounds
   // or where the model is not finite.
   double Objective(int model, KelVector& b);
+  // The weighted SSE at b without the barrier, which it leaves in barrier: kelUnfeasibleValue
+  // outside the bounds or where the model is not finite. The Gauss-Newton finish compares these
+  // sums, as its steps and tests are those of the sum of squares alone: the barrier, of an
+  // absolute size, would otherwise stop it short of the minimum near a bound.
+  double FeasibleSSE(int model, KelVector& b, double& barrier);
   void ComputeStatistics(int model);
   void ComputeCovariance(int model);
   // True when b lies strictly inside the model's bounds, with the barrier terms that keep the

@@ -138,14 +138,18 @@ bool KelNonLinearRegression::InsideBounds(int model, const KelVector& b, double&
   return true;
 }
 
-double KelNonLinearRegression::Objective(int model, KelVector& b) {
-  double barrier = 0.0;
+double KelNonLinearRegression::FeasibleSSE(int model, KelVector& b, double& barrier) {
   if (!InsideBounds(model, b, barrier)) return kelUnfeasibleValue;
   const double sse = WeightedSSE(model, b);
   // A model that returns NaN or infinity there is treated as a point outside the bounds, so
   // that the search turns away from it instead of wandering on meaningless values.
-  if (!std::isfinite(sse)) return kelUnfeasibleValue;
-  return sse + barrier;
+  return std::isfinite(sse) ? sse : kelUnfeasibleValue;
+}
+
+double KelNonLinearRegression::Objective(int model, KelVector& b) {
+  double barrier = 0.0;
+  const double sse = FeasibleSSE(model, b, barrier);
+  return sse == kelUnfeasibleValue ? sse : sse + barrier;
 }
 
 // The minimizer works on the parameters divided by their typical sizes.

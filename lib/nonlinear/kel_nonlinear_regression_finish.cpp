@@ -160,7 +160,9 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
   KelNonLinearEstimate& e = m.estimate;
   const int n = m.numParameters;
   KelVector b = e.parameters;
-  double f = objective;
+  // The finish compares sums of squares without the barrier (FeasibleSSE).
+  double barrier = 0.0;
+  double f = InsideBounds(model, b, barrier) ? objective - barrier : objective;
   // What remains when the iterations run out with neither test met.
   e.stopReason = KelEstimationStop::kIterationLimit;
   // Fewer measurements than parameters leave the fit undetermined: no test can be met.
@@ -194,7 +196,7 @@ void KelNonLinearRegression::DampedGaussNewton(int model, double objective) {
     if (lambda < 0.0) lambda = 1e-3 * L.sigma(1) * L.sigma(1);
     const bool accepted = dampedSteps(L, b, f, lambda, growth, [&](KelVector& point) {
       e.working = point;
-      return Objective(model, point);
+      return FeasibleSSE(model, point, barrier);
     });
     if (!accepted) {
       // No step, down to the rounding of the parameters, lowers the computed sum: that is a
@@ -217,7 +219,8 @@ void KelNonLinearRegression::TakeLastStep(int model, const KelVector& newton, do
   KelNonLinearEstimate& e = ModelAt(model).estimate;
   KelVector trial = b + newton;
   e.working = trial;
-  const double value = Objective(model, trial);
+  double barrier = 0.0;
+  const double value = FeasibleSSE(model, trial, barrier);
   if (value <= f + tolerance) {
     b = trial;
     f = value;

@@ -15,10 +15,7 @@
 #include "statistics/kel_distributions.h"
 #include "statistics/kel_standardized.h"
 
-namespace {
-
-// How an estimation ended, as the report says it.
-const char* stopText(KelEstimationStop reason) {
+const char* KelEstimationStopText(KelEstimationStop reason) {
   switch (reason) {
     case KelEstimationStop::kStep:
       return "converged on the step";
@@ -34,8 +31,6 @@ const char* stopText(KelEstimationStop reason) {
   }
   return "not estimated";
 }
-
-}  // namespace
 
 void KelNonLinearRegression::LeastSquaresReport(int model) {
   if (model < 1 || model > numModels) {
@@ -71,8 +66,8 @@ void KelNonLinearRegression::PrintSSEAndConditioning(int model) const {
   KelPrint("\nInitial value of SSE %e", m.estimate.initialSSE);
   KelPrint("\nFinal value of SSE %e", m.estimate.finalSSE);
   KelPrint("\nEstimation %s after %d iterations and %d model evaluations%s",
-           stopText(m.estimate.stopReason), m.estimate.iterations, m.estimate.evaluations,
-           KelConverged(m.estimate.stopReason) ? "" : kelReportWarning);
+           KelEstimationStopText(m.estimate.stopReason), m.estimate.iterations,
+           m.estimate.evaluations, KelConverged(m.estimate.stopReason) ? "" : kelReportWarning);
   KelPrint("\n\nCondition Number %e", m.statistics.conditionNumber);
   if (m.statistics.conditionNumber > kel_nonlinear_thresholds::kIllConditioned)
     KelPrint("%s   The Jacobian matrix is ill conditioned", kelReportWarning);

@@ -45,6 +45,11 @@ constexpr bool KelConverged(KelEstimationStop stop) {
   return stop == KelEstimationStop::kStep || stop == KelEstimationStop::kGradient;
 }
 
+// How an estimation that stopped for this reason ended, as the least-squares report says it:
+// "converged on the step", "converged on the gradient", "NOT converged: iteration limit", "NOT
+// converged: no progress", or "not estimated".
+const char* KelEstimationStopText(KelEstimationStop stop);
+
 // One measurement singled out by the robust report.
 struct KelOutlier {
   int experiment = 0;

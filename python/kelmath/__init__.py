@@ -12,6 +12,8 @@ from ._errors import (DimensionError, DomainError, InputError, KelFileError, Kel
                       NotFactorizedError, OutOfRangeError, SingularError)
 from ._errors import MissingDependencyError
 from ._ols import ols
+from ._nls import nls
+from ._nls_results import ConvergenceWarning, NLSResults, NLSRivals
 from ._results import Influence, OLSResults
 from ._lms import LMSResults, lms
 from ._stepwise import StepwiseResults, stepwise
@@ -23,5 +25,6 @@ __all__ = [
     "OutOfRangeError", "SingularError", "NotFactorizedError", "KelFileError",
     "NonFiniteDataError", "KelMemoryError", "KelNotImplementedError", "DomainError",
     "lms", "LMSResults", "stepwise", "StepwiseResults", "svd_analysis", "SVDResults", "Verdicts",
+    "nls", "NLSResults", "NLSRivals", "ConvergenceWarning",
 ]
 __all__ += ["MissingDependencyError"]

@@ -12,6 +12,7 @@
 #include "foundation/kel_output.h"
 #include "linear_analyses_module.h"
 #include "linear_regression/kel_coefficient_inference.h"
+#include "nls_bindings.h"
 #include "ols_conversion.h"
 #include "ols_fit.h"
 #include "ols_fit_object.h"
@@ -104,6 +105,7 @@ PYBIND11_MODULE(_kelmath, m) {
   m.def("_confidence_intervals", &ConfidenceIntervals, py::arg("params"), py::arg("bse"),
         py::arg("df"), py::arg("alpha"));
   kelmath_python::RegisterLinearAnalyses(m);
+  kelmath_python::RegisterNls(m);
   kelmath_python::RegisterOlsFit(m);
   kelmath_python::RegisterOlsTiming(m);
 }

@@ -3,27 +3,15 @@
 #include <cmath>
 #include <limits>
 
+#include "kel_eight_point_exponential.h"
 #include "kel_test_support.h"
 #include "kelmath.h"
 
 namespace {
 
-// y = b1 (1 - exp(-b2 x)).
-void Exponential(int, int, KelVector& b, KelVector& x, KelVector& y) {
-  y(1) = b(1) * (1.0 - std::exp(-b(2) * x(1)));
-}
-
-// Eight points of y = 10 (1 - exp(-0.3 x)) with alternating errors of 0.05.
-KelMatrix EightX() {
-  KelMatrix X(8, 1);
-  for (int i = 1; i <= 8; ++i) X(i, 1) = i;
-  return X;
-}
-KelMatrix EightY() {
-  KelMatrix Y(8, 1);
-  for (int i = 1; i <= 8; ++i) Y(i, 1) = 10.0 * (1.0 - std::exp(-0.3 * i)) + (i % 2 ? 0.05 : -0.05);
-  return Y;
-}
+using kel_test::EightX;
+using kel_test::EightY;
+using kel_test::Exponential;
 
 class NonLinearOptions : public kel_test::QuietWarnings {};
 
