@@ -5,6 +5,8 @@ their shades) comes from the compiled core, which computes the command's SVG ima
 same values; this module only draws them. matplotlib is imported here, when a plot is asked for,
 so that the rest of kelmath works without it.
 """
+from types import SimpleNamespace
+
 from ._errors import MissingDependencyError
 
 # The command's colours (tools/plot/plot_svg.cpp's first series, the smooth, the guides).
@@ -26,7 +28,7 @@ def _matplotlib():
         raise MissingDependencyError(
             "plot_diagnostics needs matplotlib: install Debian's python3-matplotlib "
             "(apt-get install python3-matplotlib)") from error
-    return Figure, PatchCollection, Rectangle
+    return SimpleNamespace(Figure=Figure, PatchCollection=PatchCollection, Rectangle=Rectangle)
 
 
 def _draw_axes(ax, panel):
@@ -50,16 +52,15 @@ def _draw_guides(ax, panel):
                     fontsize=8, color=_GUIDE_COLOUR, gid="guide-label")
 
 
-def _draw_points(ax, panel, patches):
+def _draw_points(ax, panel, mpl):
     density = panel["density"]
     if density is None:
         ax.scatter(panel["x"], panel["y"], s=28, color=_MARKER_COLOUR, edgecolors="black",
                    linewidths=0.5, zorder=3)
         return
-    _, PatchCollection, Rectangle = patches
-    bins = [Rectangle((x, y), w, h) for x, y, w, h in density["rectangles"]]
-    ax.add_collection(PatchCollection(bins, facecolors=density["shades"], edgecolors="none",
-                                      zorder=1))
+    bins = [mpl.Rectangle((x, y), w, h) for x, y, w, h in density["rectangles"]]
+    ax.add_collection(mpl.PatchCollection(bins, facecolors=density["shades"],
+                                          edgecolors="none", zorder=1))
     chosen = density["emphasized"]
     ax.scatter(panel["x"][chosen], panel["y"][chosen], s=18, color=_MARKER_COLOUR,
                edgecolors="black", linewidths=0.5, zorder=3)
@@ -75,7 +76,7 @@ def _draw_labels(ax, panel, row_label):
                     va="baseline", fontsize=8, zorder=4, gid="row-label")
 
 
-def _draw_note(ax, panel, patches):
+def _draw_note(ax, panel, mpl):
     """The command's notes right of the drawing, then the key of a density's shades."""
     lines = panel["note"]
     ax.text(1.03, 1.0, "\n".join(lines), transform=ax.transAxes, va="top", ha="left",
@@ -83,41 +84,39 @@ def _draw_note(ax, panel, patches):
     density = panel["density"]
     if density is None:
         return
-    _, _, Rectangle = patches
     top = 1.0 - 0.047 * (len(lines) + 1)
     ax.text(1.03, top, "Points per bin:", transform=ax.transAxes, va="top", fontsize=7.5)
     for k, (count, shade) in enumerate(density["key"]):
         y = top - 0.05 * (k + 1)
-        ax.add_patch(Rectangle((1.03, y - 0.03), 0.03, 0.03, transform=ax.transAxes,
+        ax.add_patch(mpl.Rectangle((1.03, y - 0.03), 0.03, 0.03, transform=ax.transAxes,
                                facecolor=shade, edgecolor=_GUIDE_COLOUR, linewidth=0.5,
                                clip_on=False))
         ax.text(1.07, y - 0.015, str(count), transform=ax.transAxes, va="center", fontsize=7.5)
 
 
-def _draw_panel(ax, panel, patches, row_label):
+def _draw_panel(ax, panel, mpl, row_label):
     _draw_axes(ax, panel)
-    _draw_points(ax, panel, patches)
+    _draw_points(ax, panel, mpl)
     _draw_guides(ax, panel)
     if len(panel["smoother"]):
         ax.plot(panel["smoother"][:, 0], panel["smoother"][:, 1], color=_SMOOTH_COLOUR,
                 linewidth=1.5, zorder=4, scalex=False, scaley=False)
     _draw_labels(ax, panel, row_label)
-    _draw_note(ax, panel, patches)
+    _draw_note(ax, panel, mpl)
 
 
 def draw_diagnostics(panels, fig, row_label):
     """The panels (the compiled core's values, in the command's order) on a 2 x 2 grid of fig
     (cleared) or of a new Figure when fig is None, which is returned. row_label(row) is the text
     naming a data row (numbered from 1, as the core numbers them)."""
-    patches = _matplotlib()
-    Figure = patches[0]
+    mpl = _matplotlib()
     if fig is None:
-        fig = Figure(figsize=_FIGURE_SIZE)
+        fig = mpl.Figure(figsize=_FIGURE_SIZE)
     else:
         fig.clear()
     axes = fig.subplots(2, 2, gridspec_kw={"wspace": 0.62, "hspace": 0.32,
                                            "left": 0.06, "right": 0.88})
     for ax, panel in zip(axes.flat, panels):
         ax.set_label(panel["name"])
-        _draw_panel(ax, panel, patches, row_label)
+        _draw_panel(ax, panel, mpl, row_label)
     return fig
