@@ -1,15 +1,23 @@
 """Builds kelmath._kelmath by the project's CMake (the repository above this folder) for the
 Python running pip, and puts it beside the package's Python files."""
+import hashlib
 import os
 import pathlib
 import shutil
 import subprocess
 import sys
+import tempfile
 
 from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 REPOSITORY = pathlib.Path(__file__).resolve().parent.parent
+# setuptools' build folders and egg-info go to a scratch folder of this checkout (or to
+# KELMATH_BUILD_BASE), so that building leaves the source tree as it was. CMake reads a compiler
+# launcher from CMAKE_CXX_COMPILER_LAUNCHER in the environment (ccache, where wanted).
+SCRATCH = pathlib.Path(os.environ.get("KELMATH_BUILD_BASE") or pathlib.Path(
+    tempfile.gettempdir()) / ("kelmath-build-" +
+                              hashlib.sha256(str(REPOSITORY).encode()).hexdigest()[:12]))
 
 
 class CMakeBuild(build_ext):
@@ -30,4 +38,7 @@ class CMakeBuild(build_ext):
         shutil.copyfile(build / "python" / "kelmath" / name, target)
 
 
-setup(ext_modules=[Extension("kelmath._kelmath", sources=[])], cmdclass={"build_ext": CMakeBuild})
+SCRATCH.mkdir(parents=True, exist_ok=True)
+setup(ext_modules=[Extension("kelmath._kelmath", sources=[])], cmdclass={"build_ext": CMakeBuild},
+      options={"build": {"build_base": str(SCRATCH / "build")},
+               "egg_info": {"egg_base": str(SCRATCH)}})

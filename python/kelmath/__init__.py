@@ -10,6 +10,7 @@ carry statsmodels' names. Every problem raises a subclass of ``KelMathError``.
 from ._errors import (DimensionError, DomainError, InputError, KelFileError, KelMathError,
                       KelMemoryError, KelNotImplementedError, NonFiniteDataError,
                       NotFactorizedError, OutOfRangeError, SingularError)
+from ._errors import MissingDependencyError
 from ._ols import ols
 from ._nls import nls
 from ._nls_results import ConvergenceWarning, NLSResults, NLSRivals
@@ -26,3 +27,4 @@ __all__ = [
     "lms", "LMSResults", "stepwise", "StepwiseResults", "svd_analysis", "SVDResults", "Verdicts",
     "nls", "NLSResults", "NLSRivals", "ConvergenceWarning",
 ]
+__all__ += ["MissingDependencyError"]

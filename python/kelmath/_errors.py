@@ -70,3 +70,7 @@ _CLASSES = {
 def error_class(category):
     """The class of a category name; KelMathError itself for any other ("other")."""
     return _CLASSES.get(category, KelMathError)
+
+
+class MissingDependencyError(KelMathError, ImportError):
+    """An optional module a function needs is not installed (matplotlib for plot_diagnostics)."""

@@ -106,7 +106,7 @@ class OLSResults(CommandText):
     def cov_params(self):
         """The covariance of the estimates under cov_type (NaN rows and columns for aliased
         parameters)."""
-        values = np.array(self._values["cov_params"])
+        values = np.array(self._computed("cov_params"))
         if self._index is None:
             return values
         import pandas
@@ -114,6 +114,43 @@ class OLSResults(CommandText):
 
     def get_influence(self):
         return Influence(self)
+
+    def _computed(self, kind):
+        # Made on the first request only, by the compiled core: the summary and JSON texts and
+        # the covariance matrix (a second factorization) cost more on many rows than the fit's
+        # arrays, and most callers never ask for them.
+        made = self.__dict__.setdefault("_made", {})
+        if kind not in made:
+            made[kind] = getattr(self._values["fit"], kind)()
+        return made[kind]
+
+    def summary(self):
+        """The kelmath command's text summary of the fit."""
+        return self._computed("summary")
+
+    def to_json(self):
+        """The kelmath command's JSON result (the same as ``kelmath regress --json``)."""
+        return self._computed("json")
+
+    def plot_diagnostics(self, fig=None):
+        """The kelmath command's four diagnostic plots as one matplotlib Figure (2 x 2 panels):
+        residuals vs fitted with a LOWESS smooth, normal Q-Q, scale-location, and residuals vs
+        leverage with Cook's distance 0.5 and 1. Above 2000 rows a panel shows a density of
+        bins with the flagged and most extreme rows as markers, as the command's images do.
+        The rows labelled are the command's, named as the results name rows (the DataFrame's
+        index, or positions from 0 in the arrays).
+
+        Draws on ``fig`` when given (its axes are replaced), else on a new
+        matplotlib.figure.Figure, and returns it: nothing is shown or written until the caller
+        saves it. Needs matplotlib (Debian's python3-matplotlib); without it raises
+        kelmath.MissingDependencyError.
+        """
+        from ._plots import draw_diagnostics
+        return draw_diagnostics(self._values["fit"].diagnostic_panels(), fig, self._row_name)
+
+    def _row_name(self, row):
+        # The core numbers the rows of the data from 1, dropped ones included.
+        return str(row - 1 if self._index is None else self._index[row - 1])
 
     def _data_kept(self):
         if self._arguments is None:

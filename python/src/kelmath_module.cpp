@@ -15,6 +15,8 @@
 #include "nls_bindings.h"
 #include "ols_conversion.h"
 #include "ols_fit.h"
+#include "ols_fit_object.h"
+#include "ols_timing.h"
 
 namespace py = pybind11;
 using kelmath_python::BindingError;
@@ -22,12 +24,13 @@ using kelmath_python::BindingError;
 namespace {
 
 py::dict FitOlsForPython(const kelmath_python::OlsArguments& arguments) {
-  const kelmath_python::OlsRequest request = kelmath_python::MakeOlsRequest(arguments);
-  kelmath_python::OlsOutcome outcome;
+  kelmath_python::OlsRequest request = kelmath_python::MakeOlsRequest(arguments);
+  auto outcome = std::make_shared<kelmath_python::OlsOutcome>();
   {
     // The fit touches no Python object: other Python threads run meanwhile.
     py::gil_scoped_release released;
-    outcome = kelmath_python::FitOls(request);
+    *outcome = kelmath_python::FitOls(request);
+    outcome->data = std::move(request.data);
   }
   return kelmath_python::ResultDict(outcome);
 }
@@ -103,4 +106,6 @@ PYBIND11_MODULE(_kelmath, m) {
         py::arg("df"), py::arg("alpha"));
   kelmath_python::RegisterLinearAnalyses(m);
   kelmath_python::RegisterNls(m);
+  kelmath_python::RegisterOlsFit(m);
+  kelmath_python::RegisterOlsTiming(m);
 }

@@ -3,29 +3,21 @@
 #include "library_call.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
-#include "ols_covariance.h"
-#include "regression_json.h"
-#include "regression_summary.h"
 #include "robust_report.h"
 
 namespace kelmath_python {
 
 namespace {
 
-// The least squares of the rows that are not outliers, with what kelmath.ols gives of a fit.
-OlsOutcome ReweightedOutcome(const OlsRequest& request, const kelmath_cli::RobustAnalysis& a) {
-  OlsOutcome outcome;
-  outcome.result = a.reweighted;
-  const kelmath_cli::RegressionData inliers =
-      kelmath_cli::WithoutRows(request.data, a.fit.robust.outlierObservations);
-  std::string libraryText;
-  outcome.covariance = CallLibrary(libraryText, true, [&] {
-    return CovarianceMatrix(inliers, outcome.result, KelCovarianceType::kClassical);
-  });
-  outcome.summary = kelmath_cli::FormatSummary(
-      outcome.result, request.call + ", reweighted: the rows that are not outliers",
-      request.source);
-  outcome.json = kelmath_cli::FormatJson(outcome.result);
+// The least squares of the rows that are not outliers, with what kelmath.ols gives of a fit (its
+// covariance, summary and JSON made from the rows kept when asked).
+std::shared_ptr<OlsOutcome> ReweightedOutcome(const OlsRequest& request,
+                                              const kelmath_cli::RobustAnalysis& a) {
+  auto outcome = std::make_shared<OlsOutcome>();
+  outcome->result = a.reweighted;
+  outcome->data = kelmath_cli::WithoutRows(request.data, a.fit.robust.outlierObservations);
+  outcome->call = request.call + ", reweighted: the rows that are not outliers";
+  outcome->source = request.source;
   return outcome;
 }
 

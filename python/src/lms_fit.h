@@ -4,6 +4,7 @@
 #ifndef KELMATH_PYTHON_LMS_FIT_H
 #define KELMATH_PYTHON_LMS_FIT_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ struct LmsOutcome {
   std::string json;
   std::vector<std::string> warnings;
   // The reweighted least squares as an ols fit (when analysis.HasReweighted()).
-  OlsOutcome reweighted;
+  std::shared_ptr<OlsOutcome> reweighted;
 };
 
 // Throws BindingError for every problem (too few rows, a constant response, a library error).

@@ -36,42 +36,51 @@ std::vector<std::vector<int>> GroupColumns(const OlsArguments& a) {
   return columns;
 }
 
-// A missing value drops its row, as the command drops a row with an empty cell; an infinite one
-// is refused, as no fit can use it.
+[[noreturn]] void RefuseInfinite(const std::string& name, py::ssize_t i) {
+  throw BindingError("non-finite data",
+                     "row " + std::to_string(i + 1) + " of " + name + " is infinite");
+}
+
+// Whether the row is complete: a missing value (NaN, or a negative group code) drops its row, as
+// the command drops a row with an empty cell; an infinite value is refused, as no fit can use it.
 bool RowComplete(const OlsArguments& a, const std::vector<std::vector<int>>& groups,
-                 py::ssize_t i) {
-  const auto x = a.x.unchecked<2>();
-  const auto y = a.y.unchecked<1>();
-  bool complete = !std::isnan(y(i));
-  if (std::isinf(y(i)))
-    throw BindingError("non-finite data", "row " + std::to_string(i + 1) + " of the response '" +
-                                              a.response + "' is infinite");
-  for (py::ssize_t j = 0; j < x.shape(1); ++j) {
-    if (std::isinf(x(i, j)))
-      throw BindingError("non-finite data", "row " + std::to_string(i + 1) + " of '" +
-                                                a.names[static_cast<size_t>(j)] + "' is infinite");
-    complete = complete && !std::isnan(x(i, j));
+                 const double* row, py::ssize_t columns, double response, py::ssize_t i) {
+  bool complete = true;
+  if (!std::isfinite(response)) {
+    if (std::isinf(response)) RefuseInfinite("the response '" + a.response + "'", i);
+    complete = false;
+  }
+  for (py::ssize_t j = 0; j < columns; ++j) {
+    if (std::isfinite(row[j])) continue;
+    if (std::isinf(row[j])) RefuseInfinite("'" + a.names[static_cast<size_t>(j)] + "'", i);
+    complete = false;
   }
   for (const std::vector<int>& codes : groups) complete = complete && codes[i] >= 0;
   return complete;
 }
 
+// One pass over the rows, read in place (the Python layer made X C-ordered): a complete row is
+// appended in the library's layout, an incomplete one numbered in droppedRows.
 void CopyCompleteRows(const OlsArguments& a, const std::vector<std::vector<int>>& groups,
                       kelmath_cli::RegressionData& data) {
-  const auto x = a.x.unchecked<2>();
-  const auto y = a.y.unchecked<1>();
-  data.dataRows = static_cast<int>(y.shape(0));
-  data.regressors.reserve(static_cast<size_t>(x.shape(0)) * data.parameterNames.size());
-  for (py::ssize_t i = 0; i < x.shape(0); ++i) {
-    const int row = static_cast<int>(i) + 1;
-    if (!RowComplete(a, groups, i)) {
-      data.droppedRows.push_back(row);
+  const py::ssize_t m = a.y.shape(0), columns = a.x.shape(1);
+  const double* x = a.x.data();
+  const double* y = a.y.data();
+  data.dataRows = static_cast<int>(m);
+  data.regressors.reserve(static_cast<size_t>(m) * data.parameterNames.size());
+  data.response.reserve(static_cast<size_t>(m));
+  data.usedRows.reserve(static_cast<size_t>(m));
+  for (py::ssize_t i = 0; i < m; ++i) {
+    const double* row = x + i * columns;
+    const int number = static_cast<int>(i) + 1;
+    if (!RowComplete(a, groups, row, columns, y[i], i)) {
+      data.droppedRows.push_back(number);
       continue;
     }
-    data.usedRows.push_back(row);
+    data.usedRows.push_back(number);
     if (a.intercept) data.regressors.push_back(1.0);
-    for (py::ssize_t j = 0; j < x.shape(1); ++j) data.regressors.push_back(x(i, j));
-    data.response.push_back(y(i));
+    data.regressors.insert(data.regressors.end(), row, row + columns);
+    data.response.push_back(y[i]);
     for (size_t d = 0; d < groups.size(); ++d) data.clusters[d].push_back(groups[d][i]);
   }
 }
@@ -131,9 +140,16 @@ constexpr ModelStatistic kModelStatistics[] = {
     {"aic", &kelmath_cli::RegressionResult::aic},
     {"bic", &kelmath_cli::RegressionResult::bic}};
 
-std::vector<int> UsedRows(const kelmath_cli::RegressionResult& r) {
-  std::vector<int> rows;
-  for (const kelmath_cli::ObservationRow& o : r.observations) rows.push_back(o.row);
+// Row numbers as a NumPy array: a list would make one Python object per row.
+py::array_t<int> RowArray(const std::vector<int>& rows) {
+  return py::array_t<int>(static_cast<py::ssize_t>(rows.size()), rows.data());
+}
+
+py::array_t<int> UsedRows(const kelmath_cli::RegressionResult& r) {
+  py::array_t<int> rows(static_cast<py::ssize_t>(r.observations.size()));
+  auto out = rows.mutable_unchecked<1>();
+  for (size_t i = 0; i < r.observations.size(); ++i)
+    out(static_cast<py::ssize_t>(i)) = r.observations[i].row;
   return rows;
 }
 
@@ -162,8 +178,8 @@ OlsRequest MakeOlsRequest(const OlsArguments& a) {
   return request;
 }
 
-py::dict ResultDict(const OlsOutcome& outcome) {
-  const kelmath_cli::RegressionResult& r = outcome.result;
+py::dict ResultDict(const std::shared_ptr<OlsOutcome>& outcome) {
+  const kelmath_cli::RegressionResult& r = outcome->result;
   py::dict d = CoefficientEntries(r);
   d.attr("update")(ObservationEntries(r));
   d["response"] = r.response;
@@ -178,13 +194,10 @@ py::dict ResultDict(const OlsOutcome& outcome) {
   d["exact_fit"] = r.exactFit;
   for (const ModelStatistic& statistic : kModelStatistics) d[statistic.key] = r.*statistic.field;
   d["used_rows"] = UsedRows(r);
-  d["dropped_rows"] = r.droppedRows;
+  d["dropped_rows"] = RowArray(r.droppedRows);
   d["breusch_pagan"] = py::make_tuple(r.breuschPagan, r.breuschPaganDof, r.breuschPaganPValue);
-  d["summary"] = outcome.summary;
-  d["json"] = outcome.json;
-  d["warnings"] = outcome.warnings;
-  const py::ssize_t n = static_cast<py::ssize_t>(r.coefficients.size());
-  d["cov_params"] = py::array_t<double>({n, n}, outcome.covariance.data());
+  d["warnings"] = outcome->warnings;
+  d["fit"] = py::cast(outcome);
   return d;
 }
 

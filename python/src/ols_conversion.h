@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,9 @@ struct OlsArguments {
 // is infinite.
 OlsRequest MakeOlsRequest(const OlsArguments& arguments);
 
-pybind11::dict ResultDict(const OlsOutcome& outcome);
+// The values under their Python names, and the outcome itself as "fit" (an _OlsFit: its summary,
+// JSON and plots are made from it when asked).
+pybind11::dict ResultDict(const std::shared_ptr<OlsOutcome>& outcome);
 
 }  // namespace kelmath_python
 

@@ -8,8 +8,6 @@
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "ols_covariance.h"
-#include "regression_json.h"
-#include "regression_summary.h"
 
 namespace kelmath_python {
 
@@ -52,24 +50,27 @@ OlsOutcome FitOls(const OlsRequest& request) {
   const std::string tooFew = kelmath_cli::TooFewRows(request.data);
   if (!tooFew.empty()) throw BindingError("dimension", tooFew);
   std::string libraryText;
-  std::vector<double> covariance;
   // The library's warnings are caught in libraryText instead of reaching KelFile.txt or
   // standard error.
   kelmath_cli::ComputedResult computed = CallLibrary(libraryText, true, [&] {
     KelLinearRegression regression;
-    kelmath_cli::ComputedResult fit = kelmath_cli::ComputeRegression(
-        request.data, request.data.intercept, 0.0, 0, request.covariance, false, regression);
-    if (fit.Ok()) covariance = CovarianceMatrix(request.data, fit.result, request.covariance);
-    return fit;
+    return kelmath_cli::ComputeRegression(request.data, request.data.intercept, 0.0, 0,
+                                          request.covariance, false, regression);
   });
   if (!computed.Ok()) throw BindingError(ProblemCategory(computed.kind), computed.problem);
   OlsOutcome outcome;
   outcome.result = std::move(computed.result);
-  outcome.summary = kelmath_cli::FormatSummary(outcome.result, request.call, request.source);
-  outcome.json = kelmath_cli::FormatJson(outcome.result);
+  outcome.call = request.call;
+  outcome.source = request.source;
   outcome.warnings = kelmath_cli::WarningLines(libraryText);
-  outcome.covariance = std::move(covariance);
   return outcome;
+}
+
+std::vector<double> OlsCovariance(const OlsOutcome& outcome) {
+  std::string libraryText;  // what the library writes is not this function's result
+  return CallLibrary(libraryText, true, [&] {
+    return CovarianceMatrix(outcome.data, outcome.result, outcome.result.covariance);
+  });
 }
 
 }  // namespace kelmath_python

@@ -21,12 +21,16 @@ struct OlsRequest {
   std::string source;  // what the summary names as the data
 };
 
+// The fit's values; its summary and JSON texts are made from them only when asked (FormatSummary
+// and FormatJson of the command), as they cost more than the fit's conversion on many rows.
 struct OlsOutcome {
   kelmath_cli::RegressionResult result;
-  std::string summary;
-  std::string json;
+  std::string call;  // the request's, for the summary
+  std::string source;
   std::vector<std::string> warnings;  // the library's warnings as sentences, each once
-  std::vector<double> covariance;     // of the estimates, n x n row after row (cov_params)
+  // The data fitted (set by the caller after the fit), from which the covariance of the
+  // estimates is made when asked: it takes a second factorization that few callers need.
+  kelmath_cli::RegressionData data;
 };
 
 // The covariance type named as statsmodels names it ("nonrobust" and "classical", "HC0".."HC5",
@@ -41,6 +45,10 @@ std::string ProblemCategory(kelmath_cli::RegressionProblem kind);
 // Fits the request; throws BindingError for every problem (too few rows, a constant response,
 // a library error), with the library's text.
 OlsOutcome FitOls(const OlsRequest& request);
+
+// The covariance of the estimates under the fit's covariance type (cov_params), n x n row after
+// row; outcome.data holds the data fitted. Throws BindingError for a library error.
+std::vector<double> OlsCovariance(const OlsOutcome& outcome);
 
 }  // namespace kelmath_python
 

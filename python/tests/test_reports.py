@@ -78,7 +78,7 @@ def test_reports_are_the_text_of_kelmath_regress_output(name, tmp_path):
     written = (tmp_path / "r.txt").read_text()
     # The first two lines name the call and the data file.
     assert masked(report).split("\n")[2:] == masked(written).split("\n")[2:]
-    assert report.startswith(f"kelmath: {fit._values['summary'].splitlines()[0][6:]}\n")
+    assert report.startswith(f"kelmath: {fit.summary().splitlines()[0][6:]}\n")
     assert run.returncode == 0
 
 
