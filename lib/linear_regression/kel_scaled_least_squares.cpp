@@ -150,14 +150,15 @@ KeptQr factorKept(const std::vector<ScaledColumn>& columns, int m, double tolera
       continue;
     }
     const double alpha = a[k] > 0.0 ? -tail : tail;
-    Column v(m, 0.0);
-    for (int i = k; i < m; ++i) v[i] = a[i];
+    // R's column is the head of a; the reflection vector takes a's storage, its head zeroed.
+    Column r(a.begin(), a.begin() + k + 1);
+    r[k] = alpha;
+    Column v = std::move(a);
+    std::fill(v.begin(), v.begin() + k, 0.0);
     v[k] -= alpha;
     qr.betas.push_back(-alpha * v[k]);  // v^T v / 2
     qr.reflectors.push_back(std::move(v));
-    a.resize(k + 1);
-    a[k] = alpha;
-    qr.r.push_back(std::move(a));
+    qr.r.push_back(std::move(r));
     qr.kept.push_back(static_cast<int>(c));
   }
   return qr;
@@ -259,10 +260,13 @@ void solveScaled(ScaledFit& f, double tolerance, KelScaledLeastSquaresResult& ou
   for (const double v : f.response.unit) f.tss += v * v;
   f.leverages.resize(f.m);
   for (int i = 0; i < f.m; ++i) f.leverages[i] = f.intercept ? f.weights.w[i] / f.weights.sum : 0.0;
+  // Column j of Q is H_0 ... H_j e_j: the later reflections vanish above their own row, so they
+  // leave e_j as it is, exactly, and are not applied.
+  Column e(f.m, 0.0);
   for (size_t j = 0; j < k; ++j) {
-    Column e(f.m, 0.0);
+    std::fill(e.begin(), e.end(), 0.0);
     e[j] = 1.0;
-    applyQ(f.qr, e);
+    for (size_t l = j + 1; l-- > 0;) applyReflector(f.qr, l, e);
     for (int i = 0; i < f.m; ++i) f.leverages[i] += e[i] * e[i];
   }
 }
@@ -400,21 +404,30 @@ void fillObservations(const ScaledFit& f, const KelVector& y, KelScaledLeastSqua
   out.cooksDistances = KelVector(f.m);
   out.studentizedResiduals = KelVector(f.m);
   out.standardizedResiduals = KelVector(f.m);
+  // Written through the vectors' storage (0-based): a million rows make the index checks count.
+  const double* response = y.Data();
+  double* residuals = out.residuals.Data();
+  double* weightedResiduals = out.weightedResiduals.Data();
+  double* fitted = out.fitted.Data();
+  double* leverages = out.leverages.Data();
+  double* studentized = out.studentizedResiduals.Data();
+  double* cooks = out.cooksDistances.Data();
+  double* standardized = out.standardizedResiduals.Data();
   for (int i = 0; i < f.m; ++i) {
     const double e = f.residuals[i], h = f.leverages[i];
-    out.residuals(i + 1) = std::ldexp(e * f.response.norm, f.response.exponent) / f.weights.root[i];
-    out.weightedResiduals(i + 1) =
+    residuals[i] = std::ldexp(e * f.response.norm, f.response.exponent) / f.weights.root[i];
+    weightedResiduals[i] =
         std::ldexp(e * f.response.norm, f.response.exponent + f.weights.exponent / 2);
-    out.fitted(i + 1) = y(i + 1) - out.residuals(i + 1);
-    out.leverages(i + 1) = h;
+    fitted[i] = response[i] - residuals[i];
+    leverages[i] = h;
     // The influence is formed from the scaled residuals: its values are ratios. An exact fit
     // leaves the residuals without a scale.
     const KelExperimentInfluence influence = out.exactFit
                                                  ? KelExperimentInfluence{kNaN, kNaN, kNaN}
                                                  : KelInfluenceOf(e, h, f.rss, f.dof, f.rank);
-    out.studentizedResiduals(i + 1) = influence.studentized;
-    out.cooksDistances(i + 1) = influence.cooks;
-    out.standardizedResiduals(i + 1) = influence.standardized;
+    studentized[i] = influence.studentized;
+    cooks[i] = influence.cooks;
+    standardized[i] = influence.standardized;
   }
 }
 
@@ -453,12 +466,14 @@ KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const K
   f.m = m;
   f.intercept = options.intercept;
   f.weights = scaleWeights(options.weights, m);
+  // F holds its values row after row, y its values in order.
+  const double* design = F.Data();
   Column values(m);
   for (int j = options.intercept ? 2 : 1; j <= n; ++j) {
-    for (int i = 1; i <= m; ++i) values[i - 1] = F(i, j);
+    for (int i = 0; i < m; ++i) values[i] = design[static_cast<size_t>(i) * n + (j - 1)];
     f.columns.push_back(scaleColumn(values, options.intercept, f.weights));
   }
-  for (int i = 1; i <= m; ++i) values[i - 1] = y(i);
+  std::copy(y.Data(), y.Data() + m, values.begin());
   f.response = scaleColumn(values, options.intercept, f.weights);
   KelScaledLeastSquaresResult out;
   solveScaled(f, options.aliasTolerance, out);

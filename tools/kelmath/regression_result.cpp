@@ -38,13 +38,20 @@ std::string ClusterProblem(const RegressionData& data) {
   return "";
 }
 
-// R's default quantile (type 7) of sorted values.
-double Quantile(const std::vector<double>& sorted, double p) {
-  const double position = p * static_cast<double>(sorted.size() - 1);
+// R's default quantile (type 7) of the values (not empty), which it reorders: the two order
+// statistics it needs are selected, not sorted for, so that it costs O(m) and gives the numbers
+// of a sort.
+double Quantile(std::vector<double>& values, double p) {
+  const double position = p * static_cast<double>(values.size() - 1);
   const size_t low = static_cast<size_t>(std::floor(position));
-  const size_t high = std::min(low + 1, sorted.size() - 1);
+  const size_t high = std::min(low + 1, values.size() - 1);
   const double fraction = position - static_cast<double>(low);
-  return sorted[low] + fraction * (sorted[high] - sorted[low]);
+  const auto lowAt = values.begin() + static_cast<std::ptrdiff_t>(low);
+  std::nth_element(values.begin(), lowAt, values.end());
+  const double lowValue = *lowAt;
+  // Everything after the low order statistic is at least it: the next is their smallest.
+  const double highValue = high == low ? lowValue : *std::min_element(lowAt + 1, values.end());
+  return lowValue + fraction * (highValue - lowValue);
 }
 
 void FillCoefficients(const RegressionData& data, const KelScaledLeastSquaresResult& fit,
@@ -90,27 +97,31 @@ void FillObservations(const RegressionData& data, const KelScaledLeastSquaresRes
                       RegressionResult& result) {
   const int m = fit.fitted.Size();
   const int n = fit.rank;
-  std::vector<double> sorted;
+  std::vector<double> weightedResiduals;
+  weightedResiduals.reserve(static_cast<size_t>(m));
+  result.observations.reserve(static_cast<size_t>(m));
   for (int i = 1; i <= m; ++i) {
     ObservationRow row;
     row.row = data.usedRows[i - 1];
-    row.fitted = fit.fitted(i);
-    row.residual = fit.residuals(i);
-    row.weightedResidual = fit.weightedResiduals(i);
-    row.leverage = fit.leverages(i);
-    row.cooksDistance = fit.cooksDistances(i);
-    row.studentizedResidual = fit.studentizedResiduals(i);
-    row.standardizedResidual = fit.standardizedResiduals(i);
+    // Read through the vectors' storage: the index checks would count at a million rows.
+    const size_t at = static_cast<size_t>(i - 1);
+    row.fitted = fit.fitted.Data()[at];
+    row.residual = fit.residuals.Data()[at];
+    row.weightedResidual = fit.weightedResiduals.Data()[at];
+    row.leverage = fit.leverages.Data()[at];
+    row.cooksDistance = fit.cooksDistances.Data()[at];
+    row.studentizedResidual = fit.studentizedResiduals.Data()[at];
+    row.standardizedResidual = fit.standardizedResiduals.Data()[at];
     result.observations.push_back(row);
-    sorted.push_back(row.weightedResidual);
+    weightedResiduals.push_back(row.weightedResidual);
     InfluentialRow flags{row.row, i - 1, row.cooksDistance > CookThreshold(m),
                          std::fabs(row.studentizedResidual) > kStudentizedThreshold,
                          row.leverage > LeverageThreshold(n, m)};
     if (flags.cook || flags.studentized || flags.leverage) result.influential.push_back(flags);
   }
-  std::sort(sorted.begin(), sorted.end());
   const double probabilities[] = {0.0, 0.25, 0.5, 0.75, 1.0};
-  for (int k = 0; k < 5; ++k) result.residualQuantiles[k] = Quantile(sorted, probabilities[k]);
+  for (int k = 0; k < 5; ++k)
+    result.residualQuantiles[k] = Quantile(weightedResiduals, probabilities[k]);
 }
 
 // A value that overflowed (or became NaN) where the fit defines one: the result would be
