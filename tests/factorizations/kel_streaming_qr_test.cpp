@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "factorizations/kel_tall_qr.h"
+#include "kel_nist_linear.h"
 #include "kel_test_support.h"
 #include "kelmath.h"
 
@@ -39,28 +40,8 @@ Problem ReadProblem(const std::string& name) {
   return p;
 }
 
-struct Certified {
-  std::vector<double> parameters, standardErrors;
-  double residualSd = 0.0;
-};
-
-Certified ReadCertified(const std::string& name) {
-  std::ifstream in = kel_test::OpenReference("nist/linear/" + name + ".cert");
-  Certified c;
-  std::string key;
-  while (in >> key) {
-    if (key == "param") {
-      int i = 0;
-      std::string value, se;
-      in >> i >> value >> se;
-      c.parameters.push_back(std::strtod(value.c_str(), nullptr));
-      c.standardErrors.push_back(std::strtod(se.c_str(), nullptr));
-    } else if (key == "resid_sd") {
-      in >> c.residualSd;
-    }
-  }
-  return c;
-}
+using kel_nist_linear::Certified;
+using kel_nist_linear::ReadCertified;
 
 struct Fit {
   std::vector<double> estimates, standardErrors;
@@ -116,18 +97,10 @@ double TriangleDifference(const KelMatrix& a, const KelMatrix& b) {
   return difference / largest;
 }
 
-struct NistProblem {
-  const char* name;
-  double minimumLre;
-};
-void PrintTo(const NistProblem& value, std::ostream* os) {
-  *os << value.name;
-}
+using kel_nist_linear::kProblems;
+using kel_nist_linear::NistProblem;
 
-// The targets of the in-memory fit of the same files (lower difficulty 9 digits, the rest 7).
-const NistProblem kProblems[] = {{"Norris", 9.0},  {"Pontius", 9.0},  {"NoInt1", 7.0},
-                                 {"Longley", 7.0}, {"Wampler1", 7.0}, {"Wampler3", 7.0}};
-
+// The targets are those of the in-memory fit of the same files.
 class StreamingNist : public ::testing::TestWithParam<NistProblem> {};
 
 TEST_P(StreamingNist, CertifiedValuesFromBlocksOfEverySize) {

@@ -10,54 +10,17 @@
 
 #include "containers/kel_save.h"
 #include "foundation/kel_output.h"
+#include "kel_nist_linear.h"
 #include "kel_test_support.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "linear_regression_test_data.h"
 
 namespace {
 
-struct Certified {
-  std::vector<double> parameters;
-  std::vector<double> standardErrors;
-  double residualSd = 0.0;
-  double r2 = 0.0;
-  int dof = 0;
-};
-
-Certified ReadCertified(const std::string& name) {
-  std::ifstream in = kel_test::OpenReference("nist/linear/" + name + ".cert");
-  Certified c;
-  std::string key;
-  while (in >> key) {
-    if (key == "param") {
-      int i = 0;
-      std::string value, se;
-      in >> i >> value >> se;
-      c.parameters.push_back(std::strtod(value.c_str(), nullptr));
-      c.standardErrors.push_back(std::strtod(se.c_str(), nullptr));
-    } else if (key == "resid_sd") {
-      in >> c.residualSd;
-    } else if (key == "r2") {
-      in >> c.r2;
-    } else if (key == "df") {
-      in >> c.dof;
-    }
-  }
-  return c;
-}
-
-struct NistProblem {
-  const char* name;
-  double minimumLre;
-};
-// Names the case in test listings instead of a byte dump of the struct.
-void PrintTo(const NistProblem& value, std::ostream* os) {
-  *os << value.name;
-}
-
-// Lower difficulty: Norris, Pontius; average: NoInt1; higher: Longley, Wampler1, Wampler3.
-const NistProblem kProblems[] = {{"Norris", 9.0},  {"Pontius", 9.0},  {"NoInt1", 7.0},
-                                 {"Longley", 7.0}, {"Wampler1", 7.0}, {"Wampler3", 7.0}};
+using kel_nist_linear::Certified;
+using kel_nist_linear::kProblems;
+using kel_nist_linear::NistProblem;
+using kel_nist_linear::ReadCertified;
 
 class NistCertified : public ::testing::TestWithParam<NistProblem> {};
 
