@@ -103,6 +103,13 @@ std::string ScratchPath(const std::string& stem) {
   return stem + "_" + std::to_string(::getpid()) + "_" + std::to_string(++counter) + ".txt";
 }
 
+std::string NewScratchFolder(const std::string& stem) {
+  std::string name = stem + "_XXXXXX";
+  if (::mkdtemp(name.data()) == nullptr)
+    throw std::runtime_error("cannot make a scratch folder " + stem + "_XXXXXX");
+  return name;
+}
+
 std::string RedirectOutput(const std::string& stem) {
   std::fflush(kelOutputFile);
   savedChannels.push_back(kelOutputFile);

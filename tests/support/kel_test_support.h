@@ -16,6 +16,10 @@ namespace kel_test {
 std::string ReadFile(const std::string& path);
 // A fresh file name in the working folder, unique within the process run.
 std::string ScratchPath(const std::string& stem);
+// A new, empty folder "<stem>_XXXXXX" in the working directory, made by mkdtemp: a folder named
+// after the process id could be one an earlier test left behind when the id comes round again.
+// Throws std::runtime_error when it cannot be made.
+std::string NewScratchFolder(const std::string& stem);
 // Runs `body` with the output channel moved to a scratch file and returns what it printed.
 template <typename Body>
 std::string CaptureOutput(Body body);

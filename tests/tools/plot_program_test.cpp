@@ -27,9 +27,7 @@ class PlotProgram : public ::testing::Test {
 #ifndef KELMATH_PLOT_PROGRAM
     GTEST_SKIP() << "the viewer is not part of this build";
 #else
-    static int counter = 0;
-    folder = "plot_program_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-    ::mkdir(folder.c_str(), 0755);
+    folder = kel_test::NewScratchFolder("plot_program");
 #endif
   }
 

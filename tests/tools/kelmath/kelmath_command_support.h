@@ -24,11 +24,7 @@ struct CommandRun {
 
 class KelmathCommand : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static int counter = 0;
-    folder = "kelmath_command_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-    ::mkdir(folder.c_str(), 0755);
-  }
+  void SetUp() override { folder = kel_test::NewScratchFolder("kelmath_command"); }
 
   // A reference data file (tests/reference/r/), quoted for the shell.
   static std::string Data(const std::string& name) {
