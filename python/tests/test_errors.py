@@ -108,3 +108,27 @@ def test_a_data_frame_is_given_its_response_by_name():
     frame = pandas.DataFrame({"a": X[:, 0], "y": Y})
     with pytest.raises(kelmath.InputError, match="response=NAME"):
         kelmath.ols(frame)
+
+
+def test_every_category_the_library_names_has_its_own_class():
+    # The names as lib/foundation/kel_exception.cpp returns them: a category renamed there, or a
+    # new one, must not fall through to the bare KelMathError unnoticed.
+    import os
+    import pathlib
+    import re
+    from kelmath._errors import error_class
+    source = pathlib.Path(os.environ["KELMATH_SOURCE_DIR"]) / "lib" / "foundation" / \
+        "kel_exception.cpp"
+    body = source.read_text().split("KelErrorCategoryName(KelErrorCategory category)")[1]
+    names = re.findall(r'return "([^"]+)";', body.split("\n}\n")[0])
+    expected = {"dimension": kelmath.DimensionError, "index": kelmath.OutOfRangeError,
+                "singular": kelmath.SingularError, "not factorized": kelmath.NotFactorizedError,
+                "file open": kelmath.KelFileError, "file read": kelmath.KelFileError,
+                "file write": kelmath.KelFileError, "file close": kelmath.KelFileError,
+                "non-finite data": kelmath.NonFiniteDataError,
+                "out of memory": kelmath.KelMemoryError,
+                "not implemented": kelmath.KelNotImplementedError,
+                "domain": kelmath.DomainError, "other": kelmath.KelMathError}
+    assert sorted(names) == sorted(expected)
+    for name in names:
+        assert error_class(name) is expected[name], name
