@@ -27,6 +27,7 @@ std::string ProblemCategory(kelmath_cli::RegressionProblem kind) {
     case kelmath_cli::RegressionProblem::kColumnWithoutSpread:
       return "singular";
     case kelmath_cli::RegressionProblem::kSingleCluster:
+    case kelmath_cli::RegressionProblem::kDataFile:
       return "input";
     case kelmath_cli::RegressionProblem::kBeyondDoubles:
     case kelmath_cli::RegressionProblem::kNone:

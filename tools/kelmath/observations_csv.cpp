@@ -34,6 +34,18 @@ std::vector<bool> RobustOutlierFlags(const RegressionResult& r) {
 
 }  // namespace
 
+void AppendObservationLine(const ObservationRow& o, const InfluentialRow& flags,
+                           std::string* line) {
+  *line += std::to_string(o.row);
+  for (const double value :
+       {o.fitted, o.residual, o.leverage, o.studentizedResidual, o.cooksDistance})
+    AppendNumber(value, line);
+  AppendFlag(flags.cook, line);
+  AppendFlag(flags.studentized, line);
+  AppendFlag(flags.leverage, line);
+  *line += '\n';
+}
+
 std::string ObservationsHeader(const RegressionResult& result) {
   std::string header =
       "row,fitted,residual,leverage,studentized_residual,cooks_distance,flag_cook,"
@@ -53,13 +65,9 @@ bool WriteObservationsCsv(const RegressionResult& r, std::FILE* file) {
     InfluentialRow flags;
     if (next < r.influential.size() && static_cast<size_t>(r.influential[next].observation) == i)
       flags = r.influential[next++];
-    line = std::to_string(o.row);
-    for (const double value :
-         {o.fitted, o.residual, o.leverage, o.studentizedResidual, o.cooksDistance})
-      AppendNumber(value, &line);
-    AppendFlag(flags.cook, &line);
-    AppendFlag(flags.studentized, &line);
-    AppendFlag(flags.leverage, &line);
+    line.clear();
+    AppendObservationLine(o, flags, &line);
+    line.pop_back();
     if (r.hasRobust) {
       AppendNumber(r.robust.normalizedResiduals[i], &line);
       AppendFlag(outlier[i], &line);

@@ -15,6 +15,11 @@ namespace kelmath_cli {
 // when the robust fit ran, robust_normalized_residual and robust_outlier.
 std::string ObservationsHeader(const RegressionResult& result);
 
+// Appends the line of one row (its line break included) without the robust fit's columns, as
+// WriteObservationsCsv writes it.
+void AppendObservationLine(const ObservationRow& row, const InfluentialRow& flags,
+                           std::string* line);
+
 // Writes the header and one line per row used, in data row order, as it goes (nothing is held
 // in memory but one line): numbers with 17 significant digits ("%.17g"), NA for an undefined
 // value, flags TRUE or FALSE, as R's read.csv and pandas read them. Returns false when the file

@@ -7,9 +7,12 @@
 //           [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
 //           [--sep , | ; | tab] [--decimal . | ,]
-//           [--observations ROWS.csv] [--html PAGE.html]
+//           [--observations ROWS.csv] [--html PAGE.html] [--stream]
 //
 // The summary goes to standard output, the library's warnings as sentences to standard error.
+// With --stream (and always under mpirun) the file is read in passes and never held in memory
+// (streamed_regression.h): the model is then given by --response and --columns, and the
+// summary, --json (without its per-row array) and --observations are written.
 #ifndef KELMATH_TOOLS_KELMATH_REGRESS_COMMAND_H
 #define KELMATH_TOOLS_KELMATH_REGRESS_COMMAND_H
 
@@ -34,6 +37,7 @@ struct RegressOptions {
   std::string plotFolder;
   std::string observationsFile;
   std::string htmlFile;
+  bool stream = false;
   CsvFormatOptions format;
 };
 

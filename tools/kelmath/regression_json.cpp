@@ -52,7 +52,8 @@ std::string NumberOrNull(double value) {
 // The observations array, one object at a time, laid out as AppendValue would lay it out at
 // depth 1 (the member of the top-level object).
 void StreamObservations(const RegressionResult& r, JsonSink& sink) {
-  if (r.observations.empty()) {
+  // A streamed fit's rows are in its --observations file, not held.
+  if (r.observations.empty() || r.Streamed()) {
     sink.Text() += "[]";
     return;
   }
@@ -109,6 +110,10 @@ json ResultObject(const RegressionResult& r) {
   }
   if (!r.unitLeverageRows.empty()) object["unit_leverage_rows"] = r.unitLeverageRows;
   if (r.hasRobust) object["robust"] = Robust(r.robust);
+  if (r.Streamed()) {
+    object["streamed"] = {
+        {"passes", r.passes}, {"flagged_rows", r.streamedFlagged}, {"data_rows", r.dataRows}};
+  }
   return object;
 }
 

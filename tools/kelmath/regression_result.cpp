@@ -54,11 +54,13 @@ double Quantile(std::vector<double>& values, double p) {
   return lowValue + fraction * (highValue - lowValue);
 }
 
-void FillCoefficients(const RegressionData& data, const KelScaledLeastSquaresResult& fit,
-                      RegressionResult& result) {
+}  // namespace
+
+void FillCoefficients(const std::vector<std::string>& parameterNames,
+                      const KelScaledLeastSquaresResult& fit, RegressionResult& result) {
   for (int i = 1; i <= fit.estimates.Size(); ++i) {
     CoefficientRow row;
-    row.name = data.parameterNames[i - 1];
+    row.name = parameterNames[static_cast<size_t>(i) - 1];
     row.estimate = fit.estimates(i);
     row.stdError = fit.standardErrors(i);
     row.tValue = fit.tValues(i);
@@ -93,6 +95,8 @@ void FillModelStatistics(const KelScaledLeastSquaresResult& fit, RegressionResul
   result.varianceFPValue = fit.varianceFPValue;
 }
 
+namespace {
+
 void FillObservations(const RegressionData& data, const KelScaledLeastSquaresResult& fit,
                       RegressionResult& result) {
   const int m = fit.fitted.Size();
@@ -124,8 +128,8 @@ void FillObservations(const RegressionData& data, const KelScaledLeastSquaresRes
     result.residualQuantiles[k] = Quantile(weightedResiduals, probabilities[k]);
 }
 
-// A value that overflowed (or became NaN) where the fit defines one: the result would be
-// incomplete, so it is refused, naming where it happened.
+}  // namespace
+
 std::string NonFiniteProblem(const RegressionResult& r) {
   const auto bad = [](double v) { return !std::isfinite(v); };
   // A robust covariance may leave a standard error undefined (NaN, said in the summary); an
@@ -148,6 +152,8 @@ std::string NonFiniteProblem(const RegressionResult& r) {
              "' is beyond the range of double precision";
   return "";
 }
+
+namespace {
 
 void FillRobust(const RegressionData& data, KelLinearRegression& regression,
                 RegressionResult& result) {
@@ -215,19 +221,25 @@ KelSandwichCovariance RobustCovariance(const RegressionData& data, const KelMatr
                                                          fit.aliasedColumns, type);
 }
 
-// Standard errors, t and P values, intervals and the F test from a robust covariance instead of
-// the classical one; the rest of the result is the fit's.
+// The sandwich of the fit's type for the data.
 void ApplyCovariance(const RegressionData& data, const KelMatrix& F,
                      const KelScaledLeastSquaresResult& fit, KelCovarianceType type,
                      RegressionResult& result) {
-  result.covariance = type;
   const KelSandwichCovariance sandwich = RobustCovariance(data, F, fit, type);
   result.clusterNames = data.clusterNames;
+  for (const int row : sandwich.unitLeverageRows)
+    result.unitLeverageRows.push_back(data.usedRows[static_cast<size_t>(row) - 1]);
+  ApplySandwich(fit, sandwich, result);
+}
+
+}  // namespace
+
+void ApplySandwich(const KelScaledLeastSquaresResult& fit, const KelSandwichCovariance& sandwich,
+                   RegressionResult& result) {
+  result.covariance = sandwich.type;
   result.clusterGroups = sandwich.clusterGroups;
   if (sandwich.intersectionGroups > 0) result.clusterGroups.push_back(sandwich.intersectionGroups);
   result.covarianceDefined = sandwich.defined;
-  for (const int row : sandwich.unitLeverageRows)
-    result.unitLeverageRows.push_back(data.usedRows[static_cast<size_t>(row) - 1]);
   const int dof = fit.residualDegreesOfFreedom;
   const KelVector se = KelStandardErrors(sandwich);
   const KelVector t = KelTValues(fit.estimates, se);
@@ -246,8 +258,6 @@ void ApplyCovariance(const RegressionData& data, const KelMatrix& F,
   result.fStatistic = result.exactFit ? NAN : wald.f;
   result.fPValue = result.exactFit ? NAN : wald.pValue;
 }
-
-}  // namespace
 
 int TrustedDigits(double conditionNumber) {
   const double digits = std::floor(-std::log10(kelMachEps * conditionNumber));
@@ -290,7 +300,7 @@ ComputedResult ComputeRegression(const RegressionData& data, bool intercept, dou
   result.varianceAssigned = variance > 0.0;
   result.variance = variance;
   result.varianceDof = varianceDof;
-  FillCoefficients(data, fit, result);
+  FillCoefficients(data.parameterNames, fit, result);
   FillModelStatistics(fit, result);
   if (covariance != KelCovarianceType::kClassical)
     ApplyCovariance(data, F, fit, covariance, result);

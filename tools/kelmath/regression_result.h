@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "linear_regression/kel_sandwich_covariance.h"
+#include "linear_regression/kel_scaled_least_squares.h"
 #include "regression_data.h"
 
 class KelLinearRegression;
@@ -127,18 +128,30 @@ struct RegressionResult {
   std::vector<InfluentialRow> influential;
   bool hasRobust = false;
   RobustResult robust;
-  int RowsUsed() const { return static_cast<int>(observations.size()); }
+  // A fit streamed from the file in passes (kelmath regress --stream) keeps no row but the
+  // flagged rows the summary may list: observations and influential hold those candidates, and
+  // the counts of the rows used and flagged are kept here.
+  int passes = 0;  // over the file; 0 for a fit of data held in memory
+  int streamedRowsUsed = 0;
+  size_t streamedFlagged = 0;
+  bool Streamed() const { return passes > 0; }
+  int RowsUsed() const {
+    return Streamed() ? streamedRowsUsed : static_cast<int>(observations.size());
+  }
+  size_t FlaggedCount() const { return Streamed() ? streamedFlagged : influential.size(); }
 };
 
 // What makes a regression impossible: a constant response (nothing to explain), a clustering
-// column with a single group, a result that does not fit in doubles, or (for the stepwise
-// search) a column without spread.
+// column with a single group, a result that does not fit in doubles, (for the stepwise search)
+// a column without spread, or (for a fit streamed from its file) a file that cannot be read or
+// holds too few rows.
 enum class RegressionProblem {
   kNone,
   kConstantResponse,
   kSingleCluster,
   kBeyondDoubles,
-  kColumnWithoutSpread
+  kColumnWithoutSpread,
+  kDataFile
 };
 
 // The results, or the problem (its kind, and in one line its text, naming the column).
@@ -148,6 +161,20 @@ struct ComputedResult {
   std::string problem;
   bool Ok() const { return problem.empty(); }
 };
+
+// The parts of a result that come from the fit: its coefficient rows (named by parameterNames)
+// and the model's statistics.
+void FillCoefficients(const std::vector<std::string>& parameterNames,
+                      const KelScaledLeastSquaresResult& fit, RegressionResult& result);
+void FillModelStatistics(const KelScaledLeastSquaresResult& fit, RegressionResult& result);
+// Standard errors, t and P values, intervals and the F test from a robust covariance instead of
+// the classical one; the rest of the result is the fit's.
+void ApplySandwich(const KelScaledLeastSquaresResult& fit, const KelSandwichCovariance& sandwich,
+                   RegressionResult& result);
+
+// A value that overflowed (or became NaN) where the fit defines one: the result would be
+// incomplete, so it is refused, naming where it happened ("" when there is none).
+std::string NonFiniteProblem(const RegressionResult& result);
 
 // Checks the data, fits them by KelFitScaledLeastSquares (so that no result depends on their
 // units; weighted when the data have weights), takes the inference from the covariance asked

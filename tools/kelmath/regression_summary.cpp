@@ -44,6 +44,9 @@ std::string DataLines(const RegressionResult& r, const std::string& fileName) {
     text += Printf("; %zu dropped for missing values: rows ", r.droppedRows.size()) +
             FormatRows(r.droppedRows);
   }
+  if (r.Streamed())
+    text += Printf("\nStreamed: %s rows read in %d passes over the file, none held in memory",
+                   FormatCount(static_cast<size_t>(r.dataRows)).c_str(), r.passes);
   return text + "\n";
 }
 
@@ -273,17 +276,17 @@ std::string InfluenceLines(const RegressionResult& r, const std::string& observa
       CookThreshold(m), LeverageThreshold(r.rank, m));
   if (r.influential.empty()) return text + " none\n";
   const std::vector<size_t> shown = ShownInfluential(r);
-  if (shown.size() < r.influential.size()) {
+  const size_t flagged = r.FlaggedCount();
+  if (shown.size() < flagged) {
     text += Printf(
         " %s rows\nThe %zu largest Cook's distances and the %zu largest |studentized "
         "residuals|:",
-        FormatCount(r.influential.size()).c_str(), kListedRows, kListedRows);
+        FormatCount(flagged).c_str(), kListedRows, kListedRows);
   }
   text += Printf("\n%6s %12s %12s %12s  %s\n", "Row", "Cook's D", "Stud. res.", "Leverage",
                  "Flagged by");
   for (const size_t k : shown) text += InfluenceRowLine(r, r.influential[k]);
-  if (shown.size() < r.influential.size())
-    text += MoreLine(r.influential.size() - shown.size(), observationsFile);
+  if (shown.size() < flagged) text += MoreLine(flagged - shown.size(), observationsFile);
   return text;
 }
 
