@@ -42,7 +42,8 @@ class KelStreamingDiagnostics {
   // For an unweighted fit (from KelStreamingLeastSquares::Fit or KelFitScaledLeastSquares) of
   // `rows` rows, with the meat of the given type (kCluster is fatal; kClassical accumulates
   // none). HC5 needs the largest leverage over all rows (LargestLeverage of an earlier pass),
-  // given as a number in (0, 1]; fatal otherwise, and for a weighted fit.
+  // given as a number in (0, 1]; fatal otherwise, and for a weighted fit. The origin the rows
+  // were shifted by needs no passing: the fit's predictor holds it as each column's first mean.
   KelStreamingDiagnostics(const KelScaledLeastSquaresResult& fit, long long rows,
                           KelCovarianceType type,
                           double largestLeverage = std::numeric_limits<double>::quiet_NaN());

@@ -80,10 +80,24 @@ Data ReadCsv(const std::string& file, const std::string& response,
   return d;
 }
 
+// The same regression through the origin: the intercept's column dropped.
+Data WithoutIntercept(const Data& d) {
+  Data w;
+  w.name = d.name + " without intercept";
+  w.rows = d.rows;
+  w.columns = d.columns - 1;
+  w.intercept = false;
+  for (int i = 0; i < d.rows; ++i)
+    for (int j = 1; j <= d.columns; ++j) w.values.push_back(d.Value(i, j));
+  return w;
+}
+
 std::vector<Data> RDataSets() {
-  return {ReadCsv("mtcars.csv", "mpg", {"cyl", "disp", "hp", "drat", "wt", "qsec"}),
-          ReadCsv("swiss.csv", "Fertility",
-                  {"Agriculture", "Examination", "Education", "Catholic", "Infant.Mortality"}),
+  const Data swiss =
+      ReadCsv("swiss.csv", "Fertility",
+              {"Agriculture", "Examination", "Education", "Catholic", "Infant.Mortality"});
+  return {ReadCsv("mtcars.csv", "mpg", {"cyl", "disp", "hp", "drat", "wt", "qsec"}), swiss,
+          WithoutIntercept(swiss),
           ReadCsv("stackloss.csv", "stack.loss", {"Air.Flow", "Water.Temp", "Acid.Conc."}),
           ReadCsv("savings.csv", "sr", {"pop15", "pop75", "dpi", "ddpi"})};
 }
