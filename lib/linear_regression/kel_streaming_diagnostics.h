@@ -68,8 +68,8 @@ class KelStreamingDiagnostics {
   KelSandwichCovariance Covariance() const;
 
  private:
-  double RowValues(const double* row, double* z, double* deviations, KelStreamingRow& out) const;
-  void Accumulate(const double* z, double e, double leverage);
+  double RowValues(const double* row, double* zRow, double* deviations, KelStreamingRow& out) const;
+  void Accumulate(const double* zRow, double e, double leverage);
   void RequireAllRows(const char* function) const;
 
   KelScaledPredictor predictor;
