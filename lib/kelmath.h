@@ -45,6 +45,8 @@
 #include "linear_regression/kel_load.h"
 #include "linear_regression/kel_sandwich_covariance.h"
 #include "linear_regression/kel_scaled_least_squares.h"
+#include "linear_regression/kel_streaming_diagnostics.h"
+#include "linear_regression/kel_streaming_least_squares.h"
 
 #include "nonlinear/kel_nonlinear_regression.h"
 // clang-format on

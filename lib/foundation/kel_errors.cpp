@@ -27,6 +27,8 @@ const char* const kelClassMinimizationRobust = "KelMinimizationRobust class\n";
 const char* const kelClassMatrixSparse = "KelMatrixSparse class\n";
 const char* const kelClassLoad = "KelLoad class";
 const char* const kelClassStreamingQR = "KelStreamingQR class\n";
+const char* const kelClassStreamingLeastSquares = "KelStreamingLeastSquares class\n";
+const char* const kelClassStreamingDiagnostics = "KelStreamingDiagnostics class\n";
 const char* const kelClassVectorInt = "class KelVectorInt\n";
 const char* const kelClassSave = "KelSave class";
 

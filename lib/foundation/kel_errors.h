@@ -32,6 +32,8 @@ extern const char* const kelClassMinimizationRobust;
 extern const char* const kelClassMatrixSparse;
 extern const char* const kelClassLoad;
 extern const char* const kelClassStreamingQR;
+extern const char* const kelClassStreamingLeastSquares;
+extern const char* const kelClassStreamingDiagnostics;
 extern const char* const kelClassVectorInt;
 extern const char* const kelClassSave;
 

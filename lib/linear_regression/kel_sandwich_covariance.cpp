@@ -171,39 +171,6 @@ std::vector<double> leverages(const ScaledQr& s) {
   return h;
 }
 
-// The leverages' mean p / m and largest value, which HC4, HC4m and HC5 compare each one with.
-struct LeverageScale {
-  double mean = 0.0;
-  double largest = 0.0;
-};
-
-// The weight of row i's outer product: e_i^2 over the power of 1 - h_i that the type takes.
-double weight(KelCovarianceType type, double e, double h, LeverageScale scale) {
-  const double squared = e * e;
-  const double relative = h / scale.mean;
-  switch (type) {
-    case KelCovarianceType::kHC2:
-      return squared / (1.0 - h);
-    case KelCovarianceType::kHC3:
-      return squared / ((1.0 - h) * (1.0 - h));
-    case KelCovarianceType::kHC4:
-      return squared / std::pow(1.0 - h, std::min(4.0, relative));
-    case KelCovarianceType::kHC4m:
-      return squared / std::pow(1.0 - h, std::min(1.0, relative) + std::min(1.5, relative));
-    case KelCovarianceType::kHC5: {
-      const double cap = std::max(4.0, 0.7 * scale.largest / scale.mean);
-      return squared / std::pow(1.0 - h, std::min(relative, cap) / 2.0);
-    }
-    default:
-      return squared;
-  }
-}
-
-bool dividesByLeverage(KelCovarianceType type) {
-  return type != KelCovarianceType::kClassical && type != KelCovarianceType::kHC0 &&
-         type != KelCovarianceType::kHC1 && type != KelCovarianceType::kCluster;
-}
-
 // Group numbers 0 .. G - 1 of arbitrary labels, in order of first appearance.
 struct DenseGroups {
   std::vector<int> group;
@@ -243,6 +210,38 @@ Square clusterMeat(const ScaledQr& s, const DenseGroups& groups) {
 
 }  // namespace
 
+bool KelIsUnitLeverage(double leverage, int rank) {
+  return 1.0 - leverage <= kelUnitLeverageUlps * rank * kelMachEps;
+}
+
+bool KelDividesByLeverage(KelCovarianceType type) {
+  return type != KelCovarianceType::kClassical && type != KelCovarianceType::kHC0 &&
+         type != KelCovarianceType::kHC1 && type != KelCovarianceType::kCluster;
+}
+
+double KelSandwichRowWeight(KelCovarianceType type, double residual, double leverage,
+                            double meanLeverage, double largestLeverage) {
+  const double squared = residual * residual;
+  const double h = leverage;
+  const double relative = h / meanLeverage;
+  switch (type) {
+    case KelCovarianceType::kHC2:
+      return squared / (1.0 - h);
+    case KelCovarianceType::kHC3:
+      return squared / ((1.0 - h) * (1.0 - h));
+    case KelCovarianceType::kHC4:
+      return squared / std::pow(1.0 - h, std::min(4.0, relative));
+    case KelCovarianceType::kHC4m:
+      return squared / std::pow(1.0 - h, std::min(1.0, relative) + std::min(1.5, relative));
+    case KelCovarianceType::kHC5: {
+      const double cap = std::max(4.0, 0.7 * largestLeverage / meanLeverage);
+      return squared / std::pow(1.0 - h, std::min(relative, cap) / 2.0);
+    }
+    default:
+      return squared;
+  }
+}
+
 const char* KelCovarianceName(KelCovarianceType type) {
   for (const KelCovarianceTypeName& known : kelCovarianceTypes)
     if (known.type == type) return known.name;
@@ -268,10 +267,9 @@ KelSandwichCovariance KelHeteroskedasticityConsistentCovariance(
     return result;
   }
   const std::vector<double> h = leverages(s);
-  const double unitGap = kelUnitLeverageUlps * p * kelMachEps;
   for (int i = 0; i < s.m; ++i)
-    if (1.0 - h[i] <= unitGap) result.unitLeverageRows.push_back(i + 1);
-  result.defined = result.unitLeverageRows.empty() || !dividesByLeverage(type);
+    if (KelIsUnitLeverage(h[i], p)) result.unitLeverageRows.push_back(i + 1);
+  result.defined = result.unitLeverageRows.empty() || !KelDividesByLeverage(type);
   if (!result.defined) {
     result.covariance = KelMatrix(F.Columns(), F.Columns());
     result.covariance = kNaN;
@@ -279,10 +277,10 @@ KelSandwichCovariance KelHeteroskedasticityConsistentCovariance(
     result.exponents.assign(static_cast<size_t>(F.Columns()), 0);
     return result;
   }
-  const LeverageScale scale{p / m, *std::max_element(h.begin(), h.end())};
+  const double largest = *std::max_element(h.begin(), h.end());
   for (int i = 0; i < s.m; ++i)
     addOuter(meat, s.q.Data() + static_cast<size_t>(i) * p, p,
-             weight(type, s.residuals[i], h[i], scale));
+             KelSandwichRowWeight(type, s.residuals[i], h[i], p / m, largest));
   symmetrize(meat, p, type == KelCovarianceType::kHC1 ? m / (m - p) : 1.0);
   setCovariance(s, meat, F.Columns(), result);
   return result;

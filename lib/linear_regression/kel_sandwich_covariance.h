@@ -47,6 +47,15 @@ const char* KelCovarianceName(KelCovarianceType type);
 // power of 1 - h, are undefined there (R's lm.influence takes 10 units; the QR's rounding in h
 // grows with the columns).
 inline constexpr double kelUnitLeverageUlps = 10.0;
+// Whether a leverage counts as 1 by that rule in a fit of rank kept columns.
+bool KelIsUnitLeverage(double leverage, int rank);
+// Whether the type divides by a power of 1 - h (HC2 to HC5), so is undefined at a leverage of 1.
+bool KelDividesByLeverage(KelCovarianceType type);
+// The weight of a row's outer product in the meat of a heteroskedasticity-consistent type: e^2
+// over the power of 1 - h that the type takes, with the leverages' mean p / m and largest value
+// over all rows (HC4, HC4m and HC5 compare h with them).
+double KelSandwichRowWeight(KelCovarianceType type, double residual, double leverage,
+                            double meanLeverage, double largestLeverage);
 
 struct KelSandwichCovariance {
   KelCovarianceType type = KelCovarianceType::kClassical;

@@ -1,0 +1,332 @@
+// KelStreamingLeastSquares::Fit: the statistics of the in-memory scaled fit from the triangle T.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+#include "foundation/kel_constants.h"
+#include "foundation/kel_errors.h"
+#include "foundation/kel_output.h"
+#include "linear_regression/kel_fit_statistics.h"
+#include "linear_regression/kel_streaming_least_squares.h"
+#include "statistics/kel_distributions.h"
+
+namespace {
+
+// Everything here is 0-based. The block of T that is fitted starts at row and column `first`
+// (1 with an intercept, whose row T's first is); its columns are F's columns first .. n - 1 and
+// y, its rows as many.
+using Column = std::vector<double>;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A column of the block as 2^exponent (norm * unit) with, with an intercept, the mean of the
+// column it stands for as 2^exponent (firstMean + correction): the origin, then the mean of the
+// shifted values, so that a large offset costs nothing (see KelScaledPredictor).
+struct UnitColumn {
+  Column unit;
+  int exponent = 0;
+  double firstMean = 0.0, correction = 0.0, norm = 0.0;
+  double Mean() const { return firstMean + correction; }
+};
+
+UnitColumn unitColumn(const KelMatrix& T, int first, int j, bool intercept, double origin) {
+  const int size = T.Rows() - first;
+  UnitColumn c;
+  double largest = intercept ? std::fabs(origin) : 0.0;
+  for (int i = first; i <= j; ++i) largest = std::max(largest, std::fabs(T(i + 1, j + 1)));
+  if (largest > 0.0) std::frexp(largest, &c.exponent);
+  c.unit.assign(static_cast<size_t>(size), 0.0);
+  double squares = 0.0;
+  for (int i = first; i <= j; ++i) {
+    const double v = std::ldexp(T(i + 1, j + 1), -c.exponent);
+    c.unit[static_cast<size_t>(i - first)] = v;
+    squares += v * v;
+  }
+  c.norm = std::sqrt(squares);
+  if (c.norm > 0.0)
+    for (double& v : c.unit) v /= c.norm;
+  if (intercept) {
+    c.firstMean = std::ldexp(origin, -c.exponent);
+    c.correction = std::ldexp(T(1, j + 1) / T(1, 1), -c.exponent);
+  }
+  return c;
+}
+
+// Householder QR of the block's unit columns that keeps them in order and aliases a column
+// closer than the tolerance to the span of the kept earlier ones, as the in-memory fit does on
+// the rows: the block is Q' times those rows, so the distances are the same.
+struct KeptQr {
+  int m = 0;
+  std::vector<int> kept;
+  std::vector<Column> reflectors;  // v_k (zero above row k), H_k = I - v v^T / beta
+  std::vector<double> betas;
+  std::vector<Column> r;  // column k of R: its first k + 1 entries
+};
+
+void applyQTranspose(const KeptQr& qr, Column& a) {
+  for (size_t k = 0; k < qr.reflectors.size(); ++k) {
+    const Column& v = qr.reflectors[k];
+    double dot = 0.0;
+    for (int i = static_cast<int>(k); i < qr.m; ++i) dot += v[i] * a[i];
+    const double factor = dot / qr.betas[k];
+    for (int i = static_cast<int>(k); i < qr.m; ++i) a[i] -= factor * v[i];
+  }
+}
+
+KeptQr factorKept(const std::vector<UnitColumn>& columns, int m, std::vector<int>& aliased) {
+  KeptQr qr;
+  qr.m = m;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    Column a = columns[c].unit;
+    applyQTranspose(qr, a);
+    const int k = static_cast<int>(qr.kept.size());
+    double tail = 0.0;
+    for (int i = k; i < m; ++i) tail += a[i] * a[i];
+    tail = std::sqrt(tail);
+    if (columns[c].norm == 0.0 || tail < kelAliasTolerance) {
+      aliased.push_back(static_cast<int>(c));
+      continue;
+    }
+    const double alpha = a[k] > 0.0 ? -tail : tail;
+    Column r(a.begin(), a.begin() + k + 1);
+    r[k] = alpha;
+    Column v = std::move(a);
+    std::fill(v.begin(), v.begin() + k, 0.0);
+    v[k] -= alpha;
+    qr.betas.push_back(-alpha * v[k]);
+    qr.reflectors.push_back(std::move(v));
+    qr.r.push_back(std::move(r));
+    qr.kept.push_back(static_cast<int>(c));
+  }
+  return qr;
+}
+
+std::vector<Column> invertUpper(const KeptQr& qr) {
+  const size_t k = qr.r.size();
+  std::vector<Column> inverse(k, Column(k, 0.0));
+  for (size_t j = 0; j < k; ++j) {
+    inverse[j][j] = 1.0 / qr.r[j][j];
+    for (size_t i = j; i-- > 0;) {
+      double sum = 0.0;
+      for (size_t l = i + 1; l <= j; ++l) sum += qr.r[l][i] * inverse[l][j];
+      inverse[i][j] = -sum / qr.r[i][i];
+    }
+  }
+  return inverse;
+}
+
+// Ratio of the extreme singular values of R by one-sided Jacobi rotations (R is small).
+double conditionNumber(const KeptQr& qr) {
+  const size_t k = qr.r.size();
+  if (k == 0) return 1.0;
+  std::vector<Column> a(k, Column(k, 0.0));
+  for (size_t j = 0; j < k; ++j)
+    for (size_t i = 0; i <= j; ++i) a[j][i] = qr.r[j][i];
+  for (int sweep = 0; sweep < 60; ++sweep) {
+    bool rotated = false;
+    for (size_t p = 0; p < k; ++p)
+      for (size_t q = p + 1; q < k; ++q) {
+        double alpha = 0.0, beta = 0.0, gamma = 0.0;
+        for (size_t i = 0; i < k; ++i) {
+          alpha += a[p][i] * a[p][i];
+          beta += a[q][i] * a[q][i];
+          gamma += a[p][i] * a[q][i];
+        }
+        if (std::fabs(gamma) <= kelMachEps * std::sqrt(alpha * beta)) continue;
+        rotated = true;
+        const double zeta = (beta - alpha) / (2.0 * gamma);
+        const double t = std::copysign(1.0, zeta) / (std::fabs(zeta) + std::hypot(1.0, zeta));
+        const double c = 1.0 / std::hypot(1.0, t), s = c * t;
+        for (size_t i = 0; i < k; ++i) {
+          const double x = a[p][i], y = a[q][i];
+          a[p][i] = c * x - s * y;
+          a[q][i] = s * x + c * y;
+        }
+      }
+    if (!rotated) break;
+  }
+  double largest = 0.0, smallest = std::numeric_limits<double>::infinity();
+  for (const Column& column : a) {
+    double squares = 0.0;
+    for (const double v : column) squares += v * v;
+    largest = std::max(largest, std::sqrt(squares));
+    smallest = std::min(smallest, std::sqrt(squares));
+  }
+  return largest / smallest;
+}
+
+// The fit in scaled units, as the in-memory fit's: the unit columns, the kept QR, and the sums
+// of squares of the unit response.
+struct ScaledFit {
+  int m = 0, rank = 0, dof = 0;
+  bool intercept = true;
+  std::vector<UnitColumn> columns;
+  UnitColumn response;
+  KeptQr qr;
+  std::vector<Column> rInverse;
+  Column coefficients;
+  double rss = 0.0, tss = 0.0, ess = 0.0;
+  double sigmaMantissa = 0.0;
+  int sigmaExponent = 0;
+};
+
+ScaledFit scaledColumns(const KelMatrix& T, bool intercept, const std::vector<double>& origin,
+                        long long rows) {
+  ScaledFit f;
+  f.m = static_cast<int>(rows);
+  f.intercept = intercept;
+  const int n = T.Rows() - 1, first = intercept ? 1 : 0;
+  for (int j = first; j < n; ++j)
+    f.columns.push_back(unitColumn(T, first, j, intercept, origin[static_cast<size_t>(j)]));
+  f.response = unitColumn(T, first, n, intercept, origin[static_cast<size_t>(n)]);
+  return f;
+}
+
+void solveScaled(ScaledFit& f, KelScaledLeastSquaresResult& out) {
+  std::vector<int> aliased;
+  const int size = static_cast<int>(f.response.unit.size());
+  f.qr = factorKept(f.columns, size, aliased);
+  const int firstColumn = f.intercept ? 2 : 1;
+  for (const int c : aliased) out.aliasedColumns.push_back(c + firstColumn);
+  const size_t k = f.qr.kept.size();
+  f.rank = static_cast<int>(k) + (f.intercept ? 1 : 0);
+  f.dof = f.m - f.rank;
+  f.rInverse = invertUpper(f.qr);
+  Column z = f.response.unit;
+  applyQTranspose(f.qr, z);
+  f.coefficients.assign(k, 0.0);
+  for (size_t i = 0; i < k; ++i) {
+    for (size_t j = i; j < k; ++j) f.coefficients[i] += f.rInverse[i][j] * z[j];
+    f.ess += z[i] * z[i];
+  }
+  for (size_t i = k; i < z.size(); ++i) f.rss += z[i] * z[i];
+  for (const double v : f.response.unit) f.tss += v * v;
+}
+
+void detectExactFit(ScaledFit& f, KelScaledLeastSquaresResult& out) {
+  const double bound =
+      kelExactFitUlps * kelMachEps * std::sqrt(static_cast<double>(f.rank)) * std::sqrt(f.tss);
+  out.exactFit = std::sqrt(f.rss) <= bound;
+  if (out.exactFit) f.rss = 0.0;
+  f.sigmaMantissa = f.response.norm * std::sqrt(f.rss / f.dof);
+  f.sigmaExponent = f.response.exponent;
+  out.sigma = std::ldexp(f.sigmaMantissa, f.sigmaExponent);
+}
+
+double rowNorm(const std::vector<Column>& upper, size_t row) {
+  double squares = 0.0;
+  for (const double v : upper[row]) squares += v * v;
+  return std::sqrt(squares);
+}
+
+void fillParameters(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
+  out.estimates = KelVector(n);
+  out.standardErrors = KelVector(n);
+  out.varianceInflation = KelVector(n);
+  for (int j = 1; j <= n; ++j) out.estimates(j) = out.standardErrors(j) = kNaN;
+  for (int j = 1; j <= n; ++j) out.varianceInflation(j) = kNaN;
+  const int first = f.intercept ? 2 : 1;
+  double interceptMantissa = f.response.Mean();
+  Column u(f.qr.kept.size(), 0.0);  // R^-T applied to the column means over the norms
+  for (size_t k = 0; k < f.qr.kept.size(); ++k) {
+    const UnitColumn& c = f.columns[static_cast<size_t>(f.qr.kept[k])];
+    const int j = f.qr.kept[k] + first;
+    const double slope = f.coefficients[k] * f.response.norm / c.norm;
+    out.estimates(j) = std::ldexp(slope, f.response.exponent - c.exponent);
+    interceptMantissa -= slope * c.Mean();
+    const double g = rowNorm(f.rInverse, k);
+    out.standardErrors(j) = std::ldexp(f.sigmaMantissa * g / c.norm, f.sigmaExponent - c.exponent);
+    out.varianceInflation(j) = g * g;
+    for (size_t l = 0; l <= k; ++l) {
+      const UnitColumn& kept = f.columns[static_cast<size_t>(f.qr.kept[l])];
+      u[k] += f.rInverse[l][k] * kept.Mean() / kept.norm;
+    }
+  }
+  if (!f.intercept) return;
+  out.estimates(1) = std::ldexp(interceptMantissa, f.response.exponent);
+  double squares = 1.0 / f.m;
+  for (const double v : u) squares += v * v;
+  out.standardErrors(1) = std::ldexp(f.sigmaMantissa * std::sqrt(squares), f.sigmaExponent);
+}
+
+void fillInference(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
+  out.tValues = KelVector(n);
+  out.pValues = KelVector(n);
+  out.ciLow = KelVector(n);
+  out.ciHigh = KelVector(n);
+  const double q = KelTStudentQuantile(0.025, f.dof);
+  for (int j = 1; j <= n; ++j) {
+    const double b = out.estimates(j), se = out.standardErrors(j);
+    const bool defined = !std::isnan(b) && se > 0.0;
+    out.tValues(j) = defined ? b / se : kNaN;
+    out.pValues(j) = defined ? 2.0 * KelTStudentProbability(f.dof, std::fabs(b / se)) : kNaN;
+    out.ciLow(j) = b - q * se;
+    out.ciHigh(j) = b + q * se;
+  }
+}
+
+void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
+  const double m = f.m;
+  out.rSquared = 1.0 - f.rss / f.tss;
+  out.adjustedRSquared = 1.0 - (1.0 - out.rSquared) * (m - (f.intercept ? 1.0 : 0.0)) / f.dof;
+  out.fNumeratorDegreesOfFreedom = f.rank - (f.intercept ? 1 : 0);
+  const int df1 = out.fNumeratorDegreesOfFreedom;
+  out.fStatistic = df1 > 0 && !out.exactFit ? (f.ess / df1) / (f.rss / f.dof) : kNaN;
+  out.fPValue = std::isnan(out.fStatistic) ? kNaN : KelFProbability(df1, f.dof, out.fStatistic);
+  const double logSs =
+      std::log(f.rss) + 2.0 * std::log(f.response.norm) + 2.0 * f.response.exponent * std::log(2.0);
+  out.logLikelihood = out.exactFit ? kNaN : KelGaussianLogLikelihood(f.m, logSs);
+  out.aic = KelAkaikeCriterion(out.logLikelihood, f.rank);
+  out.bic = KelSchwarzCriterion(out.logLikelihood, f.rank, f.m);
+  out.breuschPaganDegreesOfFreedom = f.rank - 1;
+  out.breuschPagan = out.breuschPaganPValue = kNaN;
+}
+
+void fillPredictor(const ScaledFit& f, int n, KelScaledPredictor& p) {
+  p.intercept = f.intercept;
+  const size_t first = f.intercept ? 1 : 0;
+  p.exponents.assign(static_cast<size_t>(n), 0);
+  p.means.assign(static_cast<size_t>(n), 0.0);
+  p.meanCorrections.assign(static_cast<size_t>(n), 0.0);
+  p.norms.assign(static_cast<size_t>(n), 0.0);
+  for (size_t c = 0; c < f.columns.size(); ++c) {
+    p.exponents[c + first] = f.columns[c].exponent;
+    p.means[c + first] = f.columns[c].firstMean;
+    p.meanCorrections[c + first] = f.columns[c].correction;
+    p.norms[c + first] = f.columns[c].norm;
+  }
+  for (const int c : f.qr.kept) p.kept.push_back(c + static_cast<int>(first));
+  p.rInverse = f.rInverse;
+  p.coefficients = f.coefficients;
+  p.responseExponent = f.response.exponent;
+  p.responseMean = f.response.firstMean;
+  p.responseCorrection = f.response.correction;
+  p.responseNorm = f.response.norm;
+  p.weightSum = f.m;
+  p.weightExponent = 0;
+  p.sigmaMantissa = f.sigmaMantissa;
+  p.sigmaExponent = f.sigmaExponent;
+}
+
+}  // namespace
+
+KelScaledLeastSquaresResult KelStreamingLeastSquares::Fit() const {
+  // The statistics count rows in int, as the in-memory fit does.
+  if (rows <= columns || rows > INT_MAX)
+    KelError(
+        "%s%s%sFit\n%lld rows for %d columns: more rows than columns (and at most %d) are "
+        "needed",
+        kelClassStreamingLeastSquares, kelErrCheck, kelErrFunction, rows, columns, INT_MAX);
+  ScaledFit f = scaledColumns(qr.Triangle(), intercept, origin, rows);
+  KelScaledLeastSquaresResult out;
+  solveScaled(f, out);
+  out.rank = f.rank;
+  out.residualDegreesOfFreedom = f.dof;
+  out.conditionNumber = conditionNumber(f.qr);
+  detectExactFit(f, out);
+  fillParameters(f, columns, out);
+  fillInference(f, columns, out);
+  fillModel(f, out);
+  fillPredictor(f, columns, out.predictor);
+  return out;
+}
