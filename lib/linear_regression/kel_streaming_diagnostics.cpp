@@ -153,6 +153,20 @@ void KelStreamingDiagnostics::AddRows(long long count, const double* values, Kel
   rows += count;
 }
 
+void KelStreamingDiagnostics::Values(long long count, const double* values,
+                                     KelStreamingRow* out) const {
+  const int width = columns + 1;
+  if (count < 0 || (count > 0 && (values == nullptr || out == nullptr)))
+    failure("Values", std::to_string(count) + " rows");
+  const long long bad = KelFirstNonFinite(count * width, values);
+  if (bad >= 0)
+    KelError("%sNon-finite data\nrow %lld, column %lld = %s", kelClassStreamingDiagnostics,
+             bad / width + 1, bad % width + 1, KelNonFiniteText(values[bad]));
+  std::vector<double> zRow(z.size()), deviations(predictor.kept.size() + 1);
+  for (long long i = 0; i < count; ++i)
+    RowValues(values + i * width, zRow.data(), deviations.data(), out[i]);
+}
+
 void KelStreamingDiagnostics::Merge(const KelStreamingDiagnostics& other) {
   if (other.rank != rank || other.columns != columns || other.fitRows != fitRows ||
       other.type != type)

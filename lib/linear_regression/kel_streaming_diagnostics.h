@@ -51,6 +51,9 @@ class KelStreamingDiagnostics {
   // Reads rows x (columns + 1) values as KelStreamingLeastSquares::AddRows does and writes each
   // row's values to out[0 .. rows - 1] (out may be nullptr). A NaN or an infinity is fatal.
   void AddRows(long long rows, const double* values, KelStreamingRow* out);
+  // The same rows' values alone, for a later pass over the rows: nothing is accumulated, and
+  // out (rows entries) is required. A NaN or an infinity is fatal, counted from this block.
+  void Values(long long rows, const double* values, KelStreamingRow* out) const;
   // Folds in another accumulator's sums (fatal when its fit's size or its type differ).
   void Merge(const KelStreamingDiagnostics& other);
   std::vector<double> State() const;
