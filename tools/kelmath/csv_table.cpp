@@ -9,8 +9,6 @@ namespace kelmath_cli {
 
 namespace {
 
-constexpr const char* kStrayQuote = ": a quote inside an unquoted field or after a closing quote";
-
 // Where a field lies in the text, its quotes removed.
 struct FieldSpan {
   size_t start = 0;
@@ -79,7 +77,7 @@ bool RecordReader::ReadQuoted(FieldSpan& field, std::string& problem) {
     }
     text[write++] = c;
   }
-  problem = "line " + std::to_string(startLine) + ": a quoted field is not closed";
+  problem = LineProblem(startLine, kUnclosedQuote);
   return false;
 }
 
@@ -90,7 +88,7 @@ bool RecordReader::ReadField(FieldSpan& field, std::string& problem) {
     // RFC 4180: a closing quote ends the field.
     if (position >= text.size() || text[position] == separator || BreakAt(position) > 0)
       return true;
-    problem = "line " + std::to_string(line) + kStrayQuote;
+    problem = LineProblem(line, kStrayQuote);
     return false;
   }
   field.start = position;
@@ -98,7 +96,7 @@ bool RecordReader::ReadField(FieldSpan& field, std::string& problem) {
     const char c = text[position];
     if (c == separator || c == '\n' || c == '\r') break;
     if (c == '"') {
-      problem = "line " + std::to_string(line) + kStrayQuote;
+      problem = LineProblem(line, kStrayQuote);
       return false;
     }
   }
@@ -125,27 +123,6 @@ void RecordReader::Next(std::vector<FieldSpan>& fields, std::string& problem) {
   }
 }
 
-// The separator of the file: the one asked for, else a comma unless the first line has none
-// but has a semicolon or a tab (the usual exports of spreadsheets set to a decimal comma).
-char ChooseSeparator(std::string_view text, char asked) {
-  if (asked != 0) return asked;
-  const std::string_view first = text.substr(0, text.find_first_of("\r\n"));
-  if (first.find(',') != std::string_view::npos) return ',';
-  if (first.find(';') != std::string_view::npos) return ';';
-  if (first.find('\t') != std::string_view::npos) return '\t';
-  return ',';
-}
-
-// The field-count problem, with a hint when the header looks like a semicolon-separated one.
-std::string WidthProblem(int line, size_t fields, const std::vector<std::string>& names) {
-  std::string problem = "line " + std::to_string(line) + ": " + std::to_string(fields) +
-                        (fields == 1 ? " field" : " fields") + " where the header has " +
-                        std::to_string(names.size());
-  if (names.size() == 1 && names[0].find(';') != std::string::npos)
-    problem += " (fields separated by ';'? try --sep ';' --decimal ',')";
-  return problem;
-}
-
 std::string_view Trimmed(std::string_view cell) {
   const size_t first = cell.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -154,6 +131,31 @@ std::string_view Trimmed(std::string_view cell) {
 }
 
 }  // namespace
+
+std::string LineProblem(int64_t line, std::string_view text) {
+  std::string problem = "line ";
+  problem += std::to_string(line);
+  problem += ": ";
+  problem += text;
+  return problem;
+}
+
+std::string FieldCountProblem(size_t fields, const std::vector<std::string>& names) {
+  std::string problem = std::to_string(fields) + (fields == 1 ? " field" : " fields") +
+                        " where the header has " + std::to_string(names.size());
+  if (names.size() == 1 && names[0].find(';') != std::string::npos)
+    problem += " (fields separated by ';'? try --sep ';' --decimal ',')";
+  return problem;
+}
+
+char ChooseSeparator(std::string_view text, char asked) {
+  if (asked != 0) return asked;
+  const std::string_view first = text.substr(0, text.find_first_of("\r\n"));
+  if (first.find(',') != std::string_view::npos) return ',';
+  if (first.find(';') != std::string_view::npos) return ';';
+  if (first.find('\t') != std::string_view::npos) return '\t';
+  return ',';
+}
 
 ParsedCsv ParseCsv(std::string_view text, char separator) {
   return ParseCsvText(std::string(text), separator);
@@ -191,12 +193,12 @@ ParsedCsv ParseCsvText(std::string&& text, char separator) {
     reader.Next(fields, parsed.problem);
     if (!parsed.Ok()) return parsed;
     if (fields.size() != width) {
-      parsed.problem = WidthProblem(line, fields.size(), table.names);
+      parsed.problem = LineProblem(line, FieldCountProblem(fields.size(), table.names));
       return parsed;
     }
     for (const FieldSpan& field : fields) {
       if (field.length > UINT32_MAX) {
-        parsed.problem = "line " + std::to_string(line) + ": a field longer than 4 GiB";
+        parsed.problem = LineProblem(line, "a field longer than 4 GiB");
         return parsed;
       }
       table.cellStarts.push_back(field.start);
@@ -209,13 +211,19 @@ ParsedCsv ParseCsvText(std::string&& text, char separator) {
 
 Cell ReadCell(std::string_view cell, char decimal) {
   std::string_view text = Trimmed(cell);
-  std::string pointed;
+  // Cells of the usual lengths are rewritten on the stack: a stream reads millions of them.
+  char stackCopy[64];
+  std::string heapCopy;
   if (decimal != '.') {
     // A decimal comma file has no decimal points: one there makes the cell text.
     if (text.find('.') != std::string_view::npos) return {};
-    pointed.assign(text);
-    std::replace(pointed.begin(), pointed.end(), decimal, '.');
-    text = pointed;
+    char* copy = stackCopy;
+    if (text.size() > sizeof stackCopy) {
+      heapCopy.resize(text.size());
+      copy = heapCopy.data();
+    }
+    std::replace_copy(text.begin(), text.end(), copy, decimal, '.');
+    text = std::string_view(copy, text.size());
   }
   if (text.empty() || text == "NA") return {CellKind::kMissing, 0.0};
   std::string_view digits = text;

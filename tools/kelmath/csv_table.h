@@ -46,6 +46,23 @@ ParsedCsv ParseCsv(std::string_view text, char separator = 0);
 // The same, keeping the text given rather than a copy of it.
 ParsedCsv ParseCsvText(std::string&& text, char separator = 0);
 
+// The problems of a record's form, as the text after "line N: ".
+inline constexpr const char* kUnclosedQuote = "a quoted field is not closed";
+inline constexpr const char* kStrayQuote =
+    "a quote inside an unquoted field or after a closing quote";
+
+// "line <line>: <text>", the form of every problem tied to a line of the file.
+std::string LineProblem(int64_t line, std::string_view text);
+
+// The problem of a record with another number of fields than the header, after "line N: ", with
+// a hint when the header looks like a semicolon-separated one.
+std::string FieldCountProblem(size_t fields, const std::vector<std::string>& names);
+
+// The separator of a text: the one asked for, else a comma unless the first line has none but has
+// a semicolon (then ';') or a tab (then a tab), the usual exports of spreadsheets set to a decimal
+// comma.
+char ChooseSeparator(std::string_view text, char asked);
+
 // What a cell holds: missing (empty, or NA), a finite number, or something else.
 enum class CellKind { kMissing, kNumber, kOther };
 struct Cell {

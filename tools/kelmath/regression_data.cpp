@@ -11,13 +11,9 @@
 
 namespace kelmath_cli {
 
-namespace {
-
-// The header positions of the response (first) and the regressor columns, or a problem. By
-// default the regressors are every column but the response and the clustering columns.
-std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
-                          const std::vector<int>& clusters, int weights,
-                          std::vector<int>& positions) {
+std::string ChooseModelColumns(const CsvTable& table, const ModelRequest& request,
+                               const std::vector<int>& clusters, int weights,
+                               std::vector<int>& positions) {
   std::string problem;
   const int response = FindColumn(table, request.response, problem);
   if (response < 0) return problem;
@@ -45,6 +41,16 @@ std::string ChooseColumns(const CsvTable& table, const ModelRequest& request,
   if (positions.size() == 1 && !request.intercept) return "the model has no parameter";
   return "";
 }
+
+std::vector<std::string> ModelParameterNames(const CsvTable& table,
+                                             const std::vector<int>& positions, bool intercept) {
+  std::vector<std::string> names;
+  if (intercept) names.push_back(kInterceptName);
+  for (size_t k = 1; k < positions.size(); ++k) names.push_back(table.names[positions[k]]);
+  return names;
+}
+
+namespace {
 
 // Reads the used columns of every row as numbers: a complete row goes into the data, a row with
 // a missing value (or cluster label, or weight) into the dropped rows; a cell that is not a
@@ -103,13 +109,11 @@ PreparedData PrepareRegressionData(const CsvTable& table, const ModelRequest& re
     }
   }
   std::vector<int> positions;
-  prepared.problem = ChooseColumns(table, request, clusters, weights, positions);
+  prepared.problem = ChooseModelColumns(table, request, clusters, weights, positions);
   if (!prepared.Ok()) return prepared;
   data.responseName = table.names[positions[0]];
   data.intercept = request.intercept;
-  if (request.intercept) data.parameterNames.push_back(kInterceptName);
-  for (size_t k = 1; k < positions.size(); ++k)
-    data.parameterNames.push_back(table.names[positions[k]]);
+  data.parameterNames = ModelParameterNames(table, positions, request.intercept);
   data.dataRows = static_cast<int>(table.RowCount());
   prepared.problem = TakeRows(table, positions, clusters, weights, request, data);
   if (!prepared.Ok()) return prepared;

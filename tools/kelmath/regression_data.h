@@ -57,6 +57,19 @@ struct PreparedData {
   bool Ok() const { return problem.empty(); }
 };
 
+// The header positions (0-based) of the response (first) and the regressor columns, or the
+// problem: an unknown name, a name used twice or held twice by the header, no parameter at all.
+// By default the regressors are every column but the response, the clustering columns and the
+// weights (-1: none).
+std::string ChooseModelColumns(const CsvTable& table, const ModelRequest& request,
+                               const std::vector<int>& clusters, int weights,
+                               std::vector<int>& positions);
+
+// The parameter names of the columns ChooseModelColumns gave: the intercept's first when there
+// is one, then the regressors' names as the header holds them.
+std::vector<std::string> ModelParameterNames(const CsvTable& table,
+                                             const std::vector<int>& positions, bool intercept);
+
 // Takes the response and the columns from the table, names matched with blanks around them
 // ignored: unknown names, names used twice, a used name the header holds twice, a cell that is
 // neither missing nor a number, and fewer rows left than the model needs (one more than its

@@ -58,13 +58,27 @@ std::string ChooseClusters(const CsvTable& table, const std::vector<std::string>
 }
 
 std::string NotANumber(const CsvTable& table, size_t row, int position, char decimal) {
-  const std::string_view cell = table.Cell(row, position);
-  std::string problem = "line " + std::to_string(table.lines[row]) + ", column '" +
-                        ShownName(table.names[position]) + "': '" + ShownName(cell) +
-                        "' is not a number";
+  return CellProblem(table.lines[row], table.names[position],
+                     NotANumberText(table.Cell(row, position), decimal));
+}
+
+std::string NotANumberText(std::string_view cell, char decimal) {
+  std::string problem = "'";
+  problem += ShownName(cell);
+  problem += "' is not a number";
   if (decimal == '.' && cell.find(',') != std::string_view::npos &&
       ReadCell(cell, ',').kind == CellKind::kNumber)
     problem += " (a decimal comma? try --decimal ',')";
+  return problem;
+}
+
+std::string CellProblem(int64_t line, std::string_view column, std::string_view text) {
+  std::string problem = "line ";
+  problem += std::to_string(line);
+  problem += ", column '";
+  problem += ShownName(column);
+  problem += "': ";
+  problem += text;
   return problem;
 }
 

@@ -3,6 +3,7 @@
 #ifndef KELMATH_TOOLS_KELMATH_TABLE_COLUMNS_H
 #define KELMATH_TOOLS_KELMATH_TABLE_COLUMNS_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ std::string ChooseClusters(const CsvTable& table, const std::vector<std::string>
 
 // The problem of a cell that is not a number, with a hint when it holds a decimal comma.
 std::string NotANumber(const CsvTable& table, size_t row, int position, char decimal);
+// The same problem's text after its place ("'abc' is not a number").
+std::string NotANumberText(std::string_view cell, char decimal);
+// "line <line>, column '<name>': <text>", the form of every problem of one cell.
+std::string CellProblem(int64_t line, std::string_view column, std::string_view text);
 
 // A cluster label as the cell holds it, blanks around it ignored; empty or NA is missing.
 std::string_view ClusterLabel(const CsvTable& table, size_t row, int position);
