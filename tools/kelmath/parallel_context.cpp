@@ -33,14 +33,14 @@ bool WriteAllAt(int descriptor, const char* bytes, size_t count, off_t offset) {
 // Copies count bytes of the source from its start to the target at offset, one block at a time.
 bool CopyAt(int source, long long count, int target, off_t offset) {
   std::string block(kCopyBlock, '\0');
-  off_t read = 0;
-  while (read < count) {
-    const size_t wanted = static_cast<size_t>(std::min<long long>(count - read, kCopyBlock));
-    const ssize_t got = ::pread(source, block.data(), wanted, read);
+  off_t copied = 0;
+  while (copied < count) {
+    const auto wanted = static_cast<size_t>(std::min<long long>(count - copied, kCopyBlock));
+    const ssize_t got = ::pread(source, block.data(), wanted, copied);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
-    if (!WriteAllAt(target, block.data(), static_cast<size_t>(got), offset + read)) return false;
-    read += got;
+    if (!WriteAllAt(target, block.data(), static_cast<size_t>(got), offset + copied)) return false;
+    copied += got;
   }
   return true;
 }
