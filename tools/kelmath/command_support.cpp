@@ -118,6 +118,11 @@ void CommitPending(PendingFiles& pending) {
   if (!failed.empty()) throw NotWritable(failed);
 }
 
+Subcommand RunsOnAllRanks(Subcommand subcommand) {
+  subcommand.runsOnAllRanks = true;
+  return subcommand;
+}
+
 namespace {
 
 // A library error as one line: the lines of its text joined, without the empty ones.
@@ -129,25 +134,11 @@ std::string LibraryMessage(const KelException& e) {
   return line;
 }
 
-// The message and exit status of the failure being handled (called inside a catch block). A
-// usage error stands alone; the others are failures of the run on its subject, the data file.
-int ReportFailure(const std::string& subject) {
-  const char* file = subject.c_str();
-  try {
-    throw;
-  } catch (const UsageError& e) {
-    std::fprintf(stderr, "kelmath: %s\n", OneLine(e.what()).c_str());
-  } catch (const KelException& e) {
-    std::fprintf(stderr, "kelmath: %s: %s\n", file, OneLine(LibraryMessage(e)).c_str());
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "kelmath: %s: not enough memory\n", file);
-  } catch (const std::exception& e) {
-    // Anything else (the JSON writer's errors included) is still one line and status 2.
-    std::fprintf(stderr, "kelmath: %s: %s\n", file, OneLine(e.what()).c_str());
-  } catch (...) {
-    std::fprintf(stderr, "kelmath: %s: an unexpected error\n", file);
-  }
-  return kUsageOrDataError;
+// The message for a subcommand started on several processes that runs as one.
+std::string OneProcessOnly(const std::string& name, int size) {
+  std::string message = name;
+  message += " runs as one process; mpirun started it on " + std::to_string(size) + " processes";
+  return message;
 }
 
 // The subcommand the command line chose, or -1.
@@ -167,8 +158,77 @@ int SubjectIndex(const std::vector<CLI::App*>& apps) {
 
 }  // namespace
 
+std::string FailureMessage(const std::string& subject) {
+  const std::string file = subject + ": ";
+  try {
+    throw;
+  } catch (const UsageError& e) {
+    return OneLine(e.what());
+  } catch (const AgreedFailure& e) {
+    return OneLine(e.what());
+  } catch (const KelException& e) {
+    return file + OneLine(LibraryMessage(e));
+  } catch (const std::bad_alloc&) {
+    return file + "not enough memory";
+  } catch (const std::exception& e) {
+    // Anything else (the JSON writer's errors included) is still one line and status 2.
+    return file + OneLine(e.what());
+  } catch (...) {
+    return file + "an unexpected error";
+  }
+}
+
+void ThrowIfAgreedProblem(const std::optional<RankProblem>& problem,
+                          const ParallelContext& context) {
+  if (!problem) return;
+  if (context.Size() == 1) throw AgreedFailure(problem->message);
+  std::string message = "rank " + std::to_string(problem->rank);
+  message += ": ";
+  message += problem->message;
+  throw AgreedFailure(message);
+}
+
+void RunAgreed(ParallelContext& context, const std::string& subject,
+               const std::function<void()>& step) {
+  std::optional<std::string> problem;
+  try {
+    step();
+  } catch (...) {
+    problem = FailureMessage(subject);
+  }
+  ThrowIfAgreedProblem(context.AgreeOnProblems(problem), context);
+}
+
+namespace {
+
+// Prints the failure being handled and returns the exit status. In a run of several processes a
+// failure that reached here unagreed was this rank's alone: it names the rank, and ends the
+// whole run, since the other ranks may be waiting for this one in a collective operation.
+int ReportFailure(const std::string& subject, ParallelContext& context) {
+  const std::string message = FailureMessage(subject);
+  if (context.Size() == 1) {
+    std::fprintf(stderr, "kelmath: %s\n", message.c_str());
+    return kUsageOrDataError;
+  }
+  std::fprintf(stderr, "kelmath: rank %d: %s\n", context.Rank(), message.c_str());
+  std::fflush(stderr);
+  context.AbortRun(kUsageOrDataError);
+  return kUsageOrDataError;  // not reached: the compiler does not rely on a virtual [[noreturn]]
+}
+
+// Runs the chosen subcommand: on one process, or on all ranks when it runs on all ranks.
+int RunChosen(const Subcommand& chosen, const CLI::App& app, const std::string& call,
+              ParallelContext& context) {
+  // Every rank parsed the same command line, so every rank throws this alike.
+  if (context.Size() > 1 && !chosen.runsOnAllRanks)
+    throw AgreedFailure(OneProcessOnly(chosen.name, context.Size()));
+  return chosen.run({app, call, context});
+}
+
+}  // namespace
+
 int RunCommand(int argc, char** argv, const std::string& description,
-               std::vector<Subcommand> subcommands) {
+               std::vector<Subcommand> subcommands, ParallelContext& context) {
   // Library errors come back as exceptions, reported as data errors; the library's own output
   // goes nowhere unless a report file is asked for, so no "KelFile.txt" is ever created.
   KelErrorModeScope throwing(KelErrorMode::Throw);
@@ -185,19 +245,26 @@ int RunCommand(int argc, char** argv, const std::string& description,
   try {
     app.parse(argc, argv);
     const int chosen = ParsedIndex(apps);
-    return subcommands[static_cast<size_t>(chosen)].run({*apps[chosen], CommandLine(argc, argv)});
+    return RunChosen(subcommands[static_cast<size_t>(chosen)], *apps[chosen],
+                     CommandLine(argc, argv), context);
   } catch (const CLI::CallForHelp&) {
     const int chosen = ParsedIndex(apps);
-    std::fputs(chosen >= 0 ? apps[chosen]->help().c_str() : app.help().c_str(), stdout);
+    if (context.IsRoot())
+      std::fputs(chosen >= 0 ? apps[chosen]->help().c_str() : app.help().c_str(), stdout);
     return 0;
   } catch (const CLI::ParseError& e) {
     const int about = SubjectIndex(apps);
     const std::string help = about >= 0 ? "kelmath " + subcommands[about].name : "kelmath";
-    std::fprintf(stderr, "kelmath: %s (see %s --help)\n", OneLine(e.what()).c_str(), help.c_str());
+    if (context.IsRoot())
+      std::fprintf(stderr, "kelmath: %s (see %s --help)\n", OneLine(e.what()).c_str(),
+                   help.c_str());
+    return kUsageOrDataError;
+  } catch (const AgreedFailure& e) {
+    if (context.IsRoot()) std::fprintf(stderr, "kelmath: %s\n", OneLine(e.what()).c_str());
     return kUsageOrDataError;
   } catch (...) {
     const int about = SubjectIndex(apps);
-    return ReportFailure(about >= 0 ? subcommands[about].subject() : std::string());
+    return ReportFailure(about >= 0 ? subcommands[about].subject() : std::string(), context);
   }
 }
 

@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "csv_table.h"
 #include "diagnostic_plots.h"
+#include "parallel_context.h"
 #include "pending_files.h"
 
 namespace kelmath_cli {
@@ -24,6 +26,12 @@ inline constexpr int kUsageOrDataError = 2;
 
 // Thrown for a usage or data error; what() is the one-line message.
 struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Thrown on every rank alike once the ranks have agreed on a problem: the run fails with this
+// message, which the root alone prints.
+struct AgreedFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
@@ -82,21 +90,41 @@ void WritePlotImages(const std::vector<PlotImage>& images, const std::string& fo
 void CommitPending(PendingFiles& pending);
 
 // What a subcommand's run gets besides its options: its parsed subcommand (to ask which options
-// were given) and the command line as typed.
+// were given), the command line as typed and the processes of the run.
 struct Invocation {
   const CLI::App& subcommand;
   std::string call;
+  ParallelContext& context;
 };
 
 // A subcommand as the command registers it. The messages about a failed run name its subject,
-// the data file.
+// the data file. Only a subcommand that runs on all ranks (it calls the context's collective
+// operations and prints on the root only) may be started on more than one process.
 struct Subcommand {
   std::string name;
   std::string description;
   std::function<void(CLI::App&)> addOptions;
   std::function<int(const Invocation&)> run;
   std::function<std::string()> subject;
+  bool runsOnAllRanks = false;
 };
+
+// The subcommand, marked as one that runs on all ranks.
+Subcommand RunsOnAllRanks(Subcommand subcommand);
+
+// The one-line message of the failure being handled (call it inside a catch block), without the
+// leading "kelmath: ", as the command prints it: a usage error alone, the others after the
+// subject (the data file).
+std::string FailureMessage(const std::string& subject);
+
+// Runs the step on every rank, each catching its own failure, and throws AgreedFailure on every
+// rank when any failed: the message of the lowest failing rank, after its rank when the run has
+// several processes.
+void RunAgreed(ParallelContext& context, const std::string& subject,
+               const std::function<void()>& step);
+// Throws AgreedFailure for the agreed problem, if there is one (on every rank alike).
+void ThrowIfAgreedProblem(const std::optional<RankProblem>& problem,
+                          const ParallelContext& context);
 
 // A subcommand from the function adding its options (bound to one Options record, which has a
 // member dataFile) and the function running it on them, returning the exit status.
@@ -105,15 +133,20 @@ Subcommand MakeSubcommand(const char* name, const char* description,
                           void (*addOptions)(CLI::App&, Options&),
                           int (*run)(const Options&, const Invocation&)) {
   auto options = std::make_shared<Options>();
-  return {name, description, [options, addOptions](CLI::App& app) { addOptions(app, *options); },
+  return {name,
+          description,
+          [options, addOptions](CLI::App& app) { addOptions(app, *options); },
           [options, run](const Invocation& invocation) { return run(*options, invocation); },
-          [options] { return options->dataFile; }};
+          [options] { return options->dataFile; },
+          false};
 }
 
-// Parses the command line, runs the chosen subcommand and returns the exit status; every failure
-// is one line on standard error and kUsageOrDataError.
+// Parses the command line, runs the chosen subcommand on the processes of the context and returns
+// the exit status; every failure is one line on standard error (from the root) and
+// kUsageOrDataError. A failure that one rank raised alone, outside RunAgreed, ends every rank of
+// a run of several processes (ParallelContext::AbortRun) after that rank printed it.
 int RunCommand(int argc, char** argv, const std::string& description,
-               std::vector<Subcommand> subcommands);
+               std::vector<Subcommand> subcommands, ParallelContext& context);
 
 }  // namespace kelmath_cli
 
