@@ -28,8 +28,10 @@ int RunKelmath(int argc, char** argv, kelmath_cli::ParallelContext& context) {
   return kelmath_cli::RunCommand(
       argc, argv, "kelmath: analyses of the KelMath library from the command line",
       {
-          MakeSubcommand("regress", "linear regression of a CSV file's columns",
-                         kelmath_cli::AddRegressOptions, kelmath_cli::RunRegress),
+          // Under mpirun, every rank reads its part of the file (--stream).
+          kelmath_cli::RunsOnAllRanks(
+              MakeSubcommand("regress", "linear regression of a CSV file's columns",
+                             kelmath_cli::AddRegressOptions, kelmath_cli::RunRegress)),
           MakeSubcommand("robust",
                          "least-median-of-squares fit, its outliers and the reweighted least "
                          "squares",

@@ -3,21 +3,29 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "command_html.h"
 #include "foundation/kel_output.h"
 #include "library_warnings.h"
 #include "linear_regression/kel_linear_regression.h"
 #include "observations_csv.h"
+#include "ordered_lines.h"
 #include "progress_line.h"
 #include "regression_json.h"
 #include "regression_result.h"
 #include "regression_summary.h"
 #include "report_file.h"
+#include "streamed_regression.h"
 
 namespace kelmath_cli {
 
 namespace {
+
+// The options that need every row in memory, which --stream excludes.
+constexpr const char* kInMemoryOptions[] = {"--formula",  "--reference", "--weights", "--cluster",
+                                            "--variance", "--dof",       "--reports", "--output",
+                                            "--plots",    "--html"};
 
 // The names --se takes: every covariance type but the cluster-robust one (--cluster).
 std::vector<std::string> StandardErrorChoices() {
@@ -82,6 +90,11 @@ void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
   regress.add_option("--html", o.htmlFile,
                      "self-contained HTML page of the results, with the plots inline");
   AddCsvFormatOptions(regress, o.format);
+  auto* stream = regress.add_flag(
+      "--stream", o.stream,
+      "read the file in passes without holding it in memory, for files larger than memory "
+      "(with --response and --columns; --se, --json and --observations as without it)");
+  for (const char* name : kInMemoryOptions) stream->excludes(regress.get_option(name));
 }
 
 namespace {
@@ -133,9 +146,53 @@ void WriteResultFiles(const RegressOptions& o, const PreparedData& prepared,
   CommitPending(pending);
 }
 
+// The regression read in passes from the file (every rank its part under mpirun): the summary
+// and the JSON written by rank 0, the observations of every rank in data row order.
+int RunStreamedRegress(const RegressOptions& o, const Invocation& invocation) {
+  ParallelContext& context = invocation.context;
+  // Under mpirun the file is streamed whether --stream was given or not: the options that need
+  // every row in memory are refused as --stream refuses them.
+  for (const char* name : kInMemoryOptions) {
+    if (invocation.subcommand.count(name) > 0)
+      throw UsageError(std::string(name) + " needs the whole file in memory: it is not available" +
+                       " with --stream or under mpirun");
+  }
+  const char separator = SeparatorOf(o.format, invocation.subcommand);
+  CheckCsvFormat(o.format, separator);
+  const ModelRequest model = ModelOf(o.fit, "regress", o.format.decimal[0]);
+  const bool root = context.Rank() == 0;
+  std::optional<ProgressLine> progress;
+  if (root) {
+    progress.emplace("kelmath regress");
+    progress->Step("streaming " + o.dataFile);
+  }
+  // The ranks of a run write into the root's file by its visible temporary name.
+  PendingFiles pending(context.Size() == 1);
+  OrderedLines observations(context, pending, o.observationsFile,
+                            ObservationsHeader(RegressionResult{}) + "\n");
+  StreamedRequest request{o.dataFile, model, separator, CovarianceOf(o, model)};
+  if (!o.observationsFile.empty())
+    request.observationLines = [&](const std::string& lines) { observations.Write(lines); };
+  const ComputedResult computed = ComputeStreamedRegression(request, context);
+  if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
+  observations.Finish();
+  if (!root) return 0;
+  const std::string summary =
+      FormatSummary(computed.result, invocation.call, o.dataFile, o.observationsFile);
+  if (!o.jsonFile.empty()) {
+    StreamPending(pending, o.jsonFile,
+                  [&](std::FILE* file) { return WriteJson(computed.result, file); });
+  }
+  progress->Finish();
+  CommitPending(pending);
+  std::fputs(summary.c_str(), stdout);
+  return 0;
+}
+
 }  // namespace
 
 int RunRegress(const RegressOptions& o, const Invocation& invocation) {
+  if (o.stream || invocation.context.Size() > 1) return RunStreamedRegress(o, invocation);
   const char separator = SeparatorOf(o.format, invocation.subcommand);
   CheckCsvFormat(o.format, separator);
   const ModelRequest model = ModelOf(o.fit, "regress", o.format.decimal[0]);
