@@ -150,16 +150,22 @@ void WriteResultFiles(const RegressOptions& o, const PreparedData& prepared,
 // and the JSON written by rank 0, the observations of every rank in data row order.
 int RunStreamedRegress(const RegressOptions& o, const Invocation& invocation) {
   ParallelContext& context = invocation.context;
-  // Under mpirun the file is streamed whether --stream was given or not: the options that need
-  // every row in memory are refused as --stream refuses them.
-  for (const char* name : kInMemoryOptions) {
-    if (invocation.subcommand.count(name) > 0)
-      throw UsageError(std::string(name) + " needs the whole file in memory: it is not available" +
-                       " with --stream or under mpirun");
-  }
-  const char separator = SeparatorOf(o.format, invocation.subcommand);
-  CheckCsvFormat(o.format, separator);
-  const ModelRequest model = ModelOf(o.fit, "regress", o.format.decimal[0]);
+  char separator = 0;
+  ModelRequest model;
+  // Every rank parsed the same command line: a usage error is the same on all, printed once.
+  RunAgreed(context, o.dataFile, [&] {
+    // Under mpirun the file is streamed whether --stream was given or not: the options that
+    // need every row in memory are refused as --stream refuses them.
+    for (const char* name : kInMemoryOptions) {
+      if (invocation.subcommand.count(name) > 0)
+        throw UsageError(std::string(name) +
+                         " needs the whole file in memory: it is not available with --stream or "
+                         "under mpirun");
+    }
+    separator = SeparatorOf(o.format, invocation.subcommand);
+    CheckCsvFormat(o.format, separator);
+    model = ModelOf(o.fit, "regress", o.format.decimal[0]);
+  });
   const bool root = context.Rank() == 0;
   std::optional<ProgressLine> progress;
   if (root) {
@@ -174,7 +180,8 @@ int RunStreamedRegress(const RegressOptions& o, const Invocation& invocation) {
   if (!o.observationsFile.empty())
     request.observationLines = [&](const std::string& lines) { observations.Write(lines); };
   const ComputedResult computed = ComputeStreamedRegression(request, context);
-  if (!computed.Ok()) throw UsageError(o.dataFile + ": " + computed.problem);
+  // The ranks agreed on the problem: each throws it, the root prints it.
+  if (!computed.Ok()) throw AgreedFailure(o.dataFile + ": " + computed.problem);
   observations.Finish();
   if (!root) return 0;
   const std::string summary =
