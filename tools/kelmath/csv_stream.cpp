@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "name_text.h"
@@ -411,40 +414,53 @@ bool CsvRowStream::ReadQuoted(const char*& at, const char* end, bool broken,
   return true;
 }
 
+bool CsvRowStream::TakeField(const char*& at, const char* end, const LineText& line, bool plain,
+                             std::string_view& cell) {
+  if (at < end && *at == '"') {
+    if (!ReadQuoted(at, end, line.broken, cell)) return false;
+    // RFC 4180: a closing quote ends the field.
+    if (at == end || *at == separator) return true;
+    Stop(kStrayQuote);
+    return false;
+  }
+  const char* const start = at;
+  if (plain) {
+    while (at < end && *at != separator) ++at;
+  } else {
+    for (; at < end && *at != separator; ++at) {
+      if (*at == '"' || *at == '\r') {
+        Stop(*at == '"' ? kStrayQuote : kLoneCarriageReturn);
+        return false;
+      }
+    }
+  }
+  cell = std::string_view(start, static_cast<size_t>(at - start));
+  return true;
+}
+
 bool CsvRowStream::ReadRecord(const LineText& line, double* row, bool& missing) {
   const char* at = line.data;
   const char* const end = line.data + line.size;
+  // Almost every line has neither quotes nor carriage returns: its fields end at separators.
+  const bool plain = std::memchr(line.data, '"', line.size) == nullptr &&
+                     std::memchr(line.data, '\r', line.size) == nullptr;
   size_t field = 0;
-  int faultRank =
-      INT_MAX;  // the cell a problem names, if any: the first PrepareRegressionData reads
+  // The cell a problem names, if any: the first that PrepareRegressionData reads.
+  int faultRank = INT_MAX;
   int faultPosition = -1;
   std::string faultCell;
   missing = false;
   while (true) {
-    std::string_view cell;
-    if (at < end && *at == '"') {
-      if (!ReadQuoted(at, end, line.broken, cell)) return false;
-      if (at < end && *at != separator) {
-        Stop(kStrayQuote);
-        return false;
-      }
-    } else {
-      const char* const start = at;
-      for (; at < end && *at != separator; ++at) {
-        if (*at == '"' || *at == '\r') {
-          Stop(*at == '"' ? kStrayQuote : kLoneCarriageReturn);
-          return false;
-        }
-      }
-      cell = std::string_view(start, static_cast<size_t>(at - start));
-    }
-    if (field < slots.size() && slots[field] >= 0) {
-      const Cell value = ReadCell(cell, decimal);
+    const int slot = field < slots.size() ? slots[field] : -1;
+    if (!(slot >= 0 && plain && ReadNumberInPlace(at, end, row[slot]))) {
+      std::string_view cell;
+      if (!TakeField(at, end, line, plain, cell)) return false;
+      const Cell value = slot >= 0 ? ReadCell(cell, decimal) : Cell{};
       if (value.kind == CellKind::kNumber) {
-        row[slots[field]] = value.value;
-      } else if (value.kind == CellKind::kMissing) {
+        row[slot] = value.value;
+      } else if (slot >= 0 && value.kind == CellKind::kMissing) {
         missing = true;
-      } else if (ranks[field] < faultRank) {
+      } else if (slot >= 0 && ranks[field] < faultRank) {
         faultRank = ranks[field];
         faultPosition = static_cast<int>(field);
         faultCell.assign(cell);
@@ -464,6 +480,22 @@ bool CsvRowStream::ReadRecord(const LineText& line, double* row, bool& missing) 
     return false;
   }
   if (intercept) row[0] = 1.0;
+  return true;
+}
+
+bool CsvRowStream::ReadNumberInPlace(const char*& at, const char* end, double& value) const {
+  // ReadCell's rule for the common cell: a number with a decimal point, nothing around it. A
+  // number that from_chars ends at the separator or the line's end is the whole cell; anything
+  // else (blanks, a plus sign, NA, text, a decimal comma) is read by ReadCell.
+  if (decimal != '.' || at == end) return false;
+  const char lead = *at == '-' ? (at + 1 < end ? at[1] : '-') : *at;
+  if (!((lead >= '0' && lead <= '9') || lead == '.')) return false;
+  double number = 0.0;
+  const auto [stop, error] = std::from_chars(at, end, number, std::chars_format::general);
+  if (error != std::errc() || (stop != end && *stop != separator) || !std::isfinite(number))
+    return false;
+  value = number;
+  at = stop;
   return true;
 }
 
