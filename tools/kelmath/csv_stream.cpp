@@ -120,15 +120,20 @@ HeaderEndSearch::Outcome HeaderEndSearch::Continue(std::string_view text, bool a
   return atEnd ? Outcome::kFound : Outcome::kMore;
 }
 
-// Appends the next bytes of the file to text; false at the end of the file or on an error
-// (problem set).
-bool ReadMore(int file, std::string& text, std::string& problem) {
+// Appends the next bytes of the file to text, or sets the problem: an error, or a header that
+// would not end. atEnd: the text is the whole file.
+void ReadMore(int file, std::string& text, bool& atEnd, std::string& problem) {
+  if (text.size() >= kHeaderBytesLimit) {
+    problem = "the header is longer than " + std::to_string(kHeaderBytesLimit >> 20) +
+              " MiB (a quote not closed?)";
+    return;
+  }
   const size_t had = text.size();
   text.resize(had + kLookBytes);
   const ssize_t got = ReadAt(file, text.data() + had, kLookBytes, had);
   if (got < 0) problem = SystemProblem("cannot read the file");
   text.resize(had + static_cast<size_t>(std::max<ssize_t>(got, 0)));
-  return got > 0;
+  atEnd = got <= 0;
 }
 
 // The prefix of the file that holds the header record, the line breaks before the data and the
@@ -136,24 +141,19 @@ bool ReadMore(int file, std::string& text, std::string& problem) {
 std::string ReadHeaderText(int file, char asked, std::string& text, CsvStreamHeader& header) {
   std::string problem;
   bool atEnd = false;
-  const auto firstLineRead = [&] {
-    const std::string_view body = std::string_view(text).substr(
-        std::min(text.size(), std::string_view(text).starts_with(kByteOrderMark) ? size_t{3} : 0));
-    return body.find_first_of("\r\n") != std::string_view::npos;
-  };
-  while (!atEnd && !firstLineRead()) atEnd = !ReadMore(file, text, problem);
-  if (!problem.empty()) return problem;
+  ReadMore(file, text, atEnd, problem);
+  // A byte order mark is not part of the first name; the first line chooses the separator.
   const size_t start = std::string_view(text).starts_with(kByteOrderMark) ? 3 : 0;
+  while (problem.empty() && !atEnd && text.find_first_of("\r\n", start) == std::string::npos)
+    ReadMore(file, text, atEnd, problem);
+  if (!problem.empty()) return problem;
   header.separator = ChooseSeparator(std::string_view(text).substr(start), asked);
   HeaderEndSearch search(header.separator, start);
   while (true) {
     const auto outcome = search.Continue(text, atEnd, problem);
     if (outcome == HeaderEndSearch::Outcome::kProblem) return problem;
     if (outcome == HeaderEndSearch::Outcome::kFound) break;
-    if (text.size() > kHeaderBytesLimit)
-      return "the header is longer than " + std::to_string(kHeaderBytesLimit >> 20) +
-             " MiB (a quote not closed?)";
-    atEnd = !ReadMore(file, text, problem);
+    ReadMore(file, text, atEnd, problem);
     if (!problem.empty()) return problem;
   }
   text.resize(search.End());
