@@ -240,6 +240,12 @@ TEST_F(CsvStream, HeaderResolvesColumnsAsTheWholeFileReadingDoes) {
   EXPECT_EQ(header.dataStart, kel_test::ReadFile(path).find("1,2,3,4"));
   EXPECT_EQ(header.Width(), 4u);
 
+  // Lines: two blank, the header over two, a row, a blank one (CRLF), the bad row.
+  const std::string bad = Write("header_bad.csv", kel_test::ReadFile(path) + "\r\n1,x,3,4\n");
+  EXPECT_EQ(ReadInParts(bad, {"y", {"a"}, true}, {2}).problem,
+            "line 7, column 'a': 'x' is not a number");
+  EXPECT_EQ(ReadWhole(bad, {"y", {"a"}, true}).problem, "line 7, column 'a': 'x' is not a number");
+
   const CsvStreamHeader plain = ReadCsvStreamHeader(path, {"y", {}, false});
   EXPECT_EQ(plain.columns, (std::vector<int>{1, 2, 3, 0}));
   EXPECT_EQ(plain.parameterNames, (std::vector<std::string>{"a", "b\nc", "d"}));
