@@ -239,8 +239,13 @@ CsvStreamHeader ReadCsvStreamHeader(const std::string& path, const ModelRequest&
 
 CsvByteRange RangeOfPart(const std::string& path, uint64_t dataStart, int part, int parts) {
   CsvByteRange range;
-  if (parts < 1 || part < 0 || part >= parts) {
-    range.problem = "there is no part " + std::to_string(part) + " of " + std::to_string(parts);
+  if (parts < 1) {
+    range.problem = "the number of parts must be at least 1";
+    return range;
+  }
+  if (part < 0 || part >= parts) {
+    range.problem = "a part's number lies in 0 .. " + std::to_string(parts - 1) + ", not " +
+                    std::to_string(part);
     return range;
   }
   const ReadOnlyFile file(path);
