@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "name_text.h"
@@ -117,15 +120,20 @@ HeaderEndSearch::Outcome HeaderEndSearch::Continue(std::string_view text, bool a
   return atEnd ? Outcome::kFound : Outcome::kMore;
 }
 
-// Appends the next bytes of the file to text; false at the end of the file or on an error
-// (problem set).
-bool ReadMore(int file, std::string& text, std::string& problem) {
+// Appends the next bytes of the file to text, or sets the problem: an error, or a header that
+// would not end. atEnd: the text is the whole file.
+void ReadMore(int file, std::string& text, bool& atEnd, std::string& problem) {
+  if (text.size() >= kHeaderBytesLimit) {
+    problem = "the header is longer than " + std::to_string(kHeaderBytesLimit >> 20) +
+              " MiB (a quote not closed?)";
+    return;
+  }
   const size_t had = text.size();
   text.resize(had + kLookBytes);
   const ssize_t got = ReadAt(file, text.data() + had, kLookBytes, had);
   if (got < 0) problem = SystemProblem("cannot read the file");
   text.resize(had + static_cast<size_t>(std::max<ssize_t>(got, 0)));
-  return got > 0;
+  atEnd = got <= 0;
 }
 
 // The prefix of the file that holds the header record, the line breaks before the data and the
@@ -133,24 +141,19 @@ bool ReadMore(int file, std::string& text, std::string& problem) {
 std::string ReadHeaderText(int file, char asked, std::string& text, CsvStreamHeader& header) {
   std::string problem;
   bool atEnd = false;
-  const auto firstLineRead = [&] {
-    const std::string_view body = std::string_view(text).substr(
-        std::min(text.size(), std::string_view(text).starts_with(kByteOrderMark) ? size_t{3} : 0));
-    return body.find_first_of("\r\n") != std::string_view::npos;
-  };
-  while (!atEnd && !firstLineRead()) atEnd = !ReadMore(file, text, problem);
-  if (!problem.empty()) return problem;
+  ReadMore(file, text, atEnd, problem);
+  // A byte order mark is not part of the first name; the first line chooses the separator.
   const size_t start = std::string_view(text).starts_with(kByteOrderMark) ? 3 : 0;
+  while (problem.empty() && !atEnd && text.find_first_of("\r\n", start) == std::string::npos)
+    ReadMore(file, text, atEnd, problem);
+  if (!problem.empty()) return problem;
   header.separator = ChooseSeparator(std::string_view(text).substr(start), asked);
   HeaderEndSearch search(header.separator, start);
   while (true) {
     const auto outcome = search.Continue(text, atEnd, problem);
     if (outcome == HeaderEndSearch::Outcome::kProblem) return problem;
     if (outcome == HeaderEndSearch::Outcome::kFound) break;
-    if (text.size() > kHeaderBytesLimit)
-      return "the header is longer than " + std::to_string(kHeaderBytesLimit >> 20) +
-             " MiB (a quote not closed?)";
-    atEnd = !ReadMore(file, text, problem);
+    ReadMore(file, text, atEnd, problem);
     if (!problem.empty()) return problem;
   }
   text.resize(search.End());
@@ -236,8 +239,13 @@ CsvStreamHeader ReadCsvStreamHeader(const std::string& path, const ModelRequest&
 
 CsvByteRange RangeOfPart(const std::string& path, uint64_t dataStart, int part, int parts) {
   CsvByteRange range;
-  if (parts < 1 || part < 0 || part >= parts) {
-    range.problem = "there is no part " + std::to_string(part) + " of " + std::to_string(parts);
+  if (parts < 1) {
+    range.problem = "the number of parts must be at least 1";
+    return range;
+  }
+  if (part < 0 || part >= parts) {
+    range.problem = "a part's number lies in 0 .. " + std::to_string(parts - 1) + ", not " +
+                    std::to_string(part);
     return range;
   }
   const ReadOnlyFile file(path);
@@ -411,40 +419,53 @@ bool CsvRowStream::ReadQuoted(const char*& at, const char* end, bool broken,
   return true;
 }
 
+bool CsvRowStream::TakeField(const char*& at, const char* end, const LineText& line, bool plain,
+                             std::string_view& cell) {
+  if (at < end && *at == '"') {
+    if (!ReadQuoted(at, end, line.broken, cell)) return false;
+    // RFC 4180: a closing quote ends the field.
+    if (at == end || *at == separator) return true;
+    Stop(kStrayQuote);
+    return false;
+  }
+  const char* const start = at;
+  if (plain) {
+    while (at < end && *at != separator) ++at;
+  } else {
+    for (; at < end && *at != separator; ++at) {
+      if (*at == '"' || *at == '\r') {
+        Stop(*at == '"' ? kStrayQuote : kLoneCarriageReturn);
+        return false;
+      }
+    }
+  }
+  cell = std::string_view(start, static_cast<size_t>(at - start));
+  return true;
+}
+
 bool CsvRowStream::ReadRecord(const LineText& line, double* row, bool& missing) {
   const char* at = line.data;
   const char* const end = line.data + line.size;
+  // Almost every line has neither quotes nor carriage returns: its fields end at separators.
+  const bool plain = std::memchr(line.data, '"', line.size) == nullptr &&
+                     std::memchr(line.data, '\r', line.size) == nullptr;
   size_t field = 0;
-  int faultRank =
-      INT_MAX;  // the cell a problem names, if any: the first PrepareRegressionData reads
+  // The cell a problem names, if any: the first that PrepareRegressionData reads.
+  int faultRank = INT_MAX;
   int faultPosition = -1;
   std::string faultCell;
   missing = false;
   while (true) {
-    std::string_view cell;
-    if (at < end && *at == '"') {
-      if (!ReadQuoted(at, end, line.broken, cell)) return false;
-      if (at < end && *at != separator) {
-        Stop(kStrayQuote);
-        return false;
-      }
-    } else {
-      const char* const start = at;
-      for (; at < end && *at != separator; ++at) {
-        if (*at == '"' || *at == '\r') {
-          Stop(*at == '"' ? kStrayQuote : kLoneCarriageReturn);
-          return false;
-        }
-      }
-      cell = std::string_view(start, static_cast<size_t>(at - start));
-    }
-    if (field < slots.size() && slots[field] >= 0) {
-      const Cell value = ReadCell(cell, decimal);
+    const int slot = field < slots.size() ? slots[field] : -1;
+    if (!(slot >= 0 && plain && ReadNumberInPlace(at, end, row[slot]))) {
+      std::string_view cell;
+      if (!TakeField(at, end, line, plain, cell)) return false;
+      const Cell value = slot >= 0 ? ReadCell(cell, decimal) : Cell{};
       if (value.kind == CellKind::kNumber) {
-        row[slots[field]] = value.value;
-      } else if (value.kind == CellKind::kMissing) {
+        row[slot] = value.value;
+      } else if (slot >= 0 && value.kind == CellKind::kMissing) {
         missing = true;
-      } else if (ranks[field] < faultRank) {
+      } else if (slot >= 0 && ranks[field] < faultRank) {
         faultRank = ranks[field];
         faultPosition = static_cast<int>(field);
         faultCell.assign(cell);
@@ -464,6 +485,22 @@ bool CsvRowStream::ReadRecord(const LineText& line, double* row, bool& missing) 
     return false;
   }
   if (intercept) row[0] = 1.0;
+  return true;
+}
+
+bool CsvRowStream::ReadNumberInPlace(const char*& at, const char* end, double& value) const {
+  // ReadCell's rule for the common cell: a number with a decimal point, nothing around it. A
+  // number that from_chars ends at the separator or the line's end is the whole cell; anything
+  // else (blanks, a plus sign, NA, text, a decimal comma) is read by ReadCell.
+  if (decimal != '.' || at == end) return false;
+  const char lead = *at == '-' ? (at + 1 < end ? at[1] : '-') : *at;
+  if (!((lead >= '0' && lead <= '9') || lead == '.')) return false;
+  double number = 0.0;
+  const auto [stop, error] = std::from_chars(at, end, number, std::chars_format::general);
+  if (error != std::errc() || (stop != end && *stop != separator) || !std::isfinite(number))
+    return false;
+  value = number;
+  at = stop;
   return true;
 }
 

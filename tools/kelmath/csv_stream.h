@@ -131,6 +131,9 @@ class CsvRowStream {
   bool NextLine(LineText& line);
   bool Refill();
   bool ReadRecord(const LineText& line, double* row, bool& missing);
+  bool TakeField(const char*& at, const char* end, const LineText& line, bool plain,
+                 std::string_view& cell);
+  bool ReadNumberInPlace(const char*& at, const char* end, double& value) const;
   bool ReadQuoted(const char*& at, const char* end, bool broken, std::string_view& cell);
   void Stop(std::string text, int position = -1, std::string_view cell = {});
   void StopReading(const std::string& what);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -154,6 +155,7 @@ std::vector<ModelRequest> RequestsFor(const std::string& path) {
 class CsvStream : public ::testing::Test {
  protected:
   void SetUp() override { folder = kel_test::NewScratchFolder("csv_stream"); }
+  void TearDown() override { std::filesystem::remove_all(folder); }
   std::string Write(const std::string& name, const std::string& text) {
     const std::string path = folder + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
@@ -237,6 +239,12 @@ TEST_F(CsvStream, HeaderResolvesColumnsAsTheWholeFileReadingDoes) {
   EXPECT_EQ(header.headerLines, 4);
   EXPECT_EQ(header.dataStart, kel_test::ReadFile(path).find("1,2,3,4"));
   EXPECT_EQ(header.Width(), 4u);
+
+  // Lines: two blank, the header over two, a row, a blank one (CRLF), the bad row.
+  const std::string bad = Write("header_bad.csv", kel_test::ReadFile(path) + "\r\n1,x,3,4\n");
+  EXPECT_EQ(ReadInParts(bad, {"y", {"a"}, true}, {2}).problem,
+            "line 7, column 'a': 'x' is not a number");
+  EXPECT_EQ(ReadWhole(bad, {"y", {"a"}, true}).problem, "line 7, column 'a': 'x' is not a number");
 
   const CsvStreamHeader plain = ReadCsvStreamHeader(path, {"y", {}, false});
   EXPECT_EQ(plain.columns, (std::vector<int>{1, 2, 3, 0}));
@@ -375,6 +383,33 @@ TEST_F(CsvStream, QuotedCellsAndDecimalCommas) {
     EXPECT_EQ(read.rows, (std::vector<double>{1, -2250, 1.5, 1, 5, 4}));
     EXPECT_EQ(read.droppedRows, (std::vector<int>{2}));
     ExpectSameRead(read, ReadWhole(path, request));
+  }
+}
+
+TEST_F(CsvStream, EveryCellIsReadAsReadCellReadsIt) {
+  const char* const cells[] = {"1",     "-1",    ".5",       "-.5",     "5.",    "1e5",     "1E-5",
+                               "+1",    "++1",   "+-1",      "-",       "+",     ".",       "1 ",
+                               " 1",    "\t1\t", "1 x",      "NA",      " NA ",  "na",      "inf",
+                               "-inf",  "nan",   "1e400",    "-1e-400", "0x10",  "1e",      "1e+",
+                               "1.2.3", "1-",    "4.9e-324", "2e308",   "1e150", "-1e-150", "00012",
+                               "1_000", "1,5",   "-1,5e3",   ",5",      "1.5e3"};
+  for (const char decimal : {'.', ','}) {
+    for (const char* text : cells) {
+      SCOPED_TRACE(std::string("cell '") + text + "', decimal '" + decimal + "'");
+      const std::string line = std::string("1;") + text;
+      const std::string path = Write("cell.csv", "y;x\n" + line + "\n" + line);
+      const ModelRequest request = {"y", {"x"}, false, decimal};
+      const WholeRead read = ReadInParts(path, request, {2, 3, 1});
+      const kelmath_cli::Cell cell = kelmath_cli::ReadCell(text, decimal);
+      if (cell.kind == kelmath_cli::CellKind::kNumber) {
+        EXPECT_EQ(read.rows, (std::vector<double>{cell.value, 1.0, cell.value, 1.0}));
+      } else if (cell.kind == kelmath_cli::CellKind::kMissing) {
+        EXPECT_EQ(read.droppedRows, (std::vector<int>{1, 2}));
+      } else {
+        EXPECT_EQ(read.problem, ReadWhole(path, request).problem);
+        EXPECT_NE(read.problem, "");
+      }
+    }
   }
 }
 
