@@ -2,8 +2,9 @@
 # command; EXAMPLES, the guide's examples folder), in a fresh scratch folder WORKDIR:
 #  - on one process it prints the summary the guide shows (examples/kelmath_regress.out, R's
 #    numbers) and writes its files, exactly as without mpirun;
-#  - on two processes a subcommand that runs as one process fails on every rank with status 2,
-#    the message printed once and no file written;
+#  - on two processes a subcommand that runs as one process (robust) fails on every rank with
+#    status 2, the message printed once and no file written, and regress refuses an option that
+#    needs the whole file in memory in the same way;
 #  - a usage error and --help are printed once, by rank 0.
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORKDIR})
@@ -42,15 +43,28 @@ if(NOT EXISTS ${WORKDIR}/result.json OR NOT EXISTS ${WORKDIR}/plots/qq.svg)
 endif()
 
 file(REMOVE_RECURSE ${WORKDIR}/result.json ${WORKDIR}/plots)
-run_kelmath(2 ${arguments})
-count_of("kelmath: regress runs as one process; mpirun started it on 2 processes\n" "${errors}"
+run_kelmath(2 robust mtcars.csv --response mpg --columns wt,hp --json result.json)
+count_of("kelmath: robust runs as one process; mpirun started it on 2 processes\n" "${errors}"
          times)
 if(NOT status EQUAL 2 OR NOT times EQUAL 1 OR NOT output STREQUAL "")
-  message(FATAL_ERROR "on two processes: status ${status}, the message ${times} times, output "
-                      "'${output}':\n${errors}")
+  message(FATAL_ERROR "robust on two processes: status ${status}, the message ${times} times, "
+                      "output '${output}':\n${errors}")
+endif()
+if(EXISTS ${WORKDIR}/result.json)
+  message(FATAL_ERROR "robust on two processes wrote a result file")
+endif()
+
+# regress runs on every rank, streaming the file: what needs the whole file in memory is refused
+# once, before anything is read or written.
+run_kelmath(2 ${arguments})
+count_of("--plots needs the whole file in memory: it is not available with --stream or under mpirun\n"
+         "${errors}" times)
+if(NOT status EQUAL 2 OR NOT times EQUAL 1 OR NOT output STREQUAL "")
+  message(FATAL_ERROR "regress --plots on two processes: status ${status}, the message ${times} "
+                      "times, output '${output}':\n${errors}")
 endif()
 if(EXISTS ${WORKDIR}/result.json OR EXISTS ${WORKDIR}/plots)
-  message(FATAL_ERROR "on two processes a result file was written")
+  message(FATAL_ERROR "regress --plots on two processes wrote a result file")
 endif()
 
 run_kelmath(3 regress mtcars.csv --no-such-option)

@@ -11,7 +11,7 @@ namespace {
 // Bins of every histogram: a pass narrows an interval 4096-fold.
 constexpr int kBins = 4096;
 // An interval holding at most this many values (over all parts) is kept for selection.
-constexpr long long kKeptLimit = 1LL << 20;
+constexpr long long kKeptLimit = 1LL << 18;
 // A bound on the passes: after it the values of the interval are kept whatever their count
 // (reached only when more than kKeptLimit values agree to about 12 digits).
 constexpr int kMostHistogramPasses = 4;
