@@ -21,16 +21,20 @@ TOLERANCE = 1e-12
 OBSERVATION_NUMBERS = range(1, 6)  # row, then fitted ... cooks_distance, then the flags
 
 
-def generated_rows(count, dependent):
-    """y = 1 + 0.3 x1 - 0.05 x2 + 0.0003 x3 + noise; with `dependent`, x3 = x1 + x2 exactly. The
-    effects are of the noise's size: a residual far below the response, or a t far out in the
-    tail (where P changes by t^2 times t's relative change), would not be defined to 1e-12."""
+def generated_rows(count, dependent, scale=1.0):
+    """y = 0.2 + 0.15 x1 - 0.05 x2 + 0.0003 x3 + noise; with `dependent`, x3 = x1 + x2 exactly; every
+    value times `scale`. The effects are of the noise's size: a residual far below the response,
+    or a t far out in the tail (where P changes by t^2 times t's relative change), would not be
+    defined to 1e-12."""
     rng = random.Random(27)
     lines = ["id,x1,label,x2,x3,y"]
     for i in range(1, count + 1):
         x1, x2 = rng.gauss(0, 1), rng.gauss(5, 3)
         x3 = x1 + x2 if dependent else rng.uniform(-1e3, 1e3)
-        y = 1 + 0.3 * x1 - 0.05 * x2 + 0.0003 * x3 + rng.gauss(0, 1) * (1 + abs(x1))
+        y = 0.2 + 0.15 * x1 - 0.05 * x2 + 0.0003 * x3 + rng.gauss(0, 1) * (1 + abs(x1))
+        x1, x2, x3, y = (v * scale for v in (x1, x2, x3, y))
+        if dependent:
+            x3 = x1 + x2
         cells = [str(i), repr(x1), '"a, ""b"" %d"' % i, repr(x2), repr(x3), repr(y)]
         if i % 97 == 5:
             cells[rng.choice([1, 3, 4, 5])] = rng.choice(["NA", ""])
@@ -155,6 +159,21 @@ class Checks:
                 self.fail("%s, observations %s" % (where, difference))
         return reference
 
+    def scale_free(self, name, result, unscaled):
+        """The numbers a change of scale leaves alone, to 1e-10 relative (the data differ by a
+        rounding each)."""
+        if unscaled is None:
+            return
+        pairs = [(result[k], unscaled[k], k) for k in ("r_squared", "f_statistic")]
+        pairs.append((result["breusch_pagan"]["statistic"],
+                      unscaled["breusch_pagan"]["statistic"], "BP"))
+        for i, (a, b) in enumerate(zip(result["coefficients"], unscaled["coefficients"])):
+            pairs.append((a["t_value"], b["t_value"], "t[%d]" % i))
+        for value, reference, what in pairs:
+            if (value is None) != (reference is None) or \
+                    (value is not None and abs(value - reference) > 1e-10 * abs(reference)):
+                self.fail("%s: %s %r against %r unscaled" % (name, what, value, reference))
+
     def error(self, name, data, processes, arguments, message):
         """One message, status 2, no output, and nothing written beside the input."""
         folder = self.fresh_folder(name, data)
@@ -178,24 +197,36 @@ def main():
     inputs = os.path.join(workdir, "inputs")
     os.makedirs(inputs)
     data = {name: os.path.join(inputs, name + ".csv")
-            for name in ("generated", "dependent", "bad_last_line", "three_rows", "two_rows")}
+            for name in ("generated", "dependent", "huge", "tiny", "bad_last_line", "three_rows",
+                         "two_rows")}
     generated = generated_rows(3000, False)
     write(data["generated"], generated)
     write(data["dependent"], generated_rows(3000, True))
+    write(data["huge"], generated_rows(3000, False, 1e150))
+    write(data["tiny"], generated_rows(3000, True, 1e-150))
     write(data["bad_last_line"], generated + ['3001,1.5,"x",abc,2,3'], last_break=False)
     write(data["three_rows"], ["y,x", "1,2", "2,3.5", "3,4"])
     write(data["two_rows"], ["y,x", "1,2", "2,3.5"])
     checks = Checks(mpirun, program, workdir)
 
     model = ["--response", "y", "--columns", "x1,x2,x3"]
-    result = checks.same_on_every_process_count("generated", data["generated"], model)
-    if result is not None and not result["dropped_rows"]:
+    results = {}
+    results["generated"] = checks.same_on_every_process_count("generated", data["generated"],
+                                                              model)
+    if results["generated"] is not None and not results["generated"]["dropped_rows"]:
         checks.fail("the generated file has no dropped rows")
     checks.same_on_every_process_count("generated_hc5", data["generated"], model + ["--se", "hc5"])
-    result = checks.same_on_every_process_count("dependent", data["dependent"],
-                                                model + ["--se", "hc1"])
-    if result is not None and result["coefficients"][3]["estimate"] is not None:
-        checks.fail("x3 = x1 + x2 is not dropped: %r" % result["coefficients"][3])
+    results["dependent"] = checks.same_on_every_process_count("dependent", data["dependent"],
+                                                              model + ["--se", "hc1"])
+    if results["dependent"] is not None and \
+            results["dependent"]["coefficients"][3]["estimate"] is not None:
+        checks.fail("x3 = x1 + x2 is not dropped: %r" % results["dependent"]["coefficients"][3])
+    # The same rows scaled by 1e150 and 1e-150 (rounded again, so not exactly): the same t
+    # values, R^2 and tests.
+    for scaled, unscaled, se in (("huge", "generated", "classical"), ("tiny", "dependent", "hc1")):
+        result = checks.same_on_every_process_count(scaled, data[scaled], model + ["--se", se])
+        if result is not None:
+            checks.scale_free(scaled, result, results[unscaled])
     cars = ["--response", "mpg", "--columns", "wt,hp,qsec,am"]
     checks.same_on_every_process_count("mtcars", mtcars, cars)
     checks.same_on_every_process_count("mtcars_hc3", mtcars, cars + ["--se", "hc3"])
