@@ -11,6 +11,7 @@ option that needs the file in memory: status 2, the message printed once, and no
 Usage: check_streamed_regress.py MPIRUN PROGRAM MTCARS WORKDIR, MPIRUN a ';'-separated list
 (mpirun and its options)."""
 import json
+import math
 import os
 import random
 import shutil
@@ -197,13 +198,19 @@ def main():
     inputs = os.path.join(workdir, "inputs")
     os.makedirs(inputs)
     data = {name: os.path.join(inputs, name + ".csv")
-            for name in ("generated", "dependent", "huge", "tiny", "bad_last_line", "three_rows",
-                         "two_rows")}
+            for name in ("generated", "dependent", "huge", "tiny", "unit_leverage",
+                         "bad_last_line", "three_rows", "two_rows")}
     generated = generated_rows(3000, False)
     write(data["generated"], generated)
     write(data["dependent"], generated_rows(3000, True))
     write(data["huge"], generated_rows(3000, False, 1e150))
     write(data["tiny"], generated_rows(3000, True, 1e-150))
+    # The last row alone in its column has leverage 1, on the last rank.
+    noise = random.Random(5)
+    write(data["unit_leverage"], ["y,x,alone"] + ["%r,%r,%d" % (0.1 * math.sin(0.9 * i) +
+                                                                 noise.gauss(0, 1),
+                                                                 math.sin(0.9 * i), i == 500)
+                                                   for i in range(1, 501)])
     write(data["bad_last_line"], generated + ['3001,1.5,"x",abc,2,3'], last_break=False)
     write(data["three_rows"], ["y,x", "1,2", "2,3.5", "3,4"])
     write(data["two_rows"], ["y,x", "1,2", "2,3.5"])
@@ -227,6 +234,12 @@ def main():
         result = checks.same_on_every_process_count(scaled, data[scaled], model + ["--se", se])
         if result is not None:
             checks.scale_free(scaled, result, results[unscaled])
+    for se in ("hc0", "hc3"):
+        result = checks.same_on_every_process_count("unit_leverage_" + se,
+                                                     data["unit_leverage"], ["--response", "y",
+                                                                             "--se", se])
+        if result is not None and result.get("unit_leverage_rows") != [500]:
+            checks.fail("unit_leverage_%s: %r" % (se, result.get("unit_leverage_rows")))
     cars = ["--response", "mpg", "--columns", "wt,hp,qsec,am"]
     checks.same_on_every_process_count("mtcars", mtcars, cars)
     checks.same_on_every_process_count("mtcars_hc3", mtcars, cars + ["--se", "hc3"])

@@ -234,6 +234,24 @@ TEST_F(StreamedRegression, DropsTheSameDependentColumnAtEveryScale) {
   }
 }
 
+// A row alone in its column has leverage 1: HC0 stays defined, HC3 and HC5 are not, and the
+// row is named alike.
+TEST_F(StreamedRegression, NamesTheSameUnitLeverageRow) {
+  std::string csv = "y,x,alone\n";
+  char line[96];
+  for (int i = 1; i <= 30; ++i) {
+    std::snprintf(line, sizeof line, "%.17g,%.17g,%d\n", std::cos(2.1 * i) + 0.1 * i,
+                  std::sin(0.9 * i), i == 23 ? 1 : 0);
+    csv += line;
+  }
+  Write("unit.csv", csv);
+  for (const char* se : {"hc0", "hc3", "hc5"}) {
+    SCOPED_TRACE(se);
+    ExpectSameAsInMemory("unit.csv --response y --se " + std::string(se));
+    EXPECT_EQ(json::parse(Read("s.json"))["unit_leverage_rows"], json::array({23}));
+  }
+}
+
 std::set<std::string> FolderEntries(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
