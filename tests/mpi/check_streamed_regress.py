@@ -3,8 +3,9 @@ the file, against the same command streaming the file in one process without mpi
 line for line (but the Call line), every number of the JSON result to 1e-12 relative, and the
 --observations rows in data row order, each number to 1e-12 of its column's spread. The files: a
 generated one of a few thousand rows with missing values (dropped rows) and quoted labels
-holding separators, the same with a column that is the sum of two others (dropped as NA), R's
-mtcars, and three data rows on four processes (a rank with no line). Then the errors: a bad cell
+holding separators, the same with a column that is the sum of two others (dropped as NA), both
+scaled by 1e150 and 1e-150, rows of which the last has leverage 1, R's mtcars, and three data rows
+on four processes (a rank with no line). Then the errors: a bad cell
 on the last line, read by the last rank, too few rows spread over more ranks than rows, and an
 option that needs the file in memory: status 2, the message printed once, and no file written.
 
@@ -192,28 +193,42 @@ class Checks:
             self.fail("%s: files written: %s" % (where, sorted(os.listdir(folder))))
 
 
+def unit_leverage_rows(count):
+    """y = 0.1 x + noise, and a column that is 1 on the last row alone (its leverage is 1)."""
+    noise = random.Random(5)
+    lines = ["y,x,alone"]
+    for i in range(1, count + 1):
+        x = math.sin(0.9 * i)
+        lines.append("%r,%r,%d" % (0.1 * x + noise.gauss(0, 1), x, i == count))
+    return lines
+
+
+def write_inputs(inputs):
+    """The data files in the folder inputs, by name."""
+    generated = generated_rows(3000, False)
+    contents = {
+        "generated": generated,
+        "dependent": generated_rows(3000, True),
+        "huge": generated_rows(3000, False, 1e150),
+        "tiny": generated_rows(3000, True, 1e-150),
+        "unit_leverage": unit_leverage_rows(500),
+        "bad_last_line": generated + ['3001,1.5,"x",abc,2,3'],
+        "three_rows": ["y,x", "1,2", "2,3.5", "3,4"],
+        "two_rows": ["y,x", "1,2", "2,3.5"],
+    }
+    data = {}
+    for name, lines in contents.items():
+        data[name] = os.path.join(inputs, name + ".csv")
+        write(data[name], lines, last_break=name != "bad_last_line")
+    return data
+
+
 def main():
     mpirun, program, mtcars, workdir = sys.argv[1].split(";"), sys.argv[2], sys.argv[3], sys.argv[4]
     shutil.rmtree(workdir, ignore_errors=True)
     inputs = os.path.join(workdir, "inputs")
     os.makedirs(inputs)
-    data = {name: os.path.join(inputs, name + ".csv")
-            for name in ("generated", "dependent", "huge", "tiny", "unit_leverage",
-                         "bad_last_line", "three_rows", "two_rows")}
-    generated = generated_rows(3000, False)
-    write(data["generated"], generated)
-    write(data["dependent"], generated_rows(3000, True))
-    write(data["huge"], generated_rows(3000, False, 1e150))
-    write(data["tiny"], generated_rows(3000, True, 1e-150))
-    # The last row alone in its column has leverage 1, on the last rank.
-    noise = random.Random(5)
-    write(data["unit_leverage"], ["y,x,alone"] + ["%r,%r,%d" % (0.1 * math.sin(0.9 * i) +
-                                                                 noise.gauss(0, 1),
-                                                                 math.sin(0.9 * i), i == 500)
-                                                   for i in range(1, 501)])
-    write(data["bad_last_line"], generated + ['3001,1.5,"x",abc,2,3'], last_break=False)
-    write(data["three_rows"], ["y,x", "1,2", "2,3.5", "3,4"])
-    write(data["two_rows"], ["y,x", "1,2", "2,3.5"])
+    data = write_inputs(inputs)
     checks = Checks(mpirun, program, workdir)
 
     model = ["--response", "y", "--columns", "x1,x2,x3"]
@@ -245,7 +260,7 @@ def main():
     checks.same_on_every_process_count("mtcars_hc3", mtcars, cars + ["--se", "hc3"])
     checks.same_on_every_process_count("three_rows", data["three_rows"], ["--response", "y"])
 
-    last_line = len(generated) + 1
+    last_line = 1 + 3000 + 1  # the header, the generated rows, then the bad one
     for processes in (2, 3, 4):
         checks.error("bad_last_line", data["bad_last_line"], processes, model,
                      "bad_last_line.csv: rank %d, line %d, column 'x2': 'abc' is not a number"
