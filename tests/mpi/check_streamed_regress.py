@@ -24,10 +24,10 @@ OBSERVATION_NUMBERS = range(1, 6)  # row, then fitted ... cooks_distance, then t
 
 
 def generated_rows(count, dependent, scale=1.0):
-    """y = 0.2 + 0.15 x1 - 0.05 x2 + 0.0003 x3 + noise; with `dependent`, x3 = x1 + x2 exactly; every
-    value times `scale`. The effects are of the noise's size: a residual far below the response,
-    or a t far out in the tail (where P changes by t^2 times t's relative change), would not be
-    defined to 1e-12."""
+    """y = 0.2 + 0.15 x1 - 0.05 x2 + 0.0003 x3 + noise; with `dependent`, x3 = x1 + x2 exactly;
+    every value times `scale`. The effects are of the noise's size: a residual far below the
+    response, or a t far out in the tail (where P changes by t^2 times t's relative change),
+    would not be defined to 1e-12."""
     rng = random.Random(27)
     lines = ["id,x1,label,x2,x3,y"]
     for i in range(1, count + 1):
