@@ -1,6 +1,6 @@
 // The processes of one run of the kelmath command and the collective operations between them:
 // one process (SingleProcessContext, always built) or the ranks that mpirun started
-// (MpiContext, mpi_context.h, built with -DKELMATH_MPI=ON).
+// (MpiContext, mpi/mpi_context.h, built with -DKELMATH_MPI=ON).
 //
 // Every operation is collective: every rank calls the same operations in the same order, and a
 // rank that skips one leaves the others waiting in it. A step that can fail on some ranks is
