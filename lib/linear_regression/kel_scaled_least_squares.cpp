@@ -9,6 +9,7 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_fit_statistics.h"
+#include "linear_regression/kel_scaled_fit_parts.h"
 #include "statistics/kel_distributions.h"
 
 namespace {
@@ -107,118 +108,6 @@ ScaledColumn scaleColumn(const Column& values, bool centre, const RowWeights& we
   return s;
 }
 
-// Householder QR that keeps the columns in order and aliases those too close to the span of the
-// kept earlier ones (LINPACK's limited pivoting as R uses it).
-struct KeptQr {
-  int m = 0;
-  std::vector<int> kept;           // design columns kept
-  std::vector<Column> reflectors;  // v_k (zero above row k), H_k = I - v v^T / beta
-  std::vector<double> betas;
-  std::vector<Column> r;  // column k of R: its first k + 1 entries
-};
-
-void applyReflector(const KeptQr& qr, size_t k, Column& a) {
-  const Column& v = qr.reflectors[k];
-  double dot = 0.0;
-  for (int i = static_cast<int>(k); i < qr.m; ++i) dot += v[i] * a[i];
-  const double factor = dot / qr.betas[k];
-  for (int i = static_cast<int>(k); i < qr.m; ++i) a[i] -= factor * v[i];
-}
-
-void applyQTranspose(const KeptQr& qr, Column& a) {
-  for (size_t k = 0; k < qr.reflectors.size(); ++k) applyReflector(qr, k, a);
-}
-
-void applyQ(const KeptQr& qr, Column& a) {
-  for (size_t k = qr.reflectors.size(); k-- > 0;) applyReflector(qr, k, a);
-}
-
-KeptQr factorKept(const std::vector<ScaledColumn>& columns, int m, double tolerance,
-                  std::vector<int>& aliased) {
-  KeptQr qr;
-  qr.m = m;
-  for (size_t c = 0; c < columns.size(); ++c) {
-    Column a = columns[c].unit;
-    applyQTranspose(qr, a);
-    const int k = static_cast<int>(qr.kept.size());
-    double tail = 0.0;
-    for (int i = k; i < m; ++i) tail += a[i] * a[i];
-    tail = std::sqrt(tail);
-    // The columns have unit length (or none): the tolerance is relative to it.
-    if (columns[c].norm == 0.0 || k == m || tail < tolerance) {
-      aliased.push_back(static_cast<int>(c));
-      continue;
-    }
-    const double alpha = a[k] > 0.0 ? -tail : tail;
-    // R's column is the head of a; the reflection vector takes a's storage, its head zeroed.
-    Column r(a.begin(), a.begin() + k + 1);
-    r[k] = alpha;
-    Column v = std::move(a);
-    std::fill(v.begin(), v.begin() + k, 0.0);
-    v[k] -= alpha;
-    qr.betas.push_back(-alpha * v[k]);  // v^T v / 2
-    qr.reflectors.push_back(std::move(v));
-    qr.r.push_back(std::move(r));
-    qr.kept.push_back(static_cast<int>(c));
-  }
-  return qr;
-}
-
-// Inverse of the upper triangular R (k x k), row-major.
-std::vector<Column> invertUpper(const KeptQr& qr) {
-  const size_t k = qr.r.size();
-  std::vector<Column> inverse(k, Column(k, 0.0));
-  for (size_t j = 0; j < k; ++j) {
-    inverse[j][j] = 1.0 / qr.r[j][j];
-    for (size_t i = j; i-- > 0;) {
-      double sum = 0.0;
-      for (size_t l = i + 1; l <= j; ++l) sum += qr.r[l][i] * inverse[l][j];
-      inverse[i][j] = -sum / qr.r[i][i];
-    }
-  }
-  return inverse;
-}
-
-// Ratio of the extreme singular values of R by one-sided Jacobi rotations (R is small).
-double conditionNumber(const KeptQr& qr) {
-  const size_t k = qr.r.size();
-  if (k == 0) return 1.0;
-  std::vector<Column> a(k, Column(k, 0.0));
-  for (size_t j = 0; j < k; ++j)
-    for (size_t i = 0; i <= j; ++i) a[j][i] = qr.r[j][i];
-  for (int sweep = 0; sweep < 60; ++sweep) {
-    bool rotated = false;
-    for (size_t p = 0; p < k; ++p)
-      for (size_t q = p + 1; q < k; ++q) {
-        double alpha = 0.0, beta = 0.0, gamma = 0.0;
-        for (size_t i = 0; i < k; ++i) {
-          alpha += a[p][i] * a[p][i];
-          beta += a[q][i] * a[q][i];
-          gamma += a[p][i] * a[q][i];
-        }
-        if (std::fabs(gamma) <= kelMachEps * std::sqrt(alpha * beta)) continue;
-        rotated = true;
-        const double zeta = (beta - alpha) / (2.0 * gamma);
-        const double t = std::copysign(1.0, zeta) / (std::fabs(zeta) + std::hypot(1.0, zeta));
-        const double c = 1.0 / std::hypot(1.0, t), s = c * t;
-        for (size_t i = 0; i < k; ++i) {
-          const double x = a[p][i], y = a[q][i];
-          a[p][i] = c * x - s * y;
-          a[q][i] = s * x + c * y;
-        }
-      }
-    if (!rotated) break;
-  }
-  double largest = 0.0, smallest = std::numeric_limits<double>::infinity();
-  for (const Column& column : a) {
-    double squares = 0.0;
-    for (const double v : column) squares += v * v;
-    largest = std::max(largest, std::sqrt(squares));
-    smallest = std::min(smallest, std::sqrt(squares));
-  }
-  return largest / smallest;
-}
-
 // The fit in scaled units, shared by the statistics below.
 struct ScaledFit {
   int m = 0, rank = 0, dof = 0;
@@ -226,7 +115,7 @@ struct ScaledFit {
   RowWeights weights;
   std::vector<ScaledColumn> columns;
   ScaledColumn response;
-  KeptQr qr;
+  KelKeptQr qr;
   std::vector<Column> rInverse;
   Column coefficients;  // of the kept unit columns, for the unit response
   Column residuals;     // of the unit response
@@ -239,22 +128,22 @@ struct ScaledFit {
 
 void solveScaled(ScaledFit& f, double tolerance, KelScaledLeastSquaresResult& out) {
   std::vector<int> aliased;
-  f.qr = factorKept(f.columns, f.m, tolerance, aliased);
+  f.qr = KelFactorKeptColumns(f.columns, f.m, tolerance, aliased);
   const int first = f.intercept ? 2 : 1;
   for (const int c : aliased) out.aliasedColumns.push_back(c + first);
   const size_t k = f.qr.kept.size();
   f.rank = static_cast<int>(k) + (f.intercept ? 1 : 0);
   f.dof = f.m - f.rank;
-  f.rInverse = invertUpper(f.qr);
+  f.rInverse = KelInvertKeptR(f.qr);
   Column z = f.response.unit;
-  applyQTranspose(f.qr, z);
+  KelApplyKeptQTranspose(f.qr, z);
   f.coefficients.assign(k, 0.0);
   for (size_t i = 0; i < k; ++i) {
     for (size_t j = i; j < k; ++j) f.coefficients[i] += f.rInverse[i][j] * z[j];
     f.ess += z[i] * z[i];
     z[i] = 0.0;
   }
-  applyQ(f.qr, z);
+  KelApplyKeptQ(f.qr, z);
   f.residuals = z;
   for (const double e : z) f.rss += e * e;
   for (const double v : f.response.unit) f.tss += v * v;
@@ -266,7 +155,7 @@ void solveScaled(ScaledFit& f, double tolerance, KelScaledLeastSquaresResult& ou
   for (size_t j = 0; j < k; ++j) {
     std::fill(e.begin(), e.end(), 0.0);
     e[j] = 1.0;
-    for (size_t l = j + 1; l-- > 0;) applyReflector(f.qr, l, e);
+    for (size_t l = j + 1; l-- > 0;) KelApplyKeptReflector(f.qr, l, e);
     for (int i = 0; i < f.m; ++i) f.leverages[i] += e[i] * e[i];
   }
 }
@@ -337,22 +226,6 @@ void fillParameters(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out)
   out.standardErrors(1) = std::ldexp(f.sigmaMantissa * std::sqrt(squares), f.sigmaExponent);
 }
 
-void fillInference(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
-  out.tValues = KelVector(n);
-  out.pValues = KelVector(n);
-  out.ciLow = KelVector(n);
-  out.ciHigh = KelVector(n);
-  const double q = KelTStudentQuantile(0.025, f.dof);
-  for (int j = 1; j <= n; ++j) {
-    const double b = out.estimates(j), se = out.standardErrors(j);
-    const bool defined = !std::isnan(b) && se > 0.0;
-    out.tValues(j) = defined ? b / se : kNaN;
-    out.pValues(j) = defined ? 2.0 * KelTStudentProbability(f.dof, std::fabs(b / se)) : kNaN;
-    out.ciLow(j) = b - q * se;
-    out.ciHigh(j) = b + q * se;
-  }
-}
-
 void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
   const double m = f.m;
   out.rSquared = 1.0 - f.rss / f.tss;
@@ -388,7 +261,7 @@ void fillBreuschPagan(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
   for (int i = 0; i < f.m; ++i) w[i] = f.residuals[i] * f.residuals[i] - f.rss / f.m;
   for (const double v : w) total += v * v;
   Column projected = w;
-  applyQTranspose(f.qr, projected);
+  KelApplyKeptQTranspose(f.qr, projected);
   double explained = 0.0;
   for (size_t k = 0; k < f.qr.kept.size(); ++k) explained += projected[k] * projected[k];
   out.breuschPagan = f.m * explained / total;
@@ -479,11 +352,11 @@ KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const K
   solveScaled(f, options.aliasTolerance, out);
   out.rank = f.rank;
   out.residualDegreesOfFreedom = f.dof;
-  out.conditionNumber = conditionNumber(f.qr);
+  out.conditionNumber = KelKeptConditionNumber(f.qr);
   detectExactFit(f, out);
   chooseSigma(f, options, out);
   fillParameters(f, n, out);
-  fillInference(f, n, out);
+  KelFillScaledInference(f.dof, out);
   fillModel(f, out);
   fillBreuschPagan(f, out);
   fillObservations(f, y, out);

@@ -8,6 +8,7 @@
 #include "foundation/kel_errors.h"
 #include "foundation/kel_output.h"
 #include "linear_regression/kel_fit_statistics.h"
+#include "linear_regression/kel_scaled_fit_parts.h"
 #include "linear_regression/kel_streaming_least_squares.h"
 #include "statistics/kel_distributions.h"
 
@@ -52,109 +53,6 @@ UnitColumn unitColumn(const KelMatrix& T, int first, int j, bool intercept, doub
   return c;
 }
 
-// Householder QR of the block's unit columns that keeps them in order and aliases a column
-// closer than the tolerance to the span of the kept earlier ones, as the in-memory fit does on
-// the rows: the block is Q' times those rows, so the distances are the same.
-struct KeptQr {
-  int m = 0;
-  std::vector<int> kept;
-  std::vector<Column> reflectors;  // v_k (zero above row k), H_k = I - v v^T / beta
-  std::vector<double> betas;
-  std::vector<Column> r;  // column k of R: its first k + 1 entries
-};
-
-void applyQTranspose(const KeptQr& qr, Column& a) {
-  for (size_t k = 0; k < qr.reflectors.size(); ++k) {
-    const Column& v = qr.reflectors[k];
-    double dot = 0.0;
-    for (int i = static_cast<int>(k); i < qr.m; ++i) dot += v[i] * a[i];
-    const double factor = dot / qr.betas[k];
-    for (int i = static_cast<int>(k); i < qr.m; ++i) a[i] -= factor * v[i];
-  }
-}
-
-KeptQr factorKept(const std::vector<UnitColumn>& columns, int m, std::vector<int>& aliased) {
-  KeptQr qr;
-  qr.m = m;
-  for (size_t c = 0; c < columns.size(); ++c) {
-    Column a = columns[c].unit;
-    applyQTranspose(qr, a);
-    const int k = static_cast<int>(qr.kept.size());
-    double tail = 0.0;
-    for (int i = k; i < m; ++i) tail += a[i] * a[i];
-    tail = std::sqrt(tail);
-    if (columns[c].norm == 0.0 || tail < kelAliasTolerance) {
-      aliased.push_back(static_cast<int>(c));
-      continue;
-    }
-    const double alpha = a[k] > 0.0 ? -tail : tail;
-    Column r(a.begin(), a.begin() + k + 1);
-    r[k] = alpha;
-    Column v = std::move(a);
-    std::fill(v.begin(), v.begin() + k, 0.0);
-    v[k] -= alpha;
-    qr.betas.push_back(-alpha * v[k]);
-    qr.reflectors.push_back(std::move(v));
-    qr.r.push_back(std::move(r));
-    qr.kept.push_back(static_cast<int>(c));
-  }
-  return qr;
-}
-
-std::vector<Column> invertUpper(const KeptQr& qr) {
-  const size_t k = qr.r.size();
-  std::vector<Column> inverse(k, Column(k, 0.0));
-  for (size_t j = 0; j < k; ++j) {
-    inverse[j][j] = 1.0 / qr.r[j][j];
-    for (size_t i = j; i-- > 0;) {
-      double sum = 0.0;
-      for (size_t l = i + 1; l <= j; ++l) sum += qr.r[l][i] * inverse[l][j];
-      inverse[i][j] = -sum / qr.r[i][i];
-    }
-  }
-  return inverse;
-}
-
-// Ratio of the extreme singular values of R by one-sided Jacobi rotations (R is small).
-double conditionNumber(const KeptQr& qr) {
-  const size_t k = qr.r.size();
-  if (k == 0) return 1.0;
-  std::vector<Column> a(k, Column(k, 0.0));
-  for (size_t j = 0; j < k; ++j)
-    for (size_t i = 0; i <= j; ++i) a[j][i] = qr.r[j][i];
-  for (int sweep = 0; sweep < 60; ++sweep) {
-    bool rotated = false;
-    for (size_t p = 0; p < k; ++p)
-      for (size_t q = p + 1; q < k; ++q) {
-        double alpha = 0.0, beta = 0.0, gamma = 0.0;
-        for (size_t i = 0; i < k; ++i) {
-          alpha += a[p][i] * a[p][i];
-          beta += a[q][i] * a[q][i];
-          gamma += a[p][i] * a[q][i];
-        }
-        if (std::fabs(gamma) <= kelMachEps * std::sqrt(alpha * beta)) continue;
-        rotated = true;
-        const double zeta = (beta - alpha) / (2.0 * gamma);
-        const double t = std::copysign(1.0, zeta) / (std::fabs(zeta) + std::hypot(1.0, zeta));
-        const double c = 1.0 / std::hypot(1.0, t), s = c * t;
-        for (size_t i = 0; i < k; ++i) {
-          const double x = a[p][i], y = a[q][i];
-          a[p][i] = c * x - s * y;
-          a[q][i] = s * x + c * y;
-        }
-      }
-    if (!rotated) break;
-  }
-  double largest = 0.0, smallest = std::numeric_limits<double>::infinity();
-  for (const Column& column : a) {
-    double squares = 0.0;
-    for (const double v : column) squares += v * v;
-    largest = std::max(largest, std::sqrt(squares));
-    smallest = std::min(smallest, std::sqrt(squares));
-  }
-  return largest / smallest;
-}
-
 // The fit in scaled units, as the in-memory fit's: the unit columns, the kept QR, and the sums
 // of squares of the unit response.
 struct ScaledFit {
@@ -162,7 +60,7 @@ struct ScaledFit {
   bool intercept = true;
   std::vector<UnitColumn> columns;
   UnitColumn response;
-  KeptQr qr;
+  KelKeptQr qr;
   std::vector<Column> rInverse;
   Column coefficients;
   double rss = 0.0, tss = 0.0, ess = 0.0;
@@ -185,15 +83,15 @@ ScaledFit scaledColumns(const KelMatrix& T, bool intercept, const std::vector<do
 void solveScaled(ScaledFit& f, KelScaledLeastSquaresResult& out) {
   std::vector<int> aliased;
   const int size = static_cast<int>(f.response.unit.size());
-  f.qr = factorKept(f.columns, size, aliased);
+  f.qr = KelFactorKeptColumns(f.columns, size, kelAliasTolerance, aliased);
   const int firstColumn = f.intercept ? 2 : 1;
   for (const int c : aliased) out.aliasedColumns.push_back(c + firstColumn);
   const size_t k = f.qr.kept.size();
   f.rank = static_cast<int>(k) + (f.intercept ? 1 : 0);
   f.dof = f.m - f.rank;
-  f.rInverse = invertUpper(f.qr);
+  f.rInverse = KelInvertKeptR(f.qr);
   Column z = f.response.unit;
-  applyQTranspose(f.qr, z);
+  KelApplyKeptQTranspose(f.qr, z);
   f.coefficients.assign(k, 0.0);
   for (size_t i = 0; i < k; ++i) {
     for (size_t j = i; j < k; ++j) f.coefficients[i] += f.rInverse[i][j] * z[j];
@@ -247,22 +145,6 @@ void fillParameters(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out)
   double squares = 1.0 / f.m;
   for (const double v : u) squares += v * v;
   out.standardErrors(1) = std::ldexp(f.sigmaMantissa * std::sqrt(squares), f.sigmaExponent);
-}
-
-void fillInference(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
-  out.tValues = KelVector(n);
-  out.pValues = KelVector(n);
-  out.ciLow = KelVector(n);
-  out.ciHigh = KelVector(n);
-  const double q = KelTStudentQuantile(0.025, f.dof);
-  for (int j = 1; j <= n; ++j) {
-    const double b = out.estimates(j), se = out.standardErrors(j);
-    const bool defined = !std::isnan(b) && se > 0.0;
-    out.tValues(j) = defined ? b / se : kNaN;
-    out.pValues(j) = defined ? 2.0 * KelTStudentProbability(f.dof, std::fabs(b / se)) : kNaN;
-    out.ciLow(j) = b - q * se;
-    out.ciHigh(j) = b + q * se;
-  }
 }
 
 void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
@@ -322,10 +204,10 @@ KelScaledLeastSquaresResult KelStreamingLeastSquares::Fit() const {
   solveScaled(f, out);
   out.rank = f.rank;
   out.residualDegreesOfFreedom = f.dof;
-  out.conditionNumber = conditionNumber(f.qr);
+  out.conditionNumber = KelKeptConditionNumber(f.qr);
   detectExactFit(f, out);
   fillParameters(f, columns, out);
-  fillInference(f, columns, out);
+  KelFillScaledInference(f.dof, out);
   fillModel(f, out);
   fillPredictor(f, columns, out.predictor);
   return out;
