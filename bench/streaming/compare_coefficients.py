@@ -5,8 +5,8 @@
 Each argument is an anchor's output (lines "coefficient NAME VALUE"), a JSON file of
 `kelmath regress --json` (its "coefficients" array of objects with "name" and "estimate"), or
 the word "truth" for the generator's model: intercept 1, b_j = (-1)^(j+1) j / 10 for x1..x10.
-Prints "max relative difference D (worst: NAME)", max over the names of both, of
-|other - reference| / |reference|; exits 1 when the two name different coefficients.
+Prints "D at NAME": D the largest over the coefficients of |other - reference| / |reference|, NAME
+the coefficient where it is reached. Exits 1 when the two name different coefficients.
 """
 import json
 import sys
@@ -68,7 +68,7 @@ def main():
         sys.exit(f"different coefficients: {sorted(reference)} and {sorted(other)}")
     worst = max(reference, key=lambda n: abs(other[n] - reference[n]) / abs(reference[n]))
     difference = abs(other[worst] - reference[worst]) / abs(reference[worst])
-    print(f"max relative difference {difference:.2e} (worst: {worst})")
+    print(f"{difference:.2e} at {worst}")
 
 
 main()

@@ -1,7 +1,9 @@
 #!/bin/bash
 # Benchmark (not a test): least squares on a CSV file larger than a program would like to hold,
 # the `kelmath` command's streaming and MPI fits against the in-memory anchors R (data.table
-# fread, lm) and statsmodels (pandas read_csv, OLS) and the out-of-core Dask lstsq.
+# fread, lm) and statsmodels (pandas read_csv, OLS) and the out-of-core Dask lstsq; every fit's
+# coefficients are compared with statsmodels' and with a long-double solution of the file's exact
+# doubles (longdouble_reference.py), which says whose digits the differences are.
 #
 #   bench/streaming/run.sh [--kelmath PATH] [--work DIR] [--tools LIST] [--ranks LIST]
 #                          [--memory-limit-mb MB] [--keep-data] ROWS...
@@ -10,8 +12,8 @@
 # (x1..x10, y, about 200 bytes a row), then each tool of LIST runs on it under /usr/bin/time -v
 # (wall time, peak resident memory) with its address space limited to MB (default 22000), so a
 # fit that does not fit fails with its own allocation error instead of waking the kernel's OOM
-# killer. The markdown table goes to standard output as it grows, then the coefficient accuracy
-# lines; each run's output stays in DIR/logs. The data file is deleted after its size unless
+# killer. The markdown table goes to standard output as it grows, then the table of coefficient
+# differences; each run's output stays in DIR/logs. The data file is deleted after its size unless
 # --keep-data.
 #
 #   --kelmath PATH  the built command (build/tools/kelmath/kelmath). Its rows are skipped, each
@@ -20,7 +22,8 @@
 #                   MPI or mpirun is missing (the MPI rows).
 #   --work DIR      where the data, the generator and the logs go (default /tmp/kelmath_streaming);
 #                   never inside the repository.
-#   --tools LIST    a subset of "write fread lm statsmodels dask kelmath" (the default: all).
+#   --tools LIST    a subset of "write fread lm statsmodels reference dask kelmath" (the default:
+#                   all; "write" only shows the generator's row).
 #   --ranks LIST    the process counts of the MPI rows (default "1 2").
 #
 # Needs g++, R with r-cran-data.table, Debian's python3-pandas, python3-statsmodels and
@@ -31,7 +34,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 python=/usr/bin/python3
 kelmath=""
 work=/tmp/kelmath_streaming
-tools="write fread lm statsmodels dask kelmath"
+tools="write fread lm statsmodels reference dask kelmath"
 ranks="1 2"
 limit_mb=22000
 keep_data=0
@@ -121,15 +124,32 @@ report() {
   fi
 }
 
-compare() {
-  label=$1
-  shift
-  case $2 in
-    *.json) [ -s "$2" ] ;;
-    *) grep -q '^coefficient' "$2" 2>/dev/null ;;
-  esac || return 0
-  echo "- $(power_of_ten "$rows") rows, $label: $("$python" "$here/compare_coefficients.py" "$@" 2>&1)" \
-    >> "$accuracy"
+# Whether $1 holds coefficients: "truth", a non-empty JSON file, or an anchor's coefficient lines.
+has_coefficients() {
+  case $1 in
+    truth) return 0 ;;
+    *.json) [ -s "$1" ] ;;
+    *) grep -q '^coefficient' "$1" 2>/dev/null ;;
+  esac
+}
+
+# The largest relative difference of the coefficients in $2 from those in $1, or – when either
+# is missing or both are the same file.
+difference() {
+  if [ "$1" != "$2" ] && has_coefficients "$1" && has_coefficients "$2"; then
+    "$python" "$here/compare_coefficients.py" "$1" "$2" 2>&1
+  else
+    echo "–"
+  fi
+}
+
+# One row of the accuracy table: the fit named $1, whose coefficients are in $2, against
+# statsmodels' and against the long-double reference.
+accuracy_row() {
+  has_coefficients "$2" || return 0
+  printf '| %s | %s | %s | %s |\n' "$(power_of_ten "$rows")" "$1" \
+    "$(difference "$work/logs/statsmodels_$rows.out" "$2")" \
+    "$(difference "$work/logs/reference_$rows.out" "$2")" >> "$accuracy"
 }
 
 run_anchors() {
@@ -145,6 +165,10 @@ run_anchors() {
   if has_tool statsmodels; then
     measure "statsmodels_$rows" "$python" "$here/statsmodels_fit.py" "$data"
     report "pandas read_csv + statsmodels OLS" "statsmodels_$rows" "$(phases "statsmodels_$rows")"
+  fi
+  if has_tool reference; then
+    measure "reference_$rows" "$python" "$here/longdouble_reference.py" "$data"
+    report "long-double reference (blocks of 10^6 rows)" "reference_$rows" "$(phases "reference_$rows")"
   fi
   if has_tool dask; then
     measure "dask_$rows" "$python" "$here/dask_lstsq.py" "$data"
@@ -183,23 +207,19 @@ run_kelmath() {
   done
 }
 
-# The accuracy lines of one size: each fit against statsmodels' (R's when statsmodels did not
-# finish), and the reference against the generator's model for the scale of the sampling error.
+# The accuracy rows of one size; the last compares the generator's b with the reference, the
+# sampling error that sets the scale of the differences that matter to a user.
 compare_size() {
-  reference=$work/logs/statsmodels_$rows.out
-  name=statsmodels
-  if ! grep -q '^coefficient' "$reference" 2>/dev/null; then
-    reference=$work/logs/lm_$rows.out
-    name="R lm"
-  fi
-  grep -q '^coefficient' "$reference" 2>/dev/null || return 0
-  [ "$name" = "R lm" ] || compare "R lm vs $name" "$reference" "$work/logs/lm_$rows.out"
-  compare "Dask lstsq vs $name" "$reference" "$work/logs/dask_$rows.out"
-  compare "kelmath --stream vs $name" "$reference" "$work/logs/kelmath_stream_$rows.json"
+  accuracy_row "R lm" "$work/logs/lm_$rows.out"
+  accuracy_row "statsmodels OLS" "$work/logs/statsmodels_$rows.out"
+  accuracy_row "Dask lstsq" "$work/logs/dask_$rows.out"
+  accuracy_row "kelmath --stream" "$work/logs/kelmath_stream_$rows.json"
   for p in $ranks; do
-    compare "mpirun -np $p kelmath vs $name" "$reference" "$work/logs/kelmath_mpi${p}_$rows.json"
+    accuracy_row "mpirun -np $p kelmath" "$work/logs/kelmath_mpi${p}_$rows.json"
   done
-  compare "$name vs the generator's b (sampling error, for scale)" truth "$reference"
+  if has_coefficients "$work/logs/reference_$rows.out"; then
+    accuracy_row "the generator's b (sampling error)" truth
+  fi
 }
 
 echo "| rows | tool | seconds | peak MB | note |"
@@ -220,6 +240,8 @@ for rows in "$@"; do
   [ "$keep_data" -eq 1 ] || rm -f "$data"
 done
 echo
-echo "Coefficients, largest relative difference over the 11 estimates:"
+echo "Largest relative difference over the 11 coefficients, and where:"
 echo
+echo "| rows | coefficients of | vs statsmodels | vs long-double reference |"
+echo "|---:|---|---:|---:|"
 cat "$accuracy"
