@@ -13,7 +13,9 @@
 # (wall time, peak resident memory) with its address space limited to MB (default 22000), so a
 # fit that does not fit fails with its own allocation error instead of waking the kernel's OOM
 # killer. The markdown table goes to standard output as it grows, then the table of coefficient
-# differences; each run's output stays in DIR/logs. The data file is deleted after its size unless
+# differences; each run's output stays in DIR/logs. A size's data are the same at every run, so
+# the differences also use the coefficients an earlier run on the same DIR left there: the tools
+# of one size may be run in several goes (say the slow reference alone). The data file is deleted after its size unless
 # --keep-data.
 #
 #   --kelmath PATH  the built command (build/tools/kelmath/kelmath). Its rows are skipped, each
@@ -226,7 +228,6 @@ echo "| rows | tool | seconds | peak MB | note |"
 echo "|---:|---|---:|---:|---|"
 for rows in "$@"; do
   data=$work/regression_$rows.csv
-  rm -f "$work"/logs/*_"$rows".*
   if [ ! -f "$data" ]; then
     measure "write_$rows" "$generator" "$rows" "$work"
     [ "$status" -eq 0 ] || { report "make_regression_csv" "write_$rows" ""; exit 1; }
