@@ -16,11 +16,28 @@ DensityBins::DensityBins(double left, double top, double width, double height, i
       rows(rows),
       counts(static_cast<size_t>(columns) * rows, 0) {}
 
+namespace {
+
+// The bin of position within [start, start + extent] split into parts: clamped in double
+// before the conversion, which NaN and infinities would make undefined.
+int BinAlong(double position, double start, double extent, int parts) {
+  const double bin = std::clamp((position - start) / extent * parts, 0.0, parts - 1.0);
+  return std::isnan(bin) ? -1 : static_cast<int>(bin);
+}
+
+}  // namespace
+
+int DensityBins::ColumnOf(double x) const {
+  return BinAlong(x, left, width, columns);
+}
+
+int DensityBins::RowOf(double y) const {
+  return BinAlong(y, top, height, rows);
+}
+
 void DensityBins::Add(double x, double y) {
-  // Clamped in double before the conversion, which NaN and infinities would make undefined.
-  const double c = std::clamp((x - left) / width * columns, 0.0, columns - 1.0);
-  const double r = std::clamp((y - top) / height * rows, 0.0, rows - 1.0);
-  if (std::isnan(c) || std::isnan(r)) return;
+  const int c = ColumnOf(x), r = RowOf(y);
+  if (c < 0 || r < 0) return;
   ++counts[static_cast<size_t>(r) * columns + static_cast<size_t>(c)];
 }
 

@@ -18,6 +18,13 @@ class DensityBins {
 
   // Counts one point; points on or beyond an edge count in the bin at that edge.
   void Add(double x, double y);
+  // The column and the row of the bin Add counts a point at x or y in; -1 for NaN.
+  int ColumnOf(double x) const;
+  int RowOf(double y) const;
+  // Adds count points to the bin in column c and row r.
+  void AddToBin(int c, int r, int64_t count) {
+    counts[static_cast<size_t>(r) * columns + c] += count;
+  }
 
   int Columns() const { return columns; }
   int Rows() const { return rows; }

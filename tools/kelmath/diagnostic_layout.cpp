@@ -13,7 +13,9 @@ namespace {
 
 using kel_plot::Layout;
 
-kel_plot::Scales ChooseScales(const DiagnosticPanel& f) {
+}  // namespace
+
+kel_plot::Scales PanelScales(const DiagnosticPanel& f) {
   // Without a point the frame still shows, over [0, 1].
   // Only finite values count (a NaN, as a standardized residual at leverage 1, is not drawn); the
   // ranges start empty, and an axis without a finite value spans [0, 1].
@@ -30,12 +32,22 @@ kel_plot::Scales ChooseScales(const DiagnosticPanel& f) {
     widen(m.x, xMin, xMax);
     widen(m.y, yMin, yMax);
   }
+  if (f.streamed) {
+    for (const double x : {f.streamed->xLow, f.streamed->xHigh}) widen(x, xMin, xMax);
+    for (const double y : {f.streamed->yLow, f.streamed->yHigh}) widen(y, yMin, yMax);
+  }
   return {kel_plot::ChooseAxis(xMin, xMax), kel_plot::ChooseAxis(yMin, yMax)};
 }
 
+DensityBins DrawingAreaBins() {
+  return DensityBins(Layout::kLeft, Layout::kTop, Layout::kRight - Layout::kLeft,
+                     Layout::kBottom - Layout::kTop, kDensityColumns, kDensityRows);
+}
+
+namespace {
+
 DensityBins BinMarks(const DiagnosticPanel& f, const kel_plot::Scales& s) {
-  DensityBins bins(Layout::kLeft, Layout::kTop, Layout::kRight - Layout::kLeft,
-                   Layout::kBottom - Layout::kTop, kDensityColumns, kDensityRows);
+  DensityBins bins = DrawingAreaBins();
   for (const PanelMark& m : f.marks) bins.Add(s.X(m.x), s.Y(m.y));
   return bins;
 }
@@ -53,7 +65,9 @@ std::vector<size_t> EmphasizedMarks(const DiagnosticPanel& f, const std::vector<
     std::nth_element(chosen.begin(), chosen.begin() + kIndividualPoints, chosen.end(),
                      [&](size_t a, size_t b) {
                        if (rank[a] != rank[b]) return rank[a] > rank[b];
-                       return f.marks[a].extremeness > f.marks[b].extremeness;
+                       if (f.marks[a].extremeness != f.marks[b].extremeness)
+                         return f.marks[a].extremeness > f.marks[b].extremeness;
+                       return a < b;
                      });
     chosen.resize(kIndividualPoints);
     std::sort(chosen.begin(), chosen.end());
@@ -62,10 +76,14 @@ std::vector<size_t> EmphasizedMarks(const DiagnosticPanel& f, const std::vector<
 }
 
 std::vector<std::string> DensityNote(const DiagnosticPanel& f, size_t drawn) {
-  size_t flagged = 0;
+  size_t flagged = 0, points = f.marks.size();
   for (const PanelMark& m : f.marks) flagged += m.emphasis > 0 ? 1 : 0;
+  if (f.streamed) {
+    flagged = static_cast<size_t>(f.streamed->emphasized);
+    points = static_cast<size_t>(f.streamed->points);
+  }
   std::vector<std::string> lines = {
-      "Shaded: density of", FormatCount(f.marks.size()) + " points in",
+      "Shaded: density of", FormatCount(points) + " points in",
       std::to_string(kDensityColumns) + " x " + std::to_string(kDensityRows) + " bins"};
   const std::string name = f.poolName.empty() ? "flagged rows" : f.poolName;
   if (drawn >= flagged) {
@@ -86,8 +104,11 @@ std::vector<PlacedLabel> PlaceRowLabels(const DiagnosticPanel& f, const kel_plot
   order.resize(f.marks.size());
   std::iota(order.begin(), order.end(), 0);
   const size_t labelled = std::min<size_t>(f.labelled, order.size());
+  // Ties go to the earlier mark, so that the same marks are labelled alike however many others
+  // the panel holds.
   std::partial_sort(order.begin(), order.begin() + labelled, order.end(), [&](size_t a, size_t b) {
-    return f.marks[a].extremeness > f.marks[b].extremeness;
+    const double x = f.marks[a].extremeness, y = f.marks[b].extremeness;
+    return x > y || (x == y && a < b);
   });
   order.resize(labelled);
   std::vector<LabelRequest> requests;
@@ -126,8 +147,8 @@ std::vector<int64_t> DensityKeyCounts(int64_t largest) {
 
 PanelLayout LayOutPanel(const DiagnosticPanel& panel) {
   PanelLayout layout;
-  layout.scales = ChooseScales(panel);
-  layout.dense = panel.marks.size() > kIndividualPoints;
+  layout.scales = PanelScales(panel);
+  layout.dense = panel.streamed || panel.marks.size() > kIndividualPoints;
   layout.note = panel.note;
   layout.guideLabels = GuideLabelPoints(panel, layout.scales);
   layout.labels = PlaceRowLabels(panel, layout.scales, layout.labelledMarks);
@@ -140,7 +161,7 @@ PanelLayout LayOutPanel(const DiagnosticPanel& panel) {
     layout.emphasized = EmphasizedMarks(panel, layout.labelledMarks);
     for (const std::string& line : DensityNote(panel, layout.emphasized.size()))
       layout.note.push_back(line);
-    layout.bins = BinMarks(panel, layout.scales);
+    layout.bins = panel.streamed ? *panel.streamed->bins : BinMarks(panel, layout.scales);
   }
   return layout;
 }

@@ -6,6 +6,7 @@
 #ifndef KELMATH_TOOLS_KELMATH_DIAGNOSTIC_PANELS_H
 #define KELMATH_TOOLS_KELMATH_DIAGNOSTIC_PANELS_H
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,6 +43,27 @@ struct PanelMark {
   int emphasis = 0;          // 1 flagged, 2 among the extreme few: drawn as markers over a density
 };
 
+// The points of a panel whose rows were read in passes over a file and never held together:
+// the panel's marks are only the rows that may be drawn individually (the flagged ones and the
+// most extreme), and the rest are known by their count, their ranges and their density.
+struct StreamedPoints {
+  int64_t points = 0;      // the panel's points
+  int64_t emphasized = 0;  // of them flagged or among the extreme few
+  // The ranges of their finite coordinates (low > high when there is none).
+  double xLow = HUGE_VAL, xHigh = -HUGE_VAL, yLow = HUGE_VAL, yHigh = -HUGE_VAL;
+  // Their counts in the bins of the drawing area, over the scales PanelScales gives.
+  std::optional<DensityBins> bins;
+};
+
+// What a panel is drawn from: its marks, the rest of its points when they were not held, and the
+// points its smooth goes through with, when these are not all of them, how they were chosen.
+struct PanelPoints {
+  std::vector<PanelMark> marks;
+  std::optional<StreamedPoints> streamed;
+  std::vector<double> smoothX, smoothY;
+  std::vector<std::string> smoothNote;
+};
+
 struct DiagnosticPanel {
   DiagnosticPanel(std::string fileName, std::string title, std::string xLabel, std::string yLabel)
       : fileName(std::move(fileName)),
@@ -67,6 +89,7 @@ struct DiagnosticPanel {
   // unlabelled are counted in a note ("and 123 more outliers").
   size_t labelPool = 0;
   std::string poolName;
+  std::optional<StreamedPoints> streamed;  // the points that are not marks, when not held
 };
 
 // Where a panel's values land in the command's image.
@@ -88,10 +111,22 @@ struct PanelLayout {
 // The four panels of a least-squares fit: residuals vs fitted, normal Q-Q, scale-location,
 // residuals vs leverage.
 std::vector<DiagnosticPanel> ComputeDiagnosticPanels(const RegressionResult& result);
+// The same four from their points (in that order), and for the Q-Q panel's line the lower and
+// upper quartiles of the standardized residuals, when there are two or more.
+std::vector<DiagnosticPanel> ComposeDiagnosticPanels(
+    const RegressionResult& result, std::vector<PanelPoints> points,
+    const std::optional<std::pair<double, double>>& quartiles);
+// The x of the Q-Q panel's point of rank k (0-based) among count sorted values: the standard
+// normal quantile of R's plotting position.
+double NormalQuantilePosition(int64_t k, int64_t count);
 // The normalized robust residuals by row; the result has the robust fit.
 DiagnosticPanel ComputeRobustPanel(const RegressionResult& result);
 
 PanelLayout LayOutPanel(const DiagnosticPanel& panel);
+// The scales of the panel's image: over its finite marks, or its streamed points' ranges.
+kel_plot::Scales PanelScales(const DiagnosticPanel& panel);
+// Empty bins of kDensityColumns x kDensityRows over the drawing area.
+DensityBins DrawingAreaBins();
 
 // The counts the key of a density shows for a fullest bin of largest: up to five, evenly spaced
 // on the logarithmic scale of the shades, 1 and largest among them.

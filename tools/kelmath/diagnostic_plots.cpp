@@ -231,10 +231,14 @@ std::string Render(const DiagnosticPanel& f) {
 }  // namespace
 
 std::vector<PlotImage> RenderDiagnosticPlots(const RegressionResult& result) {
-  std::vector<PlotImage> images;
-  for (const DiagnosticPanel& panel : ComputeDiagnosticPanels(result))
-    images.push_back({panel.fileName, Render(panel)});
+  std::vector<PlotImage> images = RenderPanels(ComputeDiagnosticPanels(result));
   if (result.hasRobust) images.push_back(RenderRobustPlot(result));
+  return images;
+}
+
+std::vector<PlotImage> RenderPanels(const std::vector<DiagnosticPanel>& panels) {
+  std::vector<PlotImage> images;
+  for (const DiagnosticPanel& panel : panels) images.push_back({panel.fileName, Render(panel)});
   return images;
 }
 

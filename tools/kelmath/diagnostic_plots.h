@@ -18,6 +18,8 @@ struct PlotImage {
 };
 
 std::vector<PlotImage> RenderDiagnosticPlots(const RegressionResult& result);
+// The images of panels computed elsewhere (a streamed fit's).
+std::vector<PlotImage> RenderPanels(const std::vector<DiagnosticPanel>& panels);
 // The normalized robust residuals by row alone ("robust_residuals.svg"); the result has the
 // robust fit.
 PlotImage RenderRobustPlot(const RegressionResult& result);
