@@ -189,6 +189,13 @@ run_kelmath() {
     measure "kelmath_stream_$rows" "$kelmath" regress "$data" --response y --stream --json "$json"
     report "kelmath regress --stream" "kelmath_stream_$rows" \
       "$(json_size "$json")"
+    # The same with the four diagnostic plots, drawn from a pass more.
+    json=$work/logs/kelmath_plots_$rows.json
+    rm -rf "$work/logs/plots_$rows"
+    measure "kelmath_plots_$rows" "$kelmath" regress "$data" --response y --stream --json "$json" \
+      --plots "$work/logs/plots_$rows"
+    report "kelmath regress --stream --plots" "kelmath_plots_$rows" \
+      "$(json_size "$json"), $(grep -o '"passes": *[0-9]*' "$json" | tr -d '"'), plots: $(du -sk "$work/logs/plots_$rows" | cut -f1) kB"
   else
     row "kelmath regress --stream" "–" "–" "skipped: \`kelmath regress --help\` has no --stream"
   fi

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace kelmath_cli {
 
@@ -95,6 +96,16 @@ std::optional<RankProblem> SingleProcessContext::AgreeOnProblems(
 
 void SingleProcessContext::AbortRun(int status) {
   std::exit(status);
+}
+
+std::string BytesOf(const std::vector<double>& values) {
+  return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(double));
+}
+
+std::vector<double> DoublesOf(const std::string& bytes) {
+  std::vector<double> values(bytes.size() / sizeof(double));
+  if (!values.empty()) std::memcpy(values.data(), bytes.data(), values.size() * sizeof(double));
+  return values;
 }
 
 }  // namespace kelmath_cli

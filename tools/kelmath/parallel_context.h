@@ -82,6 +82,10 @@ class ParallelContext {
                                         CopyPart copyPart);
 };
 
+// Doubles as the bytes the operations above carry, and back.
+std::string BytesOf(const std::vector<double>& values);
+std::vector<double> DoublesOf(const std::string& bytes);
+
 // The run as one process: every operation returns what this process passed.
 class SingleProcessContext final : public ParallelContext {
  public:

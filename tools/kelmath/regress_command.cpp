@@ -23,9 +23,9 @@ namespace kelmath_cli {
 namespace {
 
 // The options that need every row in memory, which a streamed fit refuses.
-constexpr const char* kInMemoryOptions[] = {"--formula",  "--reference", "--weights", "--cluster",
-                                            "--variance", "--dof",       "--reports", "--output",
-                                            "--plots",    "--html"};
+constexpr const char* kInMemoryOptions[] = {"--formula", "--reference", "--weights",
+                                            "--cluster", "--variance",  "--dof",
+                                            "--reports", "--output",    "--html"};
 
 // The names --se takes: every covariance type but the cluster-robust one (--cluster).
 std::vector<std::string> StandardErrorChoices() {
@@ -180,6 +180,11 @@ int RunStreamedRegress(const RegressOptions& o, const Invocation& invocation) {
   StreamedRequest request{o.dataFile, model, separator, CovarianceOf(o, model)};
   if (!o.observationsFile.empty())
     request.observationLines = [&](const std::string& lines) { observations.Write(lines); };
+  std::vector<PlotImage> images;
+  if (!o.plotFolder.empty())
+    request.panels = [&](const std::vector<DiagnosticPanel>& panels) {
+      images = RenderPanels(panels);
+    };
   const ComputedResult computed = ComputeStreamedRegression(request, context);
   // The ranks agreed on the problem: each throws it, the root prints it.
   if (!computed.Ok()) throw AgreedFailure(o.dataFile + ": " + computed.problem);
@@ -191,6 +196,7 @@ int RunStreamedRegress(const RegressOptions& o, const Invocation& invocation) {
     StreamPending(pending, o.jsonFile,
                   [&](std::FILE* file) { return WriteJson(computed.result, file); });
   }
+  if (!o.plotFolder.empty()) WritePlotImages(images, o.plotFolder, pending);
   progress->Finish();
   CommitPending(pending);
   std::fputs(summary.c_str(), stdout);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "name_text.h"
 #include "observations_csv.h"
 #include "order_statistic_search.h"
+#include "streamed_panels.h"
 
 namespace kelmath_cli {
 
@@ -21,16 +21,6 @@ namespace {
 
 // The --observations lines are handed on in pieces of about this size.
 constexpr size_t kLinesPiece = 1u << 20;
-
-std::string Bytes(const std::vector<double>& values) {
-  return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(double));
-}
-
-std::vector<double> Doubles(const std::string& bytes) {
-  std::vector<double> values(bytes.size() / sizeof(double));
-  if (!values.empty()) std::memcpy(values.data(), bytes.data(), values.size() * sizeof(double));
-  return values;
-}
 
 // The rank's part of the file, read block by block from its start each pass.
 class Part {
@@ -162,12 +152,13 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
   for (const int64_t record : droppedLocal)
     droppedRows.push_back(static_cast<double>(first.recordOffset + record + 1));
 
+  const long long rowsBefore = context.ExclusivePrefixSum(squares.Rows());
   std::vector<long long> counts = {squares.Rows(), stream.RecordsRead()};
   context.SumAll(counts);
   first.rows = counts[0];
   first.records = counts[1];
-  for (const std::string& bytes : context.GatherToRoot(Bytes(droppedRows)))
-    for (const double row : Doubles(bytes)) first.droppedRows.push_back(static_cast<int>(row));
+  for (const std::string& bytes : context.GatherToRoot(BytesOf(droppedRows)))
+    for (const double row : DoublesOf(bytes)) first.droppedRows.push_back(static_cast<int>(row));
   std::sort(first.droppedRows.begin(), first.droppedRows.end());
   result.response = header.responseName;
   result.dataRows = static_cast<int>(first.records);
@@ -222,6 +213,8 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
       needsLargestLeverage ? KelCovarianceType::kClassical : request.covariance;
   KelStreamingDiagnostics diagnostics(fit, first.rows, secondPassType);
   FlaggedRows flagged;
+  std::optional<StreamedPanels> panels;
+  if (request.panels) panels.emplace(first.rows, rowsBefore);
   std::vector<double> unitLeverage;
   double smallest = HUGE_VAL, largest = -HUGE_VAL, largestLeverage = 0.0;
   std::string lines;
@@ -247,7 +240,9 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
       InfluentialRow flags{o.row, 0, o.cooksDistance > CookThreshold(m),
                            std::fabs(o.studentizedResidual) > kStudentizedThreshold,
                            o.leverage > LeverageThreshold(n, m)};
-      if (flags.cook || flags.studentized || flags.leverage) flagged.Add({o, flags});
+      const bool isFlagged = flags.cook || flags.studentized || flags.leverage;
+      if (isFlagged) flagged.Add({o, flags});
+      if (panels) panels->AddRow(o, isFlagged);
       if (hetero && KelIsUnitLeverage(o.leverage, n)) unitLeverage.push_back(o.row);
       quantiles.Add(o.residual);
       smallest = std::min(smallest, o.residual);
@@ -271,10 +266,11 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
   largestLeverage = context.MaxAll(largestLeverage);
   FlaggedRows allFlagged;  // on the root: every rank's candidates
   for (const std::string& bytes : context.GatherToRoot(flagged.Bytes())) allFlagged.Join(bytes);
-  for (const std::string& bytes : context.GatherToRoot(Bytes(unitLeverage)))
-    for (const double row : Doubles(bytes))
+  for (const std::string& bytes : context.GatherToRoot(BytesOf(unitLeverage)))
+    for (const double row : DoublesOf(bytes))
       result.unitLeverageRows.push_back(static_cast<int>(row));
   std::sort(result.unitLeverageRows.begin(), result.unitLeverageRows.end());
+  if (panels) panels->EndSecondPass(context);
   int passes = 2;
 
   // Passes 3 and on: the residual quantiles, and HC5's meat, whose weights need the largest
@@ -283,13 +279,13 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
     std::vector<long long> summed = quantiles.Counts();
     context.SumAll(summed);
     std::vector<double> kept;
-    for (const std::string& bytes : context.GatherToRoot(Bytes(quantiles.Kept())))
-      for (const double value : Doubles(bytes)) kept.push_back(value);
+    for (const std::string& bytes : context.GatherToRoot(BytesOf(quantiles.Kept())))
+      for (const double value : DoublesOf(bytes)) kept.push_back(value);
     quantiles.Step(summed, smallest, largest, std::move(kept));
   };
   step();
   std::optional<KelStreamingDiagnostics> hc5;
-  while (!quantiles.Done() || (needsLargestLeverage && !hc5)) {
+  while (!quantiles.Done() || (needsLargestLeverage && !hc5) || (panels && !panels->Done())) {
     ++passes;
     KelStreamingDiagnostics* meat = nullptr;
     if (needsLargestLeverage && !hc5) {
@@ -301,13 +297,16 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
         meat->AddRows(rows, values, rowValues.data());
       else
         diagnostics.Values(rows, values, rowValues.data());
-      for (long long i = 0; i < rows; ++i)
-        quantiles.Add(rowValues[static_cast<size_t>(i)].residual);
+      for (long long i = 0; i < rows; ++i) {
+        if (!quantiles.Done()) quantiles.Add(rowValues[static_cast<size_t>(i)].residual);
+        if (panels && !panels->Done()) panels->AddAgain(rowValues[static_cast<size_t>(i)]);
+      }
     });
     if (meat != nullptr)
       CombineDiagnostics(context, *meat, fit, first, KelCovarianceType::kHC5,
                          std::min(largestLeverage, 1.0));
-    step();
+    if (!quantiles.Done()) step();
+    if (panels && !panels->Done()) panels->EndPass(context);
   }
   result.passes = passes;
 
@@ -331,6 +330,7 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
   StoreFlaggedRows(allFlagged.Candidates(), allFlagged.Count(), result);
   computed.problem = NonFiniteProblem(result);
   if (!computed.Ok()) computed.kind = RegressionProblem::kBeyondDoubles;
+  if (panels && computed.Ok() && context.IsRoot()) request.panels(panels->Panels(result));
   return computed;
 }
 

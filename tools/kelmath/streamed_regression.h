@@ -8,7 +8,8 @@
 // Breusch-Pagan regression and the meat of a robust covariance, the flagged rows the summary may
 // list and a histogram of the residuals; it writes the --observations lines in data row order.
 // Further passes select the residual quantiles exactly (and, for HC5, whose weights need the
-// largest leverage, accumulate its meat). Memory is O(columns^2 + block) whatever the rows.
+// largest leverage, accumulate its meat) and count the diagnostic plots' densities
+// (streamed_panels.h). Memory is O(columns^2 + block) whatever the rows.
 //
 // The numbers are the in-memory fit's to rounding (times the condition number): R, Q'y and the
 // per-row quantities come from the same Householder QR, only accumulated in another order.
@@ -17,7 +18,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "diagnostic_panels.h"
 #include "parallel_context.h"
 #include "regression_result.h"
 
@@ -31,6 +34,9 @@ struct StreamedRequest {
   // Receives this process's --observations lines (line breaks included), in data row order, in
   // pieces of about a megabyte; unset when none are asked for.
   std::function<void(const std::string&)> observationLines = {};
+  // Receives, on the root, the diagnostic panels (drawn from a pass more, or two when the Q-Q
+  // line's quartiles need them); unset when no plots are asked for.
+  std::function<void(std::vector<DiagnosticPanel>)> panels = {};
   long long blockRows = 4096;
 };
 

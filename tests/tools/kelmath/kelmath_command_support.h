@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -20,6 +21,25 @@ struct CommandRun {
   int status = -1;
   std::string out;
   std::string err;
+};
+
+// Reproducible numbers for generated data: uniform on [0, 1) from a 64-bit linear congruential
+// generator, and nearly normal as the sum of twelve of them less six.
+class GeneratedNumbers {
+ public:
+  explicit GeneratedNumbers(uint64_t seed) : state(seed) {}
+  double Uniform() {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11) / 9007199254740992.0;
+  }
+  double Normal() {
+    double sum = -6.0;
+    for (int k = 0; k < 12; ++k) sum += Uniform();
+    return sum;
+  }
+
+ private:
+  uint64_t state;
 };
 
 class KelmathCommand : public ::testing::Test {

@@ -26,17 +26,12 @@ constexpr int kRows = 30000;
 const std::set<std::string> kPlanted = {"1001", "1002", "1003", "20000"};
 
 std::string GeneratedData() {
-  uint64_t state = 12345;
-  const auto uniform = [&] {
-    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<double>(state >> 11) / 9007199254740992.0;
-  };
+  kelmath_test::GeneratedNumbers numbers(12345);
   std::ostringstream csv;
   csv.precision(17);
   csv << "y,x1,x2\n";
   for (int row = 1; row <= kRows; ++row) {
-    double x1 = uniform(), x2 = uniform(), noise = -6.0;
-    for (int k = 0; k < 12; ++k) noise += uniform();
+    double x1 = numbers.Uniform(), x2 = numbers.Uniform(), noise = numbers.Normal();
     if (row >= 1001 && row <= 1003) x1 = x2 = 0.5, noise = 60.0;
     if (row == 20000) x1 = 30.0, noise = 8.0;
     csv << 1.0 + 2.0 * x1 - x2 + noise << ',' << x1 << ',' << x2 << '\n';
@@ -55,9 +50,9 @@ class KelmathLargePlots : public KelmathCommand {
     }
     KelmathCommand::SetUp();
     Write("large.csv", GeneratedData());
-    const auto run = Run(
-        "regress large.csv --response y --columns x1,x2 --reports robust --plots plots --json "
-        "r.json");
+    const auto run =
+        Run("regress large.csv --response y --columns x1,x2 --reports robust --plots plots --json "
+            "r.json");
     ASSERT_EQ(run.status, 0) << run.err;
     shared = folder;
   }

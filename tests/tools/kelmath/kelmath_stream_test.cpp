@@ -1,12 +1,14 @@
 // `kelmath regress --stream` against the same command holding the file in memory (itself
 // checked against R by kelmath_command_test.cpp): on R's data sets and a rank-deficient design at
 // scales 1, 1e150 and 1e-150, with every --se type, the summary line for line, every number of
-// the JSON result and every row of the --observations file; then each kind of bad input with its
-// exact one-line message, status 2 and no result file, not even a temporary one.
+// the JSON result, every row of the --observations file and the diagnostic plots to the byte, of
+// few rows and of thousands (drawn as densities); then each kind of bad input with its exact
+// one-line message, status 2 and no result file, not even a temporary one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -149,16 +151,22 @@ int ExpectSameObservations(const std::string& memory, const std::string& streame
   return flagged;
 }
 
+const char* const kPlots[] = {"residuals_fitted.svg", "qq.svg", "scale_location.svg",
+                              "residuals_leverage.svg"};
+
 class StreamedRegression : public KelmathCommand {
  protected:
   // Runs "kelmath regress ARGUMENTS" with and without --stream and compares what they print
   // and write.
   void ExpectSameAsInMemory(const std::string& arguments) {
-    const auto memory = Run("regress " + arguments + " --json m.json --observations m.csv");
+    const auto memory =
+        Run("regress " + arguments + " --json m.json --observations m.csv --plots mp");
     ASSERT_EQ(memory.status, 0) << memory.err;
     const auto streamed =
-        Run("regress " + arguments + " --json s.json --observations s.csv --stream");
+        Run("regress " + arguments + " --json s.json --observations s.csv --plots sp --stream");
     ASSERT_EQ(streamed.status, 0) << streamed.err;
+    for (const char* plot : kPlots)
+      EXPECT_EQ(Read(std::string("sp/") + plot), Read(std::string("mp/") + plot)) << plot;
     EXPECT_EQ(streamed.err, memory.err);
     const json m = json::parse(Read("m.json")), s = json::parse(Read("s.json"));
     ExpectSameJson(m, s, "");
@@ -178,10 +186,20 @@ class StreamedRegression : public KelmathCommand {
     const auto data = std::find_if(lines.begin(), lines.end(),
                                    [](const std::string& l) { return l.rfind("Data: ", 0) == 0; });
     ASSERT_TRUE(data != lines.end() && data + 1 != lines.end()) << streamed.out;
-    EXPECT_EQ(*(data + 1), "Streamed: " + std::to_string(dataRows) + " rows read in " +
-                               std::to_string(passes) +
+    const std::string digits = std::to_string(dataRows);
+    std::string rowsRead;  // with a comma every three digits
+    for (size_t i = 0; i < digits.size(); ++i) {
+      if (i > 0 && (digits.size() - i) % 3 == 0) rowsRead += ',';
+      rowsRead += digits[i];
+    }
+    EXPECT_EQ(*(data + 1), "Streamed: " + rowsRead + " rows read in " + std::to_string(passes) +
                                " passes over the file, none held in memory");
     lines.erase(data + 1);
+    // More than ten flagged rows send the reader to the observations file, named differently.
+    for (std::string& line : lines) {
+      const size_t at = line.find(": see s.csv");
+      if (at != std::string::npos) line.replace(at, 11, ": see m.csv");
+    }
     EXPECT_EQ(lines, WithoutCall(memory.out));
   }
 };
@@ -252,6 +270,64 @@ TEST_F(StreamedRegression, NamesTheSameUnitLeverageRow) {
   }
 }
 
+// y = 1 + 0.1 x1 - 0.05 x2 + noise (a sum of uniforms, as the normal) over rows rows, with rows
+// 101 to 103 one and the same point far above the plane and row 400 far out in x1. The effects
+// are of the noise's size: a t far out in the tail would not give its P to 1e-12.
+std::string ManyRows(int rows) {
+  kelmath_test::GeneratedNumbers numbers(2024);
+  std::ostringstream csv;
+  csv.precision(17);
+  csv << "y,x1,x2\n";
+  for (int row = 1; row <= rows; ++row) {
+    double x1 = numbers.Uniform(), x2 = numbers.Uniform(), noise = numbers.Normal();
+    if (row >= 101 && row <= 103) x1 = x2 = 0.5, noise = 40.0;
+    if (row == 400) x1 = 25.0, noise = 6.0;
+    csv << 1.0 + 0.1 * x1 - 0.05 * x2 + noise << ',' << x1 << ',' << x2 << '\n';
+  }
+  return csv.str();
+}
+
+// Above 2,000 rows the panels are densities with the flagged and most extreme rows drawn over
+// them, which the streamed fit counts in a pass of its own: the same images, whatever the number
+// of bins a Q-Q rank crosses.
+TEST_F(StreamedRegression, DrawsTheDensitiesOfThousandsOfRowsAsTheFitInMemory) {
+  Write("many.csv", ManyRows(6000));
+  ExpectSameAsInMemory("many.csv --response y");
+  const std::string qq = Read("sp/qq.svg");
+  EXPECT_NE(qq.find(">6,000 points in</text>"), std::string::npos);
+  EXPECT_NE(qq.find("data-row=\"400\""), std::string::npos);
+}
+
+// Above 20,000 rows the smooth goes through one row in every few rather than through points
+// evenly spaced in x, and says so; all else is the same.
+TEST_F(StreamedRegression, SmoothsASampleOfTheRowsAboveTwentyThousand) {
+  Write("many.csv", ManyRows(50000));
+  ASSERT_EQ(Run("regress many.csv --response y --plots mp").status, 0);
+  ASSERT_EQ(Run("regress many.csv --response y --plots sp --stream").status, 0);
+  const auto withoutSmooth = [](const std::string& svg) {
+    std::vector<std::string> kept;
+    for (const std::string& line : Lines(svg)) {
+      if (line.find("class=\"smoother\"") != std::string::npos) continue;
+      if (line.find("points,</text>") != std::string::npos) continue;
+      if (line.find("one row in 3)</text>") != std::string::npos) continue;
+      if (line.find("(on 20,000 points</text>") != std::string::npos) continue;
+      if (line.find("evenly spaced in x)</text>") != std::string::npos) continue;
+      kept.push_back(line);
+    }
+    return kept;
+  };
+  for (const char* plot : kPlots) {
+    SCOPED_TRACE(plot);
+    const std::string memory = Read(std::string("mp/") + plot);
+    const std::string streamed = Read(std::string("sp/") + plot);
+    EXPECT_EQ(withoutSmooth(streamed), withoutSmooth(memory));
+    if (std::string(plot) == "qq.svg") continue;
+    EXPECT_NE(streamed.find(">(on 16,667 points,</text>"), std::string::npos);
+    EXPECT_NE(streamed.find(">one row in 3)</text>"), std::string::npos);
+    EXPECT_NE(streamed.find("class=\"smoother\""), std::string::npos);
+  }
+}
+
 std::set<std::string> FolderEntries(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -291,7 +367,7 @@ TEST_F(KelmathCommand, StreamedBadInputIsOneLineWithStatusTwoAndNoResultFile) {
        "parameters needs at least 3\n"},
       {"flat.csv --response y",
        "kelmath: flat.csv: the response 'y' is constant in the rows used\n"},
-      {"last.csv --response y --plots plots", "kelmath: --plots" + refused},
+      {"last.csv --response y --html page.html", "kelmath: --html" + refused},
       {"last.csv --response y --weights x", "kelmath: --weights" + refused},
       {"last.csv --formula 'y ~ x'", "kelmath: --formula" + refused},
   };
