@@ -37,6 +37,11 @@ OrderStatisticSearch::OrderStatisticSearch(long long count, std::vector<long lon
   StartPass();
 }
 
+void OrderStatisticSearch::SetRanks(long long count, const std::vector<long long>& ranks) {
+  for (size_t t = 0; t < targets.size() && t < ranks.size(); ++t)
+    targets[t].rank = std::clamp(ranks[t], 0LL, std::max(count - 1, 0LL));
+}
+
 bool OrderStatisticSearch::Done() const {
   return std::all_of(targets.begin(), targets.end(), [](const Target& t) { return t.found; });
 }

@@ -27,6 +27,11 @@ class OrderStatisticSearch {
   // positive spread of the values around 0 for the first histogram.
   OrderStatisticSearch(long long count, std::vector<long long> ranks, double scale);
 
+  // Sets the wanted order statistics and their count anew, before the first Step: for values
+  // whose count is known only after the first pass, whose histograms do not depend on either.
+  // As many ranks as the constructor was given.
+  void SetRanks(long long count, const std::vector<long long>& ranks);
+
   // Whether another pass over the values is needed.
   bool Done() const;
   // The pass: every value in turn (O(ranks) each), then the step with the counts of all parts

@@ -30,6 +30,9 @@ constexpr size_t kKeptBy[kKeepers] = {kExtremeFew,       kExtremeFew,      kExtr
 // The panels, in the order of ComposeDiagnosticPanels.
 enum Panel { kResiduals, kQuantiles, kScale, kLeverage };
 
+// A panel of at most this many points draws each as a marker.
+constexpr long long kFewPoints = static_cast<long long>(kIndividualPoints);
+
 constexpr int kCandidateWidth = 8;  // doubles per candidate row in the bytes ranks exchange
 
 bool Standardizable(double standardized) {
@@ -79,10 +82,12 @@ StreamedPanels::StreamedPanels(long long rows, long long rowsBefore)
       sampleStep(std::max<long long>(
           1, (rows + static_cast<long long>(kLowessPoints) - 1) / kLowessPoints)) {
   for (const size_t kept : kKeptBy) keepers.emplace_back(kept);
+  // The quartiles' ranks are known once the standardizable rows are counted, after the first
+  // histogram: SetRanks then.
+  quartiles.emplace(rows, std::vector<long long>(4, 0), 1.0);
 }
 
 void StreamedPanels::Keep(const Candidate& c) {
-  if (rows <= static_cast<long long>(kIndividualPoints)) every.push_back(c);
   const ObservationRow& o = c.row;
   const double residual = std::fabs(o.weightedResidual);
   keepers[kByResidual].Add(Key(residual), c);
@@ -113,6 +118,7 @@ void StreamedPanels::AddRow(const ObservationRow& o, bool flagged) {
     Widen(o.standardizedResidual, ranges[kLeverage].yLow, ranges[kLeverage].yHigh);
     flaggedCounts[1] += flagged ? 1 : 0;
     ++standardizable;
+    quartiles->Add(o.standardizedResidual);
   }
   if (usedIndex % sampleStep == 0) {
     samples[0].insert(samples[0].end(), {o.fitted, o.weightedResidual});
@@ -122,6 +128,10 @@ void StreamedPanels::AddRow(const ObservationRow& o, bool flagged) {
     }
   }
   ++usedIndex;
+  // A panel of few enough points draws each: while this part's rows, or its standardizable
+  // ones, are that few, every one is kept.
+  if (rows <= kFewPoints || (standard && standardizable <= kFewPoints))
+    every.push_back({o, flagged});
   Keep({o, flagged});
 }
 
@@ -170,8 +180,12 @@ void StreamedPanels::GatherCandidates(ParallelContext& context) {
     for (const Candidate& c : keepers[few].Rows()) extreme.push_back(c.row.row);
   for (Largest& keeper : keepers)
     for (const Candidate& c : keeper.Rows()) candidates.push_back(c);
-  if (rows <= static_cast<long long>(kIndividualPoints)) candidates = all;
-  every.clear();
+  if (rows <= kFewPoints) {
+    candidates = all;
+  } else if (standardizable <= kFewPoints) {  // summed over the ranks by now
+    for (const Candidate& c : all)
+      if (Standardizable(c.row.standardizedResidual)) candidates.push_back(c);
+  }
   std::sort(candidates.begin(), candidates.end(), byRow);
   candidates.erase(std::unique(candidates.begin(), candidates.end(), sameRow), candidates.end());
   for (Candidate& c : candidates) {
@@ -187,20 +201,23 @@ void StreamedPanels::GatherCandidates(ParallelContext& context) {
   quantileValues = DoublesOf(context.Broadcast(BytesOf(values), 0));
 }
 
+StreamedPoints StreamedPanels::RangesOf(int panel) const {
+  StreamedPoints points;
+  const Ranges& r = ranges[static_cast<size_t>(panel)];
+  points.xLow = r.xLow;
+  points.xHigh = r.xHigh;
+  points.yLow = r.yLow;
+  points.yHigh = r.yHigh;
+  if (panel == kQuantiles && standardizable > 0) {
+    points.xLow = NormalQuantilePosition(0, standardizable);
+    points.xHigh = NormalQuantilePosition(standardizable - 1, standardizable);
+  }
+  return points;
+}
+
 std::vector<DiagnosticPanel> StreamedPanels::Skeletons() const {
   std::vector<DiagnosticPanel> panels(4, DiagnosticPanel{"", "", "", ""});
-  for (int p = 0; p < 4; ++p) {
-    StreamedPoints points;
-    points.xLow = ranges[p].xLow;
-    points.xHigh = ranges[p].xHigh;
-    points.yLow = ranges[p].yLow;
-    points.yHigh = ranges[p].yHigh;
-    panels[p].streamed = points;
-  }
-  if (standardizable > 0) {
-    panels[kQuantiles].streamed->xLow = NormalQuantilePosition(0, standardizable);
-    panels[kQuantiles].streamed->xHigh = NormalQuantilePosition(standardizable - 1, standardizable);
-  }
+  for (int p = 0; p < 4; ++p) panels[static_cast<size_t>(p)].streamed = RangesOf(p);
   panels[kLeverage].xFromZero = true;
   return panels;
 }
@@ -230,15 +247,27 @@ void StreamedPanels::EndSecondPass(ParallelContext& context) {
   }
   quantileRowCounts.assign(kDensityRows, 0);
   valuesBelow.assign(quantileValues.size() + 1, 0);
-  if (standardizable >= 2) {
-    std::vector<long long> wanted;
-    for (const double p : {0.25, 0.75}) {
-      const long long low = static_cast<long long>(p * static_cast<double>(standardizable - 1));
-      wanted.push_back(low);
-      wanted.push_back(std::min(low + 1, standardizable - 1));
-    }
-    quartiles.emplace(standardizable, wanted, 1.0);
+  if (standardizable < 2) {
+    quartiles.reset();
+    return;
   }
+  std::vector<long long> wanted;
+  for (const double p : {0.25, 0.75}) {
+    const long long low = static_cast<long long>(p * static_cast<double>(standardizable - 1));
+    wanted.push_back(low);
+    wanted.push_back(std::min(low + 1, standardizable - 1));
+  }
+  quartiles->SetRanks(standardizable, wanted);
+  StepQuartiles(context);
+}
+
+void StreamedPanels::StepQuartiles(ParallelContext& context) {
+  std::vector<long long> summed = quartiles->Counts();
+  context.SumAll(summed);
+  std::vector<double> kept;
+  for (const std::string& part : context.GatherToRoot(BytesOf(quartiles->Kept())))
+    for (const double value : DoublesOf(part)) kept.push_back(value);
+  quartiles->Step(summed, ranges[kQuantiles].yLow, ranges[kQuantiles].yHigh, std::move(kept));
 }
 
 bool StreamedPanels::Done() const {
@@ -320,18 +349,10 @@ void StreamedPanels::EndPass(ParallelContext& context) {
     CountQuantilePanel(rowCounts);
     binned = true;
   }
-  if (quartiles && !quartiles->Done()) {
-    std::vector<long long> summed = quartiles->Counts();
-    context.SumAll(summed);
-    std::vector<double> kept;
-    for (const std::string& part : context.GatherToRoot(BytesOf(quartiles->Kept())))
-      for (const double value : DoublesOf(part)) kept.push_back(value);
-    quartiles->Step(summed, ranges[kQuantiles].yLow, ranges[kQuantiles].yHigh, std::move(kept));
-  }
+  if (quartiles && !quartiles->Done()) StepQuartiles(context);
 }
 
 std::vector<DiagnosticPanel> StreamedPanels::Panels(const RegressionResult& result) {
-  std::vector<DiagnosticPanel> skeletons = Skeletons();
   std::vector<PanelPoints> points(4);
   std::vector<const Candidate*> ordered;
   // The extreme few that the rules do not flag: emphasized beside the flagged rows.
@@ -366,10 +387,11 @@ std::vector<DiagnosticPanel> StreamedPanels::Panels(const RegressionResult& resu
                                         std::fabs(o.standardizedResidual), ordered[j]->emphasis});
   }
 
-  // Few enough rows are all marks, drawn as those of a fit in memory are.
-  for (int p = 0; p < 4 && rows > static_cast<long long>(kIndividualPoints); ++p) {
-    StreamedPoints streamed = *skeletons[static_cast<size_t>(p)].streamed;
+  // A panel of few enough points has them all as marks, drawn as those of a fit in memory are.
+  for (int p = 0; p < 4; ++p) {
+    StreamedPoints streamed = RangesOf(p);
     streamed.points = p == kResiduals ? rows : standardizable;
+    if (streamed.points <= kFewPoints) continue;
     streamed.emphasized =
         p == kResiduals ? flaggedCounts[0] + extraOfAll : flaggedCounts[1] + extraOfStandardizable;
     streamed.bins = bins[static_cast<size_t>(p)];

@@ -2,17 +2,17 @@
 // (streamed_regression.h), in memory that does not grow with the rows.
 //
 // The second pass, which computes each row's values, keeps the ranges of every panel's
-// coordinates, every kLowessStep-th row for the smooths, and the rows a panel may draw as
-// markers: the most extreme by each panel's measure and, of the flagged rows, the kIndividualPoints
-// most extreme by it (every row, when there are few enough to draw each). The ranges give the
-// panels' scales; the next pass counts every row in the density bins over them. The Q-Q panel's x
-// is a row's rank among the standardized residuals: its bins come from the counts of each bin row
-// (the sorted values fill the bin rows in order, so each bin row holds a run of ranks, split among
-// the columns by the quantiles of the ranks), its markers' ranks from counting the values below
-// each, and its line's quartiles from an exact order-statistic search over as many passes as that
-// needs. The panels are those of the same rows held in memory, but for the smooth of more than
-// kLowessPoints rows, which goes through a systematic sample of the rows rather than points evenly
-// spaced in x.
+// coordinates, one row in every m / kLowessPoints (rounded up) for the smooths, and the rows a
+// panel may draw as markers: the most extreme by each panel's measure and, of the flagged rows,
+// the kIndividualPoints most extreme by it (every row, when there are few enough to draw each).
+// The ranges give the panels' scales; the next pass counts every row in the density bins over
+// them. The Q-Q panel's x is a row's rank among the standardized residuals: its bins come from
+// the counts of each bin row (the sorted values fill the bin rows in order, so each bin row holds
+// a run of ranks, split among the columns by the quantiles of the ranks), its markers' ranks from
+// counting the values below each, and its line's quartiles from an exact order-statistic search
+// begun in the second pass (the pass of the bins usually ends it). The panels are those of the
+// same rows held in memory, but for the smooth of more than kLowessPoints rows, which goes
+// through a systematic sample of the rows rather than points evenly spaced in x.
 //
 // Every method that takes the context is collective: every rank calls it at the same point.
 #ifndef KELMATH_TOOLS_KELMATH_STREAMED_PANELS_H
@@ -73,6 +73,9 @@ class StreamedPanels {
   void Keep(const Candidate& candidate);
   void GatherCandidates(ParallelContext& context);
   void CountQuantilePanel(const std::vector<long long>& rowCounts);
+  void StepQuartiles(ParallelContext& context);
+  // A panel's ranges, and the panels with them alone, whose scales are those of the panels.
+  StreamedPoints RangesOf(int panel) const;
   std::vector<DiagnosticPanel> Skeletons() const;
 
   long long rows, usedIndex, sampleStep;

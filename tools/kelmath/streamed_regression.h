@@ -34,8 +34,8 @@ struct StreamedRequest {
   // Receives this process's --observations lines (line breaks included), in data row order, in
   // pieces of about a megabyte; unset when none are asked for.
   std::function<void(const std::string&)> observationLines = {};
-  // Receives, on the root, the diagnostic panels (drawn from a pass more, or two when the Q-Q
-  // line's quartiles need them); unset when no plots are asked for.
+  // Receives, on the root, the diagnostic panels (counted in pass 3, which then always runs);
+  // unset when no plots are asked for.
   std::function<void(std::vector<DiagnosticPanel>)> panels = {};
   long long blockRows = 4096;
 };

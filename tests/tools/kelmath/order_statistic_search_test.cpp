@@ -63,6 +63,40 @@ TEST(OrderStatisticSearch, QuartilesOfNormalValuesInTwoPassesAtAnyScale) {
   }
 }
 
+// Values whose count is known only after the first pass (some of them are not counted, as the
+// undefined standardized residuals of rows of leverage 1): the ranks set before the first step.
+TEST(OrderStatisticSearch, RanksSetAfterTheFirstPassGiveTheExactValues) {
+  std::mt19937_64 random(3);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::vector<double> values(50000);
+  for (double& v : values) v = normal(random);
+  const long long count = static_cast<long long>(values.size());
+  const std::vector<long long> ranks = {count / 4, count / 4 + 1, 3 * count / 4, count - 1};
+  for (const int parts : {1, 3}) {
+    std::vector<OrderStatisticSearch> searches(static_cast<size_t>(parts),
+                                               OrderStatisticSearch(2 * count, {0, 0, 0, 0}, 1.0));
+    for (size_t i = 0; i < values.size(); ++i)
+      searches[i % static_cast<size_t>(parts)].Add(values[i]);
+    std::vector<long long> summed(searches[0].Counts().size(), 0);
+    for (OrderStatisticSearch& s : searches) {
+      s.SetRanks(count, ranks);
+      for (size_t k = 0; k < summed.size(); ++k) summed[k] += s.Counts()[k];
+    }
+    const double lowest = *std::min_element(values.begin(), values.end());
+    const double highest = *std::max_element(values.begin(), values.end());
+    for (OrderStatisticSearch& s : searches) s.Step(summed, lowest, highest, {});
+    for (size_t i = 0; i < values.size(); ++i)
+      searches[i % static_cast<size_t>(parts)].Add(values[i]);
+    std::vector<double> kept;
+    for (const OrderStatisticSearch& s : searches)
+      kept.insert(kept.end(), s.Kept().begin(), s.Kept().end());
+    for (size_t p = 0; p < searches.size(); ++p)
+      searches[p].Step({}, lowest, highest, p == 0 ? kept : std::vector<double>());
+    ASSERT_TRUE(searches[0].Done());
+    EXPECT_EQ(searches[0].Values(), Sorted(values, ranks)) << parts << " parts";
+  }
+}
+
 TEST(OrderStatisticSearch, HeavyTailsAndAWrongScaleStillGiveTheExactValues) {
   // Most values far beyond the +-8 scales of the first histogram, in its outer bins.
   std::mt19937_64 random(11);
