@@ -278,9 +278,9 @@ def main():
     checks.error("two_rows", data["two_rows"], 4, ["--response", "y"],
                  "two_rows.csv: 2 complete rows (0 dropped for missing values), but a model with "
                  "2 parameters needs at least 3")
-    # A usage error is agreed by the ranks and named after the lowest rank, as any problem is.
+    # A usage error is the same on every rank: printed once, naming no rank.
     checks.error("refused", mtcars, 3, cars + ["--html", "r.html"],
-                 "rank 0: --html needs the whole file in memory: it is not available with "
+                 "--html needs the whole file in memory: it is not available with "
                  "--stream or under mpirun")
     if checks.failures:
         sys.exit("%d failures" % len(checks.failures))

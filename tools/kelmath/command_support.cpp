@@ -188,15 +188,30 @@ void ThrowIfAgreedProblem(const std::optional<RankProblem>& problem,
   throw AgreedFailure(message);
 }
 
-void RunAgreed(ParallelContext& context, const std::string& subject,
-               const std::function<void()>& step) {
+namespace {
+
+std::optional<RankProblem> AgreedOutcome(ParallelContext& context, const std::string& subject,
+                                         const std::function<void()>& step) {
   std::optional<std::string> problem;
   try {
     step();
   } catch (...) {
     problem = FailureMessage(subject);
   }
-  ThrowIfAgreedProblem(context.AgreeOnProblems(problem), context);
+  return context.AgreeOnProblems(problem);
+}
+
+}  // namespace
+
+void RunAgreed(ParallelContext& context, const std::string& subject,
+               const std::function<void()>& step) {
+  ThrowIfAgreedProblem(AgreedOutcome(context, subject, step), context);
+}
+
+void RunAlikeOnEveryRank(ParallelContext& context, const std::string& subject,
+                         const std::function<void()>& step) {
+  if (const auto problem = AgreedOutcome(context, subject, step))
+    throw AgreedFailure(problem->message);
 }
 
 namespace {

@@ -122,6 +122,10 @@ std::string FailureMessage(const std::string& subject);
 // several processes.
 void RunAgreed(ParallelContext& context, const std::string& subject,
                const std::function<void()>& step);
+// The same for a step whose outcome is the same on every rank (checks of the command line, which
+// every rank parsed alike): its message names no rank.
+void RunAlikeOnEveryRank(ParallelContext& context, const std::string& subject,
+                         const std::function<void()>& step);
 // Throws AgreedFailure for the agreed problem, if there is one (on every rank alike).
 void ThrowIfAgreedProblem(const std::optional<RankProblem>& problem,
                           const ParallelContext& context);

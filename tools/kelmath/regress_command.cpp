@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 #include "command_html.h"
@@ -95,7 +96,12 @@ void AddRegressOptions(CLI::App& regress, RegressOptions& o) {
   regress.add_flag(
       "--stream", o.stream,
       "read the file in passes without holding it in memory, for files larger than memory "
-      "(with --response and --columns; --se, --json and --observations as without it)");
+      "(with --response and --columns; --se, --json, --observations and --plots as without it)");
+  regress
+      .add_option("--stream-above", o.streamAboveMegabytes,
+                  "stream a file larger than this many megabytes (MiB) as --stream does, unless "
+                  "an option needs it in memory (default 1024)")
+      ->check(CLI::NonNegativeNumber);
 }
 
 namespace {
@@ -154,7 +160,7 @@ int RunStreamedRegress(const RegressOptions& o, const Invocation& invocation) {
   char separator = 0;
   ModelRequest model;
   // Every rank parsed the same command line: a usage error is the same on all, printed once.
-  RunAgreed(context, o.dataFile, [&] {
+  RunAlikeOnEveryRank(context, o.dataFile, [&] {
     // Under mpirun the file is streamed whether --stream was given or not: the options that
     // need every row in memory are refused as --stream refuses them.
     for (const char* name : kInMemoryOptions) {
@@ -203,10 +209,20 @@ int RunStreamedRegress(const RegressOptions& o, const Invocation& invocation) {
   return 0;
 }
 
+// Whether the file is larger than --stream-above and no option asks for it in memory.
+bool StreamsBySize(const RegressOptions& o, const Invocation& invocation) {
+  for (const char* name : kInMemoryOptions)
+    if (invocation.subcommand.count(name) > 0) return false;
+  std::error_code error;
+  const auto bytes = std::filesystem::file_size(o.dataFile, error);
+  return !error && static_cast<double>(bytes) > o.streamAboveMegabytes * 1048576.0;
+}
+
 }  // namespace
 
 int RunRegress(const RegressOptions& o, const Invocation& invocation) {
-  if (o.stream || invocation.context.Size() > 1) return RunStreamedRegress(o, invocation);
+  if (o.stream || invocation.context.Size() > 1 || StreamsBySize(o, invocation))
+    return RunStreamedRegress(o, invocation);
   const char separator = SeparatorOf(o.format, invocation.subcommand);
   CheckCsvFormat(o.format, separator);
   const ModelRequest model = ModelOf(o.fit, "regress", o.format.decimal[0]);

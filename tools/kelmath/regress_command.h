@@ -7,12 +7,13 @@
 //           [--reports least-squares,svd,robust,stepwise]
 //           [--output REPORT.txt] [--json RESULT.json] [--plots DIR]
 //           [--sep , | ; | tab] [--decimal . | ,]
-//           [--observations ROWS.csv] [--html PAGE.html] [--stream]
+//           [--observations ROWS.csv] [--html PAGE.html] [--stream] [--stream-above MB]
 //
 // The summary goes to standard output, the library's warnings as sentences to standard error.
-// With --stream (and always under mpirun) the file is read in passes and never held in memory
-// (streamed_regression.h): the model is then given by --response and --columns, and the
-// summary, --json (without its per-row array) and --observations are written.
+// With --stream (and always under mpirun), or for a file larger than --stream-above megabytes
+// (default 1024) when no option needs it in memory, the file is read in passes and never held
+// in memory (streamed_regression.h): the model is then given by --response and --columns, and
+// the summary, --json (without its per-row array), --observations and --plots are written.
 #ifndef KELMATH_TOOLS_KELMATH_REGRESS_COMMAND_H
 #define KELMATH_TOOLS_KELMATH_REGRESS_COMMAND_H
 
@@ -38,6 +39,7 @@ struct RegressOptions {
   std::string observationsFile;
   std::string htmlFile;
   bool stream = false;
+  double streamAboveMegabytes = 1024.0;
   CsvFormatOptions format;
 };
 

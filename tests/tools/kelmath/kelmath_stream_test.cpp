@@ -298,6 +298,18 @@ TEST_F(StreamedRegression, DrawsTheDensitiesOfThousandsOfRowsAsTheFitInMemory) {
   EXPECT_NE(qq.find("data-row=\"400\""), std::string::npos);
 }
 
+// An exact fit of 3,000 rows: every standardized residual is undefined (0 / 0), so the residual
+// panel is a density and the other three have no point, as in memory.
+TEST_F(StreamedRegression, DrawsAnExactFitOfThousandsOfRowsAsTheFitInMemory) {
+  std::string csv = "y,x\n";
+  for (int i = 1; i <= 3000; ++i)
+    csv += std::to_string(1 + 2 * (i % 97)) + "," + std::to_string(i % 97) + "\n";
+  Write("exact.csv", csv);
+  ExpectSameAsInMemory("exact.csv --response y");
+  EXPECT_EQ(Read("sp/qq.svg").find("class=\"density\""), std::string::npos);
+  EXPECT_NE(Read("sp/residuals_fitted.svg").find("class=\"density\""), std::string::npos);
+}
+
 // Above 20,000 rows the smooth goes through one row in every few rather than through points
 // evenly spaced in x, and says so; all else is the same.
 TEST_F(StreamedRegression, SmoothsASampleOfTheRowsAboveTwentyThousand) {
@@ -326,6 +338,19 @@ TEST_F(StreamedRegression, SmoothsASampleOfTheRowsAboveTwentyThousand) {
     EXPECT_NE(streamed.find(">one row in 3)</text>"), std::string::npos);
     EXPECT_NE(streamed.find("class=\"smoother\""), std::string::npos);
   }
+}
+
+// A file larger than --stream-above is streamed as with --stream, unless an option needs it in
+// memory; below it, and by default (1024 MiB), it is held.
+TEST_F(StreamedRegression, StreamsAFileLargerThanTheThresholdUnlessAnOptionNeedsItHeld) {
+  const std::string cars = "regress " + Data("mtcars.csv") + " --response mpg --columns wt,hp";
+  const std::string streamed = "Streamed: 32 rows read in";
+  EXPECT_NE(Run(cars + " --stream-above 0.001").out.find(streamed), std::string::npos);
+  EXPECT_EQ(Run(cars + " --stream-above 1").out.find(streamed), std::string::npos);
+  EXPECT_EQ(Run(cars).out.find(streamed), std::string::npos);
+  const auto held = Run(cars + " --stream-above 0.001 --reports least-squares");
+  EXPECT_EQ(held.status, 0) << held.err;
+  EXPECT_EQ(held.out.find(streamed), std::string::npos);
 }
 
 std::set<std::string> FolderEntries(const std::string& folder) {
