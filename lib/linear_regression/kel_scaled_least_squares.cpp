@@ -28,6 +28,7 @@ struct ScaledColumn {
   // their sum can be off by many units of a small deviation beside a large offset.
   double firstMean = 0.0, correction = 0.0;
   double norm = 0.0;
+  double Mean() const { return mean; }
 };
 
 // The row weights as the fit uses them: scaled by 2^-exponent (exponent even, so that their
@@ -191,63 +192,16 @@ void chooseSigma(ScaledFit& f, const KelScaledLeastSquaresOptions& o,
   }
 }
 
-double rowNorm(const std::vector<Column>& upper, size_t row) {
-  double squares = 0.0;
-  for (const double v : upper[row]) squares += v * v;
-  return std::sqrt(squares);
-}
-
-void fillParameters(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
-  out.estimates = KelVector(n);
-  out.standardErrors = KelVector(n);
-  out.varianceInflation = KelVector(n);
-  for (int j = 1; j <= n; ++j) {
-    out.estimates(j) = out.standardErrors(j) = out.varianceInflation(j) = kNaN;
-  }
-  const int first = f.intercept ? 2 : 1;
-  double interceptMantissa = f.response.mean;
-  Column u(f.qr.kept.size(), 0.0);  // R^-T applied to the column means over the norms
-  for (size_t k = 0; k < f.qr.kept.size(); ++k) {
-    const ScaledColumn& c = f.columns[f.qr.kept[k]];
-    const int j = f.qr.kept[k] + first;
-    const double slope = f.coefficients[k] * f.response.norm / c.norm;  // 2^(ey - ej) units
-    out.estimates(j) = std::ldexp(slope, f.response.exponent - c.exponent);
-    interceptMantissa -= slope * c.mean;
-    const double g = rowNorm(f.rInverse, k);
-    out.standardErrors(j) = std::ldexp(f.sigmaMantissa * g / c.norm, f.sigmaExponent - c.exponent);
-    out.varianceInflation(j) = g * g;
-    for (size_t l = 0; l <= k; ++l)
-      u[k] += f.rInverse[l][k] * f.columns[f.qr.kept[l]].mean / f.columns[f.qr.kept[l]].norm;
-  }
-  if (!f.intercept) return;
-  out.estimates(1) = std::ldexp(interceptMantissa, f.response.exponent);
-  double squares = 1.0 / f.weights.sum;
-  for (const double v : u) squares += v * v;
-  out.standardErrors(1) = std::ldexp(f.sigmaMantissa * std::sqrt(squares), f.sigmaExponent);
-}
-
+// The model's statistics; a weighted fit's scale 2^w enters its weighted sum of squares as w log 2,
+// and R's log-likelihood of a weighted fit adds half the sum of the log weights.
 void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
-  const double m = f.m;
-  out.rSquared = 1.0 - f.rss / f.tss;
-  out.adjustedRSquared = 1.0 - (1.0 - out.rSquared) * (m - (f.intercept ? 1.0 : 0.0)) / f.dof;
-  out.fNumeratorDegreesOfFreedom = f.rank - (f.intercept ? 1 : 0);
-  const int df1 = out.fNumeratorDegreesOfFreedom;
-  out.fStatistic = df1 > 0 && !out.exactFit ? (f.ess / df1) / (f.rss / f.dof) : kNaN;
-  out.fPValue = std::isnan(out.fStatistic) ? kNaN : KelFProbability(df1, f.dof, out.fStatistic);
-  // log SS = log rss + 2 log(norm 2^e), kept apart so that no power of the data is formed; the
-  // weights' scale 2^w enters the weighted sum of squares as w log 2.
-  double logSs =
-      std::log(f.rss) + 2.0 * std::log(f.response.norm) + 2.0 * f.response.exponent * std::log(2.0);
-  if (f.weights.given) logSs += f.weights.exponent * std::log(2.0);
-  out.logLikelihood = out.exactFit ? kNaN : KelGaussianLogLikelihood(f.m, logSs);
-  // R's log-likelihood of a weighted fit adds half the sum of the log weights.
+  double logSsShift = 0.0, logWeights = 0.0;
   if (f.weights.given) {
-    double logWeights = f.m * f.weights.exponent * std::log(2.0);
+    logSsShift = f.weights.exponent * std::log(2.0);
+    logWeights = f.m * f.weights.exponent * std::log(2.0);
     for (const double w : f.weights.w) logWeights += std::log(w);
-    out.logLikelihood += 0.5 * logWeights;
   }
-  out.aic = KelAkaikeCriterion(out.logLikelihood, f.rank);
-  out.bic = KelSchwarzCriterion(out.logLikelihood, f.rank, f.m);
+  KelFillScaledModel(f, logSsShift, 0.5 * logWeights, out);
 }
 
 // Koenker's studentized test: m times the share of the centred squared residuals that their
@@ -304,32 +258,6 @@ void fillObservations(const ScaledFit& f, const KelVector& y, KelScaledLeastSqua
   }
 }
 
-void fillPredictor(const ScaledFit& f, int n, KelScaledPredictor& p) {
-  p.intercept = f.intercept;
-  const size_t first = f.intercept ? 1 : 0;
-  p.exponents.assign(static_cast<size_t>(n), 0);
-  p.means.assign(static_cast<size_t>(n), 0.0);
-  p.meanCorrections.assign(static_cast<size_t>(n), 0.0);
-  p.norms.assign(static_cast<size_t>(n), 0.0);
-  for (size_t c = 0; c < f.columns.size(); ++c) {
-    p.exponents[c + first] = f.columns[c].exponent;
-    p.means[c + first] = f.columns[c].firstMean;
-    p.meanCorrections[c + first] = f.columns[c].correction;
-    p.norms[c + first] = f.columns[c].norm;
-  }
-  for (const int c : f.qr.kept) p.kept.push_back(c + static_cast<int>(first));
-  p.rInverse = f.rInverse;
-  p.coefficients = f.coefficients;
-  p.responseExponent = f.response.exponent;
-  p.responseMean = f.response.firstMean;
-  p.responseCorrection = f.response.correction;
-  p.responseNorm = f.response.norm;
-  p.weightSum = f.weights.sum;
-  p.weightExponent = f.weights.exponent;
-  p.sigmaMantissa = f.sigmaMantissa;
-  p.sigmaExponent = f.sigmaExponent;
-}
-
 }  // namespace
 
 KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const KelVector& y,
@@ -355,12 +283,12 @@ KelScaledLeastSquaresResult KelFitScaledLeastSquares(const KelMatrix& F, const K
   out.conditionNumber = KelKeptConditionNumber(f.qr);
   detectExactFit(f, out);
   chooseSigma(f, options, out);
-  fillParameters(f, n, out);
+  KelFillScaledParameters(f, n, f.weights.sum, out);
   KelFillScaledInference(f.dof, out);
   fillModel(f, out);
   fillBreuschPagan(f, out);
   fillObservations(f, y, out);
-  fillPredictor(f, n, out.predictor);
+  KelFillScaledPredictor(f, n, f.weights.sum, f.weights.exponent, out.predictor);
   return out;
 }
 

@@ -111,85 +111,6 @@ void detectExactFit(ScaledFit& f, KelScaledLeastSquaresResult& out) {
   out.sigma = std::ldexp(f.sigmaMantissa, f.sigmaExponent);
 }
 
-double rowNorm(const std::vector<Column>& upper, size_t row) {
-  double squares = 0.0;
-  for (const double v : upper[row]) squares += v * v;
-  return std::sqrt(squares);
-}
-
-void fillParameters(const ScaledFit& f, int n, KelScaledLeastSquaresResult& out) {
-  out.estimates = KelVector(n);
-  out.standardErrors = KelVector(n);
-  out.varianceInflation = KelVector(n);
-  for (int j = 1; j <= n; ++j) out.estimates(j) = out.standardErrors(j) = kNaN;
-  for (int j = 1; j <= n; ++j) out.varianceInflation(j) = kNaN;
-  const int first = f.intercept ? 2 : 1;
-  double interceptMantissa = f.response.Mean();
-  Column u(f.qr.kept.size(), 0.0);  // R^-T applied to the column means over the norms
-  for (size_t k = 0; k < f.qr.kept.size(); ++k) {
-    const UnitColumn& c = f.columns[static_cast<size_t>(f.qr.kept[k])];
-    const int j = f.qr.kept[k] + first;
-    const double slope = f.coefficients[k] * f.response.norm / c.norm;
-    out.estimates(j) = std::ldexp(slope, f.response.exponent - c.exponent);
-    interceptMantissa -= slope * c.Mean();
-    const double g = rowNorm(f.rInverse, k);
-    out.standardErrors(j) = std::ldexp(f.sigmaMantissa * g / c.norm, f.sigmaExponent - c.exponent);
-    out.varianceInflation(j) = g * g;
-    for (size_t l = 0; l <= k; ++l) {
-      const UnitColumn& kept = f.columns[static_cast<size_t>(f.qr.kept[l])];
-      u[k] += f.rInverse[l][k] * kept.Mean() / kept.norm;
-    }
-  }
-  if (!f.intercept) return;
-  out.estimates(1) = std::ldexp(interceptMantissa, f.response.exponent);
-  double squares = 1.0 / f.m;
-  for (const double v : u) squares += v * v;
-  out.standardErrors(1) = std::ldexp(f.sigmaMantissa * std::sqrt(squares), f.sigmaExponent);
-}
-
-void fillModel(const ScaledFit& f, KelScaledLeastSquaresResult& out) {
-  const double m = f.m;
-  out.rSquared = 1.0 - f.rss / f.tss;
-  out.adjustedRSquared = 1.0 - (1.0 - out.rSquared) * (m - (f.intercept ? 1.0 : 0.0)) / f.dof;
-  out.fNumeratorDegreesOfFreedom = f.rank - (f.intercept ? 1 : 0);
-  const int df1 = out.fNumeratorDegreesOfFreedom;
-  out.fStatistic = df1 > 0 && !out.exactFit ? (f.ess / df1) / (f.rss / f.dof) : kNaN;
-  out.fPValue = std::isnan(out.fStatistic) ? kNaN : KelFProbability(df1, f.dof, out.fStatistic);
-  const double logSs =
-      std::log(f.rss) + 2.0 * std::log(f.response.norm) + 2.0 * f.response.exponent * std::log(2.0);
-  out.logLikelihood = out.exactFit ? kNaN : KelGaussianLogLikelihood(f.m, logSs);
-  out.aic = KelAkaikeCriterion(out.logLikelihood, f.rank);
-  out.bic = KelSchwarzCriterion(out.logLikelihood, f.rank, f.m);
-  out.breuschPaganDegreesOfFreedom = f.rank - 1;
-  out.breuschPagan = out.breuschPaganPValue = kNaN;
-}
-
-void fillPredictor(const ScaledFit& f, int n, KelScaledPredictor& p) {
-  p.intercept = f.intercept;
-  const size_t first = f.intercept ? 1 : 0;
-  p.exponents.assign(static_cast<size_t>(n), 0);
-  p.means.assign(static_cast<size_t>(n), 0.0);
-  p.meanCorrections.assign(static_cast<size_t>(n), 0.0);
-  p.norms.assign(static_cast<size_t>(n), 0.0);
-  for (size_t c = 0; c < f.columns.size(); ++c) {
-    p.exponents[c + first] = f.columns[c].exponent;
-    p.means[c + first] = f.columns[c].firstMean;
-    p.meanCorrections[c + first] = f.columns[c].correction;
-    p.norms[c + first] = f.columns[c].norm;
-  }
-  for (const int c : f.qr.kept) p.kept.push_back(c + static_cast<int>(first));
-  p.rInverse = f.rInverse;
-  p.coefficients = f.coefficients;
-  p.responseExponent = f.response.exponent;
-  p.responseMean = f.response.firstMean;
-  p.responseCorrection = f.response.correction;
-  p.responseNorm = f.response.norm;
-  p.weightSum = f.m;
-  p.weightExponent = 0;
-  p.sigmaMantissa = f.sigmaMantissa;
-  p.sigmaExponent = f.sigmaExponent;
-}
-
 }  // namespace
 
 KelScaledLeastSquaresResult KelStreamingLeastSquares::Fit() const {
@@ -206,9 +127,11 @@ KelScaledLeastSquaresResult KelStreamingLeastSquares::Fit() const {
   out.residualDegreesOfFreedom = f.dof;
   out.conditionNumber = KelKeptConditionNumber(f.qr);
   detectExactFit(f, out);
-  fillParameters(f, columns, out);
+  KelFillScaledParameters(f, columns, f.m, out);
   KelFillScaledInference(f.dof, out);
-  fillModel(f, out);
-  fillPredictor(f, columns, out.predictor);
+  KelFillScaledModel(f, 0.0, 0.0, out);
+  out.breuschPaganDegreesOfFreedom = f.rank - 1;  // the test needs the rows: pass 2
+  out.breuschPagan = out.breuschPaganPValue = kNaN;
+  KelFillScaledPredictor(f, columns, f.m, 0, out.predictor);
   return out;
 }
