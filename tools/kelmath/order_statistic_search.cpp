@@ -154,4 +154,11 @@ void OrderStatisticSearch::Step(const std::vector<long long>& summedCounts, doub
   StartPass();
 }
 
+void StepOverRanks(OrderStatisticSearch& search, ParallelContext& context, double minimum,
+                   double maximum) {
+  std::vector<long long> summed = search.Counts();
+  context.SumAll(summed);
+  search.Step(summed, minimum, maximum, GatherDoublesToRoot(context, search.Kept()));
+}
+
 }  // namespace kelmath_cli

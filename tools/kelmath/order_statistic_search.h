@@ -19,6 +19,8 @@
 
 #include <vector>
 
+#include "parallel_context.h"
+
 namespace kelmath_cli {
 
 class OrderStatisticSearch {
@@ -74,6 +76,11 @@ class OrderStatisticSearch {
   double minimum = 0.0, maximum = 0.0;
   int passes = 0;
 };
+
+// The step after a pass on every rank of the run: the counts summed, the kept values gathered
+// on the root; minimum and maximum of the values of all ranks.
+void StepOverRanks(OrderStatisticSearch& search, ParallelContext& context, double minimum,
+                   double maximum);
 
 }  // namespace kelmath_cli
 

@@ -108,4 +108,14 @@ std::vector<double> DoublesOf(const std::string& bytes) {
   return values;
 }
 
+std::vector<double> GatherDoublesToRoot(ParallelContext& context,
+                                        const std::vector<double>& values) {
+  std::vector<double> all;
+  for (const std::string& part : context.GatherToRoot(BytesOf(values))) {
+    const std::vector<double> some = DoublesOf(part);
+    all.insert(all.end(), some.begin(), some.end());
+  }
+  return all;
+}
+
 }  // namespace kelmath_cli

@@ -85,6 +85,9 @@ class ParallelContext {
 // Doubles as the bytes the operations above carry, and back.
 std::string BytesOf(const std::vector<double>& values);
 std::vector<double> DoublesOf(const std::string& bytes);
+// Every rank's values in rank order on the root; none on the other ranks.
+std::vector<double> GatherDoublesToRoot(ParallelContext& context,
+                                        const std::vector<double>& values);
 
 // The run as one process: every operation returns what this process passed.
 class SingleProcessContext final : public ParallelContext {

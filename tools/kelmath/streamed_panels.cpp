@@ -52,15 +52,16 @@ void Widen(double value, double& low, double& high) {
 
 }  // namespace
 
+bool StreamedPanels::Largest::Before(const Keyed& a, const Keyed& b) {
+  return a.first > b.first || (a.first == b.first && a.second.row.row < b.second.row.row);
+}
+
 void StreamedPanels::Largest::Add(double key, const Candidate& candidate) {
   // Below the smallest key kept at the last pruning a row can never be among the largest.
   if (key < lowestKept) return;
   rows.push_back({key, candidate});
   if (rows.size() >= 2 * kept) {
-    const auto before = [](const auto& a, const auto& b) {
-      return a.first > b.first || (a.first == b.first && a.second.row.row < b.second.row.row);
-    };
-    std::nth_element(rows.begin(), rows.begin() + static_cast<long>(kept), rows.end(), before);
+    std::nth_element(rows.begin(), rows.begin() + static_cast<long>(kept), rows.end(), Before);
     rows.resize(kept);
     lowestKept = HUGE_VAL;
     for (const auto& row : rows) lowestKept = std::min(lowestKept, row.first);
@@ -68,9 +69,7 @@ void StreamedPanels::Largest::Add(double key, const Candidate& candidate) {
 }
 
 std::vector<StreamedPanels::Candidate> StreamedPanels::Largest::Rows() {
-  std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-    return a.first > b.first || (a.first == b.first && a.second.row.row < b.second.row.row);
-  });
+  std::sort(rows.begin(), rows.end(), Before);
   std::vector<Candidate> largest;
   for (size_t i = 0; i < rows.size() && i < kept; ++i) largest.push_back(rows[i].second);
   return largest;
@@ -143,28 +142,26 @@ void StreamedPanels::GatherCandidates(ParallelContext& context) {
   every.clear();
   for (Largest& keeper : keepers)
     for (const Candidate& c : keeper.Rows()) mine.push_back(c);
-  std::vector<double> bytes;
+  std::vector<double> flat;  // kCandidateWidth values a candidate
   for (const Candidate& c : mine) {
     const ObservationRow& o = c.row;
-    bytes.insert(bytes.end(), {static_cast<double>(o.row), o.fitted, o.weightedResidual, o.leverage,
-                               o.cooksDistance, o.studentizedResidual, o.standardizedResidual,
-                               c.flagged ? 1.0 : 0.0});
+    flat.insert(flat.end(), {static_cast<double>(o.row), o.fitted, o.weightedResidual, o.leverage,
+                             o.cooksDistance, o.studentizedResidual, o.standardizedResidual,
+                             c.flagged ? 1.0 : 0.0});
   }
   std::vector<Candidate> all;
-  for (const std::string& part : context.GatherToRoot(BytesOf(bytes))) {
-    const std::vector<double> values = DoublesOf(part);
-    for (size_t i = 0; i + kCandidateWidth <= values.size(); i += kCandidateWidth) {
-      Candidate c;
-      c.row.row = static_cast<int>(values[i]);
-      c.row.fitted = values[i + 1];
-      c.row.residual = c.row.weightedResidual = values[i + 2];
-      c.row.leverage = values[i + 3];
-      c.row.cooksDistance = values[i + 4];
-      c.row.studentizedResidual = values[i + 5];
-      c.row.standardizedResidual = values[i + 6];
-      c.flagged = values[i + 7] != 0.0;
-      all.push_back(c);
-    }
+  const std::vector<double> gathered = GatherDoublesToRoot(context, flat);
+  for (size_t i = 0; i + kCandidateWidth <= gathered.size(); i += kCandidateWidth) {
+    Candidate c;
+    c.row.row = static_cast<int>(gathered[i]);
+    c.row.fitted = gathered[i + 1];
+    c.row.residual = c.row.weightedResidual = gathered[i + 2];
+    c.row.leverage = gathered[i + 3];
+    c.row.cooksDistance = gathered[i + 4];
+    c.row.studentizedResidual = gathered[i + 5];
+    c.row.standardizedResidual = gathered[i + 6];
+    c.flagged = gathered[i + 7] != 0.0;
+    all.push_back(c);
   }
   const auto byRow = [](const Candidate& a, const Candidate& b) { return a.row.row < b.row.row; };
   const auto sameRow = [](const Candidate& a, const Candidate& b) {
@@ -233,12 +230,7 @@ void StreamedPanels::EndSecondPass(ParallelContext& context) {
   context.SumAll(counts);
   flaggedCounts = {counts[0], counts[1]};
   standardizable = counts[2];
-  for (std::vector<double>& sample : samples) {
-    std::vector<double> all;
-    for (const std::string& part : context.GatherToRoot(BytesOf(sample)))
-      for (const double value : DoublesOf(part)) all.push_back(value);
-    sample = std::move(all);
-  }
+  for (std::vector<double>& sample : samples) sample = GatherDoublesToRoot(context, sample);
   GatherCandidates(context);
 
   for (const DiagnosticPanel& skeleton : Skeletons()) {
@@ -262,12 +254,7 @@ void StreamedPanels::EndSecondPass(ParallelContext& context) {
 }
 
 void StreamedPanels::StepQuartiles(ParallelContext& context) {
-  std::vector<long long> summed = quartiles->Counts();
-  context.SumAll(summed);
-  std::vector<double> kept;
-  for (const std::string& part : context.GatherToRoot(BytesOf(quartiles->Kept())))
-    for (const double value : DoublesOf(part)) kept.push_back(value);
-  quartiles->Step(summed, ranges[kQuantiles].yLow, ranges[kQuantiles].yHigh, std::move(kept));
+  StepOverRanks(*quartiles, context, ranges[kQuantiles].yLow, ranges[kQuantiles].yHigh);
 }
 
 bool StreamedPanels::Done() const {

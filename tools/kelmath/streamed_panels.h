@@ -62,9 +62,12 @@ class StreamedPanels {
     std::vector<Candidate> Rows();  // the kept rows, the largest key first
 
    private:
+    using Keyed = std::pair<double, Candidate>;
+    // The order of the kept rows: the larger key first, of equal keys the earlier row.
+    static bool Before(const Keyed& a, const Keyed& b);
     size_t kept;
     double lowestKept = -HUGE_VAL;  // the smallest key kept at the last pruning
-    std::vector<std::pair<double, Candidate>> rows;
+    std::vector<Keyed> rows;
   };
   struct Ranges {
     double xLow = HUGE_VAL, xHigh = -HUGE_VAL, yLow = HUGE_VAL, yHigh = -HUGE_VAL;

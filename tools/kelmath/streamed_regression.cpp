@@ -157,8 +157,8 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
   context.SumAll(counts);
   first.rows = counts[0];
   first.records = counts[1];
-  for (const std::string& bytes : context.GatherToRoot(BytesOf(droppedRows)))
-    for (const double row : DoublesOf(bytes)) first.droppedRows.push_back(static_cast<int>(row));
+  for (const double row : GatherDoublesToRoot(context, droppedRows))
+    first.droppedRows.push_back(static_cast<int>(row));
   std::sort(first.droppedRows.begin(), first.droppedRows.end());
   result.response = header.responseName;
   result.dataRows = static_cast<int>(first.records);
@@ -266,23 +266,15 @@ ComputedResult ComputeStreamedRegression(const StreamedRequest& request, Paralle
   largestLeverage = context.MaxAll(largestLeverage);
   FlaggedRows allFlagged;  // on the root: every rank's candidates
   for (const std::string& bytes : context.GatherToRoot(flagged.Bytes())) allFlagged.Join(bytes);
-  for (const std::string& bytes : context.GatherToRoot(BytesOf(unitLeverage)))
-    for (const double row : DoublesOf(bytes))
-      result.unitLeverageRows.push_back(static_cast<int>(row));
+  for (const double row : GatherDoublesToRoot(context, unitLeverage))
+    result.unitLeverageRows.push_back(static_cast<int>(row));
   std::sort(result.unitLeverageRows.begin(), result.unitLeverageRows.end());
   if (panels) panels->EndSecondPass(context);
   int passes = 2;
 
   // Passes 3 and on: the residual quantiles, and HC5's meat, whose weights need the largest
   // leverage. The quantile search steps after every pass from the counts of all ranks.
-  const auto step = [&] {
-    std::vector<long long> summed = quantiles.Counts();
-    context.SumAll(summed);
-    std::vector<double> kept;
-    for (const std::string& bytes : context.GatherToRoot(BytesOf(quantiles.Kept())))
-      for (const double value : DoublesOf(bytes)) kept.push_back(value);
-    quantiles.Step(summed, smallest, largest, std::move(kept));
-  };
+  const auto step = [&] { StepOverRanks(quantiles, context, smallest, largest); };
   step();
   std::optional<KelStreamingDiagnostics> hc5;
   while (!quantiles.Done() || (needsLargestLeverage && !hc5) || (panels && !panels->Done())) {
